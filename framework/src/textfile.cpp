@@ -1,0 +1,1 @@
+#include "fw/strutil.h"

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Installs, only where missing, everything the build and the tests need on Debian 12:
+# the mingw-w64 i686 cross compiler, 32-bit Wine, Xvfb, PulseAudio, GoogleTest's
+# sources, NSIS, clang for the native builds, the peer libraries the benchmarks
+# compare against, and Node.js for the test servers. Safe to run again: with
+# everything present it does nothing and asks no package server.
+set -eu
+
+packages=(
+  # cross build
+  g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 cmake ninja-build make
+  # running and testing under Wine
+  wine wine32:i386 wine64 fonts-wine xvfb x11-apps xdotool imagemagick
+  pulseaudio pulseaudio-utils sox googletest python3 python3-pil
+  # installers
+  nsis
+  # native builds: sanitizers, fuzzers, peer libraries of the benchmarks
+  clang libclang-rt-14-dev libfftw3-dev libkissfft-dev libpugixml-dev
+)
+
+SUDO=
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+export DEBIAN_FRONTEND=noninteractive
+
+need_i386=0
+dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+# Node.js and npm for the test servers: any installed node will do.
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+  missing+=(nodejs npm)
+fi
+
+if [ "$need_i386" -eq 1 ]; then
+  echo "setup: adding the i386 architecture"
+  $SUDO dpkg --add-architecture i386
+fi
+if [ "${#missing[@]}" -gt 0 ] || [ "$need_i386" -eq 1 ]; then
+  echo "setup: installing ${missing[*]}"
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+echo "setup: all packages present"
