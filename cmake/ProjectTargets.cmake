@@ -27,3 +27,16 @@ function(km_add_program target)
     target_link_options(${target} PRIVATE -municode)
   endif()
 endfunction()
+
+# Adds every direct subfolder of the current folder that has a CMakeLists.txt, in
+# name order, so that a new component needs no edit of its parent.
+function(km_add_subfolders)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt
+       AND NOT child STREQUAL "tests")
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
