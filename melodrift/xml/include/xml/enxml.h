@@ -1,0 +1,153 @@
+// The XML element tree of every structured file of the player host (skins,
+// presets, surround settings, playlists) and the currency of the skin layer.
+//
+//   coTree  an intrusive tree node: first child, next sibling, parent, last child.
+//           A parent owns its children; destroying a node unlinks it from its
+//           parent and destroys its whole subtree.
+//   enXml   an element: name, ordered attributes, children, a caller's tag.
+//           Names of children and attributes match case-insensitively (ASCII
+//           letters, as the C runtime's _wcsicmp does in the "C" locale).
+//
+// Strings are std::wstring holding UTF-16 code units.
+//
+// The tree, the lookups and the writer (SaveToBuffer) need no Windows header and
+// live in the library melodrift_xml_core. Load (through the system XML DOM
+// parser) and Save (to a file) live in the Windows library melodrift_xml.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+class enXml;
+
+class coTree {
+public:
+    coTree() = default;
+    // Unlinks the node from its parent, then destroys every child in list order.
+    virtual ~coTree();
+
+    coTree(const coTree&) = delete;
+    coTree& operator=(const coTree&) = delete;
+
+protected:
+    coTree* m_pFirstChild = nullptr;   // head of the child list
+    coTree* m_pNextSibling = nullptr;  // next node in the parent's list
+    enXml* m_pParent = nullptr;        // owning element; null for a root or a detached node
+    coTree* m_pLastChild = nullptr;    // tail of the child list (constant-time append)
+
+    bool UnlinkChild(coTree* child);
+
+    friend class enXml;
+};
+
+// One attribute: (name, value).
+using enXmlAttribute = std::pair<std::wstring, std::wstring>;
+
+// Why a Load failed (optional detail; the result of Load is the bool).
+enum class enXmlLoadError {
+    None = 0,
+    NoFile,             // empty path, missing file, a directory or a wildcard pattern
+    ReadFailed,         // the file exists but could not be opened or read
+    TooLarge,           // larger than the reader accepts
+    ParserUnavailable,  // the system XML parser could not be started
+    NotWellFormed,      // the parser rejected the document
+};
+
+class enXml : public coTree {
+public:
+    enXml() = default;
+    explicit enXml(std::wstring_view name) : m_name(name) {}
+    ~enXml() override;
+
+    std::wstring GetName() const { return m_name; }
+    const std::wstring& Name() const { return m_name; }
+
+    std::int32_t GetTag() const { return m_tag; }
+    void SetTag(std::int32_t tag) { m_tag = tag; }
+
+    // Iteration over the child list, in order.
+    enXml* FirstChild() const { return static_cast<enXml*>(m_pFirstChild); }
+    enXml* LastChild() const { return static_cast<enXml*>(m_pLastChild); }
+    enXml* NextSibling() const { return static_cast<enXml*>(m_pNextSibling); }
+    enXml* GetParent() const { return m_pParent; }
+    int GetChildCount() const;
+
+    // First child whose name equals `name` case-insensitively, or null.
+    enXml* FindChild(std::wstring_view name) const;
+
+    // First attribute whose name matches case-insensitively, or null. The pointer
+    // stays valid until the next SetAttribute or Load on this node.
+    const enXmlAttribute* FindAttribute(std::wstring_view name) const;
+    enXmlAttribute* FindAttribute(std::wstring_view name);
+    const std::vector<enXmlAttribute>& Attributes() const { return m_attributes; }
+
+    // The getters answer false and leave `out` untouched when the attribute is absent.
+    bool GetAttribute(std::wstring_view name, std::wstring& out) const;
+    // Parsed as _wtoi does: leading white space, optional sign, decimal digits up
+    // to the first other character; no digits gives 0; out of range saturates.
+    bool GetAttributeInt(std::wstring_view name, std::int32_t& out) const;
+    // Parsed as atof does ('.' as decimal point) from at most the first 99
+    // characters, then narrowed to float.
+    bool GetAttributeFloat(std::wstring_view name, float& out) const;
+
+    // Replaces the value of the first attribute matching case-insensitively (its
+    // stored name keeps its letter case), or appends (name, value).
+    void SetAttribute(std::wstring_view name, std::wstring_view value);
+    // Appends (name, value) without looking for an attribute of that name (the
+    // reader keeps a document's attributes as they come).
+    void AppendAttribute(std::wstring_view name, std::wstring_view value);
+
+    // Links `child` into this node's list: behind `after` when that is a child
+    // of this node, else at the end. A child of another parent is moved. A null
+    // child, this node itself or one of its ancestors is ignored.
+    void AddChild(enXml* child, enXml* after = nullptr);
+    // Unlinks `child` without destroying it; a node that is not a child is left alone.
+    void RemoveChild(enXml* child);
+
+    // Reads the document element of an XML file into this node (name, attributes
+    // and children are added to what the node holds). False, with the node
+    // unchanged, for a missing file, a directory, or a document that does not
+    // parse. Windows only (melodrift_xml).
+    bool Load(const std::wstring& path, enXmlLoadError* error = nullptr);
+
+    // Writes this node as the document element: UTF-16LE with byte-order mark,
+    // declaration, one element per line indented by tabs, CR LF line ends. The
+    // file is replaced only when the whole document was written; on failure the
+    // result is false and an existing file keeps its content. Windows only.
+    bool Save(const std::wstring& path) const;
+
+    // The bytes Save writes. False (and `out` cleared) when the tree cannot be
+    // written as a well-formed document: a nameless root, a name that is not an
+    // XML name, the same attribute name twice on one element, a character XML
+    // cannot carry, or a nameless node that holds attributes or children.
+    // Nameless nodes without content (read from comments or text) are skipped.
+    bool SaveToBuffer(std::string& out) const;
+
+    // true when `path` names an existing file that is not a directory (no
+    // wildcard matching). Windows only.
+    static bool FileExists(const std::wstring& path);
+
+private:
+    std::vector<enXmlAttribute> m_attributes;
+    std::wstring m_name;
+    std::int32_t m_tag = 0;
+};
+
+namespace mdxml {
+
+// ASCII-only case-insensitive equality (letters A-Z/a-z fold; nothing else does).
+bool NameEquals(std::wstring_view a, std::wstring_view b);
+
+// The number parsers behind GetAttributeInt / GetAttributeFloat.
+std::int32_t ParseInt(std::wstring_view text);
+float ParseFloat(std::wstring_view text);
+
+// XML 1.0 (fifth edition) Name production, and whether every code unit of
+// `text` is an XML character (surrogates only as well-formed pairs).
+bool IsXmlName(std::wstring_view name);
+bool IsXmlText(std::wstring_view text);
+
+}  // namespace mdxml
