@@ -19,8 +19,9 @@ std::string Saved(const enXml& root) {
 bool Refused(const enXml& root) {
     std::string bytes = "left over";
     const bool ok = root.SaveToBuffer(bytes);
-    if (!ok)
+    if (!ok) {
         EXPECT_TRUE(bytes.empty());
+    }
     return !ok;
 }
 
