@@ -127,6 +127,7 @@ float ParseFloat(std::wstring_view text) {
     if (p < end && (*p == '+' || *p == '-'))
         negative = *p++ == '-';
 
+    // No number at all gives 0 without a sign, as the C library answers.
     double value = 0.0;
     if (end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && (end - p > 2) &&
         (IsHexDigit(p[2]) || (p[2] == '.' && end - p > 3 && IsHexDigit(p[3])))) {
@@ -140,14 +141,16 @@ float ParseFloat(std::wstring_view text) {
             const bool tiny = e + 1 < r.ptr && e[1] == '-';
             value = tiny ? 0.0 : HUGE_VAL;
         } else if (r.ec != std::errc()) {
-            value = 0.0;
+            return 0.0f;
         }
-    } else if (p < end) {
+    } else {
+        if (p < end && (*p == '-' || *p == '+'))
+            return 0.0f;  // a second sign: from_chars would take it, the C library does not
         std::from_chars_result r = std::from_chars(p, end, value, std::chars_format::general);
         if (r.ec == std::errc::result_out_of_range)
             value = DecimalMagnitude(p, r.ptr) > 0 ? HUGE_VAL : 0.0;
         else if (r.ec != std::errc())
-            value = 0.0;
+            return 0.0f;
     }
     if (negative)
         value = -value;
@@ -205,6 +208,14 @@ bool IsXmlName(std::wstring_view name) {
     if (!IsNameStart(NextCodePoint(name, i)))
         return false;
     while (i < name.size()) {
+        const wchar_t c = name[i];
+        // Most names are ASCII letters, digits and the few ASCII punctuation
+        // characters names allow.
+        if ((c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'_' ||
+            c == L'-' || c == L'.' || c == L':') {
+            ++i;
+            continue;
+        }
         if (!IsNameChar(NextCodePoint(name, i)))
             return false;
     }
@@ -214,6 +225,11 @@ bool IsXmlName(std::wstring_view name) {
 bool IsXmlText(std::wstring_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
+        const wchar_t c = text[i];
+        if (c >= 0x20 && c < 0xD800) {  // the usual case: no check beyond this
+            ++i;
+            continue;
+        }
         if (!IsXmlChar(NextCodePoint(text, i)))
             return false;
     }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <new>
+#include <string_view>
 
 namespace {
 
@@ -17,47 +18,57 @@ std::wstring_view UpToNul(const std::wstring& text) {
     return nul == std::wstring::npos ? std::wstring_view(text) : std::wstring_view(text.data(), nul);
 }
 
+// Collects the text as UTF-16 code units; the bytes are made at the end.
 class Writer {
 public:
-    explicit Writer(std::string& out) : m_out(out) {}
-
-    void Unit(unsigned unit) {
-        m_out.push_back(static_cast<char>(unit & 0xFF));
-        m_out.push_back(static_cast<char>((unit >> 8) & 0xFF));
-    }
+    void Unit(unsigned unit) { m_text.push_back(static_cast<char16_t>(unit)); }
     void Text(std::wstring_view text) {
-        for (wchar_t c : text)
-            Unit(static_cast<unsigned>(c));
+        const std::size_t at = m_text.size();
+        m_text.resize(at + text.size());
+        for (std::size_t i = 0; i < text.size(); ++i)
+            m_text[at + i] = static_cast<char16_t>(text[i]);
     }
-    void Ascii(const char* text) {
-        for (; *text; ++text)
-            Unit(static_cast<unsigned char>(*text));
+    void Ascii(std::string_view text) {
+        for (char c : text)
+            m_text.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
     }
     void LineEnd() { Ascii("\r\n"); }
-    void Tabs(std::size_t depth) {
-        for (std::size_t i = 0; i < depth; ++i)
-            Unit(0x09);
-    }
+    void Tabs(std::size_t depth) { m_text.append(depth, u'\t'); }
     // & < > " ' become the predefined entities. TAB, LF and CR become character
     // references: written as they are, a reader would turn them into spaces.
     void Escaped(std::wstring_view text) {
-        for (wchar_t c : text) {
-            switch (c) {
-            case L'&': Ascii("&amp;"); break;
-            case L'<': Ascii("&lt;"); break;
-            case L'>': Ascii("&gt;"); break;
-            case L'"': Ascii("&quot;"); break;
-            case L'\'': Ascii("&apos;"); break;
-            case L'\t': Ascii("&#9;"); break;
-            case L'\n': Ascii("&#10;"); break;
-            case L'\r': Ascii("&#13;"); break;
-            default: Unit(static_cast<unsigned>(c)); break;
+        std::size_t run = 0;  // start of the characters not yet written
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            std::string_view entity;
+            switch (text[i]) {
+            case L'&': entity = "&amp;"; break;
+            case L'<': entity = "&lt;"; break;
+            case L'>': entity = "&gt;"; break;
+            case L'"': entity = "&quot;"; break;
+            case L'\'': entity = "&apos;"; break;
+            case L'\t': entity = "&#9;"; break;
+            case L'\n': entity = "&#10;"; break;
+            case L'\r': entity = "&#13;"; break;
+            default: continue;
             }
+            Text(text.substr(run, i - run));
+            Ascii(entity);
+            run = i + 1;
+        }
+        Text(text.substr(run));
+    }
+
+    // UTF-16LE bytes of everything written.
+    void Bytes(std::string& out) const {
+        out.resize(m_text.size() * 2);
+        for (std::size_t i = 0; i < m_text.size(); ++i) {
+            out[2 * i] = static_cast<char>(m_text[i] & 0xFF);
+            out[2 * i + 1] = static_cast<char>(m_text[i] >> 8);
         }
     }
 
 private:
-    std::string& m_out;
+    std::u16string m_text;
 };
 
 // A node without name, attributes or children stands for something that was not
@@ -70,15 +81,25 @@ bool IsWritable(const enXml& node) {
     if (!mdxml::IsXmlName(UpToNul(node.Name())))
         return false;
     const std::vector<enXmlAttribute>& attributes = node.Attributes();
+    for (const enXmlAttribute& attribute : attributes) {
+        if (!mdxml::IsXmlName(UpToNul(attribute.first)) || !mdxml::IsXmlText(UpToNul(attribute.second)))
+            return false;
+    }
+    // Attribute names are compared as the XML reader does: exactly. Few
+    // attributes are compared pairwise, many after sorting.
+    if (attributes.size() <= 16) {
+        for (std::size_t i = 1; i < attributes.size(); ++i) {
+            for (std::size_t j = 0; j < i; ++j) {
+                if (UpToNul(attributes[i].first) == UpToNul(attributes[j].first))
+                    return false;
+            }
+        }
+        return true;
+    }
     std::vector<std::wstring_view> names;
     names.reserve(attributes.size());
-    for (const enXmlAttribute& attribute : attributes) {
-        const std::wstring_view name = UpToNul(attribute.first);
-        if (!mdxml::IsXmlName(name) || !mdxml::IsXmlText(UpToNul(attribute.second)))
-            return false;
-        names.push_back(name);
-    }
-    // Attribute names are compared as the XML reader does: exactly.
+    for (const enXmlAttribute& attribute : attributes)
+        names.push_back(UpToNul(attribute.first));
     std::sort(names.begin(), names.end());
     return std::adjacent_find(names.begin(), names.end()) == names.end();
 }
@@ -108,10 +129,9 @@ void WriteStartTag(Writer& writer, const enXml& node, std::size_t depth) {
     }
 }
 
-bool WriteDocument(const enXml& root, std::string& out) {
+bool WriteText(const enXml& root, Writer& writer) {
     if (!IsWritable(root))
         return false;
-    Writer writer(out);
     writer.Unit(0xFEFF);
     writer.Text(kDeclaration);
     writer.LineEnd();
@@ -171,8 +191,11 @@ bool WriteDocument(const enXml& root, std::string& out) {
 bool enXml::SaveToBuffer(std::string& out) const {
     out.clear();
     try {
-        if (WriteDocument(*this, out))
+        Writer writer;
+        if (WriteText(*this, writer)) {
+            writer.Bytes(out);
             return true;
+        }
     } catch (const std::bad_alloc&) {
     }
     out.clear();

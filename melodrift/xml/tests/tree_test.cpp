@@ -314,7 +314,9 @@ TEST(MdXmlNumbers, FloatsParseAsTheCRuntimeDoes) {
         {L" \t-1.5e2xyz", -150.0f},
         {L"+.5", 0.5f},
         {L"5.", 5.0f},
-        {L"2,5", 2.0f},           // the decimal point is '.' whatever the locale
+        {L"2,5", 2.0f},
+        {L"--2", 0.0f},
+        {L"-+2", 0.0f},           // the decimal point is '.' whatever the locale
         {L"1e", 1.0f},
         {L"1e+", 1.0f},
         {L"0.000001", 0.000001f},
@@ -349,6 +351,8 @@ TEST(MdXmlNumbers, FloatsParseAsTheCRuntimeDoes) {
     EXPECT_TRUE(std::isnan(mdxml::ParseFloat(L"nan")));
     EXPECT_TRUE(std::isnan(mdxml::ParseFloat(L"-NaN(123)")));
     EXPECT_TRUE(std::signbit(mdxml::ParseFloat(L"-0")));
+    EXPECT_FALSE(std::signbit(mdxml::ParseFloat(L"-")));     // no number: plain 0
+    EXPECT_FALSE(std::signbit(mdxml::ParseFloat(L"-abc")));
 }
 
 TEST(MdXmlNames, XmlNamesAndCharacters) {

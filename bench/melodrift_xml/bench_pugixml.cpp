@@ -1,0 +1,140 @@
+// The native half of the XML benchmark.
+//   generate <file> [bytes]        writes the skin-like document (our writer's format)
+//   measure <file> <runs> <folder>  best-of-runs load and save with pugixml, and the
+//                                   enXml writer on the same tree, natively
+// Prints key=value lines for run.sh.
+#include "skin_document.h"
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Milliseconds(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+std::size_t CountElements(const enXml& root) {
+    std::size_t count = 0;
+    std::vector<const enXml*> pending{&root};
+    while (!pending.empty()) {
+        const enXml* node = pending.back();
+        pending.pop_back();
+        ++count;
+        for (const enXml* child = node->FirstChild(); child; child = child->NextSibling())
+            pending.push_back(child);
+    }
+    return count;
+}
+
+std::wstring Utf16Units(const char* utf8) {
+    std::wstring out;
+    for (const wchar_t c : pugi::as_wide(utf8)) {
+        const unsigned long code = static_cast<unsigned long>(c);
+        if (code > 0xFFFF) {
+            out.push_back(static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10)));
+            out.push_back(static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<wchar_t>(code));
+        }
+    }
+    return out;
+}
+
+std::unique_ptr<enXml> FromPugi(const pugi::xml_node& element) {
+    auto root = std::make_unique<enXml>(Utf16Units(element.name()));
+    std::vector<std::pair<pugi::xml_node, enXml*>> pending{{element, root.get()}};
+    while (!pending.empty()) {
+        auto [source, target] = pending.back();
+        pending.pop_back();
+        for (pugi::xml_attribute a : source.attributes())
+            target->AppendAttribute(Utf16Units(a.name()), Utf16Units(a.value()));
+        for (pugi::xml_node child = source.first_child(); child; child = child.next_sibling()) {
+            auto* node = new enXml(child.type() == pugi::node_element ? Utf16Units(child.name()) : std::wstring());
+            target->AddChild(node);
+            if (child.type() == pugi::node_element)
+                pending.push_back({child, node});
+        }
+    }
+    return root;
+}
+
+int Generate(const char* path, std::size_t bytes) {
+    std::unique_ptr<enXml> skin = BuildSkinDocument(bytes);
+    std::string text;
+    if (!skin->SaveToBuffer(text) || !WriteFile(path, text)) {
+        std::fprintf(stderr, "cannot write %s\n", path);
+        return 1;
+    }
+    std::printf("document_bytes=%zu\nelements=%zu\n", text.size(), CountElements(*skin));
+    return 0;
+}
+
+int Measure(const char* path, int runs, const std::string& folder) {
+    double bestLoad = 1e300, bestSave = 1e300, bestWriter = 1e300;
+    std::size_t elements = 0;
+    const std::string pugiOut = folder + "/pugixml-out.xml";
+    const std::string writerOut = folder + "/enxml-native-out.xml";
+    for (int run = 0; run < runs; ++run) {
+        pugi::xml_document document;
+        const Clock::time_point t0 = Clock::now();
+        const pugi::xml_parse_result parsed = document.load_file(path, pugi::parse_default, pugi::encoding_auto);
+        const Clock::time_point t1 = Clock::now();
+        if (!parsed) {
+            std::fprintf(stderr, "pugixml: %s\n", parsed.description());
+            return 1;
+        }
+        const bool saved = document.save_file(pugiOut.c_str(), "\t", pugi::format_indent | pugi::format_write_bom,
+                                              pugi::encoding_utf16_le);
+        const Clock::time_point t2 = Clock::now();
+        if (!saved) {
+            std::fprintf(stderr, "pugixml: cannot save\n");
+            return 1;
+        }
+        bestLoad = std::min(bestLoad, Milliseconds(t0, t1));
+        bestSave = std::min(bestSave, Milliseconds(t1, t2));
+
+        // The same tree through the enXml writer, built untimed from pugixml's.
+        std::unique_ptr<enXml> tree = FromPugi(document.document_element());
+        elements = CountElements(*tree);
+        std::string bytes;
+        const Clock::time_point t3 = Clock::now();
+        if (!tree->SaveToBuffer(bytes) || !WriteFile(writerOut, bytes)) {
+            std::fprintf(stderr, "enXml writer failed\n");
+            return 1;
+        }
+        const Clock::time_point t4 = Clock::now();
+        bestWriter = std::min(bestWriter, Milliseconds(t3, t4));
+    }
+    std::printf("pugixml_load_ms=%.3f\npugixml_save_ms=%.3f\nenxml_native_save_ms=%.3f\nnodes=%zu\n", bestLoad,
+                bestSave, bestWriter, elements);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "generate") == 0)
+        return Generate(argv[2], argc >= 4 ? std::strtoull(argv[3], nullptr, 10) : 5u * 1024 * 1024);
+    if (argc >= 5 && std::strcmp(argv[1], "measure") == 0)
+        return Measure(argv[2], std::max(1, std::atoi(argv[3])), argv[4]);
+    std::fprintf(stderr, "usage: %s generate <file> [bytes] | measure <file> <runs> <folder>\n", argv[0]);
+    return 2;
+}
