@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cwchar>
 #include <thread>
 
 using mdxml_test::Difference;
@@ -166,7 +165,7 @@ TEST_F(MdXmlFiles, LoadReadsUtf8AndUtf16Documents) {
     };
     const std::unique_ptr<enXml> expected = SampleTree();
     for (const auto& variant : variants) {
-        SCOPED_TRACE(std::string(variant.name, variant.name + wcslen(variant.name)));
+        SCOPED_TRACE(mdxml_test::Describe(variant.name));
         WriteBytes(Path(variant.name), variant.bytes);
         enXml node;
         enXmlLoadError error = enXmlLoadError::NotWellFormed;
@@ -275,7 +274,7 @@ TEST_F(MdXmlFiles, LoadFailuresLeaveTheNodeUnchanged) {
         {Path(L"unquoted.xml"), enXmlLoadError::NotWellFormed},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.path.begin(), c.path.end()));
+        SCOPED_TRACE(mdxml_test::Describe(c.path));
         enXmlLoadError error = enXmlLoadError::None;
         EXPECT_FALSE(node.Load(c.path, &error));
         EXPECT_EQ(error, c.error);

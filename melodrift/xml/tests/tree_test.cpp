@@ -1,12 +1,11 @@
 // The tree and its lookups: child list links, moves, removal, destruction,
 // case-insensitive names, attributes and their number parsers.
-#include "xml/enxml.h"
+#include "xml_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cwchar>
 #include <limits>
 #include <memory>
 #include <string>
@@ -292,7 +291,7 @@ TEST(MdXmlNumbers, IntegersParseAsTheCRuntimeDoes) {
         node.SetAttribute(L"Value", c.text);
         value = 12345;
         EXPECT_TRUE(node.GetAttributeInt(L"value", value)) << mdxml::ParseInt(c.text);
-        EXPECT_EQ(value, c.expected) << "text \"" << std::string(c.text, c.text + std::wcslen(c.text)) << "\"";
+        EXPECT_EQ(value, c.expected) << "text \"" << mdxml_test::Describe(c.text) << "\"";
     }
 }
 
@@ -342,8 +341,7 @@ TEST(MdXmlNumbers, FloatsParseAsTheCRuntimeDoes) {
         node.SetAttribute(L"Value", c.text);
         value = 9.0f;
         EXPECT_TRUE(node.GetAttributeFloat(L"VALUE", value));
-        EXPECT_EQ(value, c.expected) << "text of " << c.text.size() << " characters starting "
-                                     << std::string(c.text.begin(), c.text.begin() + std::min<std::size_t>(c.text.size(), 12));
+        EXPECT_EQ(value, c.expected) << "text \"" << mdxml_test::Describe(c.text) << "\"";
     }
     // Only the first 99 characters count: a digit at position 100 is not read.
     EXPECT_EQ(mdxml::ParseFloat(std::wstring(98, L'0') + L"12"), 1.0f);

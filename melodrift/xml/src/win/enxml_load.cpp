@@ -16,8 +16,9 @@
 
 namespace {
 
-// {2933BF95-7B36-11D2-B20E-00C04F983E60}: the MinGW import libraries lack it.
+// The interface ids, defined here: the MinGW import libraries lack some of them.
 const IID kIID_IXMLDOMDocument2 = {0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
+const IID kIID_IXMLDOMNode = {0x2933bf80, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 
 // Files above this size are refused: a 32-bit process holds the bytes, the DOM
 // and the tree at once.
@@ -323,7 +324,7 @@ bool enXml::Load(const std::wstring& path, enXmlLoadError* error) {
             return false;
         }
         ComRef<IXMLDOMNode> rootNode;
-        if (FAILED(element->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(rootNode.Out()))) || !rootNode) {
+        if (FAILED(element->QueryInterface(kIID_IXMLDOMNode, reinterpret_cast<void**>(rootNode.Out()))) || !rootNode) {
             result = enXmlLoadError::ReadFailed;
             return false;
         }
