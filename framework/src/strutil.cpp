@@ -546,7 +546,7 @@ wchar_t ToUpper(wchar_t wc) {
     } else if (c >= 0x3AC && c <= 0x3CE) {
         if (c == 0x3AC) r = 0x386;
         else if (c >= 0x3AD && c <= 0x3AF) r = c - 37;
-        else if (c == 0x3C2) r = 0x3A3;  // final sigma
+        else if (c == 0x3C2) r = c;  // the final sigma stays, as in Windows' ordinal comparison
         else if (c >= 0x3B1 && c <= 0x3CB) r = c - 32;
         else if (c == 0x3CC) r = 0x38C;
         else if (c >= 0x3CD) r = c - 63;

@@ -63,8 +63,10 @@ std::wstring Trim(std::wstring_view text, std::wstring_view characters);
 // Case
 //
 // Simple one-to-one case mapping of ASCII, Latin-1, Latin Extended-A, Greek and
-// Cyrillic (no locale, no special casing such as the Turkish dotted I, which is
-// left unchanged, or the German sharp s). Other units are left as they are.
+// Cyrillic, in agreement with Windows' ordinal ignore-case comparison: no
+// locale and no special casing (the Turkish dotted and dotless i, the Greek
+// final sigma and the German sharp s stay as they are). Other units are left
+// as they are.
 wchar_t ToLower(wchar_t c);
 wchar_t ToUpper(wchar_t c);
 std::wstring ToLower(std::wstring_view text);
