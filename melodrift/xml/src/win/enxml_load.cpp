@@ -73,6 +73,27 @@ private:
     BSTR m_s = nullptr;
 };
 
+class Variant {
+public:
+    Variant() { VariantInit(&m_v); }
+    ~Variant() { VariantClear(&m_v); }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+    VARIANT* Out() {
+        VariantClear(&m_v);
+        return &m_v;
+    }
+    // The text of a string value; empty for anything else.
+    std::wstring_view Text() const {
+        if (V_VT(&m_v) != VT_BSTR || !V_BSTR(&m_v))
+            return {};
+        return std::wstring_view(V_BSTR(&m_v), SysStringLen(V_BSTR(&m_v)));
+    }
+
+private:
+    VARIANT m_v;
+};
+
 // COM on this thread for the time of one Load; a thread already in the
 // multithreaded apartment is used as it is.
 class ComScope {
@@ -213,15 +234,10 @@ bool ReadAttributes(IXMLDOMNode* element, enXml& target) {
             return false;
         if (!ReadNodeName(attribute.Get(), name))
             return false;
-        VARIANT value;
-        VariantInit(&value);
-        if (FAILED(attribute->get_nodeValue(&value)))
+        Variant value;
+        if (FAILED(attribute->get_nodeValue(value.Out())))
             return false;
-        if (V_VT(&value) == VT_BSTR && V_BSTR(&value))
-            target.AppendAttribute(name, std::wstring_view(V_BSTR(&value), SysStringLen(V_BSTR(&value))));
-        else
-            target.AppendAttribute(name, std::wstring_view());
-        VariantClear(&value);
+        target.AppendAttribute(name, value.Text());
     }
     return true;
 }
