@@ -114,7 +114,11 @@ public:
     bool Load(const std::wstring& path, enXmlLoadError* error = nullptr);
 
     // Writes this node as the document element: UTF-16LE with byte-order mark,
-    // declaration, one element per line indented by tabs, CR LF line ends. The
+    // declaration, one element per line indented by tabs, CR LF line ends,
+    // "/>" for an element without children. In attribute names and values
+    // & < > " ' are written as the predefined entities and TAB, LF, CR as
+    // character references (so that they read back unchanged); every string
+    // ends at its first NUL. The
     // file is replaced only when the whole document was written; on failure the
     // result is false and an existing file keeps its content. Windows only.
     bool Save(const std::wstring& path) const;
