@@ -1,0 +1,627 @@
+// Real FFTs of order 0..31 and their cached tables.
+//
+// A real transform of N = 2^n points runs as a complex FFT of M = N/2 points on
+// the samples taken in pairs (even sample as real part, odd as imaginary),
+// followed by the split into the spectra of the even and the odd samples and
+// their recombination; the inverse runs the same steps backwards, using the
+// forward complex FFT on swapped real and imaginary parts.
+//
+// The complex FFT is a self-sorting (Stockham) radix-4 transform on separate
+// real and imaginary arrays, whose last pass is radix-8 when log2(M) is odd
+// (radix-2 for M = 2). It needs no bit reversal, and every pass runs over contiguous memory so
+// that the compiler can vectorise the loops. The first pass reads the packed
+// samples directly and the last pass of the inverse writes the packed output, so
+// no extra copy passes are needed.
+#include "dsp/signal.h"
+#include "fft_internal.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <new>
+
+#if defined(_MSC_VER)
+#define DSP_RESTRICT __restrict
+#else
+#define DSP_RESTRICT __restrict__
+#endif
+
+namespace {
+
+const char kFile[] = "signal_fft.cpp";
+constexpr int kMaxOrder = 31;
+constexpr double kPi = 3.14159265358979323846;
+
+// Tables larger than this are not attempted; the order is reported as out of
+// memory (a 2^27-point transform already needs half a gigabyte of tables).
+constexpr std::uint64_t kMaxTableBytes =
+    sizeof(void*) >= 8 ? (std::uint64_t(1) << 32) : (std::uint64_t(1) << 30);
+
+// ---------------------------------------------------------------------------
+// Tables of one order n >= 2.
+
+struct FftTables {
+    std::size_t half = 0;                // M = N/2 complex points
+    std::unique_ptr<float[]> storage;    // everything below lives here
+    const float* stageTwiddles = nullptr;
+    const float* recombCos = nullptr;    // cos(2 pi k / N), k = 0..M/2
+    const float* recombSin = nullptr;    // sin(2 pi k / N), k = 0..M/2
+    float* bufferA = nullptr;            // two work buffers of M complex values,
+    float* bufferB = nullptr;            // real parts first, then imaginary parts
+};
+
+// Stage twiddles of an M-point complex FFT: for each radix-4 pass of length
+// L >= 16 the factors w^p, w^2p, w^3p (w = e^(-2 pi i / L), p < L/4), as six
+// runs of L/4 values: re1, im1, re2, im2, re3, im3.
+std::uint64_t StageTwiddleFloats(std::uint64_t m)
+{
+    std::uint64_t count = 0;
+    for (std::uint64_t len = m; len >= 16; len /= 4) {
+        count += 6 * (len / 4);
+    }
+    return count;
+}
+
+std::unique_ptr<FftTables> BuildTables(int order)
+{
+    const std::uint64_t m = std::uint64_t(1) << (order - 1);
+    const std::uint64_t twiddleFloats = StageTwiddleFloats(m);
+    const std::uint64_t recombFloats = 2 * (m / 2 + 1);
+    const std::uint64_t bufferFloats = 4 * m;
+    const std::uint64_t total = twiddleFloats + recombFloats + bufferFloats;
+    if (total * sizeof(float) > kMaxTableBytes || total > SIZE_MAX / sizeof(float)) {
+        return nullptr;
+    }
+
+    std::unique_ptr<FftTables> tables(new (std::nothrow) FftTables);
+    if (!tables) {
+        return nullptr;
+    }
+    tables->storage.reset(new (std::nothrow) float[static_cast<std::size_t>(total)]);
+    if (!tables->storage) {
+        return nullptr;
+    }
+    const std::size_t half = static_cast<std::size_t>(m);
+    float* p = tables->storage.get();
+    tables->half = half;
+
+    // Stage twiddles.
+    tables->stageTwiddles = p;
+    for (std::size_t len = half; len >= 16; len /= 4) {
+        const std::size_t quarter = len / 4;
+        const double step = -2.0 * kPi / static_cast<double>(len);
+        for (std::size_t j = 0; j < quarter; ++j) {
+            for (std::size_t k = 1; k <= 3; ++k) {
+                const double angle = step * static_cast<double>(j * k);
+                p[(2 * k - 2) * quarter + j] = static_cast<float>(std::cos(angle));
+                p[(2 * k - 1) * quarter + j] = static_cast<float>(std::sin(angle));
+            }
+        }
+        p += 6 * quarter;
+    }
+
+    // Recombination factors.
+    const double recombStep = 2.0 * kPi / (2.0 * static_cast<double>(half));
+    float* cosTable = p;
+    float* sinTable = p + half / 2 + 1;
+    for (std::size_t k = 0; k <= half / 2; ++k) {
+        cosTable[k] = static_cast<float>(std::cos(recombStep * static_cast<double>(k)));
+        sinTable[k] = static_cast<float>(std::sin(recombStep * static_cast<double>(k)));
+    }
+    tables->recombCos = cosTable;
+    tables->recombSin = sinTable;
+    p += 2 * (half / 2 + 1);
+
+    tables->bufferA = p;
+    tables->bufferB = p + 2 * half;
+    for (std::size_t i = 0; i < 4 * half; ++i) {
+        p[i] = 0.0f;
+    }
+    return tables;
+}
+
+// The process-wide table cache. Every transform runs under its lock, because
+// the work buffers are part of the tables.
+struct FftContext {
+    std::mutex lock;
+    std::unique_ptr<FftTables> tables[kMaxOrder + 1];
+
+    void ReleaseAll()
+    {
+        for (auto& t : tables) {
+            t.reset();
+        }
+    }
+
+    // Tables of `order` (>= 2), built on first use; null when they cannot be built.
+    FftTables* Get(int order)
+    {
+        if (!tables[order]) {
+            tables[order] = BuildTables(order);
+            if (!tables[order]) {
+                ReleaseAll();
+                tables[order] = BuildTables(order);
+            }
+        }
+        return tables[order].get();
+    }
+};
+
+FftContext& Context()
+{
+    static FftContext context;
+    return context;
+}
+
+// ---------------------------------------------------------------------------
+// Complex FFT passes. A pass of length L and stride s (L * s = M) takes four
+// (or eight, or two) inputs at distance L/4 * s, and writes their transform to
+// positions (4p + k) * s + q. Input and output can be packed: the packed input
+// is the real signal (pairs of samples), the packed output is the real signal
+// of the inverse, which comes out with real and imaginary parts swapped.
+//
+// The loops are plain scalar code that the compiler vectorises: the first pass
+// across p, the others across the q of one p. For the latter the stride is a
+// template constant where it can be (every stride is a power of 4), so that the
+// compiler can see that the output rows q + k s of one butterfly column do not
+// overlap; other strides take the same code with the stride known at run time.
+
+struct Cplx {
+    float re, im;
+};
+
+inline Cplx operator+(Cplx a, Cplx b)
+{
+    return {a.re + b.re, a.im + b.im};
+}
+
+inline Cplx operator-(Cplx a, Cplx b)
+{
+    return {a.re - b.re, a.im - b.im};
+}
+
+inline Cplx Mul(Cplx a, Cplx w)
+{
+    return {a.re * w.re - a.im * w.im, a.re * w.im + a.im * w.re};
+}
+
+// Value k of an array, packed or split.
+template <bool Packed>
+inline Cplx Load(const float* DSP_RESTRICT re, const float* DSP_RESTRICT im, std::size_t k)
+{
+    if constexpr (Packed) {
+        return {re[2 * k], re[2 * k + 1]};
+    } else {
+        return {re[k], im[k]};
+    }
+}
+
+// The packed output takes each value with real and imaginary parts swapped.
+template <bool Packed>
+inline void Store(float* DSP_RESTRICT re, float* DSP_RESTRICT im, std::size_t k, Cplx v)
+{
+    if constexpr (Packed) {
+        re[2 * k] = v.im;
+        re[2 * k + 1] = v.re;
+    } else {
+        re[k] = v.re;
+        im[k] = v.im;
+    }
+}
+
+// Four-point transform: y0 = (a + c) + (b + d), y1 = (a - c) - i (b - d),
+// y2 = (a + c) - (b + d), y3 = (a - c) + i (b - d).
+struct Four {
+    Cplx y0, y1, y2, y3;
+};
+
+inline Four Dft4(Cplx a, Cplx b, Cplx c, Cplx d)
+{
+    const Cplx apc = a + c, amc = a - c, bpd = b + d, bmd = b - d;
+    return {apc + bpd, {amc.re + bmd.im, amc.im - bmd.re}, apc - bpd, {amc.re - bmd.im, amc.im + bmd.re}};
+}
+
+// Last pass of M = 2: L = 2, twiddles all 1.
+template <std::size_t S, bool InPacked, bool OutPacked>
+void Radix2PassLast(const float* DSP_RESTRICT xr, const float* DSP_RESTRICT xi, float* DSP_RESTRICT yr,
+                    float* DSP_RESTRICT yi, std::size_t stride)
+{
+    const std::size_t s = S != 0 ? S : stride;
+    for (std::size_t q = 0; q < s; ++q) {
+        const Cplx a = Load<InPacked>(xr, xi, q);
+        const Cplx b = Load<InPacked>(xr, xi, q + s);
+        Store<OutPacked>(yr, yi, q, a + b);
+        Store<OutPacked>(yr, yi, q + s, a - b);
+    }
+}
+
+// Last pass of length 4: twiddles all 1.
+template <std::size_t S, bool InPacked, bool OutPacked>
+void Radix4PassLast(const float* DSP_RESTRICT xr, const float* DSP_RESTRICT xi, float* DSP_RESTRICT yr,
+                    float* DSP_RESTRICT yi, std::size_t stride)
+{
+    const std::size_t s = S != 0 ? S : stride;
+    for (std::size_t q = 0; q < s; ++q) {
+        const Four f = Dft4(Load<InPacked>(xr, xi, q), Load<InPacked>(xr, xi, q + s),
+                            Load<InPacked>(xr, xi, q + 2 * s), Load<InPacked>(xr, xi, q + 3 * s));
+        Store<OutPacked>(yr, yi, q, f.y0);
+        Store<OutPacked>(yr, yi, q + s, f.y1);
+        Store<OutPacked>(yr, yi, q + 2 * s, f.y2);
+        Store<OutPacked>(yr, yi, q + 3 * s, f.y3);
+    }
+}
+
+// Last pass of length 8 (odd log2(M)): twiddles all 1; the transform of eight
+// as two of four, on the even and the odd inputs.
+template <std::size_t S, bool InPacked, bool OutPacked>
+void Radix8PassLast(const float* DSP_RESTRICT xr, const float* DSP_RESTRICT xi, float* DSP_RESTRICT yr,
+                    float* DSP_RESTRICT yi, std::size_t stride)
+{
+    const std::size_t s = S != 0 ? S : stride;
+    const float r = 0.70710678118654752f;
+    for (std::size_t q = 0; q < s; ++q) {
+        const Four e = Dft4(Load<InPacked>(xr, xi, q), Load<InPacked>(xr, xi, q + 2 * s),
+                            Load<InPacked>(xr, xi, q + 4 * s), Load<InPacked>(xr, xi, q + 6 * s));
+        const Four o = Dft4(Load<InPacked>(xr, xi, q + s), Load<InPacked>(xr, xi, q + 3 * s),
+                            Load<InPacked>(xr, xi, q + 5 * s), Load<InPacked>(xr, xi, q + 7 * s));
+        // The odd half times w^k, w = e^(-i pi / 4).
+        const Cplx t1 = {r * (o.y1.re + o.y1.im), r * (o.y1.im - o.y1.re)};
+        const Cplx t2 = {o.y2.im, -o.y2.re};
+        const Cplx t3 = {r * (o.y3.im - o.y3.re), -r * (o.y3.re + o.y3.im)};
+        Store<OutPacked>(yr, yi, q, e.y0 + o.y0);
+        Store<OutPacked>(yr, yi, q + s, e.y1 + t1);
+        Store<OutPacked>(yr, yi, q + 2 * s, e.y2 + t2);
+        Store<OutPacked>(yr, yi, q + 3 * s, e.y3 + t3);
+        Store<OutPacked>(yr, yi, q + 4 * s, e.y0 - o.y0);
+        Store<OutPacked>(yr, yi, q + 5 * s, e.y1 - t1);
+        Store<OutPacked>(yr, yi, q + 6 * s, e.y2 - t2);
+        Store<OutPacked>(yr, yi, q + 7 * s, e.y3 - t3);
+    }
+}
+
+// Middle pass (stride s >= 4, 16 <= L < M): for each p, the s columns with the
+// twiddles of p.
+template <std::size_t S>
+void Radix4PassMiddle(const float* DSP_RESTRICT xr, const float* DSP_RESTRICT xi, float* DSP_RESTRICT yr,
+                      float* DSP_RESTRICT yi, std::size_t len, std::size_t stride, const float* DSP_RESTRICT tw)
+{
+    const std::size_t s = S != 0 ? S : stride;
+    const std::size_t quarter = len / 4;
+    const std::size_t dist = quarter * s;
+    for (std::size_t p = 0; p < quarter; ++p) {
+        const Cplx w1 = {tw[p], tw[quarter + p]};
+        const Cplx w2 = {tw[2 * quarter + p], tw[3 * quarter + p]};
+        const Cplx w3 = {tw[4 * quarter + p], tw[5 * quarter + p]};
+        const std::size_t in = p * s;
+        const std::size_t out = 4 * p * s;
+        for (std::size_t q = 0; q < s; ++q) {
+            const Four f = Dft4(Load<false>(xr, xi, in + q), Load<false>(xr, xi, in + q + dist),
+                                Load<false>(xr, xi, in + q + 2 * dist), Load<false>(xr, xi, in + q + 3 * dist));
+            Store<false>(yr, yi, out + q, f.y0);
+            Store<false>(yr, yi, out + q + s, Mul(f.y1, w1));
+            Store<false>(yr, yi, out + q + 2 * s, Mul(f.y2, w2));
+            Store<false>(yr, yi, out + q + 3 * s, Mul(f.y3, w3));
+        }
+    }
+}
+
+// First pass (stride 1, L = M >= 16): the loop runs over p, the outputs of one
+// butterfly are neighbours.
+template <bool InPacked>
+void Radix4PassFirst(const float* DSP_RESTRICT xr, const float* DSP_RESTRICT xi, float* DSP_RESTRICT yr,
+                     float* DSP_RESTRICT yi, std::size_t len, const float* DSP_RESTRICT tw)
+{
+    const std::size_t quarter = len / 4;
+    for (std::size_t p = 0; p < quarter; ++p) {
+        const Four f = Dft4(Load<InPacked>(xr, xi, p), Load<InPacked>(xr, xi, p + quarter),
+                            Load<InPacked>(xr, xi, p + 2 * quarter), Load<InPacked>(xr, xi, p + 3 * quarter));
+        const Cplx y1 = Mul(f.y1, {tw[p], tw[quarter + p]});
+        const Cplx y2 = Mul(f.y2, {tw[2 * quarter + p], tw[3 * quarter + p]});
+        const Cplx y3 = Mul(f.y3, {tw[4 * quarter + p], tw[5 * quarter + p]});
+        yr[4 * p] = f.y0.re;
+        yi[4 * p] = f.y0.im;
+        yr[4 * p + 1] = y1.re;
+        yi[4 * p + 1] = y1.im;
+        yr[4 * p + 2] = y2.re;
+        yi[4 * p + 2] = y2.im;
+        yr[4 * p + 3] = y3.re;
+        yi[4 * p + 3] = y3.im;
+    }
+}
+
+// One pass with the stride S as a constant (0: known at run time).
+template <std::size_t S, bool InPacked, bool OutPacked>
+void RunPassWithStride(const float* xr, const float* xi, float* yr, float* yi, std::size_t len, std::size_t s,
+                       const float* tw)
+{
+    if (len == 2) {
+        Radix2PassLast<S, InPacked, OutPacked>(xr, xi, yr, yi, s);
+    } else if (len == 4) {
+        Radix4PassLast<S, InPacked, OutPacked>(xr, xi, yr, yi, s);
+    } else if (len == 8) {
+        Radix8PassLast<S, InPacked, OutPacked>(xr, xi, yr, yi, s);
+    } else if constexpr (!InPacked && !OutPacked) {
+        Radix4PassMiddle<S>(xr, xi, yr, yi, len, s, tw);
+    }
+}
+
+template <bool InPacked, bool OutPacked>
+void RunPass(const float* xr, const float* xi, float* yr, float* yi, std::size_t len, std::size_t s,
+             const float* tw)
+{
+    if (s == 1) {
+        if (len <= 8) {
+            RunPassWithStride<1, InPacked, OutPacked>(xr, xi, yr, yi, len, s, tw);
+        } else if constexpr (!OutPacked) {
+            Radix4PassFirst<InPacked>(xr, xi, yr, yi, len, tw);
+        }
+        return;
+    }
+    // Only the first pass reads the packed input, and it has stride 1.
+    if constexpr (!InPacked) {
+        switch (s) {
+        case 4: RunPassWithStride<4, false, OutPacked>(xr, xi, yr, yi, len, s, tw); break;
+        case 16: RunPassWithStride<16, false, OutPacked>(xr, xi, yr, yi, len, s, tw); break;
+        case 64: RunPassWithStride<64, false, OutPacked>(xr, xi, yr, yi, len, s, tw); break;
+        case 256: RunPassWithStride<256, false, OutPacked>(xr, xi, yr, yi, len, s, tw); break;
+        case 1024: RunPassWithStride<1024, false, OutPacked>(xr, xi, yr, yi, len, s, tw); break;
+        case 4096: RunPassWithStride<4096, false, OutPacked>(xr, xi, yr, yi, len, s, tw); break;
+        default: RunPassWithStride<0, false, OutPacked>(xr, xi, yr, yi, len, s, tw); break;
+        }
+    }
+}
+
+// Forward complex FFT of M = tables.half points. The input is either packed
+// (`packedIn`) or split (inR, inI); the output is either packed and swapped
+// (`packedOut`) or left in one of the work buffers, whose real-part pointer is
+// returned (the imaginary parts follow M values later).
+const float* ComplexFft(const FftTables& tables, const float* packedIn, const float* inR, const float* inI,
+                        float* packedOut)
+{
+    const std::size_t m = tables.half;
+    const float* tw = tables.stageTwiddles;
+    const float* curR = packedIn != nullptr ? packedIn : inR;
+    const float* curI = packedIn != nullptr ? packedIn : inI;
+    bool inPacked = packedIn != nullptr;
+    std::size_t s = 1;
+    for (std::size_t len = m; len > 1;) {
+        const std::size_t next = len <= 8 ? 1 : len / 4;
+        const bool last = next == 1;
+        float* dst = curR == tables.bufferA ? tables.bufferB : tables.bufferA;
+        float* dstR = dst;
+        float* dstI = dst + m;
+        const bool outPacked = last && packedOut != nullptr;
+        if (outPacked) {
+            dstR = packedOut;
+            dstI = packedOut;
+        }
+        if (inPacked) {
+            RunPass<true, false>(curR, curI, dstR, dstI, len, s, tw);
+        } else if (outPacked) {
+            RunPass<false, true>(curR, curI, dstR, dstI, len, s, tw);
+        } else {
+            RunPass<false, false>(curR, curI, dstR, dstI, len, s, tw);
+        }
+        if (len >= 16) {
+            tw += 6 * (len / 4);
+        }
+        curR = dstR;
+        curI = dstI;
+        inPacked = false;
+        s *= len <= 8 ? len : 4;
+        len = next;
+    }
+    return curR;
+}
+
+// Splits the spectrum Z of the packed signal into the spectra of the even and
+// odd samples and recombines them, for the bin pairs (k, M - k), 0 < k < M/2:
+// X[k] = E + w^k O and X[M - k] = conj(E - w^k O), w = e^(-2 pi i / N). The
+// `...Hi` pointers point at index M and are read and written backwards.
+void RecombinePairs(std::size_t half, const float* DSP_RESTRICT zr, const float* DSP_RESTRICT zi,
+                    const float* DSP_RESTRICT zrHi, const float* DSP_RESTRICT ziHi,
+                    const float* DSP_RESTRICT cosT, const float* DSP_RESTRICT sinT, float* DSP_RESTRICT lo,
+                    float* DSP_RESTRICT hi)
+{
+    for (std::size_t k = 1; k < half / 2; ++k) {
+        const float ar = zr[k], ai = zi[k];
+        const float br = zrHi[-static_cast<std::ptrdiff_t>(k)], bi = ziHi[-static_cast<std::ptrdiff_t>(k)];
+        const float er = ar + br, ei = ai - bi;  // twice the even part
+        const float fr = ai + bi, fi = br - ar;  // twice the odd part
+        const float c = cosT[k], sn = sinT[k];
+        const float tr = c * fr + sn * fi;
+        const float ti = c * fi - sn * fr;
+        lo[2 * k] = 0.5f * (er + tr);
+        lo[2 * k + 1] = 0.5f * (ei + ti);
+        hi[-2 * static_cast<std::ptrdiff_t>(k)] = 0.5f * (er - tr);
+        hi[-2 * static_cast<std::ptrdiff_t>(k) + 1] = 0.5f * (ti - ei);
+    }
+}
+
+// The reverse of RecombinePairs, scaled by h, for the bin pairs 0 < k < M/2:
+// the packed spectrum goes to (re, im) with real and imaginary parts swapped.
+// `sign` -1 reads the input conjugated.
+void SplitPairs(std::size_t half, const float* DSP_RESTRICT x, const float* DSP_RESTRICT xHi,
+                const float* DSP_RESTRICT cosT, const float* DSP_RESTRICT sinT, float h, float sign,
+                float* DSP_RESTRICT re, float* DSP_RESTRICT im, float* DSP_RESTRICT reHi,
+                float* DSP_RESTRICT imHi)
+{
+    for (std::size_t k = 1; k < half / 2; ++k) {
+        const std::ptrdiff_t back = -static_cast<std::ptrdiff_t>(k);
+        const float ar = x[2 * k], ai = sign * x[2 * k + 1];
+        const float br = xHi[2 * back], bi = sign * xHi[2 * back + 1];
+        const float sr = ar + br, si = ai - bi;   // twice the even part
+        const float dr = ar - br, di = ai + bi;
+        const float c = cosT[k], sn = sinT[k];
+        const float u = c * di + sn * dr;
+        const float v = c * dr - sn * di;
+        im[k] = h * (sr - u);
+        re[k] = h * (si + v);
+        imHi[back] = h * (sr + u);
+        reHi[back] = h * (v - si);
+    }
+}
+
+// Real to CCS for order >= 2: `out` gets bins 0..M.
+void RealForward(const FftTables& tables, const float* in, ComplexF* out)
+{
+    const std::size_t m = tables.half;
+    const float* zr = ComplexFft(tables, in, nullptr, nullptr, nullptr);
+    const float* zi = zr + m;
+    float* o = &out[0].re;
+
+    o[0] = zr[0] + zi[0];
+    o[1] = 0.0f;
+    o[2 * m] = zr[0] - zi[0];
+    o[2 * m + 1] = 0.0f;
+    RecombinePairs(m, zr, zi, zr + m, zi + m, tables.recombCos, tables.recombSin, o, o + 2 * m);
+    // Bin M/2 is the conjugate of its own packed value.
+    o[m] = zr[m / 2];
+    o[m + 1] = -zi[m / 2];
+}
+
+// CCS to real for order >= 2. `conjugate` reads the spectrum conjugated (the
+// negative-exponent variant); `factor` is the overall scale (1/M for a scaled
+// inverse, 2 without scaling).
+void RealInverse(const FftTables& tables, const ComplexF* in, float* out, bool conjugate, float factor)
+{
+    const std::size_t m = tables.half;
+    const float* x = &in[0].re;
+    // The spectrum of the packed signal goes into work buffer A with real and
+    // imaginary parts swapped, so that the forward complex FFT computes the
+    // inverse one (the last pass swaps them back into the packed output).
+    float* aRe = tables.bufferA;       // imaginary parts
+    float* aIm = tables.bufferA + m;   // real parts
+    const float h = 0.5f * factor;
+    const float sign = conjugate ? -1.0f : 1.0f;
+
+    const float x0 = x[0];
+    const float xm = x[2 * m];
+    aIm[0] = h * (x0 + xm);
+    aRe[0] = h * (x0 - xm);
+    SplitPairs(m, x, x + 2 * m, tables.recombCos, tables.recombSin, h, sign, aRe, aIm, aRe + m, aIm + m);
+    aIm[m / 2] = 2.0f * h * x[m];
+    aRe[m / 2] = -2.0f * h * sign * x[m + 1];
+
+    ComplexFft(tables, nullptr, tables.bufferA, tables.bufferA + m, out);
+}
+
+// A failed check: status, condition text and line, reported after the lock is released.
+struct Outcome {
+    int status = NSP_STS_OK;
+    const char* context = nullptr;
+    int line = 0;
+};
+
+}  // namespace
+
+namespace dsp::detail {
+
+namespace {
+
+// The checks shared by both transforms, in the order they are reported, then
+// `run` with the tables of the order (null for orders 0 and 1).
+template <class Run>
+int Transform(const void* in, const void* out, int order, int flags, const char* funcName, Run run)
+{
+    Outcome outcome;
+    FftContext& ctx = Context();
+    {
+        std::lock_guard<std::mutex> guard(ctx.lock);
+        if ((flags & NSP_FREE_TABLES) != 0) {
+            if (order >= 0 && order <= kMaxOrder) {
+                ctx.tables[order].reset();
+            }
+            return NSP_STS_OK;
+        }
+        if (order < 0) {
+            outcome = {NSP_STS_BAD_ARGUMENT, "order<0", __LINE__};
+        } else if (order > kMaxOrder) {
+            outcome = {NSP_STS_BAD_ARGUMENT, "order>31", __LINE__};
+        } else {
+            const FftTables* tables = nullptr;
+            if (order >= 2) {
+                tables = ctx.Get(order);
+            }
+            if (order >= 2 && tables == nullptr) {
+                outcome = {NSP_STS_NO_MEMORY, "No working Twd memory", __LINE__};
+            } else if ((flags & NSP_BUILD_TABLES) != 0) {
+                return NSP_STS_OK;
+            } else if (in == nullptr) {
+                outcome = {NSP_STS_BAD_ARGUMENT, "inSamps==0", __LINE__};
+            } else if (out == nullptr) {
+                outcome = {NSP_STS_BAD_ARGUMENT, "outSamps==0", __LINE__};
+            } else if ((flags & NSP_FORWARD) != 0 && (flags & NSP_INVERSE) != 0) {
+                outcome = {NSP_STS_BAD_ARGUMENT, "(flags & 1) && (flags & 2)", __LINE__};
+            } else if ((flags & NSP_FORWARD) == 0 && (flags & NSP_INVERSE) == 0) {
+                outcome = {NSP_STS_BAD_ARGUMENT, "(flags & 1)==0 && (flags & 2)==0", __LINE__};
+            } else {
+                run(tables);
+                return NSP_STS_OK;
+            }
+        }
+    }
+    // Reported outside the lock: the handler may call the routines again.
+    return nspError(outcome.status, funcName, outcome.context, kFile, outcome.line);
+}
+
+}  // namespace
+
+int RealFft(const float* in, ComplexF* out, int order, int flags, const char* funcName)
+{
+    return Transform(in, out, order, flags, funcName, [&](const FftTables* tables) {
+        const bool inverse = (flags & NSP_INVERSE) != 0;
+        const std::size_t n = std::size_t(1) << order;
+        if (order == 0) {
+            out[0] = {in[0], 0.0f};
+        } else if (order == 1) {
+            out[0] = {in[0] + in[1], 0.0f};
+            out[1] = {in[0] - in[1], 0.0f};
+        } else {
+            RealForward(*tables, in, out);
+        }
+        if (inverse) {
+            // Positive exponent: the conjugate spectrum, scaled unless told not to.
+            const float scale = (flags & NSP_NO_SCALE) != 0 ? 1.0f : 1.0f / static_cast<float>(n);
+            for (std::size_t k = 0; k <= n / 2; ++k) {
+                out[k].re *= scale;
+                out[k].im *= -scale;
+            }
+        }
+    });
+}
+
+int CcsFft(const ComplexF* in, float* out, int order, int flags, const char* funcName)
+{
+    return Transform(in, out, order, flags, funcName, [&](const FftTables* tables) {
+        const bool forward = (flags & NSP_FORWARD) != 0;
+        const bool scaled = !forward && (flags & NSP_NO_SCALE) == 0;
+        const std::size_t n = std::size_t(1) << order;
+        if (order == 0) {
+            out[0] = in[0].re;
+        } else if (order == 1) {
+            const float scale = scaled ? 0.5f : 1.0f;
+            const float x0 = in[0].re;
+            const float x1 = in[1].re;
+            out[0] = scale * (x0 + x1);
+            out[1] = scale * (x0 - x1);
+        } else {
+            const float factor = scaled ? 2.0f / static_cast<float>(n) : 2.0f;
+            RealInverse(*tables, in, out, forward, factor);
+        }
+    });
+}
+
+}  // namespace dsp::detail
+
+void nspsRealFftlNip(const float* inSamps, ComplexF* outSamps, int order, int flags)
+{
+    dsp::detail::RealFft(inSamps, outSamps, order, flags, "nspsRealFftlNip");
+}
+
+void nspsCcsFftlNip(const ComplexF* inSamps, float* outSamps, int order, int flags)
+{
+    dsp::detail::CcsFft(inSamps, outSamps, order, flags, "nspsCcsFftlNip");
+}

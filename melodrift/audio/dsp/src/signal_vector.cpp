@@ -1,0 +1,108 @@
+// Element-wise vector routines.
+#include "dsp/signal.h"
+
+#include <cstdint>
+
+#if defined(_MSC_VER)
+#define DSP_RESTRICT __restrict
+#else
+#define DSP_RESTRICT __restrict__
+#endif
+
+namespace {
+
+const char kFile[] = "signal_vector.cpp";
+
+// Reports the first bad argument and answers false, or answers true.
+bool CheckArgs(const char* func, int n, const void* dst, const void* src, int line)
+{
+    if (n <= 0) {
+        nspError(NSP_STS_BAD_ARGUMENT, func, "n<=0", kFile, line);
+        return false;
+    }
+    if (dst == nullptr) {
+        nspError(NSP_STS_BAD_ARGUMENT, func, "dst==0", kFile, line);
+        return false;
+    }
+    if (src == nullptr) {
+        nspError(NSP_STS_BAD_ARGUMENT, func, "src==0", kFile, line);
+        return false;
+    }
+    return true;
+}
+
+// The loops below vectorise only when source and destination do not overlap;
+// an exact alias (source == destination) is also allowed and takes the plain loop.
+bool Disjoint(const void* a, const void* b, std::uintptr_t bytes)
+{
+    const std::uintptr_t pa = reinterpret_cast<std::uintptr_t>(a);
+    const std::uintptr_t pb = reinterpret_cast<std::uintptr_t>(b);
+    return pa >= pb ? pa - pb >= bytes : pb - pa >= bytes;
+}
+
+void MulComplex(const ComplexF* DSP_RESTRICT src, ComplexF* DSP_RESTRICT dst, int n)
+{
+    for (int k = 0; k < n; ++k) {
+        const float sr = src[k].re;
+        const float si = src[k].im;
+        const float dr = dst[k].re;
+        const float di = dst[k].im;
+        dst[k].re = dr * sr - di * si;
+        dst[k].im = dr * si + di * sr;
+    }
+}
+
+void AddReal(const float* DSP_RESTRICT src, float* DSP_RESTRICT dst, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        dst[i] += src[i];
+    }
+}
+
+}  // namespace
+
+void nspcbMpy2(const ComplexF* src, ComplexF* dst, int n)
+{
+    if (!CheckArgs("nspcbMpy2", n, dst, src, __LINE__)) {
+        return;
+    }
+    if (Disjoint(src, dst, static_cast<std::uintptr_t>(n) * sizeof(ComplexF))) {
+        MulComplex(src, dst, n);
+        return;
+    }
+    for (int k = 0; k < n; ++k) {
+        const ComplexF s = src[k];
+        const ComplexF d = dst[k];
+        dst[k].re = d.re * s.re - d.im * s.im;
+        dst[k].im = d.re * s.im + d.im * s.re;
+    }
+}
+
+void nspsbAdd2(const float* src, float* dst, int n)
+{
+    if (!CheckArgs("nspsbAdd2", n, dst, src, __LINE__)) {
+        return;
+    }
+    if (Disjoint(src, dst, static_cast<std::uintptr_t>(n) * sizeof(float))) {
+        AddReal(src, dst, n);
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        dst[i] += src[i];
+    }
+}
+
+void nspsbMpy1(float val, float* dst, int n)
+{
+    if (n <= 0) {
+        nspError(NSP_STS_BAD_ARGUMENT, "nspsbMpy1", "n<=0", kFile, __LINE__);
+        return;
+    }
+    if (dst == nullptr) {
+        nspError(NSP_STS_BAD_ARGUMENT, "nspsbMpy1", "dst==0", kFile, __LINE__);
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        dst[i] *= val;
+    }
+}
