@@ -480,6 +480,18 @@ TEST(FwApp, RunLoopIdlesAndEndsWithTheMainWindow) {
     EXPECT_EQ(AfxGetApp(), nullptr);
 }
 
+TEST(FwApp, CommandLineAsTheRuntimePassesIt) {
+    EXPECT_STREQ(fw::CommandLineAfterProgramName(L"klarwin.exe -scan"), L"-scan");
+    EXPECT_STREQ(fw::CommandLineAfterProgramName(L"\"C:\\Program Files\\K\\klarwin.exe\"  -scan x"), L"-scan x");
+    EXPECT_STREQ(fw::CommandLineAfterProgramName(L"\"C:\\K\\k.exe\"\" -scan\""), L"\" -scan\"");
+    EXPECT_STREQ(fw::CommandLineAfterProgramName(L"k.exe"), L"");
+    EXPECT_STREQ(fw::CommandLineAfterProgramName(L"k.exe -scan "), L"-scan ");
+    EXPECT_STREQ(fw::CommandLineAfterProgramName(L"\"unterminated"), L"");
+    // This very process: the runtime saw the same.
+    const wchar_t* mine = fw::CommandLineAfterProgramName(GetCommandLineW());
+    EXPECT_NE(std::wstring(mine).find(L"--gtest"), std::wstring::npos) << mine;
+}
+
 TEST(FwApp, FailedInitInstanceStillExits) {
     CTestApp app;
     app.failInit = true;

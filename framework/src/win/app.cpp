@@ -108,6 +108,19 @@ int CWinApp::Run() {
 void CWinApp::SetRegistryKey(const wchar_t* key) { m_strRegistryKey = key ? key : L""; }
 
 namespace fw {
+const wchar_t* CommandLineAfterProgramName(const wchar_t* p) {
+    if (!p) return L"";
+    if (*p == L'"') {
+        ++p;
+        while (*p && *p != L'"') ++p;
+        if (*p == L'"') ++p;
+    } else {
+        while (*p > L' ') ++p;
+    }
+    while (*p && *p <= L' ') ++p;
+    return p;
+}
+
 int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
     return ::MessageBoxW(owner, text ? text : L"", caption ? caption : L"", type);
 }

@@ -87,3 +87,11 @@ int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT
 
 // The entry point's work: see the top of this file.
 int RunApplication(HINSTANCE instance, const wchar_t* cmdLine, int cmdShow = SW_SHOWDEFAULT);
+
+namespace fw {
+// What the C runtime hands wWinMain as its command line: the full command line
+// (GetCommandLineW) without the program name, which ends at the closing quote
+// when it starts with one and at the first blank otherwise, and without the
+// blanks that follow it.
+const wchar_t* CommandLineAfterProgramName(const wchar_t* fullCommandLine);
+}  // namespace fw
