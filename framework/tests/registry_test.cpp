@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 const wchar_t kRoot[] = L"Software\\FwRegistryTest";
 
