@@ -1,0 +1,98 @@
+// ScanContext: the state one registry scan works on, and the steps every
+// section walk shares: beginning and ending a section, posting progress and
+// messages, adding a finding.
+//
+// The engine hands the scan its error list, counters and ignore list through
+// ScanSetup; the context keeps pointers to the first two (the engine owns
+// them) and an index over a copy of the third, built once when the scan is
+// made, so that the is-ignored test costs the same for any list length.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <atomic>
+#include <string>
+#include <string_view>
+
+#include "fw/win/com.h"
+#include "klarwin/file_finder.h"
+#include "klarwin/scan_messages.h"
+#include "klarwin/scan_records.h"
+
+// The function the scan posts its messages with: PostMessageW. Replaceable only
+// so that tests can give the scan a window queue that fills up, which Wine's
+// queues never do.
+using ScanPostFunction = BOOL(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
+
+// Progress texts are posted at most this often (the window shows only the
+// latest one); the first text of a section is always posted.
+constexpr DWORD kDefaultProgressIntervalMs = 50;
+
+struct ScanSetup {
+    CErrorListEx* errors = nullptr;                  // findings are appended here
+    SectionCounters* counters = nullptr;             // Found is counted here (may be null)
+    const CArray<CRegistryItem>* ignoreList = nullptr;  // locations never reported (may be null)
+    HWND notifyWindow = nullptr;                     // receives the scan messages (none when null)
+    // Scale of the pauses after each section: 1 is the normal pacing, 0 none.
+    double pacingScale = 1.0;
+    DWORD progressIntervalMs = kDefaultProgressIntervalMs;
+    ScanPostFunction postMessage = nullptr;          // null: PostMessageW
+};
+
+struct ScanContext {
+    explicit ScanContext(const ScanSetup& setup);
+    ScanContext(const ScanContext&) = delete;
+    ScanContext& operator=(const ScanContext&) = delete;
+
+    CErrorListEx* errors;
+    SectionCounters* counters;
+    CIgnoreSet ignore;
+    std::atomic<bool> running{false};
+
+    // The section now being scanned.
+    int section = 0;
+    bool isProtected = false;
+    std::wstring rootName;
+    HKEY rootKey = nullptr;
+    int ordinal = 0;
+
+    // Made and used on the scan thread (the thread's own apartment); null when
+    // it could not be created, and every shortcut then counts as broken.
+    fw::ComPtr<IShellLinkW> shellLink;
+    CFileFinder finder;
+
+    HWND notifyWindow;
+    double pacingScale;
+    DWORD progressIntervalMs;
+    ScanPostFunction postMessage;
+
+    // What "%systemroot%" expands to, for texts that name "\SystemRoot\...".
+    std::wstring systemRoot;
+
+    // Progress throttling.
+    DWORD lastProgressTick = 0;
+    bool progressDue = true;
+};
+
+// Stores the section in the context and posts WM_SCAN_SECTION_START.
+void BeginScanSection(ScanContext& ctx, int section, HKEY root, const wchar_t* rootName);
+// Pauses (100 to 2000 ms times the pacing scale) and posts WM_SCAN_SECTION_END.
+void EndScanSection(ScanContext& ctx);
+
+// Posts a message that must arrive (error, section, completion): while the
+// window's queue is full the post is retried until it goes through or the scan
+// is stopped. Nothing is posted once the scan is stopped. True when posted.
+bool PostScanMessage(ScanContext& ctx, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Posts the progress text "<root name>\<path>" (section 11: the path alone).
+// Texts come at most once per progress interval; a BSTR whose post fails is
+// freed here.
+void PostScanProgress(ScanContext& ctx, std::wstring_view path);
+// The same for "<subkey>\<value name>" (joined even when the name is empty).
+void PostScanProgress(ScanContext& ctx, std::wstring_view subKey, std::wstring_view valueName);
+
+// Adds a finding: nothing once the scan is stopped, nothing when `checkIgnore`
+// and the item is on the ignore list; otherwise the error gets the context's
+// section and protected flag, is counted, appended, and WM_SCAN_ERROR_FOUND posted.
+void AddScanError(ScanContext& ctx, CError error, bool checkIgnore = true);
