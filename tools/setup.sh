@@ -12,6 +12,8 @@ packages=(
   # running and testing under Wine
   wine wine32:i386 wine64 fonts-wine xvfb x11-apps xdotool imagemagick
   pulseaudio pulseaudio-utils sox googletest python3 python3-pil
+  # drawing the artwork at build time (fonts for the text in the bitmaps)
+  fonts-dejavu-core
   # installers
   nsis
   # native builds: sanitizers, fuzzers, peer libraries of the benchmarks
