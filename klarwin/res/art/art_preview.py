@@ -131,6 +131,35 @@ def mock_summary(art):
     return img
 
 
+def mock_settings(art):
+    img, ox, oy = mock_dialog(art, 201, "Settings")
+    d = ImageDraw.Draw(img)
+    draw_static(img, ox + 50, oy + 30, "SETTINGS", TITLE, 14)
+    for x, y, text in ((50, 100, "General:"), (50, 222, "Reports:"), (50, 246, "Language:"),
+                       (50, 280, "Scan Scheduler:"), (280, 280, "Time:")):
+        draw_static(img, ox + x, oy + y, text, TITLE, 9)
+    options = ["Launch Klarwin when Windows starts.", "Start registry scan at program startup.",
+               "Minimize Klarwin to tray on close.", "Check for updates automatically."]
+    for k, text in enumerate(options):
+        strip = art[199] if k != 1 else art[198]
+        img.paste(strip.crop((13, 0, 26, 13)) if k == 2 else strip.crop((0, 0, 13, 13)), (ox + 130, oy + 100 + 25 * k))
+        draw_static(img, ox + 150, oy + 100 + 25 * k, text, BLACK, 8)
+    blit_keyed(img, art[242], ox + 130, oy + 218)
+    draw_caption(img, ox + 130, oy + 218, 100, 21, "View scan reports", (0, 0, 255), 8)
+    for x, y, w, text in ((130, 244, 100, "English"), (150, 280, 100, "Weekly"), (340, 280, 60, "14:30")):
+        d.rectangle([ox + x, oy + y, ox + x + w - 1, oy + y + 20], fill=WHITE, outline=(122, 138, 153))
+        draw_static(img, ox + x + 4, oy + y + 4, text, BLACK, 8)
+    days = [(150, 310, "Monday"), (220, 310, "Tuesday"), (290, 310, "Wednesday"), (150, 330, "Thursday"),
+            (220, 330, "Friday"), (290, 330, "Saturday"), (360, 330, "Sunday")]
+    for k, (x, y, text) in enumerate(days):
+        img.paste(art[199 if k in (0, 4) else 198].crop((0, 0, 13, 13)), (ox + x, oy + y))
+        draw_static(img, ox + x + 20, oy + y, text, BLACK, 8)
+    for x, text in ((240, "Save"), (340, "Cancel")):
+        blit_keyed(img, art[202], ox + x, oy + 353)
+        draw_caption(img, ox + x, oy + 353, 81, 21, text, WHITE, 8)
+    return img
+
+
 def contact_sheet(art, icons, frames):
     def show(img, key):
         if key is None:
@@ -186,6 +215,6 @@ def contact_sheet(art, icons, frames):
 
 def write_previews(out_dir, art, icons, frames):
     previews = [contact_sheet(art, icons, frames), mock_main(art), mock_progress(art),
-                mock_results(art), mock_summary(art)]
+                mock_results(art), mock_summary(art), mock_settings(art)]
     for name, img in zip(m.PREVIEWS, previews):
         img.save(os.path.join(out_dir, name))

@@ -506,28 +506,29 @@ def crop(img, x, y, w, h):
     return img.crop((x, y, x + w, y + h))
 
 
-def nav_button(bg, title, subtitle, glyph, state):
-    """181 x 50 navigation button of the side bar; state is 'normal', 'hover' or 'primary'/'primary_hover'."""
+def nav_button(bg, title, subtitle, glyph, state, dx=0):
+    """181 x 50 navigation button of the side bar; state is 'normal', 'hover' or 'primary'/'primary_hover'.
+    dx moves the drawing right (a button placed left of the others still lines up with them)."""
     w, h = 181, 50
     c = Canvas((w, h), bg)
     primary = state.startswith("primary")
     hover = state.endswith("hover")
     if primary:
         top, bottom = (mix(T("accent"), "#ffffff", 0.12), T("accent")) if hover else (T("accent"), T("accent_dark"))
-        c.rrect((0, 0, w, h), 10, Grad(top, bottom, 0, h))
-        c.rrect((9, 1, w - 9, 2), 1, "#ffffff", 0.18)
+        c.rrect((dx, 0, w, h), 10, Grad(top, bottom, 0, h))
+        c.rrect((dx + 9, 1, w - 9, 2), 1, "#ffffff", 0.18)
     elif hover:
-        c.rrect((0, 0, w, h), 10, "#ffffff", 0.10)
-        c.rrect((0, 10, 4, 40), 2, T("accent2"))
+        c.rrect((dx, 0, w, h), 10, "#ffffff", 0.10)
+        c.rrect((dx, 10, dx + 4, 40), 2, T("accent2"))
     else:
-        c.rrect((0, 0, w, h), 10, "#ffffff", 0.035)
+        c.rrect((dx, 0, w, h), 10, "#ffffff", 0.035)
     tile = "#ffffff" if primary else (T("accent") if hover else T("chrome_line"))
-    c.rrect((10, 10, 40, 40), 8, tile, 0.22 if primary else 1.0)
-    c.glyph(glyph, (16, 16, 34, 34), "#ffffff")
+    c.rrect((dx + 10, 10, dx + 40, 40), 8, tile, 0.22 if primary else 1.0)
+    c.glyph(glyph, (dx + 16, 16, dx + 34, 34), "#ffffff")
     title_colour = "#ffffff" if (primary or hover) else T("chrome_text")
     sub_colour = mix("#ffffff", T("accent"), 0.25) if primary else T("chrome_muted")
-    c.text((50, 9), title, 13, title_colour, bold=True)
-    c.text((50, 28), subtitle, 10, sub_colour)
+    c.text((dx + 50, 9), title, 13, title_colour, bold=True)
+    c.text((dx + 50, 28), subtitle, 10, sub_colour)
     return c.finish(KEY)
 
 
@@ -673,6 +674,13 @@ def icon_image(size):
     c.glyph(lambda p: p.line([(0.3, 0.5), (0.45, 0.65), (0.71, 0.36)], width), sbox, T("accent"))
     rgb_im = c.finish()
     alpha = c.cover.reduce(SS)
+    # Drawn over black: edge pixels hold colour x coverage; divide it out again.
+    px, al = rgb_im.load(), alpha.load()
+    for y in range(size):
+        for x in range(size):
+            a = al[x, y]
+            if 0 < a < 255:
+                px[x, y] = tuple(min(255, v * 255 // a) for v in px[x, y])
     out = rgb_im.convert("RGBA")
     out.putalpha(alpha)
     return out
@@ -841,7 +849,8 @@ ASSETS = [
 ]
 ICON_ID, ICON_FILE, ICON_SIZES = 227, "klarwin.ico", (16, 24, 32, 48, 256)
 GIF_FILE, RC_FILE = "Loading.gif", "art.rc.inc"
-PREVIEWS = ["contact_sheet.png", "mock_main.png", "mock_progress.png", "mock_results.png", "mock_summary.png"]
+PREVIEWS = ["contact_sheet.png", "mock_main.png", "mock_progress.png", "mock_results.png", "mock_summary.png",
+            "mock_settings.png"]
 
 
 def bmp_name(asset_id):
@@ -856,8 +865,9 @@ def build_bitmaps():
     main = art[149]
     for normal, hover, x, y, title, sub, glyph, primary in NAV:
         bg = crop(main, x, y, 181, 50)
-        art[normal] = nav_button(bg, title, sub, glyph, "primary" if primary else "normal")
-        art[hover] = nav_button(bg, title, sub, glyph, "primary_hover" if primary else "hover")
+        dx = NAV[0][2] - x
+        art[normal] = nav_button(bg, title, sub, glyph, "primary" if primary else "normal", dx)
+        art[hover] = nav_button(bg, title, sub, glyph, "primary_hover" if primary else "hover", dx)
     art[154] = window_button(crop(main, 735, 9, 24, 24), g_close, False, CLOSE_KEY, None)
     art[155] = window_button(crop(main, 735, 9, 24, 24), g_close, True, CLOSE_KEY, T("close_hover"))
     art[156] = window_button(crop(main, 708, 9, 24, 24), g_minimise, False, KEY, None)

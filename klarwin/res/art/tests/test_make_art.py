@@ -235,6 +235,16 @@ class ArtOutput(unittest.TestCase):
                 self.assertEqual(img.size, (size, size))
                 self.assertEqual(img.getpixel((0, 0))[3], 0)
                 self.assertEqual(img.getpixel((size // 2, size // 2))[3], 255)
+                # Half-transparent edge pixels keep the colour of the shape they
+                # belong to rather than fading to black (no dark fringe on light desktops).
+                px = img.load()
+                for y in range(size):
+                    for x in range(size):
+                        if 0 < px[x, y][3] < 255:
+                            solid = [px[x + dx, y + dy][:3] for dx in (-1, 0, 1) for dy in (-1, 0, 1)
+                                     if 0 <= x + dx < size and 0 <= y + dy < size and px[x + dx, y + dy][3] == 255]
+                            if solid:
+                                self.assertLess(min(distance(px[x, y][:3], q) for q in solid), 90, (x, y))
 
     def test_loading_animation_loops_whole_frames_on_the_dialog_colour(self):
         path = os.path.join(self.out, "Loading.gif")
