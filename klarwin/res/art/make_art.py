@@ -42,6 +42,10 @@ THEME = {
     "alert": "#c23a2c",           # results headline banner (white text on it ...
     "alert_dark": "#9b2b20",      # ... top to bottom)
     "list_bg": "#eeeeee",         # results list background the program paints, RGB(238, 238, 238)
+    "list_text": "#2d363f",       # text of the results list, RGB(45, 54, 63)
+    "box_edge": "#9aa8b8",        # edge of an empty check box
+    "light_edge": "#b5c3d4",      # edge of the light button (blue caption)
+    "disabled": "#c9d1db",        # greyed button
     "off_segment": "#cfd6df",     # empty segment of a severity meter
     "close_hover": "#e0424a",     # close button under the pointer
     # health levels: none, 1-30, 31-60, 61-90, 91-120, more than 120 problems
@@ -542,8 +546,8 @@ def action_button(bg, text, glyph, style):
         c.rrect((0, 0, w, h - 1), 8, Grad(mix(T("accent"), "#ffffff", lift), mix(T("accent_dark"), "#ffffff", lift), 0, h))
         fg = "#ffffff"
     elif style == "disabled":
-        c.rrect((0, 0, w, h - 1), 8, "#c9d1db")
-        fg = "#f4f6f9"
+        c.rrect((0, 0, w, h - 1), 8, T("disabled"))
+        fg = T("body")
     else:
         fill = T("accent_soft") if style.endswith("hover") else T("card")
         c.rrect((0, 0, w, h - 1), 8, fill, outline=T("accent"), width=1.5)
@@ -566,7 +570,7 @@ def caption_button(size, style, bg):
         c.rrect((0, 0, w, h), 8, "#ffffff", 0.10)
         c.rrect((0, 0, w, h), 8, None, 0.32, outline="#ffffff", width=1)
     else:
-        c.rrect((0, 0, w, h), 5, Grad("#ffffff", "#f1f4f8", 0, h), outline="#b5c3d4", width=1)
+        c.rrect((0, 0, w, h), 5, Grad("#ffffff", T("body"), 0, h), outline=T("light_edge"), width=1)
     return c.finish(KEY)
 
 
@@ -589,7 +593,7 @@ def check_box(c, x, checked, state):
         c.rrect((x, 0, x + 13, 13), 3, fill)
         c.glyph(lambda p: g_check(p, 0.17), (x + 1, 1, x + 12, 12), "#ffffff")
     else:
-        edge = {"normal": "#9aa8b8", "hot": T("accent"), "pressed": T("accent_dark")}[state]
+        edge = {"normal": T("box_edge"), "hot": T("accent"), "pressed": T("accent_dark")}[state]
         inside = {"normal": "#ffffff", "hot": "#ffffff", "pressed": T("accent_soft")}[state]
         c.rrect((x, 0, x + 13, 13), 3, inside, outline=edge, width=1.2)
 
@@ -622,7 +626,7 @@ def severity_bar(level):
     for i in range(5):
         x = 2 + i * 15
         c.rrect((x, 13, x + 12, 20), 2.5, colour if i < level else T("off_segment"))
-    c.text((82, 16.5), SEVERITY_NAMES[level - 1], 11, "#2d363f", bold=True, anchor="lm")
+    c.text((82, 16.5), SEVERITY_NAMES[level - 1], 11, T("list_text"), bold=True, anchor="lm")
     return c.finish()
 
 
