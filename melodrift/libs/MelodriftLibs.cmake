@@ -1,0 +1,28 @@
+# Helpers for Melodrift's own DLLs (the libraries in this folder, the language
+# DLLs and the test modules). Included by every folder that needs them.
+#
+#   md_add_dll(<name> SOURCES ... [LIBS ...] [PUBLIC_LIBS ...])
+#       <name>.dll (no "lib" prefix) in ${KM_MELODRIFT_DIR} beside Melodrift.exe,
+#       public headers in <folder>/include, <NAME>_BUILD defined while it is built.
+#   md_copy_runtime_dlls(<target> <dll target>...)
+#       copies the DLLs beside <target> after each link (tests load them from there).
+include_guard(GLOBAL)
+
+function(md_add_dll name)
+  cmake_parse_arguments(D "" "" "SOURCES;LIBS;PUBLIC_LIBS" ${ARGN})
+  add_library(${name} SHARED ${D_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include)
+  string(TOUPPER ${name} upper)
+  target_compile_definitions(${name} PRIVATE ${upper}_BUILD)
+  target_link_libraries(${name} PRIVATE ${D_LIBS} PUBLIC ${D_PUBLIC_LIBS})
+  km_target_defaults(${name})
+  set_target_properties(${name} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${KM_MELODRIFT_DIR})
+endfunction()
+
+function(md_copy_runtime_dlls target)
+  foreach(dll IN LISTS ARGN)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${dll}> $<TARGET_FILE_DIR:${target}>
+      VERBATIM)
+  endforeach()
+endfunction()
