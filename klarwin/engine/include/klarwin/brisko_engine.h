@@ -1,0 +1,210 @@
+// CBriskoEngine: the one object through which Klarwin's windows reach the
+// registry scan engine. It owns the error list, the per-section counters and
+// the ignore list, starts and stops the scan and repair threads, keeps the
+// settings and the last-scan date under HKEY_LOCAL_MACHINE "Software\Klarwin",
+// manages the scheduled scan, and offers the backup, restore, start-up,
+// system-report and HTML-report operations. The online operations (update
+// check and download, log submission) are carried out by an
+// IEngineOnlineServices object handed to the engine; without one they answer
+// with failure.
+//
+//   CBriskoEngine engine;                         // the process-wide instance
+//   CSingleton<CBriskoEngine>::GetInstance()->StartScan(enabled);
+//
+// The engine is used from the user-interface thread. Its worker threads
+// report by posting messages to the notify window (by default the
+// application's main window); they are always stopped and waited for before
+// they are deleted, also when the engine is destroyed.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "fw/singleton.h"
+#include "klarwin/backup_files.h"
+#include "klarwin/file_finder.h"
+#include "klarwin/registry_scan_thread.h"
+#include "klarwin/repair_messages.h"
+#include "klarwin/repair_thread.h"
+#include "klarwin/scan_messages.h"
+#include "klarwin/scan_records.h"
+#include "klarwin/scan_schedule.h"
+#include "klarwin/system_report.h"
+
+constexpr wchar_t kSettingsKey[] = L"Software\\Klarwin";
+constexpr wchar_t kRunValueName[] = L"Klarwin";
+constexpr wchar_t kNotScannedYet[] = L"Not scanned yet";
+constexpr wchar_t kIgnoreFileName[] = L"log.dat";
+constexpr wchar_t kUnresolvedFileName[] = L"unresolvederrors.dat";
+
+// The online side of the engine: update check and download, the scan-log
+// service and its solutions. The engine owns the object, forwards to it and,
+// before it is destroyed, calls Shutdown, which must end (and wait for) every
+// thread the services started.
+class IEngineOnlineServices {
+public:
+    virtual ~IEngineOnlineServices() = default;
+    virtual bool StartUpdateCheck() = 0;
+    virtual bool StartUpdateDownload() = 0;
+    // 1 when the log was accepted, -1 otherwise.
+    virtual int SubmitLog(const std::wstring& email, const std::wstring& description, const std::wstring& log,
+                          const std::wstring& productVersion) = 0;
+    virtual bool QueryLogStatus(std::wstring& comments, std::wstring& solutionCommands) = 0;
+    virtual void ApplySolution(std::wstring& log, const std::wstring& commands) = 0;
+    virtual void Shutdown() = 0;
+};
+
+// Where the engine keeps its files and whom it tells; empty fields take the
+// program's own places.
+struct EngineOptions {
+    std::wstring programPath;    // the program file (version resource, Run value, scheduled task)
+    std::wstring backupFolder;   // "backup" beside the program file
+    std::wstring dataFolder;     // "%APPDATA%\Klarwin": log.dat, unresolvederrors.dat
+    std::wstring reportsFolder;  // "<common application data>\Klarwin": HTML reports
+    HWND notifyWindow = nullptr; // null: the application's main window
+    // Scale of the pauses of the scan and repair threads (1 normal, 0 none).
+    double pacingScale = 1.0;
+};
+
+class CBriskoEngine : public CSingleton<CBriskoEngine> {
+public:
+    CBriskoEngine();
+    explicit CBriskoEngine(const EngineOptions& options);
+    ~CBriskoEngine();
+    CBriskoEngine(const CBriskoEngine&) = delete;
+    CBriskoEngine& operator=(const CBriskoEngine&) = delete;
+
+    // ---- Scan and repair
+    // Loads the ignore list, records the last-scan date, replaces a previous
+    // scan thread, clears the counters and the errors and starts a scan of
+    // the enabled sections.
+    bool StartScan(const bool enable[kSectionCount]);
+    void StopScan();
+    CRegistryScanThread* GetScanThread() const { return m_scanThread; }
+    bool IsScanRunning() const { return m_scanThread && m_scanThread->IsScanning(); }
+
+    // Stops a scan and repairs the first `count` errors of the list. False
+    // (and nothing started) while an earlier repair is still running.
+    bool StartRepair(int count);
+    void StopRepair();
+    CRepairErrorsThread* GetRepairThread() const { return m_repairThread; }
+    bool IsRepairRunning() const { return m_repairThread && m_repairThread->IsRunning(); }
+
+    // Clears counters and errors and reads "unresolvederrors.dat"; each error
+    // counts as found in its section.
+    void LoadUnresolvedErrors();
+    // Writes the list as "unresolvederrors.dat" (the folder is made when missing).
+    bool SaveUnresolvedErrors(const CErrorListEx& errors);
+
+    CErrorListEx& GetErrorList() { return m_errors; }
+    CErrorListEx GetSectionErrors(int section) const;
+    SectionCounters& GetCounters() { return m_counters; }
+    std::wstring GetSectionName(int section) const { return GetScanSectionName(section); }
+    std::wstring GetSectionFoundText(int section) const;
+    std::wstring GetSectionRepairedText(int section) const;
+    std::wstring GetSectionIgnoredText(int section) const;
+    std::wstring GetTotalFoundText() const;
+    std::wstring GetTotalRepairedText() const;
+    std::wstring GetTotalIgnoredText() const;
+    int GetTotalErrorCount() const { return m_counters.TotalFound(); }
+
+    const std::wstring& GetProductVersion() const { return m_productVersion; }
+    const std::wstring& GetReleaseDate() const { return m_releaseDate; }
+    const std::wstring& GetLastScanDate() const { return m_lastScanDate; }
+
+    void AddToIgnoreList(const CRegistryItem& item) { m_ignoreList.Add(item); }
+    bool SaveIgnoreList();
+    void LoadIgnoreList();
+    CArray<CRegistryItem>& GetIgnoreList() { return m_ignoreList; }
+
+    // ---- Settings (REG_SZ values under HKEY_LOCAL_MACHINE "Software\Klarwin")
+    std::wstring ReadSetting(const std::wstring& name) const;
+    bool WriteSetting(const std::wstring& name, const std::wstring& value);
+    // The value "Klarwin" under the HKEY_LOCAL_MACHINE key (empty when missing).
+    std::wstring ReadRunEntry(const std::wstring& key) const;
+    bool WriteMachineString(const std::wstring& key, const std::wstring& name, const std::wstring& value);
+    bool DeleteRegistryValue(HKEY root, const std::wstring& key, const std::wstring& name);
+    // "StartWithWindows" and the Run value "Klarwin" together.
+    void SetStartWithWindows(bool on);
+
+    // ---- Scheduled scan (kind 0 none, 1 daily, 2 weekly)
+    bool SetScanSchedule(int kind, int hour, int minute, int daysOfWeek);
+    // True when the work item exists; `schedule` tells its trigger.
+    bool GetScanSchedule(ScanSchedule& schedule) const;
+    const ScheduleSettings& GetScheduleSettings() const { return m_schedule; }
+
+    // ---- Start-up items and system report
+    CRegistryItemListEx GetStartupItems() const { return ::GetStartupItems(); }
+    void BuildSystemReport(std::wstring& text, std::wstring& html) const { ::BuildSystemReport(text, html); }
+
+    // ---- Backups
+    // Posts WM_BACKUP_FOUND for every ".dat" file of the backup folder;
+    // returns how many there are.
+    int ListBackups();
+    // True when every line of the file was applied.
+    bool RestoreBackup(const std::wstring& path);
+
+    // ---- HTML report
+    // Writes the report of the error list; `folder` is the reports folder and
+    // `file` the new report. False when no report could be written.
+    bool CreateHtmlReport(std::wstring& folder, std::wstring& file);
+    void OpenReportsFolder();
+
+    // ---- Online operations
+    void SetOnlineServices(std::unique_ptr<IEngineOnlineServices> services);
+    IEngineOnlineServices* GetOnlineServices() const { return m_online.get(); }
+    bool StartUpdateCheck();
+    bool StartUpdateDownload();
+    // "Email" is not empty and "LogID" is greater than 0.
+    bool HasSubmittedLog() const;
+    int SubmitLog(const std::wstring& email, const std::wstring& description, const std::wstring& log,
+                  const std::wstring& productVersion);
+    bool QueryLogStatus(std::wstring& comments, std::wstring& solutionCommands);
+    // Runs the solution and forgets the stored log ("LogID", "Email").
+    void ApplySolution(std::wstring& log, const std::wstring& commands);
+    // "LogID" as stored (REG_DWORD), -1 when missing.
+    long ReadLogId() const;
+
+    // ---- Places
+    const std::wstring& GetProgramPath() const { return m_programPath; }
+    const std::wstring& GetBackupFolder() const { return m_backupFolder; }
+    const std::wstring& GetDataFolder() const { return m_dataFolder; }
+    const std::wstring& GetReportsFolder() const { return m_reportsFolder; }
+    std::wstring GetIgnoreFilePath() const { return m_dataFolder + L"\\" + kIgnoreFileName; }
+    std::wstring GetUnresolvedFilePath() const { return m_dataFolder + L"\\" + kUnresolvedFileName; }
+    void SetNotifyWindow(HWND window) { m_options.notifyWindow = window; }
+    void SetPacingScale(double scale) { m_options.pacingScale = scale; }
+
+private:
+    HWND NotifyWindow() const;
+    static void OnBackupFound(CFileFinder* finder, int event, void* userData);
+
+    EngineOptions m_options;
+    std::wstring m_programPath;
+    std::wstring m_backupFolder;
+    std::wstring m_dataFolder;
+    std::wstring m_reportsFolder;
+
+    CErrorListEx m_errors;
+    SectionCounters m_counters;
+    CArray<CRegistryItem> m_ignoreList;
+    CFileFinder m_backupFinder;
+
+    std::wstring m_productVersion;
+    std::wstring m_releaseDate;
+    std::wstring m_lastScanDate;
+    ScheduleSettings m_schedule;
+
+    CRegistryScanThread* m_scanThread = nullptr;
+    CRepairErrorsThread* m_repairThread = nullptr;
+    std::unique_ptr<IEngineOnlineServices> m_online;
+};
+
+// Writes the HTML report of `errors` as a new file "krw_<version>_<time>.html"
+// in `folder` (which must exist), UTF-8 without byte-order mark. A name
+// already taken in the same second gets "_2", "_3", ...; no report is ever
+// replaced. `file` receives the full path. False when nothing was written.
+bool WriteHtmlReportFile(const std::wstring& folder, const HtmlReportHeader& header, const CArray<CError>& errors,
+                         std::wstring& file);

@@ -1,0 +1,84 @@
+// CRepairErrorsThread: the worker thread that repairs the first `count` errors
+// of a list, one by one, and reports to a window by posted messages
+// (repair_messages.h).
+//
+//   RepairSetup setup;                  // errors, counters, ignore list, folders, window
+//   auto* repair = new CRepairErrorsThread(setup, count);
+//   repair->Start();
+//   ...                                 // WM_REPAIR_START, _ITEM, _PROGRESS ..., _DONE
+//   repair->Stop();                     // clear running, wait
+//   delete repair;
+//
+// Per error: a broken shortcut file is deleted; a registry value or key is
+// first recorded in the run's backup file with what the registry holds at
+// that moment, then deleted; an error of a protected section only puts its
+// location on the ignore list (and is recorded too, so a restore brings it
+// back into later scans). A registry location whose backup line could not be
+// written is left alone. Every processed error counts as repaired.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+#include "fw/win/thread.h"
+#include "klarwin/repair_messages.h"
+#include "klarwin/scan_records.h"
+
+struct RepairSetup {
+    const CErrorListEx* errors = nullptr;         // copied when the thread is made
+    SectionCounters* counters = nullptr;          // Repaired is counted here (may be null)
+    CArray<CRegistryItem>* ignoreList = nullptr;  // protected locations are added here (may be null)
+    std::wstring ignoreFile;                      // the list is written here at the end (none when empty)
+    std::wstring backupFolder;                    // where the run's backup file is made
+    HWND notifyWindow = nullptr;                  // receives the messages (none when null)
+    // Scale of the one-second pauses after each error and at the end: 1 is
+    // the normal pacing, 0 none.
+    double pacingScale = 1.0;
+};
+
+// The text shown for an error: the file path (type 0), "root\subkey\value"
+// (type 1), "root\subkey" (type 2), empty otherwise.
+std::wstring RepairItemText(const CError& error);
+
+// Whether a repair only ignores the error's location: the error's own flag or
+// its section's (errors reloaded from a file carry no flag).
+bool IsProtectedError(const CError& error);
+
+class CRepairErrorsThread : public CWinThread {
+public:
+    CRepairErrorsThread(const RepairSetup& setup, int count);
+    ~CRepairErrorsThread() override;
+
+    bool Start();
+    // Safe from any thread: the repair ends after the error it is working on.
+    void RequestStop() {
+        m_stop.store(true);
+        m_running.store(false);
+    }
+    void Stop();
+
+    bool IsRepairing() const { return m_running.load(); }
+    int GetCount() const { return m_count; }
+    // The backup file of this run (empty before it was made or when it could not be).
+    std::wstring GetBackupPath() const;
+    int GetProcessed() const { return m_processed.load(); }
+
+    int Run() override;
+
+private:
+    void Post(UINT message, WPARAM wParam, LPARAM lParam);
+    void PostText(UINT message, const std::wstring& text);
+    void Pause(DWORD milliseconds);
+    void RepairOne(const CError& error);
+
+    CErrorListEx m_work;
+    int m_count;
+    RepairSetup m_setup;
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_processed{0};
+    std::wstring m_backupPath;
+    std::atomic<bool> m_backupReady{false};
+};
