@@ -1,0 +1,56 @@
+// CSurroundEffect: the player's surround processor, an object over one effect
+// of Ambiora.dll. The player owns one by value, hands it its input format,
+// runs it on every block while surround is on and asks it for the output
+// channel count and mask that the device is opened with.
+//
+// Not thread-safe: the player calls it under its effects lock.
+#pragma once
+
+#include "ambiora/surround_control.h"
+#include "dsp/sampleblock.h"
+
+#include <windows.h>
+#include <mmreg.h>
+
+#include <cstdint>
+
+struct AmbioraEffect;
+
+class CSurroundEffect : public ISurroundControl {
+public:
+    CSurroundEffect();
+    ~CSurroundEffect() override;
+    CSurroundEffect(const CSurroundEffect&) = delete;
+    CSurroundEffect& operator=(const CSurroundEffect&) = delete;
+
+    // False when the library could not create its effect (out of memory);
+    // every call then does nothing and the output is the input layout.
+    bool IsValid() const { return m_effect != nullptr; }
+
+    // Channels, rate and mask of the blocks to come; false when refused.
+    virtual bool SetInputFormat(const WAVEFORMATEXTENSIBLE* format);
+    // Processes block->filled frames in place; `channelSlots` arrays are held
+    // by the block (at least the output channel count). False when refused.
+    virtual bool Process(SampleBlock* block, std::int32_t channelSlots);
+    virtual void Reset();
+
+    virtual std::int32_t GetOutputChannels() const;
+    virtual std::uint32_t GetOutputChannelMask() const;
+
+    void SetSoundPos(float x, float y, bool update) override;
+    void SetRoomSize(float width, float height, bool update) override;
+    void SetRevHFDecay(float value) override;
+    void SetRevAbsorb(float value) override;
+    void SetRevDry(float value) override;
+    void SetRevWet(float value) override;
+    void SetLFEVolume(float value, bool update) override;
+    void SetVolume(float value, bool update) override;
+    void SetLFEMaxFreq(std::int32_t hz, bool update) override;
+    bool SetSpeakersConfig(std::uint32_t channelMask, bool update) override;
+    void SetReverb(bool on) override;
+    void SetProcessAdvance(bool on) override;
+    void SetMoveOff(bool on) override;
+
+private:
+    AmbioraEffect* m_effect = nullptr;
+};
