@@ -38,8 +38,9 @@ struct ScanSchedule {
     int DaysOfWeek = 0;
 };
 
-// Opens (or creates) the work item and sets, or for kind 0 deletes, its first
-// trigger, then saves it. The calling thread must have COM. False on any
+// Opens (or creates) the work item and sets its first trigger; kind 0 removes
+// the triggers and leaves one disabled trigger (a saved item always holds
+// one); then the item is saved. The calling thread must have COM. False on any
 // Task Scheduler failure; nothing is saved then.
 bool WriteScanSchedule(const ScheduleSettings& settings, int kind, int hour, int minute, int daysOfWeek);
 // Reads the work item's first trigger. False when the Task Scheduler could not

@@ -67,7 +67,25 @@ bool WriteScanSchedule(const ScheduleSettings& settings, int kind, int hour, int
         }
         if (FAILED(trigger->SetTrigger(&t))) return false;
     } else if (kind == kScheduleNone) {
-        if (count > 0 && FAILED(task->DeleteTrigger(0))) return false;
+        for (WORD i = count; i > 0; --i)
+            if (FAILED(task->DeleteTrigger(static_cast<WORD>(i - 1)))) return false;
+        // A saved work item always holds at least one trigger (the scheduler
+        // puts in a default one that would run). The one kept here is
+        // disabled, so the item never starts the program and reads back as
+        // having no schedule.
+        fw::ComPtr<ITaskTrigger> trigger;
+        WORD index = 0;
+        if (FAILED(task->CreateTrigger(&index, trigger.ReleaseAndGetAddressOf()))) return false;
+        TASK_TRIGGER t;
+        ZeroMemory(&t, sizeof t);
+        t.cbTriggerSize = sizeof t;
+        t.wBeginYear = 1999;
+        t.wBeginMonth = 1;
+        t.wBeginDay = 1;
+        t.TriggerType = TASK_TIME_TRIGGER_DAILY;
+        t.Type.Daily.DaysInterval = 1;
+        t.rgFlags = TASK_TRIGGER_FLAG_DISABLED;
+        if (FAILED(trigger->SetTrigger(&t))) return false;
     } else {
         return false;
     }
@@ -92,6 +110,8 @@ bool ReadScanSchedule(const std::wstring& taskName, ScanSchedule& schedule) {
     ZeroMemory(&t, sizeof t);
     t.cbTriggerSize = sizeof t;
     if (FAILED(trigger->GetTrigger(&t))) return true;
+    // A disabled trigger never runs: the item has no schedule.
+    if (t.rgFlags & TASK_TRIGGER_FLAG_DISABLED) return true;
     schedule.HasTrigger = true;
     schedule.TriggerType = static_cast<int>(t.TriggerType);
     schedule.Hour = t.wStartHour;
