@@ -170,17 +170,23 @@ TEST(KlarwinReportText, PageIsWellFormedXhtml) {
     EXPECT_EQ(values["Total problems found:"], "02");
 
     auto reg = Rows(tables[2]);
-    ASSERT_EQ(reg.size(), 7u);  // the subsection row holds its value in <strong>
-    EXPECT_EQ(reg[0].first, "Type:");
-    EXPECT_EQ(reg[1].second, "</td></tr></table><script>alert(1)</script>");
-    EXPECT_EQ(reg[2].second, "HKEY_LOCAL_MACHINE");
-    EXPECT_EQ(reg[5].second, fw::ToUtf8(L"<b onclick=\"x()\">it's & \x00e4\x4e2d</b>"));
-    EXPECT_EQ(reg[6].second, "N/A");
+    ASSERT_EQ(reg.size(), 8u);
+    EXPECT_EQ(reg[0].first, "Scan subsection:");
+    EXPECT_STREQ(tables[2].child("tr").last_child().child_value("strong"), "Sound Files");
+    EXPECT_EQ(reg[1].first, "Type:");
+    EXPECT_EQ(reg[1].second, "The file is missing or invalid.");
+    EXPECT_EQ(reg[2].second, "</td></tr></table><script>alert(1)</script>");
+    EXPECT_EQ(reg[3].second, "HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(reg[4].second, "Software\\Test");
+    EXPECT_EQ(reg[5].second, "Path");
+    EXPECT_EQ(reg[6].second, fw::ToUtf8(L"<b onclick=\"x()\">it's & \x00e4\x4e2d</b>"));
+    EXPECT_EQ(reg[7].first, "File Path:");
+    EXPECT_EQ(reg[7].second, "N/A");
     EXPECT_FALSE(body.find_node([](pugi::xml_node n) { return std::string(n.name()) == "script"; }));
 
     auto lnk = Rows(tables[3]);
-    ASSERT_EQ(lnk.size(), 7u);
-    for (int i = 2; i <= 5; ++i) EXPECT_EQ(lnk[i].second, "N/A");
-    EXPECT_EQ(lnk[6].second, "C:\\Users\\me\\link.lnk");
+    ASSERT_EQ(lnk.size(), 8u);
+    for (int i = 3; i <= 6; ++i) EXPECT_EQ(lnk[i].second, "N/A");
+    EXPECT_EQ(lnk[7].second, "C:\\Users\\me\\link.lnk");
 }
 #endif
