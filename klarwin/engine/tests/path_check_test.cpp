@@ -89,6 +89,31 @@ TEST(KlarwinPathCheck, CandidatesOnRealFiles) {
         EXPECT_EQ(IsPathCandidateMissing(c.text, root), c.missing) << Narrow(c.text);
 }
 
+// Within one scan a path is looked up once, and a folder the system reported
+// missing is not asked about again.
+TEST(KlarwinPathCheck, LookupCacheOfOneScan) {
+    TempFolder dir(TempRoot());
+    std::wstring present = dir.File(L"present.exe");
+    const std::wstring gone = dir.Path() + L"\\gone";
+    CPathLookupCache cache;
+    EXPECT_EQ(cache.LookUp(present), PathState::Exists);
+    EXPECT_EQ(cache.LookUp(gone + L"\\a.exe"), PathState::Missing);
+    EXPECT_EQ(cache.LookUp(dir.Path() + L"\\absent.exe"), PathState::Missing);
+
+    // Made after the first look: the scan still sees its snapshot ...
+    dir.File(L"gone\\b.exe");
+    dir.File(L"absent.exe");
+    EXPECT_EQ(cache.LookUp(gone + L"\\b.exe"), PathState::Missing);  // its folder was gone
+    EXPECT_EQ(cache.LookUp(dir.Path() + L"\\absent.exe"), PathState::Missing);
+    EXPECT_EQ(cache.LookUp(dir.Path() + L"\\gone\\b*.exe"), PathState::Exists);  // wildcards are searched
+    // ... while a new scan sees the files.
+    cache.Clear();
+    EXPECT_EQ(cache.LookUp(gone + L"\\b.exe"), PathState::Exists);
+    EXPECT_EQ(cache.LookUp(dir.Path() + L"\\absent.exe"), PathState::Exists);
+    EXPECT_TRUE(IsPathCandidateMissing(gone + L"\\c.exe", L"", &cache));
+    EXPECT_FALSE(IsPathCandidateMissing(present, L"", &cache));
+}
+
 TEST(KlarwinPathCheck, ShortcutResolution) {
     CComInit com;
     TempFolder dir(TempRoot());

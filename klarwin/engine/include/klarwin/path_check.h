@@ -7,6 +7,8 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "klarwin/path_text.h"
 #include "klarwin/scan_records.h"
@@ -24,10 +26,35 @@ enum class PathState { Exists, Missing, Unknown };
 // device not ready ...). A path of kMaxLookupPath characters or more is Missing.
 PathState LookUpPath(const std::wstring& path);
 
+// The same, telling also whether the folder the path names is missing as a
+// whole (the system said so): then nothing else in that folder is there either.
+PathState LookUpPath(const std::wstring& path, bool& folderMissing);
+
+// What one scan found at the paths it looked up. Registries name the same
+// files again and again, and the leftovers of a removed program lie in the same
+// gone folder; within one scan a path, and a folder known to be gone, is looked
+// up once.
+class CPathLookupCache {
+public:
+    PathState LookUp(const std::wstring& path);
+    void Clear() {
+        m_states.clear();
+        m_missingFolders.clear();
+    }
+    std::size_t Size() const { return m_states.size(); }
+
+private:
+    static constexpr std::size_t kMaxEntries = 100000;
+    std::unordered_map<std::wstring, PathState> m_states;
+    std::unordered_set<std::wstring> m_missingFolders;
+};
+
 // Steps 1-5 of the path test on one candidate: true when it looks like one
 // absolute file path of a checked type and nothing is there. `systemRoot` is
-// the expansion of "%systemroot%".
-bool IsPathCandidateMissing(std::wstring_view candidate, std::wstring_view systemRoot);
+// the expansion of "%systemroot%"; `cache` (when given) answers paths already
+// looked up.
+bool IsPathCandidateMissing(std::wstring_view candidate, std::wstring_view systemRoot,
+                            CPathLookupCache* cache = nullptr);
 
 // The whole path test: on a missing file adds the error "The file is missing or
 // invalid." for `item` through the scan's add-error step. `displayText` is

@@ -17,6 +17,7 @@
 
 #include "fw/win/com.h"
 #include "klarwin/file_finder.h"
+#include "klarwin/path_check.h"
 #include "klarwin/scan_messages.h"
 #include "klarwin/scan_records.h"
 
@@ -69,6 +70,8 @@ struct ScanContext {
 
     // What "%systemroot%" expands to, for texts that name "\SystemRoot\...".
     std::wstring systemRoot;
+    // Paths this scan has looked up.
+    CPathLookupCache pathCache;
 
     // Progress throttling.
     DWORD lastProgressTick = 0;

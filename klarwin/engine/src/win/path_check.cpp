@@ -54,18 +54,49 @@ constexpr std::wstring_view kSystemRootToken = L"\\systemroot";
 
 }  // namespace
 
-PathState LookUpPath(const std::wstring& path) {
+PathState LookUpPath(const std::wstring& path, bool& folderMissing) {
+    folderMissing = false;
     if (path.empty() || path.size() >= kMaxLookupPath) return PathState::Missing;
     // Wildcards: any match counts, as with a directory search.
     if (path.find_first_of(L"*?") != std::wstring::npos) return FindFirst(path);
     // Otherwise asking for the attributes is the same question, answered
     // without opening the folder; what it cannot settle goes to the search.
     if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return PathState::Exists;
-    if (IsNotFoundError(GetLastError())) return PathState::Missing;
+    DWORD error = GetLastError();
+    if (IsNotFoundError(error)) {
+        folderMissing = error == ERROR_PATH_NOT_FOUND;
+        return PathState::Missing;
+    }
     return FindFirst(path);
 }
 
-bool IsPathCandidateMissing(std::wstring_view candidate, std::wstring_view systemRoot) {
+PathState LookUpPath(const std::wstring& path) {
+    bool folderMissing = false;
+    return LookUpPath(path, folderMissing);
+}
+
+PathState CPathLookupCache::LookUp(const std::wstring& path) {
+    auto it = m_states.find(path);
+    if (it != m_states.end()) return it->second;
+    std::size_t slash = path.find_last_of(L"\\/");
+    std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+    bool wildcards = path.find_first_of(L"*?") != std::wstring::npos;
+    PathState state;
+    bool folderMissing = false;
+    if (!folder.empty() && !wildcards && m_missingFolders.count(folder))
+        state = PathState::Missing;
+    else
+        state = LookUpPath(path, folderMissing);
+    if (m_states.size() >= kMaxEntries) {
+        m_states.clear();
+        m_missingFolders.clear();
+    }
+    m_states.emplace(path, state);
+    if (folderMissing && !folder.empty() && !wildcards) m_missingFolders.insert(std::move(folder));
+    return state;
+}
+
+bool IsPathCandidateMissing(std::wstring_view candidate, std::wstring_view systemRoot, CPathLookupCache* cache) {
     // Most registry texts hold no variable: nothing to expand then.
     std::wstring expanded = candidate.find(L'%') == std::wstring_view::npos ? std::wstring(candidate)
                                                                              : ExpandEnvironment(candidate);
@@ -76,12 +107,13 @@ bool IsPathCandidateMissing(std::wstring_view candidate, std::wstring_view syste
         hasDrive = ExpandEnvironment(DriveTestText(expanded)).find(L':') != std::wstring::npos;
     }
     if (ClassifyPathCandidate(expanded, hasDrive ? L":" : L"") != PathVerdict::MustExist) return false;
-    return LookUpPath(LookupPathText(expanded, systemRoot)) == PathState::Missing;
+    std::wstring lookup = LookupPathText(expanded, systemRoot);
+    return (cache ? cache->LookUp(lookup) : LookUpPath(lookup)) == PathState::Missing;
 }
 
 void PathTest(ScanContext& ctx, const CRegistryItem& item, const std::wstring& displayText,
               const std::wstring& candidate) {
-    if (IsPathCandidateMissing(candidate, ctx.systemRoot)) ReportMissingPath(ctx, item, displayText, candidate);
+    if (IsPathCandidateMissing(candidate, ctx.systemRoot, &ctx.pathCache)) ReportMissingPath(ctx, item, displayText, candidate);
 }
 
 void ReportMissingPath(ScanContext& ctx, const CRegistryItem& item, const std::wstring& displayText,

@@ -134,9 +134,8 @@ std::wstring DisplayText(const ScanContext& ctx, const std::wstring& subKey, std
     return out;
 }
 
-void CheckOpenKeyValues(ScanContext& ctx, const ReadKey& key, const std::wstring& subKey, bool sharedDlls) {
-    DWORD values = 0;
-    if (!key.Counts(nullptr, &values)) return;
+void CheckOpenKeyValues(ScanContext& ctx, const ReadKey& key, DWORD values, const std::wstring& subKey,
+                        bool sharedDlls) {
     ValueSlot v;
     for (DWORD i = 0; i < values && ctx.running.load(); ++i) {
         if (!EnumValue(key.Get(), i, v)) continue;
@@ -145,12 +144,12 @@ void CheckOpenKeyValues(ScanContext& ctx, const ReadKey& key, const std::wstring
         if (!sharedDlls) {
             if (v.type != REG_SZ && v.type != REG_EXPAND_SZ) continue;
             std::wstring_view text = v.Text();
-            if (!IsPathCandidateMissing(text, ctx.systemRoot)) continue;
+            if (!IsPathCandidateMissing(text, ctx.systemRoot, &ctx.pathCache)) continue;
             ReportMissingPath(ctx, MakeItem(ctx, static_cast<int>(v.type), subKey, v.Name(), text),
                               DisplayText(ctx, subKey, v.Name()), text);
         } else {
             if (v.type != REG_DWORD) continue;
-            if (!IsPathCandidateMissing(v.Name(), ctx.systemRoot)) continue;
+            if (!IsPathCandidateMissing(v.Name(), ctx.systemRoot, &ctx.pathCache)) continue;
             CRegistryItem item = MakeItem(ctx, kValueTypeDword, subKey, v.Name(),
                                           std::to_wstring(static_cast<int>(v.Dword())));
             item.Tag = ctx.ordinal;
@@ -198,6 +197,45 @@ void CheckClasses(ScanContext& ctx, bool typeLibs) {
     }
 }
 
+// Keys are opened below their parent's handle; `path` is the key's path below
+// the root, as findings and progress texts name it.
+void CheckValuesBelow(ScanContext& ctx, HKEY parent, const std::wstring& name, const std::wstring& path, int depth) {
+    ReadKey key(parent, name);
+    DWORD subKeys = 0;
+    DWORD values = 0;
+    if (!key || !key.Counts(&subKeys, &values)) return;
+    CheckOpenKeyValues(ctx, key, values, path, false);
+    if (depth > kMaxValueDepth) return;
+    std::wstring child;
+    for (DWORD i = 0; i < subKeys && ctx.running.load(); ++i) {
+        if (key.SubKeyName(i, child)) CheckValuesBelow(ctx, key.Get(), child, Join(path, child), depth + 1);
+    }
+}
+
+void WalkEmptyKeysBelow(ScanContext& ctx, HKEY parent, const std::wstring& name, const std::wstring& path,
+                        int depth) {
+    ReadKey key(parent, name);
+    DWORD subKeys = 0;
+    DWORD values = 0;
+    if (!key || !key.Counts(&subKeys, &values)) return;
+    if (subKeys > 0 || values > 0) {
+        std::wstring child;
+        for (DWORD i = 0; i < subKeys && ctx.running.load(); ++i) {
+            if (key.SubKeyName(i, child)) WalkEmptyKeysBelow(ctx, key.Get(), child, Join(path, child), depth + 1);
+        }
+        return;
+    }
+    if (depth <= 2) return;
+    CError error;
+    error.ErrorType = kErrorKey;
+    error.FilePath = path;
+    error.Reason = fw::Format(L"The key %s is a empty registry key", path.c_str());
+    error.Title = L"Empty Registry Key.";
+    error.Item = MakeItem(ctx, kValueTypeNone, path, L"", L"");
+    error.Item.Tag = ctx.ordinal;
+    AddScanError(ctx, std::move(error));
+}
+
 void OnShortcutSearchEvent(CFileFinder* finder, int event, void* userData) {
     ScanContext& ctx = *static_cast<ScanContext*>(userData);
     if (event == kFinderFolderStarted) {
@@ -223,48 +261,22 @@ void OnShortcutSearchEvent(CFileFinder* finder, int event, void* userData) {
 
 void CheckKeyValues(ScanContext& ctx, const std::wstring& subKey) {
     ReadKey key(ctx.rootKey, subKey);
-    if (key) CheckOpenKeyValues(ctx, key, subKey, false);
+    DWORD values = 0;
+    if (key && key.Counts(nullptr, &values)) CheckOpenKeyValues(ctx, key, values, subKey, false);
 }
 
 void CheckValuesRecursively(ScanContext& ctx, const std::wstring& subKey, int depth) {
-    ReadKey key(ctx.rootKey, subKey);
-    if (!key) return;
-    CheckOpenKeyValues(ctx, key, subKey, false);
-    if (depth > kMaxValueDepth || !ctx.running.load()) return;
-    DWORD count = 0;
-    if (!key.Counts(&count, nullptr)) return;
-    std::wstring name;
-    for (DWORD i = 0; i < count && ctx.running.load(); ++i) {
-        if (key.SubKeyName(i, name)) CheckValuesRecursively(ctx, Join(subKey, name), depth + 1);
-    }
+    CheckValuesBelow(ctx, ctx.rootKey, subKey, subKey, depth);
 }
 
 void CheckSharedDlls(ScanContext& ctx, const std::wstring& subKey) {
     ReadKey key(ctx.rootKey, subKey);
-    if (key) CheckOpenKeyValues(ctx, key, subKey, true);
+    DWORD values = 0;
+    if (key && key.Counts(nullptr, &values)) CheckOpenKeyValues(ctx, key, values, subKey, true);
 }
 
 void WalkEmptyKeys(ScanContext& ctx, const std::wstring& subKey, int depth) {
-    ReadKey key(ctx.rootKey, subKey);
-    DWORD subKeys = 0;
-    DWORD values = 0;
-    if (!key || !key.Counts(&subKeys, &values)) return;
-    if (subKeys > 0 || values > 0) {
-        std::wstring name;
-        for (DWORD i = 0; i < subKeys && ctx.running.load(); ++i) {
-            if (key.SubKeyName(i, name)) WalkEmptyKeys(ctx, Join(subKey, name), depth + 1);
-        }
-        return;
-    }
-    if (depth <= 2) return;
-    CError error;
-    error.ErrorType = kErrorKey;
-    error.FilePath = subKey;
-    error.Reason = fw::Format(L"The key %s is a empty registry key", subKey.c_str());
-    error.Title = L"Empty Registry Key.";
-    error.Item = MakeItem(ctx, kValueTypeNone, subKey, L"", L"");
-    error.Item.Tag = ctx.ordinal;
-    AddScanError(ctx, std::move(error));
+    WalkEmptyKeysBelow(ctx, ctx.rootKey, subKey, subKey, depth);
 }
 
 void CheckActiveXAppIds(ScanContext& ctx) { CheckClasses(ctx, false); }
