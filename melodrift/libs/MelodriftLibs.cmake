@@ -26,3 +26,13 @@ function(md_copy_runtime_dlls target)
       VERBATIM)
   endforeach()
 endfunction()
+
+# md_add_resource_dll(<name> <output folder> SOURCES <.rc>... [INCLUDES <folders>...])
+#   A DLL that holds resources only (no code, no entry point): language DLLs.
+function(md_add_resource_dll name folder)
+  cmake_parse_arguments(D "" "" "SOURCES;INCLUDES" ${ARGN})
+  add_library(${name} SHARED ${D_SOURCES})
+  target_include_directories(${name} PRIVATE ${D_INCLUDES})
+  set_target_properties(${name} PROPERTIES PREFIX "" LINKER_LANGUAGE C RUNTIME_OUTPUT_DIRECTORY ${folder})
+  target_link_options(${name} PRIVATE -nostdlib -Wl,-e,0)
+endfunction()

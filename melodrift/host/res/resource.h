@@ -1,0 +1,91 @@
+/* Resource ids of Melodrift: the program's own resources and every language
+   DLL's. Plain #defines, so that resource scripts include this file too. */
+#ifndef MELODRIFT_RESOURCE_H
+#define MELODRIFT_RESOURCE_H
+
+/* Frame: menu, accelerators, icon and title string share the id. */
+#define IDR_MAINFRAME 200
+/* Tray icon: its menu and tooltip string. */
+#define IDR_TRAYICON 201
+
+/* Splash window. */
+#define IDD_STARTING 202
+#define IDC_STARTING_STATUS 284
+#define IDR_SPLASH_PICTURE 365
+
+/* Choose-module and default-player dialogs. */
+#define IDD_CHOOSE_MODULE 210
+#define IDD_DEFAULT_PLAYER 211
+#define IDC_YES_OK 203
+#define IDC_NO_CANCEL 307
+#define IDC_RADIO_VOCALITH 289
+#define IDC_RADIO_VOCALITH_STUDIO 290
+#define IDC_CHECK_ASK 291
+#define IDC_RADIO_SONICUT 292
+
+/* Menu commands. */
+#define ID_APP_EXIT_CMD 57665
+#define ID_HELP_TOPICS 57670
+#define ID_VIEW_PLAYER_BAR 227
+#define ID_VIEW_TONVAR_BAR 228
+#define ID_HELP_ABOUT 230
+#define ID_HELP_TUTORIALS 233
+#define ID_HELP_COMMUNITY 235
+#define ID_GOTO_FIRST 236
+#define ID_GOTO_LAST 266
+#define ID_VIEW_EFFECTS_LIBRARY 372
+#define ID_VIEW_VISUALIZATION 373
+#define ID_VIEW_PLAYLIST 374
+#define ID_SKIN_FIRST 500
+#define ID_SKIN_LAST_HANDLED 515
+#define ID_SKIN_LAST_LISTED 550
+#define ID_LANGUAGE_FIRST 580
+#define ID_LANGUAGE_LAST 610
+#define ID_MORPH_SELECTED 10000
+#define ID_PLAYER_PREV 13000
+#define ID_PLAYER_PLAY 13010
+#define ID_PLAYER_PAUSE 13015
+#define ID_PLAYER_STOP 13020
+#define ID_PLAYER_NEXT 13030
+#define ID_PLAYER_SHUFFLE 13035
+#define ID_PLAYER_REPEAT 13040
+#define ID_PLAYER_RECORD 13090
+#define ID_FRAME_MINI 14070
+#define ID_FRAME_ZOOM 14080
+#define ID_SURROUND_SETTINGS 16135
+
+/* Strings (the texts are in strings.rc). */
+#define IDS_LOADING 266
+#define IDS_CREATING_MAIN_FRAME 267
+#define IDS_CREATING_MAIN_MENU 268
+#define IDS_MENU_SKINS 303
+#define IDS_MENU_GOTO 304
+#define IDS_TRAY_TOOLTIP 305
+#define IDS_CREATING_SKIN_ELEMENTS 306
+#define IDS_LOADING_EFFECTS 308
+#define IDS_LOADING_MODULES 310
+#define IDS_LOADING_SKIN 311
+#define IDS_INITIALIZING_FRAME 312
+#define IDS_READY 313
+#define IDS_LOADED_SUCCESSFULLY 314
+#define IDS_MENU_LANGUAGE 334
+#define IDS_RESTART_QUESTION 335
+#define IDS_LOADING_MODULE 336
+#define IDS_CANNOT_DROP 338
+#define IDS_MODULE_VOCALITH 339
+#define IDS_MODULE_VOCALITH_STUDIO 340
+#define IDS_MODULE_DISCWRIGHT 341
+#define IDS_MODULE_DISCREEL 342
+#define IDS_MODULE_TUNESTACK 343
+#define IDS_MODULE_JESTROOM 344
+#define IDS_MODULE_SONICUT 345
+#define IDS_MODULE_SLEEVEWRIGHT 346
+#define IDS_MODULE_PLAYER_ONLY 347
+#define IDS_MODULE_ADVANCED 348
+#define IDS_MODULE_TRANSCODIA 349
+#define IDS_ABOUT_FORMAT 369
+#define IDS_NO_SKIN 395
+#define IDS_LANGUAGE_NAME 19001
+#define IDS_LANGUAGE_SHORT_NAME 19002
+
+#endif
