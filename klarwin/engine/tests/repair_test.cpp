@@ -369,3 +369,28 @@ TEST(KlarwinBackup, ListBackupsPostsEveryFile) {
     for (const Message& m : run.recorder.Only(WM_BACKUP_FOUND)) posted.insert(m.text);
     EXPECT_TRUE(posted == made);
 }
+
+// Without a backup file nothing is removed from the registry.
+TEST(KlarwinRepair, NoBackupNoRegistryRemoval) {
+    scantest::TempFolder folder(std::filesystem::temp_directory_path().wstring());
+    Recorder recorder;
+    EngineOptions options;
+    options.backupFolder = folder.File(L"a-file") + L"\\backup";  // below a file: cannot be made
+    options.dataFolder = folder.Path() + L"\\data";
+    options.notifyWindow = recorder.Window();
+    options.pacingScale = 0;
+    CBriskoEngine engine(options);
+    scantest::RegistryFixture fixture;
+    const std::wstring key = L"Software\\" + scantest::UniqueName(L"KlarwinNoBackup");
+    ASSERT_TRUE(fixture.SetString(HKEY_CURRENT_USER, key, L"v", L"kept"));
+    engine.GetErrorList().Add(ValueError(kSectionSoundFiles, HKEY_CURRENT_USER, key, L"v"));
+    ASSERT_TRUE(engine.StartRepair(1));
+    ASSERT_TRUE(recorder.PumpUntilEnded(engine.GetRepairThread()->m_hThread));
+    EXPECT_TRUE(engine.GetRepairThread()->GetBackupPath().empty());
+    DWORD type;
+    std::wstring text;
+    DWORD number;
+    EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, key, L"v", type, text, number));
+    EXPECT_EQ(engine.GetCounters()[kSectionSoundFiles].Repaired, 1);
+    EXPECT_EQ(recorder.Messages().back().message, WM_REPAIR_DONE);
+}
