@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <fstream>
+#include <iterator>
 #include <new>
 #include <string>
 

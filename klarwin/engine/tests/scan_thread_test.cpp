@@ -293,10 +293,12 @@ TEST_F(KlarwinScan, ValueSectionsUseTheirRootsAndFlags) {
     ASSERT_TRUE(m_registry.SetString(HKEY_LOCAL_MACHINE, help + L"\\" + m_id, L"Sub", Missing(L"c.chm")));  // not walked
     const std::wstring snapIn = kSnapIns + L"\\" + m_id;
     ASSERT_TRUE(m_registry.SetString(HKEY_LOCAL_MACHINE, snapIn, L"About", Missing(L"about.dll")));
+    ASSERT_TRUE(m_registry.SetString(HKEY_LOCAL_MACHINE, snapIn + L"\\Node", L"Help", Existing()));
     const std::wstring service = kSessionLauncher;
     ASSERT_TRUE(m_registry.SetString(HKEY_LOCAL_MACHINE, service, m_id + L"-Image", Missing(L"launcher.exe"),
                                      REG_EXPAND_SZ));
     ASSERT_TRUE(m_registry.SetString(HKEY_LOCAL_MACHINE, service + L"\\" + m_id, L"ServiceDll", Missing(L"svc.dll")));
+    ASSERT_TRUE(m_registry.SetString(HKEY_LOCAL_MACHINE, service + L"\\" + m_id, L"Main", L"ServiceMain"));
     const std::wstring uninstall = kUninstall + L"\\" + m_id;
     ASSERT_TRUE(m_registry.SetString(HKEY_LOCAL_MACHINE, uninstall, L"DisplayIcon", Missing(L"app.exe")));
     ASSERT_TRUE(m_registry.SetString(HKEY_LOCAL_MACHINE, uninstall, L"IconIndex", Missing(L"app.exe") + L",0"));
