@@ -11,6 +11,9 @@ packages=(
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 cmake ninja-build make
   # running and testing under Wine
   wine wine32:i386 wine64 fonts-wine xvfb x11-apps xdotool imagemagick
+  # "Arial" with Arial's metrics under Wine (Liberation Sans), so that the windows
+  # lay out and look under test as they do on Windows
+  fonts-liberation
   pulseaudio pulseaudio-utils sox googletest python3 python3-pil
   # drawing the artwork at build time (fonts for the text in the bitmaps)
   fonts-dejavu-core

@@ -1,0 +1,24 @@
+// The control ids of the twelve scan sections, indexed by section index, as
+// the main window and the progress window lay them out.
+#pragma once
+
+#include "resource.h"
+
+namespace kwui {
+
+constexpr int kSectionCheckIds[12] = {
+    IDC_CHECK_ACTIVEX,    IDC_CHECK_APP_PATHS,  IDC_CHECK_SOUND,   IDC_CHECK_HELP,
+    IDC_CHECK_STARTUP,    IDC_CHECK_SOFTWARE,   IDC_CHECK_SHARED_DLL, IDC_CHECK_EMPTY_KEYS,
+    IDC_CHECK_DRIVERS,    IDC_CHECK_UNINSTALL,  IDC_CHECK_FONTS,   IDC_CHECK_SHORTCUTS};
+
+constexpr int kSectionLabelIds[12] = {
+    IDC_LABEL_ACTIVEX,    IDC_LABEL_APP_PATHS,  IDC_LABEL_SOUND,   IDC_LABEL_HELP,
+    IDC_LABEL_STARTUP,    IDC_LABEL_SOFTWARE,   IDC_LABEL_SHARED_DLL, IDC_LABEL_EMPTY_KEYS,
+    IDC_LABEL_DRIVERS,    IDC_LABEL_UNINSTALL,  IDC_LABEL_FONTS,   IDC_LABEL_SHORTCUTS};
+
+constexpr int kSectionCountIds[12] = {
+    IDC_COUNT_ACTIVEX,    IDC_COUNT_APP_PATHS,  IDC_COUNT_SOUND,   IDC_COUNT_HELP,
+    IDC_COUNT_STARTUP,    IDC_COUNT_SOFTWARE,   IDC_COUNT_SHARED_DLL, IDC_COUNT_EMPTY_KEYS,
+    IDC_COUNT_DRIVERS,    IDC_COUNT_UNINSTALL,  IDC_COUNT_FONTS,   IDC_COUNT_SHORTCUTS};
+
+}  // namespace kwui
