@@ -175,9 +175,7 @@ void COrvoFrameApp::OnLanguage(UINT id) {
     if (index < 0 || index >= m_languages.m_entries.GetSize()) return;
     const LanguageEntry& entry = m_languages.m_entries[index];
     // The entry itself, also when two entries bear the same name.
-    CLanguageList one;
-    one.m_entries.Add(entry);
-    one.SaveChoice(entry.Name, LanguageIniPath());
+    CLanguageList::SaveEntry(entry, LanguageIniPath());
     if (entry.Selected) return;
     if (AfxPtMessageBox(mdhost::HostString(IDS_RESTART_QUESTION).c_str(), MB_YESNO | MB_ICONQUESTION, 0) == IDYES) {
         m_restart = 1;

@@ -76,13 +76,17 @@ const wchar_t* CLanguageList::ShortCodeForCodePage(UINT cp) {
     }
 }
 
+void CLanguageList::SaveEntry(const LanguageEntry& e, const std::wstring& iniPath) {
+    mdhost::EnsureUnicodeProfile(iniPath);
+    WritePrivateProfileStringW(L"Language", L"Path", e.Path.c_str(), iniPath.c_str());
+    WritePrivateProfileStringW(L"Language", L"Name", e.Name.c_str(), iniPath.c_str());
+    WritePrivateProfileStringW(L"Language", L"ShortName", e.ShortName.c_str(), iniPath.c_str());
+}
+
 bool CLanguageList::SaveChoice(const std::wstring& name, const std::wstring& iniPath) const {
     for (const LanguageEntry& e : m_entries) {
         if (e.Name != name) continue;
-        mdhost::EnsureUnicodeProfile(iniPath);
-        WritePrivateProfileStringW(L"Language", L"Path", e.Path.c_str(), iniPath.c_str());
-        WritePrivateProfileStringW(L"Language", L"Name", e.Name.c_str(), iniPath.c_str());
-        WritePrivateProfileStringW(L"Language", L"ShortName", e.ShortName.c_str(), iniPath.c_str());
+        SaveEntry(e, iniPath);
         return true;
     }
     return false;
@@ -109,8 +113,9 @@ void CLanguageList::ReadChoice(const std::wstring& iniPath, UINT codePage, std::
         if (!chosen && fw::EqualsNoCase(e.ShortName, code)) chosen = &e;
     for (const LanguageEntry& e : m_entries)
         if (!chosen && e.Name == L"English") chosen = &e;
-    std::wstring chosenName = chosen ? chosen->Name : std::wstring(L"English");
-    SaveChoice(chosenName, iniPath);
+    // The chosen entry itself: a name can stand on two entries ("English"
+    // twice), and the one chosen by its short name is the one to keep.
+    if (chosen) SaveEntry(*chosen, iniPath);
     // The values just stored, so that the caller marks the language in use at once.
     name = mdhost::ReadProfileString(iniPath, L"Language", L"Name", L"", 100);
     shortName = mdhost::ReadProfileString(iniPath, L"Language", L"ShortName", L"", 100);

@@ -30,6 +30,8 @@ public:
     void ReadChoice(const std::wstring& iniPath, UINT codePage, std::wstring& name, std::wstring& shortName);
     // Stores the entry of that name (exact); false and nothing written when no entry bears it.
     bool SaveChoice(const std::wstring& name, const std::wstring& iniPath) const;
+    // Stores this entry (also when another one bears the same name).
+    static void SaveEntry(const LanguageEntry& entry, const std::wstring& iniPath);
     // Sets Selected on the first entry of exactly that name and clears it elsewhere.
     void MarkSelected(const std::wstring& name);
 

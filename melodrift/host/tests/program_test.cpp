@@ -1,0 +1,99 @@
+// Melodrift.exe run from scratch copies: "nostart", the first choice of
+// language (also under a Russian locale), files handed to a module over the
+// bus, the close with its bus log and module order, and a screenshot of the
+// running frame. Each copy has a data folder of its own.
+#include "program_test_support.h"
+
+namespace {
+
+using namespace mdtest;
+
+TEST(MdHostProgram, NostartEndsWithoutAWindowAfterChoosingTheLanguage) {
+    Install install(L"nostart");
+    Process run(install.exe, L"/nostart");
+    ASSERT_TRUE(run.started);
+    bool window = false;
+    for (int i = 0; i < 600 && !run.Ended(50); ++i) window = window || run.FindWindow() != nullptr;
+    ASSERT_TRUE(run.Ended(0));
+    EXPECT_FALSE(window);
+    EXPECT_EQ(run.ExitCode(), 0u);
+    EXPECT_EQ(mdtest::ReadIni(install.data + L"Language.ini", L"Language", L"Name"), L"English");
+    EXPECT_EQ(mdtest::ReadIni(install.data + L"Language.ini", L"Language", L"Path"),
+              install.folder / L"Language\\English.dll");
+}
+
+TEST(MdHostProgram, FilesOfTheCommandLineReachTheChosenModuleOverTheBus) {
+    Install install(L"open");
+    ASSERT_TRUE(mdtest::CopyInto(mdtest::TestModule(L"tm_vocalith"), install.folder / L"Modules"));
+    ASSERT_TRUE(mdtest::CopyInto(mdtest::TestModule(L"tm_alpha"), install.folder / L"Modules"));
+    install.FrameSetting(L"CheckDefaultPlayer", L"No");
+    install.FrameSetting(L"AutoOpen_AskMe", L"No");  // AutoOpen absent: Vocalith
+    const std::wstring received = install.folder / L"Modules\\Vocalith_received.txt";
+    Process run(install.exe, L"\"C:\\Music\\a b.mp3\" d.wav");
+    ASSERT_TRUE(WaitForFile(received, 30000));
+    std::vector<std::wstring> lines = mdtest::ReadUtf8Lines(received);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], L"Main frame\topen \"C:\\Music\\a b.mp3\" \"d.wav\"");
+
+    HWND frame = run.WaitForWindow(L"Melodrift");
+    ASSERT_NE(frame, nullptr);
+    wchar_t title[128] = {};
+    GetWindowTextW(frame, title, 128);
+    EXPECT_EQ(std::wstring(title), L"Melodrift : Vocalith");
+    Sleep(500);
+    fw::testing::SaveWindowScreenshot(frame, fw::testing::ScreenshotPath(L"md_host_frame.png"));
+
+    PostMessageW(frame, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(run.Ended(30000));
+    std::vector<std::wstring> log = mdtest::ReadUtf8Lines(install.folder / L"Melodrift.log");
+    ASSERT_EQ(log.size(), 6u);
+    EXPECT_EQ(log[1], L"Recipient: Vocalith");
+    EXPECT_EQ(log[2], L"Sender: Main frame");
+    EXPECT_EQ(log[3], L"Message: open \"C:\\Music\\a b.mp3\" \"d.wav\"");
+    EXPECT_EQ(log[4], L"Result: MESSAGE_OK");
+    const std::wstring config = install.data + L"config.ini";
+    EXPECT_EQ(mdtest::ReadIni(config, L"MODULES_ORDER", L"_1"), L"Alpha");  // unlisted in the skin: order -1
+    EXPECT_EQ(mdtest::ReadIni(config, L"MODULES_ORDER", L"_2"), L"Vocalith");
+    EXPECT_EQ(mdtest::ReadIni(config, L"CURRENTSKIN", L"name"), L"Standard");
+    std::wstring debug = fw::FromUtf8(mdtest::ReadBytes(install.folder / L"Melodrift_debug.log"));
+    EXPECT_NE(debug.find(L"[MainFrame] INFO: Attached module Vocalith successfully."), std::wstring::npos);
+    EXPECT_NE(debug.find(L"[MainFrame] INFO: Finished load skin."), std::wstring::npos);
+}
+
+TEST(MdHostProgram, AskedForTheModuleWhenTheSettingSaysNothing) {
+    Install install(L"ask");
+    ASSERT_TRUE(mdtest::CopyInto(mdtest::TestModule(L"tm_vocalith"), install.folder / L"Modules"));
+    install.FrameSetting(L"CheckDefaultPlayer", L"no");
+    Process run(install.exe, L"song.mp3");
+    HWND dialog = run.WaitForWindow(L"Choose Module");
+    ASSERT_NE(dialog, nullptr) << "ended: " << run.Ended(0) << " exit code " << run.ExitCode();
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(203, BN_CLICKED), 0);
+    const std::wstring received = install.folder / L"Modules\\Vocalith_received.txt";
+    ASSERT_TRUE(WaitForFile(received, 30000));
+    EXPECT_EQ(mdtest::ReadUtf8Lines(received), (std::vector<std::wstring>{L"Main frame\topen \"song.mp3\""}));
+    HWND frame = run.WaitForWindow(L"Melodrift");
+    ASSERT_NE(frame, nullptr);
+    PostMessageW(frame, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(run.Ended(30000));
+    EXPECT_EQ(mdtest::ReadIni(install.data + L"config.ini", L"Main frame: params", L"AutoOpen"), L"Vocalith");
+    EXPECT_EQ(mdtest::ReadIni(install.data + L"config.ini", L"Main frame: params", L"AutoOpen_AskMe"), L"Yes");
+}
+
+// Run by CTest a second time with a Russian locale (ANSI code page 1251); in
+// the ordinary run it has nothing to check.
+TEST(MdHostRussian, FirstRunOnCodePage1251ChoosesTheRussianLanguage) {
+    const char* expected = std::getenv("MD_EXPECT_ACP");
+    if (!expected) GTEST_SKIP() << "runs under the Russian locale only";
+    ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(expected))) << "the locale did not take effect";
+    Install install(L"rus");
+    for (const wchar_t* name : {L"tl_eng", L"tl_rus", L"tl_jpn"})
+        ASSERT_TRUE(mdtest::CopyInto(mdtest::TestLanguage(name), install.folder / L"Language"));
+    Process run(install.exe, L"/nostart");
+    ASSERT_TRUE(run.Ended(60000));
+    const std::wstring ini = install.data + L"Language.ini";
+    EXPECT_EQ(mdtest::ReadIni(ini, L"Language", L"Name"), L"\u0420\u0443\u0441\u0441\u043a\u0438\u0439");
+    EXPECT_EQ(mdtest::ReadIni(ini, L"Language", L"ShortName"), L"RUS");
+    EXPECT_EQ(mdtest::ReadIni(ini, L"Language", L"Path"), install.folder / L"Language\\tl_rus.dll");
+}
+
+}  // namespace
