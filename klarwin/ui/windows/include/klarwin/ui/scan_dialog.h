@@ -68,10 +68,10 @@ protected:
     LRESULT OnPaint(WPARAM wParam, LPARAM lParam);
     LRESULT OnStartupScan(WPARAM wParam, LPARAM lParam);
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
-    LRESULT OnRelayToProgress(WPARAM wParam, LPARAM lParam);
-    LRESULT OnRelayToRepair(WPARAM wParam, LPARAM lParam);
-    LRESULT OnRelayToRestore(WPARAM wParam, LPARAM lParam);
-    LRESULT OnRelayToDownload(WPARAM wParam, LPARAM lParam);
+    // Re-posts the message to the window of kind Target (0 progress, 1 repair,
+    // 2 restore, 3 download) when it is open.
+    template <UINT Message, int Target>
+    LRESULT RelayTo(WPARAM wParam, LPARAM lParam);
     LRESULT OnIgnore(WPARAM wParam, LPARAM lParam);
     LRESULT OnUpdateAvailable(WPARAM wParam, LPARAM lParam);
     LRESULT OnUpdateNone(WPARAM wParam, LPARAM lParam);
@@ -103,7 +103,8 @@ private:
     void SetStatusBitmap(UINT id);
     // Posts the message on to `target`; a message that cannot be delivered
     // frees the string it carries.
-    void Relay(HWND target, UINT message, WPARAM wParam, LPARAM lParam);
+    static void Relay(HWND target, UINT message, WPARAM wParam, LPARAM lParam);
+    static HWND RelayTarget(int target);
     void LayOut();
     void SetUpTray();
     void RemoveTrayIcon();

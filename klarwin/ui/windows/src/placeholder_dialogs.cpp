@@ -1,0 +1,38 @@
+#include "klarwin/ui/placeholder_dialogs.h"
+
+#include "resource.h"
+
+CSecondaryDialog::CSecondaryDialog(UINT templateId, UINT bitmapId, CWnd* parent)
+    : CBitmapDialog(templateId, parent), m_nBitmap(bitmapId) {}
+
+const CMessageMap& CSecondaryDialog::GetThisMessageMap() {
+    static const CMessageMap map = CMessageMap::Build<CSecondaryDialog>(&CBitmapDialog::GetThisMessageMap())
+                                       .OnMessage(WM_CLOSE, &CSecondaryDialog::OnClose);
+    return map;
+}
+
+BOOL CSecondaryDialog::OnInitDialog() {
+    CBitmapDialog::OnInitDialog();
+    SetBitmap(m_nBitmap);
+    m_bDragEnabled = true;
+    CenterWindow();
+    return TRUE;
+}
+
+LRESULT CSecondaryDialog::OnClose(WPARAM, LPARAM) {
+    OnCancel();
+    return 0;
+}
+
+#define KLARWIN_SECONDARY_DIALOG_IMPL(ClassName, templateId, bitmapId) \
+    ClassName::ClassName(CWnd* parent) : CSecondaryDialog(templateId, bitmapId, parent) {}
+
+KLARWIN_SECONDARY_DIALOG_IMPL(CScanResultsDialog, IDD_SCAN_RESULTS, IDB_RESULTS)
+KLARWIN_SECONDARY_DIALOG_IMPL(CResultStatus, IDD_RESULT_STATUS, IDB_SUMMARY)
+KLARWIN_SECONDARY_DIALOG_IMPL(CRepairErrorsDialog, IDD_REPAIR_ERRORS, IDB_DIALOG_SMALL)
+KLARWIN_SECONDARY_DIALOG_IMPL(CRestoreBackupsDialog, IDD_RESTORE_BACKUPS, IDB_DIALOG_SMALL)
+KLARWIN_SECONDARY_DIALOG_IMPL(CManageStartupDialog, IDD_MANAGE_STARTUP, IDB_DIALOG_LARGE)
+KLARWIN_SECONDARY_DIALOG_IMPL(CSettingsDialog, IDD_SETTINGS, IDB_DIALOG_SMALL)
+KLARWIN_SECONDARY_DIALOG_IMPL(CSendLogDialog, IDD_SEND_LOG, IDB_DIALOG_LARGE)
+KLARWIN_SECONDARY_DIALOG_IMPL(CCustomSolnDialog, IDD_CUSTOM_SOLUTION, IDB_DIALOG_LARGE)
+KLARWIN_SECONDARY_DIALOG_IMPL(CDownloadDialog, IDD_DOWNLOAD, IDB_DIALOG_SMALL)
