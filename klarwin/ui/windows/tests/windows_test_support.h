@@ -1,0 +1,51 @@
+// What the window tests share: Klarwin's settings in the registry, a window
+// that takes the scan thread's messages and drops them (freeing their
+// strings), engine options with a private data folder, and running a modal
+// window on the test's thread while a "user" thread drives it.
+#pragma once
+
+#include "klarwin/brisko_engine.h"
+#include "ui_driver.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace kwtest {
+
+// A setting under HKEY_LOCAL_MACHINE\Software\Klarwin; nullopt when missing.
+std::optional<std::wstring> ReadSetting(const wchar_t* name);
+// Writes it, or deletes it for nullopt.
+void SetSetting(const wchar_t* name, const std::optional<std::wstring>& value);
+
+// Engine options for a test: a fresh data folder under %TEMP%, no pauses
+// unless asked.
+EngineOptions TestEngineOptions(double pacing = 0.0);
+
+// A hidden window of the calling thread that swallows whatever is posted to it.
+class CMessageSink {
+public:
+    CMessageSink();
+    ~CMessageSink();
+    HWND Handle() const { return m_hwnd; }
+    int StringsFreed() const { return m_freed; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+    HWND m_hwnd = nullptr;
+    int m_freed = 0;
+};
+
+// Runs `modal` (which shows a modal window) on this thread while `user` runs
+// on another; joins the user thread afterwards.
+void RunWithUser(const std::function<void()>& modal, const std::function<void()>& user);
+
+// Waits for a message box of this process, checks its text and presses the button.
+void ExpectMessageBox(const std::wstring& text, int button = IDOK);
+
+// The bar position of a progress control, or -1.
+int ProgressPosition(HWND bar);
+
+}  // namespace kwtest
