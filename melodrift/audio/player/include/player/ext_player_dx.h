@@ -1,0 +1,75 @@
+// CExtPlayerDX: the playback engine on the default DirectSound device.
+//
+// Play opens the device (exclusive cooperative level, a primary buffer in the
+// device format, a looping streaming buffer of segment count x segment bytes
+// with one position notification at the end of each segment), fills the whole
+// buffer and starts a feeder thread. The thread waits on the notification
+// events and the stop event; at each notification it refills the part of the
+// buffer that has been played. When the callback reports the end of the data,
+// the thread remembers that segment and stops the engine when the segment's
+// notification comes round again, one buffer cycle later, once every sample
+// has been heard; the callback then gets its end-of-data notice.
+//
+// The device format is the engine's format, or with surround on the surround
+// processor's output layout; it is fixed when playback starts.
+#pragma once
+
+#include "player/ext_player.h"
+#include "player/segment_plan.h"
+
+#include <dsound.h>
+
+class CFeederThread;
+
+class CExtPlayerDX : public CExtPlayer {
+public:
+    CExtPlayerDX();
+    ~CExtPlayerDX() override;
+
+    std::int32_t Play() override;
+    std::int32_t Stop(std::int32_t reason) override;
+    std::int32_t Pause() override;
+    std::int32_t OpenDevice() override;
+    std::int32_t CloseDevice() override;
+
+    // The format the device was last opened with, and its buffer size.
+    const WAVEFORMATEXTENSIBLE& GetDeviceFormat() const { return m_deviceFormat; }
+    std::uint32_t GetBufferBytes() const { return m_plan.bufferBytes; }
+    // The streaming buffer's own idea of its format (for checks); false when
+    // there is no device.
+    bool QueryBufferFormat(WAVEFORMATEXTENSIBLE& format);
+    // Whether a feeder thread is running.
+    bool IsFeederRunning() const;
+
+private:
+    friend class CFeederThread;
+
+    int FeederLoop();
+    // Refills the free span; false when the data ran out within it.
+    bool Refill(bool wholeWhenEqual, bool& deviceFailed);
+    // Fills `bytes` at `dest` from the blocks; returns the bytes written, of
+    // which `real` are data (the rest silence while a source has none ready).
+    std::uint32_t Fill(BYTE* dest, std::uint32_t bytes, bool& ended, std::uint32_t& real);
+    void ReleaseDevice();
+    void JoinFeeder();
+
+    // Device objects, under the device lock.
+    IDirectSound* m_sound = nullptr;
+    IDirectSoundBuffer* m_primary = nullptr;
+    IDirectSoundBuffer* m_buffer = nullptr;
+    IDirectSoundNotify* m_notify = nullptr;
+    HANDLE m_segmentEvents[player::kMaxSegmentEvents] = {};
+    std::int32_t m_eventCount = 0;
+    player::SegmentPlan m_plan;
+
+    HANDLE m_stopEvent = nullptr;
+    HANDLE m_threadExitEvent = nullptr;
+    CFeederThread* m_feeder = nullptr;
+
+    WAVEFORMATEXTENSIBLE m_deviceFormat = {};
+    bool m_deviceSurround = false;   // surround processing for the open device
+    std::uint32_t m_writePos = 0;
+    player::PlaybackClock m_clock;
+    DWORD m_refillThread = 0;        // the thread inside a refill, or 0
+    bool m_releasePending = false;   // release once that refill is done
+};

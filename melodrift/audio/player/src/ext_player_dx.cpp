@@ -1,0 +1,527 @@
+// The playback engine on DirectSound: device, notifications, feeder thread.
+#include "player/ext_player_dx.h"
+
+#include "fw/win/thread.h"
+#include "utilon/utilon.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr DWORD kPrimaryFlags = DSBCAPS_PRIMARYBUFFER | DSBCAPS_STICKYFOCUS;   // 0x4001
+constexpr DWORD kStreamFlags = DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_GLOBALFOCUS |
+                               DSBCAPS_GETCURRENTPOSITION2;                   // 0x18100
+
+template <class T>
+void ReleaseObject(T*& object)
+{
+    if (object) {
+        object->Release();
+        object = nullptr;
+    }
+}
+
+HWND CooperativeWindow()
+{
+    HWND window = GetForegroundWindow();
+    return window ? window : GetDesktopWindow();
+}
+
+}  // namespace
+
+class CFeederThread : public CWinThread {
+public:
+    explicit CFeederThread(CExtPlayerDX& player) : m_player(player) { m_bAutoDelete = FALSE; }
+    int Run() override { return m_player.FeederLoop(); }
+
+private:
+    CExtPlayerDX& m_player;
+};
+
+CExtPlayerDX::CExtPlayerDX()
+{
+    static_assert(sizeof(DSBUFFERDESC) == 36, "buffer descriptions of 36 bytes");
+    m_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_threadExitEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+}
+
+CExtPlayerDX::~CExtPlayerDX()
+{
+    Close();
+    JoinFeeder();
+    ReleaseDevice();
+    if (m_stopEvent) {
+        CloseHandle(m_stopEvent);
+    }
+    if (m_threadExitEvent) {
+        CloseHandle(m_threadExitEvent);
+    }
+}
+
+bool CExtPlayerDX::IsFeederRunning() const
+{
+    return m_feeder && m_feeder->IsRunning();
+}
+
+void CExtPlayerDX::JoinFeeder()
+{
+    if (!m_feeder) {
+        return;
+    }
+    if (m_feeder->m_nThreadID == GetCurrentThreadId()) {
+        return;   // the feeder itself (a stop from its callback): it ends when it returns
+    }
+    SetEvent(m_stopEvent);
+    m_feeder->Wait();
+    delete m_feeder;
+    m_feeder = nullptr;
+}
+
+std::int32_t CExtPlayerDX::Play()
+{
+    {
+        CPlayerLockGuard lock(m_callbackLock);
+        ClearBlock();
+        if (!m_callback) {
+            return kPlayerFailedState;
+        }
+    }
+    m_controlLock.Enter();
+    const std::int32_t state = GetState();
+    if (state == kPlayerPlaying) {
+        m_controlLock.Leave();
+        return kPlayerOk;
+    }
+    if (state == kPlayerPaused) {
+        m_controlLock.Leave();
+        return Pause();
+    }
+    if (state == kPlayerFailed) {
+        m_controlLock.Leave();
+        return kPlayerFailedState;
+    }
+
+    SetVolume(m_volume);
+    ResetEffects();
+    JoinFeeder();   // the thread object of a playback that ended by itself
+    if (OpenDevice() != kPlayerOk) {
+        SetStopReason(kStopStartFailed);
+        m_controlLock.Leave();
+        return kPlayerDeviceError;
+    }
+    ResetEvent(m_stopEvent);
+    ResetEvent(m_threadExitEvent);
+    m_writePos = 0;
+    m_clock.Start(m_plan.bufferBytes);
+    bool failed = false;
+    Refill(true, failed);
+    if (!failed && GetState() != kPlayerPlaying) {
+        // The callback stopped the engine during the first fill.
+        m_controlLock.Leave();
+        return kPlayerOk;
+    }
+
+    if (!failed) {
+        m_feeder = new CFeederThread(*this);
+        failed = !m_feeder->CreateThread(CREATE_SUSPENDED);
+        if (!failed) {
+            m_feeder->SetThreadPriority(THREAD_PRIORITY_HIGHEST);
+            m_feeder->ResumeThread();
+        } else {
+            delete m_feeder;
+            m_feeder = nullptr;
+        }
+    }
+    if (!failed) {
+        CPlayerLockGuard device(m_deviceLock);
+        failed = FAILED(m_buffer->Play(0, 0, DSBPLAY_LOOPING));
+    }
+    if (failed) {
+        JoinFeeder();
+        ReleaseDevice();
+        SetStopReason(kStopStartFailed);
+        SetState(kPlayerFailed);
+        m_controlLock.Leave();
+        return kPlayerDeviceError;
+    }
+    m_controlLock.Leave();
+    return kPlayerOk;
+}
+
+std::int32_t CExtPlayerDX::Stop(std::int32_t reason)
+{
+    if (reason != kStopRequested && reason != kStopDataEnded) {
+        return kPlayerDeviceError;
+    }
+    const bool fromFeeder = m_feeder && m_feeder->m_nThreadID == GetCurrentThreadId();
+    m_controlLock.Enter();
+    std::int32_t state = GetState();
+    if (state == kPlayerStopped) {
+        m_controlLock.Leave();
+        return kPlayerOk;
+    }
+    if (state == kPlayerFailed) {
+        m_controlLock.Leave();
+        return kPlayerFailedState;
+    }
+    if (reason == kStopDataEnded && WaitForSingleObject(m_stopEvent, 0) == WAIT_OBJECT_0) {
+        // A requested stop is under way: it finishes the job.
+        m_controlLock.Leave();
+        return kPlayerOk;
+    }
+    SetEvent(m_stopEvent);
+    if (reason == kStopRequested && !fromFeeder) {
+        // Wait for the feeder to leave before touching the buffer, without
+        // holding the lock it may need to finish.
+        m_controlLock.Leave();
+        JoinFeeder();
+        m_controlLock.Enter();
+        state = GetState();
+        if (state == kPlayerStopped || state == kPlayerFailed) {
+            m_controlLock.Leave();
+            return state == kPlayerStopped ? kPlayerOk : kPlayerFailedState;
+        }
+    }
+    {
+        CPlayerLockGuard device(m_deviceLock);
+        if (m_buffer) {
+            m_buffer->Stop();
+        }
+    }
+    SetStopReason(reason);
+    SetState(kPlayerStopped);
+    CloseDevice();
+    PlayerDataCallback callback = m_callback;
+    const std::uintptr_t userData = m_userData;
+    m_controlLock.Leave();
+
+    if (reason == kStopDataEnded) {
+        CPlayerLockGuard lock(m_callbackLock);
+        SendNotice(callback, userData, 1);
+    }
+    return kPlayerOk;
+}
+
+std::int32_t CExtPlayerDX::Pause()
+{
+    CPlayerLockGuard control(m_controlLock);
+    const std::int32_t state = GetState();
+    if (state == kPlayerFailed) {
+        return kPlayerFailedState;
+    }
+    if (state != kPlayerPlaying && state != kPlayerPaused) {
+        return kPlayerOk;
+    }
+    CPlayerLockGuard device(m_deviceLock);
+    if (!m_buffer) {
+        SetState(kPlayerFailed);
+        return kPlayerDeviceError;
+    }
+    if (state == kPlayerPlaying) {
+        if (FAILED(m_buffer->Stop())) {
+            SetState(kPlayerFailed);
+            return kPlayerDeviceError;
+        }
+        SetState(kPlayerPaused);
+    } else {
+        if (FAILED(m_buffer->Play(0, 0, DSBPLAY_LOOPING))) {
+            SetState(kPlayerFailed);
+            return kPlayerDeviceError;
+        }
+        SetState(kPlayerPlaying);
+    }
+    return kPlayerOk;
+}
+
+std::int32_t CExtPlayerDX::OpenDevice()
+{
+    SetStopReason(kStopNone);
+    CPlayerLockGuard device(m_deviceLock);
+    ReleaseDevice();
+
+    // The device format, fixed for this playback.
+    bool surround = false;
+    WAVEFORMATEXTENSIBLE format;
+    {
+        CPlayerLockGuard effects(m_effectsLock);
+        surround = m_surroundOn;
+        format = m_format;
+        if (surround) {
+            const WORD channels = static_cast<WORD>(m_surround.GetOutputChannels());
+            format.Format.nChannels = channels;
+            format.Format.nBlockAlign = static_cast<WORD>(2 * channels);
+            format.Format.nAvgBytesPerSec = format.Format.nBlockAlign * format.Format.nSamplesPerSec;
+            format.Samples.wValidBitsPerSample = 0;
+            format.dwChannelMask = m_surround.GetOutputChannelMask();
+            format.SubFormat = m_format.SubFormat;
+        }
+    }
+    // Whole frames only, so no refill ever splits one.
+    const std::uint32_t bufferBytes = player::DeviceBufferBytes(static_cast<std::uint32_t>(m_segmentBytes),
+                                                                m_segmentCount, format.Format.nBlockAlign);
+    auto fail = [&]() {
+        ReleaseDevice();
+        SetState(kPlayerFailed);
+        return kPlayerDeviceError;
+    };
+    if (format.Format.nChannels < 1 || bufferBytes == 0) {
+        return fail();
+    }
+    m_deviceFormat = format;
+    m_deviceSurround = surround;
+    m_plan = player::PlanSegments(m_segmentCount, bufferBytes);
+
+    if (FAILED(DirectSoundCreate(nullptr, &m_sound, nullptr)) || !m_sound) {
+        return fail();
+    }
+    if (FAILED(m_sound->SetCooperativeLevel(CooperativeWindow(), DSSCL_EXCLUSIVE))) {
+        return fail();
+    }
+    DSBUFFERDESC primary = {};
+    primary.dwSize = sizeof(primary);
+    primary.dwFlags = kPrimaryFlags;
+    if (FAILED(m_sound->CreateSoundBuffer(&primary, &m_primary, nullptr)) || !m_primary) {
+        return fail();
+    }
+    if (FAILED(m_primary->SetFormat(&m_deviceFormat.Format))) {
+        return fail();
+    }
+    DSBUFFERDESC stream = {};
+    stream.dwSize = sizeof(stream);
+    stream.dwFlags = kStreamFlags;
+    stream.dwBufferBytes = bufferBytes;
+    stream.lpwfxFormat = &m_deviceFormat.Format;
+    if (FAILED(m_sound->CreateSoundBuffer(&stream, &m_buffer, nullptr)) || !m_buffer) {
+        return fail();
+    }
+    if (FAILED(m_buffer->QueryInterface(IID_IDirectSoundNotify, reinterpret_cast<void**>(&m_notify))) ||
+        !m_notify) {
+        return fail();
+    }
+    DSBPOSITIONNOTIFY positions[player::kMaxSegments];
+    for (std::int32_t e = 0; e < m_plan.events; ++e) {
+        m_segmentEvents[e] = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (!m_segmentEvents[e]) {
+            return fail();
+        }
+        m_eventCount = e + 1;
+    }
+    for (std::int32_t j = 0; j < m_plan.segments; ++j) {
+        positions[j].dwOffset = m_plan.NotificationOffset(j);
+        positions[j].hEventNotify = m_segmentEvents[m_plan.EventOf(j)];
+    }
+    if (FAILED(m_notify->SetNotificationPositions(static_cast<DWORD>(m_plan.segments), positions))) {
+        return fail();
+    }
+    SetState(kPlayerPlaying);
+    return kPlayerOk;
+}
+
+std::int32_t CExtPlayerDX::CloseDevice()
+{
+    const std::int32_t state = GetState();
+    if (state != kPlayerStopped && state != kPlayerFailed) {
+        Stop(kStopRequested);
+    }
+    if (m_feeder && m_feeder->m_nThreadID == GetCurrentThreadId()) {
+        return kPlayerOk;   // the feeder releases the device as it ends
+    }
+    JoinFeeder();
+    ReleaseDevice();
+    return kPlayerOk;
+}
+
+void CExtPlayerDX::ReleaseDevice()
+{
+    CPlayerLockGuard device(m_deviceLock);
+    if (m_refillThread == GetCurrentThreadId()) {
+        // A stop from inside the callback: the refill still holds the buffer locked.
+        m_releasePending = true;
+        return;
+    }
+    ReleaseObject(m_notify);
+    ReleaseObject(m_buffer);
+    ReleaseObject(m_primary);
+    ReleaseObject(m_sound);
+    for (std::int32_t e = 0; e < m_eventCount; ++e) {
+        CloseHandle(m_segmentEvents[e]);
+        m_segmentEvents[e] = nullptr;
+    }
+    m_eventCount = 0;
+}
+
+bool CExtPlayerDX::QueryBufferFormat(WAVEFORMATEXTENSIBLE& format)
+{
+    CPlayerLockGuard device(m_deviceLock);
+    if (!m_buffer) {
+        return false;
+    }
+    DWORD written = 0;
+    std::memset(&format, 0, sizeof(format));
+    return SUCCEEDED(m_buffer->GetFormat(&format.Format, sizeof(format), &written));
+}
+
+int CExtPlayerDX::FeederLoop()
+{
+    HANDLE handles[player::kMaxSegmentEvents + 1];
+    const std::int32_t events = m_eventCount;
+    for (std::int32_t e = 0; e < events; ++e) {
+        handles[e] = m_segmentEvents[e];
+    }
+    handles[events] = m_stopEvent;
+    std::int32_t endSegment = -1;
+    bool endCameRound = false;
+    // What the device still holds queued when the end has come round: the
+    // engine waits until the play position is this far past the data.
+    const std::uint64_t margin = std::min<std::uint64_t>(m_deviceFormat.Format.nAvgBytesPerSec / 5,
+                                                         m_plan.bufferBytes / 2);
+
+    for (;;) {
+        const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(events + 1), handles, FALSE, INFINITE);
+        if (result < WAIT_OBJECT_0 || result >= WAIT_OBJECT_0 + static_cast<DWORD>(events + 1)) {
+            break;
+        }
+        const std::int32_t index = static_cast<std::int32_t>(result - WAIT_OBJECT_0);
+        if (index == events) {
+            break;
+        }
+        DWORD play = 0;
+        if (FAILED(m_buffer->GetCurrentPosition(&play, nullptr))) {
+            SetState(kPlayerFailed);
+            break;
+        }
+        m_clock.Cursor(play);
+        const std::int32_t segment =
+            m_plan.segments > m_plan.events ? player::FiredSegment(m_plan, index, play) : index;
+        // The segment where the data ended comes round again: one buffer cycle
+        // later all of it has been played, and once the device has let out
+        // what it still holds the engine stops.
+        if (segment == endSegment) {
+            endCameRound = true;
+        }
+        if (endCameRound && m_clock.Heard(margin)) {
+            Stop(kStopDataEnded);
+            break;
+        }
+        bool failed = false;
+        const bool complete = Refill(false, failed);
+        if (failed) {
+            CPlayerLockGuard device(m_deviceLock);
+            if (m_buffer) {
+                m_buffer->Stop();
+            }
+            SetState(kPlayerFailed);
+            break;
+        }
+        const std::int32_t state = GetState();
+        if (state != kPlayerPlaying && state != kPlayerPaused) {
+            break;   // stopped from the callback
+        }
+        if (!complete && endSegment < 0) {
+            endSegment = segment;
+        }
+        ResetEvent(handles[index]);
+    }
+    // A playback this thread ended (end of data, a stop from the callback, a
+    // device failure) leaves the device to it.
+    const std::int32_t state = GetState();
+    if (state != kPlayerPlaying && state != kPlayerPaused) {
+        ReleaseDevice();
+    }
+    SetEvent(m_threadExitEvent);
+    return 0;
+}
+
+bool CExtPlayerDX::Refill(bool wholeWhenEqual, bool& deviceFailed)
+{
+    deviceFailed = false;
+    if (GetStopReason() == kStopDataEnded) {
+        return false;
+    }
+    DWORD play = 0;
+    if (FAILED(m_buffer->GetCurrentPosition(&play, nullptr))) {
+        deviceFailed = true;
+        return false;
+    }
+    const std::uint32_t span = player::FreeSpan(m_writePos, play, m_plan.bufferBytes, wholeWhenEqual);
+    if (span == 0) {
+        return true;
+    }
+    void* first = nullptr;
+    void* second = nullptr;
+    DWORD firstBytes = 0;
+    DWORD secondBytes = 0;
+    HRESULT hr = m_buffer->Lock(m_writePos, span, &first, &firstBytes, &second, &secondBytes, 0);
+    if (hr == DSERR_BUFFERLOST && SUCCEEDED(m_buffer->Restore())) {
+        hr = m_buffer->Lock(m_writePos, span, &first, &firstBytes, &second, &secondBytes, 0);
+    }
+    if (FAILED(hr) || !first) {
+        deviceFailed = true;
+        return false;
+    }
+    m_refillThread = GetCurrentThreadId();
+    bool ended = false;
+    std::uint32_t real = 0;
+    std::uint32_t filled = Fill(static_cast<BYTE*>(first), firstBytes, ended, real);
+    std::memset(static_cast<BYTE*>(first) + filled, 0, firstBytes - filled);
+    std::uint32_t total = filled;
+    if (second && secondBytes) {
+        std::uint32_t secondReal = 0;
+        filled = ended ? 0 : Fill(static_cast<BYTE*>(second), secondBytes, ended, secondReal);
+        std::memset(static_cast<BYTE*>(second) + filled, 0, secondBytes - filled);
+        if (secondReal > 0) {
+            real = total + secondReal;
+        }
+        total += filled;
+    }
+    m_buffer->Unlock(first, firstBytes, second, secondBytes);
+    if (ended) {
+        // The silence written counts too: left behind, the stretch would keep
+        // old samples that the cursor plays again before the engine stops.
+        const std::uint32_t frameBytes = m_deviceFormat.Format.nBlockAlign;
+        total = (firstBytes + secondBytes) / frameBytes * frameBytes;
+    }
+    m_writePos = (m_writePos + total) % m_plan.bufferBytes;
+    m_clock.Written(real, total);
+    m_refillThread = 0;
+    if (m_releasePending) {
+        m_releasePending = false;
+        ReleaseDevice();
+    }
+    return !ended;
+}
+
+std::uint32_t CExtPlayerDX::Fill(BYTE* dest, std::uint32_t bytes, bool& ended, std::uint32_t& real)
+{
+    const std::uint32_t frameBytes = m_deviceFormat.Format.nBlockAlign;
+    std::uint32_t written = 0;
+    real = 0;
+    while (bytes - written >= frameBytes) {
+        if (m_readPos < m_block.filled) {
+            const std::int32_t frames = std::min<std::int32_t>(
+                m_block.filled - m_readPos, static_cast<std::int32_t>((bytes - written) / frameBytes));
+            const int converted = SD2MME(&m_block, m_readPos, frames, dest + written, &m_deviceFormat.Format);
+            if (converted <= 0) {
+                m_readPos = m_block.filled;   // a block that cannot be converted is skipped
+                continue;
+            }
+            m_readPos += converted;
+            written += static_cast<std::uint32_t>(converted) * frameBytes;
+            real = written;
+            continue;
+        }
+        if (!PullBlock(m_deviceSurround) || WaitForSingleObject(m_stopEvent, 0) == WAIT_OBJECT_0) {
+            ended = true;   // the data ended, or the callback stopped the engine
+            break;
+        }
+        if (m_block.filled == 0) {
+            // Data to come but none now: silence for the rest of this piece.
+            const std::uint32_t silent = (bytes - written) / frameBytes * frameBytes;
+            std::memset(dest + written, 0, silent);
+            written += silent;
+            break;
+        }
+    }
+    return written;
+}

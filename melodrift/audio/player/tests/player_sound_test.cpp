@@ -1,0 +1,409 @@
+// Playback through the real DirectSound device into the sound server's null
+// sink, recorded from its monitor and measured.
+//
+// The way from the device to the recording (Wine's mixer, the sound server)
+// can drop out for a moment when the machine is busy: the server then plays
+// a stretch of silence that no playback engine wrote. A scenario whose
+// recording is not clean is therefore played again, up to three times in
+// all; every attempt's findings are printed, and the test fails when none is
+// clean. A fault of the engine shows in every attempt.
+#include "player/ext_player_dx.h"
+
+#include "audiotest/recorder.h"
+#include "audiotest/tone_analysis.h"
+#include "player_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+
+using audiotest::CheckTone;
+using audiotest::CTestRecorder;
+using audiotest::FindSound;
+using audiotest::Span;
+using playertest::ToneSource;
+
+namespace {
+
+constexpr double kRate = 44100;
+constexpr double kFull = 32767;
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+        Sleep(10);
+    }
+    return true;
+}
+
+struct Recording {
+    std::vector<std::int16_t> samples;
+    std::vector<double> left;
+    std::vector<double> right;
+};
+
+// One attempt: a fresh engine and a recording around what the scenario plays.
+class Attempt {
+public:
+    Attempt()
+    {
+        player.SetVolume(100);
+        player.SetBalance(50);
+        started = recorder.Start() && recorder.WaitForData(200, 10000);
+    }
+
+    Recording Finish()
+    {
+        Sleep(400);
+        Recording r;
+        r.samples = recorder.Stop();
+        r.left = audiotest::Channel(r.samples, 2, 0);
+        r.right = audiotest::Channel(r.samples, 2, 1);
+        return r;
+    }
+
+    CExtPlayerDX player;
+    CTestRecorder recorder;
+    bool started = false;
+};
+
+// Findings about a recording; empty when it is as expected.
+class Findings {
+public:
+    void Check(bool ok, const std::string& what)
+    {
+        if (!ok) {
+            m_text += what + "; ";
+        }
+    }
+    void Near(double value, double expected, double tolerance, const std::string& what)
+    {
+        if (!(std::fabs(value - expected) <= tolerance)) {
+            std::ostringstream out;
+            out << what << " is " << value << ", expected " << expected << " +- " << tolerance;
+            Check(false, out.str());
+        }
+    }
+    // The whole tone in one channel: length, frequency, level, continuity.
+    // `extra` is the length the effects may add (filter ringing).
+    void WholeTone(const std::vector<double>& x, double hz, double amplitude, double seconds, const char* what,
+                   double extra = 0, std::int64_t edge = 441)
+    {
+        const Span s = FindSound(x, 0.5);
+        if (s.first < 0) {
+            Check(false, std::string(what) + ": nothing heard");
+            return;
+        }
+        Near(static_cast<double>(s.Length()), seconds * kRate + extra, 0.005 * kRate, std::string(what) + " length");
+        Near(audiotest::MeasureFrequency(x, s.first + edge, s.last - edge, kRate), hz, 0.5,
+             std::string(what) + " frequency");
+        const auto tone = CheckTone(x, s.first + edge, s.last - edge, hz, kRate);
+        Check(tone.continuous, std::string(what) + " not continuous: " + tone.Describe());
+        Near(tone.amplitude, amplitude, 0.02 * amplitude, std::string(what) + " amplitude");
+    }
+    const std::string& Text() const { return m_text; }
+
+private:
+    std::string m_text;
+};
+
+// Runs `scenario` until its findings are empty, at most three times.
+void PlayUntilClean(const char* name, const std::function<std::string(Attempt&, Recording&)>& scenario)
+{
+    std::string findings;
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        Attempt a;
+        ASSERT_TRUE(a.started) << "the capture does not run: " << a.recorder.Error();
+        Recording r;
+        findings = scenario(a, r);
+        if (::testing::Test::HasFatalFailure()) {
+            return;
+        }
+        if (findings.empty()) {
+            return;
+        }
+        std::printf("attempt %d: %s\n", attempt, findings.c_str());
+        const std::string file = std::string("player_") + name + "_" + std::to_string(attempt) + ".wav";
+        audiotest::WriteWav(std::wstring(file.begin(), file.end()), r.samples, 2, 44100);
+    }
+    ADD_FAILURE() << findings;
+}
+
+}  // namespace
+
+TEST(PlayerSound, SineArrivesWholeAtItsFrequencyAndLevel)
+{
+    PlayUntilClean("sine", [](Attempt& a, Recording& r) {
+        ToneSource tone(997, 0.5, 1499, 0.25, 2.0);
+        EXPECT_EQ(a.player.SetDataCallback(&ToneSource::Callback, tone.User()), 0);
+        EXPECT_EQ(a.player.Play(), 0);
+        EXPECT_EQ(a.player.GetState(), kPlayerPlaying);
+        EXPECT_TRUE(a.player.IsFeederRunning());
+        EXPECT_TRUE(WaitFor([&] { return tone.endNotices > 0; }, 15000));
+        r = a.Finish();
+        EXPECT_EQ(a.player.GetState(), kPlayerStopped);
+        EXPECT_EQ(a.player.GetStopReason(), kStopDataEnded);
+        EXPECT_EQ(tone.endNotices, 1);
+        EXPECT_EQ(tone.badBlocks, 0);
+        Findings f;
+        f.WholeTone(r.left, 997, 0.5 * kFull, 2.0, "left");
+        f.WholeTone(r.right, 1499, 0.25 * kFull, 2.0, "right");
+        return f.Text();
+    });
+}
+
+TEST(PlayerSound, BalanceZeroSilencesTheRightChannel)
+{
+    PlayUntilClean("balance", [](Attempt& a, Recording& r) {
+        ToneSource tone(997, 0.5, 997, 0.5, 1.0);
+        a.player.SetBalance(0);
+        EXPECT_EQ(a.player.SetDataCallback(&ToneSource::Callback, tone.User()), 0);
+        EXPECT_EQ(a.player.Play(), 0);
+        EXPECT_TRUE(WaitFor([&] { return tone.endNotices > 0; }, 15000));
+        r = a.Finish();
+        Findings f;
+        f.WholeTone(r.left, 997, 0.5 * kFull, 1.0, "left");
+        EXPECT_EQ(FindSound(r.right, 0.5).first, -1) << "the right channel was heard";
+        return f.Text();
+    });
+}
+
+TEST(PlayerSound, EqualizerAttenuatesItsBand)
+{
+    // The bands 400-800 and 800-1500 Hz at gain 0.5: the 800-1500 Hz band is
+    // flat at 0.5. 4500 Hz lies in a band left at 1.
+    PlayUntilClean("equalizer", [](Attempt& a, Recording& r) {
+        ToneSource tone(1100, 0.5, 4500, 0.5, 2.0);
+        const float gains[10] = {1, 1, 1, 1, 0.5f, 0.5f, 1, 1, 1, 1};
+        a.player.SetEqualizer(gains, 10, true);
+        EXPECT_TRUE(a.player.IsEqualizerOn());
+        EXPECT_EQ(a.player.SetDataCallback(&ToneSource::Callback, tone.User()), 0);
+        EXPECT_EQ(a.player.Play(), 0);
+        EXPECT_TRUE(WaitFor([&] { return tone.endNotices > 0; }, 15000));
+        r = a.Finish();
+        // Away from the filter's ringing at the start and end.
+        Findings f;
+        f.WholeTone(r.left, 1100, 0.25 * kFull, 2.0, "left", 2048, 4410);
+        f.WholeTone(r.right, 4500, 0.5 * kFull, 2.0, "right", 2048, 4410);
+        return f.Text();
+    });
+}
+
+TEST(PlayerSound, PartialBlocksKeepTheEqualizedStreamWhole)
+{
+    // A source that fills 1000 frames at a time: the equalizer must see only
+    // those frames, or the stream comes out cut up; and its last samples must
+    // be heard when the data ends.
+    PlayUntilClean("partial", [](Attempt& a, Recording& r) {
+        ToneSource tone(997, 0.5, 997, 0.5, 2.0);
+        tone.SetChunk(1000);
+        const float flat[10] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+        a.player.SetEqualizer(flat, 10, true);
+        EXPECT_EQ(a.player.SetDataCallback(&ToneSource::Callback, tone.User()), 0);
+        EXPECT_EQ(a.player.Play(), 0);
+        EXPECT_TRUE(WaitFor([&] { return tone.endNotices > 0; }, 15000));
+        r = a.Finish();
+        Findings f;
+        f.WholeTone(r.left, 997, 0.5 * kFull, 2.0, "left", 2048, 4410);
+        return f.Text();
+    });
+}
+
+TEST(PlayerSound, EndOfDataStopsOneBufferCycleLaterWithTheNotice)
+{
+    PlayUntilClean("end", [](Attempt& a, Recording& r) {
+        ToneSource tone(997, 0.5, 997, 0.5, 0.5);
+        EXPECT_EQ(a.player.SetDataCallback(&ToneSource::Callback, tone.User()), 0);
+        EXPECT_EQ(a.player.Play(), 0);
+        EXPECT_TRUE(WaitFor([&] { return tone.endNotices > 0; }, 15000));
+        r = a.Finish();
+
+        // Buffer: 5 segments of 44100 bytes, 1.25 s.
+        const double cycle = 5.0 * 44100 / 176400;
+        EXPECT_NE(tone.firstEndOnFeederTick, 0u);
+        const double waited = (tone.endNoticeTick - tone.firstEndOnFeederTick) / 1000.0;
+        EXPECT_GT(waited, 0.75 * cycle);
+        EXPECT_LT(waited, 2.0 * cycle);
+        EXPECT_NE(tone.endNoticeThread, GetCurrentThreadId());
+        EXPECT_EQ(a.player.GetStopReason(), kStopDataEnded);
+        EXPECT_TRUE(WaitFor([&] { return !a.player.IsFeederRunning(); }, 2000));
+        // Everything that was given was heard, once.
+        Findings f;
+        f.WholeTone(r.left, 997, 0.5 * kFull, 0.5, "left");
+        return f.Text();
+    });
+}
+
+TEST(PlayerSound, DataEndingInTheFirstSegmentIsHeardOnce)
+{
+    // A quarter of the first segment: the rest of the buffer must not play
+    // it again before the engine stops.
+    PlayUntilClean("short", [](Attempt& a, Recording& r) {
+        ToneSource tone(997, 0.5, 997, 0.5, 0.06);
+        EXPECT_EQ(a.player.SetDataCallback(&ToneSource::Callback, tone.User()), 0);
+        EXPECT_EQ(a.player.Play(), 0);
+        EXPECT_TRUE(WaitFor([&] { return tone.endNotices > 0; }, 15000));
+        r = a.Finish();
+        Findings f;
+        f.WholeTone(r.left, 997, 0.5 * kFull, 0.06, "left");
+        return f.Text();
+    });
+}
+
+TEST(PlayerSound, NoDataAtAllStopsAfterSilence)
+{
+    PlayUntilClean("nodata", [](Attempt& a, Recording& r) {
+        ToneSource tone(997, 0.5, 997, 0.5, 0.0);
+        EXPECT_EQ(a.player.SetDataCallback(&ToneSource::Callback, tone.User()), 0);
+        EXPECT_EQ(a.player.Play(), 0);
+        EXPECT_TRUE(WaitFor([&] { return tone.endNotices > 0; }, 15000));
+        r = a.Finish();
+        EXPECT_EQ(a.player.GetState(), kPlayerStopped);
+        EXPECT_EQ(a.player.GetStopReason(), kStopDataEnded);
+        EXPECT_GE(tone.endAnswers, 2);   // the first fill, then the feeder's first refill
+        EXPECT_EQ(FindSound(r.left, 0.5).first, -1);
+        return std::string();
+    });
+}
+
+TEST(PlayerSound, PauseAndResumeContinueTheStream)
+{
+    PlayUntilClean("pause", [](Attempt& a, Recording& r) {
+        ToneSource tone(997, 0.5, 997, 0.5, -1);
+        EXPECT_EQ(a.player.SetDataCallback(&ToneSource::Callback, tone.User()), 0);
+        EXPECT_EQ(a.player.Play(), 0);
+        Sleep(800);
+        EXPECT_EQ(a.player.Pause(), 0);
+        EXPECT_EQ(a.player.GetState(), kPlayerPaused);
+        Sleep(700);
+        EXPECT_EQ(a.player.Play(), 0);   // Play resumes a paused engine
+        EXPECT_EQ(a.player.GetState(), kPlayerPlaying);
+        Sleep(500);
+        EXPECT_EQ(a.player.Pause(), 0);
+        Sleep(400);
+        EXPECT_EQ(a.player.Pause(), 0);   // and so does Pause
+        EXPECT_EQ(a.player.GetState(), kPlayerPlaying);
+        Sleep(600);
+        EXPECT_EQ(a.player.Stop(kStopRequested), 0);
+        EXPECT_EQ(a.player.GetStopReason(), kStopRequested);
+        EXPECT_FALSE(a.player.IsFeederRunning());
+        r = a.Finish();
+
+        // Three stretches of tone with silence between; put together they
+        // must make one continuous tone.
+        std::vector<double> joined;
+        int stretches = 0;
+        const std::vector<double>& x = r.left;
+        std::size_t i = 0;
+        while (i < x.size()) {
+            while (i < x.size() && x[i] == 0) ++i;
+            if (i >= x.size()) break;
+            const std::size_t start = i;
+            std::size_t quiet = 0;
+            while (i < x.size() && quiet < 2205) {
+                quiet = x[i] == 0 ? quiet + 1 : 0;
+                ++i;
+            }
+            const std::size_t end = i - quiet;
+            if (end - start > 4410) {
+                ++stretches;
+                joined.insert(joined.end(), x.begin() + start, x.begin() + end);
+            }
+        }
+        Findings f;
+        f.Check(stretches == 3, "stretches of tone: " + std::to_string(stretches));
+        const Span s = FindSound(joined, 0.5);
+        const auto check = CheckTone(joined, s.first + 441, s.last - 441, 997, kRate);
+        f.Check(check.continuous, "joined stretches: " + check.Describe());
+        return f.Text();
+    });
+}
+
+TEST(PlayerSound, StopFromInsideTheCallback)
+{
+    // Call 3 comes during the first fill (on this thread), call 8 from the feeder.
+    CExtPlayerDX player;
+    for (int stopAt : {3, 8}) {
+        ToneSource tone(997, 0.5, 997, 0.5, 5.0);
+        tone.onData = [&](int call) {
+            if (call == stopAt) {
+                player.Stop(kStopRequested);
+            }
+        };
+        ASSERT_EQ(player.SetDataCallback(&ToneSource::Callback, tone.User()), 0);
+        ASSERT_EQ(player.Play(), 0);
+        ASSERT_TRUE(WaitFor([&] { return player.GetState() == kPlayerStopped; }, 10000)) << stopAt;
+        EXPECT_EQ(player.GetStopReason(), kStopRequested);
+        EXPECT_TRUE(WaitFor([&] { return !player.IsFeederRunning(); }, 3000)) << stopAt;
+        EXPECT_EQ(tone.endNotices, 0);
+        EXPECT_EQ(tone.dataCalls, stopAt);
+        ASSERT_EQ(player.SetDataCallback(nullptr, 0), 0);
+    }
+    // The engine plays again afterwards.
+    ToneSource tone(997, 0.5, 997, 0.5, 0.3);
+    ASSERT_EQ(player.SetDataCallback(&ToneSource::Callback, tone.User()), 0);
+    ASSERT_EQ(player.Play(), 0);
+    EXPECT_TRUE(WaitFor([&] { return tone.endNotices > 0; }, 15000));
+}
+
+TEST(PlayerSound, MonoAtAnotherRatePlaysAtItsPitch)
+{
+    PlayUntilClean("mono", [](Attempt& a, Recording& r) {
+        WAVEFORMATEXTENSIBLE mono = {};
+        mono.Format.wFormatTag = WAVE_FORMAT_PCM;
+        mono.Format.nChannels = 1;
+        mono.Format.nSamplesPerSec = 22050;
+        mono.Format.wBitsPerSample = 16;
+        mono.Format.nBlockAlign = 2;
+        mono.Format.nAvgBytesPerSec = 44100;
+        EXPECT_EQ(a.player.SetFormat(&mono), 0);
+        ToneSource tone(500, 0.5, 500, 0.5, 1.0, 22050);
+        tone.SetChannels(1);
+        EXPECT_EQ(a.player.SetDataCallback(&ToneSource::Callback, tone.User()), 0);
+        EXPECT_EQ(a.player.Play(), 0);
+        EXPECT_TRUE(WaitFor([&] { return tone.endNotices > 0; }, 15000));
+        r = a.Finish();
+        // The server mixes it to both channels at its own rate.
+        Findings f;
+        const Span s = FindSound(r.left, 0.5);
+        f.Check(s.first >= 0, "nothing heard");
+        f.Near(static_cast<double>(s.Length()) / kRate, 1.0, 0.01, "seconds");
+        f.Near(audiotest::MeasureFrequency(r.left, s.first + 441, s.last - 441, kRate), 500, 0.5, "frequency");
+        f.Check(FindSound(r.right, 0.5).Length() > 0, "right silent");
+        return f.Text();
+    });
+}
+
+// Segment counts up to 100 (more than the 63 events a wait can take besides
+// the stop event) all play the whole stream.
+class PlayerSegments : public ::testing::TestWithParam<int> {};
+
+TEST_P(PlayerSegments, PlayWithoutGaps)
+{
+    const int count = GetParam();
+    PlayUntilClean(("segments" + std::to_string(count)).c_str(), [count](Attempt& a, Recording& r) {
+        EXPECT_EQ(a.player.SetSegmentCount(count), 0);
+        EXPECT_EQ(a.player.SetSegmentBytes(count == 5 ? 44100 : 4408), 0);
+        // Longer than the buffer, so that the feeder refills every segment.
+        ToneSource tone(997, 0.5, 997, 0.5, 3.0);
+        EXPECT_EQ(a.player.SetDataCallback(&ToneSource::Callback, tone.User()), 0);
+        EXPECT_EQ(a.player.Play(), 0);
+        EXPECT_TRUE(WaitFor([&] { return tone.endNotices > 0; }, 20000));
+        r = a.Finish();
+        EXPECT_EQ(a.player.GetStopReason(), kStopDataEnded);
+        Findings f;
+        f.WholeTone(r.left, 997, 0.5 * kFull, 3.0, "left");
+        return f.Text();
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, PlayerSegments, ::testing::Values(5, 64, 100));

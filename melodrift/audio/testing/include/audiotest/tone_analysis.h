@@ -1,0 +1,48 @@
+// Measuring recorded test tones: where the sound is, its frequency and level,
+// and whether it ran on without gaps, dropped or repeated stretches.
+// Platform-neutral, so the measurements themselves are tested natively.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace audiotest {
+
+// One channel of a 16-bit interleaved recording, as floats in sample units.
+std::vector<double> Channel(const std::vector<std::int16_t>& interleaved, int channels, int channel);
+
+struct Span {
+    std::int64_t first = -1;   // first sample above the threshold, -1 when none
+    std::int64_t last = -1;    // last sample above it
+    std::int64_t Length() const { return first < 0 ? 0 : last - first + 1; }
+};
+
+// The stretch from the first to the last sample whose magnitude exceeds `threshold`.
+Span FindSound(const std::vector<double>& x, double threshold, std::int64_t from = 0);
+
+// Root mean square over [from, to).
+double Rms(const std::vector<double>& x, std::int64_t from, std::int64_t to);
+
+// Frequency in Hz from the rising zero crossings in [from, to), interpolated:
+// the mean of the periods near their median (stray crossings and gaps do not count).
+double MeasureFrequency(const std::vector<double>& x, std::int64_t from, std::int64_t to, double rate);
+
+struct ToneCheck {
+    bool continuous = false;      // every window matched the tone's phase and level
+    double amplitude = 0;         // median fitted amplitude
+    double worstPhase = 0;        // largest phase step between windows, degrees
+    double worstLevel = 0;        // largest relative level difference of a window
+    std::int64_t worstWindow = -1;
+    std::string Describe() const;
+};
+
+// Fits a sine of `hz` in consecutive windows of `window` samples over
+// [from, to) (the sound itself, without its edges) and checks that its phase
+// stays put (a gap or a repeated stretch shifts it) and its level too (a
+// stretch of silence lowers it): phase steps at most `maxPhaseDegrees`, level
+// within `maxLevel` of the median.
+ToneCheck CheckTone(const std::vector<double>& x, std::int64_t from, std::int64_t to, double hz, double rate,
+                    std::int64_t window = 441, double maxPhaseDegrees = 4.0, double maxLevel = 0.05);
+
+}  // namespace audiotest

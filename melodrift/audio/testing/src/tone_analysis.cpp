@@ -1,0 +1,154 @@
+// Tone measurements for the audio tests.
+#include "audiotest/tone_analysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+namespace audiotest {
+
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+}
+
+std::vector<double> Channel(const std::vector<std::int16_t>& interleaved, int channels, int channel)
+{
+    std::vector<double> out;
+    if (channels < 1 || channel < 0 || channel >= channels) {
+        return out;
+    }
+    out.reserve(interleaved.size() / channels);
+    for (std::size_t i = static_cast<std::size_t>(channel); i < interleaved.size(); i += channels) {
+        out.push_back(interleaved[i]);
+    }
+    return out;
+}
+
+Span FindSound(const std::vector<double>& x, double threshold, std::int64_t from)
+{
+    Span span;
+    for (std::int64_t i = std::max<std::int64_t>(from, 0); i < static_cast<std::int64_t>(x.size()); ++i) {
+        if (std::fabs(x[i]) > threshold) {
+            if (span.first < 0) {
+                span.first = i;
+            }
+            span.last = i;
+        }
+    }
+    return span;
+}
+
+double Rms(const std::vector<double>& x, std::int64_t from, std::int64_t to)
+{
+    from = std::max<std::int64_t>(from, 0);
+    to = std::min<std::int64_t>(to, static_cast<std::int64_t>(x.size()));
+    if (to <= from) {
+        return 0;
+    }
+    double sum = 0;
+    for (std::int64_t i = from; i < to; ++i) {
+        sum += x[i] * x[i];
+    }
+    return std::sqrt(sum / static_cast<double>(to - from));
+}
+
+double MeasureFrequency(const std::vector<double>& x, std::int64_t from, std::int64_t to, double rate)
+{
+    from = std::max<std::int64_t>(from, 1);
+    to = std::min<std::int64_t>(to, static_cast<std::int64_t>(x.size()));
+    std::vector<double> crossings;
+    for (std::int64_t i = from; i < to; ++i) {
+        if (x[i - 1] < 0 && x[i] >= 0) {
+            crossings.push_back(static_cast<double>(i - 1) + (-x[i - 1]) / (x[i] - x[i - 1]));
+        }
+    }
+    if (crossings.size() < 2) {
+        return 0;
+    }
+    // The median period: a stray crossing or a gap moves it little.
+    std::vector<double> periods;
+    for (std::size_t i = 1; i < crossings.size(); ++i) {
+        periods.push_back(crossings[i] - crossings[i - 1]);
+    }
+    std::sort(periods.begin(), periods.end());
+    const double median = periods[periods.size() / 2];
+    // Refined over the crossings whose periods agree with it.
+    double sum = 0;
+    int count = 0;
+    for (double p : periods) {
+        if (std::fabs(p - median) < 0.05 * median) {
+            sum += p;
+            ++count;
+        }
+    }
+    return rate / (sum / count);
+}
+
+ToneCheck CheckTone(const std::vector<double>& x, std::int64_t from, std::int64_t to, double hz, double rate,
+                    std::int64_t window, double maxPhaseDegrees, double maxLevel)
+{
+    ToneCheck check;
+    from = std::max<std::int64_t>(from, 0);
+    to = std::min<std::int64_t>(to, static_cast<std::int64_t>(x.size()));
+    if (window < 8 || to - from < 2 * window) {
+        return check;
+    }
+    const double w = 2 * kPi * hz / rate;
+    std::vector<double> amplitudes;
+    std::vector<double> phases;
+    for (std::int64_t start = from; start + window <= to; start += window) {
+        // Least squares of a sin(w n) + b cos(w n) on the absolute sample index.
+        double ss = 0, cc = 0, sc = 0, xs = 0, xc = 0;
+        for (std::int64_t n = start; n < start + window; ++n) {
+            const double s = std::sin(w * static_cast<double>(n));
+            const double c = std::cos(w * static_cast<double>(n));
+            ss += s * s;
+            cc += c * c;
+            sc += s * c;
+            xs += x[n] * s;
+            xc += x[n] * c;
+        }
+        const double det = ss * cc - sc * sc;
+        const double a = (xs * cc - xc * sc) / det;
+        const double b = (xc * ss - xs * sc) / det;
+        amplitudes.push_back(std::hypot(a, b));
+        phases.push_back(std::atan2(b, a));
+    }
+    std::vector<double> sorted = amplitudes;
+    std::sort(sorted.begin(), sorted.end());
+    check.amplitude = sorted[sorted.size() / 2];
+    check.continuous = check.amplitude > 0;
+    for (std::size_t i = 0; i < amplitudes.size(); ++i) {
+        const double level = std::fabs(amplitudes[i] / check.amplitude - 1.0);
+        if (level > check.worstLevel) {
+            check.worstLevel = level;
+            if (level > maxLevel) {
+                check.worstWindow = static_cast<std::int64_t>(i);
+            }
+        }
+        if (i > 0) {
+            double step = std::fabs(phases[i] - phases[i - 1]) * 180.0 / kPi;
+            if (step > 180.0) {
+                step = 360.0 - step;
+            }
+            if (step > check.worstPhase) {
+                check.worstPhase = step;
+                if (step > maxPhaseDegrees) {
+                    check.worstWindow = static_cast<std::int64_t>(i);
+                }
+            }
+        }
+    }
+    check.continuous = check.continuous && check.worstPhase <= maxPhaseDegrees && check.worstLevel <= maxLevel;
+    return check;
+}
+
+std::string ToneCheck::Describe() const
+{
+    std::ostringstream out;
+    out << "amplitude " << amplitude << ", worst phase step " << worstPhase << " deg, worst level "
+        << worstLevel * 100 << " %, at window " << worstWindow;
+    return out.str();
+}
+
+}  // namespace audiotest

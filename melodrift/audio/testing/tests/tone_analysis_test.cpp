@@ -1,0 +1,74 @@
+// The tone measurements the playback and capture tests rely on: they must
+// notice a gap, a dropped stretch, a repeated stretch and a level change.
+#include "audiotest/tone_analysis.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace audiotest;
+
+namespace {
+
+constexpr double kRate = 44100;
+
+std::vector<double> Tone(double hz, double amplitude, int frames, int silenceBefore = 0, int silenceAfter = 0)
+{
+    std::vector<double> x(silenceBefore, 0.0);
+    for (int i = 0; i < frames; ++i) {
+        x.push_back(std::round(amplitude * std::sin(2 * 3.14159265358979 * hz * i / kRate + 0.3)));
+    }
+    x.insert(x.end(), silenceAfter, 0.0);
+    return x;
+}
+
+}  // namespace
+
+TEST(AudioTestAnalysis, MeasuresAWholeTone)
+{
+    const std::vector<double> x = Tone(997, 16383, 88200, 5000, 3000);
+    const Span s = FindSound(x, 300);
+    EXPECT_NEAR(s.first, 5000, 2);
+    EXPECT_NEAR(s.Length(), 88200, 30);
+    EXPECT_NEAR(MeasureFrequency(x, s.first, s.last, kRate), 997.0, 0.05);
+    EXPECT_NEAR(Rms(x, s.first, s.last) * std::sqrt(2.0), 16383, 20);
+    const ToneCheck c = CheckTone(x, s.first + 441, s.last - 441, 997, kRate);
+    EXPECT_TRUE(c.continuous) << c.Describe();
+    EXPECT_NEAR(c.amplitude, 16383, 10);
+}
+
+TEST(AudioTestAnalysis, NoticesGapsDropsRepeatsAndLevelChanges)
+{
+    const std::vector<double> clean = Tone(997, 16383, 88200);
+    auto check = [](const std::vector<double>& x) { return CheckTone(x, 441, static_cast<std::int64_t>(x.size()) - 441, 997, kRate); };
+
+    std::vector<double> gap = clean;   // 5 ms of silence in the middle
+    gap.insert(gap.begin() + 40000, 220, 0.0);
+    EXPECT_FALSE(check(gap).continuous);
+
+    std::vector<double> dropped = clean;   // a 10 ms stretch lost
+    dropped.erase(dropped.begin() + 40000, dropped.begin() + 40441);
+    EXPECT_FALSE(check(dropped).continuous) << check(dropped).Describe();
+
+    std::vector<double> repeated = clean;   // a segment's worth played twice
+    repeated.insert(repeated.begin() + 44100, clean.begin() + 33075, clean.begin() + 44100);
+    EXPECT_FALSE(check(repeated).continuous);
+
+    std::vector<double> quieter = clean;   // the second half at half level
+    for (std::size_t i = 44100; i < quieter.size(); ++i) quieter[i] *= 0.5;
+    EXPECT_FALSE(check(quieter).continuous);
+
+    EXPECT_TRUE(check(clean).continuous);
+}
+
+TEST(AudioTestAnalysis, ChannelsAndEmptyInput)
+{
+    const std::vector<std::int16_t> interleaved = {1, -1, 2, -2, 3, -3};
+    EXPECT_EQ(Channel(interleaved, 2, 1), (std::vector<double>{-1, -2, -3}));
+    EXPECT_TRUE(Channel(interleaved, 2, 2).empty());
+    EXPECT_EQ(FindSound({}, 1).first, -1);
+    EXPECT_EQ(FindSound({}, 1).Length(), 0);
+    EXPECT_EQ(Rms({}, 0, 10), 0.0);
+    EXPECT_EQ(MeasureFrequency({1, 2, 3}, 0, 3, kRate), 0.0);
+    EXPECT_FALSE(CheckTone(std::vector<double>(100, 0.0), 0, 100, 997, kRate).continuous);
+}
