@@ -79,6 +79,44 @@ TEST(MdHostProgram, AskedForTheModuleWhenTheSettingSaysNothing) {
     EXPECT_EQ(mdtest::ReadIni(install.data + L"config.ini", L"Main frame: params", L"AutoOpen_AskMe"), L"Yes");
 }
 
+TEST(MdHostProgram, ChangingTheLanguageAsksAndRestartsTheProgram) {
+    Install install(L"restart");
+    ASSERT_TRUE(mdtest::CopyInto(mdtest::TestLanguage(L"tl_rus"), install.folder / L"Language"));
+    // A skin for the short name RUS, so that the restarted program finds one.
+    ASSERT_TRUE(mdtest::CopyInto(install.folder / L"Skins\\Standard-eng.xml", install.folder / L"Skins", L"StandardRUS.xml"));
+    install.FrameSetting(L"CheckDefaultPlayer", L"No");
+    Process run(install.exe, L"");
+    HWND frame = run.WaitForWindow(L"Melodrift", 30000, nullptr);
+    ASSERT_NE(frame, nullptr);
+    const std::wstring ini = install.data + L"Language.ini";
+    EXPECT_EQ(mdtest::ReadIni(ini, L"Language", L"Name"), L"English");
+
+    // "Language..." item 580 + 1: the Russian entry (English is first).
+    PostMessageW(frame, WM_COMMAND, 581, 0);
+    HWND question = run.WaitForWindow(L"Melodrift", 30000, L"#32770");
+    ASSERT_NE(question, nullptr);
+    wchar_t text[256] = {};
+    GetDlgItemTextW(question, 0xFFFF, text, 256);
+    EXPECT_EQ(std::wstring(text), L"Changing language need program restart.\n\nDo you want restart now?");
+    EXPECT_EQ(mdtest::ReadIni(ini, L"Language", L"Name"), L"\u0420\u0443\u0441\u0441\u043a\u0438\u0439");
+    PostMessageW(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+    ASSERT_TRUE(run.Ended(30000));
+    EXPECT_EQ(run.ExitCode(), 0u);
+
+    // It runs in the new language, which has a skin: a frame and no warning.
+    OtherInstance restarted = WaitForOtherInstance(install.exe, run.pi.dwProcessId, 30000, L"Melodrift", L"#32770");
+    ASSERT_NE(restarted.found, nullptr);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, restarted.pid);
+    ASSERT_NE(process, nullptr);
+    PostMessageW(restarted.found, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process, 30000) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << "the restarted program did not close";
+        TerminateProcess(process, 1);
+    }
+    CloseHandle(process);
+    EXPECT_EQ(mdtest::ReadIni(install.data + L"config.ini", L"CURRENTSKIN", L"name"), L"Standard");
+}
+
 // Run by CTest a second time with a Russian locale (ANSI code page 1251); in
 // the ordinary run it has nothing to check.
 TEST(MdHostRussian, FirstRunOnCodePage1251ChoosesTheRussianLanguage) {

@@ -88,6 +88,7 @@ struct Process {
     struct Search {
         DWORD pid;
         const wchar_t* title;  // prefix; null: any
+        const wchar_t* className;
         HWND found;
     };
     static BOOL CALLBACK Visit(HWND hwnd, LPARAM param) {
@@ -98,24 +99,69 @@ struct Process {
         wchar_t title[256] = {};
         GetWindowTextW(hwnd, title, 256);
         if (s->title && std::wstring(title).rfind(s->title, 0) != 0) return TRUE;
+        wchar_t cls[64] = {};
+        GetClassNameW(hwnd, cls, 64);
+        if (s->className && std::wstring(cls) != s->className) return TRUE;
         s->found = hwnd;
         return FALSE;
     }
-    // A visible top-level window of the process whose title starts with `title`.
-    HWND FindWindow(const wchar_t* title = nullptr) {
-        Search s = {pi.dwProcessId, title, nullptr};
+    // A visible top-level window of the process whose title starts with
+    // `title` (and whose class is `className`, when given).
+    HWND FindWindow(const wchar_t* title = nullptr, const wchar_t* className = nullptr) {
+        Search s = {pi.dwProcessId, title, className, nullptr};
         EnumWindows(&Visit, reinterpret_cast<LPARAM>(&s));
         return s.found;
     }
-    HWND WaitForWindow(const wchar_t* title, DWORD ms = 30000) {
+    HWND WaitForWindow(const wchar_t* title, DWORD ms = 30000, const wchar_t* className = nullptr) {
         for (DWORD waited = 0; waited < ms; waited += 50) {
-            if (HWND hwnd = FindWindow(title)) return hwnd;
+            if (HWND hwnd = FindWindow(title, className)) return hwnd;
             if (Ended(0)) return nullptr;
             Sleep(50);
         }
         return nullptr;
     }
 };
+
+// A visible top-level window of another process running `exe` (a restarted
+// program), with its process id.
+struct OtherInstance {
+    const std::wstring* exe;
+    DWORD skipPid;
+    const wchar_t* title;      // prefix, or null
+    const wchar_t* notClass;   // a class to pass over, or null
+    HWND found;
+    DWORD pid;
+};
+inline BOOL CALLBACK VisitOther(HWND hwnd, LPARAM param) {
+    auto* s = reinterpret_cast<OtherInstance*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == s->skipPid || pid == GetCurrentProcessId() || !IsWindowVisible(hwnd)) return TRUE;
+    wchar_t title[128] = {}, cls[64] = {};
+    GetWindowTextW(hwnd, title, 128);
+    GetClassNameW(hwnd, cls, 64);
+    if (s->title && std::wstring(title).rfind(s->title, 0) != 0) return TRUE;
+    if (s->notClass && std::wstring(cls) == s->notClass) return TRUE;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return TRUE;
+    wchar_t image[MAX_PATH * 2] = {};
+    DWORD size = MAX_PATH * 2;
+    bool same = QueryFullProcessImageNameW(process, 0, image, &size) && fw::EqualsNoCase(image, *s->exe);
+    CloseHandle(process);
+    if (!same) return TRUE;
+    s->found = hwnd;
+    s->pid = pid;
+    return FALSE;
+}
+inline OtherInstance WaitForOtherInstance(const std::wstring& exe, DWORD skipPid, DWORD ms,
+                                          const wchar_t* title = nullptr, const wchar_t* notClass = nullptr) {
+    OtherInstance s = {&exe, skipPid, title, notClass, nullptr, 0};
+    for (DWORD waited = 0; waited < ms && !s.found; waited += 100) {
+        EnumWindows(&VisitOther, reinterpret_cast<LPARAM>(&s));
+        if (!s.found) Sleep(100);
+    }
+    return s;
+}
 
 inline bool WaitForFile(const std::wstring& path, DWORD ms) {
     for (DWORD waited = 0; waited < ms; waited += 50) {
