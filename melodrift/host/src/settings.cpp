@@ -74,14 +74,23 @@ bool CHostSettings::DeleteOwnerKey(const std::wstring& owner, const std::wstring
         lines.push_back(text.substr(start, end - start));
         start = end;
     }
-    auto bare = [](const std::wstring& line) { return fw::TrimRight(line); };
-    const std::wstring header = L"[" + OwnerSection(owner) + L"]";
+    // Section and key names are matched as the profile functions match them:
+    // letter case ignored, blanks around the key ignored.
+    const std::wstring section = OwnerSection(owner);
+    auto isHeader = [&](const std::wstring& line) {
+        std::wstring t = fw::Trim(line);
+        return t.size() >= 2 && t.front() == L'[' && t.back() == L']' &&
+               fw::EqualsNoCase(fw::Trim(std::wstring_view(t).substr(1, t.size() - 2)), section);
+    };
+    auto isKey = [&](const std::wstring& line) {
+        std::size_t eq = line.find(L'=');
+        return eq != std::wstring::npos && fw::EqualsNoCase(fw::Trim(std::wstring_view(line).substr(0, eq)), key);
+    };
     std::size_t i = 0;
-    while (i < lines.size() && bare(lines[i]) != header) ++i;
+    while (i < lines.size() && !isHeader(lines[i])) ++i;
     if (i == lines.size()) return false;
-    const std::wstring prefix = key + L"=";
-    for (++i; i < lines.size() && !(lines[i].size() && lines[i][0] == L'['); ++i) {
-        if (lines[i].compare(0, prefix.size(), prefix) == 0) {
+    for (++i; i < lines.size() && fw::TrimLeft(lines[i]).rfind(L'[', 0) != 0; ++i) {
+        if (isKey(lines[i])) {
             lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
             std::wstring rewritten;
             for (const std::wstring& line : lines) rewritten += line;

@@ -19,7 +19,8 @@ public:
     bool Write(const std::wstring& section, const wchar_t* key, const wchar_t* value) const;
     int ReadInt(const std::wstring& section, const wchar_t* key, int defaultValue) const;
 
-    // Removes the first line "key=..." of the owner's section by rewriting the
+    // Removes the first line "key=..." of the owner's section (names matched as the
+    // profile functions match them: letter case and blanks around the key ignored) by rewriting the
     // file as text (in its own encoding: UTF-16LE with byte-order mark, or the
     // ANSI code page). False when the section is not in the file.
     bool DeleteOwnerKey(const std::wstring& owner, const std::wstring& key) const;

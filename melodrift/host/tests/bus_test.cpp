@@ -204,7 +204,8 @@ TEST_F(MdHostInterfaces, DeleteSettingRemovesTheKeyOfTheOwnersSectionOnly) {
     EXPECT_TRUE(app->DeleteSetting(L"Main frame", L"Key"));   // section there, key gone: still 1
     EXPECT_FALSE(app->DeleteSetting(L"Stranger", L"Key"));
     m_settings.Write(L"Keep", L"x", L"\u97f3");               // the rest of the file is kept as it was
-    EXPECT_TRUE(app->DeleteSetting(L"Vocalith", L"Key"));
+    EXPECT_TRUE(app->DeleteSetting(L"VOCALITH", L"key"));      // names in any letter case, as the profile functions
+    EXPECT_EQ(mdtest::ReadIni(m_settings.Path(), L"Vocalith: params", L"Key", L"absent"), L"absent");
     EXPECT_EQ(mdtest::ReadIni(m_settings.Path(), L"Keep", L"x"), L"\u97f3");
 }
 
