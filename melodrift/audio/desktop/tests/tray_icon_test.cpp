@@ -26,6 +26,8 @@ LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     }
 }
 
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR, DWORD) { EndMenu(); }
+
 HWND MakeWindow() {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = &RecordingProc;
@@ -118,7 +120,7 @@ TEST(MdTrayIcon, ClicksBecomeCommandsOfTheWindow) {
     // Right release: the menu opens with Restore/Zoom as its default item; a
     // timer closes it again.
     g_menuShown = false;
-    SetTimer(wnd, 1, 300, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+    SetTimer(wnd, 1, 300, &CloseMenu);
     EXPECT_EQ(tray.OnTrayNotification(201, WM_RBUTTONUP), 1);
     KillTimer(wnd, 1);
     EXPECT_TRUE(g_menuShown);
