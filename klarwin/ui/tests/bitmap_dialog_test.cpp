@@ -68,6 +68,9 @@ TEST(KwCtlDialog, DraggingAnyPointMovesTheWindowOnlyWhenEnabled) {
         d.MoveWindow(100, 80, 534, 490);
     };
     RunWithUser(dlg, L"Controls Test", [&](HWND hwnd) {
+        // Real input goes to the window under the pointer: be on top of any
+        // window another test may show meanwhile.
+        SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         // Off from construction: pressing and moving does nothing.
         RECT before = uidriver::GetScreenRect(hwnd);
         RECT client = uidriver::GetClientScreenRect(hwnd);

@@ -191,3 +191,35 @@ TEST(KwCtlColor, AnIconIsDrawnCentredInsteadOfTheText) {
     });
     DestroyIcon(icon);
 }
+
+TEST(KwCtlColor, TooltipTextsBecomeToolsOfTheSharedTooltip) {
+    CHostDialog dlg(IDD_CONTROLS_TEST);
+    Statics s;
+    CToolTipCtrl tips;
+    dlg.onInit = [&](CHostDialog& d) {
+        s.see.SubclassDlgItem(IDC_T_COLOR, &d);
+        s.see.SetTooltipText(L"What the colour text means.");
+        s.opaque.SubclassDlgItem(IDC_T_COLOR2, &d);
+        s.opaque.SetTooltipText(L"Another explanation.");
+        tips.Create(&d);
+        tips.Activate(true);
+        tips.SetMaxTipWidth(400);
+        tips.AddTool(s.see, s.see.GetTooltipText());
+        tips.AddTool(s.opaque, s.opaque.GetTooltipText());
+    };
+    RunWithUser(dlg, L"Controls Test", [&](HWND hwnd) {
+        HWND see = uidriver::FindControl(hwnd, IDC_T_COLOR);
+        HWND opaque = uidriver::FindControl(hwnd, IDC_T_COLOR2);
+        int count = 0;
+        std::wstring first, second;
+        RunOnUi(hwnd, [&] {
+            count = tips.GetToolCount();
+            first = tips.GetToolText(see);
+            tips.UpdateTipText(opaque, L"Changed explanation.");
+            second = tips.GetToolText(opaque);
+        });
+        EXPECT_EQ(count, 2);
+        EXPECT_EQ(first, L"What the colour text means.");
+        EXPECT_EQ(second, L"Changed explanation.");
+    });
+}

@@ -25,6 +25,8 @@ TEST(KwDriver, DrivesTheWindowsOfAnotherProgram) {
     ASSERT_TRUE(uidriver::PostClick(option));
     EXPECT_TRUE(uidriver::WaitUntil([&] { return uidriver::GetCheck(option) == BST_CHECKED; }, 5000));
 
+    // Another program's window is read from the screen: keep it uncovered.
+    SetWindowPos(dlg, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     HWND panel = uidriver::FindControl(dlg, IDC_PEER_PANEL);
     RECT place = uidriver::GetRectInParent(panel);
     EXPECT_GT(place.right - place.left, 50);

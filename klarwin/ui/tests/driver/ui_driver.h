@@ -24,6 +24,13 @@
 // Actions are posted, never sent, so that a click that opens a modal window
 // or a message box does not block the driver. Reads use SendMessageTimeout,
 // so a hung window gives an empty answer instead of a hung test.
+//
+// Shared things of the virtual display: the pointer (SetCursorPos, real input)
+// is one for all windows, so tests that move it or hover take the CTest lock
+// klarwin_screen_pointer (km_add_test ... LOCK klarwin_screen_pointer). Real
+// input and the colours of another program's windows come from the screen, so
+// such a window is made topmost first (SetWindowPos HWND_TOPMOST) when other
+// tests may show windows at the same time.
 #pragma once
 
 #include <windows.h>
