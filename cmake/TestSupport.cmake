@@ -36,12 +36,6 @@ function(km_add_test target)
     set(T_TIMEOUT 120)
   endif()
   set(props TIMEOUT ${T_TIMEOUT})
-  if(T_LABELS)
-    list(APPEND props LABELS "${T_LABELS}")
-  endif()
-  if(T_LOCK)
-    list(APPEND props RESOURCE_LOCK "${T_LOCK}")
-  endif()
   if(CMAKE_CROSSCOMPILING_EMULATOR)
     list(APPEND props FIXTURES_REQUIRED testenv)
   endif()
@@ -49,5 +43,17 @@ function(km_add_test target)
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>
+    TEST_LIST ${target}_TESTS
     PROPERTIES ${props})
+  # List-valued properties (several locks or labels) do not survive the trip
+  # through gtest_discover_tests, so they are set by a script CTest runs after
+  # the discovered tests were added.
+  if(T_LOCK OR T_LABELS)
+    set(script "${CMAKE_CURRENT_BINARY_DIR}/${target}_properties.cmake")
+    file(WRITE ${script}
+      "if(DEFINED ${target}_TESTS)\n"
+      "  set_tests_properties(\${${target}_TESTS} PROPERTIES RESOURCE_LOCK \"${T_LOCK}\" LABELS \"${T_LABELS}\")\n"
+      "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
+  endif()
 endfunction()
