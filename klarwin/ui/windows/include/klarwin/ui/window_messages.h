@@ -6,14 +6,9 @@
 
 #include <windows.h>
 
+#include "klarwin/update_messages.h"  // WM_UPDATE_* and WM_DOWNLOAD_*
+
 constexpr UINT WM_SCAN_UNUSED_810E = 0x810E;    // accepted and ignored by the main window
-constexpr UINT WM_UPDATE_AVAILABLE = 0x811B;
-constexpr UINT WM_UPDATE_NONE = 0x811C;
-constexpr UINT WM_UPDATE_INSTALLED = 0x811D;
-constexpr UINT WM_UPDATE_FAILED = 0x811E;
-constexpr UINT WM_DOWNLOAD_START = 0x811F;
-constexpr UINT WM_DOWNLOAD_COMPLETE = 0x8120;
-constexpr UINT WM_DOWNLOAD_PROGRESS = 0x8121;
 constexpr UINT WM_STARTUP_COMPLETE = 0x8122;    // the main window to itself, once after initialisation
 
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 0x38;  // lParam: the mouse message over the tray icon

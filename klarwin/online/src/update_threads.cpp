@@ -1,0 +1,223 @@
+#include "klarwin/online/update_threads.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "klarwin/online/online_config.h"
+#include "klarwin/update_messages.h"
+
+namespace {
+
+const wchar_t* const kAcceptAll[] = {L"*/*", nullptr};
+
+bool Online() {
+    DWORD flags = 0;
+    return InternetGetConnectedState(&flags, 0) != FALSE;
+}
+
+void Post(HWND wnd, UINT message, WPARAM wParam = 0) {
+    if (wnd) PostMessageW(wnd, message, wParam, 0);
+}
+
+void OpenConnection(const wchar_t* agent, HINTERNET& internet, HINTERNET& connection) {
+    internet = InternetOpenW(agent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    if (!internet) return;
+    ServerAddress server = GetUpdateServer();
+    connection = InternetConnectW(internet, server.host.c_str(), server.port, nullptr, nullptr,
+                                  INTERNET_SERVICE_HTTP, 0, 0);
+}
+
+void CloseConnection(HINTERNET& internet, HINTERNET& connection) {
+    if (connection) InternetCloseHandle(connection);
+    if (internet) InternetCloseHandle(internet);
+    connection = internet = nullptr;
+}
+
+// Sends a GET for object; the request handle on an answer with status 200.
+HINTERNET SendGet(HINTERNET connection, const wchar_t* object) {
+    if (!connection) return nullptr;
+    HINTERNET request = HttpOpenRequestW(connection, L"GET", object, nullptr, nullptr,
+                                         const_cast<LPCWSTR*>(kAcceptAll), INTERNET_FLAG_RELOAD, 0);
+    if (!request) return nullptr;
+    DWORD status = 0, size = sizeof(status);
+    if (!HttpSendRequestW(request, nullptr, 0, nullptr, 0) ||
+        !HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
+        status != 200) {
+        InternetCloseHandle(request);
+        return nullptr;
+    }
+    return request;
+}
+
+bool ContentLength(HINTERNET request, DWORD& length) {
+    DWORD size = sizeof(length);
+    length = 0;
+    return HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr) !=
+           FALSE;
+}
+
+}  // namespace
+
+bool ReadSmallServerFile(HINTERNET connection, const wchar_t* object, std::wstring& text) {
+    text.clear();
+    HINTERNET request = SendGet(connection, object);
+    if (!request) return false;
+    DWORD length = 0;
+    bool ok = ContentLength(request, length);
+    if (ok) {
+        // Never more than the buffer holds, whatever the header announces.
+        char buffer[kSmallFileLimit] = {};
+        DWORD wanted = length < kSmallFileLimit - 1 ? length : kSmallFileLimit - 1;
+        DWORD total = 0;
+        while (total < wanted) {
+            DWORD got = 0;
+            if (!InternetReadFile(request, buffer + total, wanted - total, &got) || got == 0) break;
+            total += got;
+        }
+        for (DWORD i = 0; i < total && buffer[i]; ++i) text += static_cast<wchar_t>(static_cast<unsigned char>(buffer[i]));
+    }
+    InternetCloseHandle(request);
+    return ok;
+}
+
+bool IsDifferentVersion(const std::wstring& serverVersion, const std::wstring& ownVersion) {
+    if (serverVersion.empty() || serverVersion[0] < L'0' || serverVersion[0] > L'9') return false;
+    return serverVersion != ownVersion;
+}
+
+uint64_t DownloadBytesPerSecond(uint64_t bytes, uint64_t elapsedMs) {
+    if (elapsedMs == 0) elapsedMs = 1;
+    return bytes * 1000 / elapsedMs;
+}
+
+// ---------------------------------------------------------------------------
+
+CAutoFindNewVersion::CAutoFindNewVersion(HWND mainWnd, const std::wstring& ownVersion)
+    : m_mainWnd(mainWnd), m_ownVersion(ownVersion) {
+    m_bAutoDelete = FALSE;
+}
+
+CAutoFindNewVersion::~CAutoFindNewVersion() {
+    CloseConnection(m_internet, m_connection);
+}
+
+void CAutoFindNewVersion::SleepWhileRunning(DWORD ms) {
+    // Looks at the flags every 50 ms so that a stop or a new request is seen at once.
+    for (DWORD slept = 0; slept < ms && m_running; slept += 50) {
+        if (m_checkRequested) return;
+        Sleep(50);
+    }
+}
+
+int CAutoFindNewVersion::Run() {
+    OpenConnection(L"AutoFindNewVersion", m_internet, m_connection);
+    while (m_running) {
+        if (m_checkRequested) {
+            Check();
+            m_running = false;
+            break;
+        }
+        SleepWhileRunning(m_pollMs);
+    }
+    return 0;
+}
+
+void CAutoFindNewVersion::Check() {
+    if (Online() && m_internet && m_checkRequested) {
+        std::wstring version;
+        if (ReadSmallServerFile(m_connection, kVersionObject, version) && m_mainWnd && m_checkRequested) {
+            if (IsDifferentVersion(version, m_ownVersion))
+                Post(m_mainWnd, WM_UPDATE_AVAILABLE);
+            else if (m_notifyIfCurrent)
+                Post(m_mainWnd, WM_UPDATE_NONE);
+        }
+    }
+    m_running = false;
+    m_checkRequested = false;
+}
+
+// ---------------------------------------------------------------------------
+
+CDownloadAppNewVersion::CDownloadAppNewVersion(HWND mainWnd, const std::wstring& programPath)
+    : m_mainWnd(mainWnd), m_programPath(programPath) {
+    m_bAutoDelete = FALSE;
+    OpenConnection(L"DownloadNewVersion", m_internet, m_connection);
+}
+
+CDownloadAppNewVersion::~CDownloadAppNewVersion() {
+    CloseConnection(m_internet, m_connection);
+}
+
+std::wstring CDownloadAppNewVersion::GetDownloadTarget() const {
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, temp);
+    size_t slash = m_programPath.rfind(L'\\');
+    return std::wstring(temp) + (slash == std::wstring::npos ? m_programPath : m_programPath.substr(slash + 1));
+}
+
+int CDownloadAppNewVersion::Run() {
+    m_running = true;
+    bool installed = false;
+    if (Online() && m_internet) {
+        std::wstring sizeText;
+        if (!ReadSmallServerFile(m_connection, kAppSizeObject, sizeText)) {
+            m_running = false;
+            return 1;
+        }
+        uint64_t expected = wcstoull(sizeText.c_str(), nullptr, 10);
+        std::wstring target = GetDownloadTarget();
+        if (Download(target, expected)) installed = ReplaceProgramFile(m_programPath, target);
+        else DeleteFileW(target.c_str());
+    }
+    if (m_running) Post(m_mainWnd, installed ? WM_UPDATE_INSTALLED : WM_UPDATE_FAILED);
+    m_running = false;
+    return installed ? 0 : 1;
+}
+
+bool CDownloadAppNewVersion::Download(const std::wstring& target, uint64_t expectedSize) {
+    Post(m_mainWnd, WM_DOWNLOAD_START, static_cast<WPARAM>(expectedSize));
+    HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool ok = false;
+    HINTERNET request = SendGet(m_connection, kProgramObject);
+    DWORD length = 0;
+    if (request && ContentLength(request, length)) {
+        std::vector<char> block(4096);
+        uint64_t total = 0;
+        while (Online() && m_internet) {
+            DWORD got = 0;
+            if (!InternetReadFile(request, block.data(), static_cast<DWORD>(block.size()), &got)) break;
+            if (!m_running) break;
+            if (got == 0) {
+                // The server stopped sending: complete only when everything
+                // announced (header and size file) has arrived.
+                ok = total == length && total == expectedSize;
+                if (ok) {
+                    CloseHandle(file);
+                    file = INVALID_HANDLE_VALUE;
+                    Post(m_mainWnd, WM_DOWNLOAD_COMPLETE);
+                }
+                break;
+            }
+            DWORD written = 0;
+            if (!WriteFile(file, block.data(), got, &written, nullptr) || written != got) break;
+            total += got;
+            Post(m_mainWnd, WM_DOWNLOAD_PROGRESS, static_cast<WPARAM>(total));
+        }
+    }
+    if (request) InternetCloseHandle(request);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return ok;
+}
+
+bool ReplaceProgramFile(const std::wstring& program, const std::wstring& newFile) {
+    std::wstring backup = program + L".bak";
+    DeleteFileW(backup.c_str());
+    if (!MoveFileExW(program.c_str(), backup.c_str(), MOVEFILE_COPY_ALLOWED)) return false;
+    if (!MoveFileExW(newFile.c_str(), program.c_str(), MOVEFILE_COPY_ALLOWED)) {
+        MoveFileExW(backup.c_str(), program.c_str(), MOVEFILE_COPY_ALLOWED);  // keep the program
+        return false;
+    }
+    DeleteFileW(backup.c_str());
+    return true;
+}
