@@ -1,11 +1,14 @@
 // The secondary windows that the main window and the application object open,
 // each the one instance of its class. Until their own content is built they
 // show their template, caption and background, and close with the close box
-// or Escape.
+// or Escape. The windows already built (results, summary, repair, restore,
+// start-up manager) come in with their own headers.
 #pragma once
 
 #include "fw/singleton.h"
 #include "klarwin/ui/bitmap_dialog.h"
+#include "klarwin/ui/repair_dialogs.h"
+#include "klarwin/ui/scan_results_dialog.h"
 
 class CSecondaryDialog : public CBitmapDialog {
 public:
@@ -28,11 +31,6 @@ private:
         explicit ClassName(CWnd* parent = nullptr);                               \
     }
 
-KLARWIN_SECONDARY_DIALOG(CScanResultsDialog);
-KLARWIN_SECONDARY_DIALOG(CResultStatus);
-KLARWIN_SECONDARY_DIALOG(CRepairErrorsDialog);
-KLARWIN_SECONDARY_DIALOG(CRestoreBackupsDialog);
-KLARWIN_SECONDARY_DIALOG(CManageStartupDialog);
 KLARWIN_SECONDARY_DIALOG(CSettingsDialog);
 KLARWIN_SECONDARY_DIALOG(CSendLogDialog);
 KLARWIN_SECONDARY_DIALOG(CCustomSolnDialog);

@@ -1,0 +1,301 @@
+#include "klarwin/ui/repair_dialogs.h"
+
+#include "fw/win/resources.h"
+#include "klarwin/brisko_engine.h"
+#include "resource.h"
+
+#include <commctrl.h>
+#include <oleauto.h>
+
+#include <ctime>
+#include <cwchar>
+#include <vector>
+
+namespace {
+
+constexpr COLORREF kBlue = RGB(13, 90, 153);
+
+std::wstring Str(UINT id) { return fw::LoadResourceString(id); }
+CBriskoEngine* Engine() { return CSingleton<CBriskoEngine>::GetInstance(); }
+
+void PlaceWindow(CWnd& wnd, int width, int height, int bitmapHeight) {
+    const int x = (GetSystemMetrics(SM_CXFULLSCREEN) - width) / 2;
+    const int y = (GetSystemMetrics(SM_CYFULLSCREEN) - bitmapHeight) / 2;
+    wnd.SetWindowPos(HWND_NOTOPMOST, x, y, width, height, SWP_NOACTIVATE);
+}
+
+void SetUpButton(CBitmapButtonEx& button, UINT id, CWnd* parent, UINT bitmap, const RECT& place,
+                 const std::wstring& caption) {
+    button.SubclassDlgItem(id, parent);
+    button.LoadBitmaps(RGB(255, 0, 0), bitmap, bitmap, bitmap, bitmap);
+    button.SizeToBitmap();
+    button.MoveWindow(place.left, place.top, place.right, place.bottom);
+    button.SetCaptionFont(8, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    button.SetCaption(caption);
+    button.SetCaptionRect({0, 0, place.right, place.bottom});
+}
+
+void SetUpStatic(CXColorStatic& text, UINT id, CWnd* parent, const RECT& place, COLORREF colour, int points,
+                 int weight, const std::wstring& value) {
+    text.SubclassDlgItem(id, parent);
+    text.MoveWindow(place.left, place.top, place.right, place.bottom);
+    text.SetTextColor(colour);
+    text.SetFont(points, weight);
+    text.SetText(value);
+}
+
+std::wstring TakeString(WPARAM wParam) {
+    BSTR bstr = reinterpret_cast<BSTR>(wParam);
+    std::wstring text = bstr ? std::wstring(bstr, SysStringLen(bstr)) : std::wstring();
+    SysFreeString(bstr);
+    return text;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Repair window
+
+CRepairErrorsDialog::CRepairErrorsDialog(CWnd* parent) : CBitmapDialog(IDD_REPAIR_ERRORS, parent) {}
+
+const CMessageMap& CRepairErrorsDialog::GetThisMessageMap() {
+    static const CMessageMap map = CMessageMap::Build<CRepairErrorsDialog>(&CBitmapDialog::GetThisMessageMap())
+                                       .OnMessage(WM_REPAIR_START, &CRepairErrorsDialog::OnRepairStart)
+                                       .OnMessage(WM_REPAIR_PROGRESS, &CRepairErrorsDialog::OnRepairProgress)
+                                       .OnMessage(WM_REPAIR_ITEM, &CRepairErrorsDialog::OnRepairItem)
+                                       .OnMessage(WM_REPAIR_DONE, &CRepairErrorsDialog::OnRepairDone)
+                                       .OnMessage(WM_CLOSE, &CRepairErrorsDialog::OnClose)
+                                       .OnCommand(IDCANCEL, &CRepairErrorsDialog::OnAbort);
+    return map;
+}
+
+BOOL CRepairErrorsDialog::OnInitDialog() {
+    CBitmapDialog::OnInitDialog();
+    SetBitmap(IDB_DIALOG_SMALL);
+    m_bDragEnabled = true;
+    SetWindowText(Str(IDS_REPAIR_CAPTION));
+    PlaceWindow(*this, 450, 413, 393);
+
+    SetUpButton(m_abort, IDCANCEL, this, IDB_BUTTON_SMALL, {340, 350, 81, 21}, Str(IDS_ABORT));
+    SetUpStatic(m_title, IDC_TITLE, this, {50, 30, 181, 21}, kBlue, 14, FW_NORMAL, Str(IDS_REPAIR_HEADING));
+    SetUpStatic(m_note, IDC_REPAIR_NOTE, this, {50, 70, 350, 21}, RGB(0, 0, 0), 8, FW_BOLD, Str(IDS_REPAIR_NOTE));
+    SetUpStatic(m_item, IDC_REPAIR_ITEM, this, {50, 160, 351, 30}, RGB(0, 0, 0), 8, FW_NORMAL, L"");
+    ::MoveWindow(GetDlgItem(IDC_PROGRESS), 50, 210, 351, 21, TRUE);
+
+    if (CBriskoEngine* engine = Engine()) engine->StartRepair(static_cast<int>(engine->GetErrorList().GetSize()));
+    return TRUE;
+}
+
+LRESULT CRepairErrorsDialog::OnRepairStart(WPARAM wParam, LPARAM) {
+    SendDlgItemMessage(IDC_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, static_cast<WORD>(wParam)));
+    return 1;
+}
+
+LRESULT CRepairErrorsDialog::OnRepairProgress(WPARAM wParam, LPARAM) {
+    SendDlgItemMessage(IDC_PROGRESS, PBM_SETPOS, wParam);
+    return 1;
+}
+
+LRESULT CRepairErrorsDialog::OnRepairItem(WPARAM wParam, LPARAM) {
+    m_item.SetText(TakeString(wParam));
+    return 1;
+}
+
+LRESULT CRepairErrorsDialog::OnRepairDone(WPARAM, LPARAM) {
+    m_abort.SetCaption(Str(IDS_CLOSE));
+    m_abort.SetCaptionRect({0, 0, 81, 21});
+    MessageBox(Str(IDS_REPAIR_DONE).c_str(), Str(IDS_APP_NAME).c_str(), MB_OK);
+    SendMessage(WM_CLOSE);
+    return 1;
+}
+
+LRESULT CRepairErrorsDialog::OnClose(WPARAM, LPARAM) {
+    OnAbort();
+    return 0;
+}
+
+void CRepairErrorsDialog::OnAbort() {
+    // Stops the thread, waits for it without a time-out and releases it.
+    if (CBriskoEngine* engine = Engine()) engine->StopRepair();
+    OnCancel();
+}
+
+// ---------------------------------------------------------------------------
+// Restore window
+
+CRestoreBackupsDialog::CRestoreBackupsDialog(CWnd* parent) : CBitmapDialog(IDD_RESTORE_BACKUPS, parent) {}
+
+const CMessageMap& CRestoreBackupsDialog::GetThisMessageMap() {
+    static const CMessageMap map = CMessageMap::Build<CRestoreBackupsDialog>(&CBitmapDialog::GetThisMessageMap())
+                                       .OnMessage(WM_BACKUP_FOUND, &CRestoreBackupsDialog::OnBackupFound)
+                                       .OnMessage(WM_CLOSE, &CRestoreBackupsDialog::OnClose)
+                                       .OnCommand(IDC_RESTORE_BACKUP, &CRestoreBackupsDialog::OnRestore)
+                                       .OnCommand(IDC_DELETE_BACKUPS, &CRestoreBackupsDialog::OnDeleteBackups)
+                                       .OnCommand(IDC_SELECT_ALL, &CRestoreBackupsDialog::OnSelectAll)
+                                       .OnCommand(IDC_CLOSE_WINDOW, &CRestoreBackupsDialog::OnCancel);
+    return map;
+}
+
+BOOL CRestoreBackupsDialog::OnInitDialog() {
+    CBitmapDialog::OnInitDialog();
+    SetBitmap(IDB_DIALOG_SMALL);
+    m_bDragEnabled = true;
+    SetWindowText(Str(IDS_RESTORE_CAPTION));
+    PlaceWindow(*this, 450, 413, 393);
+
+    SetUpStatic(m_title, IDC_TITLE, this, {35, 30, 220, 31}, kBlue, 14, FW_NORMAL, Str(IDS_RESTORE_HEADING));
+    SetUpStatic(m_text, IDC_SUBTITLE, this, {35, 65, 381, 42}, RGB(0, 0, 0), 8, FW_NORMAL, Str(IDS_RESTORE_NOTE));
+    SetUpStatic(m_selectAllLabel, IDC_SELECT_ALL_LABEL, this, {50, 110, 151, 21}, kBlue, 8, FW_NORMAL,
+                Str(IDS_SELECT_ALL));
+    m_selectAll.SubclassDlgItem(IDC_SELECT_ALL, this);
+    m_selectAll.LoadImages(IDB_CHECKBOX_OFF, IDB_CHECKBOX_ON);
+    m_selectAll.MoveWindow(35, 110, 13, 13);
+
+    SetUpButton(m_delete, IDC_DELETE_BACKUPS, this, IDB_BUTTON_SMALL, {135, 350, 81, 21}, Str(IDS_DELETE));
+    SetUpButton(m_restore, IDC_RESTORE_BACKUP, this, IDB_BUTTON_SMALL, {235, 350, 81, 21}, Str(IDS_RESTORE));
+    SetUpButton(m_close, IDC_CLOSE_WINDOW, this, IDB_BUTTON_SMALL, {335, 350, 81, 21}, Str(IDS_CLOSE));
+
+    SendDlgItemMessage(IDC_BACKUP_LIST, LB_RESETCONTENT);
+    m_BackupPaths.RemoveAll();
+    if (CBriskoEngine* engine = Engine()) engine->ListBackups();
+    return TRUE;
+}
+
+LRESULT CRestoreBackupsDialog::OnClose(WPARAM, LPARAM) {
+    OnCancel();
+    return 0;
+}
+
+std::wstring CRestoreBackupsDialog::FormatBackupTime(const FILETIME& created) {
+    ULARGE_INTEGER value;
+    value.LowPart = created.dwLowDateTime;
+    value.HighPart = created.dwHighDateTime;
+    // 100-ns intervals since 1601 to seconds since 1970.
+    const time_t seconds = static_cast<time_t>(value.QuadPart / 10000000ULL - 11644473600ULL);
+    struct tm local = {};
+    if (localtime_s(&local, &seconds) != 0) return std::wstring();
+    wchar_t text[256] = {};
+    wcsftime(text, 256, Str(IDS_BACKUP_DATE_FORMAT).c_str(), &local);
+    return text;
+}
+
+LRESULT CRestoreBackupsDialog::OnBackupFound(WPARAM wParam, LPARAM) {
+    const std::wstring path = TakeString(wParam);
+    m_BackupPaths.Add(path);
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    std::wstring text;
+    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) text = FormatBackupTime(data.ftCreationTime);
+    SendDlgItemMessage(IDC_BACKUP_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    return 1;
+}
+
+void CRestoreBackupsDialog::OnRestore() {
+    const int caret = static_cast<int>(SendDlgItemMessage(IDC_BACKUP_LIST, LB_GETCURSEL));
+    const int selected = static_cast<int>(SendDlgItemMessage(IDC_BACKUP_LIST, LB_GETSELCOUNT));
+    const std::wstring app = Str(IDS_APP_NAME);
+    if (caret < 0 || selected != 1) {
+        MessageBox(Str(IDS_SINGLE_SELECTION).c_str(), app.c_str(), MB_OK);
+        return;
+    }
+    int index = -1;
+    SendDlgItemMessage(IDC_BACKUP_LIST, LB_GETSELITEMS, 1, reinterpret_cast<LPARAM>(&index));
+    if (index < 0 || index >= static_cast<int>(m_BackupPaths.GetSize())) return;
+    const std::wstring path = m_BackupPaths[index];
+    if (CBriskoEngine* engine = Engine()) engine->RestoreBackup(path);
+    DeleteFileW(path.c_str());
+    MessageBox(Str(IDS_RESTORED).c_str(), app.c_str(), MB_OK);
+}
+
+void CRestoreBackupsDialog::OnDeleteBackups() {
+    if (static_cast<int>(SendDlgItemMessage(IDC_BACKUP_LIST, LB_GETCURSEL)) < 0) {
+        MessageBox(Str(IDS_SELECTION_FIRST).c_str(), Str(IDS_APP_NAME).c_str(), MB_OK);
+        return;
+    }
+    const int count = static_cast<int>(SendDlgItemMessage(IDC_BACKUP_LIST, LB_GETSELCOUNT));
+    if (count <= 0) return;
+    std::vector<int> indexes(static_cast<size_t>(count));
+    const int got = static_cast<int>(
+        SendDlgItemMessage(IDC_BACKUP_LIST, LB_GETSELITEMS, count, reinterpret_cast<LPARAM>(indexes.data())));
+    for (int k = got - 1; k >= 0; --k) {
+        const int index = indexes[k];
+        if (index < 0 || index >= static_cast<int>(m_BackupPaths.GetSize())) continue;
+        DeleteFileW(m_BackupPaths[index].c_str());
+        SendDlgItemMessage(IDC_BACKUP_LIST, LB_DELETESTRING, index);
+        m_BackupPaths.RemoveAt(index);
+    }
+}
+
+void CRestoreBackupsDialog::OnSelectAll() {
+    const bool on = SendDlgItemMessage(IDC_SELECT_ALL, BM_GETCHECK) == BST_CHECKED;
+    const int count = static_cast<int>(SendDlgItemMessage(IDC_BACKUP_LIST, LB_GETCOUNT));
+    for (int i = 0; i < count; ++i) SendDlgItemMessage(IDC_BACKUP_LIST, LB_SETSEL, on ? TRUE : FALSE, i);
+}
+
+// ---------------------------------------------------------------------------
+// Start-up manager
+
+CManageStartupDialog::CManageStartupDialog(CWnd* parent) : CBitmapDialog(IDD_MANAGE_STARTUP, parent) {}
+
+const CMessageMap& CManageStartupDialog::GetThisMessageMap() {
+    static const CMessageMap map = CMessageMap::Build<CManageStartupDialog>(&CBitmapDialog::GetThisMessageMap())
+                                       .OnMessage(WM_CLOSE, &CManageStartupDialog::OnClose)
+                                       .OnCommand(IDC_REMOVE_SELECTED, &CManageStartupDialog::OnRemoveSelected)
+                                       .OnCommand(IDC_CLOSE_WINDOW, &CManageStartupDialog::OnCancel);
+    return map;
+}
+
+BOOL CManageStartupDialog::OnInitDialog() {
+    CBitmapDialog::OnInitDialog();
+    SetBitmap(IDB_DIALOG_LARGE);
+    m_bDragEnabled = true;
+    SetWindowText(Str(IDS_STARTUP_CAPTION));
+    PlaceWindow(*this, 528, 481, 461);
+
+    m_list.SubclassDlgItem(IDC_STARTUP_LIST, this);
+    m_list.InsertColumn(0, Str(IDS_COLUMN_PROGRAM), LVCFMT_LEFT, 120);
+    m_list.InsertColumn(1, Str(IDS_COLUMN_FILE_NAME), LVCFMT_LEFT, 165);
+    m_list.InsertColumn(2, Str(IDS_COLUMN_LOCATION), LVCFMT_LEFT, 165);
+    m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT);
+
+    SetUpStatic(m_title, IDC_STARTUP_TITLE, this, {50, 30, 181, 21}, kBlue, 14, FW_NORMAL, Str(IDS_STARTUP_HEADING));
+    SetUpButton(m_remove, IDC_REMOVE_SELECTED, this, IDB_BUTTON_WIDE, {290, 416, 118, 21}, Str(IDS_REMOVE_SELECTED));
+    SetUpButton(m_close, IDC_CLOSE_WINDOW, this, IDB_BUTTON_SMALL, {420, 416, 81, 21}, Str(IDS_CLOSE));
+    FillList();
+    return TRUE;
+}
+
+LRESULT CManageStartupDialog::OnClose(WPARAM, LPARAM) {
+    OnCancel();
+    return 0;
+}
+
+void CManageStartupDialog::FillList() {
+    m_list.DeleteAllItems();
+    CBriskoEngine* engine = Engine();
+    if (!engine) return;
+    const CRegistryItemListEx items = engine->GetStartupItems();
+    for (int i = 0; i < static_cast<int>(items.GetSize()); ++i) {
+        const CRegistryItem& item = items[i];
+        const int row = m_list.InsertItem(i, item.ValueName);
+        m_list.SetItemText(row, 1, item.ValueData);
+        m_list.SetItemText(row, 2, item.RootName + L"\\" + item.SubKey);
+    }
+}
+
+void CManageStartupDialog::OnRemoveSelected() {
+    const std::wstring app = Str(IDS_APP_NAME);
+    const int mark = m_list.GetSelectionMark();
+    if (mark < 0) {
+        MessageBox(Str(IDS_SELECT_ITEM_FIRST).c_str(), app.c_str(), MB_ICONEXCLAMATION);
+        return;
+    }
+    if (CBriskoEngine* engine = Engine()) {
+        const CRegistryItemListEx items = engine->GetStartupItems();
+        if (mark < static_cast<int>(items.GetSize())) {
+            const CRegistryItem& item = items[mark];
+            engine->DeleteRegistryValue(reinterpret_cast<HKEY>(item.RootKey), item.SubKey, item.ValueName);
+        }
+    }
+    FillList();
+    MessageBox(Str(IDS_STARTUP_REMOVED).c_str(), app.c_str(), MB_ICONEXCLAMATION);
+}
