@@ -45,3 +45,43 @@ void SetUpdateServer(const ServerAddress& server) {
     std::lock_guard<std::mutex> guard(g_lock);
     g_override = server;
 }
+
+namespace {
+ServerAddress g_logOverride;
+std::wstring g_namespaceOverride;
+}  // namespace
+
+ServerAddress GetLogServer() {
+    {
+        std::lock_guard<std::mutex> guard(g_lock);
+        if (!g_logOverride.host.empty()) return g_logOverride;
+    }
+    ServerAddress a;
+    if (const wchar_t* env = _wgetenv(L"KLARWIN_LOG_SERVER")) {
+        if (ParseServerAddress(env, a)) return a;
+    }
+    a.host = KLARWIN_LOG_HOST;
+    a.port = KLARWIN_LOG_PORT;
+    return a;
+}
+
+void SetLogServer(const ServerAddress& server) {
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_logOverride = server;
+}
+
+std::wstring GetLogNamespace() {
+    {
+        std::lock_guard<std::mutex> guard(g_lock);
+        if (!g_namespaceOverride.empty()) return g_namespaceOverride;
+    }
+    if (const wchar_t* env = _wgetenv(L"KLARWIN_LOG_NAMESPACE")) {
+        if (*env) return env;
+    }
+    return KLARWIN_LOG_NAMESPACE;
+}
+
+void SetLogNamespace(const std::wstring& ns) {
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_namespaceOverride = ns;
+}

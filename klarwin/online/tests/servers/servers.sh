@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Starts or stops the loopback peers of Klarwin's online tests.
-#   servers.sh start DIR   starts them; DIR/update_port holds the update server's port
+#   servers.sh start DIR [NAMESPACE]
+#       starts them; DIR/update_port and DIR/log_port hold the update server's
+#       and the log service's ports (the log service runs on node with the soap
+#       package, installed with "npm ci" when its node_modules is missing)
 #   servers.sh stop DIR    stops the ones started into DIR (by their pids)
 set -eu
 cmd=$1
@@ -10,14 +13,22 @@ mkdir -p "$dir"
 case $cmd in
 start)
   "$0" stop "$dir" || true
-  rm -f "$dir/update_port"
+  rm -f "$dir/update_port" "$dir/log_port"
+  soap="$here/../soap-server"
+  if [ ! -d "$soap/node_modules/soap" ]; then
+    (cd "$soap" && npm ci --no-audit --no-fund >"$dir/npm.log" 2>&1) || { cat "$dir/npm.log" >&2; exit 1; }
+  fi
+  nohup node "$soap/server.js" "$here/../../service/LogService.wsdl" "$dir/log_port" ${3:-} \
+    >"$dir/log_server.log" 2>&1 &
+  echo $! >"$dir/log_server.pid"
   nohup python3 "$here/update_server.py" "$dir/update_port" >"$dir/update_server.log" 2>&1 &
   echo $! >"$dir/update_server.pid"
-  for _ in $(seq 100); do
-    [ -s "$dir/update_port" ] && exit 0
+  for _ in $(seq 200); do
+    [ -s "$dir/update_port" ] && [ -s "$dir/log_port" ] && exit 0
     sleep 0.1
   done
-  echo "update server did not start" >&2
+  echo "the servers did not start" >&2
+  cat "$dir"/*.log >&2
   exit 1
   ;;
 stop)

@@ -16,3 +16,11 @@ void SetUpdateServer(const ServerAddress& server);  // an empty host goes back t
 
 // Parses "host:port" (or just "host", port 80); false on a bad port.
 bool ParseServerAddress(const std::wstring& text, ServerAddress& out);
+
+// The log service: host and port (KLARWIN_LOG_HOST, KLARWIN_LOG_PORT; at run
+// time KLARWIN_LOG_SERVER "host:port") and its namespace URI, ending with "/"
+// (KLARWIN_LOG_NAMESPACE, also as an environment variable).
+ServerAddress GetLogServer();
+void SetLogServer(const ServerAddress& server);
+std::wstring GetLogNamespace();
+void SetLogNamespace(const std::wstring& ns);
