@@ -1,0 +1,60 @@
+// COnlineServices: the engine's online side (update check and download, the
+// log service, the solution runner), handed to the engine once at start-up:
+//
+//   engine.SetOnlineServices(std::make_unique<COnlineServices>());
+//   engine.StartUpdateCheck();      // the check is requested at once
+//
+// The threads report to the main window given here; without one, to the
+// application's main window at the time a thread starts. Shutdown (called by
+// the engine before deleting the object) stops both threads and waits for them.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "klarwin/brisko_engine.h"
+#include "klarwin/online/log_service.h"
+#include "klarwin/online/update_threads.h"
+
+class COnlineServices : public IEngineOnlineServices {
+public:
+    // programPath: the program file the download replaces (default: this
+    // process's file); ownVersion: compared with the server's (default: the
+    // program file's "ProductVersion").
+    explicit COnlineServices(HWND mainWnd = nullptr, const std::wstring& programPath = {},
+                             const std::wstring& ownVersion = {});
+    ~COnlineServices() override;
+
+    bool StartUpdateCheck() override;
+    bool StartUpdateDownload() override;
+    int SubmitLog(const std::wstring& email, const std::wstring& description, const std::wstring& log,
+                  const std::wstring& productVersion) override;
+    bool QueryLogStatus(std::wstring& comments, std::wstring& solutionCommands) override;
+    // Parses and runs the commands; the engine then forgets the stored log.
+    void ApplySolution(std::wstring& log, const std::wstring& commands) override;
+    void Shutdown() override;
+
+    // For the windows: the running threads (null when none was started).
+    CAutoFindNewVersion* GetUpdateCheck() const { return m_check.get(); }
+    CDownloadAppNewVersion* GetDownload() const { return m_download.get(); }
+    // Stops the download (the download window's cancel); the thread then
+    // ends without posting and the program file is left as it is.
+    void StopDownload();
+
+    CLogServiceClient& GetLogClient() { return m_client; }
+    const std::wstring& GetOwnVersion() const { return m_ownVersion; }
+
+private:
+    HWND MainWindow() const;
+    void EndCheck();
+    void EndDownload();
+
+    HWND m_mainWnd;
+    std::wstring m_programPath;
+    std::wstring m_ownVersion;
+    std::unique_ptr<CAutoFindNewVersion> m_check;
+    std::unique_ptr<CDownloadAppNewVersion> m_download;
+    CLogServiceClient m_client;
+};

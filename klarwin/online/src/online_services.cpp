@@ -1,0 +1,101 @@
+#include "klarwin/online/online_services.h"
+
+#include "fw/win/app.h"
+#include "fw/win/wnd.h"
+#include "klarwin/online/solution_runner.h"
+#include "klarwin/version_info.h"
+
+namespace {
+
+std::wstring OwnProgramPath() {
+    std::wstring path(32768, L'\0');
+    DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    path.resize(n);
+    return path;
+}
+
+}  // namespace
+
+COnlineServices::COnlineServices(HWND mainWnd, const std::wstring& programPath, const std::wstring& ownVersion)
+    : m_mainWnd(mainWnd),
+      m_programPath(programPath.empty() ? OwnProgramPath() : programPath),
+      m_ownVersion(ownVersion) {
+    if (m_ownVersion.empty()) m_ownVersion = CVersionInfo(m_programPath).GetString(L"ProductVersion");
+}
+
+COnlineServices::~COnlineServices() {
+    Shutdown();
+}
+
+HWND COnlineServices::MainWindow() const {
+    if (m_mainWnd) return m_mainWnd;
+    CWnd* main = AfxGetMainWnd();
+    return main ? main->GetSafeHwnd() : nullptr;
+}
+
+void COnlineServices::EndCheck() {
+    if (!m_check) return;
+    m_check->Stop();
+    m_check->Wait();
+    m_check.reset();
+}
+
+void COnlineServices::EndDownload() {
+    if (!m_download) return;
+    m_download->Stop();
+    m_download->Wait();
+    m_download.reset();
+}
+
+bool COnlineServices::StartUpdateCheck() {
+    EndCheck();
+    m_check = std::make_unique<CAutoFindNewVersion>(MainWindow(), m_ownVersion);
+    if (!m_check->CreateThread()) {
+        m_check.reset();
+        return false;
+    }
+    m_check->RequestCheck();
+    return true;
+}
+
+bool COnlineServices::StartUpdateDownload() {
+    EndDownload();
+    m_download = std::make_unique<CDownloadAppNewVersion>(MainWindow(), m_programPath);
+    if (!m_download->CreateThread()) {
+        m_download.reset();
+        return false;
+    }
+    return true;
+}
+
+void COnlineServices::StopDownload() {
+    if (m_download) m_download->Stop();
+}
+
+int COnlineServices::SubmitLog(const std::wstring& email, const std::wstring& description, const std::wstring& log,
+                               const std::wstring& productVersion) {
+    return m_client.SubmitLog(email, description, log, productVersion);
+}
+
+bool COnlineServices::QueryLogStatus(std::wstring& comments, std::wstring& solutionCommands) {
+    return m_client.QueryLogStatus(comments, solutionCommands);
+}
+
+void COnlineServices::ApplySolution(std::wstring& log, const std::wstring& commands) {
+    // The application keeps one runner for the whole process; without it a
+    // runner lives for this call only.
+    CSolutionRunner* runner = CSolutionRunner::GetInstance();
+    if (runner) {
+        runner->ParseSolution(commands);
+        log = runner->RunSolution();
+        return;
+    }
+    CSolutionRunner local;
+    local.ParseSolution(commands);
+    log = local.RunSolution();
+}
+
+void COnlineServices::Shutdown() {
+    EndCheck();
+    EndDownload();
+}
