@@ -364,7 +364,7 @@ LRESULT CScanResultContainer::OnMouseMove(WPARAM, LPARAM lParam) {
     return Default();
 }
 
-LRESULT CScanResultContainer::OnSetCursor(WPARAM wParam, LPARAM lParam) {
+LRESULT CScanResultContainer::OnSetCursor(WPARAM, LPARAM lParam) {
     POINT pt;
     GetCursorPos(&pt);
     ScreenToClient(m_hWnd, &pt);
@@ -373,7 +373,6 @@ LRESULT CScanResultContainer::OnSetCursor(WPARAM wParam, LPARAM lParam) {
         ::SetCursor(m_hand);
         return TRUE;
     }
-    (void)wParam;
     return Default();
 }
 
@@ -625,9 +624,12 @@ void CScanResultsDialog::OnCreateReport() {
     CBriskoEngine* engine = Engine();
     std::wstring folder, file;
     if (engine && engine->CreateHtmlReport(folder, file)) {
-        wchar_t text[2048];
-        swprintf(text, 2048, Str(IDS_REPORT_SAVED_FORMAT).c_str(), folder.c_str());
-        if (AfxMessageBox(text, MB_YESNO | MB_ICONQUESTION) == IDYES)
+        // The folder goes in place of "%s" as it is: the wide printf family
+        // does not read %s the same way on every runtime.
+        std::wstring text = Str(IDS_REPORT_SAVED_FORMAT);
+        const size_t at = text.find(L"%s");
+        if (at != std::wstring::npos) text.replace(at, 2, folder);
+        if (AfxMessageBox(text.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES)
             ShellExecuteW(m_hWnd, L"open", file.c_str(), nullptr, nullptr, SW_SHOW);
     } else {
         AfxMessageBox(Str(IDS_REPORT_FAILED).c_str(), MB_ICONINFORMATION);

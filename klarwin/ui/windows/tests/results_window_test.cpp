@@ -3,12 +3,14 @@
 // "Cancel" and Escape, what closing and Escape store, and a data folder that
 // cannot take the unresolved file.
 #include "klarwin/record_format.h"
+#include "klarwin/ui/repair_dialogs.h"
 #include "klarwin/ui/scan_results_dialog.h"
 #include "resource.h"
 #include "windows_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -63,6 +65,14 @@ std::wstring ReadUtf16(const std::wstring& path) {
     return text;
 }
 
+int CountReports(const std::wstring& folder) {
+    int n = 0;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(folder), ec))
+        if (entry.path().extension() == L".html") ++n;
+    return n;
+}
+
 SCROLLINFO ScrollInfo(HWND wnd) {
     SCROLLINFO si = {sizeof si, SIF_ALL};
     GetScrollInfo(wnd, SB_VERT, &si);
@@ -76,6 +86,8 @@ TEST(KwWinResults, SevenRowsScrollByTheWheelAndEscapeStoresNothing) {
     CBriskoEngine engine(options);
     Seed(engine, {{0, 1}, {1, 31}, {2, 61}, {3, 91}, {4, 121}, {6, 2}, {9, 3}});
     SetSetting(L"IgnoredErrorsCount", L"before");
+    CreateDirectoryW(options.reportsFolder.c_str(), nullptr);
+    const int reportsBefore = CountReports(options.reportsFolder);
     CScanResultsDialog dlg;
     RunWithUser([&] { dlg.DoModal(); },
                 [&] {
@@ -128,6 +140,17 @@ TEST(KwWinResults, SevenRowsScrollByTheWheelAndEscapeStoresNothing) {
                     for (int i = 1; i <= 31; ++i) EXPECT_FALSE(dlg.Container().Infos()[i]->selected);
                     EXPECT_TRUE(dlg.Container().Infos()[0]->selected);
                     EXPECT_TRUE(dlg.Container().Infos()[32]->selected);
+
+                    // The report is written into the reports folder and offered for viewing.
+                    uidriver::PostClick(uidriver::FindControl(wnd, IDC_CREATE_REPORT));
+                    uidriver::MessageBoxInfo box;
+                    ASSERT_TRUE(uidriver::WaitForMessageBox(box));
+                    const std::wstring parent = options.reportsFolder.substr(0, options.reportsFolder.rfind(L'\\'));
+                    EXPECT_EQ(box.text, L"The scan report has been saved in your Program Data folder (" + parent +
+                                            L"). Do you want to view the report on your browser now (html format)?");
+                    uidriver::AnswerMessageBox(box.hwnd, IDNO);
+                    uidriver::WaitForWindowGone(box.hwnd);
+                    EXPECT_EQ(CountReports(options.reportsFolder), reportsBefore + 1);
 
                     uidriver::PostKey(wnd, VK_ESCAPE);
                     EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
@@ -222,6 +245,7 @@ TEST(KwWinResults, UnresolvedFileThatCannotBeCreatedChangesNothing) {
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     CloseHandle(file);
     options.dataFolder = blocker + L"\\Klarwin";
+    options.reportsFolder = blocker + L"\\Reports";
     CBriskoEngine engine(options);
     Seed(engine, {{3, 2}, {4, 3}});
     SetSetting(L"IgnoredErrorsCount", L"7");
@@ -244,6 +268,9 @@ TEST(KwWinResults, UnresolvedFileThatCannotBeCreatedChangesNothing) {
                     uidriver::AnswerMessageBox(box.hwnd, IDOK);
                     Sleep(200);
                     EXPECT_TRUE(IsWindow(wnd));
+                    // Nor can a report be written there.
+                    uidriver::PostClick(uidriver::FindControl(wnd, IDC_CREATE_REPORT));
+                    ExpectMessageBox(L"The program could not generate a report at this time. Please retry.");
                     uidriver::PostKey(wnd, VK_ESCAPE);
                     EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
                 });
@@ -252,4 +279,35 @@ TEST(KwWinResults, UnresolvedFileThatCannotBeCreatedChangesNothing) {
     EXPECT_EQ(engine.GetCounters()[4].Ignored, 0);
     EXPECT_EQ(ReadSetting(L"IgnoredErrorsCount"), L"7");
     DeleteFileW(blocker.c_str());
+}
+
+TEST(KwWinResults, EscapeDuringARepairStopsItAndTheSummaryFollows) {
+    const EngineOptions options = TestEngineOptions(1.0);  // with the repair's pauses
+    CBriskoEngine engine(options);
+    Seed(engine, {{0, 150}, {9, 150}});
+    CScanResultsDialog dlg;
+    CRepairErrorsDialog repair;
+    CResultStatus summary;
+    RunWithUser([&] { dlg.DoModal(); },
+                [&] {
+                    HWND wnd = WaitForResults();
+                    ASSERT_NE(wnd, nullptr);
+                    uidriver::PostClick(uidriver::FindControl(wnd, IDC_REPAIR_PROBLEMS));
+                    HWND rep = uidriver::WaitForTopWindow({.title = L"Repairing Errors", .processId = GetCurrentProcessId()});
+                    ASSERT_NE(rep, nullptr);
+                    EXPECT_EQ(uidriver::GetControlText(rep, IDC_TITLE), L"REPAIRING");
+                    EXPECT_EQ(uidriver::GetControlText(rep, IDCANCEL), L"Abort");
+                    uidriver::PostKey(rep, VK_ESCAPE);
+                    EXPECT_TRUE(uidriver::WaitForWindowGone(rep));
+                    EXPECT_EQ(engine.GetRepairThread(), nullptr);
+                    HWND sum = uidriver::WaitForTopWindow(
+                        {.title = L"Repair results summary", .processId = GetCurrentProcessId()});
+                    ASSERT_NE(sum, nullptr);
+                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_FOUND), L"300");
+                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_IGNORED), L"0");
+                    uidriver::PostClick(uidriver::FindControl(sum, IDC_CLOSE_WINDOW));
+                    EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
+                });
+    EXPECT_TRUE(dlg.m_bRepairDone);
+    EXPECT_EQ(ReadSetting(L"IgnoredErrorsCount"), L"0");
 }
