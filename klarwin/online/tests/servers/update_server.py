@@ -9,6 +9,7 @@ files on loopback, with faults the tests switch on through /control.
   version_big=N    a version file of N digits instead
   appsize=TEXT     the size file's text (default: the program size)
   exe_size=N       bytes of the program file (default 10000; byte i is i % 251)
+  exe_file=PATH    serve this file as the program file instead
   nolength=NAME    answer NAME (version, appsize, exe) without Content-Length
   cut=N            send only N bytes of the program file, then drop the connection
 """
@@ -18,7 +19,7 @@ import sys
 import time
 import urllib.parse
 
-DEFAULTS = {"version": "3.0.5", "version_big": "", "appsize": "", "exe_size": "10000", "nolength": "", "cut": ""}
+DEFAULTS = {"version": "3.0.5", "version_big": "", "appsize": "", "exe_size": "10000", "nolength": "", "cut": "", "exe_file": ""}
 state = dict(DEFAULTS)
 
 
@@ -72,14 +73,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.end_headers()
             self.wfile.write(body)
             return
-        size = int(state["exe_size"])
+        if state["exe_file"]:
+            with open(state["exe_file"], "rb") as f:
+                program = f.read()
+        else:
+            program = program_bytes(int(state["exe_size"]))
+        size = len(program)
         if url.path == "/klarwin-latest-version/klarwin_version.txt":
             text = "9" * int(state["version_big"]) if state["version_big"] else state["version"]
             self.send_body("version", text.encode("latin-1"))
         elif url.path == "/klarwin-latest-version/klarwin_appsize.txt":
             self.send_body("appsize", (state["appsize"] or str(size)).encode("ascii"))
         elif url.path == "/klarwin-latest-version/Klarwin.exe":
-            self.send_body("exe", program_bytes(size), blocks=True)
+            self.send_body("exe", program, blocks=True)
         else:
             self.send_error(404)
 
