@@ -134,6 +134,13 @@ TEST(KwWinResults, SevenRowsScrollByTheWheelAndEscapeStoresNothing) {
                     PostMessageW(list, WM_VSCROLL, SB_TOP, 0);
                     EXPECT_TRUE(uidriver::WaitUntil([&] { return dlg.Container().GetScrollOffset() == 0; }));
 
+                    // The pointer over a row's details icon makes that row hot, and only that row.
+                    uidriver::PostMouseMove(list, {205, 2 * 35 + 15});
+                    EXPECT_TRUE(uidriver::WaitUntil([&] { return dlg.Container().Rows()[2]->hot; }));
+                    EXPECT_FALSE(dlg.Container().Rows()[1]->hot);
+                    uidriver::PostMouseMove(list, {100, 2 * 35 + 15});
+                    EXPECT_TRUE(uidriver::WaitUntil([&] { return !dlg.Container().Rows()[2]->hot; }));
+
                     // Clearing a row clears all its errors.
                     uidriver::PostMouseClick(list, {10, 35 + 15});
                     EXPECT_TRUE(uidriver::WaitUntil([&] { return !dlg.Container().Rows()[1]->selected; }));
