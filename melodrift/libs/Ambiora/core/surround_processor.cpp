@@ -18,6 +18,7 @@ constexpr double kPositionedScale = 0.35;    // headroom of the positioned sound
 constexpr double kMaxDistanceGain = 1.5;     // nearer than the speakers: up to this much louder
 constexpr double kReverbInput = 0.25;
 constexpr double kFadeSeconds = 0.01;
+constexpr float kMaxSample = 1.0e4f;   // far beyond full scale (1.0)
 
 // Relative lengths of the reverberation lines (mutually prime when scaled).
 constexpr double kLineFactors[8] = {0.61, 0.73, 0.83, 0.97, 1.07, 1.19, 1.31, 1.43};
@@ -572,9 +573,15 @@ void SurroundProcessor::ProcessChunk(float* const* channels, std::int32_t offset
     const int outputs = static_cast<int>(m_speakers.size());
     const float inverseInputs = 1.0f / static_cast<float>(inputs);
 
-    // Input into scratch (the output overwrites the same arrays), source into the line.
+    // Input into scratch (the output overwrites the same arrays), source into
+    // the line. A sample that is not a number (or infinite) counts as silence
+    // and absurd levels are limited: either would otherwise stay in the tail
+    // for good.
     for (int c = 0; c < inputs; ++c) {
-        std::copy(channels[c] + offset, channels[c] + offset + frames, m_in[c]);
+        const float* in = channels[c] + offset;
+        for (std::int32_t n = 0; n < frames; ++n) {
+            m_in[c][n] = std::isfinite(in[n]) ? std::clamp(in[n], -kMaxSample, kMaxSample) : 0.0f;
+        }
     }
     for (std::int32_t n = 0; n < frames; ++n) {
         float sum = 0.0f;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 using ambiora::StreamFormat;
@@ -478,6 +479,20 @@ TEST(AmbioraProcessor, RefusesWhatItCannotProcess)
     float* gaps[8] = {a.data(), b.data(), nullptr};
     EXPECT_FALSE(p.Process(gaps, 8, 64));
     for (float v : a) ASSERT_EQ(v, 0.25f);
+}
+
+TEST(AmbioraProcessor, SamplesThatAreNotNumbersDoNotPoisonTheTail)
+{
+    SurroundProcessor p;
+    std::vector<float> bad = Noise(4096);
+    bad[100] = std::numeric_limits<float>::quiet_NaN();
+    bad[200] = std::numeric_limits<float>::infinity();
+    Channels out = Render(p, {bad, bad});
+    out = Render(p, {Noise(kRate), Noise(kRate)});
+    for (const auto& c : out) {
+        for (float v : c) ASSERT_TRUE(std::isfinite(v));
+    }
+    EXPECT_GT(Energy(out[FL], kRate / 2), 0.0);
 }
 
 TEST(AmbioraProcessor, StaysBoundedInTheLongestLivelyRoom)
