@@ -1,6 +1,7 @@
 #include "klarwin/online/update_threads.h"
 
-#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
 #include <vector>
 
 #include "klarwin/online/online_config.h"
