@@ -1,6 +1,8 @@
 #include "klarwin/ui/brisko_app.h"
 
 #include "fw/win/module.h"
+#include "klarwin/online/online_services.h"
+#include "klarwin/online/solution_runner.h"
 #include "klarwin/ui/placeholder_dialogs.h"
 #include "klarwin/ui/scan_dialog.h"
 #include "klarwin/ui/scan_progress_dialog.h"
@@ -10,6 +12,7 @@
 #include <shellapi.h>
 
 #include <cwchar>
+#include <memory>
 
 namespace kwapp {
 
@@ -144,12 +147,15 @@ BOOL CBriskoApp::InitInstance() {
     new CRestoreBackupsDialog();
     new CSendLogDialog();
     new CCustomSolnDialog();
+    new CSolutionRunner();
     new CResultStatus();
     new CDownloadDialog();
 
     CoInitialize(nullptr);
     {
         CScanDialog dlg(decision.scanOnStart);
+        // Update server and log service; they post to the main window.
+        dlg.Engine().SetOnlineServices(std::make_unique<COnlineServices>());
         m_pMainWnd = &dlg;
         dlg.DoModal();
         m_pMainWnd = nullptr;
