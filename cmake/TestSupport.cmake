@@ -4,10 +4,11 @@
 # own Wine prefix; the fixture "testenv" starts a virtual display and a sound
 # server before the first such test and stops them after the last one.
 #
-#   km_add_test(<target> SOURCES ... [LIBS ...] [LABELS ...] [LOCK <resource>...] [GUI])
+#   km_add_test(<target> SOURCES ... [LIBS ...] [LABELS ...] [LOCK <resource>...] [SERIAL] [GUI])
 #
 # LOCK names shared state (a registry key, a file) so that CTest never runs two
 # tests that touch it at the same time; everything else may run in parallel.
+# SERIAL runs each test of the target alone (real-time sound, for example).
 
 set(KM_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
 if(EXISTS ${KM_GTEST_SOURCE_DIR}/CMakeLists.txt)
@@ -28,7 +29,7 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
 endif()
 
 function(km_add_test target)
-  cmake_parse_arguments(T "GUI" "TIMEOUT" "SOURCES;LIBS;LABELS;LOCK" ${ARGN})
+  cmake_parse_arguments(T "GUI;SERIAL" "TIMEOUT" "SOURCES;LIBS;LABELS;LOCK" ${ARGN})
   add_executable(${target} ${T_SOURCES})
   km_target_defaults(${target})
   target_link_libraries(${target} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
@@ -36,6 +37,10 @@ function(km_add_test target)
     set(T_TIMEOUT 120)
   endif()
   set(props TIMEOUT ${T_TIMEOUT})
+  if(T_SERIAL)
+    # Timing-sensitive tests (real-time sound) run with nothing beside them.
+    list(APPEND props RUN_SERIAL TRUE)
+  endif()
   if(CMAKE_CROSSCOMPILING_EMULATOR)
     list(APPEND props FIXTURES_REQUIRED testenv)
   endif()
