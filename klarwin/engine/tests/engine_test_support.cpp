@@ -8,43 +8,15 @@
 
 namespace enginetest {
 
-Recorder::Recorder() {
-    static const wchar_t kClass[] = L"KlarwinEngineTestRecorder";
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = &Recorder::WindowProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = kClass;
-        RegisterClassW(&wc);
-        registered = true;
-    }
-    m_window = CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), this);
-}
+Recorder::Recorder() : MessageWindow(WM_SCAN_ERROR_FOUND, WM_BACKUP_FOUND) {}
 
-Recorder::~Recorder() {
-    Drain();
-    if (m_window) DestroyWindow(m_window);
-}
-
-LRESULT CALLBACK Recorder::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+void Recorder::Handle(UINT msg, WPARAM wParam, LPARAM /*lParam*/) {
+    Message m{msg, wParam, {}};
+    if (msg == WM_SCAN_PROGRESS_TEXT || msg == WM_REPAIR_ITEM || msg == WM_BACKUP_FOUND) {
+        m.text = scantest::TakeBstr(wParam);
+        m.wParam = 0;
     }
-    auto* self = reinterpret_cast<Recorder*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self && msg >= WM_SCAN_ERROR_FOUND && msg <= WM_BACKUP_FOUND) {
-        Message m{msg, wParam, {}};
-        if (msg == WM_SCAN_PROGRESS_TEXT || msg == WM_REPAIR_ITEM || msg == WM_BACKUP_FOUND) {
-            BSTR text = reinterpret_cast<BSTR>(wParam);
-            m.text.assign(text, SysStringLen(text));
-            SysFreeString(text);
-            m.wParam = 0;
-        }
-        if (msg != WM_SCAN_PROGRESS_TEXT) self->m_messages.push_back(m);
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (msg != WM_SCAN_PROGRESS_TEXT) m_messages.push_back(m);
 }
 
 std::vector<Message> Recorder::Only(UINT message) const {
@@ -52,24 +24,6 @@ std::vector<Message> Recorder::Only(UINT message) const {
     for (const Message& m : m_messages)
         if (m.message == message) out.push_back(m);
     return out;
-}
-
-void Recorder::Drain() {
-    MSG msg;
-    while (PeekMessageW(&msg, m_window, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-}
-
-bool Recorder::PumpUntilEnded(HANDLE thread, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= timeoutMs) return false;
-        DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
-        if (r == WAIT_OBJECT_0) break;
-        Drain();
-    }
-    Drain();
-    return true;
 }
 
 bool Recorder::PumpUntil(UINT message, DWORD timeoutMs) {

@@ -20,27 +20,21 @@ struct Message {
     std::wstring text;  // of the messages that carry a string
 };
 
-// A message-only window on the calling thread that records the scan, repair
-// and backup messages and frees their strings.
-class Recorder {
+// Records the scan, repair and backup messages and frees their strings.
+class Recorder : public scantest::MessageWindow {
 public:
     Recorder();
-    ~Recorder();
-    Recorder(const Recorder&) = delete;
-    Recorder& operator=(const Recorder&) = delete;
-    HWND Window() const { return m_window; }
+    ~Recorder() override { Close(); }
     const std::vector<Message>& Messages() const { return m_messages; }
     std::vector<Message> Only(UINT message) const;
     void Clear() { m_messages.clear(); }
-    // Pumps until the thread ended (then takes what is left); false on time-out.
-    bool PumpUntilEnded(HANDLE thread, DWORD timeoutMs = 120000);
     // Pumps until a message of that kind arrived; false on time-out.
     bool PumpUntil(UINT message, DWORD timeoutMs = 60000);
-    void Drain();
+
+protected:
+    void Handle(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    HWND m_window = nullptr;
     std::vector<Message> m_messages;
 };
 

@@ -158,12 +158,12 @@ bool CreateShortcut(const std::wstring& linkPath, const std::wstring& target) {
 // ---------------------------------------------------------------------------
 // Messages
 
-MessageRecorder::MessageRecorder() {
-    static const wchar_t* kClass = L"KlarwinScanTestRecorder";
+MessageWindow::MessageWindow(UINT first, UINT last) : m_first(first), m_last(last) {
+    static const wchar_t* kClass = L"KlarwinTestMessageWindow";
     static bool registered = false;
     if (!registered) {
         WNDCLASSW wc = {};
-        wc.lpfnWndProc = &MessageRecorder::WindowProc;
+        wc.lpfnWndProc = &MessageWindow::WindowProc;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = kClass;
         RegisterClassW(&wc);
@@ -172,34 +172,31 @@ MessageRecorder::MessageRecorder() {
     m_window = CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), this);
 }
 
-MessageRecorder::~MessageRecorder() {
+MessageWindow::~MessageWindow() { Close(); }
+
+void MessageWindow::Close() {
+    if (!m_window) return;
     Drain();
-    if (m_window) DestroyWindow(m_window);
+    HWND window = m_window;
+    m_window = nullptr;
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    DestroyWindow(window);
 }
 
-LRESULT CALLBACK MessageRecorder::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK MessageWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCCREATE) {
         auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
     }
-    auto* self = reinterpret_cast<MessageRecorder*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self && msg >= WM_SCAN_ERROR_FOUND && msg <= WM_SCAN_SECTION_END) {
-        Received r{msg, wParam, lParam, {}};
-        if (msg == WM_SCAN_PROGRESS_TEXT) {
-            BSTR text = reinterpret_cast<BSTR>(wParam);
-            r.text.assign(text, SysStringLen(text));
-            SysFreeString(text);
-            r.wParam = 0;
-        }
-        self->m_messages.push_back(r);
-        if (self->slowness) Sleep(self->slowness);
-        if (self->onMessage) self->onMessage(self->m_messages.back());
+    auto* self = reinterpret_cast<MessageWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self && msg >= self->m_first && msg <= self->m_last) {
+        self->Handle(msg, wParam, lParam);
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-bool MessageRecorder::PumpUntilEnded(HANDLE thread, DWORD timeoutMs) {
+bool MessageWindow::PumpUntilEnded(HANDLE thread, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     for (;;) {
         DWORD elapsed = GetTickCount() - start;
@@ -213,9 +210,30 @@ bool MessageRecorder::PumpUntilEnded(HANDLE thread, DWORD timeoutMs) {
     return true;
 }
 
-void MessageRecorder::Drain() {
+void MessageWindow::Drain() {
+    if (!m_window) return;
     MSG msg;
     while (PeekMessageW(&msg, m_window, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
+std::wstring TakeBstr(WPARAM wParam) {
+    BSTR text = reinterpret_cast<BSTR>(wParam);
+    std::wstring out(text, SysStringLen(text));
+    SysFreeString(text);
+    return out;
+}
+
+MessageRecorder::MessageRecorder() : MessageWindow(WM_SCAN_ERROR_FOUND, WM_SCAN_SECTION_END) {}
+
+void MessageRecorder::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+    Received r{msg, wParam, lParam, {}};
+    if (msg == WM_SCAN_PROGRESS_TEXT) {
+        r.text = TakeBstr(wParam);
+        r.wParam = 0;
+    }
+    m_messages.push_back(r);
+    if (slowness) Sleep(slowness);
+    if (onMessage) onMessage(m_messages.back());
 }
 
 std::vector<Received> MessageRecorder::WithoutProgress() const {

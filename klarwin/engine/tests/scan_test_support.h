@@ -75,16 +75,45 @@ struct Received {
     std::wstring text;  // of WM_SCAN_PROGRESS_TEXT
 };
 
-// A message-only window on the calling thread that records every scan message
-// (freeing the progress strings) and can act on each one.
-class MessageRecorder {
+// A message-only window on the calling thread that hands the messages of one
+// range to Handle; the recorders of the tests build on it.
+class MessageWindow {
 public:
-    MessageRecorder();
-    ~MessageRecorder();
-    MessageRecorder(const MessageRecorder&) = delete;
-    MessageRecorder& operator=(const MessageRecorder&) = delete;
+    MessageWindow(UINT first, UINT last);
+    virtual ~MessageWindow();
+    MessageWindow(const MessageWindow&) = delete;
+    MessageWindow& operator=(const MessageWindow&) = delete;
 
     HWND Window() const { return m_window; }
+    // Pumps messages until the thread has ended, then takes what is left in
+    // the queue. False when the thread did not end within the time-out.
+    bool PumpUntilEnded(HANDLE thread, DWORD timeoutMs = 120000);
+    // Dispatches what is queued for the window.
+    void Drain();
+
+protected:
+    virtual void Handle(UINT msg, WPARAM wParam, LPARAM lParam) = 0;
+    // Call first in the derived destructor: queued strings must still reach
+    // Handle to be freed.
+    void Close();
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    UINT m_first;
+    UINT m_last;
+    HWND m_window = nullptr;
+};
+
+// Takes the string of a message that carries one (a BSTR in wParam) and frees it.
+std::wstring TakeBstr(WPARAM wParam);
+
+// Records every scan message (freeing the progress strings) and can act on
+// each one.
+class MessageRecorder : public MessageWindow {
+public:
+    MessageRecorder();
+    ~MessageRecorder() override { Close(); }
+
     const std::vector<Received>& Messages() const { return m_messages; }
     void Clear() { m_messages.clear(); }
     // Called after each message is recorded.
@@ -92,18 +121,14 @@ public:
     // Milliseconds to sleep in each handled message (a slow window).
     DWORD slowness = 0;
 
-    // Pumps messages until the thread has ended, then takes what is left in
-    // the queue. False when the thread did not end within the time-out.
-    bool PumpUntilEnded(HANDLE thread, DWORD timeoutMs = 120000);
-    void Drain();
-
     // Messages without the progress texts.
     std::vector<Received> WithoutProgress() const;
     std::vector<std::wstring> ProgressTexts() const;
 
+protected:
+    void Handle(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    HWND m_window = nullptr;
     std::vector<Received> m_messages;
 };
 

@@ -291,66 +291,76 @@ void SearchShortcuts(ScanContext& ctx) {
     ctx.finder.FindFiles(profile, L"*.lnk", true);
 }
 
-void RunScanSection(ScanContext& ctx, int section) {
-    const wchar_t* const kLocalMachine = L"HKEY_LOCAL_MACHINE";
-    switch (section) {
-        case kSectionActiveX:
-            BeginScanSection(ctx, section, HKEY_CLASSES_ROOT, L"HKEY_CLASSES_ROOT");
-            CheckActiveXAppIds(ctx);
-            CheckActiveXTypeLibs(ctx);
-            break;
-        case kSectionAppPaths:
-            BeginScanSection(ctx, section, HKEY_LOCAL_MACHINE, kLocalMachine);
-            CheckValuesRecursively(ctx, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths");
-            break;
-        case kSectionSoundFiles:
-            BeginScanSection(ctx, section, HKEY_CURRENT_USER, L"HKEY_CURRENT_USER");
-            CheckValuesRecursively(ctx, L"AppEvents\\Schemes\\Apps");
-            break;
-        case kSectionHelpFiles:
-            BeginScanSection(ctx, section, HKEY_LOCAL_MACHINE, kLocalMachine);
-            CheckKeyValues(ctx, L"Software\\Microsoft\\Windows\\Help");
-            if (ctx.running.load()) CheckKeyValues(ctx, L"Software\\Microsoft\\Windows\\HTML Help");
-            break;
-        case kSectionStartup:
-            BeginScanSection(ctx, section, HKEY_LOCAL_MACHINE, kLocalMachine);
-            CheckKeyValues(ctx, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run");
-            BeginScanSection(ctx, section, HKEY_CURRENT_USER, L"HKEY_CURRENT_USER");
-            CheckKeyValues(ctx, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run");
-            break;
-        case kSectionSnapIns:
-            BeginScanSection(ctx, section, HKEY_LOCAL_MACHINE, kLocalMachine);
-            CheckValuesRecursively(ctx, L"Software\\Microsoft\\MMC\\SnapIns");
-            break;
-        case kSectionSharedDlls:
-            BeginScanSection(ctx, section, HKEY_LOCAL_MACHINE, kLocalMachine);
-            CheckSharedDlls(ctx, L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs");
-            break;
-        case kSectionEmptyKeys:
-            BeginScanSection(ctx, section, HKEY_USERS, L"HKEY_USERS");
-            for (const wchar_t* account : {L"S-1-5-18", L"S-1-5-19", L"S-1-5-20"}) {
-                if (!ctx.running.load()) break;
-                WalkEmptyKeys(ctx, account);
-            }
-            break;
-        case kSectionDrivers:
-            BeginScanSection(ctx, section, HKEY_LOCAL_MACHINE, kLocalMachine);
-            CheckValuesRecursively(ctx, L"SYSTEM\\CurrentControlSet\\Services\\SessionLauncher");
-            break;
-        case kSectionUninstall:
-            BeginScanSection(ctx, section, HKEY_LOCAL_MACHINE, kLocalMachine);
-            CheckValuesRecursively(ctx, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
-            break;
-        case kSectionFonts:
-            BeginScanSection(ctx, section, HKEY_LOCAL_MACHINE, kLocalMachine);
-            CheckKeyValues(ctx, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts");
-            break;
-        case kSectionShortcuts:
-            BeginScanSection(ctx, section, HKEY_CURRENT_USER, L"HKEY_CURRENT_USER");
-            SearchShortcuts(ctx);
-            break;
-        default:
-            return;
+namespace {
+
+// What a section walks: each row one walk below one root key. Rows of a
+// section run in order; a row on another root key than the one before begins
+// that root anew, a row on the same root runs only while the scan goes on.
+enum class Walk { Values, ValuesBelow, SharedDlls, EmptyKeys, ActiveXAppIds, ActiveXTypeLibs, Shortcuts };
+
+struct SectionWalk {
+    int section;
+    HKEY root;
+    const wchar_t* rootName;
+    Walk walk;
+    const wchar_t* subKey;
+};
+
+constexpr const wchar_t* kLocalMachine = L"HKEY_LOCAL_MACHINE";
+constexpr const wchar_t* kCurrentUser = L"HKEY_CURRENT_USER";
+
+const SectionWalk kSectionWalks[] = {
+    {kSectionActiveX, HKEY_CLASSES_ROOT, L"HKEY_CLASSES_ROOT", Walk::ActiveXAppIds, nullptr},
+    {kSectionActiveX, HKEY_CLASSES_ROOT, L"HKEY_CLASSES_ROOT", Walk::ActiveXTypeLibs, nullptr},
+    {kSectionAppPaths, HKEY_LOCAL_MACHINE, kLocalMachine, Walk::ValuesBelow,
+     L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths"},
+    {kSectionSoundFiles, HKEY_CURRENT_USER, kCurrentUser, Walk::ValuesBelow, L"AppEvents\\Schemes\\Apps"},
+    {kSectionHelpFiles, HKEY_LOCAL_MACHINE, kLocalMachine, Walk::Values, L"Software\\Microsoft\\Windows\\Help"},
+    {kSectionHelpFiles, HKEY_LOCAL_MACHINE, kLocalMachine, Walk::Values, L"Software\\Microsoft\\Windows\\HTML Help"},
+    {kSectionStartup, HKEY_LOCAL_MACHINE, kLocalMachine, Walk::Values,
+     L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
+    {kSectionStartup, HKEY_CURRENT_USER, kCurrentUser, Walk::Values,
+     L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
+    {kSectionSnapIns, HKEY_LOCAL_MACHINE, kLocalMachine, Walk::ValuesBelow, L"Software\\Microsoft\\MMC\\SnapIns"},
+    {kSectionSharedDlls, HKEY_LOCAL_MACHINE, kLocalMachine, Walk::SharedDlls,
+     L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"},
+    {kSectionEmptyKeys, HKEY_USERS, L"HKEY_USERS", Walk::EmptyKeys, L"S-1-5-18"},
+    {kSectionEmptyKeys, HKEY_USERS, L"HKEY_USERS", Walk::EmptyKeys, L"S-1-5-19"},
+    {kSectionEmptyKeys, HKEY_USERS, L"HKEY_USERS", Walk::EmptyKeys, L"S-1-5-20"},
+    {kSectionDrivers, HKEY_LOCAL_MACHINE, kLocalMachine, Walk::ValuesBelow,
+     L"SYSTEM\\CurrentControlSet\\Services\\SessionLauncher"},
+    {kSectionUninstall, HKEY_LOCAL_MACHINE, kLocalMachine, Walk::ValuesBelow,
+     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
+    {kSectionFonts, HKEY_LOCAL_MACHINE, kLocalMachine, Walk::Values,
+     L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"},
+    {kSectionShortcuts, HKEY_CURRENT_USER, kCurrentUser, Walk::Shortcuts, nullptr},
+};
+
+void RunWalk(ScanContext& ctx, const SectionWalk& row) {
+    switch (row.walk) {
+        case Walk::Values: CheckKeyValues(ctx, row.subKey); break;
+        case Walk::ValuesBelow: CheckValuesRecursively(ctx, row.subKey); break;
+        case Walk::SharedDlls: CheckSharedDlls(ctx, row.subKey); break;
+        case Walk::EmptyKeys: WalkEmptyKeys(ctx, row.subKey); break;
+        case Walk::ActiveXAppIds: CheckActiveXAppIds(ctx); break;
+        case Walk::ActiveXTypeLibs: CheckActiveXTypeLibs(ctx); break;
+        case Walk::Shortcuts: SearchShortcuts(ctx); break;
     }
-    EndScanSection(ctx);
+}
+
+}  // namespace
+
+void RunScanSection(ScanContext& ctx, int section) {
+    const SectionWalk* previous = nullptr;
+    for (const SectionWalk& row : kSectionWalks) {
+        if (row.section != section) continue;
+        if (!previous || previous->root != row.root) {
+            BeginScanSection(ctx, section, row.root, row.rootName);
+        } else if (!ctx.running.load()) {
+            break;
+        }
+        RunWalk(ctx, row);
+        previous = &row;
+    }
+    if (previous) EndScanSection(ctx);
 }
