@@ -9,6 +9,8 @@
 
 class enXml;
 class CModuleEntry;
+class CExtPlayerDX;
+class CExtMicro;
 struct IQueryInterface;
 
 class IFrameServices {
@@ -40,4 +42,27 @@ public:
     // The status line (IApplication).
     virtual void SetStatusText(const wchar_t* /*text*/) {}
     virtual void ShowStatusText(const wchar_t* /*text*/, UINT /*milliseconds*/) {}
+
+    // ---- The audio engines and the player controls (IPlayer, IMicro) ------
+    // The frame's engines; null while it has none (the interfaces then fail).
+    virtual CExtPlayerDX* GetPlayerEngine() { return nullptr; }
+    virtual CExtMicro* GetMicroEngine() { return nullptr; }
+    // Playback started: the frame starts its position timer (timer 1, 100 ms).
+    virtual void OnPlaybackStarted() {}
+    // Playback stopped on request: the frame clears the persistent status
+    // text, sets every position slider to 0 (with its tooltip) and stops timer 1.
+    virtual void OnPlaybackStopped() {}
+    // The first volume / balance slider's position; false when there is no
+    // slider (the engine's value is used then).
+    virtual bool GetVolumeSlider(int& /*position*/) { return false; }
+    virtual bool GetBalanceSlider(int& /*position*/) { return false; }
+    // Sets every volume / balance slider and its tooltip (the engine is set by the caller).
+    virtual void SetVolumeSliders(int /*position*/) {}
+    virtual void SetBalanceSliders(int /*position*/) {}
+    // A module's CanPlay / CanRecord changed: refresh the command states.
+    virtual void RefreshCommandStates() {}
+
+    // ---- Skin (ISkin) -------------------------------------------------------
+    // The current skin document's root element, or null.
+    virtual const enXml* GetSkinDocument() { return nullptr; }
 };

@@ -3,9 +3,11 @@
 // file. The main frame owns one CHostServices for its whole life and hands
 // Query() to every module's OrvoInitialize.
 //
-// The player, microphone and skin interfaces come with the main frame's
-// engines and skin layout; until then GetPlayer, GetMicro and GetSkin answer
-// null, and the library chooser an empty list.
+// The player and microphone interfaces work over the frame's engines
+// (IFrameServices::GetPlayerEngine / GetMicroEngine); while the frame has no
+// engine their operations fail (null, 0 or FALSE) and the states read
+// "failed". The shuffle and repeat flags are kept here; the frame sets them
+// from its settings and buttons.
 #pragma once
 
 #include "host/host_interfaces.h"
@@ -14,6 +16,7 @@
 
 class CHostSettings;
 class CMessageBus;
+class CModuleEntry;
 class CModuleRegistry;
 class IFrameServices;
 
@@ -27,6 +30,15 @@ public:
     IQueryInterface* Query() { return &m_xQuery; }
     IApplication* Application() { return &m_xApplication; }
     IModuleCom* ModuleCom() { return &m_xModuleCom; }
+    IPlayer* Player() { return &m_xPlayer; }
+    IMicro* Micro() { return &m_xMicro; }
+    ISkin* Skin() { return &m_xSkin; }
+
+    // The frame's shuffle and repeat switches, offered to modules through IPlayer.
+    void SetShuffle(bool on) { m_shuffle = on ? 1 : 0; }
+    void SetRepeat(bool on) { m_repeat = on ? 1 : 0; }
+    bool GetShuffle() const { return m_shuffle != 0; }
+    bool GetRepeat() const { return m_repeat != 0; }
 
     // True for a loaded module's name (letter case ignored) and for "Main frame".
     bool IsAllowedOwner(const wchar_t* owner) const;
@@ -78,6 +90,76 @@ private:
         CHostServices& m_host;
     };
 
+    class XPlayer : public IPlayer {
+    public:
+        explicit XPlayer(CHostServices& host) : m_host(host) {}
+        BOOL Play() override;
+        BOOL Stop() override;
+        BOOL Pause() override;
+        const WAVEFORMATEXTENSIBLE* GetFormat() override;
+        BOOL SetFormat(const WAVEFORMATEXTENSIBLE* format) override;
+        int GetSegmentCount() override;
+        BOOL SetSegmentCount(int count) override;
+        int GetSegmentBytes() override;
+        BOOL SetSegmentBytes(int bytes) override;
+        BOOL SetDataCallback(ORVO_PLAYER_CALLBACK callback, UINT_PTR userData) override;
+        DWORD GetUserValue() override;
+        int GetPositionRange() override;
+        BOOL SetUserValue(DWORD value) override;
+        int GetVolume() override;
+        void SetVolume(int volume) override;
+        int GetBalance() override;
+        void SetBalance(int balance) override;
+        const wchar_t* GetPlayerOwner() override;
+        BOOL AcquirePlayer(const wchar_t* moduleName) override;
+        BOOL ReleasePlayer(const wchar_t* moduleName) override;
+        BOOL SetCanPlay(const wchar_t* moduleName, BOOL canPlay) override;
+        BOOL GetShuffle() override;
+        BOOL GetRepeat() override;
+        int GetState() override;
+
+    private:
+        CHostServices& m_host;
+        volatile LONG m_userValue = 0;
+    };
+
+    class XMicro : public IMicro {
+    public:
+        explicit XMicro(CHostServices& host) : m_host(host) {}
+        BOOL Start() override;
+        BOOL Stop() override;
+        BOOL Pause() override;
+        const WAVEFORMATEX* GetFormat() override;
+        BOOL SetFormat(const WAVEFORMATEX* format) override;
+        int GetBufferCount() override;
+        BOOL SetBufferCount(int count) override;
+        int GetBufferBytes() override;
+        BOOL SetBufferBytes(int bytes) override;
+        BOOL SetDataCallback(ORVO_MICRO_CALLBACK callback, UINT_PTR userData) override;
+        const wchar_t* GetRecorderOwner() override;
+        BOOL AcquireRecorder(const wchar_t* moduleName) override;
+        BOOL ReleaseRecorder(const wchar_t* moduleName) override;
+        BOOL SetCanRecord(const wchar_t* moduleName, BOOL canRecord) override;
+        int GetState() override;
+
+    private:
+        CHostServices& m_host;
+    };
+
+    class XSkin : public ISkin {
+    public:
+        explicit XSkin(CHostServices& host) : m_host(host) {}
+        COLORREF GetSkinColor(const wchar_t* name, COLORREF fallback) override;
+        BOOL SkinWindow(HWND window, BOOL flag) override;
+        enXml* GetModuleToolbar(const wchar_t* moduleName, const wchar_t* toolbarId) override;
+
+    private:
+        CHostServices& m_host;
+    };
+
+    // The last module of that name in registry order (letter case ignored), or null.
+    CModuleEntry* FindLastByName(const wchar_t* name) const;
+
     CModuleRegistry& m_registry;
     CMessageBus& m_bus;
     const CHostSettings& m_settings;
@@ -86,4 +168,9 @@ private:
     XQueryInterface m_xQuery{*this};
     XApplication m_xApplication{*this};
     XModuleCom m_xModuleCom{*this};
+    XPlayer m_xPlayer{*this};
+    XMicro m_xMicro{*this};
+    XSkin m_xSkin{*this};
+    volatile LONG m_shuffle = 0;
+    volatile LONG m_repeat = 0;
 };

@@ -18,6 +18,8 @@
 #define MELODRIFT_HOST_INTERFACES_H
 
 #include <windows.h>
+#include <mmsystem.h>
+#include <mmreg.h>
 #include <oleauto.h>
 
 #include <stdint.h>
@@ -56,11 +58,65 @@ struct ModuleInfo {
 struct IQueryInterface;
 struct IApplication;
 struct IModuleCom;
-// Offered by the main frame together with the audio engines and the skin
-// layout; their layouts are fixed with them.
 struct IPlayer;
 struct IMicro;
 struct ISkin;
+// An element of the skin document (the host's XML document model); opaque
+// to modules that do not link the document library.
+class enXml;
+
+// ---- Audio data exchanged with the engines ------------------------------------
+
+// A block of 32-bit float samples, one array per channel in the channel order
+// of the player's format (16 bytes in the 32-bit program).
+struct ORVO_SAMPLE_BLOCK {
+    int32_t Reserved;    // kept at 0
+    float** Channels;    // one array per channel; null in a notice
+    int32_t Capacity;    // frames each array holds
+    int32_t Filled;      // frames of valid data
+};
+
+// The player pulls its data from a module: fill Channels[c][0 .. Filled-1]
+// (at most Capacity frames), set Filled and return nonzero, or return 0 when
+// the data has ended. Called on the player's own thread. Two notices come
+// with an empty block (no arrays, Filled 0): Capacity 0 when the callback is
+// replaced by another one, Capacity 1 when playback stopped because the data
+// ended.
+typedef int(__cdecl* ORVO_PLAYER_CALLBACK)(UINT_PTR userData, ORVO_SAMPLE_BLOCK* block, int reserved);
+
+// The microphone hands each filled buffer of raw PCM in the capture format to
+// a module, on the capture thread, in the order the device filled them. When
+// the callback is replaced the old one gets (its user data, null, 0) once.
+typedef int(__cdecl* ORVO_MICRO_CALLBACK)(UINT_PTR userData, void* data, int bytes);
+
+// Player and microphone states (IPlayer::GetState, IMicro::GetState).
+#define ORVO_PLAYER_PLAYING 0
+#define ORVO_PLAYER_PAUSED 1
+#define ORVO_PLAYER_STOPPED 2
+#define ORVO_PLAYER_FAILED 3
+#define ORVO_MICRO_RECORDING 0
+#define ORVO_MICRO_PAUSED 1
+#define ORVO_MICRO_STOPPED 2
+#define ORVO_MICRO_FAILED 3
+
+// The position sliders of the frame run from 0 to this value
+// (IPlayer::GetPositionRange). The module that owns the player reports where
+// playback stands by sending WM_COMMAND with wParam ORVO_CMD_POSITION and
+// lParam the position to the main frame window (the root of its window); the
+// frame shows it on its next position tick. When the user moves a position
+// slider, the frame sends the same command with the chosen position to the
+// owner's window.
+#define ORVO_POSITION_RANGE 1000
+#define ORVO_CMD_POSITION 1035
+
+// Transport commands the frame sends (WM_COMMAND) to the window of the module
+// that owns the player.
+#define ORVO_CMD_PREVIOUS 13000
+#define ORVO_CMD_PLAY 13010
+#define ORVO_CMD_PAUSE 13015
+#define ORVO_CMD_STOP 13020
+#define ORVO_CMD_NEXT 13030
+#define ORVO_CMD_RECORD 13090
 
 // ---- Exports of a module DLL --------------------------------------------------
 // Required: OrvoInitialize, OrvoGetMenu, OrvoChangeState, OrvoGetModuleInfo.
@@ -149,6 +205,83 @@ struct IModuleCom {
     virtual int SendMessage(const wchar_t* recipient, const wchar_t* sender, const wchar_t* message) = 0;
     // The record of the first module of that name (letter case ignored), or null.
     virtual ModuleInfo* GetModuleInfo(const wchar_t* moduleName) = 0;
+};
+
+// The shared playback engine. Only the module that owns the player
+// (AcquirePlayer) should drive it; the owner is told with ORVO_WM_PLAYER_*.
+struct IPlayer {
+    // Starts playback; TRUE on success (a failed engine is closed and tried once more).
+    virtual BOOL Play() = 0;
+    virtual BOOL Stop() = 0;
+    virtual BOOL Pause() = 0;
+    // The output format (40 bytes, read-only).
+    virtual const WAVEFORMATEXTENSIBLE* GetFormat() = 0;
+    // 16-bit PCM, 1 to 8 channels; only while stopped.
+    virtual BOOL SetFormat(const WAVEFORMATEXTENSIBLE* format) = 0;
+    virtual int GetSegmentCount() = 0;
+    virtual BOOL SetSegmentCount(int count) = 0;
+    virtual int GetSegmentBytes() = 0;
+    virtual BOOL SetSegmentBytes(int bytes) = 0;
+    // Only while stopped.
+    virtual BOOL SetDataCallback(ORVO_PLAYER_CALLBACK callback, UINT_PTR userData) = 0;
+    // A 32-bit value kept for the modules (initially 0).
+    virtual DWORD GetUserValue() = 0;
+    // ORVO_POSITION_RANGE.
+    virtual int GetPositionRange() = 0;
+    virtual BOOL SetUserValue(DWORD value) = 0;
+    // Volume 0..100 and balance 0..100 (50 the centre), as the frame's sliders show them.
+    virtual int GetVolume() = 0;
+    virtual void SetVolume(int volume) = 0;
+    virtual int GetBalance() = 0;
+    virtual void SetBalance(int balance) = 0;
+    // The name of the module that owns the player, or null.
+    virtual const wchar_t* GetPlayerOwner() = 0;
+    // Makes the module the owner (stopping playback when there was one).
+    virtual BOOL AcquirePlayer(const wchar_t* moduleName) = 0;
+    virtual BOOL ReleasePlayer(const wchar_t* moduleName) = 0;
+    // Whether the module has something to play (enables the frame's Play).
+    virtual BOOL SetCanPlay(const wchar_t* moduleName, BOOL canPlay) = 0;
+    // The frame's shuffle and repeat switches.
+    virtual BOOL GetShuffle() = 0;
+    virtual BOOL GetRepeat() = 0;
+    // ORVO_PLAYER_*.
+    virtual int GetState() = 0;
+};
+
+// The shared capture engine (the default wave-input device).
+struct IMicro {
+    // Starts recording; TRUE on success (a failed engine is closed and tried once more).
+    virtual BOOL Start() = 0;
+    virtual BOOL Stop() = 0;
+    virtual BOOL Pause() = 0;
+    virtual const WAVEFORMATEX* GetFormat() = 0;
+    // PCM; only while stopped.
+    virtual BOOL SetFormat(const WAVEFORMATEX* format) = 0;
+    virtual int GetBufferCount() = 0;
+    virtual BOOL SetBufferCount(int count) = 0;
+    virtual int GetBufferBytes() = 0;
+    virtual BOOL SetBufferBytes(int bytes) = 0;
+    // Only while stopped.
+    virtual BOOL SetDataCallback(ORVO_MICRO_CALLBACK callback, UINT_PTR userData) = 0;
+    // The name of the module that owns the microphone, or null.
+    virtual const wchar_t* GetRecorderOwner() = 0;
+    virtual BOOL AcquireRecorder(const wchar_t* moduleName) = 0;
+    virtual BOOL ReleaseRecorder(const wchar_t* moduleName) = 0;
+    // Whether the module can record (enables the frame's Record).
+    virtual BOOL SetCanRecord(const wchar_t* moduleName, BOOL canRecord) = 0;
+    // ORVO_MICRO_*.
+    virtual int GetState() = 0;
+};
+
+// Skinning of a module's windows.
+struct ISkin {
+    // The current skin's colour of that name, or the fallback.
+    virtual COLORREF GetSkinColor(const wchar_t* name, COLORREF fallback) = 0;
+    // Skins the window and all its child windows in place (static texts,
+    // dialogs, sliders, combo boxes, edit boxes, buttons). Returns 1.
+    virtual BOOL SkinWindow(HWND window, BOOL flag) = 0;
+    // The module's "ModuleToolbar" element of that ID in the current skin, or null.
+    virtual enXml* GetModuleToolbar(const wchar_t* moduleName, const wchar_t* toolbarId) = 0;
 };
 
 // ---- Declaring the exports in a module -------------------------------------------
