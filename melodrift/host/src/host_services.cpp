@@ -5,7 +5,7 @@
 #include "message_bus.h"
 #include "micro/ext_micro.h"
 #include "module_registry.h"
-#include "patinctl/patinctl.h"
+#include "patinctl/patinctl.h"   // the control kinds
 #include "patinex/patinex.h"
 #include "player/ext_player_dx.h"
 #include "settings.h"
@@ -430,17 +430,33 @@ int SkinKindOf(HWND window) {
     return 0;
 }
 
-void SkinTree(HWND window, BOOL flag) {
-    if (int kind = SkinKindOf(window)) PtSkinWindow(window, kind, flag);
+// The control library's in-place skinning, looked up when first needed: a
+// control library without it leaves the windows standard.
+using PtSkinWindowFn = BOOL(__cdecl*)(HWND, int, BOOL);
+
+PtSkinWindowFn SkinFunction() {
+    static PtSkinWindowFn function = [] {
+        HMODULE library = ::GetModuleHandleW(L"Patinctl.dll");
+        if (!library) library = ::LoadLibraryW(L"Patinctl.dll");
+        return library ? reinterpret_cast<PtSkinWindowFn>(
+                             reinterpret_cast<void*>(::GetProcAddress(library, "PtSkinWindow")))
+                       : nullptr;
+    }();
+    return function;
+}
+
+void SkinTree(PtSkinWindowFn skin, HWND window, BOOL flag) {
+    if (int kind = SkinKindOf(window)) skin(window, kind, flag);
     for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        SkinTree(child, flag);
+        SkinTree(skin, child, flag);
     }
 }
 
 }  // namespace
 
 BOOL CHostServices::XSkin::SkinWindow(HWND window, BOOL flag) {
-    if (window && ::IsWindow(window)) SkinTree(window, flag);
+    PtSkinWindowFn skin = SkinFunction();
+    if (skin && window && ::IsWindow(window)) SkinTree(skin, window, flag);
     return TRUE;
 }
 
