@@ -2,6 +2,7 @@
 
 #include "frame_services.h"
 #include "fw/strutil.h"
+#include "library/library_dlg.h"
 #include "message_bus.h"
 #include "micro/ext_micro.h"
 #include "module_registry.h"
@@ -14,6 +15,7 @@
 
 #include <shellapi.h>
 
+#include <filesystem>
 #include <vector>
 
 CHostServices::CHostServices(CModuleRegistry& registry, CMessageBus& bus, const CHostSettings& settings,
@@ -118,6 +120,18 @@ void CHostServices::XApplication::ShowStatusText(const wchar_t* text, UINT milli
 
 const ORVO_TEXT_LIST* CHostServices::XApplication::ChooseFromLibrary() {
     m_chosen = {0, nullptr};
+    m_chosenTexts.clear();
+    m_chosenTable.clear();
+    // The library files live in the data folder, beside the settings file.
+    const std::wstring& config = m_host.m_settings.Path();
+    std::wstring dataFolder = config.substr(0, config.find_last_of(L"\\/") + 1);
+    HWND owner = m_host.m_frame.GetMainWindow();
+    CLibraryDlg dialog(std::filesystem::path(dataFolder + L"fileDB.dat"), dataFolder + L"playlists.xml",
+                       owner ? CWnd::FromHandlePermanent(owner) : nullptr);
+    if (dialog.DoModal() != -1) m_chosenTexts = dialog.GetChosen();
+    for (const std::wstring& text : m_chosenTexts) m_chosenTable.push_back(text.c_str());
+    m_chosen.Count = static_cast<int>(m_chosenTable.size());
+    m_chosen.Items = m_chosenTable.empty() ? nullptr : m_chosenTable.data();
     return &m_chosen;
 }
 

@@ -13,6 +13,7 @@
 #include "host/host_interfaces.h"
 
 #include <string>
+#include <vector>
 
 class CHostSettings;
 class CMessageBus;
@@ -78,6 +79,8 @@ private:
     private:
         CHostServices& m_host;
         ORVO_TEXT_LIST m_chosen = {0, nullptr};
+        std::vector<std::wstring> m_chosenTexts;
+        std::vector<const wchar_t*> m_chosenTable;
     };
 
     class XModuleCom : public IModuleCom {
