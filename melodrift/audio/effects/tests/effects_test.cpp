@@ -495,7 +495,7 @@ TEST(EffectsAll, SilenceStaysSilentAndBadInputStaysFinite)
             ASSERT_LT(std::fabs(v), 1e4f);
         }
         // Afterwards silence decays to (nearly) nothing and stays finite.
-        for (int round = 0; round < 8; ++round) {
+        for (int round = 0; round < 16; ++round) {
             s.assign(s.size(), 0.0f);
             ASSERT_TRUE(effect->Process(s.data(), 20000));
         }
