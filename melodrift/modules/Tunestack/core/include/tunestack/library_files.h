@@ -1,0 +1,127 @@
+// Tunestack's library in memory and its two files, without any window or
+// file system call (the module writes the bytes; see src/library_store.cpp):
+//
+// "fileDB.dat": UTF-16LE text with the byte-order mark FF FE, one path per
+// line ending in CR LF. A reader ends a line at CR (an LF right after it is
+// part of the same line end), LF, NUL or the end of the file and skips empty
+// lines; a path's identifier is its position among the non-empty lines.
+//
+// "playlists.xml": UTF-16LE with a byte-order mark, CR LF line ends and one
+// tab per nesting level. The root's children are the top of the library: an
+// element "t" is a track whose attribute "id" is an identifier of the file
+// list, "playlist" a playlist with attribute "Name", any other element a group
+// with attribute "Name". Everything read (unknown elements, attributes) is
+// kept and written back.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tunestack {
+
+// ---- The file list -----------------------------------------------------------------
+
+struct FileListRead {
+    bool valid = false;                 // the bytes began with the byte-order mark
+    std::vector<std::wstring> paths;    // by identifier
+};
+
+FileListRead ParseFileList(std::string_view bytes);
+std::string SerializeFileList(const std::vector<std::wstring>& paths);
+
+// ---- The playlists document ------------------------------------------------------------
+
+struct XmlNode {
+    std::wstring name;
+    std::vector<std::pair<std::wstring, std::wstring>> attributes;   // in document order
+    std::vector<XmlNode> children;                                   // elements only
+
+    // Attribute lookup ignores the letter case of the attribute's name.
+    const std::wstring* Attribute(std::wstring_view key) const;
+    void SetAttribute(std::wstring_view key, std::wstring value);
+
+    bool IsTrack() const { return name == L"t"; }
+    bool IsPlaylist() const { return name == L"playlist"; }
+    // The track's "id" when it is a whole number that fits in 32 bits.
+    std::optional<std::int32_t> TrackId() const;
+};
+
+// Nesting deeper than this is refused as malformed (the library chooser shows
+// at most this many levels anyway).
+constexpr int kMaxXmlDepth = 200;
+
+// The document's root element, or nothing when the bytes are not a
+// well-formed document. Accepts UTF-16LE/BE with a byte-order mark and UTF-8
+// with or without one; text content, comments and processing instructions
+// are skipped.
+std::optional<XmlNode> ParseXml(std::string_view bytes);
+// UTF-16LE with byte-order mark, XML declaration, CR LF, tab indentation.
+std::string SerializeXml(const XmlNode& root);
+
+// ---- The library --------------------------------------------------------------------------
+
+// Paths are compared without regard to the case of ASCII letters, as the
+// file system does.
+bool SamePath(std::wstring_view a, std::wstring_view b);
+
+class Library {
+public:
+    Library();
+
+    const std::vector<std::wstring>& Files() const { return m_files; }
+    // The identifier of `path`, added at the end when it is not yet known.
+    std::int32_t AddFile(const std::wstring& path);
+    std::optional<std::int32_t> FindFile(std::wstring_view path) const;
+
+    XmlNode& Root() { return m_root; }
+    const XmlNode& Root() const { return m_root; }
+
+    // Every playlist in document order, groups included.
+    std::vector<XmlNode*> Playlists();
+    // A new top-level playlist.
+    XmlNode* AddPlaylist(const std::wstring& name);
+    // Removes the playlist (wherever it stands); false when it is not in the tree.
+    // Pointers from Playlists() are invalid afterwards.
+    bool RemovePlaylist(const XmlNode* playlist);
+    // Appends a track; false for an identifier outside the file list.
+    bool AddTrack(XmlNode& playlist, std::int32_t id);
+    // Removes the index-th track of the playlist (among its "t" children).
+    bool RemoveTrack(XmlNode& playlist, std::size_t index);
+    // The file identifiers of the playlist's tracks, in order (also those
+    // outside the list, which the chooser skips).
+    static std::vector<std::int32_t> Tracks(const XmlNode& playlist);
+
+    // Loads both files; a file that cannot be read as its format leaves that
+    // half empty and answers false for it.
+    bool LoadFileList(std::string_view bytes);
+    bool LoadPlaylists(std::string_view bytes);
+
+    std::string FileListBytes() const { return SerializeFileList(m_files); }
+    std::string PlaylistsBytes() const { return SerializeXml(m_root); }
+
+private:
+    std::vector<std::wstring> m_files;
+    XmlNode m_root;
+};
+
+// A bus message: a verb, then file names, each in double quotes or ending at
+// a blank ("open \"C:\\a b.mp3\" C:\\c.mp3"). The verb is lower-cased (ASCII).
+struct BusCommand {
+    std::wstring verb;
+    std::vector<std::wstring> names;
+};
+BusCommand ParseBusCommand(std::wstring_view message);
+// "verb" followed by a blank and the quoted name for each name.
+std::wstring MakeBusCommand(std::wstring_view verb, const std::vector<std::wstring>& names);
+
+// The name a path ends with (after the last backslash or slash).
+std::wstring FileNamePart(std::wstring_view path);
+// "wav" and "mp3" files (letter case ignored).
+bool IsSupportedAudioFile(std::wstring_view path);
+
+}  // namespace tunestack

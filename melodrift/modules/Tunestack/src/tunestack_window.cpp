@@ -1,0 +1,668 @@
+// The Tunestack window.
+#include "tunestack_window.h"
+
+#include <shlobj.h>
+#include <windowsx.h>
+
+#include <algorithm>
+
+namespace tunestack {
+
+const wchar_t kModuleName[] = L"Tunestack";
+
+namespace {
+
+const wchar_t kWindowClass[] = L"TunestackWindow";
+const wchar_t kAllTracks[] = L"All tracks";
+const wchar_t kNewPlaylist[] = L"New playlist";
+
+struct ButtonDef {
+    UINT id;
+    const wchar_t* text;
+    int width;
+};
+const ButtonDef kButtons[] = {
+    {ID_TS_ADD_FOLDER, L"Add folder...", 96},
+    {ID_TS_NEW_PLAYLIST, L"New playlist", 90},
+    {ID_TS_RENAME_PLAYLIST, L"Rename", 64},
+    {ID_TS_DELETE_PLAYLIST, L"Delete playlist", 100},
+    {ID_TS_ADD_TO_PLAYLIST, L"Add to playlist", 100},
+    {ID_TS_REMOVE_FROM_PLAYLIST, L"Remove from playlist", 136},
+    {ID_TS_CHOOSE_FROM_LIBRARY, L"Choose from library...", 140},
+};
+
+constexpr int kMargin = 6;
+constexpr int kButtonHeight = 26;
+constexpr int kStatusHeight = 20;
+constexpr int kPlaylistWidth = 200;
+
+std::wstring ListText(HWND list, int item)
+{
+    wchar_t text[1024] = {};
+    ListView_GetItemText(list, item, 0, text, 1024);
+    return text;
+}
+
+}  // namespace
+
+CTunestackWindow::CTunestackWindow(HINSTANCE instance, IQueryInterface* host)
+    : m_instance(instance), m_host(host), m_store(std::wstring())
+{
+    if (m_host) {
+        m_app = m_host->GetApplication();
+        m_com = m_host->GetModuleCom();
+    }
+    std::wstring programFolder;
+    if (m_app && m_app->GetProgramFolder()) programFolder = m_app->GetProgramFolder();
+    m_store = LibraryStore(DataFolder(programFolder));
+}
+
+CTunestackWindow::~CTunestackWindow()
+{
+    if (m_hwnd && IsWindow(m_hwnd)) DestroyWindow(m_hwnd);
+    if (m_menu) DestroyMenu(m_menu);
+    if (m_accel) DestroyAcceleratorTable(m_accel);
+}
+
+HWND CTunestackWindow::Create(HWND parent)
+{
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    WNDCLASSEXW wc = {sizeof(wc)};
+    if (!GetClassInfoExW(m_instance, kWindowClass, &wc)) {
+        wc = {sizeof(wc)};
+        wc.lpfnWndProc = WindowProc;
+        wc.hInstance = m_instance;
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = kWindowClass;
+        if (!RegisterClassExW(&wc)) return nullptr;
+    }
+    m_hwnd = CreateWindowExW(0, kWindowClass, kModuleName, WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 760, 480,
+                             parent, nullptr, m_instance, this);
+    if (!m_hwnd) return nullptr;
+
+    m_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    const auto font = [&](HWND child) { SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE); };
+    for (const ButtonDef& def : kButtons) {
+        HWND button = CreateWindowExW(0, L"BUTTON", def.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0,
+                                      def.width, kButtonHeight, m_hwnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(def.id)),
+                                      m_instance, nullptr);
+        font(button);
+        m_buttons.push_back(button);
+    }
+    m_target = CreateWindowExW(0, L"COMBOBOX", L"Playlist to add to", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
+                               0, 0, 150, 200, m_hwnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_TS_TARGET)), m_instance, nullptr);
+    font(m_target);
+    m_playlists = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"Playlists",
+                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
+                                      LVS_EDITLABELS | LVS_NOSORTHEADER,
+                                  0, 0, kPlaylistWidth, 300, m_hwnd,
+                                  reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_TS_PLAYLISTS)), m_instance, nullptr);
+    font(m_playlists);
+    ListView_SetExtendedListViewStyle(m_playlists, LVS_EX_FULLROWSELECT);
+    LVCOLUMNW column = {};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.cx = kPlaylistWidth - 24;
+    column.pszText = const_cast<wchar_t*>(L"Library");
+    ListView_InsertColumn(m_playlists, 0, &column);
+
+    m_tracks = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"Tracks",
+                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_OWNERDATA, 0, 0, 400,
+                               300, m_hwnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_TS_TRACKS)), m_instance, nullptr);
+    font(m_tracks);
+    ListView_SetExtendedListViewStyle(m_tracks, LVS_EX_FULLROWSELECT);
+    const struct {
+        const wchar_t* text;
+        int width;
+    } columns[] = {{L"Title", 180}, {L"Artist", 120}, {L"Length", 56}, {L"Path", 320}};
+    for (int i = 0; i < 4; ++i) {
+        column.cx = columns[i].width;
+        column.pszText = const_cast<wchar_t*>(columns[i].text);
+        ListView_InsertColumn(m_tracks, i, &column);
+    }
+    m_status = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 0, 400,
+                               kStatusHeight, m_hwnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_TS_STATUS)),
+                               m_instance, nullptr);
+    font(m_status);
+
+    // The menu the frame merges in, and the accelerators.
+    m_menu = CreateMenu();
+    HMENU popup = CreatePopupMenu();
+    AppendMenuW(popup, MF_STRING, ID_TS_ADD_FOLDER, L"&Add folder...\tCtrl+O");
+    AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(popup, MF_STRING, ID_TS_NEW_PLAYLIST, L"&New playlist\tCtrl+N");
+    AppendMenuW(popup, MF_STRING, ID_TS_RENAME_PLAYLIST, L"&Rename playlist\tF2");
+    AppendMenuW(popup, MF_STRING, ID_TS_DELETE_PLAYLIST, L"&Delete playlist");
+    AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(popup, MF_STRING, ID_TS_ADD_TO_PLAYLIST, L"Add &to playlist");
+    AppendMenuW(popup, MF_STRING, ID_TS_REMOVE_FROM_PLAYLIST, L"Re&move from playlist");
+    AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(popup, MF_STRING, ID_TS_PLAY_SELECTED, L"&Play selected\tEnter");
+    AppendMenuW(popup, MF_STRING, ID_TS_CHOOSE_FROM_LIBRARY, L"&Choose from library...\tCtrl+L");
+    AppendMenuW(m_menu, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), L"&Library");
+    ACCEL accel[] = {
+        {FCONTROL | FVIRTKEY, 'O', static_cast<WORD>(ID_TS_ADD_FOLDER)},
+        {FCONTROL | FVIRTKEY, 'N', static_cast<WORD>(ID_TS_NEW_PLAYLIST)},
+        {FVIRTKEY, VK_F2, static_cast<WORD>(ID_TS_RENAME_PLAYLIST)},
+        {FCONTROL | FVIRTKEY, 'L', static_cast<WORD>(ID_TS_CHOOSE_FROM_LIBRARY)},
+    };
+    m_accel = CreateAcceleratorTableW(accel, static_cast<int>(sizeof(accel) / sizeof(accel[0])));
+
+    const bool loaded = m_store.Load(m_library);
+    m_info.assign(m_library.Files().size(), std::nullopt);
+    // The entry shown last time, by playlist name.
+    int select = 0;
+    const std::wstring last = ReadSetting(L"Playlist");
+    const auto playlists = m_library.Playlists();
+    for (std::size_t i = 0; i < playlists.size() && !last.empty(); ++i) {
+        const std::wstring* name = playlists[i]->Attribute(L"Name");
+        if (name && *name == last) {
+            select = static_cast<int>(i) + 1;
+            break;
+        }
+    }
+    RefreshPlaylists(select);
+    Layout();
+    if (!loaded) {
+        SetStatus(L"The library files in " + m_store.Folder() +
+                  L" could not be read; they will be kept as \".bad\" files when the library is next saved.");
+    }
+    return m_hwnd;
+}
+
+LRESULT CALLBACK CTunestackWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<CTunestackWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->m_hwnd = hwnd;
+    }
+    auto* self = reinterpret_cast<CTunestackWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->m_hwnd = nullptr;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    return self->Handle(message, wParam, lParam);
+}
+
+LRESULT CTunestackWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_SIZE:
+        Layout();
+        return 0;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_TS_TARGET) return 0;
+        if (OnCommand(LOWORD(wParam))) return 0;
+        break;
+    case WM_NOTIFY:
+        return OnNotify(reinterpret_cast<NMHDR*>(lParam));
+    default:
+        break;
+    }
+    return DefWindowProcW(m_hwnd, message, wParam, lParam);
+}
+
+void CTunestackWindow::Layout()
+{
+    if (!m_hwnd || !m_tracks) return;
+    RECT client = {};
+    GetClientRect(m_hwnd, &client);
+    int x = kMargin;
+    for (std::size_t i = 0; i < m_buttons.size(); ++i) {
+        MoveWindow(m_buttons[i], x, kMargin, kButtons[i].width, kButtonHeight, TRUE);
+        x += kButtons[i].width + 4;
+        if (kButtons[i].id == ID_TS_ADD_TO_PLAYLIST) {
+            // The playlist to add to stands right after its button.
+            MoveWindow(m_target, x, kMargin + 2, 150, 200, TRUE);
+            x += 154;
+        }
+    }
+    const int top = kMargin * 2 + kButtonHeight;
+    const int bottom = std::max(top + 40, static_cast<int>(client.bottom) - kMargin - kStatusHeight - 4);
+    const int right = std::max(kPlaylistWidth + 3 * kMargin + 40, static_cast<int>(client.right) - kMargin);
+    MoveWindow(m_playlists, kMargin, top, kPlaylistWidth, bottom - top, TRUE);
+    MoveWindow(m_tracks, kMargin * 2 + kPlaylistWidth, top, right - (kMargin * 2 + kPlaylistWidth), bottom - top, TRUE);
+    MoveWindow(m_status, kMargin, bottom + 4, right - kMargin, kStatusHeight, TRUE);
+}
+
+// ---- Library and views ------------------------------------------------------------------------
+
+void CTunestackWindow::Save()
+{
+    if (!m_store.Save(m_library)) {
+        SetStatus(L"The library could not be saved to " + m_store.Folder() + L".");
+    }
+}
+
+void CTunestackWindow::RefreshPlaylists(int select)
+{
+    ListView_DeleteAllItems(m_playlists);
+    LVITEMW item = {};
+    item.mask = LVIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(kAllTracks);
+    ListView_InsertItem(m_playlists, &item);
+    const auto playlists = m_library.Playlists();
+    for (std::size_t i = 0; i < playlists.size(); ++i) {
+        const std::wstring* name = playlists[i]->Attribute(L"Name");
+        std::wstring text = name ? *name : std::wstring();
+        item.iItem = static_cast<int>(i) + 1;
+        item.pszText = text.data();
+        ListView_InsertItem(m_playlists, &item);
+    }
+    select = std::clamp(select, 0, static_cast<int>(playlists.size()));
+    ListView_SetItemState(m_playlists, select, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(m_playlists, select, FALSE);
+    RefreshTarget();
+    ShowEntry(select);
+}
+
+void CTunestackWindow::RefreshTarget()
+{
+    const int previous = static_cast<int>(SendMessageW(m_target, CB_GETCURSEL, 0, 0));
+    SendMessageW(m_target, CB_RESETCONTENT, 0, 0);
+    for (XmlNode* playlist : m_library.Playlists()) {
+        const std::wstring* name = playlist->Attribute(L"Name");
+        SendMessageW(m_target, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name ? name->c_str() : L""));
+    }
+    const int count = static_cast<int>(SendMessageW(m_target, CB_GETCOUNT, 0, 0));
+    SendMessageW(m_target, CB_SETCURSEL, previous >= 0 && previous < count ? previous : (count > 0 ? 0 : -1), 0);
+}
+
+void CTunestackWindow::ShowEntry(int entry)
+{
+    m_entry = entry;
+    m_rows.clear();
+    if (XmlNode* playlist = CurrentPlaylist()) {
+        m_rows = Library::Tracks(*playlist);
+    } else {
+        m_entry = 0;
+        for (std::size_t i = 0; i < m_library.Files().size(); ++i) m_rows.push_back(static_cast<std::int32_t>(i));
+    }
+    ListView_SetItemState(m_tracks, -1, 0, LVIS_SELECTED);
+    ListView_SetItemCountEx(m_tracks, static_cast<int>(m_rows.size()), 0);
+    InvalidateRect(m_tracks, nullptr, TRUE);
+    const std::wstring count = std::to_wstring(m_rows.size()) + (m_rows.size() == 1 ? L" track" : L" tracks");
+    const std::wstring name = m_entry == 0 ? std::wstring(kAllTracks) : ListText(m_playlists, m_entry);
+    SetStatus(name + L": " + count);
+}
+
+XmlNode* CTunestackWindow::CurrentPlaylist()
+{
+    if (m_entry <= 0) return nullptr;
+    const auto playlists = m_library.Playlists();
+    return static_cast<std::size_t>(m_entry) <= playlists.size() ? playlists[static_cast<std::size_t>(m_entry) - 1] : nullptr;
+}
+
+std::vector<int> CTunestackWindow::SelectedRows() const
+{
+    std::vector<int> rows;
+    for (int row = ListView_GetNextItem(m_tracks, -1, LVNI_SELECTED); row >= 0;
+         row = ListView_GetNextItem(m_tracks, row, LVNI_SELECTED)) {
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+std::vector<std::int32_t> CTunestackWindow::SelectedFileIds() const
+{
+    std::vector<std::int32_t> ids;
+    for (int row : SelectedRows()) {
+        if (static_cast<std::size_t>(row) < m_rows.size()) {
+            const std::int32_t id = m_rows[static_cast<std::size_t>(row)];
+            if (id >= 0 && static_cast<std::size_t>(id) < m_library.Files().size()) ids.push_back(id);
+        }
+    }
+    return ids;
+}
+
+const TrackInfo& CTunestackWindow::InfoFor(std::int32_t id)
+{
+    if (id < 0 || static_cast<std::size_t>(id) >= m_library.Files().size()) return m_unknown;
+    if (m_info.size() < m_library.Files().size()) m_info.resize(m_library.Files().size());
+    auto& slot = m_info[static_cast<std::size_t>(id)];
+    if (!slot) slot = ReadFileTrackInfo(m_library.Files()[static_cast<std::size_t>(id)]);
+    return *slot;
+}
+
+void CTunestackWindow::SetStatus(const std::wstring& text)
+{
+    if (m_status) SetWindowTextW(m_status, text.c_str());
+}
+
+std::wstring CTunestackWindow::ReadSetting(const wchar_t* key) const
+{
+    wchar_t buffer[1024] = {};
+    if (!m_app || !m_app->ReadSetting(kModuleName, key, buffer, 1024)) return {};
+    return buffer;
+}
+
+void CTunestackWindow::WriteSetting(const wchar_t* key, const std::wstring& value)
+{
+    if (m_app) m_app->WriteSetting(kModuleName, key, value.c_str());
+}
+
+// Sends the files to the module that opens files ("AutoOpen" of the host,
+// "Vocalith" unless set) on the bus and brings it to the front.
+void CTunestackWindow::HandToPlayer(const std::vector<std::wstring>& paths)
+{
+    if (paths.empty()) return;
+    std::wstring player = L"Vocalith";
+    wchar_t buffer[261] = {};
+    if (m_app && m_app->ReadSetting(L"Main frame", L"AutoOpen", buffer, 261) && buffer[0]) player = buffer;
+    if (!m_com) return;
+    const std::wstring message = MakeBusCommand(L"open", paths);
+    const int result = m_com->SendMessage(player.c_str(), kModuleName, message.c_str());
+    if (result == MESSAGE_OK) {
+        if (m_app) m_app->ActivateModule(player.c_str());
+        SetStatus(paths.size() == 1 ? L"Sent to " + player + L": " + paths[0]
+                                    : L"Sent " + std::to_wstring(paths.size()) + L" tracks to " + player + L".");
+    } else {
+        SetStatus(L"The module " + player + L" did not take the tracks.");
+    }
+}
+
+// ---- Commands -------------------------------------------------------------------------------------
+
+bool CTunestackWindow::OnCommand(UINT id)
+{
+    switch (id) {
+    case ID_TS_ADD_FOLDER: OnAddFolder(); return true;
+    case ID_TS_NEW_PLAYLIST: OnNewPlaylist(); return true;
+    case ID_TS_RENAME_PLAYLIST: OnRenamePlaylist(); return true;
+    case ID_TS_DELETE_PLAYLIST: OnDeletePlaylist(); return true;
+    case ID_TS_ADD_TO_PLAYLIST: OnAddToPlaylist(); return true;
+    case ID_TS_REMOVE_FROM_PLAYLIST: OnRemoveFromPlaylist(); return true;
+    case ID_TS_CHOOSE_FROM_LIBRARY: OnChooseFromLibrary(); return true;
+    case ID_TS_PLAY_SELECTED: {
+        std::vector<std::wstring> paths;
+        for (std::int32_t fileId : SelectedFileIds()) paths.push_back(m_library.Files()[static_cast<std::size_t>(fileId)]);
+        HandToPlayer(paths);
+        return true;
+    }
+    default: return false;
+    }
+}
+
+bool CTunestackWindow::QueryCommand(UINT id, bool& enabled) const
+{
+    const bool playlist = m_entry > 0;
+    const bool selection = ListView_GetSelectedCount(m_tracks) > 0;
+    switch (id) {
+    case ID_TS_ADD_FOLDER:
+    case ID_TS_NEW_PLAYLIST:
+    case ID_TS_CHOOSE_FROM_LIBRARY: enabled = true; return true;
+    case ID_TS_RENAME_PLAYLIST:
+    case ID_TS_DELETE_PLAYLIST: enabled = playlist; return true;
+    case ID_TS_ADD_TO_PLAYLIST: enabled = selection && SendMessageW(m_target, CB_GETCURSEL, 0, 0) >= 0; return true;
+    case ID_TS_REMOVE_FROM_PLAYLIST: enabled = playlist && selection; return true;
+    case ID_TS_PLAY_SELECTED: enabled = selection; return true;
+    default: return false;
+    }
+}
+
+namespace {
+
+int CALLBACK BrowseCallback(HWND hwnd, UINT message, LPARAM, LPARAM data)
+{
+    if (message == BFFM_INITIALIZED && data) SendMessageW(hwnd, BFFM_SETSELECTIONW, TRUE, data);
+    return 0;
+}
+
+}  // namespace
+
+void CTunestackWindow::OnAddFolder()
+{
+    const std::wstring last = ReadSetting(L"LastFolder");
+    BROWSEINFOW browse = {};
+    browse.hwndOwner = GetAncestor(m_hwnd, GA_ROOT);
+    browse.lpszTitle = L"Choose a folder with music to add to the library:";
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    browse.lpfn = BrowseCallback;
+    browse.lParam = last.empty() ? 0 : reinterpret_cast<LPARAM>(last.c_str());
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
+    if (!chosen) return;
+    wchar_t path[MAX_PATH] = {};
+    const bool ok = SHGetPathFromIDListW(chosen, path) != FALSE;
+    CoTaskMemFree(chosen);
+    if (ok && path[0]) AddFolder(path);
+}
+
+int CTunestackWindow::AddFolder(const std::wstring& folder)
+{
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetStatus(L"The folder " + folder + L" does not exist.");
+        return 0;
+    }
+    HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    const std::vector<std::wstring> files = ScanFolder(folder);
+    SetCursor(previous);
+    WriteSetting(L"LastFolder", folder);
+    const int added = AddFiles(files);
+    SetStatus(L"Added " + std::to_wstring(added) + (added == 1 ? L" file" : L" files") + L" from " + folder + L" (" +
+              std::to_wstring(files.size()) + L" found).");
+    return added;
+}
+
+int CTunestackWindow::AddFiles(const std::vector<std::wstring>& paths)
+{
+    const std::size_t before = m_library.Files().size();
+    for (const std::wstring& path : paths) {
+        if (!IsSupportedAudioFile(path)) continue;
+        if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+        m_library.AddFile(path);
+    }
+    const int added = static_cast<int>(m_library.Files().size() - before);
+    if (added > 0) {
+        Save();
+        m_info.resize(m_library.Files().size());
+        ShowEntry(m_entry);
+    }
+    return added;
+}
+
+void CTunestackWindow::OnNewPlaylist()
+{
+    // A name no playlist has yet: "New playlist", "New playlist 2", ...
+    std::wstring name = kNewPlaylist;
+    for (int n = 2;; ++n) {
+        bool taken = false;
+        for (XmlNode* playlist : m_library.Playlists()) {
+            const std::wstring* existing = playlist->Attribute(L"Name");
+            if (existing && *existing == name) taken = true;
+        }
+        if (!taken) break;
+        name = std::wstring(kNewPlaylist) + L" " + std::to_wstring(n);
+    }
+    m_library.AddPlaylist(name);
+    Save();
+    const int entry = static_cast<int>(m_library.Playlists().size());
+    RefreshPlaylists(entry);
+    WriteSetting(L"Playlist", name);
+    // The user types the real name at once.
+    SetFocus(m_playlists);
+    ListView_EditLabel(m_playlists, entry);
+}
+
+void CTunestackWindow::OnRenamePlaylist()
+{
+    if (m_entry <= 0) return;
+    SetFocus(m_playlists);
+    ListView_EditLabel(m_playlists, m_entry);
+}
+
+void CTunestackWindow::OnDeletePlaylist()
+{
+    XmlNode* playlist = CurrentPlaylist();
+    if (!playlist) return;
+    const std::wstring* name = playlist->Attribute(L"Name");
+    const std::wstring question = L"Delete the playlist \"" + (name ? *name : std::wstring()) +
+                                  L"\"?\n\nThe tracks stay in the library.";
+    if (MessageBoxW(GetAncestor(m_hwnd, GA_ROOT), question.c_str(), kModuleName, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return;
+    }
+    const int entry = m_entry;
+    m_library.RemovePlaylist(playlist);
+    Save();
+    RefreshPlaylists(entry - 1);
+}
+
+void CTunestackWindow::OnAddToPlaylist()
+{
+    const int target = static_cast<int>(SendMessageW(m_target, CB_GETCURSEL, 0, 0));
+    const auto playlists = m_library.Playlists();
+    if (target < 0 || static_cast<std::size_t>(target) >= playlists.size()) {
+        SetStatus(L"Make a playlist first, then choose it beside \"Add to playlist\".");
+        return;
+    }
+    const std::vector<std::int32_t> ids = SelectedFileIds();
+    if (ids.empty()) {
+        SetStatus(L"Select the tracks to add first.");
+        return;
+    }
+    XmlNode& playlist = *playlists[static_cast<std::size_t>(target)];
+    for (std::int32_t fileId : ids) m_library.AddTrack(playlist, fileId);
+    Save();
+    const std::wstring* name = playlist.Attribute(L"Name");
+    if (m_entry == target + 1) ShowEntry(m_entry);
+    SetStatus(L"Added " + std::to_wstring(ids.size()) + (ids.size() == 1 ? L" track" : L" tracks") + L" to " +
+              (name ? *name : std::wstring()) + L".");
+}
+
+void CTunestackWindow::OnRemoveFromPlaylist()
+{
+    XmlNode* playlist = CurrentPlaylist();
+    if (!playlist) return;
+    std::vector<int> rows = SelectedRows();
+    if (rows.empty()) return;
+    std::sort(rows.rbegin(), rows.rend());
+    for (int row : rows) m_library.RemoveTrack(*playlist, static_cast<std::size_t>(row));
+    Save();
+    ShowEntry(m_entry);
+}
+
+void CTunestackWindow::OnChooseFromLibrary()
+{
+    if (!m_app) return;
+    const ORVO_TEXT_LIST* chosen = m_app->ChooseFromLibrary();
+    std::vector<std::wstring> paths;
+    if (chosen && chosen->Items) {
+        for (int i = 0; i < chosen->Count; ++i) {
+            if (chosen->Items[i] && chosen->Items[i][0]) paths.push_back(chosen->Items[i]);
+        }
+    }
+    if (paths.empty()) {
+        SetStatus(L"Nothing was chosen in the library.");
+        return;
+    }
+    HandToPlayer(paths);
+}
+
+bool CTunestackWindow::OnBusMessage(const wchar_t*, const wchar_t* message)
+{
+    if (!message) return false;
+    const BusCommand command = ParseBusCommand(message);
+    if (command.verb == L"addfolder") {
+        if (command.names.empty()) return false;
+        for (const std::wstring& folder : command.names) AddFolder(folder);
+        return true;
+    }
+    if (command.verb == L"add" || command.verb == L"open") {
+        if (command.names.empty()) return false;
+        const int added = AddFiles(command.names);
+        SetStatus(L"Added " + std::to_wstring(added) + (added == 1 ? L" file" : L" files") + L" to the library.");
+        return true;
+    }
+    return false;
+}
+
+// ---- Notifications -------------------------------------------------------------------------------
+
+LRESULT CTunestackWindow::OnNotify(NMHDR* header)
+{
+    if (header->hwndFrom == m_playlists) {
+        switch (header->code) {
+        case LVN_ITEMCHANGED: {
+            const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
+            if ((change->uNewState & LVIS_SELECTED) && !(change->uOldState & LVIS_SELECTED) && change->iItem != m_entry) {
+                ShowEntry(change->iItem);
+                WriteSetting(L"Playlist", m_entry > 0 ? ListText(m_playlists, m_entry) : std::wstring());
+            }
+            return 0;
+        }
+        case LVN_BEGINLABELEDITW:
+            return reinterpret_cast<NMLVDISPINFOW*>(header)->item.iItem <= 0;   // "All tracks" keeps its name
+        case LVN_ENDLABELEDITW: {
+            const auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
+            const int entry = info->item.iItem;
+            if (!info->item.pszText || !info->item.pszText[0] || entry <= 0) return FALSE;
+            const auto playlists = m_library.Playlists();
+            if (static_cast<std::size_t>(entry) > playlists.size()) return FALSE;
+            playlists[static_cast<std::size_t>(entry) - 1]->SetAttribute(L"Name", info->item.pszText);
+            Save();
+            WriteSetting(L"Playlist", info->item.pszText);
+            RefreshTarget();
+            SetStatus(std::wstring(info->item.pszText) + L": " + std::to_wstring(m_rows.size()) +
+                      (m_rows.size() == 1 ? L" track" : L" tracks"));
+            return TRUE;
+        }
+        case LVN_KEYDOWN:
+            if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_DELETE) OnDeletePlaylist();
+            return 0;
+        default: return 0;
+        }
+    }
+    if (header->hwndFrom == m_tracks) {
+        switch (header->code) {
+        case LVN_GETDISPINFOW: {
+            auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
+            if (!(info->item.mask & LVIF_TEXT) || !info->item.pszText || info->item.cchTextMax <= 0) return 0;
+            info->item.pszText[0] = L'\0';
+            const int row = info->item.iItem;
+            if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size()) return 0;
+            const std::int32_t id = m_rows[static_cast<std::size_t>(row)];
+            const bool known = id >= 0 && static_cast<std::size_t>(id) < m_library.Files().size();
+            std::wstring text;
+            if (!known) {
+                if (info->item.iSubItem == 0) text = L"(not in the library)";
+            } else {
+                const std::wstring& path = m_library.Files()[static_cast<std::size_t>(id)];
+                const TrackInfo& track = InfoFor(id);
+                switch (info->item.iSubItem) {
+                case 0:
+                    if (!track.title.empty()) {
+                        text = track.title;
+                    } else {
+                        text = FileNamePart(path);
+                        const std::size_t dot = text.find_last_of(L'.');
+                        if (dot != std::wstring::npos && dot > 0) text.resize(dot);
+                    }
+                    break;
+                case 1: text = track.artist; break;
+                case 2: text = FormatDuration(track.durationMs); break;
+                case 3: text = path; break;
+                default: break;
+                }
+            }
+            lstrcpynW(info->item.pszText, text.c_str(), info->item.cchTextMax);
+            return 0;
+        }
+        case NM_DBLCLK:
+        case NM_RETURN:
+            OnCommand(ID_TS_PLAY_SELECTED);
+            return 0;
+        case LVN_KEYDOWN:
+            if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_DELETE) OnRemoveFromPlaylist();
+            return 0;
+        default: return 0;
+        }
+    }
+    return 0;
+}
+
+}  // namespace tunestack

@@ -1,0 +1,111 @@
+// The Tunestack window inside the frame: the library's playlists on the left
+// ("All tracks" first), the tracks of the chosen entry on the right, buttons
+// along the top. Every change is saved at once (library_store.h).
+#pragma once
+
+#include "host/host_interfaces.h"
+#include "library_store.h"
+
+#include <commctrl.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tunestack {
+
+extern const wchar_t kModuleName[];   // "Tunestack"
+
+// Command identifiers (menu items, buttons and accelerators).
+enum : UINT {
+    ID_TS_ADD_FOLDER = 41001,
+    ID_TS_NEW_PLAYLIST = 41002,
+    ID_TS_RENAME_PLAYLIST = 41003,
+    ID_TS_DELETE_PLAYLIST = 41004,
+    ID_TS_ADD_TO_PLAYLIST = 41005,
+    ID_TS_REMOVE_FROM_PLAYLIST = 41006,
+    ID_TS_CHOOSE_FROM_LIBRARY = 41007,
+    ID_TS_PLAY_SELECTED = 41008,
+};
+
+// Control identifiers.
+enum : UINT {
+    IDC_TS_PLAYLISTS = 41201,
+    IDC_TS_TRACKS = 41202,
+    IDC_TS_TARGET = 41203,   // the playlist "Add to playlist" adds to
+    IDC_TS_STATUS = 41204,
+};
+
+class CTunestackWindow {
+public:
+    CTunestackWindow(HINSTANCE instance, IQueryInterface* host);
+    ~CTunestackWindow();
+    CTunestackWindow(const CTunestackWindow&) = delete;
+    CTunestackWindow& operator=(const CTunestackWindow&) = delete;
+
+    HWND Create(HWND parent);
+    HWND Window() const { return m_hwnd; }
+    HMENU Menu() const { return m_menu; }
+    HACCEL Accelerators() const { return m_accel; }
+
+    // A command from the menu, a button or an accelerator; false when it is not ours.
+    bool OnCommand(UINT id);
+    // Whether the command can run now; false when it is not ours.
+    bool QueryCommand(UINT id, bool& enabled) const;
+    // "addfolder" with folder names, "add"/"open" with file names.
+    bool OnBusMessage(const wchar_t* sender, const wchar_t* message);
+
+    // Adds the supported files under `folder`; the number added.
+    int AddFolder(const std::wstring& folder);
+    int AddFiles(const std::vector<std::wstring>& paths);
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnNotify(NMHDR* header);
+    void Layout();
+
+    void Save();
+    void RefreshPlaylists(int select);
+    void ShowEntry(int entry);
+    void RefreshTarget();
+    std::vector<std::int32_t> SelectedFileIds() const;
+    std::vector<int> SelectedRows() const;
+    XmlNode* CurrentPlaylist();
+    const TrackInfo& InfoFor(std::int32_t id);
+    void SetStatus(const std::wstring& text);
+    void HandToPlayer(const std::vector<std::wstring>& paths);
+    std::wstring ReadSetting(const wchar_t* key) const;
+    void WriteSetting(const wchar_t* key, const std::wstring& value);
+
+    void OnAddFolder();
+    void OnNewPlaylist();
+    void OnRenamePlaylist();
+    void OnDeletePlaylist();
+    void OnAddToPlaylist();
+    void OnRemoveFromPlaylist();
+    void OnChooseFromLibrary();
+
+    HINSTANCE m_instance;
+    IQueryInterface* m_host;
+    IApplication* m_app = nullptr;
+    IModuleCom* m_com = nullptr;
+    HWND m_hwnd = nullptr;
+    HWND m_playlists = nullptr;
+    HWND m_tracks = nullptr;
+    HWND m_target = nullptr;
+    HWND m_status = nullptr;
+    std::vector<HWND> m_buttons;
+    HMENU m_menu = nullptr;
+    HACCEL m_accel = nullptr;
+    HFONT m_font = nullptr;
+
+    Library m_library;
+    LibraryStore m_store;
+    int m_entry = 0;                        // 0 all tracks, i > 0 the (i-1)-th playlist
+    std::vector<std::int32_t> m_rows;       // file identifier of each row of the track list
+    std::vector<std::optional<TrackInfo>> m_info;   // read when first shown
+    TrackInfo m_unknown;
+};
+
+}  // namespace tunestack

@@ -1,0 +1,410 @@
+// Tunestack.dll in a test host, driven through its own window: folders added,
+// playlists made, renamed, filled and deleted, the files read back by the
+// host's media-library chooser and a track double-clicked there handed to the
+// player module on the bus; unreadable files kept aside; settings kept.
+#include "module_test_host.h"
+
+#include "fw/testing/screenshot.h"
+#include "library/library_model.h"
+#include "library/library_res.h"
+#include "tunestack/library_files.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace mdtest;
+
+namespace {
+
+// Command and control identifiers of the module (its window's children).
+constexpr UINT kAddToPlaylist = 41005;
+constexpr UINT kNewPlaylist = 41002;
+constexpr UINT kRenamePlaylist = 41003;
+constexpr UINT kDeletePlaylist = 41004;
+constexpr UINT kRemoveFromPlaylist = 41006;
+constexpr UINT kChooseFromLibrary = 41007;
+constexpr UINT kPlaylists = 41201;
+constexpr UINT kTracks = 41202;
+constexpr UINT kTarget = 41203;
+constexpr UINT kStatus = 41204;
+
+void Le32(std::string& out, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+// One second of silence, 16-bit stereo at 44100 Hz, with title and artist when given.
+std::string Wav(const std::string& title, const std::string& artist)
+{
+    std::string body = "WAVEfmt ";
+    Le32(body, 16);
+    body += std::string("\x01\x00\x02\x00", 4);
+    Le32(body, 44100);
+    Le32(body, 176400);
+    body += std::string("\x04\x00\x10\x00", 4);
+    body += "data";
+    Le32(body, 176400);
+    body += std::string(176400, '\0');
+    if (!title.empty()) {
+        std::string list = "INFO";
+        const auto item = [&](const char* id, const std::string& text) {
+            list += id;
+            const std::string value = text + std::string(2 - text.size() % 2, '\0');
+            Le32(list, static_cast<std::uint32_t>(value.size()));
+            list += value;
+        };
+        item("INAM", title);
+        item("IART", artist);
+        body += "LIST";
+        Le32(body, static_cast<std::uint32_t>(list.size()));
+        body += list;
+    }
+    std::string file = "RIFF";
+    Le32(file, static_cast<std::uint32_t>(body.size()));
+    return file + body;
+}
+
+// An MP3 file of 200 silent-ish frames with an ID3v2.3 title (about 5.2 s).
+std::string Mp3(const std::string& title)
+{
+    std::string frame = std::string("\0", 1) + title;
+    std::string tag = "TIT2";
+    for (int i = 3; i >= 0; --i) tag.push_back(static_cast<char>((frame.size() >> (8 * i)) & 0xFF));
+    tag += std::string(2, '\0') + frame;
+    std::string out = "ID3";
+    out += std::string("\x03\x00\x00", 3);
+    for (int i = 3; i >= 0; --i) out.push_back(static_cast<char>((tag.size() >> (7 * i)) & 0x7F));
+    out += tag;
+    for (int i = 0; i < 200; ++i) {
+        std::string f("\xFF\xFB\x90\x00", 4);
+        f.resize(417, '\0');
+        out += f;
+    }
+    return out;
+}
+
+std::wstring Text(HWND hwnd)
+{
+    wchar_t text[2048] = {};
+    GetWindowTextW(hwnd, text, 2048);
+    return text;
+}
+
+std::wstring Cell(HWND list, int row, int column)
+{
+    wchar_t text[1024] = {};
+    ListView_GetItemText(list, row, column, text, 1024);
+    return text;
+}
+
+std::vector<std::wstring> Column(HWND list, int column)
+{
+    std::vector<std::wstring> cells;
+    for (int row = 0; row < ListView_GetItemCount(list); ++row) cells.push_back(Cell(list, row, column));
+    return cells;
+}
+
+void Select(HWND list, std::initializer_list<int> rows)
+{
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+    for (int row : rows) ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+// Types `name` into the label editor the module opened and presses Enter.
+bool TypeLabel(HWND list, const std::wstring& name)
+{
+    HWND edit = ListView_GetEditControl(list);
+    if (!edit) return false;
+    SetWindowTextW(edit, name.c_str());
+    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+    Pump(50);
+    return ListView_GetEditControl(list) == nullptr;
+}
+
+// ---- The chooser's tree (as a user sees and clicks it) ----------------------------------------
+
+std::wstring ItemText(HWND tree, HTREEITEM item)
+{
+    wchar_t text[2048] = {};
+    TVITEMW query = {};
+    query.mask = TVIF_TEXT;
+    query.hItem = item;
+    query.pszText = text;
+    query.cchTextMax = 2048;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&query));
+    return text;
+}
+
+void Walk(HWND tree, HTREEITEM first, int depth, std::vector<std::wstring>& lines)
+{
+    for (HTREEITEM item = first; item; item = TreeView_GetNextSibling(tree, item)) {
+        lines.push_back(std::wstring(2 * depth, L' ') + ItemText(tree, item));
+        Walk(tree, TreeView_GetChild(tree, item), depth + 1, lines);
+    }
+}
+
+HTREEITEM FindItem(HWND tree, HTREEITEM first, const std::wstring& text)
+{
+    for (HTREEITEM item = first; item; item = TreeView_GetNextSibling(tree, item)) {
+        if (ItemText(tree, item) == text) return item;
+        if (HTREEITEM found = FindItem(tree, TreeView_GetChild(tree, item), text)) return found;
+    }
+    return nullptr;
+}
+
+void DoubleClick(HWND tree, HTREEITEM item)
+{
+    TreeView_EnsureVisible(tree, item);
+    TreeView_SelectItem(tree, item);
+    RECT rect = {};
+    std::memcpy(&rect, &item, sizeof(item));
+    SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect));
+    const LPARAM at = MAKELPARAM(rect.left + 4, (rect.top + rect.bottom) / 2);
+    PostMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(tree, WM_LBUTTONUP, 0, at);
+    PostMessageW(tree, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageW(tree, WM_LBUTTONUP, 0, at);
+}
+
+class TunestackModule : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        program = FreshTempFolder(L"tunestack-program");
+        ASSERT_TRUE(WriteBytes(program + L"appdatadefault.ini", "[General]\r\nName=TunestackTest\r\n"));
+        wchar_t common[MAX_PATH] = {};
+        ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, common)));
+        data = std::wstring(common) + L"\\Corvena\\TunestackTest\\";
+        RemoveTree(data);
+        music = FreshTempFolder(L"tunestack-music");
+        CreateDirectoryW((music + L"sub").c_str(), nullptr);
+        CreateDirectoryW((music + L"sub\\deeper").c_str(), nullptr);
+        ASSERT_TRUE(WriteBytes(music + L"a.wav", Wav("Alpha", "Band")));
+        ASSERT_TRUE(WriteBytes(music + L"sub\\b.wav", Wav("", "")));
+        ASSERT_TRUE(WriteBytes(music + L"sub\\deeper\\c.MP3", Mp3("Gamma")));
+        ASSERT_TRUE(WriteBytes(music + L"notes.txt", "not music"));
+        a = music + L"a.wav";
+        b = music + L"sub\\b.wav";
+        c = music + L"sub\\deeper\\c.MP3";
+        host = std::make_unique<CModuleTestHost>(program);
+        host->AddPeer(L"Vocalith");
+        host->SetLibraryFolder(data);
+    }
+    void TearDown() override
+    {
+        host.reset();
+        RemoveTree(program);
+        RemoveTree(music);
+        RemoveTree(data);
+    }
+
+    void LoadModule()
+    {
+        ASSERT_TRUE(host->Load(ExeFolder() + L"Tunestack.dll")) << std::string(host->Error().begin(), host->Error().end());
+        window = host->ModuleWindow();
+        playlists = GetDlgItem(window, kPlaylists);
+        tracks = GetDlgItem(window, kTracks);
+        target = GetDlgItem(window, kTarget);
+        status = GetDlgItem(window, kStatus);
+        ASSERT_TRUE(playlists && tracks && target && status);
+        Pump(50);
+    }
+    void Click(UINT id)
+    {
+        SendMessageW(GetDlgItem(window, id), BM_CLICK, 0, 0);
+        Pump(50);
+    }
+    tunestack::Library ReadBack()
+    {
+        tunestack::Library library;
+        EXPECT_TRUE(library.LoadFileList(ReadBytes(data + L"fileDB.dat")));
+        EXPECT_TRUE(library.LoadPlaylists(ReadBytes(data + L"playlists.xml")));
+        return library;
+    }
+    std::wstring Setting(const wchar_t* key)
+    {
+        wchar_t buffer[512] = {};
+        GetPrivateProfileStringW(L"Tunestack: params", key, L"", buffer, 512, host->SettingsFile().c_str());
+        return buffer;
+    }
+
+    std::wstring program, data, music, a, b, c;
+    std::unique_ptr<CModuleTestHost> host;
+    HWND window = nullptr, playlists = nullptr, tracks = nullptr, target = nullptr, status = nullptr;
+};
+
+}  // namespace
+
+TEST_F(TunestackModule, BuildsTheLibraryThatTheChooserReads)
+{
+    LoadModule();
+    EXPECT_EQ(Text(window), L"Tunestack");
+    EXPECT_EQ(Column(playlists, 0), (std::vector<std::wstring>{L"All tracks"}));
+    wchar_t menuText[64] = {};
+    GetMenuStringW(host->Menu(), 0, menuText, 64, MF_BYPOSITION);
+    EXPECT_STREQ(menuText, L"&Library");
+    EXPECT_NE(host->Accelerators(), nullptr);
+
+    // A folder from the bus: the three music files, sub-folders included, sorted by path.
+    EXPECT_EQ(host->PassMessage(L"Main frame", (L"addfolder \"" + music + L"\"").c_str()), 1);
+    EXPECT_EQ(Text(status), L"Added 3 files from " + music + L" (3 found).");
+    EXPECT_EQ(library::LoadFileList(data + L"fileDB.dat"), (library::FileList{a, b, c}));
+    EXPECT_EQ(Column(tracks, 0), (std::vector<std::wstring>{L"Alpha", L"b", L"Gamma"}));
+    EXPECT_EQ(Column(tracks, 1), (std::vector<std::wstring>{L"Band", L"", L""}));
+    EXPECT_EQ(Column(tracks, 2), (std::vector<std::wstring>{L"0:01", L"0:01", L"0:05"}));
+    EXPECT_EQ(Column(tracks, 3), (std::vector<std::wstring>{a, b, c}));
+    // The same folder again adds nothing.
+    EXPECT_EQ(host->PassMessage(L"Main frame", (L"addfolder \"" + music + L"\"").c_str()), 1);
+    EXPECT_EQ(Text(status), L"Added 0 files from " + music + L" (3 found).");
+    EXPECT_EQ(host->PassMessage(L"Main frame", L"something else"), 0);
+
+    // Commands that need a playlist are disabled on "All tracks"; a query runs nothing.
+    ORVO_CMD_UI ui = {kRenamePlaylist, TRUE, 0};
+    EXPECT_EQ(host->OnCmdMsg(kRenamePlaylist, ORVO_CN_UPDATE_COMMAND_UI, &ui), 1);
+    EXPECT_FALSE(ui.Enabled);
+    EXPECT_EQ(host->OnCmdMsg(kNewPlaylist, ORVO_CN_COMMAND, nullptr, true), 1);
+    EXPECT_EQ(ListView_GetItemCount(playlists), 1);
+    EXPECT_EQ(host->OnCmdMsg(12345, ORVO_CN_COMMAND), 0);
+
+    // A new playlist, named as it is made; then a second one through the menu command.
+    Click(kNewPlaylist);
+    ASSERT_TRUE(TypeLabel(playlists, L"Evening"));
+    EXPECT_EQ(host->OnCmdMsg(kNewPlaylist, ORVO_CN_COMMAND), 1);
+    Pump(50);
+    ASSERT_TRUE(TypeLabel(playlists, L"Morning"));
+    EXPECT_EQ(Column(playlists, 0), (std::vector<std::wstring>{L"All tracks", L"Evening", L"Morning"}));
+
+    // Tracks a and c into "Evening", b into "Morning".
+    Select(playlists, {0});
+    Pump(50);
+    ASSERT_EQ(ListView_GetItemCount(tracks), 3);
+    Select(tracks, {0, 2});
+    SendMessageW(target, CB_SETCURSEL, 0, 0);
+    Click(kAddToPlaylist);
+    EXPECT_EQ(Text(status), L"Added 2 tracks to Evening.");
+    Select(tracks, {1});
+    SendMessageW(target, CB_SETCURSEL, 1, 0);
+    Click(kAddToPlaylist);
+    Select(playlists, {1});
+    Pump(50);
+    EXPECT_EQ(Column(tracks, 0), (std::vector<std::wstring>{L"Alpha", L"Gamma"}));
+
+    // Renamed with characters XML must escape.
+    ui = {kRenamePlaylist, FALSE, 0};
+    host->OnCmdMsg(kRenamePlaylist, ORVO_CN_UPDATE_COMMAND_UI, &ui);
+    EXPECT_TRUE(ui.Enabled);
+    Click(kRenamePlaylist);
+    ASSERT_TRUE(TypeLabel(playlists, L"Evening & <Night>"));
+    EXPECT_EQ(Setting(L"Playlist"), L"Evening & <Night>");
+    EXPECT_EQ(Setting(L"LastFolder"), music);
+
+    tunestack::Library saved = ReadBack();
+    ASSERT_EQ(saved.Playlists().size(), 2u);
+    EXPECT_EQ(*saved.Playlists()[0]->Attribute(L"Name"), L"Evening & <Night>");
+    EXPECT_EQ(tunestack::Library::Tracks(*saved.Playlists()[0]), (std::vector<std::int32_t>{0, 2}));
+    EXPECT_EQ(tunestack::Library::Tracks(*saved.Playlists()[1]), (std::vector<std::int32_t>{1}));
+    EXPECT_EQ(GetFileAttributesW((data + L"playlists.xml.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    const bool shot = fw::testing::SaveWindowScreenshot(host->Frame(), fw::testing::ScreenshotPath(L"melodrift_tunestack.png"));
+    EXPECT_TRUE(shot);
+
+    // The host's chooser reads both files; a double-click on a track hands it to the player module.
+    std::vector<std::wstring> lines;
+    std::thread driver([&] {
+        HWND dialog = WaitForDialog(L"Media Library");
+        if (!dialog) return;
+        HWND tree = GetDlgItem(dialog, IDC_LIBRARY_TREE);
+        Walk(tree, TreeView_GetRoot(tree), 0, lines);
+        DoubleClick(tree, FindItem(tree, TreeView_GetRoot(tree), c));
+        for (int i = 0; i < 250 && IsWindow(dialog); ++i) Sleep(20);
+        if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    Click(kChooseFromLibrary);
+    driver.join();
+    EXPECT_EQ(host->LibraryRuns(), 1);
+    EXPECT_EQ(lines, (std::vector<std::wstring>{L"Evening & <Night>", L"  " + a, L"  " + c, L"Morning", L"  " + b}));
+    const std::vector<BusRecord> messages = host->Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].recipient, L"Vocalith");
+    EXPECT_EQ(messages[0].sender, L"Tunestack");
+    EXPECT_EQ(messages[0].message, L"open \"" + c + L"\"");
+    EXPECT_EQ(messages[0].result, MESSAGE_OK);
+    EXPECT_EQ(host->Activated(), (std::vector<std::wstring>{L"Vocalith"}));
+
+    // A track removed from the playlist; the playlist deleted after the question is answered.
+    Select(tracks, {0});
+    Click(kRemoveFromPlaylist);
+    EXPECT_EQ(Column(tracks, 0), (std::vector<std::wstring>{L"Gamma"}));
+    std::wstring question;
+    std::thread answer([&] {
+        HWND box = WaitForDialog(L"Tunestack");
+        if (!box) return;
+        HWND text = FindWindowExW(box, nullptr, L"Static", nullptr);
+        while (text && Text(text).empty()) text = FindWindowExW(box, text, L"Static", nullptr);
+        if (text) question = Text(text);
+        PostMessageW(box, WM_COMMAND, IDYES, 0);
+    });
+    Click(kDeletePlaylist);
+    answer.join();
+    Pump(100);
+    EXPECT_EQ(question, L"Delete the playlist \"Evening & <Night>\"?\n\nThe tracks stay in the library.");
+    EXPECT_EQ(Column(playlists, 0), (std::vector<std::wstring>{L"All tracks", L"Morning"}));
+    saved = ReadBack();
+    ASSERT_EQ(saved.Playlists().size(), 1u);
+    EXPECT_EQ(saved.Files().size(), 3u);
+}
+
+TEST_F(TunestackModule, KeepsUnreadableFilesAsideAndComesBackAsLeft)
+{
+    CreateDirectoryW(data.substr(0, data.size() - 1).c_str(), nullptr);
+    ASSERT_TRUE(WriteBytes(data + L"fileDB.dat", "C:\\no-byte-order-mark.mp3\r\n"));
+    ASSERT_TRUE(WriteBytes(data + L"playlists.xml", "<Library><playlist Name=\"cut off"));
+    LoadModule();
+    EXPECT_NE(Text(status).find(L"could not be read"), std::wstring::npos) << std::string(Text(status).begin(), Text(status).end());
+    EXPECT_EQ(ListView_GetItemCount(tracks), 0);
+
+    // The first change saves: the unreadable files are kept as ".bad", the new ones are whole.
+    EXPECT_EQ(host->PassMessage(L"Main frame", (L"add \"" + a + L"\" \"" + music + L"notes.txt\" \"" + music +
+                                                L"missing.wav\"").c_str()),
+              1);
+    EXPECT_EQ(Text(status), L"Added 1 file to the library.");
+    EXPECT_EQ(ReadBytes(data + L"fileDB.dat.bad"), "C:\\no-byte-order-mark.mp3\r\n");
+    EXPECT_EQ(ReadBytes(data + L"playlists.xml.bad"), "<Library><playlist Name=\"cut off");
+    EXPECT_EQ(library::LoadFileList(data + L"fileDB.dat"), (library::FileList{a}));
+    Click(kNewPlaylist);
+    ASSERT_TRUE(TypeLabel(playlists, L"Kept"));
+    Select(playlists, {0});
+    Pump(50);
+    Select(tracks, {0});
+    Click(kAddToPlaylist);
+    Select(playlists, {1});
+    Pump(50);
+
+    // Loaded again: the same library, and the playlist shown last is shown again.
+    host->Unload();
+    LoadModule();
+    EXPECT_EQ(Column(playlists, 0), (std::vector<std::wstring>{L"All tracks", L"Kept"}));
+    EXPECT_EQ(ListView_GetNextItem(playlists, -1, LVNI_SELECTED), 1);
+    EXPECT_EQ(Column(tracks, 3), (std::vector<std::wstring>{a}));
+    EXPECT_EQ(Text(status), L"Kept: 1 track");
+    // The ".bad" copies are not touched again by later saves.
+    EXPECT_EQ(host->PassMessage(L"Main frame", (L"open \"" + b + L"\"").c_str()), 1);
+    EXPECT_EQ(ReadBytes(data + L"fileDB.dat.bad"), "C:\\no-byte-order-mark.mp3\r\n");
+
+    // Nothing chosen in the chooser (cancelled): nothing goes to the player.
+    std::thread driver([&] {
+        HWND dialog = WaitForDialog(L"Media Library");
+        if (dialog) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    Click(kChooseFromLibrary);
+    driver.join();
+    EXPECT_TRUE(host->Messages().empty());
+    EXPECT_EQ(Text(status), L"Nothing was chosen in the library.");
+}
