@@ -1,5 +1,5 @@
 // The skinned-controls library: the link to the skin manager and the slider
-// groups. The control window classes come with the main frame's controls.
+// groups. The controls themselves live in the pt_*.cpp files.
 #include "patinctl/patinctl.h"
 
 #include <algorithm>

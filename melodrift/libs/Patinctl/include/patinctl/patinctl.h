@@ -26,6 +26,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include "patinex/patinex.h"
 
 #ifdef PATINCTL_BUILD
@@ -88,6 +90,18 @@ struct PT_SKIN_RESOURCE {
 #define PTM_DETACHALLCONTROLS (PTM_FIRST + 4)
 // Panels: (0, SIZE*) -> TRUE; the size the skin element gives the panel
 #define PTM_GETINITIALSIZE (PTM_FIRST + 5)
+// (0, SIZE*) -> TRUE; one state of the control's picture (its size when placed without "Width"/"Height")
+#define PTM_GETIDEALSIZE (PTM_FIRST + 6)
+
+// Sent by the frame to all its descendants after a skin was laid out: every
+// Patinctl window re-reads the colours and fonts of the current skin and redraws.
+#define PTM_SKINCHANGED 0x046F
+
+// Slider styles beyond the trackbar's (the orientation is fixed when the slider
+// is created: TBS_VERT then, or the "Type" of its skin element; later style
+// changes do not turn it).
+#define PTS_JUMPTOCLICK 0x0200  // a click on the track moves the thumb there at once (else by a page)
+#define PTS_CENTERFILL 0x1000   // the filled track runs from the centre of the range to the thumb
 
 extern "C" {
 
