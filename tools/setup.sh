@@ -15,6 +15,8 @@ packages=(
   # lay out and look under test as they do on Windows
   fonts-liberation
   pulseaudio pulseaudio-utils sox googletest python3 python3-pil
+  # an MP3 encoder for the player module's test file
+  lame
   # locale sources: the Russian locale (ANSI code page 1251) of the language tests, made with localedef
   locales
   # drawing the artwork at build time (fonts for the text in the bitmaps)

@@ -1,0 +1,294 @@
+#include "track_source.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vocalith {
+
+namespace {
+
+class CFileSource : public IByteSource {
+public:
+    CFileSource(HANDLE file, std::uint64_t size) : m_file(file), m_size(size) {}
+    std::uint64_t Size() const override { return m_size; }
+    bool ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override {
+        if (offset > m_size || count > m_size - offset) return false;
+        LARGE_INTEGER at;
+        at.QuadPart = static_cast<LONGLONG>(offset);
+        if (!SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN)) return false;
+        BYTE* out = static_cast<BYTE*>(buffer);
+        while (count > 0) {
+            DWORD want = static_cast<DWORD>(std::min<std::size_t>(count, 1 << 20)), got = 0;
+            if (!ReadFile(m_file, out, want, &got, nullptr) || got == 0) return false;
+            out += got;
+            count -= got;
+        }
+        return true;
+    }
+
+private:
+    HANDLE m_file;
+    std::uint64_t m_size;
+};
+
+// Bytes read ahead of the decoder at a time.
+constexpr DWORD kMp3InputBytes = 16384;
+
+std::wstring Widen(const char* text) {
+    std::wstring out;
+    for (; *text; ++text) out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*text)));
+    return out;
+}
+
+}  // namespace
+
+CTrackSource::CTrackSource() { InitializeCriticalSection(&m_lock); }
+
+CTrackSource::~CTrackSource() {
+    Close();
+    DeleteCriticalSection(&m_lock);
+}
+
+void CTrackSource::Close() {
+    EnterCriticalSection(&m_lock);
+    StopMp3Stream();
+    if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
+    m_file = INVALID_HANDLE_VALUE;
+    m_kind = Kind::None;
+    m_channels = m_rate = 0;
+    m_channelMask = 0;
+    m_totalFrames = m_position = 0;
+    m_pcm.clear();
+    m_pcmRead = 0;
+    LeaveCriticalSection(&m_lock);
+}
+
+bool CTrackSource::Open(const std::wstring& path, std::wstring& error) {
+    Close();
+    EnterCriticalSection(&m_lock);
+    bool ok = false;
+    m_file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    LARGE_INTEGER size = {};
+    if (m_file == INVALID_HANDLE_VALUE || !GetFileSizeEx(m_file, &size)) {
+        error = L"the file could not be opened";
+    } else {
+        m_fileSize = static_cast<std::uint64_t>(size.QuadPart);
+        BYTE magic[4] = {};
+        CFileSource source(m_file, m_fileSize);
+        if (m_fileSize >= 4 && source.ReadAt(0, magic, 4) && std::equal(magic, magic + 4, "RIFF")) {
+            ok = OpenWav(error);
+        } else {
+            ok = OpenMp3(error);
+        }
+    }
+    LeaveCriticalSection(&m_lock);
+    if (!ok) Close();
+    return ok;
+}
+
+bool CTrackSource::OpenWav(std::wstring& error) {
+    CFileSource source(m_file, m_fileSize);
+    WavResult result = ReadWavHeader(source, m_wav);
+    if (result != WavResult::Ok) {
+        error = Widen(WavResultText(result));
+        return false;
+    }
+    if (m_wav.frames == 0) {
+        error = L"the file holds no sound";
+        return false;
+    }
+    m_kind = Kind::Wav;
+    m_channels = m_wav.channels;
+    m_rate = static_cast<int>(m_wav.rate);
+    m_channelMask = m_wav.channelMask;
+    m_totalFrames = static_cast<std::int64_t>(m_wav.frames);
+    m_position = 0;
+    return true;
+}
+
+bool CTrackSource::OpenMp3(std::wstring& error) {
+    CFileSource source(m_file, m_fileSize);
+    BYTE head[10] = {};
+    std::uint64_t start = 0;
+    if (m_fileSize >= 10 && source.ReadAt(0, head, 10)) start = Id3v2Size(head, 10);
+    if (start >= m_fileSize) {
+        error = L"neither a WAV nor an MP3 file";
+        return false;
+    }
+    std::vector<BYTE> window(static_cast<std::size_t>(std::min<std::uint64_t>(m_fileSize - start, 65536)));
+    if (!source.ReadAt(start, window.data(), window.size())) {
+        error = L"the file could not be read";
+        return false;
+    }
+    std::int64_t first = FindFirstMp3Frame(window.data(), window.size(), m_mp3);
+    if (first < 0) {
+        error = L"neither a WAV nor an MP3 file";
+        return false;
+    }
+    m_firstFrame = start + static_cast<std::uint64_t>(first);
+    m_channels = m_mp3.channels;
+    m_rate = m_mp3.rate;
+    const double frameBytes = (m_mp3.version == 10 ? 144.0 : 72.0) * m_mp3.bitrate * 1000.0 / m_mp3.rate;
+    m_totalFrames = static_cast<std::int64_t>(static_cast<double>(m_fileSize - m_firstFrame) / frameBytes) *
+                    m_mp3.samplesPerFrame;
+    if (!StartMp3Stream(m_firstFrame)) {
+        error = L"no audio codec of this system decodes MP3";
+        return false;
+    }
+    m_kind = Kind::Mp3;
+    m_position = 0;
+    return true;
+}
+
+bool CTrackSource::StartMp3Stream(std::uint64_t fileOffset) {
+    StopMp3Stream();
+    MPEGLAYER3WAVEFORMAT in = {};
+    in.wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
+    in.wfx.nChannels = static_cast<WORD>(m_mp3.channels);
+    in.wfx.nSamplesPerSec = static_cast<DWORD>(m_mp3.rate);
+    in.wfx.nAvgBytesPerSec = static_cast<DWORD>(m_mp3.bitrate * 1000 / 8);
+    in.wfx.nBlockAlign = 1;
+    in.wfx.wBitsPerSample = 0;
+    in.wfx.cbSize = MPEGLAYER3_WFX_EXTRA_BYTES;
+    in.wID = MPEGLAYER3_ID_MPEG;
+    in.fdwFlags = MPEGLAYER3_FLAG_PADDING_OFF;
+    in.nBlockSize = static_cast<WORD>(m_mp3.frameBytes);
+    in.nFramesPerBlock = 1;
+    in.nCodecDelay = 0;
+    WAVEFORMATEX out = {};
+    out.wFormatTag = WAVE_FORMAT_PCM;
+    out.nChannels = static_cast<WORD>(m_mp3.channels);
+    out.nSamplesPerSec = static_cast<DWORD>(m_mp3.rate);
+    out.wBitsPerSample = 16;
+    out.nBlockAlign = static_cast<WORD>(2 * m_mp3.channels);
+    out.nAvgBytesPerSec = out.nSamplesPerSec * out.nBlockAlign;
+    if (acmStreamOpen(&m_stream, nullptr, &in.wfx, &out, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) != 0) {
+        m_stream = nullptr;
+        return false;
+    }
+    DWORD outBytes = 0;
+    if (acmStreamSize(m_stream, kMp3InputBytes, &outBytes, ACM_STREAMSIZEF_SOURCE) != 0 || outBytes == 0)
+        outBytes = kMp3InputBytes * 16;
+    m_in.assign(kMp3InputBytes, 0);
+    m_out.assign(outBytes, 0);
+    m_header = {};
+    m_header.cbStruct = sizeof(m_header);
+    m_header.pbSrc = m_in.data();
+    m_header.cbSrcLength = kMp3InputBytes;
+    m_header.pbDst = m_out.data();
+    m_header.cbDstLength = outBytes;
+    if (acmStreamPrepareHeader(m_stream, &m_header, 0) != 0) {
+        acmStreamClose(m_stream, 0);
+        m_stream = nullptr;
+        return false;
+    }
+    m_readAt = fileOffset;
+    m_inFilled = 0;
+    m_streamStarted = false;
+    m_inputEnded = false;
+    m_pcm.clear();
+    m_pcmRead = 0;
+    return true;
+}
+
+void CTrackSource::StopMp3Stream() {
+    if (!m_stream) return;
+    m_header.cbSrcLength = kMp3InputBytes;
+    acmStreamUnprepareHeader(m_stream, &m_header, 0);
+    acmStreamClose(m_stream, 0);
+    m_stream = nullptr;
+}
+
+bool CTrackSource::DecodeMore() {
+    if (!m_stream) return false;
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        if (m_inputEnded && m_inFilled == 0) return false;
+        // Top up the input from the file.
+        if (!m_inputEnded && m_inFilled < kMp3InputBytes) {
+            std::uint64_t left = m_fileSize > m_readAt ? m_fileSize - m_readAt : 0;
+            DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(kMp3InputBytes - m_inFilled, left));
+            CFileSource source(m_file, m_fileSize);
+            if (want > 0 && source.ReadAt(m_readAt, m_in.data() + m_inFilled, want)) {
+                m_inFilled += want;
+                m_readAt += want;
+            }
+            if (want == 0 || m_readAt >= m_fileSize) m_inputEnded = true;
+        }
+        DWORD flags = m_inputEnded ? ACM_STREAMCONVERTF_END : ACM_STREAMCONVERTF_BLOCKALIGN;
+        if (!m_streamStarted) flags |= ACM_STREAMCONVERTF_START;
+        m_header.cbSrcLength = m_inFilled;
+        m_header.cbSrcLengthUsed = 0;
+        m_header.cbDstLengthUsed = 0;
+        if (acmStreamConvert(m_stream, &m_header, flags) != 0) return false;
+        m_streamStarted = true;
+        DWORD used = std::min(m_header.cbSrcLengthUsed, m_inFilled);
+        if (used > 0 && used < m_inFilled) std::memmove(m_in.data(), m_in.data() + used, m_inFilled - used);
+        m_inFilled -= used;
+        const DWORD produced = m_header.cbDstLengthUsed / sizeof(std::int16_t);
+        if (produced > 0) {
+            const std::int16_t* samples = reinterpret_cast<const std::int16_t*>(m_out.data());
+            m_pcm.insert(m_pcm.end(), samples, samples + produced);
+            return true;
+        }
+        if (used == 0 && m_inputEnded) {
+            m_inFilled = 0;   // nothing more comes out of what is left
+            return false;
+        }
+    }
+    return false;
+}
+
+int CTrackSource::Read(float* const* channels, int capacity) {
+    EnterCriticalSection(&m_lock);
+    int done = 0;
+    if (m_kind == Kind::Wav && capacity > 0) {
+        const std::int64_t left = m_totalFrames - m_position;
+        const int want = static_cast<int>(std::min<std::int64_t>(left, capacity));
+        if (want > 0) {
+            m_raw.resize(static_cast<std::size_t>(want) * m_wav.blockAlign);
+            CFileSource source(m_file, m_fileSize);
+            const std::uint64_t at = m_wav.dataOffset + static_cast<std::uint64_t>(m_position) * m_wav.blockAlign;
+            if (source.ReadAt(at, m_raw.data(), m_raw.size())) {
+                ConvertFrames(m_wav, m_raw.data(), static_cast<std::size_t>(want), channels, 0);
+                done = want;
+            }
+        }
+    } else if (m_kind == Kind::Mp3) {
+        while (done < capacity) {
+            const std::size_t available = (m_pcm.size() - m_pcmRead) / static_cast<std::size_t>(m_channels);
+            if (available == 0) {
+                m_pcm.erase(m_pcm.begin(), m_pcm.begin() + static_cast<std::ptrdiff_t>(m_pcmRead));
+                m_pcmRead = 0;
+                if (!DecodeMore()) break;
+                continue;
+            }
+            const int take = static_cast<int>(std::min<std::size_t>(available, static_cast<std::size_t>(capacity - done)));
+            for (int i = 0; i < take; ++i) {
+                for (int c = 0; c < m_channels; ++c) channels[c][done + i] = m_pcm[m_pcmRead + c] / 32768.0f;
+                m_pcmRead += static_cast<std::size_t>(m_channels);
+            }
+            done += take;
+        }
+    }
+    m_position += done;
+    LeaveCriticalSection(&m_lock);
+    return done;
+}
+
+void CTrackSource::Seek(std::int64_t frame) {
+    EnterCriticalSection(&m_lock);
+    if (frame < 0) frame = 0;
+    if (frame > m_totalFrames) frame = m_totalFrames;
+    if (m_kind == Kind::Wav) {
+        m_position = frame;
+    } else if (m_kind == Kind::Mp3) {
+        const std::int64_t index = frame / m_mp3.samplesPerFrame;
+        const double frameBytes = (m_mp3.version == 10 ? 144.0 : 72.0) * m_mp3.bitrate * 1000.0 / m_mp3.rate;
+        const std::uint64_t offset = m_firstFrame + static_cast<std::uint64_t>(static_cast<double>(index) * frameBytes);
+        if (StartMp3Stream(offset)) m_position = index * m_mp3.samplesPerFrame;
+    }
+    LeaveCriticalSection(&m_lock);
+}
+
+}  // namespace vocalith

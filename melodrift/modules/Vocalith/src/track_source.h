@@ -1,0 +1,89 @@
+// One open track: a WAV file read in place, or an MP3 file decoded through
+// the platform's audio codec manager (ACM, MPEG Layer-3 to PCM) as playback
+// asks for it. Hands out float samples, one array per channel.
+//
+// Read runs on the player's thread, Seek and Close on the window's thread;
+// a lock keeps them apart.
+#pragma once
+
+#include "core/mp3_frames.h"
+#include "core/wav_file.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+#include <mmreg.h>
+#include <msacm.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vocalith {
+
+class CTrackSource {
+public:
+    CTrackSource();
+    ~CTrackSource();
+    CTrackSource(const CTrackSource&) = delete;
+    CTrackSource& operator=(const CTrackSource&) = delete;
+
+    // Opens a WAV or MP3 file (by its content, whatever its name); false with
+    // a reason for the user when it cannot be played.
+    bool Open(const std::wstring& path, std::wstring& error);
+    void Close();
+    bool IsOpen() const { return m_kind != Kind::None; }
+
+    int Channels() const { return m_channels; }
+    int Rate() const { return m_rate; }
+    // The WAV file's speaker mask, or 0.
+    DWORD ChannelMask() const { return m_channelMask; }
+    // Length in frames (estimated from the bit rate for MP3).
+    std::int64_t TotalFrames() const { return m_totalFrames; }
+    // Frames handed out so far (from the last seek on).
+    std::int64_t Position() const { return m_position; }
+
+    // Up to `capacity` frames into the channel arrays; 0 at the end.
+    int Read(float* const* channels, int capacity);
+    // Moves to a frame (MP3: to the frame boundary before it).
+    void Seek(std::int64_t frame);
+
+private:
+    enum class Kind { None, Wav, Mp3 };
+
+    bool OpenWav(std::wstring& error);
+    bool OpenMp3(std::wstring& error);
+    bool StartMp3Stream(std::uint64_t fileOffset);
+    void StopMp3Stream();
+    // Decodes more MP3 data into m_pcm; false at the end of the file.
+    bool DecodeMore();
+
+    CRITICAL_SECTION m_lock;
+    Kind m_kind = Kind::None;
+    HANDLE m_file = INVALID_HANDLE_VALUE;
+    std::uint64_t m_fileSize = 0;
+    int m_channels = 0;
+    int m_rate = 0;
+    DWORD m_channelMask = 0;
+    std::int64_t m_totalFrames = 0;
+    std::int64_t m_position = 0;
+
+    // WAV
+    WavInfo m_wav;
+    std::vector<std::uint8_t> m_raw;
+
+    // MP3
+    Mp3Frame m_mp3;
+    std::uint64_t m_firstFrame = 0;
+    std::uint64_t m_readAt = 0;      // next byte of the file to decode
+    HACMSTREAM m_stream = nullptr;
+    ACMSTREAMHEADER m_header = {};
+    std::vector<BYTE> m_in;
+    std::vector<BYTE> m_out;
+    DWORD m_inFilled = 0;
+    bool m_streamStarted = false;
+    bool m_inputEnded = false;
+    std::vector<std::int16_t> m_pcm;   // decoded, interleaved, not yet handed out
+    std::size_t m_pcmRead = 0;         // samples of m_pcm already handed out
+};
+
+}  // namespace vocalith

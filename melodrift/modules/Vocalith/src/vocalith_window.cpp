@@ -1,0 +1,619 @@
+#include "vocalith_window.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cwchar>
+
+namespace vocalith {
+
+namespace {
+
+const wchar_t kClassName[] = L"VocalithPlaylistWindow";
+// KSDATAFORMAT_SUBTYPE_PCM, spelt out so that no GUID library is needed.
+const GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
+struct ButtonSpec {
+    const wchar_t* text;
+    UINT id;
+};
+const ButtonSpec kButtons[] = {
+    {L"Previous", ORVO_CMD_PREVIOUS}, {L"Play", ORVO_CMD_PLAY},         {L"Pause", ORVO_CMD_PAUSE},
+    {L"Stop", ORVO_CMD_STOP},         {L"Next", ORVO_CMD_NEXT},         {L"Add...", kIdAdd},
+    {L"Library...", kIdLibrary},      {L"Remove", kIdRemove},
+};
+
+std::wstring FileTitle(const std::wstring& path) {
+    std::size_t slash = path.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    std::size_t dot = name.find_last_of(L'.');
+    return dot == std::wstring::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+DWORD DefaultMask(int channels) {
+    const DWORD kFive = SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT | SPEAKER_FRONT_CENTER | SPEAKER_BACK_LEFT | SPEAKER_BACK_RIGHT;
+    switch (channels) {
+    case 1: return SPEAKER_FRONT_CENTER;
+    case 2: return SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT;
+    case 3: return SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT | SPEAKER_FRONT_CENTER;
+    case 4: return SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT | SPEAKER_BACK_LEFT | SPEAKER_BACK_RIGHT;
+    case 5: return kFive;
+    case 6: return kFive | SPEAKER_LOW_FREQUENCY;
+    case 7: return kFive | SPEAKER_LOW_FREQUENCY | SPEAKER_BACK_CENTER;
+    default: return kFive | SPEAKER_LOW_FREQUENCY | SPEAKER_SIDE_LEFT | SPEAKER_SIDE_RIGHT;
+    }
+}
+
+}  // namespace
+
+CVocalith::CVocalith(HINSTANCE instance, IQueryInterface* host) : m_instance(instance), m_host(host) {
+    if (m_host) {
+        m_app = m_host->GetApplication();
+        m_player = m_host->GetPlayer();
+        m_skin = m_host->GetSkin();
+    }
+}
+
+CVocalith::~CVocalith() {
+    m_source.Close();
+    if (m_window && IsWindow(m_window)) DestroyWindow(m_window);
+    if (m_menu) DestroyMenu(m_menu);
+    if (m_accel) DestroyAcceleratorTable(m_accel);
+    if (m_font) DeleteObject(m_font);
+    if (m_background) DeleteObject(m_background);
+}
+
+HWND CVocalith::Create(HWND parent) {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &CVocalith::WindowProc;
+    wc.hInstance = m_instance;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    WNDCLASSEXW existing = {};
+    existing.cbSize = sizeof(existing);
+    if (!GetClassInfoExW(m_instance, kClassName, &existing) && !RegisterClassExW(&wc)) return nullptr;
+    RECT area = {0, 0, 480, 320};
+    if (parent) GetClientRect(parent, &area);
+    m_window = CreateWindowExW(WS_EX_ACCEPTFILES, kClassName, kName, WS_CHILD | WS_CLIPCHILDREN, 0, 0,
+                               std::max<LONG>(area.right, 200), std::max<LONG>(area.bottom, 150), parent, nullptr,
+                               m_instance, this);
+    if (!m_window) return nullptr;
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
+        m_font = CreateFontIndirectW(&metrics.lfMessageFont);
+    m_title = CreateWindowExW(0, L"STATIC", L"No track", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0,
+                              0, 10, 10, m_window, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kIdTitle)),
+                              m_instance, nullptr);
+    m_time = CreateWindowExW(0, L"STATIC", L"0:00 / 0:00", WS_CHILD | WS_VISIBLE | SS_RIGHT, 0, 0, 10, 10, m_window,
+                             reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kIdTime)), m_instance, nullptr);
+    m_list = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"Playlist",
+                             WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 0, 0,
+                             10, 10, m_window, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kIdList)), m_instance,
+                             nullptr);
+    for (const ButtonSpec& b : kButtons) m_buttons.push_back(AddButton(b.text, b.id));
+    for (HWND child : {m_title, m_time, m_list}) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), 0);
+    DragAcceptFiles(m_window, TRUE);
+    LoadList();
+    Layout();
+    return m_window;
+}
+
+HWND CVocalith::AddButton(const wchar_t* text, UINT id) {
+    HWND button = CreateWindowExW(0, L"BUTTON", text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 10, 10,
+                                  m_window, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), m_instance, nullptr);
+    SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), 0);
+    return button;
+}
+
+void CVocalith::Layout() {
+    if (!m_window) return;
+    RECT r;
+    GetClientRect(m_window, &r);
+    const int margin = 8, line = 20, buttonH = 26;
+    const int width = std::max<int>(r.right - 2 * margin, 50);
+    MoveWindow(m_title, margin, margin, width - 110, line, TRUE);
+    MoveWindow(m_time, margin + width - 100, margin, 100, line, TRUE);
+    const int buttonsY = margin + line + 6;
+    const int count = static_cast<int>(m_buttons.size());
+    const int bw = std::max(40, (width - (count - 1) * 4) / count);
+    for (int i = 0; i < count; ++i) MoveWindow(m_buttons[i], margin + i * (bw + 4), buttonsY, bw, buttonH, TRUE);
+    const int listY = buttonsY + buttonH + 6;
+    MoveWindow(m_list, margin, listY, width, std::max<int>(r.bottom - listY - margin, 20), TRUE);
+}
+
+HMENU CVocalith::GetMenu() {
+    if (!m_menu) {
+        m_menu = CreateMenu();
+        HMENU file = CreatePopupMenu();
+        AppendMenuW(file, MF_STRING, kIdAdd, L"Add Files to Playlist...\tCtrl+O");
+        AppendMenuW(file, MF_STRING, kIdLibrary, L"Add from Library...\tCtrl+L");
+        AppendMenuW(m_menu, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"File");
+        HMENU edit = CreatePopupMenu();
+        AppendMenuW(edit, MF_STRING, kIdRemove, L"Remove from Playlist\tDel");
+        AppendMenuW(edit, MF_STRING, kIdClear, L"Clear Playlist");
+        AppendMenuW(m_menu, MF_POPUP, reinterpret_cast<UINT_PTR>(edit), L"Edit");
+    }
+    return m_menu;
+}
+
+HACCEL CVocalith::GetAccelerators() {
+    if (!m_accel) {
+        ACCEL keys[] = {
+            {FCONTROL | FVIRTKEY, 'O', static_cast<WORD>(kIdAdd)},
+            {FCONTROL | FVIRTKEY, 'L', static_cast<WORD>(kIdLibrary)},
+            {FVIRTKEY, VK_DELETE, static_cast<WORD>(kIdRemove)},
+        };
+        m_accel = CreateAcceleratorTableW(keys, static_cast<int>(sizeof(keys) / sizeof(keys[0])));
+    }
+    return m_accel;
+}
+
+void CVocalith::OnActivate(bool active) {
+    if (!m_window) return;
+    if (active) {
+        Layout();
+        ShowWindow(m_window, SW_SHOW);
+    } else {
+        ShowWindow(m_window, SW_HIDE);
+    }
+}
+
+void CVocalith::OnLoadSkin() {
+    if (!m_skin) return;
+    if (m_background) DeleteObject(m_background);
+    m_background = CreateSolidBrush(m_skin->GetSkinColor(L"ModuleBackground", GetSysColor(COLOR_BTNFACE)));
+    if (m_window) InvalidateRect(m_window, nullptr, TRUE);
+}
+
+int CVocalith::OnBusMessage(const wchar_t*, const wchar_t* message) {
+    std::vector<std::wstring> names;
+    if (!message || !ParseOpenMessage(message, names)) return 0;
+    if (!m_window) return 0;
+    // The bus may call on any thread; the window's thread does the work.
+    SendMessageW(m_window, kMsgOpenFiles, 0, reinterpret_cast<LPARAM>(&names));
+    return 1;
+}
+
+bool CVocalith::HandleOwnCommand(UINT id) {
+    switch (id) {
+    case ORVO_CMD_PREVIOUS: Previous(); return true;
+    case ORVO_CMD_PLAY: Play(); return true;
+    case ORVO_CMD_PAUSE: Pause(); return true;
+    case ORVO_CMD_STOP: Stop(); return true;
+    case ORVO_CMD_NEXT: Next(); return true;
+    case kIdAdd: ChooseFiles(); return true;
+    case kIdLibrary: ChooseFromLibrary(); return true;
+    case kIdRemove: {
+        int selected = static_cast<int>(SendMessageW(m_list, LB_GETCURSEL, 0, 0));
+        if (selected >= 0) RemoveTrack(selected);
+        return true;
+    }
+    case kIdClear:
+        Stop();
+        m_playlist.Clear();
+        RefreshList();
+        SaveList();
+        return true;
+    case kIdPlaySelected: {
+        int selected = static_cast<int>(SendMessageW(m_list, LB_GETCURSEL, 0, 0));
+        if (selected >= 0) PlayTrack(selected);
+        return true;
+    }
+    default: return false;
+    }
+}
+
+int CVocalith::OnCommand(UINT id, int code, void* extra, bool queryOnly) {
+    const bool ours = id == kIdAdd || id == kIdLibrary || id == kIdRemove || id == kIdClear;
+    if (!ours) return 0;
+    if (queryOnly) return 1;
+    if (code == ORVO_CN_UPDATE_COMMAND_UI) {
+        if (auto* state = static_cast<ORVO_CMD_UI*>(extra)) {
+            if (id == kIdRemove) state->Enabled = SendMessageW(m_list, LB_GETCURSEL, 0, 0) >= 0;
+            else if (id == kIdClear) state->Enabled = !m_playlist.Empty();
+            else state->Enabled = TRUE;
+            state->Check = -1;
+        }
+        return 1;
+    }
+    if (code != ORVO_CN_COMMAND) return 0;
+    HandleOwnCommand(id);
+    return 1;
+}
+
+// ---- Playlist ------------------------------------------------------------------
+
+void CVocalith::AddFiles(const std::vector<std::wstring>& files, bool playFirst) {
+    int first = -1;
+    for (const std::wstring& f : files) {
+        if (f.empty()) continue;
+        int index = m_playlist.Add(f);
+        if (first < 0) first = index;
+    }
+    RefreshList();
+    SaveList();
+    if (playFirst && first >= 0) PlayTrack(first);
+}
+
+void CVocalith::RemoveTrack(int index) {
+    if (index < 0 || index >= m_playlist.Count()) return;
+    if (index == m_playing) {
+        Stop();
+    } else if (m_playing > index) {
+        --m_playing;
+    }
+    m_playlist.Remove(index);
+    RefreshList();
+    SaveList();
+}
+
+void CVocalith::RefreshList() {
+    SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(m_list, LB_RESETCONTENT, 0, 0);
+    for (int i = 0; i < m_playlist.Count(); ++i) {
+        std::wstring line = FileTitle(m_playlist.At(i));
+        SendMessageW(m_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    }
+    if (m_playlist.Current() >= 0) SendMessageW(m_list, LB_SETCURSEL, static_cast<WPARAM>(m_playlist.Current()), 0);
+    SendMessageW(m_list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(m_list, nullptr, TRUE);
+    if (m_player) m_player->SetCanPlay(kName, m_playlist.Empty() ? FALSE : TRUE);
+}
+
+void CVocalith::SaveList() {
+    if (!m_app || m_restoring) return;
+    wchar_t key[32];
+    wchar_t old[16] = {};
+    int before = m_app->ReadSetting(kName, L"Tracks", old, 16) ? _wtoi(old) : 0;
+    for (int i = 0; i < m_playlist.Count(); ++i) {
+        swprintf(key, 32, L"Track%d", i);
+        m_app->WriteSetting(kName, key, m_playlist.At(i).c_str());
+    }
+    for (int i = m_playlist.Count(); i < before; ++i) {
+        swprintf(key, 32, L"Track%d", i);
+        m_app->DeleteSetting(kName, key);
+    }
+    m_app->WriteSetting(kName, L"Tracks", std::to_wstring(m_playlist.Count()).c_str());
+    m_app->WriteSetting(kName, L"Current", std::to_wstring(m_playlist.Current()).c_str());
+}
+
+void CVocalith::LoadList() {
+    if (!m_app) return;
+    wchar_t value[32] = {};
+    int count = m_app->ReadSetting(kName, L"Tracks", value, 32) ? _wtoi(value) : 0;
+    m_restoring = true;
+    std::vector<wchar_t> path(32768);
+    for (int i = 0; i < count && i < 100000; ++i) {
+        wchar_t key[32];
+        swprintf(key, 32, L"Track%d", i);
+        if (m_app->ReadSetting(kName, key, path.data(), static_cast<int>(path.size()))) m_playlist.Add(path.data());
+    }
+    if (m_app->ReadSetting(kName, L"Current", value, 32)) m_playlist.SetCurrent(_wtoi(value));
+    m_restoring = false;
+    RefreshList();
+}
+
+void CVocalith::ChooseFiles() {
+    std::vector<wchar_t> buffer(65536, L'\0');
+    OPENFILENAMEW ofn = {};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = GetAncestor(m_window, GA_ROOT);
+    ofn.lpstrFilter = L"Audio files (*.wav;*.mp3)\0*.wav;*.mp3\0All files (*.*)\0*.*\0";
+    ofn.lpstrFile = buffer.data();
+    ofn.nMaxFile = static_cast<DWORD>(buffer.size());
+    ofn.lpstrTitle = L"Add Files to Playlist";
+    ofn.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    if (!GetOpenFileNameW(&ofn)) return;
+    // One name: the full path; several: the folder, then the names, each ended by a NUL.
+    std::vector<std::wstring> parts;
+    for (const wchar_t* p = buffer.data(); *p; p += wcslen(p) + 1) parts.emplace_back(p);
+    std::vector<std::wstring> files;
+    if (parts.size() == 1) {
+        files = parts;
+    } else if (parts.size() > 1) {
+        std::wstring folder = parts[0];
+        if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+        for (std::size_t i = 1; i < parts.size(); ++i) files.push_back(folder + parts[i]);
+    }
+    AddFiles(files, false);
+}
+
+void CVocalith::ChooseFromLibrary() {
+    if (!m_app) return;
+    const ORVO_TEXT_LIST* chosen = m_app->ChooseFromLibrary();
+    if (!chosen || chosen->Count <= 0 || !chosen->Items) return;
+    std::vector<std::wstring> files;
+    for (int i = 0; i < chosen->Count; ++i)
+        if (chosen->Items[i]) files.emplace_back(chosen->Items[i]);
+    AddFiles(files, false);
+}
+
+// ---- Playback ------------------------------------------------------------------
+
+bool CVocalith::OwnsPlayer() {
+    const wchar_t* owner = m_player ? m_player->GetPlayerOwner() : nullptr;
+    return owner && _wcsicmp(owner, kName) == 0;
+}
+
+bool CVocalith::SetOutputFormat() {
+    WAVEFORMATEXTENSIBLE format = {};
+    const int channels = m_source.Channels();
+    format.Format.nChannels = static_cast<WORD>(channels);
+    format.Format.nSamplesPerSec = static_cast<DWORD>(m_source.Rate());
+    format.Format.wBitsPerSample = 16;
+    format.Format.nBlockAlign = static_cast<WORD>(2 * channels);
+    format.Format.nAvgBytesPerSec = format.Format.nSamplesPerSec * format.Format.nBlockAlign;
+    if (channels <= 2) {
+        format.Format.wFormatTag = WAVE_FORMAT_PCM;
+    } else {
+        format.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+        format.Format.cbSize = 22;
+        format.Samples.wValidBitsPerSample = 16;
+        DWORD mask = m_source.ChannelMask();
+        format.dwChannelMask = mask ? mask : DefaultMask(channels);
+        format.SubFormat = kSubtypePcm;
+    }
+    return m_player->SetFormat(&format) != FALSE;
+}
+
+bool CVocalith::PlayTrack(int index) {
+    if (!m_player || !m_playlist.SetCurrent(index)) return false;
+    if (!OwnsPlayer()) {
+        m_player->AcquirePlayer(kName);
+    } else if (m_player->GetState() != ORVO_PLAYER_STOPPED) {
+        m_player->Stop();
+    }
+    KillTimer(m_window, kUiTimer);
+    InterlockedIncrement(&m_generation);
+    m_playing = -1;
+    const std::wstring path = m_playlist.At(index);
+    std::wstring error;
+    if (!m_source.Open(path, error)) {
+        SetError(L"Cannot play " + FileTitle(path) + L": " + error);
+        RefreshList();
+        ShowTrackInfo();
+        return false;
+    }
+    m_playing = index;
+    bool ready = SetOutputFormat() && m_player->SetDataCallback(&CVocalith::Fill, reinterpret_cast<UINT_PTR>(this));
+    if (ready) InterlockedExchange(&m_callbackSet, 1);
+    if (!ready || !m_player->Play()) {
+        SetError(L"Cannot play " + FileTitle(path) + L": the player refused the format");
+        m_source.Close();
+        m_playing = -1;
+        ShowTrackInfo();
+        return false;
+    }
+    if (m_app) m_app->SetStatusText((L"Playing " + FileTitle(path)).c_str());
+    SendMessageW(m_list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SaveList();
+    ShowTrackInfo();
+    SetTimer(m_window, kUiTimer, 250, nullptr);
+    return true;
+}
+
+void CVocalith::Play() {
+    if (!m_player) return;
+    if (m_playing >= 0 && OwnsPlayer() && m_player->GetState() == ORVO_PLAYER_PAUSED) {
+        m_player->Play();   // resumes
+        return;
+    }
+    int index = m_playlist.Current();
+    if (index < 0) return;
+    PlayTrack(index);
+}
+
+void CVocalith::Pause() {
+    if (m_player && m_playing >= 0 && OwnsPlayer()) m_player->Pause();
+}
+
+void CVocalith::Stop() {
+    if (m_player && OwnsPlayer()) m_player->Stop();
+    InterlockedIncrement(&m_generation);
+    KillTimer(m_window, kUiTimer);
+    m_source.Close();
+    m_playing = -1;
+    ShowTrackInfo();
+}
+
+void CVocalith::Next() {
+    const bool shuffle = m_player && m_player->GetShuffle();
+    const bool repeat = m_player && m_player->GetRepeat();
+    int next = m_playlist.Next(shuffle, repeat);
+    if (next >= 0) PlayTrack(next);
+}
+
+void CVocalith::Previous() {
+    const bool shuffle = m_player && m_player->GetShuffle();
+    const bool repeat = m_player && m_player->GetRepeat();
+    int previous = m_playlist.Previous(shuffle, repeat);
+    if (previous >= 0) PlayTrack(previous);
+}
+
+void CVocalith::SeekTo(int position) {
+    if (!m_player || m_playing < 0 || !m_source.IsOpen()) return;
+    const int range = std::max(1, m_player->GetPositionRange());
+    position = std::clamp(position, 0, range);
+    const std::int64_t frame = m_source.TotalFrames() * position / range;
+    const bool wasPlaying = m_player->GetState() == ORVO_PLAYER_PLAYING;
+    // The engine holds a buffer of what was read; it starts over from the new place.
+    m_player->Stop();
+    m_source.Seek(frame);
+    if (wasPlaying) {
+        m_player->Play();
+        SetTimer(m_window, kUiTimer, 250, nullptr);
+    }
+    ShowTime();
+}
+
+int __cdecl CVocalith::Fill(UINT_PTR user, ORVO_SAMPLE_BLOCK* block, int) {
+    CVocalith* self = reinterpret_cast<CVocalith*>(user);
+    if (!self || !block) return 0;
+    if (!block->Channels) {
+        // Capacity 0: another callback took this one's place.
+        if (block->Capacity == 0) InterlockedExchange(&self->m_callbackSet, 0);
+        // Capacity 1: playback stopped because the data ended.
+        if (block->Capacity == 1) PostMessageW(self->m_window, kMsgTrackEnded, static_cast<WPARAM>(self->m_generation), 0);
+        return 0;
+    }
+    const int n = self->m_source.Read(block->Channels, block->Capacity);
+    block->Filled = n;
+    return n > 0 ? 1 : 0;
+}
+
+void CVocalith::ShowTrackInfo() {
+    std::wstring title = L"No track";
+    if (m_playing >= 0 && m_playing < m_playlist.Count()) title = FileTitle(m_playlist.At(m_playing));
+    SetWindowTextW(m_title, title.c_str());
+    ShowTime();
+}
+
+void CVocalith::ShowTime() {
+    std::int64_t total = 0, at = 0;
+    if (m_source.IsOpen() && m_source.Rate() > 0) {
+        total = m_source.TotalFrames();
+        at = m_source.Position();
+        // What has been read is ahead of what is heard by the player's buffer.
+        if (m_player && m_source.Channels() > 0) {
+            const std::int64_t buffered =
+                static_cast<std::int64_t>(m_player->GetSegmentCount()) * m_player->GetSegmentBytes() /
+                (2 * m_source.Channels());
+            at = std::max<std::int64_t>(0, at - buffered);
+        }
+        at = std::min(at, total);
+    }
+    const int rate = std::max(1, m_source.Rate());
+    std::wstring text = FormatTime(at / rate) + L" / " + FormatTime(total / rate);
+    SetWindowTextW(m_time, text.c_str());
+    if (m_player && total > 0 && OwnsPlayer()) {
+        const LPARAM position = static_cast<LPARAM>(at * m_player->GetPositionRange() / total);
+        HWND root = GetAncestor(m_window, GA_ROOT);
+        if (root && root != m_window) SendMessageW(root, WM_COMMAND, ORVO_CMD_POSITION, position);
+    }
+}
+
+void CVocalith::SetError(const std::wstring& text) {
+    if (m_app) m_app->ShowStatusText(text.c_str(), 5000);
+}
+
+// ---- Window procedure ----------------------------------------------------------
+
+LRESULT CALLBACK CVocalith::WindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+    CVocalith* self = reinterpret_cast<CVocalith*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+        self = static_cast<CVocalith*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->m_window = window;
+    }
+    if (!self) return DefWindowProcW(window, message, w, l);
+    LRESULT result = self->Handle(message, w, l);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        self->m_window = nullptr;
+    }
+    return result;
+}
+
+LRESULT CVocalith::Handle(UINT message, WPARAM w, LPARAM l) {
+    switch (message) {
+    case WM_SIZE:
+        Layout();
+        return 0;
+    case WM_ERASEBKGND:
+        if (m_background) {
+            RECT r;
+            GetClientRect(m_window, &r);
+            FillRect(reinterpret_cast<HDC>(w), &r, m_background);
+            return 1;
+        }
+        break;
+    case WM_COMMAND: {
+        const UINT id = LOWORD(w);
+        if (w == ORVO_CMD_POSITION) {   // the frame's position slider was moved
+            SeekTo(static_cast<int>(l));
+            return 0;
+        }
+        if (id == kIdList && HIWORD(w) == LBN_DBLCLK) {
+            HandleOwnCommand(kIdPlaySelected);
+            return 0;
+        }
+        if (HIWORD(w) == BN_CLICKED || HIWORD(w) == 0 || HIWORD(w) == 1) {
+            if (HandleOwnCommand(id)) return 0;
+        }
+        break;
+    }
+    case WM_TIMER:
+        if (w == kUiTimer) {
+            ShowTime();
+            return 0;
+        }
+        break;
+    case WM_DROPFILES: {
+        HDROP drop = reinterpret_cast<HDROP>(w);
+        std::vector<std::wstring> files;
+        const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < count; ++i) {
+            UINT length = DragQueryFileW(drop, i, nullptr, 0);
+            std::wstring name(length + 1, L'\0');
+            DragQueryFileW(drop, i, name.data(), length + 1);
+            name.resize(length);
+            files.push_back(name);
+        }
+        DragFinish(drop);
+        AddFiles(files, false);
+        return 0;
+    }
+    case kMsgOpenFiles: {
+        const auto* names = reinterpret_cast<const std::vector<std::wstring>*>(l);
+        if (names) AddFiles(*names, true);
+        return 0;
+    }
+    case kMsgTrackEnded: {
+        // The engine has stopped by itself; pick the next track (unless the
+        // notice is about a track that has been replaced since).
+        if (m_playing < 0 || static_cast<LONG>(w) != m_generation) return 0;
+        const bool shuffle = m_player && m_player->GetShuffle();
+        const bool repeat = m_player && m_player->GetRepeat();
+        const int next = m_playlist.Next(shuffle, repeat);
+        if (next >= 0) {
+            PlayTrack(next);
+        } else {
+            Stop();
+        }
+        return 0;
+    }
+    case ORVO_WM_PLAYER_ACQUIRED:
+        return 0;
+    case ORVO_WM_PLAYER_RELEASED:
+        // Another module took the player: this one's playback is over.
+        KillTimer(m_window, kUiTimer);
+        m_source.Close();
+        m_playing = -1;
+        ShowTrackInfo();
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        if (m_background && m_skin) {
+            HDC dc = reinterpret_cast<HDC>(w);
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, m_skin->GetSkinColor(L"ModuleText", GetSysColor(COLOR_WINDOWTEXT)));
+            return reinterpret_cast<LRESULT>(m_background);
+        }
+        break;
+    case WM_DESTROY:
+        KillTimer(m_window, kUiTimer);
+        // The module is going away: the player must not call into it again.
+        if (m_player && m_callbackSet) {
+            if (OwnsPlayer()) m_player->Stop();
+            m_player->SetDataCallback(nullptr, 0);
+        }
+        break;
+    default: break;
+    }
+    return DefWindowProcW(m_window, message, w, l);
+}
+
+}  // namespace vocalith

@@ -1,0 +1,108 @@
+// The player module's window: the playlist, the title and time of the
+// current track, the buttons, the module menu and accelerators, files
+// dropped on it, and playback through the host's player.
+#pragma once
+
+#include "core/playlist.h"
+#include "host/host_interfaces.h"
+#include "track_source.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace vocalith {
+
+// Window messages of the module's own.
+constexpr UINT kMsgTrackEnded = WM_APP + 1;   // posted from the player's thread
+constexpr UINT kMsgOpenFiles = WM_APP + 2;    // lParam: const std::vector<std::wstring>*
+
+// Control and command identifiers.
+enum : UINT {
+    kIdTitle = 1001,
+    kIdTime = 1002,
+    kIdList = 1003,
+    kIdAdd = 41001,
+    kIdLibrary = 41002,
+    kIdRemove = 41003,
+    kIdClear = 41004,
+    kIdPlaySelected = 41005,
+};
+
+class CVocalith {
+public:
+    static constexpr const wchar_t* kName = L"Vocalith";
+    static constexpr UINT_PTR kUiTimer = 1;
+
+    CVocalith(HINSTANCE instance, IQueryInterface* host);
+    ~CVocalith();
+    CVocalith(const CVocalith&) = delete;
+    CVocalith& operator=(const CVocalith&) = delete;
+
+    HWND Create(HWND parent);
+    HWND Window() const { return m_window; }
+    HMENU GetMenu();
+    HACCEL GetAccelerators();
+    void OnActivate(bool active);
+    void OnLoadSkin();
+    // The bus: "open" with quoted names; 1 when taken.
+    int OnBusMessage(const wchar_t* sender, const wchar_t* message);
+    // A command routed by the frame (code 0), or a state request (code -1).
+    int OnCommand(UINT id, int code, void* extra, bool queryOnly);
+
+    // Playlist operations (also used by the tests through the window).
+    void AddFiles(const std::vector<std::wstring>& files, bool playFirst);
+    void RemoveTrack(int index);
+    bool PlayTrack(int index);
+    void Next();
+    void Previous();
+    void Stop();
+    void Pause();
+    void Play();
+    void SeekTo(int position);   // 0 .. the host's position range
+
+    const CPlaylist& Playlist() const { return m_playlist; }
+    int PlayingIndex() const { return m_playing; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM w, LPARAM l);
+    static int __cdecl Fill(UINT_PTR user, ORVO_SAMPLE_BLOCK* block, int reserved);
+    LRESULT Handle(UINT message, WPARAM w, LPARAM l);
+    void Layout();
+    void RefreshList();
+    void ShowTrackInfo();
+    void ShowTime();
+    void SaveList();
+    void LoadList();
+    void SetError(const std::wstring& text);
+    void ChooseFiles();
+    void ChooseFromLibrary();
+    bool OwnsPlayer();
+    bool SetOutputFormat();
+    HWND AddButton(const wchar_t* text, UINT id);
+    bool HandleOwnCommand(UINT id);
+
+    HINSTANCE m_instance;
+    IQueryInterface* m_host;
+    IApplication* m_app = nullptr;
+    IPlayer* m_player = nullptr;
+    ISkin* m_skin = nullptr;
+    HWND m_window = nullptr;
+    HWND m_title = nullptr;
+    HWND m_time = nullptr;
+    HWND m_list = nullptr;
+    std::vector<HWND> m_buttons;
+    HMENU m_menu = nullptr;
+    HACCEL m_accel = nullptr;
+    HFONT m_font = nullptr;
+    HBRUSH m_background = nullptr;
+    CPlaylist m_playlist;
+    CTrackSource m_source;
+    int m_playing = -1;   // the track the source holds, or -1
+    volatile LONG m_generation = 0;   // counts the starts and stops of playback
+    volatile LONG m_callbackSet = 0;  // the player holds this module's data callback
+    bool m_restoring = false;
+};
+
+}  // namespace vocalith

@@ -1,0 +1,362 @@
+// The player module's platform-neutral parts: WAV headers of every sample
+// format it plays and of damaged files, sample conversion, MP3 frame
+// headers, the playlist under shuffle and repeat, the "open" message.
+#include "core/mp3_frames.h"
+#include "core/playlist.h"
+#include "core/wav_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace vocalith;
+
+namespace {
+
+void Put16(std::vector<std::uint8_t>& b, unsigned v) {
+    b.push_back(static_cast<std::uint8_t>(v));
+    b.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void Put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
+    Put16(b, v & 0xFFFF);
+    Put16(b, v >> 16);
+}
+void PutTag(std::vector<std::uint8_t>& b, const char* tag) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(tag[i]));
+}
+
+struct WavSpec {
+    std::uint16_t tag = 1;
+    std::uint16_t channels = 2;
+    std::uint32_t rate = 44100;
+    std::uint16_t bits = 16;
+    bool extensible = false;
+    std::uint16_t subTag = 1;
+    std::uint32_t mask = 3;
+    std::vector<std::uint8_t> data;
+    std::int64_t dataSizeField = -1;   // -1: the real size
+    bool junkBefore = false;
+};
+
+std::vector<std::uint8_t> MakeWav(const WavSpec& s) {
+    std::vector<std::uint8_t> b;
+    PutTag(b, "RIFF");
+    Put32(b, 0);
+    PutTag(b, "WAVE");
+    if (s.junkBefore) {
+        PutTag(b, "LIST");
+        Put32(b, 3);   // odd: one pad byte follows
+        b.insert(b.end(), {'a', 'b', 'c', 0});
+    }
+    PutTag(b, "fmt ");
+    Put32(b, s.extensible ? 40 : 16);
+    Put16(b, s.extensible ? 0xFFFE : s.tag);
+    Put16(b, s.channels);
+    Put32(b, s.rate);
+    Put32(b, s.rate * s.channels * (s.bits / 8));
+    Put16(b, static_cast<std::uint16_t>(s.channels * (s.bits / 8)));
+    Put16(b, s.bits);
+    if (s.extensible) {
+        Put16(b, 22);
+        Put16(b, s.bits);
+        Put32(b, s.mask);
+        Put16(b, s.subTag);
+        const std::uint8_t tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+        b.insert(b.end(), tail, tail + 14);
+    }
+    PutTag(b, "data");
+    Put32(b, s.dataSizeField < 0 ? static_cast<std::uint32_t>(s.data.size()) : static_cast<std::uint32_t>(s.dataSizeField));
+    b.insert(b.end(), s.data.begin(), s.data.end());
+    return b;
+}
+
+WavResult Read(const std::vector<std::uint8_t>& bytes, WavInfo& info) {
+    CMemorySource source(bytes.data(), bytes.size());
+    return ReadWavHeader(source, info);
+}
+
+// Decodes the whole data of a file into channel arrays.
+std::vector<std::vector<float>> Decode(const std::vector<std::uint8_t>& bytes, WavInfo& info) {
+    EXPECT_EQ(Read(bytes, info), WavResult::Ok);
+    std::vector<std::vector<float>> out(info.channels, std::vector<float>(info.frames));
+    std::vector<float*> table;
+    for (auto& c : out) table.push_back(c.data());
+    ConvertFrames(info, bytes.data() + info.dataOffset, info.frames, table.data(), 0);
+    return out;
+}
+
+TEST(VocalithWav, EverySampleFormatDecodesToTheSameValues) {
+    // Two frames of two channels: (0.5, -0.5), (-1, 0.25) in every format.
+    const double values[4] = {0.5, -0.5, -1.0, 0.25};
+    struct Case {
+        const char* name;
+        std::uint16_t tag, bits;
+        bool extensible;
+    };
+    const Case cases[] = {{"pcm8", 1, 8, false},          {"pcm16", 1, 16, false},  {"pcm24", 1, 24, false},
+                          {"pcm32", 1, 32, false},        {"float32", 3, 32, false}, {"float64", 3, 64, false},
+                          {"ext pcm24", 1, 24, true},     {"ext float32", 3, 32, true}};
+    for (const Case& c : cases) {
+        WavSpec s;
+        s.tag = c.tag;
+        s.subTag = c.tag;
+        s.bits = c.bits;
+        s.extensible = c.extensible;
+        for (double v : values) {
+            if (c.tag == 3 && c.bits == 32) {
+                float f = static_cast<float>(v);
+                std::uint32_t u;
+                std::memcpy(&u, &f, 4);
+                Put32(s.data, u);
+            } else if (c.tag == 3) {
+                std::uint64_t u;
+                std::memcpy(&u, &v, 8);
+                Put32(s.data, static_cast<std::uint32_t>(u));
+                Put32(s.data, static_cast<std::uint32_t>(u >> 32));
+            } else if (c.bits == 8) {
+                s.data.push_back(static_cast<std::uint8_t>(128 + v * 128 < 0 ? 0 : 128 + v * 128));
+            } else {
+                std::int64_t full = static_cast<std::int64_t>(v * std::pow(2.0, c.bits - 1));
+                if (full >= std::pow(2.0, c.bits - 1)) full -= 1;
+                for (int byte = 0; byte < c.bits / 8; ++byte) s.data.push_back(static_cast<std::uint8_t>(full >> (8 * byte)));
+            }
+        }
+        WavInfo info;
+        auto out = Decode(MakeWav(s), info);
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(info.channels, 2);
+        ASSERT_EQ(info.frames, 2u);
+        EXPECT_EQ(info.type, c.tag == 3 ? SampleType::Float : SampleType::Integer);
+        EXPECT_EQ(info.channelMask, c.extensible ? 3u : 0u);
+        const double tolerance = c.bits == 8 ? 1.0 / 128 : 1e-4;
+        EXPECT_NEAR(out[0][0], 0.5, tolerance);
+        EXPECT_NEAR(out[1][0], -0.5, tolerance);
+        EXPECT_NEAR(out[0][1], -1.0, tolerance);
+        EXPECT_NEAR(out[1][1], 0.25, tolerance);
+    }
+}
+
+TEST(VocalithWav, MonoToSevenOneAndChunksBeforeTheFormat) {
+    for (std::uint16_t channels : {1, 2, 4, 6, 8}) {
+        WavSpec s;
+        s.channels = channels;
+        s.extensible = channels > 2;
+        s.mask = channels == 8 ? 0x63F : 0;
+        s.junkBefore = true;
+        for (int c = 0; c < channels; ++c) Put16(s.data, static_cast<unsigned>(c * 1000));
+        WavInfo info;
+        auto out = Decode(MakeWav(s), info);
+        ASSERT_EQ(info.channels, channels);
+        ASSERT_EQ(info.frames, 1u);
+        for (int c = 0; c < channels; ++c) EXPECT_FLOAT_EQ(out[c][0], c * 1000 / 32768.0f);
+    }
+}
+
+TEST(VocalithWav, DamagedFilesGiveAClearResult) {
+    WavInfo info;
+    WavSpec good;
+    Put16(good.data, 0);
+    Put16(good.data, 0);
+    std::vector<std::uint8_t> bytes = MakeWav(good);
+    EXPECT_EQ(Read(bytes, info), WavResult::Ok);
+
+    EXPECT_EQ(Read({}, info), WavResult::NotRiff);
+    EXPECT_EQ(Read(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 11), info), WavResult::NotRiff);
+    auto notWave = bytes;
+    std::memcpy(notWave.data() + 8, "AVI ", 4);
+    EXPECT_EQ(Read(notWave, info), WavResult::NotWave);
+    // Cut inside the format chunk; cut before the data chunk.
+    EXPECT_EQ(Read(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 24), info), WavResult::NoFormat);
+    EXPECT_EQ(Read(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 36), info), WavResult::NoData);
+
+    WavSpec s = good;
+    s.tag = 0x55;   // MPEG inside a WAV: not for this reader
+    EXPECT_EQ(Read(MakeWav(s), info), WavResult::UnsupportedFormat);
+    s = good;
+    s.bits = 12;
+    EXPECT_EQ(Read(MakeWav(s), info), WavResult::UnsupportedFormat);
+    s = good;
+    s.channels = 9;
+    EXPECT_EQ(Read(MakeWav(s), info), WavResult::UnsupportedFormat);
+    s = good;
+    s.channels = 0;
+    EXPECT_EQ(Read(MakeWav(s), info), WavResult::BadFormat);
+    s = good;
+    s.rate = 0;
+    EXPECT_EQ(Read(MakeWav(s), info), WavResult::BadFormat);
+    auto badAlign = bytes;
+    badAlign[32] = 3;   // block align 3 for two 16-bit channels
+    EXPECT_EQ(Read(badAlign, info), WavResult::BadFormat);
+    s = good;
+    s.extensible = true;
+    s.subTag = 0x55;
+    EXPECT_EQ(Read(MakeWav(s), info), WavResult::UnsupportedFormat);
+
+    // A data chunk that claims more than is there plays what is there; a
+    // half frame at the end is left out.
+    s = good;
+    s.dataSizeField = 0x7FFFFFF0;
+    s.data.push_back(1);
+    ASSERT_EQ(Read(MakeWav(s), info), WavResult::Ok);
+    EXPECT_TRUE(info.truncated);
+    EXPECT_EQ(info.frames, 1u);
+    // A chunk whose size runs past the end ends the walk without reading beyond.
+    auto huge = bytes;
+    std::memcpy(huge.data() + 12, "junk", 4);
+    huge[16] = huge[17] = huge[18] = huge[19] = 0xFF;
+    EXPECT_EQ(Read(huge, info), WavResult::NoFormat);
+}
+
+TEST(VocalithWav, FloatValuesThatAreNotNumbersBecomeSilence) {
+    WavSpec s;
+    s.tag = 3;
+    s.bits = 32;
+    s.channels = 1;
+    const float values[3] = {NAN, INFINITY, 1e30f};
+    for (float f : values) {
+        std::uint32_t u;
+        std::memcpy(&u, &f, 4);
+        Put32(s.data, u);
+    }
+    WavInfo info;
+    auto out = Decode(MakeWav(s), info);
+    EXPECT_EQ(out[0][0], 0.0f);
+    EXPECT_EQ(out[0][1], 0.0f);
+    EXPECT_EQ(out[0][2], 8.0f);
+}
+
+TEST(VocalithMp3, HeadersAndTheFirstConfirmedFrame) {
+    Mp3Frame f;
+    const std::uint8_t mpeg1[4] = {0xFF, 0xFB, 0x90, 0x64};   // MPEG-1 L3 128 kbit/s 44100 joint stereo
+    ASSERT_TRUE(ParseMp3Header(mpeg1, f));
+    EXPECT_EQ(f.version, 10);
+    EXPECT_EQ(f.bitrate, 128);
+    EXPECT_EQ(f.rate, 44100);
+    EXPECT_EQ(f.channels, 2);
+    EXPECT_EQ(f.frameBytes, 417);
+    EXPECT_EQ(f.samplesPerFrame, 1152);
+    const std::uint8_t mpeg2mono[4] = {0xFF, 0xF3, 0x80, 0xC4};   // MPEG-2 L3 64 kbit/s 22050 mono
+    ASSERT_TRUE(ParseMp3Header(mpeg2mono, f));
+    EXPECT_EQ(f.version, 20);
+    EXPECT_EQ(f.rate, 22050);
+    EXPECT_EQ(f.channels, 1);
+    EXPECT_EQ(f.samplesPerFrame, 576);
+    const std::uint8_t layer2[4] = {0xFF, 0xFD, 0x90, 0x64};
+    EXPECT_FALSE(ParseMp3Header(layer2, f));
+    const std::uint8_t freeFormat[4] = {0xFF, 0xFB, 0x00, 0x64};
+    EXPECT_FALSE(ParseMp3Header(freeFormat, f));
+
+    // ID3v2 tag, a false sync inside garbage, then two real frames.
+    std::vector<std::uint8_t> file = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 5, 1, 2, 3, 4, 5};
+    file.insert(file.end(), {0xFF, 0xFB, 0x90, 0x64, 0x00});
+    const std::size_t first = file.size();
+    for (int frame = 0; frame < 2; ++frame) {
+        std::vector<std::uint8_t> body(417, 0);
+        std::memcpy(body.data(), mpeg1, 4);
+        file.insert(file.end(), body.begin(), body.end());
+    }
+    EXPECT_EQ(Id3v2Size(file.data(), file.size()), 15u);
+    EXPECT_EQ(FindFirstMp3Frame(file.data(), file.size(), f), static_cast<std::int64_t>(first));
+    std::vector<std::uint8_t> noise(5000, 0xFF);
+    EXPECT_EQ(FindFirstMp3Frame(noise.data(), noise.size(), f), -1);
+    EXPECT_EQ(FindFirstMp3Frame(nullptr, 0, f), -1);
+}
+
+TEST(VocalithPlaylist, AddRemoveAndTheCurrentTrack) {
+    CPlaylist list;
+    EXPECT_EQ(list.Current(), -1);
+    EXPECT_EQ(list.Next(false, true), -1);
+    EXPECT_EQ(list.Add(L"a"), 0);
+    EXPECT_EQ(list.Current(), 0);
+    list.Add(L"b");
+    list.Add(L"c");
+    list.Add(L"d");
+    EXPECT_TRUE(list.SetCurrent(2));
+    EXPECT_FALSE(list.SetCurrent(4));
+    EXPECT_TRUE(list.Remove(0));   // before the current: it keeps pointing at "c"
+    EXPECT_EQ(list.At(list.Current()), L"c");
+    EXPECT_TRUE(list.Remove(1));   // the current itself: the one that took its place
+    EXPECT_EQ(list.At(list.Current()), L"d");
+    EXPECT_TRUE(list.Remove(1));   // the last: the new last
+    EXPECT_EQ(list.At(list.Current()), L"b");
+    EXPECT_FALSE(list.Remove(5));
+    EXPECT_TRUE(list.Remove(0));
+    EXPECT_EQ(list.Current(), -1);
+}
+
+TEST(VocalithPlaylist, NextAndPreviousWithAndWithoutRepeat) {
+    CPlaylist list;
+    for (const wchar_t* t : {L"a", L"b", L"c"}) list.Add(t);
+    EXPECT_EQ(list.Next(false, false), 1);
+    EXPECT_EQ(list.Next(false, false), 2);
+    EXPECT_EQ(list.Next(false, false), -1);
+    EXPECT_EQ(list.Current(), 2);
+    EXPECT_EQ(list.Next(false, true), 0);
+    EXPECT_EQ(list.Previous(false, false), -1);
+    EXPECT_EQ(list.Previous(false, true), 2);
+    EXPECT_EQ(list.Previous(false, true), 1);
+}
+
+TEST(VocalithPlaylist, ShufflePlaysEveryTrackOnceARound) {
+    CPlaylist list;
+    for (int i = 0; i < 8; ++i) list.Add(std::to_wstring(i));
+    list.Seed(7);
+    std::set<int> seen = {list.Current()};
+    std::vector<int> order = {list.Current()};
+    for (int i = 0; i < 7; ++i) {
+        int n = list.Next(true, false);
+        ASSERT_GE(n, 0);
+        EXPECT_TRUE(seen.insert(n).second) << "track " << n << " came twice";
+        order.push_back(n);
+    }
+    EXPECT_EQ(list.Next(true, false), -1);   // the round is over and there is no repeat
+    EXPECT_NE(order, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+    // Previous walks the shuffle history back.
+    EXPECT_EQ(list.Previous(true, false), order[6]);
+    EXPECT_EQ(list.Previous(true, false), order[5]);
+    // With repeat a new round begins and does not start with the track just heard.
+    list.SetCurrent(order[7]);
+    int fresh = list.Next(true, true);
+    EXPECT_GE(fresh, 0);
+    // Removing a track during the round keeps the history consistent.
+    EXPECT_TRUE(list.Remove(0));
+    for (int i = 0; i < 20; ++i) {
+        int n = list.Next(true, true);
+        ASSERT_GE(n, 0);
+        ASSERT_LT(n, list.Count());
+    }
+    CPlaylist one;
+    one.Add(L"x");
+    EXPECT_EQ(one.Next(true, true), 0);
+    EXPECT_EQ(one.Next(true, false), -1);
+}
+
+TEST(VocalithOpenMessage, QuotedNamesBlanksAndOtherMessages) {
+    std::vector<std::wstring> names;
+    ASSERT_TRUE(ParseOpenMessage(L"open \"C:\\My Music\\a b.wav\" \"d:\\x.mp3\"", names));
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"C:\\My Music\\a b.wav", L"d:\\x.mp3"}));
+    ASSERT_TRUE(ParseOpenMessage(L"OPEN plain.wav  \"q.wav\"", names));
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"plain.wav", L"q.wav"}));
+    ASSERT_TRUE(ParseOpenMessage(L"open", names));
+    EXPECT_TRUE(names.empty());
+    ASSERT_TRUE(ParseOpenMessage(L"open \"\" \"unclosed name", names));
+    EXPECT_EQ(names, std::vector<std::wstring>{L"unclosed name"});
+    EXPECT_FALSE(ParseOpenMessage(L"opened \"a\"", names));
+    EXPECT_FALSE(ParseOpenMessage(L"play", names));
+    EXPECT_FALSE(ParseOpenMessage(L"", names));
+    ASSERT_TRUE(ParseOpenMessage(L"open \"\u97f3\u697d.wav\"", names));
+    EXPECT_EQ(names, std::vector<std::wstring>{L"\u97f3\u697d.wav"});
+}
+
+TEST(VocalithOpenMessage, TimesAsTheWindowShowsThem) {
+    EXPECT_EQ(FormatTime(0), L"0:00");
+    EXPECT_EQ(FormatTime(65), L"1:05");
+    EXPECT_EQ(FormatTime(3601), L"1:00:01");
+    EXPECT_EQ(FormatTime(-5), L"0:00");
+}
+
+}  // namespace
