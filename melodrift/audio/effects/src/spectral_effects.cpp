@@ -180,34 +180,43 @@ protected:
     {
         const int bins = Bins();
         const double expected = kTwoPi / kOversampling;   // phase advance of bin 1 per hop
+        float* lastPhase = ch.lastPhase.data();
+        float* sumPhase = ch.sumPhase.data();
+        float* magnitude = m_magnitude.data();
+        float* frequency = m_frequency.data();
+        float* synMagnitude = m_synMagnitude.data();
+        float* synFrequency = m_synFrequency.data();
         for (int k = 0; k < bins; ++k) {
-            const double re = spectrum[k].re;
-            const double im = spectrum[k].im;
-            const double phase = std::atan2(im, re);
-            double delta = phase - ch.lastPhase[static_cast<std::size_t>(k)] - k * expected;
-            ch.lastPhase[static_cast<std::size_t>(k)] = static_cast<float>(phase);
-            delta -= kTwoPi * std::floor(delta / kTwoPi + 0.5);
+            const float re = spectrum[k].re;
+            const float im = spectrum[k].im;
+            const float phase = FastAtan2(im, re);
+            double delta = static_cast<double>(phase) - lastPhase[k] - k * expected;
+            lastPhase[k] = phase;
+            delta -= kTwoPi * RoundNearest(delta * (1.0 / kTwoPi));
             // Frequency in bins.
-            m_frequency[static_cast<std::size_t>(k)] = static_cast<float>(k + delta * kOversampling / kTwoPi);
-            m_magnitude[static_cast<std::size_t>(k)] = static_cast<float>(std::sqrt(re * re + im * im));
+            frequency[k] = static_cast<float>(k + delta * kOversampling / kTwoPi);
+            magnitude[k] = std::sqrt(re * re + im * im);
         }
         std::fill(m_synMagnitude.begin(), m_synMagnitude.end(), 0.0f);
         std::fill(m_synFrequency.begin(), m_synFrequency.end(), 0.0f);
-        for (int k = 0; k < bins; ++k) {
-            const int target = static_cast<int>(std::lround(k * m_ratio));
+        const int last = std::min(bins, static_cast<int>((bins - 0.5f) / m_ratio) + 1);
+        for (int k = 0; k < last; ++k) {
+            const int target = static_cast<int>(k * m_ratio + 0.5f);
             if (target < bins) {
-                m_synMagnitude[static_cast<std::size_t>(target)] += m_magnitude[static_cast<std::size_t>(k)];
-                m_synFrequency[static_cast<std::size_t>(target)] = m_frequency[static_cast<std::size_t>(k)] * m_ratio;
+                synMagnitude[target] += magnitude[k];
+                synFrequency[target] = frequency[k] * m_ratio;
             }
         }
         for (int k = 0; k < bins; ++k) {
-            const double advance = kTwoPi * m_synFrequency[static_cast<std::size_t>(k)] / kOversampling;
-            double sum = ch.sumPhase[static_cast<std::size_t>(k)] + advance;
-            sum -= kTwoPi * std::floor(sum / kTwoPi);
-            ch.sumPhase[static_cast<std::size_t>(k)] = static_cast<float>(sum);
-            const double magnitude = m_synMagnitude[static_cast<std::size_t>(k)];
-            spectrum[k].re = static_cast<float>(magnitude * std::cos(sum));
-            spectrum[k].im = static_cast<float>(magnitude * std::sin(sum));
+            const double advance = kTwoPi * synFrequency[k] / kOversampling;
+            double sum = sumPhase[k] + advance;
+            sum -= kTwoPi * RoundNearest(sum * (1.0 / kTwoPi));
+            sumPhase[k] = static_cast<float>(sum);
+            float sine = 0.0f;
+            float cosine = 0.0f;
+            FastSinCos(sum, sine, cosine);
+            spectrum[k].re = synMagnitude[k] * cosine;
+            spectrum[k].im = synMagnitude[k] * sine;
         }
     }
 
@@ -234,12 +243,14 @@ protected:
     {
         const int bins = Bins();
         for (int k = 0; k < bins; ++k) {
-            const double re = spectrum[k].re;
-            const double im = spectrum[k].im;
-            const double magnitude = std::sqrt(re * re + im * im);
-            const double phase = kTwoPi * ch.random.Uniform();
-            spectrum[k].re = static_cast<float>(kIncoherentGain * magnitude * std::cos(phase));
-            spectrum[k].im = static_cast<float>(kIncoherentGain * magnitude * std::sin(phase));
+            const float re = spectrum[k].re;
+            const float im = spectrum[k].im;
+            const float magnitude = static_cast<float>(kIncoherentGain) * std::sqrt(re * re + im * im);
+            float sine = 0.0f;
+            float cosine = 0.0f;
+            FastSinCos(kTwoPi * ch.random.Uniform(), sine, cosine);
+            spectrum[k].re = magnitude * cosine;
+            spectrum[k].im = magnitude * sine;
         }
     }
 };
