@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -115,6 +116,30 @@ HICON ProgramIcon()
                                          GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR | LR_SHARED));
 }
 
+// Over the middle of the owner, kept inside the owner's monitor.
+void CenterOnOwner(HWND dialog)
+{
+    HWND owner = GetWindow(dialog, GW_OWNER);
+    RECT box = {};
+    GetWindowRect(dialog, &box);
+    RECT area = {};
+    if (owner && IsWindowVisible(owner) && !IsIconic(owner)) {
+        GetWindowRect(owner, &area);
+    } else {
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    }
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoW(MonitorFromRect(&area, MONITOR_DEFAULTTONEAREST), &monitor);
+    const LONG width = box.right - box.left;
+    const LONG height = box.bottom - box.top;
+    LONG x = (area.left + area.right - width) / 2;
+    LONG y = (area.top + area.bottom - height) / 2;
+    x = (std::max)(monitor.rcWork.left, (std::min)(x, monitor.rcWork.right - width));
+    y = (std::max)(monitor.rcWork.top, (std::min)(y, monitor.rcWork.bottom - height));
+    SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 struct AboutData {
     const wchar_t* product;
 };
@@ -152,6 +177,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
                 SendDlgItemMessageW(dialog, MEDIVIEW_IDC_PRODUCT, WM_SETFONT, reinterpret_cast<WPARAM>(bold), FALSE);
             }
         }
+        CenterOnOwner(dialog);
         return TRUE;
     }
     case WM_COMMAND:

@@ -27,6 +27,7 @@ struct Seen {
     std::wstring maker;
     std::wstring button;
     HWND owner = nullptr;
+    RECT rect = {};
     bool visible = false;
     bool found = false;
 };
@@ -72,14 +73,15 @@ std::thread CloseAboutWhenShown(Seen& seen)
         seen.maker = WindowText(GetDlgItem(about, MEDIVIEW_IDC_COPYRIGHT));
         seen.button = WindowText(GetDlgItem(about, MEDIVIEW_IDC_CLOSE));
         seen.owner = GetWindow(about, GW_OWNER);
+        GetWindowRect(about, &seen.rect);
         SendMessageW(GetDlgItem(about, MEDIVIEW_IDC_CLOSE), BM_CLICK, 0, 0);
     });
 }
 
 TEST(MediviewAbout, ShowsProductVersionAndClosesWithItsButton)
 {
-    HWND owner = CreateWindowExW(0, L"STATIC", L"Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
-                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND owner = CreateWindowExW(0, L"STATIC", L"Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 50, 800, 600,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(owner, nullptr);
     Seen seen;
     std::thread closer = CloseAboutWhenShown(seen);
@@ -93,6 +95,9 @@ TEST(MediviewAbout, ShowsProductVersionAndClosesWithItsButton)
     EXPECT_EQ(seen.maker, L"\u00A9 Corvena. All rights reserved.");
     EXPECT_EQ(seen.button, L"Close");
     EXPECT_EQ(seen.owner, owner);
+    // Over the middle of its owner.
+    EXPECT_NEAR((seen.rect.left + seen.rect.right) / 2, 500, 2);
+    EXPECT_NEAR((seen.rect.top + seen.rect.bottom) / 2, 350, 2);
     EXPECT_TRUE(IsWindowEnabled(owner));   // modal state ended
     DestroyWindow(owner);
 }
