@@ -8,12 +8,34 @@
 #include "journix/journix.h"
 #include "patinex/patinex.h"
 #include "starting_dlg.h"
+#include "surround/surround_dialogs.h"
 #include "utilon/utilon.h"
 #include "xml/enxml.h"
+
+#include <commctrl.h>
 
 namespace {
 constexpr wchar_t kLogSource[] = L"MainFrame";
 const std::wstring kFrameSection = CHostSettings::OwnerSection(ORVO_MAIN_FRAME_NAME);
+
+const wchar_t* OnOff(bool on) { return on ? L"On" : L"Off"; }
+
+std::wstring DataFolderOf(const std::wstring& configPath) {
+    std::size_t slash = configPath.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : configPath.substr(0, slash + 1);
+}
+
+// Height a dialog frame adds to a window.
+RECT DialogFrameBorder() {
+    RECT r = {0, 0, 0, 0};
+    AdjustWindowRect(&r, WS_DLGFRAME, FALSE);
+    return r;
+}
+
+BOOL CALLBACK SendSkinChanged(HWND child, LPARAM) {
+    ::SendMessageW(child, 0x046F, 0, 0);
+    return TRUE;
+}
 }  // namespace
 
 CMainFrame::CMainFrame(Setup setup)
@@ -22,34 +44,82 @@ CMainFrame::CMainFrame(Setup setup)
       m_registry(*this),
       m_bus(m_registry),
       m_services(m_registry, m_bus, m_settings, *this, m_setup.programFolder),
-      m_tray(IDR_TRAYICON) {}
+      m_tray(IDR_TRAYICON) {
+    InitializeCriticalSection(&m_lock);
+    InitializeCriticalSection(&m_statusLock);
+}
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    DestroyModuleButtons();
+    if (m_mergedMenu) DestroyMenu(m_mergedMenu);
+    if (m_voiceMenu) DestroyMenu(m_voiceMenu);
+    if (m_specialMenu) DestroyMenu(m_specialMenu);
+    DeleteCriticalSection(&m_statusLock);
+    DeleteCriticalSection(&m_lock);
+}
 
-const CMessageMap& CMainFrame::GetThisMessageMap() {
-    static const CMessageMap map = CMessageMap::Build<CMainFrame>(&CMDIFrameWnd::GetThisMessageMap())
-        .OnCommandRange(ID_GOTO_FIRST, ID_GOTO_LAST, &CMainFrame::OnGoTo)
-        .OnUpdateRange(ID_GOTO_FIRST, ID_GOTO_LAST, &CMainFrame::OnUpdateGoTo)
-        .OnCommandRange(ID_SKIN_FIRST, ID_SKIN_LAST_LISTED, &CMainFrame::OnSkin)
-        .OnUpdateRange(ID_SKIN_FIRST, ID_SKIN_LAST_LISTED, &CMainFrame::OnUpdateSkin)
-        .OnCommand(ID_APP_EXIT_CMD, &CMainFrame::OnExit)
-        .OnCommand(ID_FRAME_ZOOM, &CMainFrame::OnRestore)
-        .OnCommand(ID_FRAME_MINI, &CMainFrame::OnMinimize)
-        .OnMessage(kTrayMessage, &CMainFrame::OnTrayNotification);
-    return map;
+int CMainFrame::Message(const std::wstring& text, UINT type) {
+    if (m_setup.messageBox) return m_setup.messageBox(text, type);
+    return AfxPtMessageBox(text.c_str(), type, 0);
 }
 
 int CMainFrame::OnCreate(CREATESTRUCTW* cs) {
-    if (CMDIFrameWnd::OnCreate(cs) == -1) return -1;
+    // 1-3: tooltips, no caption, tray icon.
+    m_controls.LoadTooltips([](UINT id) { return mdhost::HostString(id); });
+    SetModuleButtonDropText(mdhost::HostString(IDS_CANNOT_DROP));
+    ModifyStyle(WS_CAPTION, 0);
     m_tray.SetNotificationWnd(m_hWnd, kTrayMessage);
     HICON icon = fw::LoadResourceIcon(IDR_MAINFRAME, GetSystemMetrics(SM_CXSMICON));
     if (!icon) icon = fw::LoadResourceIcon(IDR_MAINFRAME, GetSystemMetrics(SM_CXSMICON), GetModuleHandleW(nullptr));
     m_tray.SetIcon(icon, mdhost::HostString(IDS_TRAY_TOOLTIP).c_str());
 
+    // 4: the panels.
+    SetSplashStatus(mdhost::HostString(IDS_CREATING_SKIN_ELEMENTS));
+    m_controls.CreatePanels(this);
+
+    // 5: the engines and the surround settings; the log's filter level.
+    m_player = std::make_unique<CExtPlayerDX>();
+    m_micro = std::make_unique<CExtMicro>();
+    m_surroundSettingsPath = DataFolderOf(m_setup.configPath) + L"Rezodovave.xml";
+    m_surroundPresetsPath = SurroundPresetsPath(m_setup.programFolder, m_setup.languageShortName);
+    m_surround = std::make_unique<CSurroundDlg>(*m_player, m_surroundSettingsPath, m_surroundPresetsPath, nullptr, this);
     enJournix()->SetFilterLevel(m_settings.ReadInt(L"Debug", L"FilterLevel", 0));
 
+    // 6-7: the framework's frame (the MDI client with it), disabled while it is built.
+    if (CMDIFrameWnd::OnCreate(cs) == -1) return -1;
+    EnableWindow(false);
+    m_frameMenu = m_hMenuDefault;
+    m_frameAccel = m_hAccelTable;
+    m_hAccelTable = nullptr;
+    ::SetMenu(m_hWnd, nullptr);  // the menu opens from the skinned menu buttons
+    if (m_hWndMDIClient) {
+        m_modulesFrame.SubclassWindow(m_hWndMDIClient);
+        ::SetWindowPos(m_hWndMDIClient, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    m_menuTexts.voiceMorphing = mdhost::HostString(316);
+    m_menuTexts.morph = mdhost::HostString(317);
+    m_menuTexts.singleEffects = mdhost::HostString(318);
+    m_menuTexts.specialEffects = mdhost::HostString(319);
+    m_menuTexts.window = mdhost::HostString(322);
+    m_menuTexts.help = mdhost::HostString(323);
+    m_menuTexts.none326 = mdhost::HostString(326);
+    m_menuTexts.none327 = mdhost::HostString(327);
+    m_menuTexts.aboutFormat = mdhost::HostString(IDS_ABOUT_FORMAT);
+
+    // 8: the effect menus.
+    SetSplashStatus(mdhost::HostString(IDS_LOADING_EFFECTS));
+    std::vector<mdframe::EffectDescription> effects;
+    if (m_setup.effects) effects = m_setup.effects();
+    enJournix()->WriteLogMessage(kLogSource, L"Creating Voice Morphing SubMenu...");
+    m_voiceMenu = mdframe::BuildEffectMenu(effects, mdframe::kVoiceMorphingType, m_menuTexts.none327);
+    enJournix()->WriteLogMessage(kLogSource, L"Voice Morphing SubMenu created.");
+    enJournix()->WriteLogMessage(kLogSource, L"Creating Special Effect SubMenu...");
+    m_specialMenu = mdframe::BuildEffectMenu(effects, mdframe::kSpecialEffectType, m_menuTexts.none327);
+    enJournix()->WriteLogMessage(kLogSource, L"Special Effect SubMenu created.");
+
+    // 9: skins and modules.
     SetSplashStatus(mdhost::HostString(IDS_LOADING_MODULES));
-    m_viewMenu = m_hMenuDefault ? GetSubMenu(m_hMenuDefault, 2) : nullptr;
+    m_viewMenu = m_frameMenu ? GetSubMenu(m_frameMenu, 2) : nullptr;
     CModuleRegistry::LoadParams params;
     params.programFolder = m_setup.programFolder;
     params.languageShortName = m_setup.languageShortName;
@@ -57,29 +127,192 @@ int CMainFrame::OnCreate(CREATESTRUCTW* cs) {
     params.languages = m_setup.languages;
     params.viewMenu = m_viewMenu;
     m_registry.Load(params);
-    if (m_hMenuDefault) DrawMenuBar(m_hWnd);
+    RecalcLayout();
 
+    // 10: the current skin.
     SetSplashStatus(mdhost::HostString(IDS_LOADING_SKIN));
     enJournix()->WriteLogMessage(kLogSource, L"Starting load skin...");
-    if (LayOutCurrentSkin()) {
-        enJournix()->WriteLogMessage(kLogSource, L"Finished load skin.");
-    } else {
+    if (m_registry.CurrentSkin() < 0) {
+        // No skin for the language at all: the frame runs bare, the language menu stays usable.
         enJournix()->WriteLogMessage(kLogSource, L"Load skin failed.");
-        // Without a skin the frame runs without module order; the language menu stays usable.
-        AfxPtMessageBox(fw::Format(mdhost::HostString(IDS_NO_SKIN).c_str(), m_setup.languageShortName.c_str()).c_str(),
-                        MB_OK | MB_ICONEXCLAMATION, 0);
+        Message(fw::Format(mdhost::HostString(IDS_NO_SKIN).c_str(), m_setup.languageShortName.c_str()),
+                MB_OK | MB_ICONEXCLAMATION);
+    } else if (!LayOutCurrentSkin()) {
+        enJournix()->WriteLogMessage(kLogSource, L"Load skin failed.");
+        Message(L"Can't load skin " + m_registry.Skins()[m_registry.CurrentSkin()].Path, MB_OK | MB_ICONSTOP);
+        if (m_setup.exitProcess) {
+            m_setup.exitProcess(1);
+            return -1;
+        }
+        ExitProcess(1);
+    } else {
+        enJournix()->WriteLogMessage(kLogSource, L"Finished load skin.");
     }
+
+    // 11: options, player, equalizer and surround.
     SetSplashStatus(mdhost::HostString(IDS_INITIALIZING_FRAME));
+    ReadFrameOptions();
+    ApplyPlayerOptions();
+    m_eq = LoadEqualizerSettings(m_setup.configPath);
+    m_eq.on = fw::EqualsNoCase(m_settings.Read(L"PLAYER", L"EqualizerTurn"), L"On");
+    ApplyEqualizerSettings(*m_player, m_eq);
+    ApplyEqualizerToControls();
+    m_surround->SetSurroundOn(m_surroundOn);
+    m_surround->LoadSettings(true, m_setup.testSurroundSupport ? TestSurroundSupport() : kAllSurroundModes);
+    EnableWindow(true);
+
+    // 12: the status line.
     SetStatusText(mdhost::HostString(IDS_READY).c_str());
+    std::wstring version = fw::Format(L"%i.%i.%i", 4, 0, 96);
+    ShowStatusText(fw::Format(mdhost::HostString(IDS_LOADED_SUCCESSFULLY).c_str(), L"Melodrift", version.c_str()).c_str(),
+                   5000);
+    RebuildMenus();
     return 0;
 }
 
 bool CMainFrame::LayOutCurrentSkin() {
-    if (m_registry.CurrentSkin() < 0) return false;
+    EnterCriticalSection(&m_lock);
+    bool ok = false;
     enXml* root = nullptr;
-    if (FAILED(GetSkinXMLRoot(this, &root)) || !root || !root->FindChild(L"MAINFRAME")) return false;
-    m_registry.ApplyModuleOrder(root);
-    return true;
+    const enXml* mainframe = nullptr;
+    if (m_registry.CurrentSkin() >= 0 && SUCCEEDED(GetSkinXMLRoot(this, &root)) && root)
+        mainframe = root->FindChild(L"MAINFRAME");
+    if (mainframe) {
+        // Module buttons go with the other controls; the registry clears their entries.
+        DestroyModuleButtons();
+        ok = m_controls.LayOut(this, mainframe, SkinsFolder());
+
+        const _sSkin& skin = m_registry.Skins()[m_registry.CurrentSkin()];
+        m_minSize = mdframe::MinimumFrameSize(m_controls.PanelSizes(), skin.Width, skin.Height);
+
+        ApplyEqualizerToControls();
+        SetChecks(mdframe::kCmdSurroundShow, m_surroundOn);
+        SetChecks(mdframe::kCmdShuffle, m_shuffle);
+        SetChecks(mdframe::kCmdRepeat, m_repeat);
+        SetChecks(mdframe::kCmdEqualizerTurn, m_eq.on);
+        SetChecks(mdframe::kCmdPlayerPanel, !m_playerPanel);
+        m_controls.ForEach(mdframe::kCmdStatusBar, [&](HWND h) { ::SetWindowTextW(h, m_statusText.c_str()); });
+
+        m_registry.ApplyModuleOrder(root);
+
+        // At least the minimum size, the left-top corner kept.
+        RECT w = GetWindowRect();
+        RECT border = DialogFrameBorder();
+        LONG minW = m_minSize.cx + (border.right - border.left), minH = m_minSize.cy + (border.bottom - border.top);
+        if (w.right - w.left < minW || w.bottom - w.top < minH)
+            SetWindowPos(nullptr, 0, 0, std::max(w.right - w.left, minW), std::max(w.bottom - w.top, minH),
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        m_laidOut = true;
+        LayOutFrame();
+        RefreshCommandStates();
+        EnumChildWindows(m_hWnd, &SendSkinChanged, 0);
+    }
+    LeaveCriticalSection(&m_lock);
+    return ok;
+}
+
+void CMainFrame::DestroyModuleButtons() {
+    for (CModuleEntry* e : m_registry.Entries()) e->Button = nullptr;
+    for (CModuleButton* button : m_moduleButtons) delete button;
+    m_moduleButtons.clear();
+    for (_CONTROL_INFO_STRUCT_* info : m_moduleInfos) {
+        while (info->controls) {
+            _MAINFRAME_CONTROL_* c = info->controls;
+            info->controls = c->next;
+            delete c;
+        }
+        delete info;
+    }
+    m_moduleInfos.clear();
+}
+
+void* CMainFrame::CreateModuleButton(const enXml& child, CModuleEntry* module) {
+    std::wstring name;
+    child.GetAttribute(L"Name", name);
+    if (fw::EqualsNoCase(name, L"Playvox")) return nullptr;
+    auto* info = new _CONTROL_INFO_STRUCT_;
+    info->name = info->tooltip = name;
+    UINT id = 0;
+    if (module) {
+        id = kModuleButtonFirst + static_cast<UINT>(module->Order);
+        info->commandId = static_cast<std::int32_t>(id);
+        info->name = info->tooltip = module->DisplayName;
+    }
+    auto* button = new CModuleButton;
+    if (!button->CreateButton(this, name, id)) {
+        delete button;
+        m_moduleInfos.push_back(info);
+        return nullptr;
+    }
+    if (!module) button->EnableWindow(false);
+    m_moduleButtons.push_back(button);
+    info->controls = new _MAINFRAME_CONTROL_{id, button, info->controls};
+    m_moduleInfos.push_back(info);
+
+    const enXml* look = child.FindChild(L"ModuleButton");
+    std::wstring source, owner;
+    if (look && look->GetAttribute(L"Source", source)) {
+        HANDLE picture = m_controls.OpenPicture(SkinsFolder(), source);
+        if (picture != INVALID_HANDLE_VALUE) {
+            std::wstring path = SkinsFolder() + source;
+            PT_SKIN_RESOURCE resource = {sizeof(PT_SKIN_RESOURCE), picture, nullptr, path.c_str(), look};
+            button->UseCustomSkin(&resource);
+            look->GetAttribute(L"Owner", owner);
+            int panel = mdframe::FindPanel(owner);
+            if (panel >= 0 && m_controls.Panel(panel) && m_controls.Panel(panel)->AutoDisposeControl(button->m_hWnd, look))
+                m_controls.MarkPlaced(button->m_hWnd);
+        }
+    }
+    if (!info->name.empty()) button->SetTooltip(L"", info->name.c_str());
+    return button;
+}
+
+void CMainFrame::CheckModuleButton(void* button, bool checked) {
+    for (CModuleButton* b : m_moduleButtons)
+        if (b == button && b->m_hWnd) b->SetCheck(checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void CMainFrame::SetChecks(UINT command, bool checked) {
+    m_controls.ForEach(command, [&](HWND h) { ::SendMessageW(h, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0); });
+}
+
+void CMainFrame::ReadFrameOptions() {
+    std::wstring panel = m_settings.Read(L"FRAME OPTIONS", L"PanelPlayer", L"On");
+    m_playerPanel = fw::EqualsNoCase(panel, L"On");
+    SetChecks(mdframe::kCmdPlayerPanel, !m_playerPanel);
+    if (!fw::EqualsNoCase(m_settings.Read(kFrameSection, L"PMEqualizerShow"), L"false"))
+        SetChecks(mdframe::kCmdEqualizerShow, true);
+}
+
+void CMainFrame::ApplyPlayerOptions() {
+    auto on = [&](const wchar_t* key) { return fw::EqualsNoCase(m_settings.Read(L"PLAYER", key), L"On"); };
+    m_shuffle = on(L"Shuffle");
+    m_repeat = on(L"Repeat");
+    m_eq.on = on(L"EqualizerTurn");
+    m_surroundOn = on(L"RezodovaveTurn");
+    SetChecks(mdframe::kCmdShuffle, m_shuffle);
+    SetChecks(mdframe::kCmdRepeat, m_repeat);
+    SetChecks(mdframe::kCmdEqualizerTurn, m_eq.on);
+    if (m_player) m_player->SetSurroundOn(m_surroundOn);
+    SetChecks(mdframe::kCmdSurroundShow, m_surroundOn);
+    if (m_player) {
+        int volume = m_player->GetVolume(), balance = m_player->GetBalance();
+        m_controls.ForEach(mdframe::kCmdVolume, [&](HWND h) { ::SendMessageW(h, TBM_SETPOS, TRUE, volume); });
+        m_controls.ForEach(mdframe::kCmdBalance, [&](HWND h) { ::SendMessageW(h, TBM_SETPOS, TRUE, balance); });
+    }
+}
+
+void CMainFrame::ApplyEqualizerToControls() {
+    for (int band = 0; band < 10; ++band)
+        m_controls.ForEach(mdframe::kCmdEqualizerFirst + 10u * static_cast<UINT>(band),
+                           [&](HWND h) { ::SendMessageW(h, TBM_SETPOS, TRUE, m_eq.positions[band]); });
+}
+
+void CMainFrame::SaveEqualizerFromControls() {
+    for (int band = 0; band < 10; ++band)
+        if (_MAINFRAME_CONTROL_* c = m_controls.Controls(mdframe::kCmdEqualizerFirst + 10u * static_cast<UINT>(band)))
+            if (c->control && c->control->m_hWnd)
+                m_eq.positions[band] = static_cast<std::int32_t>(::SendMessageW(c->control->m_hWnd, TBM_GETPOS, 0, 0));
 }
 
 void CMainFrame::RestoreFrameState() {
@@ -91,11 +324,47 @@ void CMainFrame::RestoreFrameState() {
     if (fw::ParseInt(left, l) && fw::ParseInt(top, t) && fw::ParseInt(width, w) && fw::ParseInt(height, h) && w > 0 &&
         h > 0)
         r = {l, t, l + w, t + h};
-    MoveWindow(r);
-    m_registry.ActivateModule(0);
     if (fw::EqualsNoCase(size, L"Maximize")) m_showState = SW_SHOWMAXIMIZED;
     else if (fw::EqualsNoCase(size, L"Minimize")) m_showState = SW_SHOWMINIMIZED;
     else m_showState = SW_SHOWNORMAL;
+
+    for (int i = 0; i < mdframe::kPanelCount; ++i)
+        if (m_controls.Panel(i) && m_controls.Panel(i)->m_hWnd) m_controls.Panel(i)->ShowWindow(SW_SHOW);
+    m_registry.ActivateModule(0);
+    LayOutFrame();
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof placement;
+    GetWindowPlacement(m_hWnd, &placement);
+    placement.rcNormalPosition = r;
+    placement.showCmd = IsWindowVisible() ? static_cast<UINT>(m_showState) : SW_HIDE;
+    SetWindowPlacement(m_hWnd, &placement);
+    if (m_showState == SW_SHOWMAXIMIZED) {
+        ModifyStyle(WS_OVERLAPPEDWINDOW, 0);
+    } else {
+        ModifyStyle(0, WS_OVERLAPPEDWINDOW);
+        ModifyStyle(WS_CAPTION, 0);
+    }
+    if (m_showState == SW_SHOWMINIMIZED) {
+        SendMessage(WM_COMMAND, MAKEWPARAM(mdframe::kCmdMinimize, 0), 0);
+        m_showState = SW_HIDE;  // it waits in the tray
+    }
+    ApplyPlayerOptions();
+}
+
+void CMainFrame::StorePlacement(bool fromWindowRect) {
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof placement;
+    if (!GetWindowPlacement(m_hWnd, &placement)) return;
+    bool maximized = placement.showCmd == SW_SHOWMAXIMIZED || (fromWindowRect && IsZoomed(m_hWnd));
+    bool minimized = placement.showCmd == SW_SHOWMINIMIZED || (fromWindowRect && IsIconic(m_hWnd));
+    const wchar_t* size = maximized ? L"Maximize" : minimized ? L"Minimize" : L"Exact";
+    m_settings.Write(kFrameSection, L"Size", size);
+    if (fromWindowRect && (maximized || minimized)) return;
+    RECT r = fromWindowRect ? GetWindowRect() : placement.rcNormalPosition;
+    m_settings.Write(kFrameSection, L"Left", std::to_wstring(r.left).c_str());
+    m_settings.Write(kFrameSection, L"Top", std::to_wstring(r.top).c_str());
+    m_settings.Write(kFrameSection, L"Width", std::to_wstring(r.right - r.left).c_str());
+    m_settings.Write(kFrameSection, L"Height", std::to_wstring(r.bottom - r.top).c_str());
 }
 
 void CMainFrame::SetSplashStatus(const std::wstring& text) {
@@ -104,17 +373,71 @@ void CMainFrame::SetSplashStatus(const std::wstring& text) {
 
 void CMainFrame::SetFrameTitle(const std::wstring& title) { SetWindowText(title); }
 
-void CMainFrame::SetStatusText(const wchar_t* text) { m_statusText = text ? text : L""; }
-
-void CMainFrame::ShowStatusText(const wchar_t* /*text*/, UINT /*milliseconds*/) {}
-
 void CMainFrame::OnActivationChanged() {
-    FitActiveModule();
-    if (m_hMenuDefault) DrawMenuBar(m_hWnd);
+    RebuildMenus();
+    LayOutFrame();
+    RefreshCommandStates();
 }
 
-void CMainFrame::RecalcLayout() {
-    CMDIFrameWnd::RecalcLayout();
+void CMainFrame::OnModuleMenuChanged(CModuleEntry* module) {
+    if (module && module->Active) RebuildMenus();
+}
+
+void CMainFrame::RebuildMenus() {
+    if (!m_frameMenu) return;
+    CModuleEntry* active = m_registry.FindActive();
+    std::vector<HMENU> menus;
+    for (CModuleEntry* e : m_registry.Entries()) menus.push_back(e->Menu);
+    HMENU merged = mdframe::BuildMergedMenu(m_frameMenu, active ? active->Menu : nullptr, menus, m_voiceMenu, m_menuTexts);
+    if (m_mergedMenu) DestroyMenu(m_mergedMenu);
+    m_mergedMenu = merged;
+    HACCEL accel = mdframe::BuildAccelerators(active ? active->Accel : nullptr, m_frameAccel);
+    if (m_hAccelTable) DestroyAcceleratorTable(m_hAccelTable);
+    m_hAccelTable = accel;
+}
+
+HMENU CMainFrame::MenuOfButton(UINT command) const {
+    if (!m_mergedMenu || command < mdframe::kCmdMenuFirst || command > mdframe::kCmdMenuLast) return nullptr;
+    return GetSubMenu(m_mergedMenu, static_cast<int>((command - mdframe::kCmdMenuFirst) / 10));
+}
+
+void CMainFrame::RecalcLayout() { LayOutFrame(); }
+
+void CMainFrame::LayOutFrame() {
+    if (!m_hWnd) return;
+    if (IsZoomed(m_hWnd)) {
+        RECT work = {};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        RECT w = GetWindowRect();
+        if (!EqualRect(&w, &work))
+            ::SetWindowPos(m_hWnd, nullptr, work.left, work.top, work.right - work.left, work.bottom - work.top,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
+        ModifyStyle(WS_THICKFRAME, 0);
+    } else if (!(GetStyle() & WS_THICKFRAME) && (GetStyle() & WS_OVERLAPPEDWINDOW) == (WS_OVERLAPPEDWINDOW & ~WS_CAPTION)) {
+        ModifyStyle(0, WS_THICKFRAME);
+    }
+    RECT border = DialogFrameBorder();
+    m_layout = mdframe::ComputeFrameLayout(GetClientRect(), m_controls.PanelSizes(), border.bottom - border.top,
+                                           m_playerPanel);
+    for (int i = 0; i < mdframe::kPanelCount; ++i) {
+        CAutoPanel* panel = m_controls.Panel(i);
+        if (!panel || !panel->m_hWnd) continue;
+        const RECT& r = m_layout.panel[i];
+        if (i == mdframe::kPanelPlayer && !m_layout.playerShown) {
+            panel->ShowWindow(SW_HIDE);
+            continue;
+        }
+        ::SetWindowPos(panel->m_hWnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                       SWP_NOZORDER | SWP_NOACTIVATE | (i == mdframe::kPanelPlayer ? SWP_SHOWWINDOW : 0));
+    }
+    if (m_hWndMDIClient) {
+        const RECT& c = m_layout.client;
+        ::SetWindowPos(m_hWndMDIClient, nullptr, c.left, c.top, c.right - c.left, c.bottom - c.top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        ::InvalidateRect(m_hWndMDIClient, nullptr, TRUE);
+    }
+    for (int i = 0; i < mdframe::kPanelCount; ++i)
+        if (m_controls.Panel(i) && m_controls.Panel(i)->m_hWnd) m_controls.Panel(i)->Invalidate(false);
     FitActiveModule();
 }
 
@@ -132,76 +455,33 @@ BOOL CMainFrame::PreTranslateMessage(MSG* msg) {
 }
 
 bool CMainFrame::OnCmdMsg(UINT id, int code, void* extra, bool queryOnly) {
-    if (m_registry.OnCmdMsg(id, code, extra, queryOnly)) return true;
-    return CMDIFrameWnd::OnCmdMsg(id, code, extra, queryOnly);
+    if (CMDIFrameWnd::OnCmdMsg(id, code, extra, queryOnly)) return true;
+    return m_registry.OnCmdMsg(id, code, extra, queryOnly);
 }
-
-void CMainFrame::OnGoTo(UINT id) { m_registry.ActivateModule(static_cast<int>(id - ID_GOTO_FIRST)); }
-
-void CMainFrame::OnUpdateGoTo(CCmdUI* ui) {
-    ui->SetCheck(m_registry.GetActiveOrder() == static_cast<int>(ui->m_nID - ID_GOTO_FIRST) ? 1 : 0);
-}
-
-void CMainFrame::OnSkin(UINT id) {
-    int index = static_cast<int>(id - ID_SKIN_FIRST);
-    if (id > ID_SKIN_LAST_HANDLED || index >= m_registry.Skins().GetSize()) return;
-    int previous = m_registry.CurrentSkin();
-    const std::wstring path = m_registry.Skins()[index].Path;
-    if (SUCCEEDED(LoadStandardSkin(path.c_str()))) {
-        m_registry.SetCurrentSkin(index);
-        if (LayOutCurrentSkin()) {
-            if (CModuleEntry* active = m_registry.FindActive()) m_registry.ActivateEntry(active);
-            return;
-        }
-    }
-    // Back to the skin that worked.
-    if (previous >= 0) {
-        LoadStandardSkin(m_registry.Skins()[previous].Path.c_str());
-        m_registry.SetCurrentSkin(previous);
-        LayOutCurrentSkin();
-    }
-    AfxPtMessageBox((L"Can't load skin: " + path).c_str(), MB_OK | MB_ICONEXCLAMATION, 0);
-}
-
-void CMainFrame::OnUpdateSkin(CCmdUI* ui) {
-    ui->Enable(ui->m_nID <= ID_SKIN_LAST_HANDLED);
-    ui->SetCheck(static_cast<int>(ui->m_nID - ID_SKIN_FIRST) == m_registry.CurrentSkin() ? 1 : 0);
-}
-
-void CMainFrame::OnExit() { PostMessage(WM_CLOSE); }
-
-void CMainFrame::OnRestore() {
-    ShowWindow(IsIconic(m_hWnd) || !IsWindowVisible() ? SW_RESTORE : SW_SHOW);
-    SetForegroundWindow(m_hWnd);
-}
-
-void CMainFrame::OnMinimize() { ShowWindow(SW_MINIMIZE); }
-
-LRESULT CMainFrame::OnTrayNotification(WPARAM wParam, LPARAM lParam) { return m_tray.OnTrayNotification(wParam, lParam); }
 
 bool CMainFrame::PrepareClose(bool force) {
     if (m_closed) return true;
     if (!m_registry.TryCloseModules() && !force) return false;
     m_bus.WriteLog(CMessageBus::LogPathFor(fw::GetModulePath(nullptr)));
     m_bus.WriteModulesOrder(m_settings.Path());
+    StorePlacement(false);
 
-    WINDOWPLACEMENT placement = {};
-    placement.length = sizeof placement;
-    if (GetWindowPlacement(m_hWnd, &placement)) {
-        const wchar_t* size = placement.showCmd == SW_SHOWMAXIMIZED   ? L"Maximize"
-                              : placement.showCmd == SW_SHOWMINIMIZED ? L"Minimize"
-                                                                       : L"Exact";
-        const RECT& r = placement.rcNormalPosition;
-        m_settings.Write(kFrameSection, L"Size", size);
-        m_settings.Write(kFrameSection, L"Left", std::to_wstring(r.left).c_str());
-        m_settings.Write(kFrameSection, L"Top", std::to_wstring(r.top).c_str());
-        m_settings.Write(kFrameSection, L"Width", std::to_wstring(r.right - r.left).c_str());
-        m_settings.Write(kFrameSection, L"Height", std::to_wstring(r.bottom - r.top).c_str());
-    }
     m_registry.Unload();
+    if (m_hAccelTable) DestroyAcceleratorTable(m_hAccelTable);
+    m_hAccelTable = nullptr;
+
+    m_settings.Write(L"FRAME OPTIONS", L"PanelPlayer", OnOff(m_playerPanel));
     if (m_registry.CurrentSkin() >= 0)
         m_settings.Write(L"CURRENTSKIN", L"Name", m_registry.Skins()[m_registry.CurrentSkin()].Caption.c_str());
-    // The three pop-ups belong to the registry, not to the menu bar.
+    m_settings.Write(L"PLAYER", L"Shuffle", OnOff(m_shuffle));
+    m_settings.Write(L"PLAYER", L"Repeat", OnOff(m_repeat));
+    m_settings.Write(L"PLAYER", L"EqualizerTurn", OnOff(m_eq.on));
+    m_settings.Write(L"PLAYER", L"RezodovaveTurn", OnOff(m_surroundOn));
+    SaveEqualizerFromControls();
+    SaveEqualizerBands(m_setup.configPath, m_eq);
+    if (m_surround) m_surround->SaveSettings();
+
+    // The three pop-ups belong to the registry, not to the frame's menu.
     if (m_viewMenu)
         for (HMENU popup : {m_registry.GoToMenu(), m_registry.SkinsMenu(), m_registry.LanguageMenu()})
             for (int i = GetMenuItemCount(m_viewMenu) - 1; i >= 0; --i)

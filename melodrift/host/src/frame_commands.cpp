@@ -1,0 +1,503 @@
+// The frame's command map, sliders, status line and skin switch.
+#include "main_frame.h"
+
+#include "../res/resource.h"
+#include "fw/strutil.h"
+#include "fw/win/module.h"
+#include "host_resources.h"
+#include "patinex/patinex.h"
+#include "surround/surround_dialogs.h"
+#include "utilon/utilon.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+namespace {
+using namespace mdframe;
+
+constexpr UINT kPositionToModule = 1035;
+constexpr wchar_t kTutorialsPage[] = L"https://melodrift.example.org/tutorials";
+constexpr wchar_t kCommunityPage[] = L"https://melodrift.example.org/community";
+constexpr UINT kFrameworkStatus = 0x0362;  // a status text from the framework (WM_SETMESSAGESTRING)
+
+// The owner of the player: the last module in registry order that owns it.
+CModuleEntry* LastPlayerOwner(const CModuleRegistry& registry) {
+    CModuleEntry* owner = nullptr;
+    for (CModuleEntry* e : registry.Entries())
+        if (e->PlayerOwner) owner = e;
+    return owner;
+}
+}  // namespace
+
+const CMessageMap& CMainFrame::GetThisMessageMap() {
+    static const CMessageMap map = CMessageMap::Build<CMainFrame>(&CMDIFrameWnd::GetThisMessageMap())
+        .OnCommandRange(kCmdPrev, kCmdNext, &CMainFrame::OnTransport)
+        .OnCommandRange(kCmdShuffle, kCmdRepeat, &CMainFrame::OnShuffleRepeat)
+        .OnCommand(kCmdRecord, &CMainFrame::OnRecord)
+        .OnCommand(kCmdEqualizerTurn, &CMainFrame::OnEqualizerTurn)
+        .OnCommand(kCmdEqualizerPreset, &CMainFrame::OnEqualizerPresets)
+        .OnCommand(kCmdPlayerPanel, &CMainFrame::OnPlayerPanel)
+        .OnCommand(ID_VIEW_PLAYER_BAR, &CMainFrame::OnPlayerPanel)
+        .OnCommand(kCmdMinimize, &CMainFrame::OnMinimize)
+        .OnCommand(kCmdZoom, &CMainFrame::OnZoom)
+        .OnCommand(kCmdClose, &CMainFrame::OnCloseCommand)
+        .OnCommand(ID_APP_EXIT_CMD, &CMainFrame::OnCloseCommand)
+        .OnCommandRange(kCmdMenuFirst, kCmdMenuLast, &CMainFrame::OnMenuButton)
+        .OnCommand(kCmdSurroundShow, &CMainFrame::OnSurroundSettings)
+        .OnCommandRange(ID_GOTO_FIRST, ID_GOTO_LAST, &CMainFrame::OnGoTo)
+        .OnUpdateRange(ID_GOTO_FIRST, ID_GOTO_LAST, &CMainFrame::OnUpdateGoTo)
+        .OnCommandRange(ID_SKIN_FIRST, ID_SKIN_LAST_LISTED, &CMainFrame::OnSkin)
+        .OnUpdateRange(ID_SKIN_FIRST, ID_SKIN_LAST_LISTED, &CMainFrame::OnUpdateSkin)
+        .OnCommand(ID_HELP_TOPICS, &CMainFrame::OnHelpTopics)
+        .OnCommand(ID_HELP_ABOUT, &CMainFrame::OnAbout)
+        .OnCommandRange(ID_HELP_TUTORIALS, ID_HELP_COMMUNITY, &CMainFrame::OnWebPage)
+        .OnCommandRange(366, 367, &CMainFrame::OnZoomAlias)
+        .OnCommand(214, &CMainFrame::OnIgnored)
+        .OnCommand(13045, &CMainFrame::OnIgnored)
+        .OnCommand(11001, &CMainFrame::OnIgnored)
+        .OnCommand(11002, &CMainFrame::OnIgnored)
+        .OnMessage(kTrayMessage, &CMainFrame::OnTrayNotification);
+    return map;
+}
+
+BOOL CMainFrame::OnCommand(WPARAM wParam, LPARAM lParam) {
+    UINT id = LOWORD(wParam);
+    // Every instance of a table row acts as the row's command.
+    int row = RowOfControlId(id);
+    if (row >= 0 && lParam) {
+        UINT command = ControlTable()[row].command;
+        return CMDIFrameWnd::OnCommand(MAKEWPARAM(command, HIWORD(wParam)), lParam);
+    }
+    // Commands 14000 to 14999 that 236 + order would never reach; the range 236-266 is the module buttons'.
+    return CMDIFrameWnd::OnCommand(wParam, lParam);
+}
+
+LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        if (lParam) {
+            OnScroll(reinterpret_cast<HWND>(lParam), LOWORD(wParam));
+            return 0;
+        }
+        break;
+    case WM_TIMER:
+        if (wParam == kPositionTimer || wParam == kStatusTimer) {
+            OnTimerTick(wParam);
+            return 0;
+        }
+        break;
+    case WM_GETMINMAXINFO: {
+        LRESULT r = CMDIFrameWnd::WindowProc(message, wParam, lParam);
+        RECT border = {0, 0, 0, 0};
+        AdjustWindowRect(&border, WS_DLGFRAME, FALSE);
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        info->ptMinTrackSize.x = m_minSize.cx + (border.right - border.left);
+        info->ptMinTrackSize.y = m_minSize.cy + (border.bottom - border.top);
+        return r;
+    }
+    case WM_SIZE: {
+        LRESULT r = CMDIFrameWnd::WindowProc(message, wParam, lParam);
+        std::wstring tip = mdhost::HostString(wParam == SIZE_MAXIMIZED ? 315 : 301);
+        m_controls.ForEach(kCmdZoom, [&](HWND h) {
+            ::SendMessageW(h, PTM_SETTOOLTIP, reinterpret_cast<WPARAM>(L""), reinterpret_cast<LPARAM>(tip.c_str()));
+            ::SetWindowTextW(h, tip.c_str());
+        });
+        return r;
+    }
+    case kFrameworkStatus:
+        if (lParam) ShowStatusText(reinterpret_cast<const wchar_t*>(lParam), 1000);
+        return 0;
+    case WM_NOTIFY:
+    case WM_DEVICECHANGE:
+        if (CModuleEntry* active = m_registry.FindActive(); active && active->Window)
+            ::SendMessageW(active->Window, message, wParam, lParam);
+        break;
+    case WM_NCLBUTTONDOWN:
+        if (IsZoomed(m_hWnd)) return 0;
+        break;
+    case WM_SYSCOMMAND:
+        break;
+    case WM_COMMAND:
+        // System commands chosen from the merged menu go to the active module.
+        if (HIWORD(wParam) == 0 && lParam == 0 && (LOWORD(wParam) & 0xF000) == 0xF000) {
+            if (CModuleEntry* active = m_registry.FindActive(); active && active->Window) {
+                ::SendMessageW(active->Window, WM_SYSCOMMAND, LOWORD(wParam), 0);
+                return 0;
+            }
+        }
+        break;
+    case WM_DESTROY:
+        KillTimer(kPositionTimer);
+        KillTimer(kStatusTimer);
+        if (m_surround && m_surround->m_hWnd) m_surround->DestroyWindow();
+        m_surround.reset();
+        DestroyModuleButtons();
+        m_controls.DestroyControls();
+        m_controls.DestroyPanels();
+        if (m_hAccelTable) DestroyAcceleratorTable(m_hAccelTable);
+        m_hAccelTable = nullptr;
+        break;
+    default:
+        break;
+    }
+    return CMDIFrameWnd::WindowProc(message, wParam, lParam);
+}
+
+// ---- Transport and switches ------------------------------------------------------
+
+void CMainFrame::OnTransport(UINT id) {
+    if (id % 5 != 0) return;
+    if (id == kCmdPlay) {
+        CModuleEntry* active = m_registry.FindActive();
+        CModuleEntry* owner = LastPlayerOwner(m_registry);
+        if (active && !owner) {
+            ::SendMessageW(active->Window, WM_USER + 10, 0, 0);
+            active->PlayerOwner = 1;
+        } else if (active && owner && owner != active && active->CanPlay) {
+            if (m_player) m_player->Stop(1);
+            ::SendMessageW(owner->Window, WM_USER + 12, 0, 0);
+            owner->PlayerOwner = 0;
+            ::SendMessageW(active->Window, WM_USER + 10, 0, 0);
+            active->PlayerOwner = 1;
+        }
+    }
+    if (CModuleEntry* owner = LastPlayerOwner(m_registry)) {
+        ::SendMessageW(owner->Window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+        if (id == kCmdStop) owner->PlayerOwner = 0;
+    }
+    RefreshCommandStates();
+}
+
+void CMainFrame::OnShuffleRepeat(UINT id) {
+    if (id == kCmdShuffle) {
+        m_shuffle = !m_shuffle;
+        SetChecks(kCmdShuffle, m_shuffle);
+    } else if (id == kCmdRepeat) {
+        m_repeat = !m_repeat;
+        SetChecks(kCmdRepeat, m_repeat);
+    }
+}
+
+void CMainFrame::OnRecord() {
+    if (CModuleEntry* active = m_registry.FindActive(); active && active->Window)
+        ::SendMessageW(active->Window, WM_COMMAND, MAKEWPARAM(kCmdRecord, 0), 0);
+}
+
+void CMainFrame::OnEqualizerTurn() {
+    m_eq.on = !m_eq.on;
+    SetChecks(kCmdEqualizerTurn, m_eq.on);
+    SaveEqualizerFromControls();
+    if (m_player) ApplyEqualizerSettings(*m_player, m_eq);
+}
+
+void CMainFrame::OnEqualizerPresets() {
+    // The presets menu belongs to the equalizer settings; the bands the user set stay applied.
+    SaveEqualizerFromControls();
+    if (m_player) ApplyEqualizerSettings(*m_player, m_eq);
+}
+
+void CMainFrame::OnPlayerPanel() {
+    m_playerPanel = !m_playerPanel;
+    SetChecks(kCmdPlayerPanel, !m_playerPanel);
+    LayOutFrame();
+}
+
+void CMainFrame::OnMinimize() {
+    StorePlacement(true);
+    ShowWindow(SW_MINIMIZE);
+    ShowWindow(SW_HIDE);
+}
+
+void CMainFrame::OnZoom() {
+    if (!IsZoomed(m_hWnd)) {
+        ModifyStyle(WS_OVERLAPPEDWINDOW, 0);
+        ShowWindow(SW_SHOWMAXIMIZED);
+    } else {
+        ModifyStyle(0, WS_OVERLAPPEDWINDOW);
+        ModifyStyle(WS_CAPTION, 0);
+        ShowWindow(SW_SHOWNORMAL);
+    }
+}
+
+void CMainFrame::OnZoomAlias(UINT) { SendMessage(WM_COMMAND, MAKEWPARAM(kCmdZoom, 0), 0); }
+
+void CMainFrame::OnIgnored() {}
+
+void CMainFrame::OnCloseCommand() { PostMessage(WM_CLOSE); }
+
+void CMainFrame::OnMenuButton(UINT id) {
+    HMENU popup = MenuOfButton(id);
+    _MAINFRAME_CONTROL_* first = m_controls.Controls(id - (id - kCmdMenuFirst) % 10);
+    while (first && first->next) first = first->next;
+    if (!popup || !first || !first->control->m_hWnd) return;
+    RECT r = first->control->GetWindowRect();
+    UpdateMenuPopup(popup, true);
+    mdframe::PtOwnerDraw(popup, m_hWnd, true);
+    TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, r.left, r.bottom, 0, m_hWnd, nullptr);
+    mdframe::PtOwnerDraw(popup, m_hWnd, false);
+}
+
+void CMainFrame::OnSurroundSettings() {
+    if (!m_surround) return;
+    // The button's check follows the switch, not the click.
+    SetChecks(kCmdSurroundShow, m_surroundOn);
+    m_surround->DoModal();
+    std::uint32_t support = m_surround->Controller().SupportFlags();
+    m_surroundOn = m_surround->Controller().SurroundOn();
+    m_surround->SaveSettings();
+    // A fresh dialog object rereads the presets and the settings, and keeps the support found.
+    m_surround = std::make_unique<CSurroundDlg>(*m_player, m_surroundSettingsPath, m_surroundPresetsPath, nullptr, this);
+    m_surround->SetSurroundOn(m_surroundOn);
+    m_surround->LoadSettings(false, support);
+    m_surround->Controller().SetSupportFlags(support);
+    SetChecks(kCmdSurroundShow, m_surroundOn);
+}
+
+void CMainFrame::OnGoTo(UINT id) { m_registry.ActivateModule(static_cast<int>(id - ID_GOTO_FIRST)); }
+
+void CMainFrame::OnUpdateGoTo(CCmdUI* ui) {
+    ui->SetCheck(m_registry.GetActiveOrder() == static_cast<int>(ui->m_nID - ID_GOTO_FIRST) ? 1 : 0);
+}
+
+void CMainFrame::OnSkin(UINT id) {
+    if (id > ID_SKIN_LAST_HANDLED) return;
+    SwitchSkin(static_cast<int>(id - ID_SKIN_FIRST));
+}
+
+void CMainFrame::OnUpdateSkin(CCmdUI* ui) {
+    ui->Enable(ui->m_nID <= ID_SKIN_LAST_HANDLED);
+    ui->SetCheck(static_cast<int>(ui->m_nID - ID_SKIN_FIRST) == m_registry.CurrentSkin() ? 1 : 0);
+}
+
+void CMainFrame::OnHelpTopics() {
+    std::wstring help = m_setup.programFolder + L"Help\\Cantorel.chm";
+    ShellExecuteW(m_hWnd, L"open", help.c_str(), nullptr, L"c:\\", SW_SHOWNORMAL);
+}
+
+void CMainFrame::OnAbout() {
+    // The media-info box comes with its library; until then the product's name and version.
+    Message(fw::Format(m_menuTexts.aboutFormat.c_str(), L"Melodrift") + L"\n\nMelodrift 4.0.96", MB_OK | MB_ICONINFORMATION);
+}
+
+void CMainFrame::OnWebPage(UINT id) {
+    if (id != ID_HELP_TUTORIALS && id != ID_HELP_COMMUNITY) return;
+    ShellExecuteW(m_hWnd, L"open", id == ID_HELP_TUTORIALS ? kTutorialsPage : kCommunityPage, nullptr, nullptr,
+                  SW_SHOWNORMAL);
+}
+
+LRESULT CMainFrame::OnTrayNotification(WPARAM wParam, LPARAM lParam) { return m_tray.OnTrayNotification(wParam, lParam); }
+
+// ---- Command states ----------------------------------------------------------------
+
+void CMainFrame::RefreshCommandStates() {
+    CModuleEntry* owner = LastPlayerOwner(m_registry);
+    CModuleEntry* active = m_registry.FindActive();
+    CModuleEntry* decides = owner ? owner : active;
+    bool canPlay = decides && decides->CanPlay;
+    int state = m_player ? m_player->GetState() : 0;
+    bool playing = canPlay && (state == 0 || state == 1);
+    for (UINT command : {kCmdPrev, kCmdBackward, kCmdPause, kCmdStop, kCmdForward, kCmdNext, kCmdPosition})
+        m_controls.ForEach(command, [&](HWND h) { ::EnableWindow(h, playing); });
+    for (UINT command : {kCmdPlay, kCmdVolume, kCmdBalance})
+        m_controls.ForEach(command, [&](HWND h) { ::EnableWindow(h, canPlay); });
+    for (UINT command : {kCmdShuffle, kCmdRepeat}) m_controls.ForEach(command, [&](HWND h) { ::EnableWindow(h, TRUE); });
+    CModuleEntry* recorder = m_registry.FindRecorderOwner();
+    if (!recorder) recorder = active;
+    bool canRecord = recorder && recorder->CanRecord;
+    m_controls.ForEach(kCmdRecord, [&](HWND h) { ::EnableWindow(h, canRecord); });
+
+    // A Play and a Pause button on the same spot take turns.
+    for (_MAINFRAME_CONTROL_* play = m_controls.Controls(kCmdPlay); play; play = play->next)
+        for (_MAINFRAME_CONTROL_* pause = m_controls.Controls(kCmdPause); pause; pause = pause->next) {
+            if (!m_controls.IsPlaced(play->control->m_hWnd) || !m_controls.IsPlaced(pause->control->m_hWnd)) continue;
+            RECT a = play->control->GetWindowRect(), b = pause->control->GetWindowRect();
+            if (a.left != b.left || a.top != b.top) continue;
+            play->control->ShowWindow(state != 0 ? SW_SHOWNA : SW_HIDE);
+            pause->control->ShowWindow(state == 0 ? SW_SHOWNA : SW_HIDE);
+        }
+}
+
+// ---- Sliders ------------------------------------------------------------------------
+
+void CMainFrame::UpdateSliderTooltip(UINT command, HWND slider) {
+    int value = static_cast<int>(::SendMessageW(slider, TBM_GETPOS, 0, 0));
+    int low = static_cast<int>(::SendMessageW(slider, TBM_GETRANGEMIN, 0, 0));
+    int high = static_cast<int>(::SendMessageW(slider, TBM_GETRANGEMAX, 0, 0));
+    std::wstring text;
+    if (command == kCmdPosition) text = PercentTooltip(mdhost::HostString(328), value, low, high);
+    else if (command == kCmdVolume) text = PercentTooltip(mdhost::HostString(329), value, low, high);
+    else if (command == kCmdBalance)
+        text = BalanceTooltip(mdhost::HostString(330), mdhost::HostString(331), mdhost::HostString(332), value, low, high);
+    else return;
+    ::SendMessageW(slider, PTM_SETTOOLTIP, reinterpret_cast<WPARAM>(L""), reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void CMainFrame::OnScroll(HWND slider, int code) {
+    UINT id = static_cast<UINT>(::GetDlgCtrlID(slider));
+    int row = RowOfControlId(id);
+    if (row < 0) return;
+    UINT command = ControlTable()[row].command;
+    int value = static_cast<int>(::SendMessageW(slider, TBM_GETPOS, 0, 0));
+    if (command >= kCmdEqualizerFirst && command <= kCmdEqualizerLast) {
+        value = static_cast<int>(::SendMessageW(slider, WM_USER, 0, 0));
+        m_controls.ForEach(command, [&](HWND h) {
+            if (h != slider) ::SendMessageW(h, 0x0405, 1, value);
+        });
+        SaveEqualizerFromControls();
+        if (m_player) ApplyEqualizerSettings(*m_player, m_eq);
+        return;
+    }
+    if (command == kCmdVolume || command == kCmdBalance) {
+        if (code != TB_THUMBTRACK && code != TB_THUMBPOSITION && code != TB_ENDTRACK) return;
+        if (m_player) {
+            if (command == kCmdVolume) m_player->SetVolume(value);
+            else m_player->SetBalance(value);
+        }
+        m_controls.ForEach(command, [&](HWND h) {
+            if (h != slider) ::SendMessageW(h, TBM_SETPOS, TRUE, value);
+            UpdateSliderTooltip(command, h);
+        });
+        return;
+    }
+    if (command == kCmdPosition && (code == TB_THUMBPOSITION || code == TB_ENDTRACK)) {
+        m_position = value;
+        m_controls.ForEach(command, [&](HWND h) {
+            if (h != slider) ::SendMessageW(h, TBM_SETPOS, TRUE, value);
+            UpdateSliderTooltip(command, h);
+        });
+        if (CModuleEntry* owner = LastPlayerOwner(m_registry))
+            ::SendMessageW(owner->Window, WM_COMMAND, kPositionToModule, value);
+    }
+}
+
+void CMainFrame::OnTimerTick(UINT_PTR id) {
+    if (id == kStatusTimer) {
+        EnterCriticalSection(&m_statusLock);
+        KillTimer(kStatusTimer);
+        ShowStatusNow(m_statusText);
+        LeaveCriticalSection(&m_statusLock);
+        return;
+    }
+    EnterCriticalSection(&m_lock);
+    HWND captured = ::GetCapture();
+    m_controls.ForEach(kCmdPosition, [&](HWND h) {
+        if (h == captured) return;
+        ::SendMessageW(h, TBM_SETPOS, TRUE, m_position);
+        UpdateSliderTooltip(kCmdPosition, h);
+    });
+    LeaveCriticalSection(&m_lock);
+}
+
+// ---- Status line --------------------------------------------------------------------
+
+void CMainFrame::ShowStatusNow(const std::wstring& text) {
+    m_controls.ForEach(kCmdStatusBar, [&](HWND h) { ::SetWindowTextW(h, text.c_str()); });
+}
+
+void CMainFrame::SetStatusText(const wchar_t* text) {
+    EnterCriticalSection(&m_statusLock);
+    m_statusText = text ? text : L"";
+    ShowStatusNow(m_statusText);
+    LeaveCriticalSection(&m_statusLock);
+}
+
+void CMainFrame::ShowStatusText(const wchar_t* text, UINT milliseconds) {
+    if (!text || !*text) return;
+    EnterCriticalSection(&m_statusLock);
+    ShowStatusNow(text);
+    if (m_hWnd) SetTimer(kStatusTimer, milliseconds);
+    LeaveCriticalSection(&m_statusLock);
+}
+
+// ---- Skin switch ---------------------------------------------------------------------
+
+void CMainFrame::SwitchSkin(int index) {
+    if (index < 0 || index >= m_registry.Skins().GetSize()) return;
+    SaveEqualizerFromControls();
+    SaveEqualizerBands(m_setup.configPath, m_eq);
+    EnterCriticalSection(&m_lock);
+    int previous = m_registry.CurrentSkin();
+    const std::wstring path = m_registry.Skins()[index].Path;
+    bool ok = SUCCEEDED(LoadStandardSkin(path.c_str()));
+    if (ok) {
+        m_registry.SetCurrentSkin(index);
+        ok = LayOutCurrentSkin();
+    }
+    if (!ok) {
+        // Back to the skin that worked.
+        bool back = previous >= 0 && SUCCEEDED(LoadStandardSkin(m_registry.Skins()[previous].Path.c_str()));
+        if (back) {
+            m_registry.SetCurrentSkin(previous);
+            back = LayOutCurrentSkin();
+        }
+        if (!back) {
+            LeaveCriticalSection(&m_lock);
+            if (m_setup.exitProcess) {
+                m_setup.exitProcess(1);
+                return;
+            }
+            ExitProcess(1);
+        }
+    }
+    CModuleEntry* active = m_registry.FindActive();
+    if (active && active->OrvoLoadSkin) active->OrvoLoadSkin(active->Window, 0);
+    LeaveCriticalSection(&m_lock);
+    if (active) m_registry.ActivateEntry(active);
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_ERASE);
+    if (!ok) Message(L"Can't load skin: " + path, MB_OK | MB_ICONEXCLAMATION);
+}
+
+// ---- What the host interfaces ask of the frame ---------------------------------------
+
+void CMainFrame::OnPlaybackStarted() {
+    if (m_hWnd) SetTimer(kPositionTimer, 100);
+    RefreshCommandStates();
+}
+
+void CMainFrame::OnPlaybackStopped() {
+    SetStatusText(L"");
+    EnterCriticalSection(&m_lock);
+    m_position = 0;
+    m_controls.ForEach(kCmdPosition, [&](HWND h) {
+        ::SendMessageW(h, TBM_SETPOS, TRUE, 0);
+        UpdateSliderTooltip(kCmdPosition, h);
+    });
+    LeaveCriticalSection(&m_lock);
+    if (m_hWnd) KillTimer(kPositionTimer);
+    RefreshCommandStates();
+}
+
+bool CMainFrame::GetVolumeSlider(int& position) {
+    _MAINFRAME_CONTROL_* c = m_controls.Controls(kCmdVolume);
+    if (!c || !c->control->m_hWnd) return false;
+    position = static_cast<int>(::SendMessageW(c->control->m_hWnd, TBM_GETPOS, 0, 0));
+    return true;
+}
+
+bool CMainFrame::GetBalanceSlider(int& position) {
+    _MAINFRAME_CONTROL_* c = m_controls.Controls(kCmdBalance);
+    if (!c || !c->control->m_hWnd) return false;
+    position = static_cast<int>(::SendMessageW(c->control->m_hWnd, TBM_GETPOS, 0, 0));
+    return true;
+}
+
+void CMainFrame::SetVolumeSliders(int position) {
+    m_controls.ForEach(kCmdVolume, [&](HWND h) {
+        ::SendMessageW(h, TBM_SETPOS, TRUE, position);
+        UpdateSliderTooltip(kCmdVolume, h);
+    });
+}
+
+void CMainFrame::SetBalanceSliders(int position) {
+    m_controls.ForEach(kCmdBalance, [&](HWND h) {
+        ::SendMessageW(h, TBM_SETPOS, TRUE, position);
+        UpdateSliderTooltip(kCmdBalance, h);
+    });
+}
+
+const enXml* CMainFrame::GetSkinDocument() {
+    enXml* root = nullptr;
+    if (m_registry.CurrentSkin() < 0 || FAILED(GetSkinXMLRoot(this, &root))) return nullptr;
+    return root;
+}

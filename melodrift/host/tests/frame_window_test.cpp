@@ -1,0 +1,548 @@
+// The main frame as real windows under the virtual display: skins with
+// pictures drawn by the test, test modules, the settings file of a scratch
+// program folder; the frame is driven through its messages.
+#include "../res/resource.h"
+#include "fw/strutil.h"
+#include "fw/testing/screenshot.h"
+#include "host_resources.h"
+#include "host_test_support.h"
+#include "journix/journix.h"
+#include "main_frame.h"
+#include "patinctl/patinctl.h"
+#include "patinex/patinex.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <ole2.h>
+#include <shlobj.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// A 24-bit BMP of one colour.
+std::string Bmp(int width, int height, COLORREF colour) {
+    int stride = (width * 3 + 3) & ~3;
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biSizeImage = static_cast<DWORD>(stride * height);
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + info.biSizeImage;
+    std::string out(reinterpret_cast<const char*>(&file), sizeof file);
+    out.append(reinterpret_cast<const char*>(&info), sizeof info);
+    std::string row(static_cast<std::size_t>(stride), '\0');
+    for (int x = 0; x < width; ++x) {
+        row[static_cast<std::size_t>(x * 3)] = static_cast<char>(GetBValue(colour));
+        row[static_cast<std::size_t>(x * 3 + 1)] = static_cast<char>(GetGValue(colour));
+        row[static_cast<std::size_t>(x * 3 + 2)] = static_cast<char>(GetRValue(colour));
+    }
+    for (int y = 0; y < height; ++y) out += row;
+    return out;
+}
+
+std::string Controls(const std::string& extra) {
+    return R"(
+      <PLAYER_PLAY Owner="FramePanelPlayer" Source="t\play.bmp" X="8" Y="8"/>
+      <PLAYER_PLAY Owner="FramePanelUp" Source="t\play.bmp" X="200" Y="4"/>
+      <PLAYER_STOP Owner="FramePanelPlayer" Source="t\missing.bmp" X="48" Y="8"/>
+      <PLAYER_SHUFFLE Owner="FramePanelPlayer" Source="t\check.bmp" X="88" Y="8"/>
+      <PLAYER_BALANCE Owner="FramePanelPlayer" Type="Horizontal" Source="t\slider.bmp" X="130" Y="8" Width="120"/>
+      <EQUA_SLIDER1 Owner="FramePanelPlayer" Source="t\vslider.bmp" X="270" Y="4" Height="56"/>
+      <STATUS_BAR Owner="FramePanelDown" X="6" Y="2" Width="400" Height="20"/>
+      <FRAME_CLOSE Owner="FramePanelUp" Source="t\play.bmp" Right="4" Y="4"/>
+)" + extra;
+}
+
+std::string Skin(const std::string& caption, const std::string& controls, int width = 640, int height = 480) {
+    return R"(<?xml version="1.0" encoding="UTF-8"?>
+<SKIN_MM Caption=")" + caption + R"(" Width=")" + std::to_string(width) + R"(" Height=")" + std::to_string(height) + R"(">
+  <MAINFRAME>
+    <Panels>
+      <FramePanelUp Height="40" Background="#203050"/>
+      <FramePanelDown Height="24" Background="#304060"/>
+      <FramePanelLeft Width="72" Background="#405070"/>
+      <FramePanelRight Width="8" Background="#506080"/>
+      <FramePanelPlayer Height="64" Background="#102040"/>
+    </Panels>
+    <Controls>)" + controls + R"(
+      <SOMETHING_ELSE Owner="FramePanelUp"/>
+    </Controls>
+    <Modules>
+      <Module Name="Alpha"><ModuleButton Owner="FramePanelLeft" Source="t\module.bmp" X="8" Y="8"/></Module>
+      <Module Name="Sonicut"><ModuleButton Owner="FramePanelLeft" Source="t\module.bmp" X="8" Y="64"/></Module>
+      <Module Name="Beta"><ModuleButton Owner="FramePanelLeft" Source="t\module.bmp" X="8" Y="120"/></Module>
+      <Module Name="Playvox"/>
+    </Modules>
+  </MAINFRAME>
+</SKIN_MM>
+)";
+}
+
+void Pump() {
+    MSG msg;
+    for (int round = 0; round < 3; ++round) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(10);
+    }
+}
+
+RECT InFrame(HWND frame, HWND child) {
+    RECT r = {};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+std::wstring Text(HWND h) {
+    wchar_t buffer[512] = {};
+    GetWindowTextW(h, buffer, 512);
+    return buffer;
+}
+
+BOOL CALLBACK FindBox(HWND h, LPARAM p) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    wchar_t cls[16] = {};
+    GetClassNameW(h, cls, 16);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(h) && std::wstring(cls) == L"#32770") {
+        *reinterpret_cast<HWND*>(p) = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible message box of this process; its text; pressed OK.
+struct BoxWatcher {
+    std::atomic<bool> stop{false};
+    std::wstring text;
+    std::thread thread;
+    void Start() {
+        thread = std::thread([this] {
+            for (int i = 0; i < 1500 && !stop; ++i) {
+                HWND found = nullptr;
+                EnumWindows(&FindBox,
+                    reinterpret_cast<LPARAM>(&found));
+                if (found) {
+                    wchar_t buffer[1024] = {};
+                    GetDlgItemTextW(found, 0xFFFF, buffer, 1024);
+                    text = buffer;
+                    if (text.empty())
+                        for (HWND c = GetWindow(found, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+                            wchar_t cls[32] = {};
+                            GetClassNameW(c, cls, 32);
+                            if (fw::EqualsNoCase(cls, L"Static") && GetWindowTextLengthW(c) > 20) text = Text(c);
+                        }
+                    PostMessageW(found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                    return;
+                }
+                Sleep(20);
+            }
+        });
+    }
+    ~BoxWatcher() {
+        stop = true;
+        if (thread.joinable()) thread.join();
+    }
+};
+
+// Files on the clipboard format the shell drags (CF_HDROP).
+class FileData : public IDataObject {
+public:
+    explicit FileData(const std::wstring& file) : m_file(file) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDataObject)) {
+            *out = static_cast<IDataObject*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++m_refs); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--m_refs); }
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
+        std::size_t bytes = sizeof(DROPFILES) + (m_file.size() + 2) * sizeof(wchar_t);
+        HGLOBAL global = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+        auto* drop = static_cast<DROPFILES*>(GlobalLock(global));
+        drop->pFiles = sizeof(DROPFILES);
+        drop->fWide = TRUE;
+        std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), m_file.c_str(), m_file.size() * sizeof(wchar_t));
+        GlobalUnlock(global);
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = global;
+        medium->pUnkForRelease = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
+        return format && format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+    }
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+        out->ptd = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+private:
+    std::wstring m_file;
+    int m_refs = 1;
+};
+
+struct ControlSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindControl(HWND h, LPARAM p) {
+    auto* s = reinterpret_cast<ControlSearch*>(p);
+    if (GetDlgCtrlID(h) != s->id) return TRUE;
+    s->found = h;
+    return FALSE;
+}
+
+class FrameWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        OleInitialize(nullptr);
+        ISWQueryInterface* query = nullptr;
+        if (SUCCEEDED(GetSWQueryInterface(&query))) SetSWQueryInterface(query);
+        enJournix()->SetLogFile((m_folder / L"debug.log").c_str());
+        mdtest::MakeFolder(m_folder / L"Skins");
+        mdtest::MakeFolder(m_folder / L"Skins\\t");
+        mdtest::MakeFolder(m_folder / L"Modules");
+        Picture(L"play.bmp", 128, 32, RGB(60, 200, 90));
+        Picture(L"check.bmp", 256, 32, RGB(200, 160, 40));
+        Picture(L"slider.bmp", 140, 16, RGB(180, 180, 200));
+        Picture(L"vslider.bmp", 48, 56, RGB(120, 200, 220));
+        Picture(L"module.bmp", 448, 48, RGB(90, 120, 230));
+        for (const wchar_t* m : {L"tm_alpha", L"tm_beta", L"tm_stubborn"}) m_modules.push_back(m);
+    }
+    void TearDown() override {
+        if (m_frame && IsWindow(m_hwnd)) {
+            m_frame->m_bForceClose = true;
+            SendMessageW(m_hwnd, WM_CLOSE, 0, 0);
+            if (IsWindow(m_hwnd)) DestroyWindow(m_hwnd);
+        }
+        Pump();
+        enJournix()->SetLogFile(nullptr);
+    }
+    void Picture(const std::wstring& name, int w, int h, COLORREF c) {
+        ASSERT_TRUE(mdtest::WriteBytes(m_folder / (L"Skins\\t\\" + name), Bmp(w, h, c)));
+    }
+    void AddSkin(const std::wstring& file, const std::string& xml) {
+        ASSERT_TRUE(mdtest::WriteBytes(m_folder / (L"Skins\\" + file), xml));
+    }
+    void Ini(const wchar_t* section, const wchar_t* key, const wchar_t* value) {
+        WritePrivateProfileStringW(section, key, value, Config().c_str());
+    }
+    std::wstring Config() { return m_folder / L"config.ini"; }
+    std::wstring ReadIni(const wchar_t* section, const wchar_t* key) { return mdtest::ReadIni(Config(), section, key); }
+
+    CMainFrame* Open() {
+        for (const std::wstring& m : m_modules) mdtest::CopyInto(mdtest::TestModule(m), m_folder / L"Modules");
+        CMainFrame::Setup setup;
+        setup.programFolder = m_folder.Path();
+        setup.configPath = Config();
+        setup.languageShortName = L"eng";
+        setup.languages = &m_languages;
+        setup.testSurroundSupport = false;
+        setup.messageBox = [this](const std::wstring& text, UINT) {
+            m_messages.push_back(text);
+            return IDOK;
+        };
+        setup.exitProcess = [this](int code) { m_exitCode = code; };
+        setup.effects = [] {
+            return std::vector<mdframe::EffectDescription>{{1, 2, L"Robot", 0}, {0, 3, L"Echo", 0}};
+        };
+        m_frame = new CMainFrame(setup);
+        if (!m_frame->LoadFrame(IDR_MAINFRAME, 0x00CF0000)) {
+            m_frame = nullptr;
+            return nullptr;
+        }
+        m_hwnd = m_frame->m_hWnd;
+        m_frame->RestoreFrameState();
+        m_frame->ShowWindow(m_frame->ShowState());
+        m_frame->UpdateWindow();
+        Pump();
+        return m_frame;
+    }
+    // A control of the frame, wherever its panel put it.
+    HWND Control(UINT id) {
+        ControlSearch search = {static_cast<int>(id), nullptr};
+        EnumChildWindows(m_hwnd, &FindControl, reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+    CModuleEntry* Module(const wchar_t* name) { return m_frame->Registry().FindByName(name); }
+    bool Placed(UINT id) { return m_frame->Controls().IsPlaced(Control(id)); }
+    static bool SkinnedControlsAvailable() { return mdframe::PatinctlClassesRegistered(); }
+
+    mdtest::ScratchFolder m_folder{L"frame"};
+    CArray<LanguageEntry> m_languages;
+    std::vector<std::wstring> m_modules;
+    std::vector<std::wstring> m_messages;
+    CMainFrame* m_frame = nullptr;
+    HWND m_hwnd = nullptr;
+    int m_exitCode = -1;
+};
+
+#define REQUIRE_SKINNED_CONTROLS()                                                        \
+    if (!SkinnedControlsAvailable()) GTEST_SKIP() << "Patinctl.dll registers no control classes yet"
+
+}  // namespace
+
+TEST_F(FrameWindow, ControlsComeFromTheSkinOneIdPerInstance) {
+    REQUIRE_SKINNED_CONTROLS();
+    AddSkin(L"One-eng.xml", Skin("One", Controls(R"(<PLAYER_VOLUME Owner="FramePanelPlayer" Source="t\slider.bmp" X="300" Y="8"/>)")));
+    ASSERT_NE(Open(), nullptr);
+    // Two "PLAYER_PLAY" elements: 13011 and 13012, both acting as Play.
+    HWND play1 = Control(13011), play2 = Control(13012);
+    ASSERT_NE(play1, nullptr);
+    ASSERT_NE(play2, nullptr);
+    EXPECT_EQ(Control(13013), nullptr);
+    EXPECT_TRUE(Placed(13011));
+    EXPECT_TRUE(Placed(13012));
+    // A volume slider without "Type" makes no control.
+    EXPECT_EQ(Control(14021), nullptr);
+    EXPECT_EQ(m_frame->Controls().Controls(14020), nullptr);
+    // The missing picture: created, not placed; the rest is.
+    ASSERT_NE(Control(13021), nullptr);
+    EXPECT_FALSE(Placed(13021));
+    EXPECT_TRUE(Placed(13036));
+    EXPECT_TRUE(Placed(14031));
+    // Accessible names: the tooltip texts; the status line shows its text.
+    EXPECT_EQ(Text(play1), L"Play");
+    EXPECT_EQ(Text(Control(14031)), L"Balance");
+    // The status line: the start-up notice for a while, then "Ready".
+    EXPECT_EQ(Text(Control(14121)), L"Melodrift, version 4.0.96 loaded successfully.");
+    SendMessageW(m_hwnd, WM_TIMER, CMainFrame::kStatusTimer, 0);
+    EXPECT_EQ(Text(Control(14121)), L"Ready");
+    m_frame->ShowStatusText(L"", 1000);  // an empty text changes nothing
+    EXPECT_EQ(Text(Control(14121)), L"Ready");
+    // The equalizer slider: range 0 to 200, the centre style.
+    EXPECT_EQ(SendMessageW(Control(16001), TBM_GETRANGEMAX, 0, 0), 200);
+    EXPECT_TRUE(GetWindowLongW(Control(16001), GWL_STYLE) & 0x1000);
+
+    // Play from the second instance settles the player ownership for the active module.
+    CModuleEntry* alpha = Module(L"Alpha");
+    ASSERT_NE(alpha, nullptr);
+    ASSERT_TRUE(alpha->Active);
+    EXPECT_EQ(alpha->PlayerOwner, 0);
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(13012, BN_CLICKED), reinterpret_cast<LPARAM>(play2));
+    EXPECT_EQ(alpha->PlayerOwner, 1);
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(13036, BN_CLICKED), reinterpret_cast<LPARAM>(Control(13036)));
+    EXPECT_TRUE(m_frame->Shuffle());
+    EXPECT_EQ(SendMessageW(Control(13036), BM_GETCHECK, 0, 0), BST_CHECKED);
+}
+
+TEST_F(FrameWindow, PanelsStandWhereTheFrameLayoutPutsThem) {
+    REQUIRE_SKINNED_CONTROLS();
+    AddSkin(L"One-eng.xml", Skin("One", Controls("")));
+    ASSERT_NE(Open(), nullptr);
+    RECT client = {};
+    GetClientRect(m_hwnd, &client);
+    RECT border = {0, 0, 0, 0};
+    AdjustWindowRect(&border, WS_DLGFRAME, FALSE);
+    LONG upHeight = 40 + (border.bottom - border.top) + 90;
+    CFrameControls& c = m_frame->Controls();
+    RECT up = InFrame(m_hwnd, c.Panel(mdframe::kPanelUp)->m_hWnd);
+    RECT player = InFrame(m_hwnd, c.Panel(mdframe::kPanelPlayer)->m_hWnd);
+    RECT down = InFrame(m_hwnd, c.Panel(mdframe::kPanelDown)->m_hWnd);
+    RECT left = InFrame(m_hwnd, c.Panel(mdframe::kPanelLeft)->m_hWnd);
+    RECT right = InFrame(m_hwnd, c.Panel(mdframe::kPanelRight)->m_hWnd);
+    RECT modules = InFrame(m_hwnd, m_frame->m_hWndMDIClient);
+    EXPECT_EQ(up.top, 0);
+    EXPECT_EQ(up.bottom, upHeight);
+    EXPECT_EQ(up.right, client.right);
+    EXPECT_EQ(player.bottom, client.bottom);
+    EXPECT_EQ(player.top, client.bottom - 64);
+    EXPECT_EQ(down.bottom, player.top);
+    EXPECT_EQ(down.top, player.top - 24);
+    EXPECT_EQ(left.top, upHeight);
+    EXPECT_EQ(left.bottom, down.top);
+    EXPECT_EQ(left.right, 72);
+    EXPECT_EQ(right.left, client.right - 8);
+    EXPECT_EQ(modules.left, 72);
+    EXPECT_EQ(modules.top, upHeight);
+    EXPECT_EQ(modules.right, client.right - 8);
+    EXPECT_EQ(modules.bottom, down.top);
+    fw::testing::SaveWindowScreenshot(m_hwnd, fw::testing::ScreenshotPath(L"frame_test_player_on.png"));
+
+    // The player panel off (from the menu command): hidden, the bottom panel goes down.
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(ID_VIEW_PLAYER_BAR, 0), 0);
+    Pump();
+    EXPECT_FALSE(IsWindowVisible(c.Panel(mdframe::kPanelPlayer)->m_hWnd));
+    EXPECT_EQ(InFrame(m_hwnd, c.Panel(mdframe::kPanelDown)->m_hWnd).bottom, client.bottom);
+    EXPECT_EQ(InFrame(m_hwnd, m_frame->m_hWndMDIClient).bottom, client.bottom - 24);
+}
+
+TEST_F(FrameWindow, StoredPlacementAndTheTray) {
+    AddSkin(L"One-eng.xml", Skin("One", ""));
+    // Only three of the four values: the default rectangle.
+    Ini(L"Main frame: params", L"Left", L"30");
+    Ini(L"Main frame: params", L"Top", L"40");
+    Ini(L"Main frame: params", L"Width", L"700");
+    ASSERT_NE(Open(), nullptr);
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof placement;
+    ASSERT_TRUE(GetWindowPlacement(m_hwnd, &placement));
+    EXPECT_EQ(placement.rcNormalPosition.left, 100);
+    EXPECT_EQ(placement.rcNormalPosition.top, 100);
+    EXPECT_EQ(placement.rcNormalPosition.right, 1000);
+    EXPECT_EQ(placement.rcNormalPosition.bottom, 800);
+    EXPECT_TRUE(IsWindowVisible(m_hwnd));
+    EXPECT_FALSE(GetWindowLongW(m_hwnd, GWL_STYLE) & WS_CAPTION);
+    SendMessageW(m_hwnd, WM_CLOSE, 0, 0);
+    Pump();
+    m_frame = nullptr;
+
+    // "Minimize": the frame starts in the tray.
+    Ini(L"Main frame: params", L"Size", L"Minimize");
+    ASSERT_NE(Open(), nullptr);
+    EXPECT_FALSE(IsWindowVisible(m_hwnd));
+    EXPECT_EQ(m_frame->ShowState(), SW_HIDE);
+}
+
+TEST_F(FrameWindow, SkinsBeyondSixteenAreListedButCannotBeChosen) {
+    for (int i = 0; i < 17; ++i) {
+        wchar_t file[32];
+        swprintf(file, 32, L"S%02d-eng.xml", i);
+        AddSkin(file, Skin("S" + std::to_string(i), ""));
+    }
+    ASSERT_NE(Open(), nullptr);
+    HMENU skins = m_frame->Registry().SkinsMenu();
+    ASSERT_EQ(GetMenuItemCount(skins), 17);
+    SendMessageW(m_hwnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(skins), 0);
+    EXPECT_FALSE(GetMenuState(skins, 515, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(skins, 516, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(skins, 500, MF_BYCOMMAND) & MF_CHECKED);
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(516, 0), 0);
+    EXPECT_EQ(m_frame->Registry().CurrentSkin(), 0);
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(515, 0), 0);
+    EXPECT_EQ(m_frame->Registry().CurrentSkin(), 15);
+}
+
+TEST_F(FrameWindow, SkinSwitchKeepsSlidersAndThePressedModuleButtonAndFallsBackFromABrokenSkin) {
+    REQUIRE_SKINNED_CONTROLS();
+    AddSkin(L"A-eng.xml", Skin("A", Controls("")));
+    AddSkin(L"B-eng.xml", Skin("B", Controls(""), 700, 500));
+    AddSkin(L"C-eng.xml", Skin("C", Controls("")));
+    ASSERT_NE(Open(), nullptr);
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(236 + 1, BN_CLICKED), 0);  // Beta
+    ASSERT_TRUE(Module(L"Beta")->Active);
+    SendMessageW(Control(14031), TBM_SETPOS, TRUE, 37);
+    SendMessageW(Control(16001), TBM_SETPOS, TRUE, 150);
+
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(501, 0), 0);
+    Pump();
+    EXPECT_EQ(m_frame->Registry().CurrentSkin(), 1);
+    EXPECT_EQ(SendMessageW(Control(14031), TBM_GETPOS, 0, 0), 37);
+    EXPECT_EQ(SendMessageW(Control(16001), TBM_GETPOS, 0, 0), 150);
+    HWND beta = Control(237);
+    ASSERT_NE(beta, nullptr);
+    EXPECT_EQ(SendMessageW(beta, BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(SendMessageW(Control(236), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    // The module that is not loaded: a disabled button.
+    bool disabledSeen = false;
+    for (const _CONTROL_INFO_STRUCT_* info : m_frame->ModuleInfos())
+        if (info->name == L"Sonicut") {
+            disabledSeen = true;
+            EXPECT_EQ(info->commandId, 0);
+            ASSERT_NE(info->controls, nullptr);
+            EXPECT_FALSE(IsWindowEnabled(info->controls->control->m_hWnd));
+        }
+    EXPECT_TRUE(disabledSeen);
+
+    // Skin C breaks after discovery: back to B, with the message.
+    ASSERT_TRUE(mdtest::WriteBytes(m_folder / L"Skins\\C-eng.xml", "<not xml"));
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(502, 0), 0);
+    Pump();
+    EXPECT_EQ(m_frame->Registry().CurrentSkin(), 1);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0], L"Can't load skin: " + (m_folder / L"Skins\\C-eng.xml"));
+    EXPECT_EQ(SendMessageW(Control(14031), TBM_GETPOS, 0, 0), 37);
+    EXPECT_EQ(SendMessageW(Control(237), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(m_exitCode, -1);
+}
+
+TEST_F(FrameWindow, ARefusedCloseSavesNothingAndANormalCloseSavesEverything) {
+    AddSkin(L"A-eng.xml", Skin("A", Controls("")));
+    ASSERT_NE(Open(), nullptr);
+    // Stubborn refuses.
+    EXPECT_FALSE(m_frame->PrepareClose(false));
+    EXPECT_TRUE(IsWindow(m_hwnd));
+    EXPECT_EQ(ReadIni(L"FRAME OPTIONS", L"PanelPlayer"), L"");
+    EXPECT_EQ(ReadIni(L"CURRENTSKIN", L"Name"), L"");
+    EXPECT_EQ(ReadIni(L"Main frame: params", L"Size"), L"");
+    EXPECT_EQ(ReadIni(L"MODULES_ORDER", L"_1"), L"");
+
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(mdframe::kCmdRepeat, 0), 0);
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(ID_VIEW_PLAYER_BAR, 0), 0);
+    m_frame->m_bForceClose = true;
+    SendMessageW(m_hwnd, WM_CLOSE, 0, 0);
+    Pump();
+    EXPECT_FALSE(IsWindow(m_hwnd));
+    m_frame = nullptr;
+    EXPECT_EQ(ReadIni(L"FRAME OPTIONS", L"PanelPlayer"), L"Off");
+    EXPECT_EQ(ReadIni(L"CURRENTSKIN", L"name"), L"A");
+    EXPECT_EQ(ReadIni(L"PLAYER", L"Repeat"), L"On");
+    EXPECT_EQ(ReadIni(L"PLAYER", L"Shuffle"), L"Off");
+    EXPECT_EQ(ReadIni(L"PLAYER", L"EqualizerTurn"), L"Off");
+    EXPECT_EQ(ReadIni(L"PLAYER", L"RezodovaveTurn"), L"Off");
+    EXPECT_EQ(ReadIni(L"PLAYER", L"EqualizerBand1"), L"100");
+    EXPECT_EQ(ReadIni(L"Main frame: params", L"Size"), L"Exact");
+    EXPECT_EQ(ReadIni(L"Main frame: params", L"Width"), L"900");
+    EXPECT_NE(ReadIni(L"MODULES_ORDER", L"_1"), L"");
+    EXPECT_EQ(GetFileAttributesW((m_folder / L"Rezodovave.xml").c_str()) != INVALID_FILE_ATTRIBUTES, true);
+}
+
+TEST_F(FrameWindow, DraggingOverAModuleButtonActivatesItsModuleAndADropIsRefused) {
+    REQUIRE_SKINNED_CONTROLS();
+    AddSkin(L"A-eng.xml", Skin("A", Controls("")));
+    ASSERT_NE(Open(), nullptr);
+    HWND betaButton = Control(237);
+    ASSERT_NE(betaButton, nullptr);
+    ASSERT_TRUE(Module(L"Alpha")->Active);
+    // The target RegisterDragDrop keeps for the button's window.
+    auto* target = static_cast<IDropTarget*>(GetPropW(betaButton, L"OleDropTargetInterface"));
+    ASSERT_NE(target, nullptr);
+    FileData data(m_folder / L"song.wav");
+    RECT r = {};
+    GetWindowRect(betaButton, &r);
+    POINTL point = {r.left + 4, r.top + 4};
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    EXPECT_EQ(target->DragEnter(&data, MK_LBUTTON, point, &effect), S_OK);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE));
+    EXPECT_TRUE(Module(L"Beta")->Active);
+    EXPECT_FALSE(Module(L"Alpha")->Active);
+    EXPECT_EQ(SendMessageW(betaButton, BM_GETCHECK, 0, 0), BST_CHECKED);
+    effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    EXPECT_EQ(target->DragOver(MK_LBUTTON, point, &effect), S_OK);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE));
+
+    BoxWatcher watcher;
+    watcher.Start();
+    effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    EXPECT_EQ(target->Drop(&data, 0, point, &effect), S_OK);
+    watcher.stop = true;
+    watcher.thread.join();
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
+    EXPECT_EQ(watcher.text, mdhost::HostString(IDS_CANNOT_DROP));
+}
