@@ -216,25 +216,50 @@ private:
         } else {
             it->attr = attr;
         }
-        Place(*it);
+        PlaceAll();
         ShowWindow(control, SW_SHOWNA);
         return TRUE;
     }
 
-    void Place(const Placed& p) {
-        RECT client;
-        GetClientRect(m_hwnd, &client);
-        RECT rc = PlaceRect(p.attr, client.right, client.bottom, IdealOf(p.hwnd));
-        SetWindowPos(p.hwnd, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+    // Whether an element says nothing about where it sits: such controls flow.
+    static bool Unplaced(const Attributes& a) {
+        static const wchar_t* const names[] = {L"X", L"Left", L"Y", L"Top", L"Right", L"Bottom", L"HCenter", L"VCenter"};
+        for (const wchar_t* name : names)
+            if (a.Has(name)) return false;
+        return true;
     }
 
     void PlaceAll() {
         m_placed.erase(std::remove_if(m_placed.begin(), m_placed.end(),
                                       [this](const Placed& p) { return !IsWindow(p.hwnd) || GetParent(p.hwnd) != m_hwnd; }),
                        m_placed.end());
-        for (const Placed& p : m_placed) Place(p);
+        RECT client;
+        GetClientRect(m_hwnd, &client);
+        // Controls without placement follow each other from the panel's start,
+        // in a column when the panel is taller than wide, else in a row.
+        bool column = client.bottom > client.right;
+        int flow = kFlowGap;
+        for (const Placed& p : m_placed) {
+            SIZE ideal = IdealOf(p.hwnd);
+            RECT rc;
+            if (Unplaced(p.attr)) {
+                int w = std::max(0, p.attr.Int(L"Width", ideal.cx)), h = std::max(0, p.attr.Int(L"Height", ideal.cy));
+                if (column) {
+                    rc = {(client.right - w) / 2, flow, (client.right - w) / 2 + w, flow + h};
+                    flow += h + kFlowGap;
+                } else {
+                    rc = {flow, (client.bottom - h) / 2, flow + w, (client.bottom - h) / 2 + h};
+                    flow += w + kFlowGap;
+                }
+            } else {
+                rc = PlaceRect(p.attr, client.right, client.bottom, ideal);
+            }
+            SetWindowPos(p.hwnd, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
     }
+
+    static constexpr int kFlowGap = 4;
 
     int DetachAll() {
         int count = 0;

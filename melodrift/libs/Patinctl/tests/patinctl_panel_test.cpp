@@ -119,6 +119,42 @@ TEST(PatinctlPanel, PlacesControlsFromTheirElementsAndAgainWhenResized) {
     EXPECT_EQ(panel.DetachAllControls(), 0);
 }
 
+TEST(PatinctlPanel, ControlsWithoutPlacementFollowEachOther) {
+    TempDir dir;
+    Host host(500, 300);
+    HWND left = CreateWindowExW(0, PT_WC_AUTOPANEL, L"", WS_CHILD | WS_VISIBLE, 0, 0, 72, 250, host.Hwnd(), nullptr,
+                                nullptr, nullptr);
+    HWND up = CreateWindowExW(0, PT_WC_AUTOPANEL, L"", WS_CHILD | WS_VISIBLE, 80, 0, 400, 40, host.Hwnd(), nullptr,
+                              nullptr, nullptr);
+    PictureFile picture(ButtonPicture(dir));
+    // As the module buttons of the standard skin: only "Owner" and "Source".
+    auto moduleButton = Element(L"ModuleButton", {{L"Owner", L"FramePanelLeft"}, {L"Source", L"Standard\\a.bmp"}});
+    auto sized = Element(L"ModuleButton", {{L"Width", L"30"}, {L"Height", L"30"}});
+    auto placed = Element(L"ModuleButton", {{L"X", L"0"}, {L"Y", L"200"}});
+    HWND buttons[4];
+    const enXml* elements[4] = {moduleButton.get(), sized.get(), placed.get(), moduleButton.get()};
+    for (int i = 0; i < 4; ++i) {
+        buttons[i] = Child(host.Hwnd(), PT_WC_BUTTON, BS_PUSHBUTTON, 236 + i);  // four frames of 20x16
+        ASSERT_TRUE(UseSkin(buttons[i], picture.Get(), nullptr, elements[i]));
+        ASSERT_TRUE(SendMessageW(left, PTM_AUTODISPOSECONTROL, reinterpret_cast<WPARAM>(buttons[i]),
+                                 reinterpret_cast<LPARAM>(elements[i])));
+    }
+    EXPECT_TRUE(RectIs(RectIn(buttons[0], left), 26, 4, 46, 20));
+    EXPECT_TRUE(RectIs(RectIn(buttons[1], left), 21, 24, 51, 54));
+    EXPECT_TRUE(RectIs(RectIn(buttons[2], left), 0, 200, 20, 216));  // placed ones do not take part
+    EXPECT_TRUE(RectIs(RectIn(buttons[3], left), 26, 58, 46, 74));
+    // In a wide panel they make a row.
+    HWND row[2];
+    for (int i = 0; i < 2; ++i) {
+        row[i] = Child(host.Hwnd(), PT_WC_BUTTON, 0, 300 + i);
+        ASSERT_TRUE(UseSkin(row[i], picture.Get(), nullptr, moduleButton.get()));
+        ASSERT_TRUE(SendMessageW(up, PTM_AUTODISPOSECONTROL, reinterpret_cast<WPARAM>(row[i]),
+                                 reinterpret_cast<LPARAM>(moduleButton.get())));
+    }
+    EXPECT_TRUE(RectIs(RectIn(row[0], up), 4, 12, 24, 28));
+    EXPECT_TRUE(RectIs(RectIn(row[1], up), 28, 12, 48, 28));
+}
+
 TEST(PatinctlPanel, DrawsItsBackgroundLabelsAndImagesFromTheSkin) {
     TempDir dir;
     LoadTestSkin(dir);

@@ -18,9 +18,21 @@
 // state) is freed by Patinctl (PtFreeMemory); a skin element passed in is the
 // skin manager's (Patinex) and only read.
 //
-// This version of Patinctl.dll exports SetSWQueryInterface,
-// PtGetSWQueryInterface and the slider-group functions; the window classes,
-// the state functions and the menu functions come with the controls.
+// Panels and placement: AutoDisposeControl makes the control a child window
+// of the panel and places it from the attributes of its skin element (the
+// vocabulary is in melodrift/skins/FORMAT.md), again whenever the panel
+// changes size; the panel passes its controls' WM_COMMAND, WM_NOTIFY,
+// WM_HSCROLL and WM_VSCROLL on to its own parent, so the window holding the
+// panels receives them as from its own children. DetachAllControls hides the
+// controls and gives them back to their previous parent.
+//
+// Accessibility: every control keeps the text it shows as its window text;
+// buttons without a text of their own and sliders take their tooltip as
+// window text, and every control answers WM_GETOBJECT with an accessible
+// object named by its tooltip (or its text).
+//
+// Pictures (PNG or BMP, read with GDI+) come from the file handles of
+// PT_SKIN_RESOURCE; a panel reads its own pictures from the skin's folder.
 #ifndef PATINCTL_PATINCTL_H
 #define PATINCTL_PATINCTL_H
 
