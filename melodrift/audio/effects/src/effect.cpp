@@ -65,9 +65,14 @@ bool Effect::SetFormat(int channels, int sampleRate)
     return true;
 }
 
+namespace {
+constexpr std::int64_t kChunk = 4096;
+}
+
 void Effect::Prepare()
 {
     if (!m_prepared) {
+        m_interleaved.assign(static_cast<std::size_t>(kChunk * m_channels), 0.0f);
         OnFormat();
         OnParams();
         Clear();
@@ -87,7 +92,6 @@ bool Effect::Process(float* samples, std::int64_t frames)
         return false;
     }
     Prepare();
-    constexpr std::int64_t kChunk = 4096;
     while (frames > 0) {
         const int count = static_cast<int>(std::min(frames, kChunk));
         const int n = count * m_channels;
@@ -108,6 +112,44 @@ bool Effect::Process(float* samples, std::int64_t frames)
         }
         samples += n;
         frames -= count;
+    }
+    return true;
+}
+
+bool Effect::ProcessPlanar(float* const* channels, std::int64_t frames)
+{
+    if (frames < 0) {
+        return false;
+    }
+    if (frames == 0) {
+        return true;
+    }
+    if (!channels) {
+        return false;
+    }
+    for (int c = 0; c < m_channels; ++c) {
+        if (!channels[c]) {
+            return false;
+        }
+    }
+    Prepare();
+    std::int64_t done = 0;
+    while (done < frames) {
+        const int count = static_cast<int>(std::min(frames - done, kChunk));
+        for (int c = 0; c < m_channels; ++c) {
+            const float* in = channels[c] + done;
+            for (int f = 0; f < count; ++f) {
+                m_interleaved[static_cast<std::size_t>(f * m_channels + c)] = in[f];
+            }
+        }
+        Process(m_interleaved.data(), count);
+        for (int c = 0; c < m_channels; ++c) {
+            float* out = channels[c] + done;
+            for (int f = 0; f < count; ++f) {
+                out[f] = m_interleaved[static_cast<std::size_t>(f * m_channels + c)];
+            }
+        }
+        done += count;
     }
     return true;
 }

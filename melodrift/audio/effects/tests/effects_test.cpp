@@ -469,6 +469,44 @@ TEST(EffectsAll, OutputIndependentOfBlockSizes)
     }
 }
 
+// One array per channel gives what the interleaved frames give.
+TEST(EffectsAll, PlanarBlocksMatchInterleavedFrames)
+{
+    const int channels = 3;
+    const int frames = 9000;
+    const std::vector<float> input = Noise(static_cast<std::size_t>(channels * frames), 7u);
+    for (int i = 0; i < effects::CatalogCount(); ++i) {
+        const EffectDescriptor& d = *effects::CatalogAt(i);
+        SCOPED_TRACE(i);
+        const std::vector<float> reference = RunInBlocks(d, channels, 48000, input, {frames});
+        std::unique_ptr<Effect> effect = effects::CreateEffect(d);
+        ASSERT_TRUE(effect->SetFormat(channels, 48000));
+        if (d.presetCount > 0) {
+            effect->ApplyPreset(d.presetCount - 1);
+        }
+        std::vector<std::vector<float>> planar(channels, std::vector<float>(frames));
+        for (int f = 0; f < frames; ++f) {
+            for (int c = 0; c < channels; ++c) {
+                planar[c][f] = input[static_cast<std::size_t>(f * channels + c)];
+            }
+        }
+        float* table[channels] = {planar[0].data(), planar[1].data(), planar[2].data()};
+        ASSERT_TRUE(effect->ProcessPlanar(table, 5000));
+        float* rest[channels] = {table[0] + 5000, table[1] + 5000, table[2] + 5000};
+        ASSERT_TRUE(effect->ProcessPlanar(rest, frames - 5000));
+        for (int f = 0; f < frames; ++f) {
+            for (int c = 0; c < channels; ++c) {
+                ASSERT_EQ(planar[c][f], reference[static_cast<std::size_t>(f * channels + c)]) << f << " " << c;
+            }
+        }
+        float* missing[channels] = {table[0], nullptr, table[2]};
+        EXPECT_FALSE(effect->ProcessPlanar(missing, 10));
+        EXPECT_FALSE(effect->ProcessPlanar(nullptr, 10));
+        EXPECT_FALSE(effect->ProcessPlanar(table, -1));
+        EXPECT_TRUE(effect->ProcessPlanar(nullptr, 0));
+    }
+}
+
 TEST(EffectsAll, SilenceStaysSilentAndBadInputStaysFinite)
 {
     const float nan = std::numeric_limits<float>::quiet_NaN();

@@ -59,6 +59,18 @@ public:
             return 0;
         }
     }
+    int SONARIX_METHOD ProcessBlock(SampleBlock* block) override
+    {
+        if (!block || block->filled < 0 || block->filled > block->capacity ||
+            (block->filled > 0 && !block->channels)) {
+            return 0;
+        }
+        try {
+            return m_effect->ProcessPlanar(block->channels, block->filled) ? 1 : 0;
+        } catch (...) {
+            return 0;
+        }
+    }
     void SONARIX_METHOD Reset() override
     {
         try {

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cwchar>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -159,6 +160,38 @@ TEST(SonarixDll, EveryEffectProcessesThroughTheInterface)
         effect->Reset();
         effect->Destroy();
     }
+}
+
+// The player's sample blocks: one array per channel, the filled frames only.
+TEST(SonarixDll, ProcessesSampleBlocks)
+{
+    CSonarix sonarix;
+    ASSERT_TRUE(sonarix.Initialize());
+    enEffect* gain = sonarix.GetEffectTable()->FindByID(SONARIX_ID_GAIN)->CreateEffect();
+    ASSERT_NE(gain, nullptr);
+    ASSERT_EQ(gain->SetParam(0, 20.0f), 1);   // ten times
+    ASSERT_EQ(gain->SetFormat(2, 44100), 1);
+    std::vector<float> left(8, 0.01f);
+    std::vector<float> right(8, -0.02f);
+    float* table[2] = {left.data(), right.data()};
+    SampleBlock block = {0, table, 8, 5};
+    ASSERT_EQ(gain->ProcessBlock(&block), 1);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_NEAR(left[i], i < 5 ? 0.1f : 0.01f, 1e-6f) << i;
+        EXPECT_NEAR(right[i], i < 5 ? -0.2f : -0.02f, 1e-6f) << i;
+    }
+    block.filled = 9;   // more than the arrays hold
+    EXPECT_EQ(gain->ProcessBlock(&block), 0);
+    block.filled = -1;
+    EXPECT_EQ(gain->ProcessBlock(&block), 0);
+    EXPECT_EQ(gain->ProcessBlock(nullptr), 0);
+    float* missing[2] = {left.data(), nullptr};
+    SampleBlock broken = {0, missing, 8, 8};
+    EXPECT_EQ(gain->ProcessBlock(&broken), 0);
+    EXPECT_NEAR(left[0], 0.1f, 1e-6f);   // nothing touched
+    SampleBlock none = {0, nullptr, 0, 0};
+    EXPECT_EQ(gain->ProcessBlock(&none), 1);
+    gain->Destroy();
 }
 
 TEST(SonarixDll, CreatesAndDestroysManyTimes)

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace effects {
 
@@ -81,6 +82,10 @@ public:
     // Processes `frames` interleaved frames in place; false for a null array
     // with frames or a negative count.
     bool Process(float* samples, std::int64_t frames);
+    // The same for one array per channel (the player's sample blocks): the
+    // first Channels() arrays of `channels`; false for a null table or array
+    // with frames or a negative count.
+    bool ProcessPlanar(float* const* channels, std::int64_t frames);
     void Reset();
 
 protected:
@@ -100,6 +105,7 @@ private:
     void Prepare();
 
     const EffectDescriptor& m_descriptor;
+    std::vector<float> m_interleaved;   // ProcessPlanar's frames, made when the format is set
     float m_params[kMaxParams] = {};
     int m_channels = 2;
     int m_sampleRate = 44100;

@@ -4,8 +4,9 @@
 // How the effects cross the DLL boundary: as abstract interfaces (tables of
 // virtual functions, the same layout with every compiler of the platform) and
 // one C export. Only plain types pass: int, float, const wchar_t* texts owned
-// by the DLL, and float sample arrays owned by the caller. No standard-library
-// object and no exception crosses; failures are answered as 0.
+// by the DLL, float sample arrays and the player's SampleBlock, owned by the
+// caller. No standard-library object and no exception crosses; failures are
+// answered as 0.
 //
 // Memory rule: whatever Sonarix creates, Sonarix frees. An effect made by
 // CreateEffect is given back with its Destroy(); the manager from
@@ -24,6 +25,8 @@
 // object is used by one thread at a time.
 #ifndef SONARIX_SONARIX_H
 #define SONARIX_SONARIX_H
+
+#include "dsp/sampleblock.h"
 
 #if defined(_WIN32)
 #  ifdef SONARIX_BUILD
@@ -97,6 +100,11 @@ public:
     // 1, or 0 for a null array or negative count (nothing touched). Samples
     // that are not numbers are taken as silence.
     virtual int SONARIX_METHOD Process(float* samples, int frames) = 0;
+    // The same for the player's sample block: block->filled frames of its
+    // first channel-count arrays, in place. 1, or 0 for a block it cannot
+    // process (null, fewer filled than 0 or more than its capacity, a missing
+    // array); nothing is touched then.
+    virtual int SONARIX_METHOD ProcessBlock(SampleBlock* block) = 0;
     // Silences delay lines and tails.
     virtual void SONARIX_METHOD Reset() = 0;
 
