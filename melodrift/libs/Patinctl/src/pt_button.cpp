@@ -289,14 +289,17 @@ private:
                 dst = {x, y, x + one.cx, y + one.cy};
             }
             m_picture->Draw(dc, src, dst, faded ? 110 : 255);
+        } else if (TwoState() && !(GetWindowLongW(m_hwnd, GWL_STYLE) & BS_PUSHLIKE)) {
+            PaintPlainCheck(dc, rc, checked);
+            return;
         } else {
             // No picture: a plain button that still shows its state and text.
-            COLORREF face = !IsWindowEnabled(m_hwnd) ? RGB(70, 74, 80)
-                            : (checked || m_pressed) ? RGB(40, 90, 150)
-                            : m_hot                  ? RGB(90, 96, 106)
-                                                     : RGB(72, 78, 88);
+            COLORREF face = !IsWindowEnabled(m_hwnd) ? SkinColor(L"ButtonDisabled", RGB(70, 74, 80))
+                            : (checked || m_pressed) ? SkinColor(L"ButtonPressed", RGB(40, 90, 150))
+                            : m_hot                  ? SkinColor(L"ButtonHot", RGB(90, 96, 106))
+                                                     : SkinColor(L"ButtonBackground", RGB(72, 78, 88));
             HBRUSH brush = CreateSolidBrush(face);
-            HPEN pen = CreatePen(PS_SOLID, 1, RGB(140, 150, 165));
+            HPEN pen = CreatePen(PS_SOLID, 1, SkinColor(L"ButtonBorder", RGB(140, 150, 165)));
             HGDIOBJ oldBrush = SelectObject(dc, brush), oldPen = SelectObject(dc, pen);
             RoundRect(dc, rc.left, rc.top, rc.right, rc.bottom, 6, 6);
             SelectObject(dc, oldBrush);
@@ -307,7 +310,7 @@ private:
         bool drawText = !m_picture || m_attr.Has(L"TextColor");
         std::wstring text = WindowText();
         if (drawText && !text.empty()) {
-            COLORREF color = m_attr.Color(L"TextColor", RGB(235, 238, 242));
+            COLORREF color = m_attr.Color(L"TextColor", m_picture ? RGB(235, 238, 242) : SkinColor(L"ButtonText", RGB(235, 238, 242)));
             if (checked || m_pressed) color = m_attr.Color(L"CheckedTextColor", color);
             if (!IsWindowEnabled(m_hwnd)) color = RGB(150, 150, 150);
             SetBkMode(dc, TRANSPARENT);
@@ -320,6 +323,61 @@ private:
                       align | DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
             SelectObject(dc, oldFont);
         }
+    }
+
+    // A check box or radio button without a picture: a small box or circle and its text.
+    void PaintPlainCheck(HDC dc, const RECT& rc, bool checked) {
+        bool radio = Type() == BS_RADIOBUTTON || Type() == BS_AUTORADIOBUTTON;
+        bool enabled = IsWindowEnabled(m_hwnd) != FALSE;
+        COLORREF text = m_attr.Color(L"TextColor", SkinColor(L"DialogText", GetSysColor(COLOR_BTNTEXT)));
+        if (!enabled) text = GetSysColor(COLOR_GRAYTEXT);
+        int box = 13, top = (rc.bottom - box) / 2;
+        HBRUSH face = CreateSolidBrush(m_pressed ? SkinColor(L"ButtonHot", RGB(200, 205, 212))
+                                                 : SkinColor(L"DialogBackground", GetSysColor(COLOR_WINDOW)));
+        HPEN pen = CreatePen(PS_SOLID, 1, text);
+        HGDIOBJ oldBrush = SelectObject(dc, face), oldPen = SelectObject(dc, pen);
+        if (radio)
+            Ellipse(dc, 0, top, box, top + box);
+        else
+            Rectangle(dc, 0, top, box, top + box);
+        if (checked) {
+            HBRUSH mark = CreateSolidBrush(text);
+            if (radio) {
+                SelectObject(dc, mark);
+                Ellipse(dc, 4, top + 4, box - 4, top + box - 4);
+            } else {
+                HPEN markPen = CreatePen(PS_SOLID, 2, text);
+                SelectObject(dc, markPen);
+                MoveToEx(dc, 3, top + 6, nullptr);
+                LineTo(dc, 5, top + 9);
+                LineTo(dc, 10, top + 3);
+                SelectObject(dc, pen);
+                DeleteObject(markPen);
+            }
+            SelectObject(dc, face);
+            DeleteObject(mark);
+        }
+        SelectObject(dc, oldBrush);
+        SelectObject(dc, oldPen);
+        DeleteObject(face);
+        DeleteObject(pen);
+        std::wstring label = WindowText();
+        RECT textRect = {box + 5, rc.top, rc.right, rc.bottom};
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, text);
+        HGDIOBJ oldFont = SelectObject(dc, Font());
+        DrawTextW(dc, label.c_str(), static_cast<int>(label.size()), &textRect, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+        if (m_focus) {
+            RECT focus = textRect;
+            DrawTextW(dc, label.c_str(), static_cast<int>(label.size()), &focus,
+                      DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_CALCRECT);
+            LONG height = focus.bottom - focus.top;
+            focus.top = std::max<LONG>(rc.top, (rc.bottom - height) / 2);
+            focus.bottom = std::min<LONG>(rc.bottom, focus.top + height);
+            InflateRect(&focus, 1, 0);
+            DrawFocusRect(dc, &focus);
+        }
+        SelectObject(dc, oldFont);
     }
 
     int m_check = 0;

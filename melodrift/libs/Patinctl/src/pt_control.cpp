@@ -484,6 +484,16 @@ extern "C" PATINCTL_API BOOL __cdecl PtSkinWindow(HWND window, int kind, BOOL fl
     switch (kind) {
     case PT_KIND_STATIC:
         if (lstrcmpiW(className, L"Static") != 0) return FALSE;
+        switch (style & SS_TYPEMASK) {
+        case SS_LEFT:
+        case SS_CENTER:
+        case SS_RIGHT:
+        case SS_SIMPLE:
+        case SS_LEFTNOWORDWRAP:
+            break;
+        default:
+            return FALSE;  // pictures, frames and lines keep the system's drawing
+        }
         control = NewStatic(K_STATIC);
         break;
     case PT_KIND_SCALEDIALOG:

@@ -68,7 +68,10 @@ struct Placed {
 class Panel : public Control {
 public:
     explicit Panel(Kind kind) : Control(kind) {}
-    ~Panel() override { ClearDecorations(); }
+    ~Panel() override {
+        ClearDecorations();
+        DropCache();
+    }
 
     LRESULT Proc(UINT message, WPARAM wParam, LPARAM lParam) override {
         switch (message) {
@@ -89,22 +92,21 @@ public:
         case PTM_DETACHALLCONTROLS:
             return DetachAll();
         case WM_SIZE:
+            DropCache();
             PlaceAll();
             InvalidateRect(m_hwnd, nullptr, FALSE);
             return CallBase(message, wParam, lParam);
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(m_hwnd, &ps);
-            PaintBuffered(m_hwnd, dc, [this](HDC mem, const RECT& rc) { Paint(mem, rc); });
+            PaintCached(dc);
             EndPaint(m_hwnd, &ps);
             return 0;
         }
-        case WM_PRINTCLIENT: {
-            RECT rc;
-            GetClientRect(m_hwnd, &rc);
-            Paint(reinterpret_cast<HDC>(wParam), rc);
+        case WM_PRINTCLIENT:
+            // Also how the controls on the panel ask for what lies under them.
+            PaintCached(reinterpret_cast<HDC>(wParam));
             return 0;
-        }
         case WM_ERASEBKGND:
             return 1;
         case WM_COMMAND:
@@ -150,6 +152,7 @@ public:
     }
 
     void SkinChanged() override {
+        DropCache();
         Invalidate();
         RedrawWindow(m_hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
     }
@@ -163,6 +166,7 @@ private:
 
     BOOL SetElement(const enXml* element) {
         ClearDecorations();
+        DropCache();
         m_attr = Attributes(element);
         m_hasElement = element != nullptr;
         m_background = LoadSkinPicture(m_attr.Text(L"Source"), m_attr.Text(L"SourceAlpha"),
@@ -273,6 +277,32 @@ private:
         return count;
     }
 
+    void DropCache() {
+        if (m_cache) DeleteObject(m_cache);
+        m_cache = nullptr;
+    }
+
+    // The background is drawn once per size and skin and then copied: every
+    // control on the panel asks for it whenever it paints.
+    void PaintCached(HDC dc) {
+        RECT rc;
+        GetClientRect(m_hwnd, &rc);
+        if (rc.right <= 0 || rc.bottom <= 0) return;
+        HDC mem = CreateCompatibleDC(dc);
+        if (!m_cache) {
+            HDC screen = GetDC(nullptr);
+            m_cache = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+            ReleaseDC(nullptr, screen);
+            HGDIOBJ old = SelectObject(mem, m_cache);
+            Paint(mem, rc);
+            SelectObject(mem, old);
+        }
+        HGDIOBJ old = SelectObject(mem, m_cache);
+        BitBlt(dc, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
+        SelectObject(mem, old);
+        DeleteDC(mem);
+    }
+
     void Paint(HDC dc, const RECT& rc) {
         COLORREF back = m_attr.Color(L"Background", SkinColor(L"FrameBackground", RGB(32, 40, 48)));
         if (m_attr.Has(L"GradientTo"))
@@ -325,6 +355,7 @@ private:
         }
     }
 
+    HBITMAP m_cache = nullptr;
     std::shared_ptr<Picture> m_background;
     std::vector<Decoration> m_decorations;
     std::vector<Placed> m_placed;

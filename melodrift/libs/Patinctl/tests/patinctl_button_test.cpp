@@ -154,7 +154,7 @@ TEST(PatinctlButton, TransparencyComesFromPngAlphaMaskOrKeyColour) {
 TEST(PatinctlButton, MissingOrUnreadablePictureLeavesAUsableButton) {
     TempDir dir;
     Host host;
-    HWND button = MakeButton(host.Hwnd(), PT_WC_BUTTON, BS_AUTOCHECKBOX, 120);
+    HWND button = MakeButton(host.Hwnd(), PT_WC_BUTTON, BS_AUTOCHECKBOX | BS_PUSHLIKE, 120);
     EXPECT_FALSE(UseSkin(button, nullptr, nullptr, nullptr));
     std::wstring text = dir.File(L"notapicture.png");
     ASSERT_TRUE(WriteText(text, "this is not a picture"));
@@ -229,6 +229,40 @@ TEST(PatinctlButton, TextAttributeGivesAWindowTextOnlyWhenItHasNone) {
     ASSERT_TRUE(UseSkin(named, picture.Get(), nullptr, element.get()));
     GetWindowTextW(named, text, 32);
     EXPECT_STREQ(text, L"Datei");
+}
+
+TEST(PatinctlButton, SkinnedDialogCheckBoxesKeepTheirLookAndBehaviour) {
+    Host host;
+    HWND dialog = CreateWindowExW(0, L"#32770", L"", WS_CHILD | WS_VISIBLE, 0, 0, 300, 200, host.Hwnd(), nullptr,
+                                  nullptr, nullptr);
+    ASSERT_TRUE(PtSkinWindow(dialog, PT_KIND_SCALEDIALOG, TRUE));
+    HWND check = CreateWindowExW(0, L"Button", L"Loudness", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 10,
+                                 10, 120, 20, dialog, reinterpret_cast<HMENU>(170), nullptr, nullptr);
+    SendMessageW(check, BM_SETCHECK, BST_CHECKED, 0);
+    ASSERT_TRUE(PtSkinWindow(check, PT_KIND_CHECKBUTTON, TRUE));
+    EXPECT_EQ(SendMessageW(check, BM_GETCHECK, 0, 0), BST_CHECKED);  // taken over from the system control
+    // A small box at the left (its frame in the text colour), not a push button.
+    COLORREF frame = PixelAt(check, 0, 10);
+    COLORREF inside = PixelAt(check, 60, 2);
+    EXPECT_FALSE(Near(frame, inside, 30));
+    MouseDown(check, 5, 10);
+    MouseUp(check, 5, 10);
+    EXPECT_EQ(SendMessageW(check, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    wchar_t text[32] = {};
+    GetWindowTextW(check, text, 32);
+    EXPECT_STREQ(text, L"Loudness");
+    // Pictures, frames and lines of a dialog keep the system's drawing.
+    HWND line = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE | SS_ETCHEDHORZ, 10, 40, 100, 2, dialog,
+                                nullptr, nullptr, nullptr);
+    EXPECT_FALSE(PtSkinWindow(line, PT_KIND_STATIC, TRUE));
+    HWND label = CreateWindowExW(0, L"Static", L"Bass", WS_CHILD | WS_VISIBLE | SS_LEFT, 10, 50, 100, 20, dialog,
+                                 nullptr, nullptr, nullptr);
+    EXPECT_TRUE(PtSkinWindow(label, PT_KIND_STATIC, TRUE));
+    GetWindowTextW(label, text, 32);
+    EXPECT_STREQ(text, L"Bass");
+    HWND group = CreateWindowExW(0, L"Button", L"Group", WS_CHILD | BS_GROUPBOX, 0, 0, 10, 10, dialog, nullptr, nullptr,
+                                 nullptr);
+    EXPECT_FALSE(PtSkinWindow(group, PT_KIND_SCALEBUTTON, TRUE));
 }
 
 }  // namespace
