@@ -1,0 +1,514 @@
+// Vocalith.dll loaded by a test host (module registry, message bus and host
+// interfaces over the real playback engine), driven as the frame and the
+// user drive it: the bus message "open", dropped files, the transport and
+// playlist commands, the position command, the host's shuffle and repeat.
+// What it plays goes into the sound server's null sink and is recorded from
+// the monitor; a recording that is not clean (a busy machine can make the
+// server drop out for a moment) is played again, at most three times.
+#include "audiotest/recorder.h"
+#include "audiotest/tone_analysis.h"
+#include "frame_services.h"
+#include "host_services.h"
+#include "host_test_support.h"
+#include "journix/journix.h"
+#include "message_bus.h"
+#include "micro/ext_micro.h"
+#include "module_registry.h"
+#include "player/ext_player_dx.h"
+#include "settings.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr double kPi = 3.14159265358979323846;
+// The module's own commands and controls.
+constexpr UINT kIdRemove = 41003;
+constexpr UINT kIdClearForTest = 41004;
+constexpr int kIdTitle = 1001;
+constexpr int kIdTime = 1002;
+
+// The test's frame: the real engines, the status line and the positions the
+// module reports kept for the checks.
+class PlayerFrame : public IFrameServices {
+public:
+    PlayerFrame() {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = &PlayerFrame::Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"VocalithTestFrame";
+        RegisterClassW(&wc);
+        m_main = CreateWindowExW(0, L"VocalithTestFrame", L"test frame", WS_OVERLAPPEDWINDOW, 0, 0, 640, 400, nullptr,
+                                 nullptr, wc.hInstance, nullptr);
+        SetWindowLongPtrW(m_main, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~PlayerFrame() override { DestroyWindow(m_main); }
+
+    HWND GetModuleParent() override { return m_main; }
+    HWND GetMainWindow() override { return m_main; }
+    IQueryInterface* GetHostQueryInterface() override { return query; }
+    CExtPlayerDX* GetPlayerEngine() override { return &player; }
+    CExtMicro* GetMicroEngine() override { return &micro; }
+    void SetStatusText(const wchar_t* text) override { status = text ? text : L""; }
+    void ShowStatusText(const wchar_t* text, UINT) override { transient = text ? text : L""; }
+    void OnPlaybackStopped() override { positions.push_back(0); }
+
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM w, LPARAM l) {
+        auto* self = reinterpret_cast<PlayerFrame*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (self && message == WM_COMMAND && w == ORVO_CMD_POSITION) {
+            self->positions.push_back(static_cast<int>(l));
+            return 0;
+        }
+        return DefWindowProcW(window, message, w, l);
+    }
+
+    HWND m_main = nullptr;
+    IQueryInterface* query = nullptr;
+    CExtPlayerDX player;
+    CExtMicro micro;
+    std::wstring status;
+    std::wstring transient;
+    std::vector<int> positions;
+};
+
+// Pumps messages until the condition holds; false after the time-out.
+bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 20000) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (condition()) return true;
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(10);
+    }
+}
+
+void Put16(std::string& b, unsigned v) {
+    b.push_back(static_cast<char>(v & 0xFF));
+    b.push_back(static_cast<char>((v >> 8) & 0xFF));
+}
+void Put32(std::string& b, std::uint32_t v) {
+    Put16(b, v & 0xFFFF);
+    Put16(b, v >> 16);
+}
+
+// A WAV file of any layout: the format chunk as given, then the data.
+std::string WavOf(std::uint16_t tag, std::uint16_t channels, std::uint16_t bits, const std::string& data,
+                  std::uint32_t mask = 0) {
+    const bool extensible = tag == 0xFFFE;
+    std::string b = "RIFF";
+    Put32(b, static_cast<std::uint32_t>((extensible ? 60 : 36) + data.size()));
+    b += "WAVEfmt ";
+    Put32(b, extensible ? 40 : 16);
+    Put16(b, tag);
+    Put16(b, channels);
+    Put32(b, kRate);
+    Put32(b, kRate * channels * bits / 8);
+    Put16(b, static_cast<unsigned>(channels * bits / 8));
+    Put16(b, bits);
+    if (extensible) {
+        Put16(b, 22);
+        Put16(b, bits);
+        Put32(b, mask);
+        b += std::string("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
+    }
+    b += "data";
+    Put32(b, static_cast<std::uint32_t>(data.size()));
+    return b + data;
+}
+
+// A 16-bit stereo WAV file: a sine per channel.
+std::string ToneWav(double seconds, double leftHz, double rightHz, double amplitude) {
+    const int frames = static_cast<int>(seconds * kRate);
+    std::string data;
+    for (int i = 0; i < frames; ++i) {
+        for (double hz : {leftHz, rightHz}) {
+            const auto s = static_cast<std::int16_t>(std::lround(amplitude * 32767 * std::sin(2 * kPi * hz * i / kRate)));
+            Put16(data, static_cast<std::uint16_t>(s));
+        }
+    }
+    std::string b = "RIFF";
+    Put32(b, static_cast<std::uint32_t>(36 + data.size()));
+    b += "WAVEfmt ";
+    Put32(b, 16);
+    Put16(b, 1);
+    Put16(b, 2);
+    Put32(b, kRate);
+    Put32(b, kRate * 4);
+    Put16(b, 4);
+    Put16(b, 16);
+    b += "data";
+    Put32(b, static_cast<std::uint32_t>(data.size()));
+    return b + data;
+}
+
+class Vocalith : public ::testing::Test {
+protected:
+    Vocalith()
+        : m_folder(L"vocalith"),
+          m_settings(m_folder / L"config.ini"),
+          m_registry(m_frame),
+          m_bus(m_registry),
+          m_services(m_registry, m_bus, m_settings, m_frame, m_folder.Path()) {
+        m_frame.query = m_services.Query();
+        enJournix()->SetLogFile((m_folder / L"debug.log").c_str());
+    }
+    ~Vocalith() override {
+        m_frame.player.Stop(kStopRequested);
+        m_registry.Unload();
+        enJournix()->SetLogFile(nullptr);
+        if (m_view) DestroyMenu(m_view);
+    }
+
+    void LoadModule() {
+        ASSERT_TRUE(mdtest::CopyInto(mdtest::TestFolder() + L"Vocalith.dll", m_folder / L"Modules"));
+        m_view = CreatePopupMenu();
+        CModuleRegistry::LoadParams p;
+        p.programFolder = m_folder.Path();
+        p.languageShortName = L"eng";
+        p.languages = &m_languages;
+        p.viewMenu = m_view;
+        m_registry.Load(p);
+        m_module = m_registry.FindByName(L"Vocalith");
+        ASSERT_NE(m_module, nullptr);
+        ASSERT_NE(m_module->Window, nullptr);
+        m_registry.ActivateEntry(m_module);
+        m_frame.player.SetVolume(100);
+        m_frame.player.SetBalance(50);
+    }
+    void UnloadModule() {
+        m_registry.Unload();
+        m_module = nullptr;
+    }
+
+    std::wstring File(const std::wstring& name, const std::string& bytes) {
+        std::wstring path = m_folder / name;
+        EXPECT_TRUE(mdtest::WriteBytes(path, bytes));
+        return path;
+    }
+    int Open(const std::vector<std::wstring>& files) {
+        std::wstring text = L"open";
+        for (const std::wstring& f : files) text += L" \"" + f + L"\"";
+        return m_services.ModuleCom()->SendMessage(L"Vocalith", ORVO_MAIN_FRAME_NAME, text.c_str());
+    }
+    void Command(UINT id) { SendMessageW(m_module->Window, WM_COMMAND, id, 0); }
+    std::wstring Text(int id) {
+        wchar_t text[512] = {};
+        GetWindowTextW(GetDlgItem(m_module->Window, id), text, 512);
+        return text;
+    }
+    HWND List() { return GetDlgItem(m_module->Window, 1003); }
+    std::vector<std::wstring> ListItems() {
+        std::vector<std::wstring> items;
+        const int n = static_cast<int>(SendMessageW(List(), LB_GETCOUNT, 0, 0));
+        for (int i = 0; i < n; ++i) {
+            wchar_t text[512] = {};
+            SendMessageW(List(), LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+            items.push_back(text);
+        }
+        return items;
+    }
+    void Drop(const std::vector<std::wstring>& files) {
+        std::wstring names;
+        for (const std::wstring& f : files) names += f + L'\0';
+        names += L'\0';
+        const SIZE_T bytes = sizeof(DROPFILES) + names.size() * sizeof(wchar_t);
+        HGLOBAL memory = GlobalAlloc(GHND, bytes);
+        auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+        drop->pFiles = sizeof(DROPFILES);
+        drop->fWide = TRUE;
+        memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), names.size() * sizeof(wchar_t));
+        GlobalUnlock(memory);
+        SendMessageW(m_module->Window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+    }
+    int State() { return m_frame.player.GetState(); }
+
+    mdtest::ScratchFolder m_folder;
+    CHostSettings m_settings;
+    PlayerFrame m_frame;
+    CModuleRegistry m_registry;
+    CMessageBus m_bus;
+    CHostServices m_services;
+    CArray<LanguageEntry> m_languages;
+    HMENU m_view = nullptr;
+    CModuleEntry* m_module = nullptr;
+};
+
+// What differs between a recorded channel and a whole tone of `seconds`
+// at `hz` and `amplitude` (sample units): its frequency, level and length.
+// Empty when it matches. The way through the sound server (its resampler, a
+// moment of silence when the machine is busy) belongs to the engine's own
+// tests; here it matters that the file's whole content came out in the
+// right channels: nothing of it missing, the right tone at the right level.
+std::string ToneFindings(const std::vector<double>& x, double hz, double amplitude, double seconds, const char* what) {
+    std::ostringstream out;
+    const audiotest::Span s = audiotest::FindSound(x, 0.02 * amplitude);
+    if (s.first < 0) return std::string(what) + ": nothing heard; ";
+    const double length = static_cast<double>(s.Length()) / kRate;
+    if (length < seconds - 0.005 || length > seconds + 0.5) out << what << " length " << length << " s; ";
+    const std::int64_t edge = 441;
+    const double measured = audiotest::MeasureFrequency(x, s.first + edge, s.last - edge, kRate);
+    if (std::fabs(measured - hz) > 0.5) out << what << " at " << measured << " Hz; ";
+    const audiotest::ToneCheck tone = audiotest::CheckTone(x, s.first + edge, s.last - edge, hz, kRate);
+    if (std::fabs(tone.amplitude - amplitude) > 0.02 * amplitude) out << what << " amplitude " << tone.amplitude << "; ";
+    return out.str();
+}
+
+TEST_F(Vocalith, OpenMessagePlaysTheWavFileIntoTheSoundServerAsItIs) {
+    LoadModule();
+    const std::wstring wav = File(L"two tones.wav", ToneWav(1.5, 440, 660, 0.5));
+    std::string findings;
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        audiotest::CTestRecorder recorder;
+        ASSERT_TRUE(recorder.Start() && recorder.WaitForData(200, 10000)) << recorder.Error();
+        m_frame.positions.clear();
+        ASSERT_EQ(Open({wav}), MESSAGE_OK);
+        EXPECT_EQ(State(), ORVO_PLAYER_PLAYING);
+        EXPECT_EQ(std::wstring(m_services.Player()->GetPlayerOwner()), L"Vocalith");
+        EXPECT_EQ(Text(kIdTitle), L"two tones");
+        EXPECT_EQ(m_frame.status, L"Playing two tones");
+        // The track ends by itself (no repeat): the engine stops, the title goes.
+        ASSERT_TRUE(PumpUntil([&] { return State() == ORVO_PLAYER_STOPPED && Text(kIdTitle) == L"No track"; }));
+        Sleep(400);
+        std::vector<std::int16_t> recorded = recorder.Stop();
+        // The frame was told where playback stood, moving forward.
+        bool forward = m_frame.positions.size() >= 3;
+        for (std::size_t i = 1; i + 1 < m_frame.positions.size(); ++i)
+            forward = forward && m_frame.positions[i] >= m_frame.positions[i - 1];
+        EXPECT_TRUE(forward);
+        findings = ToneFindings(audiotest::Channel(recorded, 2, 0), 440, 0.5 * 32767, 1.5, "left") +
+                   ToneFindings(audiotest::Channel(recorded, 2, 1), 660, 0.5 * 32767, 1.5, "right");
+        if (findings.empty()) return;
+        std::printf("attempt %d: %s\n", attempt, findings.c_str());
+        audiotest::WriteWav(L"vocalith_wav_" + std::to_wstring(attempt) + L".wav", recorded, 2, kRate);
+        // The first play added the file; the next attempts play it again from the list.
+        Command(kIdClearForTest);
+    }
+    ADD_FAILURE() << findings;
+}
+
+TEST_F(Vocalith, Mp3FileIsDecodedAndPlayed) {
+    const std::wstring mp3 = mdtest::TestFolder() + L"tone.mp3";
+    if (GetFileAttributesW(mp3.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no MP3 encoder at build time";
+    LoadModule();
+    std::string findings;
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        audiotest::CTestRecorder recorder;
+        ASSERT_TRUE(recorder.Start() && recorder.WaitForData(200, 10000)) << recorder.Error();
+        ASSERT_EQ(Open({mp3}), MESSAGE_OK);
+        EXPECT_EQ(State(), ORVO_PLAYER_PLAYING) << std::string(m_frame.transient.begin(), m_frame.transient.end());
+        EXPECT_EQ(Text(kIdTitle), L"tone");
+        EXPECT_NE(Text(kIdTime).find(L" / 0:01"), std::wstring::npos) << "length shown as " << std::string(Text(kIdTime).begin(), Text(kIdTime).end());
+        ASSERT_TRUE(PumpUntil([&] { return State() == ORVO_PLAYER_STOPPED; }));
+        Sleep(400);
+        std::vector<std::int16_t> recorded = recorder.Stop();
+        const std::vector<double> left = audiotest::Channel(recorded, 2, 0);
+        const std::vector<double> right = audiotest::Channel(recorded, 2, 1);
+        const audiotest::Span s = audiotest::FindSound(left, 200);
+        std::ostringstream out;
+        if (s.first < 0) {
+            out << "nothing heard";
+        } else {
+            // 1.5 s of 440 Hz left and 660 Hz right at half scale; the encoder adds a little at the edges.
+            const double seconds = static_cast<double>(s.Length()) / kRate;
+            const double leftHz = audiotest::MeasureFrequency(left, s.first + 4410, s.last - 4410, kRate);
+            const double rightHz = audiotest::MeasureFrequency(right, s.first + 4410, s.last - 4410, kRate);
+            const double rms = audiotest::Rms(left, s.first + 4410, s.last - 4410);
+            if (seconds < 1.45 || seconds > 2.0) out << "length " << seconds << " s; ";
+            if (std::fabs(leftHz - 440) > 1) out << "left at " << leftHz << " Hz; ";
+            if (std::fabs(rightHz - 660) > 1) out << "right at " << rightHz << " Hz; ";
+            if (std::fabs(rms - 0.5 * 32767 / std::sqrt(2.0)) > 0.05 * 0.5 * 32767) out << "left level " << rms << "; ";
+        }
+        findings = out.str();
+        if (findings.empty()) return;
+        std::printf("attempt %d: %s\n", attempt, findings.c_str());
+        audiotest::WriteWav(L"vocalith_mp3_" + std::to_wstring(attempt) + L".wav", recorded, 2, kRate);
+        Command(kIdClearForTest);
+    }
+    ADD_FAILURE() << findings;
+}
+
+TEST_F(Vocalith, EveryLayoutReachesThePlayerInItsOwnFormat) {
+    LoadModule();
+    // Mono 32-bit float, 5.1 in 24 bits (extensible), 8-bit stereo: half a second each.
+    std::string mono, surround, eight;
+    for (int i = 0; i < kRate / 2; ++i) {
+        const float v = static_cast<float>(0.25 * std::sin(2 * kPi * 440 * i / kRate));
+        std::uint32_t bits;
+        memcpy(&bits, &v, 4);
+        Put32(mono, bits);
+        for (int c = 0; c < 6; ++c) {
+            const std::int32_t s = static_cast<std::int32_t>(v * 8388607);
+            surround.push_back(static_cast<char>(s & 0xFF));
+            surround.push_back(static_cast<char>((s >> 8) & 0xFF));
+            surround.push_back(static_cast<char>((s >> 16) & 0xFF));
+        }
+        eight.push_back(static_cast<char>(128 + static_cast<int>(v * 127)));
+        eight.push_back(static_cast<char>(128 + static_cast<int>(v * 127)));
+    }
+    struct Case {
+        std::wstring name;
+        std::string bytes;
+        int channels;
+        DWORD mask;
+    };
+    const Case cases[] = {
+        {L"mono float.wav", WavOf(3, 1, 32, mono), 1, 0},
+        {L"surround.wav", WavOf(0xFFFE, 6, 24, surround, 0x3F), 6, 0x3F},
+        {L"eight bits.wav", WavOf(1, 2, 8, eight), 2, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name.begin(), c.name.end()));
+        ASSERT_EQ(Open({File(c.name, c.bytes)}), MESSAGE_OK);
+        EXPECT_EQ(State(), ORVO_PLAYER_PLAYING);
+        const WAVEFORMATEXTENSIBLE* format = m_services.Player()->GetFormat();
+        EXPECT_EQ(format->Format.nChannels, c.channels);
+        EXPECT_EQ(format->Format.nSamplesPerSec, static_cast<DWORD>(kRate));
+        EXPECT_EQ(format->Format.wBitsPerSample, 16);
+        if (c.channels > 2) {
+            EXPECT_EQ(format->dwChannelMask, c.mask);
+        }
+        Command(ORVO_CMD_STOP);
+        EXPECT_EQ(State(), ORVO_PLAYER_STOPPED);
+    }
+    // A damaged file is named on the status line and nothing plays; the next good one does.
+    std::string broken = ToneWav(0.2, 440, 440, 0.1);
+    broken[20] = 0x55;   // an MPEG tag inside a WAV file
+    ASSERT_EQ(Open({File(L"broken.wav", broken)}), MESSAGE_OK);
+    EXPECT_NE(State(), ORVO_PLAYER_PLAYING);
+    EXPECT_EQ(m_frame.transient, L"Cannot play broken: unsupported sample format");
+    ASSERT_EQ(Open({File(L"not audio.mp3", std::string(5000, 'x'))}), MESSAGE_OK);
+    EXPECT_EQ(m_frame.transient, L"Cannot play not audio: neither a WAV nor an MP3 file");
+    ASSERT_EQ(Open({File(L"fine.wav", ToneWav(0.2, 440, 440, 0.1))}), MESSAGE_OK);
+    EXPECT_EQ(State(), ORVO_PLAYER_PLAYING);
+    EXPECT_EQ(Text(kIdTitle), L"fine");
+}
+
+TEST_F(Vocalith, PlaylistOfDroppedFilesWithRemoveNextPreviousPauseAndItsSettings) {
+    LoadModule();
+    const std::wstring a = File(L"a.wav", ToneWav(2, 440, 440, 0.05));
+    const std::wstring b = File(L"b.wav", ToneWav(2, 440, 440, 0.05));
+    const std::wstring c = File(L"c.wav", ToneWav(2, 440, 440, 0.05));
+    Drop({a, b, c});
+    EXPECT_EQ(ListItems(), (std::vector<std::wstring>{L"a", L"b", L"c"}));
+    EXPECT_EQ(State(), ORVO_PLAYER_STOPPED);   // dropping adds, it does not play
+    EXPECT_EQ(m_module->CanPlay, 1);
+    const std::wstring config = m_settings.Path();
+    EXPECT_EQ(mdtest::ReadIni(config, L"Vocalith: params", L"Tracks"), L"3");
+    EXPECT_EQ(mdtest::ReadIni(config, L"Vocalith: params", L"Track1"), b);
+
+    SendMessageW(List(), LB_SETCURSEL, 1, 0);
+    Command(kIdRemove);
+    EXPECT_EQ(ListItems(), (std::vector<std::wstring>{L"a", L"c"}));
+    EXPECT_EQ(mdtest::ReadIni(config, L"Vocalith: params", L"Tracks"), L"2");
+    EXPECT_EQ(mdtest::ReadIni(config, L"Vocalith: params", L"Track2", L"absent"), L"absent");
+
+    Command(ORVO_CMD_PLAY);
+    EXPECT_EQ(State(), ORVO_PLAYER_PLAYING);
+    EXPECT_EQ(Text(kIdTitle), L"a");
+    Command(ORVO_CMD_NEXT);
+    EXPECT_EQ(Text(kIdTitle), L"c");
+    Command(ORVO_CMD_NEXT);   // the end of the list without repeat: c plays on
+    EXPECT_EQ(Text(kIdTitle), L"c");
+    EXPECT_EQ(State(), ORVO_PLAYER_PLAYING);
+    Command(ORVO_CMD_PREVIOUS);
+    EXPECT_EQ(Text(kIdTitle), L"a");
+    Command(ORVO_CMD_PAUSE);
+    EXPECT_EQ(State(), ORVO_PLAYER_PAUSED);
+    Command(ORVO_CMD_PLAY);   // resumes the same track
+    EXPECT_EQ(State(), ORVO_PLAYER_PLAYING);
+    EXPECT_EQ(Text(kIdTitle), L"a");
+    Command(ORVO_CMD_STOP);
+    EXPECT_EQ(State(), ORVO_PLAYER_STOPPED);
+    EXPECT_EQ(Text(kIdTitle), L"No track");
+    // A double-click on a line plays it.
+    SendMessageW(List(), LB_SETCURSEL, 1, 0);
+    SendMessageW(m_module->Window, WM_COMMAND, MAKEWPARAM(1003, LBN_DBLCLK), reinterpret_cast<LPARAM>(List()));
+    EXPECT_EQ(Text(kIdTitle), L"c");
+    EXPECT_EQ(State(), ORVO_PLAYER_PLAYING);
+
+    m_services.Player()->Stop();
+    UnloadModule();
+    LoadModule();   // the playlist comes back from the settings
+    EXPECT_EQ(ListItems(), (std::vector<std::wstring>{L"a", L"c"}));
+    EXPECT_EQ(SendMessageW(List(), LB_GETCURSEL, 0, 0), 1);
+
+    // The module's menu and its state answers.
+    HMENU menu = m_module->OrvoGetMenu(m_module->Window);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(GetMenuItemCount(menu), 2);
+    ORVO_CMD_UI state = {kIdRemove, FALSE, 0};
+    EXPECT_EQ(m_module->OrvoOnCmdMsg(m_module->Window, kIdRemove, ORVO_CN_UPDATE_COMMAND_UI, &state, nullptr), 1);
+    EXPECT_TRUE(state.Enabled);
+    EXPECT_EQ(m_module->OrvoOnCmdMsg(m_module->Window, 99, ORVO_CN_COMMAND, nullptr, nullptr), 0);
+    EXPECT_NE(m_module->OrvoGetAccelTable, nullptr);
+    Command(kIdClearForTest);
+    EXPECT_TRUE(ListItems().empty());
+    EXPECT_EQ(m_module->CanPlay, 0);
+}
+
+TEST_F(Vocalith, TracksFollowEachOtherUnderShuffleAndRepeat) {
+    LoadModule();
+    std::vector<std::wstring> files;
+    for (int i = 0; i < 5; ++i) files.push_back(File(L"t" + std::to_wstring(i) + L".wav", ToneWav(0.2, 440, 440, 0.05)));
+    m_services.SetShuffle(true);
+    m_services.SetRepeat(false);
+    // With shuffle and without repeat: each track once, then the end.
+    std::vector<std::wstring> heard;
+    ASSERT_EQ(Open(files), MESSAGE_OK);
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            const std::wstring title = Text(kIdTitle);
+            if (title != L"No track" && (heard.empty() || heard.back() != title)) heard.push_back(title);
+            return title == L"No track" && State() == ORVO_PLAYER_STOPPED;
+        },
+        60000));
+    std::vector<std::wstring> sorted = heard;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, (std::vector<std::wstring>{L"t0", L"t1", L"t2", L"t3", L"t4"}));
+
+    // Without shuffle, with repeat: after the last comes the first.
+    m_services.SetShuffle(false);
+    m_services.SetRepeat(true);
+    SendMessageW(List(), LB_SETCURSEL, 4, 0);
+    SendMessageW(m_module->Window, WM_COMMAND, MAKEWPARAM(1003, LBN_DBLCLK), reinterpret_cast<LPARAM>(List()));
+    EXPECT_EQ(Text(kIdTitle), L"t4");
+    ASSERT_TRUE(PumpUntil([&] { return Text(kIdTitle) == L"t0"; }, 30000));
+    Command(ORVO_CMD_PREVIOUS);   // before the first, with repeat: the last
+    EXPECT_EQ(Text(kIdTitle), L"t4");
+    Command(ORVO_CMD_STOP);
+}
+
+TEST_F(Vocalith, PositionCommandMovesPlaybackAndTheTimeFollows) {
+    LoadModule();
+    ASSERT_EQ(Open({File(L"long.wav", ToneWav(4, 440, 440, 0.05))}), MESSAGE_OK);
+    ASSERT_EQ(State(), ORVO_PLAYER_PLAYING);
+    EXPECT_EQ(Text(kIdTime).substr(Text(kIdTime).find(L'/')), L"/ 0:04");
+    m_frame.positions.clear();
+    SendMessageW(m_module->Window, WM_COMMAND, ORVO_CMD_POSITION, 500);
+    EXPECT_EQ(State(), ORVO_PLAYER_PLAYING);
+    EXPECT_EQ(Text(kIdTime), L"0:02 / 0:04");
+    ASSERT_FALSE(m_frame.positions.empty());
+    EXPECT_GE(m_frame.positions.back(), 450);
+    EXPECT_LE(m_frame.positions.back(), 600);
+    // The rest plays to its end, and the frame's slider goes back to the start.
+    ASSERT_TRUE(PumpUntil([&] { return State() == ORVO_PLAYER_STOPPED && Text(kIdTitle) == L"No track"; }, 20000));
+    EXPECT_EQ(m_frame.positions.back(), 0);
+}
+
+}  // namespace
