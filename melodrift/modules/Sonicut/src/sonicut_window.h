@@ -1,0 +1,122 @@
+// The Sonicut window inside the frame: the file to record to (typed or
+// chosen with the save dialog), the recording format, Record, Pause/Resume
+// and Stop, a level meter of what comes in and the time recorded.
+//
+// The microphone is the host's (IMicro). Its buffers arrive on the capture
+// thread and are written to the file there, under the lock that also guards
+// the levels; the window reads the levels and the time on a timer.
+#pragma once
+
+#include "host/host_interfaces.h"
+#include "sonicut/wav_file.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace sonicut {
+
+extern const wchar_t kModuleName[];   // "Sonicut"
+
+enum : UINT {
+    ID_SC_RECORD = 42010,
+    ID_SC_PAUSE = 42011,
+    ID_SC_STOP = 42012,
+    ID_SC_BROWSE = 42013,
+};
+
+enum : UINT {
+    IDC_SC_FILE = 42101,
+    IDC_SC_FORMAT = 42102,
+    IDC_SC_METER = 42103,
+    IDC_SC_TIME = 42104,
+    IDC_SC_STATUS = 42105,
+};
+
+enum class RecorderState { Stopped, Recording, Paused };
+
+class CFileOutput;
+
+class CSonicutWindow {
+public:
+    CSonicutWindow(HINSTANCE instance, IQueryInterface* host);
+    ~CSonicutWindow();
+    CSonicutWindow(const CSonicutWindow&) = delete;
+    CSonicutWindow& operator=(const CSonicutWindow&) = delete;
+
+    HWND Create(HWND parent);
+    HWND Window() const { return m_hwnd; }
+    HMENU Menu() const { return m_menu; }
+    HACCEL Accelerators() const { return m_accel; }
+    RecorderState State() const { return m_state; }
+
+    bool OnCommand(UINT id);
+    bool QueryCommand(UINT id, bool& enabled) const;
+    // "record" with a file name starts recording to it, "stop" ends it.
+    bool OnBusMessage(const wchar_t* message);
+    // Ends a recording in progress (the module is closing).
+    void StopForClose();
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK MeterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static int __cdecl OnData(UINT_PTR user, void* data, int bytes);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void Layout();
+    void PaintMeter(HWND meter, HDC dc);
+
+    bool StartRecording();
+    void PauseRecording();
+    // `reason` is shown after the usual result when given.
+    void StopRecording(const std::wstring& reason = std::wstring());
+    void ChooseFile();
+    void OnTimer();
+    void UpdateControls();
+    void SetStatus(const std::wstring& text);
+    PcmFormat ChosenFormat() const;
+    std::wstring DefaultFileName() const;
+    std::wstring ReadSetting(const wchar_t* key) const;
+    void WriteSetting(const wchar_t* key, const std::wstring& value);
+
+    HINSTANCE m_instance;
+    IQueryInterface* m_host;
+    IApplication* m_app = nullptr;
+    IMicro* m_micro = nullptr;
+    HWND m_hwnd = nullptr;
+    HWND m_file = nullptr;
+    HWND m_format = nullptr;
+    HWND m_meter = nullptr;
+    HWND m_time = nullptr;
+    HWND m_status = nullptr;
+    HWND m_record = nullptr;
+    HWND m_pause = nullptr;
+    HWND m_stop = nullptr;
+    HWND m_browse = nullptr;
+    std::vector<HWND> m_labels;
+    HMENU m_menu = nullptr;
+    HACCEL m_accel = nullptr;
+    HFONT m_font = nullptr;
+
+    RecorderState m_state = RecorderState::Stopped;
+    std::wstring m_path;
+    std::wstring m_confirmedPath;   // replacing it was agreed in the save dialog
+    PcmFormat m_recordFormat;
+
+    // Shared with the capture thread.
+    std::mutex m_lock;
+    std::unique_ptr<CFileOutput> m_output;
+    std::unique_ptr<WavWriter> m_writer;
+    std::vector<ChannelLevel> m_levels;
+    std::uint32_t m_levelCount = 0;   // buffers measured so far
+    std::atomic<std::uint64_t> m_dataBytes{0};
+    std::atomic<bool> m_writeFailed{false};
+    std::atomic<bool> m_full{false};
+
+    // What the meter shows: levels with a falling peak hold.
+    std::vector<ChannelLevel> m_shown;
+    std::uint32_t m_shownCount = 0;
+};
+
+}  // namespace sonicut
