@@ -69,7 +69,8 @@ bool Decode(const std::vector<BYTE>& bytes, int& width, int& height, std::vector
     {
         Gdiplus::Bitmap bitmap(stream, FALSE);
         if (bitmap.GetLastStatus() == Gdiplus::Ok && bitmap.GetWidth() > 0 && bitmap.GetHeight() > 0 &&
-            bitmap.GetWidth() <= 16384 && bitmap.GetHeight() <= 16384) {
+            bitmap.GetWidth() <= 16384 && bitmap.GetHeight() <= 16384 &&
+            static_cast<unsigned long long>(bitmap.GetWidth()) * bitmap.GetHeight() <= 16ull * 1024 * 1024) {
             width = static_cast<int>(bitmap.GetWidth());
             height = static_cast<int>(bitmap.GetHeight());
             Gdiplus::Rect all(0, 0, width, height);

@@ -155,6 +155,22 @@ TEST(PatinctlPanel, ControlsWithoutPlacementFollowEachOther) {
     EXPECT_TRUE(RectIs(RectIn(row[1], up), 28, 12, 48, 28));
 }
 
+TEST(PatinctlPanel, CaptionPanelDoubleClickMaximisesAndRestoresItsWindow) {
+    Host host;
+    HWND caption = CreateWindowExW(0, PT_WC_AUTOPANELCAPTION, L"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 30, host.Hwnd(),
+                                   nullptr, nullptr, nullptr);
+    SendMessageW(caption, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(50, 10));
+    EXPECT_TRUE(WaitFor([&] { return IsZoomed(host.Hwnd()) != FALSE; }));
+    SendMessageW(caption, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(50, 10));
+    EXPECT_TRUE(WaitFor([&] { return IsZoomed(host.Hwnd()) == FALSE; }));
+    // A plain panel does not.
+    HWND plain = CreateWindowExW(0, PT_WC_AUTOPANEL, L"", WS_CHILD | WS_VISIBLE, 0, 40, 200, 30, host.Hwnd(), nullptr,
+                                 nullptr, nullptr);
+    SendMessageW(plain, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(50, 10));
+    Pump(200);
+    EXPECT_FALSE(IsZoomed(host.Hwnd()));
+}
+
 TEST(PatinctlPanel, DrawsItsBackgroundLabelsAndImagesFromTheSkin) {
     TempDir dir;
     LoadTestSkin(dir);
@@ -412,6 +428,18 @@ TEST(PatinctlAccess, ButtonsAndSlidersAreNamedByTheirTooltips) {
         EXPECT_EQ(role.lVal, c.role);
         acc->Release();
     }
+    // The tooltip itself carries the text.
+    HWND tip = reinterpret_cast<HWND>(SendMessageW(volume, TBM_GETTOOLTIPS, 0, 0));
+    ASSERT_TRUE(IsWindow(tip));
+    wchar_t tipText[64] = {};
+    TOOLINFOW info{};
+    info.cbSize = TTTOOLINFOW_V2_SIZE;
+    info.hwnd = host.Hwnd();
+    info.uId = reinterpret_cast<UINT_PTR>(volume);
+    info.lpszText = tipText;
+    SendMessageW(tip, TTM_GETTEXTW, 64, reinterpret_cast<LPARAM>(&info));
+    EXPECT_STREQ(tipText, L"Volume: 60%");
+
     // The slider's value is its position.
     IAccessible* acc = nullptr;
     ASSERT_EQ(AccessibleObjectFromWindow(volume, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
