@@ -68,9 +68,7 @@ bool COnlineServices::StartUpdateDownload() {
     return true;
 }
 
-void COnlineServices::StopDownload() {
-    if (m_download) m_download->Stop();
-}
+void COnlineServices::StopUpdateDownload() { EndDownload(); }
 
 int COnlineServices::SubmitLog(const std::wstring& email, const std::wstring& description, const std::wstring& log,
                                const std::wstring& productVersion) {

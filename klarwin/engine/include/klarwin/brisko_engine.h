@@ -48,6 +48,8 @@ public:
     virtual ~IEngineOnlineServices() = default;
     virtual bool StartUpdateCheck() = 0;
     virtual bool StartUpdateDownload() = 0;
+    // Stops the download, waits for its thread to end and releases it.
+    virtual void StopUpdateDownload() = 0;
     // 1 when the log was accepted, -1 otherwise.
     virtual int SubmitLog(const std::wstring& email, const std::wstring& description, const std::wstring& log,
                           const std::wstring& productVersion) = 0;
@@ -157,6 +159,9 @@ public:
     IEngineOnlineServices* GetOnlineServices() const { return m_online.get(); }
     bool StartUpdateCheck();
     bool StartUpdateDownload();
+    // The download window's abort: the download thread is stopped, waited for
+    // and released; the program file stays as it is.
+    void StopUpdateDownload();
     // "Email" is not empty and "LogID" is greater than 0.
     bool HasSubmittedLog() const;
     int SubmitLog(const std::wstring& email, const std::wstring& description, const std::wstring& log,

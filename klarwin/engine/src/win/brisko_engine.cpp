@@ -342,6 +342,10 @@ bool CBriskoEngine::StartUpdateDownload() {
     return m_online && m_online->StartUpdateDownload();
 }
 
+void CBriskoEngine::StopUpdateDownload() {
+    if (m_online) m_online->StopUpdateDownload();
+}
+
 long CBriskoEngine::ReadLogId() const {
     CRegKey key;
     if (key.Open(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_READ) != ERROR_SUCCESS) return -1;

@@ -3,9 +3,12 @@
 #include "fw/win/module.h"
 #include "klarwin/online/online_services.h"
 #include "klarwin/online/solution_runner.h"
-#include "klarwin/ui/placeholder_dialogs.h"
+#include "klarwin/ui/repair_dialogs.h"
 #include "klarwin/ui/scan_dialog.h"
 #include "klarwin/ui/scan_progress_dialog.h"
+#include "klarwin/ui/scan_results_dialog.h"
+#include "klarwin/ui/settings_dialog.h"
+#include "klarwin/ui/support_dialogs.h"
 
 #include <commctrl.h>
 #include <objbase.h>

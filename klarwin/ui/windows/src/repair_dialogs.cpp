@@ -2,6 +2,7 @@
 
 #include "fw/win/resources.h"
 #include "klarwin/brisko_engine.h"
+#include "klarwin/ui/dialog_setup.h"
 #include "resource.h"
 
 #include <commctrl.h>
@@ -15,41 +16,12 @@ namespace {
 
 constexpr COLORREF kBlue = RGB(13, 90, 153);
 
-std::wstring Str(UINT id) { return fw::LoadResourceString(id); }
-CBriskoEngine* Engine() { return CSingleton<CBriskoEngine>::GetInstance(); }
-
-void PlaceWindow(CWnd& wnd, int width, int height, int bitmapHeight) {
-    const int x = (GetSystemMetrics(SM_CXFULLSCREEN) - width) / 2;
-    const int y = (GetSystemMetrics(SM_CYFULLSCREEN) - bitmapHeight) / 2;
-    wnd.SetWindowPos(HWND_NOTOPMOST, x, y, width, height, SWP_NOACTIVATE);
-}
-
-void SetUpButton(CBitmapButtonEx& button, UINT id, CWnd* parent, UINT bitmap, const RECT& place,
-                 const std::wstring& caption) {
-    button.SubclassDlgItem(id, parent);
-    button.LoadBitmaps(RGB(255, 0, 0), bitmap, bitmap, bitmap, bitmap);
-    button.SizeToBitmap();
-    button.MoveWindow(place.left, place.top, place.right, place.bottom);
-    button.SetCaptionFont(8, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    button.SetCaption(caption);
-    button.SetCaptionRect({0, 0, place.right, place.bottom});
-}
-
-void SetUpStatic(CXColorStatic& text, UINT id, CWnd* parent, const RECT& place, COLORREF colour, int points,
-                 int weight, const std::wstring& value) {
-    text.SubclassDlgItem(id, parent);
-    text.MoveWindow(place.left, place.top, place.right, place.bottom);
-    text.SetTextColor(colour);
-    text.SetFont(points, weight);
-    text.SetText(value);
-}
-
-std::wstring TakeString(WPARAM wParam) {
-    BSTR bstr = reinterpret_cast<BSTR>(wParam);
-    std::wstring text = bstr ? std::wstring(bstr, SysStringLen(bstr)) : std::wstring();
-    SysFreeString(bstr);
-    return text;
-}
+using kwui::Engine;
+using kwui::PlaceWindow;
+using kwui::SetUpButton;
+using kwui::SetUpStatic;
+using kwui::Str;
+using kwui::TakeString;
 
 }  // namespace
 

@@ -3,9 +3,12 @@
 #include "fw/win/app.h"
 #include "fw/win/module.h"
 #include "fw/win/resources.h"
-#include "klarwin/ui/placeholder_dialogs.h"
+#include "klarwin/ui/repair_dialogs.h"
 #include "klarwin/ui/scan_progress_dialog.h"
+#include "klarwin/ui/scan_results_dialog.h"
 #include "klarwin/ui/section_controls.h"
+#include "klarwin/ui/settings_dialog.h"
+#include "klarwin/ui/support_dialogs.h"
 #include "klarwin/ui/window_messages.h"
 #include "resource.h"
 

@@ -2,6 +2,7 @@
 
 #include "fw/win/app.h"
 #include "fw/win/resources.h"
+#include "klarwin/ui/dialog_setup.h"
 #include "klarwin/ui/repair_dialogs.h"
 #include "klarwin/ui/scan_dialog.h"
 #include "resource.h"
@@ -22,8 +23,11 @@ constexpr COLORREF kRowText = RGB(45, 54, 63);
 constexpr COLORREF kSectionYellow = RGB(244, 246, 209);
 constexpr COLORREF kCurrentRow = RGB(219, 225, 102);
 
-std::wstring Str(UINT id) { return fw::LoadResourceString(id); }
-CBriskoEngine* Engine() { return CSingleton<CBriskoEngine>::GetInstance(); }
+using kwui::Engine;
+using kwui::PlaceWindow;
+using kwui::SetUpButton;
+using kwui::SetUpStatic;
+using kwui::Str;
 
 std::wstring Format(UINT id, int n) {
     wchar_t text[256];
@@ -58,32 +62,6 @@ void DrawBitmapPart(HDC dc, UINT id, int x, int y, int width, int height, int sr
 HFONT MakeFont(const wchar_t* face, int height) {
     return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
-}
-
-void PlaceWindow(CWnd& wnd, int width, int height, int bitmapHeight) {
-    const int x = (GetSystemMetrics(SM_CXFULLSCREEN) - width) / 2;
-    const int y = (GetSystemMetrics(SM_CYFULLSCREEN) - bitmapHeight) / 2;
-    wnd.SetWindowPos(HWND_NOTOPMOST, x, y, width, height, SWP_NOACTIVATE);
-}
-
-void SetUpButton(CBitmapButtonEx& button, UINT id, CWnd* parent, UINT bitmap, const RECT& place,
-                 const std::wstring& caption) {
-    button.SubclassDlgItem(id, parent);
-    button.LoadBitmaps(RGB(255, 0, 0), bitmap, bitmap, bitmap, bitmap);
-    button.SizeToBitmap();
-    button.MoveWindow(place.left, place.top, place.right, place.bottom);
-    button.SetCaptionFont(8, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    button.SetCaption(caption);
-    button.SetCaptionRect({0, 0, place.right, place.bottom});
-}
-
-void SetUpStatic(CXColorStatic& text, UINT id, CWnd* parent, const RECT& place, COLORREF colour, int points,
-                 int weight, const std::wstring& value) {
-    text.SubclassDlgItem(id, parent);
-    text.MoveWindow(place.left, place.top, place.right, place.bottom);
-    text.SetTextColor(colour);
-    text.SetFont(points, weight);
-    text.SetText(value);
 }
 
 }  // namespace

@@ -39,9 +39,10 @@ public:
     // For the windows: the running threads (null when none was started).
     CAutoFindNewVersion* GetUpdateCheck() const { return m_check.get(); }
     CDownloadAppNewVersion* GetDownload() const { return m_download.get(); }
-    // Stops the download (the download window's cancel); the thread then
-    // ends without posting and the program file is left as it is.
-    void StopDownload();
+    // Stops the download (the download window's abort), waits for the thread
+    // and releases it; the thread posts nothing more and the program file is
+    // left as it is.
+    void StopUpdateDownload() override;
 
     CLogServiceClient& GetLogClient() { return m_client; }
     const std::wstring& GetOwnVersion() const { return m_ownVersion; }

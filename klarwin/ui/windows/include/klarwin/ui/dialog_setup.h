@@ -1,0 +1,42 @@
+// What Klarwin's secondary windows share when they open: a resource string,
+// the engine, centring a window over its bitmap, and setting up the skinned
+// buttons and colour statics of their templates.
+#pragma once
+
+#include "klarwin/ui/bitmap_button.h"
+#include "klarwin/ui/color_static.h"
+
+#include <windows.h>
+
+#include <string>
+
+class CBriskoEngine;
+
+namespace kwui {
+
+constexpr COLORREF kHeadingBlue = RGB(13, 90, 153);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+
+// A string of the program's resources.
+std::wstring Str(UINT id);
+// The engine instance (null before it exists).
+CBriskoEngine* Engine();
+
+// Sizes the window and centres it on the work area by its background bitmap's
+// height (a captioned window is taller than its bitmap by the caption bar).
+void PlaceWindow(CWnd& wnd, int width, int height, int bitmapHeight);
+
+// A template button made a skinned one: one bitmap in all four states,
+// `place` as x, y, width, height, the caption in Arial 8 pt centred on one line.
+void SetUpButton(CBitmapButtonEx& button, UINT id, CWnd* parent, UINT bitmap, const RECT& place,
+                 const std::wstring& caption);
+
+// A template static made a colour static at `place` (x, y, width, height)
+// with its colour, Arial font and text.
+void SetUpStatic(CXColorStatic& text, UINT id, CWnd* parent, const RECT& place, COLORREF colour, int points,
+                 int weight, const std::wstring& value);
+
+// The text of a system string carried in a posted message; frees the string.
+std::wstring TakeString(WPARAM wParam);
+
+}  // namespace kwui
