@@ -711,7 +711,8 @@ class Skin:
         modules = []
         for i, (name, glyph, label) in enumerate(MODULES):
             frames = [module_button(th, glyph, label, s) for s in STATES8]
-            src = self.add("module_%s.png" % name.lower(), strip(frames), mask=True)
+            # The frame hands a module button its "Source" alone (no mask): its own alpha channel
+            src = self.add("module_%s.png" % name.lower(), strip(frames))
             attrs = {"Owner": "FramePanelUp"}
             attrs.update(src)
             attrs["States"] = 8

@@ -152,6 +152,11 @@ TEST_P(SkinsFiles, HoldsEveryControlOfTheTableEveryPanelAndTheModuleButtons) {
         }
         ASSERT_NE(button, nullptr) << Narrow(Attr(m, L"Name"));
         EXPECT_FALSE(Attr(button, L"Source").empty());
+        // The frame hands a module button its picture alone: no mask reaches it.
+        EXPECT_TRUE(Attr(button, L"SourceAlpha").empty());
+        auto pic = Picture(Attr(button, L"Source"));
+        ASSERT_NE(pic, nullptr);
+        EXPECT_TRUE(Gdiplus::IsAlphaPixelFormat(pic->GetPixelFormat())) << Narrow(Attr(button, L"Source"));
         ++buttons;
     }
     EXPECT_GE(buttons, 3);  // at least the player, the recorder and the media library

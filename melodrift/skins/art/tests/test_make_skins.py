@@ -124,6 +124,10 @@ class SkinOutput(unittest.TestCase):
                 b = skin_preview.child(m, "ModuleButton")
                 self.assertIsNotNone(b, m.get("Name"))
                 self.assertIn(skin_preview.attr(b, "Owner"), PANELS)
+                # the frame opens a module button's "Source" only, so its transparency
+                # must come with the picture itself
+                self.assertIsNone(skin_preview.attr(b, "SourceAlpha"))
+                self.assertEqual(self.picture(b.get("Source")).mode, "RGBA")
             self.assertEqual(len(list(modules[-1])), 0)
 
     # -- pictures ---------------------------------------------------------------
