@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cwchar>
+#include <cwctype>
 
 namespace pt {
 namespace {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cwctype>
 #include <string>
 
 #ifndef TBM_SETPOSNOTIFY
@@ -38,7 +39,8 @@ public:
         Metrics m;
         if (!GetMetrics(m)) return false;
         if (m_kind == K_SLIDERROUND) {
-            size.cx = size.cy = m.picH;
+            size.cx = RoundFrameWidth();
+            size.cy = m.picH;
         } else {
             size.cx = m_vertical ? std::max(m.trackW, m.thumbW) : m.trackW;
             size.cy = m_vertical ? m.picH : std::max(m.picH, m.thumbH);
@@ -550,19 +552,29 @@ private:
         }
     }
 
+    // Round knob frames: "Frames" of them side by side (square ones by default).
+    int RoundFrames() const {
+        if (!m_picture || m_picture->Height() <= 0) return 1;
+        int fallback = std::max(1, m_picture->Width() / m_picture->Height());
+        return std::clamp(m_attr.Int(L"Frames", fallback), 1, std::max(1, m_picture->Width()));
+    }
+    int RoundFrameWidth() const { return m_picture ? m_picture->Width() / RoundFrames() : 0; }
+
     void PaintRound(HDC dc, const RECT& rc) {
         double f = m_max > m_min ? static_cast<double>(m_pos - m_min) / (m_max - m_min) : 0;
+        if (m_picture && m_picture->Height() > 0) {
+            int frames = RoundFrames(), fw = RoundFrameWidth(), fh = m_picture->Height();
+            int frame = static_cast<int>(std::lround(f * (frames - 1)));
+            // Fitted into the control keeping the frame's proportions.
+            double scale = std::min(static_cast<double>(rc.right) / fw, static_cast<double>(rc.bottom) / fh);
+            int w = static_cast<int>(fw * scale), h = static_cast<int>(fh * scale);
+            RECT dst = {(rc.right - w) / 2, (rc.bottom - h) / 2, (rc.right - w) / 2 + w, (rc.bottom - h) / 2 + h};
+            m_picture->Draw(dc, {frame * fw, 0, (frame + 1) * fw, fh}, dst, IsWindowEnabled(m_hwnd) ? 255 : 110);
+            return;
+        }
         int side = std::min(rc.right, rc.bottom);
         RECT dst = {(rc.right - side) / 2, (rc.bottom - side) / 2, (rc.right - side) / 2 + side,
                     (rc.bottom - side) / 2 + side};
-        if (m_picture && m_picture->Height() > 0) {
-            int frameSize = m_picture->Height();
-            int frames = std::max(1, m_attr.Int(L"Frames", m_picture->Width() / frameSize));
-            int frame = static_cast<int>(std::lround(f * (frames - 1)));
-            m_picture->Draw(dc, {frame * frameSize, 0, (frame + 1) * frameSize, frameSize}, dst,
-                            IsWindowEnabled(m_hwnd) ? 255 : 110);
-            return;
-        }
         HBRUSH brush = CreateSolidBrush(RGB(72, 78, 88));
         HPEN pen = CreatePen(PS_SOLID, 2, RGB(200, 206, 216));
         HGDIOBJ oldBrush = SelectObject(dc, brush), oldPen = SelectObject(dc, pen);
