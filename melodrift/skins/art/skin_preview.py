@@ -390,3 +390,47 @@ def render_variants(xml_path, skins_dir, out_dir, name):
                                                              "EQUA_TURN": "checked", "SURR_SHOW": "checked",
                                                              "PLAYER_PLAY": "hover"})).save(base + "-wide.png")
     render(xml_path, skins_dir, 880, 660, True, common).save(base + "-minimum.png")
+    contact_sheet(xml_path, skins_dir, base + "-pictures.png", (22, 27, 39) if dark else (236, 239, 244))
+
+
+def contact_sheet(xml_path, skins_dir, out_path, background):
+    """Every picture of the skin, button strips cut into their states, on the panel colour."""
+    root = ET.parse(xml_path).getroot()
+    main = child(root, "MAINFRAME")
+    rows, seen = [], set()
+    for el in main.iter():
+        src = attr(el, "Source")
+        if not src or src in seen:
+            continue
+        seen.add(src)
+        pic = load_picture(skins_dir, el)
+        if pic is None:
+            continue
+        states = num(el, "States")
+        if states:
+            fw = pic.width // states
+            frames = [pic.crop((i * fw, 0, (i + 1) * fw, pic.height)) for i in range(states)]
+        elif (attr(el, "Type") or "").lower() == "round":
+            n = num(el, "Frames", default=pic.width // pic.height)
+            frames = [pic.crop((k * pic.height, 0, (k + 1) * pic.height, pic.height)) for k in range(0, n, max(1, n // 6))]
+        else:
+            frames = [pic if pic.width <= 420 else pic.resize((420, max(1, pic.height * 420 // pic.width)))]
+        rows.append((src.split("\\")[-1], frames))
+    width = 1000
+    y, placed = 8, []
+    for name, frames in rows:
+        h = max(f.height for f in frames)
+        placed.append((y, name, frames))
+        y += max(h, 14) + 10
+    sheet = Image.new("RGBA", (width, y + 4), tuple(background) + (255,))
+    d = ImageDraw.Draw(sheet)
+    label_col = (128, 128, 128)
+    for y0, name, frames in placed:
+        d.text((8, y0), name, font=A.font(10), fill=label_col)
+        x = 150
+        for f in frames:
+            if x + f.width > width - 8:
+                break
+            sheet.alpha_composite(f, (x, y0))
+            x += f.width + 8
+    sheet.convert("RGB").save(out_path)
