@@ -2,6 +2,7 @@
 #include "main_frame.h"
 
 #include "../res/resource.h"
+#include "frame_effects.h"
 #include "fw/strutil.h"
 #include "fw/win/module.h"
 #include "host_resources.h"
@@ -276,7 +277,8 @@ void CMainFrame::OnHelpTopics() {
 }
 
 void CMainFrame::OnAbout() {
-    // The media-info box comes with its library; until then the product's name and version.
+    if (mdframe::ShowAboutBox(m_setup.programFolder, m_hWnd)) return;
+    // Without the media-info library: the product's name and version.
     Message(fw::Format(m_menuTexts.aboutFormat.c_str(), L"Melodrift") + L"\n\nMelodrift 4.0.96", MB_OK | MB_ICONINFORMATION);
 }
 

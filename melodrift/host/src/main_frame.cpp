@@ -1,6 +1,7 @@
 #include "main_frame.h"
 
 #include "../res/resource.h"
+#include "frame_effects.h"
 #include "fw/strutil.h"
 #include "fw/win/module.h"
 #include "fw/win/resources.h"
@@ -109,7 +110,7 @@ int CMainFrame::OnCreate(CREATESTRUCTW* cs) {
     // 8: the effect menus.
     SetSplashStatus(mdhost::HostString(IDS_LOADING_EFFECTS));
     std::vector<mdframe::EffectDescription> effects;
-    if (m_setup.effects) effects = m_setup.effects();
+    effects = m_setup.effects ? m_setup.effects() : mdframe::ReadEffectTable(m_setup.programFolder);
     enJournix()->WriteLogMessage(kLogSource, L"Creating Voice Morphing SubMenu...");
     m_voiceMenu = mdframe::BuildEffectMenu(effects, mdframe::kVoiceMorphingType, m_menuTexts.none327);
     enJournix()->WriteLogMessage(kLogSource, L"Voice Morphing SubMenu created.");

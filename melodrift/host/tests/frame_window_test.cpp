@@ -17,6 +17,7 @@
 #include <shlobj.h>
 
 #include <atomic>
+#include <filesystem>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -269,9 +270,10 @@ protected:
             return IDOK;
         };
         setup.exitProcess = [this](int code) { m_exitCode = code; };
-        setup.effects = [] {
-            return std::vector<mdframe::EffectDescription>{{1, 2, L"Robot", 0}, {0, 3, L"Echo", 0}};
-        };
+        if (!m_realEffects)
+            setup.effects = [] {
+                return std::vector<mdframe::EffectDescription>{{1, 2, L"Robot", 0}, {0, 3, L"Echo", 0}};
+            };
         m_frame = new CMainFrame(setup);
         if (!m_frame->LoadFrame(IDR_MAINFRAME, 0x00CF0000)) {
             m_frame = nullptr;
@@ -301,7 +303,10 @@ protected:
     CMainFrame* m_frame = nullptr;
     HWND m_hwnd = nullptr;
     int m_exitCode = -1;
+    bool m_realEffects = false;
 };
+
+bool HasItem(HMENU menu, UINT id) { return GetMenuState(menu, id, MF_BYCOMMAND) != static_cast<UINT>(-1); }
 
 #define REQUIRE_SKINNED_CONTROLS()                                                        \
     if (!SkinnedControlsAvailable()) GTEST_SKIP() << "Patinctl.dll registers no control classes yet"
@@ -545,4 +550,81 @@ TEST_F(FrameWindow, DraggingOverAModuleButtonActivatesItsModuleAndADropIsRefused
     watcher.thread.join();
     EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
     EXPECT_EQ(watcher.text, mdhost::HostString(IDS_CANNOT_DROP));
+}
+
+TEST_F(FrameWindow, EffectMenusComeFromTheEffectManager) {
+    AddSkin(L"A-eng.xml", Skin("A", ""));
+    ASSERT_TRUE(mdtest::CopyInto(std::wstring(L"" MD_MELODRIFT_DIR) + L"\\Sonarix.dll", m_folder.Path()));
+    m_realEffects = true;
+    ASSERT_NE(Open(), nullptr);
+    HMENU voice = m_frame->VoiceMorphingMenu();
+    HMENU special = m_frame->SpecialEffectMenu();
+    // Every voice-morphing effect; special effects only with presets (the gain stage has none).
+    for (UINT id = 1; id <= 6; ++id) EXPECT_TRUE(HasItem(voice, 17100 + id)) << id;
+    EXPECT_FALSE(HasItem(voice, 17120));
+    for (UINT id = 20; id <= 25; ++id) EXPECT_TRUE(HasItem(special, 17100 + id)) << id;
+    EXPECT_FALSE(HasItem(special, 17126));
+    // The merged menu carries the voice-morphing menu under "Morph"; a menu button opens its pop-up.
+    HMENU morph = m_frame->MenuOfButton(15040);
+    ASSERT_NE(morph, nullptr);
+    EXPECT_EQ(mdframe::MenuItemText(morph, GetMenuItemCount(morph) - 1), L"Voice Morphing");
+    EXPECT_EQ(m_frame->MenuOfButton(15000), GetSubMenu(m_frame->MergedMenu(), 0));
+    EXPECT_EQ(m_frame->MenuOfButton(15070), nullptr);
+}
+
+namespace {
+// The skins of the program's folder other than the plain standard one.
+std::vector<std::wstring> ShippedSkins() {
+    std::vector<std::wstring> out;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(std::wstring(L"" MD_MELODRIFT_DIR) + L"\\Skins", ec)) {
+        std::wstring name = entry.path().filename().wstring();
+        if (entry.is_regular_file() && name.size() > 8 && name.substr(name.size() - 8) == L"-eng.xml" &&
+            name != L"Standard-eng.xml")
+            out.push_back(name);
+    }
+    return out;
+}
+}  // namespace
+
+TEST_F(FrameWindow, ScreenshotsOfTheShippedSkinsWithThePlayerPanelOnAndOff) {
+    REQUIRE_SKINNED_CONTROLS();
+    std::vector<std::wstring> skins = ShippedSkins();
+    if (skins.empty()) GTEST_SKIP() << "no shipped skins in the program folder";
+    std::error_code ec;
+    std::filesystem::copy(std::wstring(L"" MD_MELODRIFT_DIR) + L"\\Skins", m_folder / L"Skins",
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing, ec);
+    ASSERT_FALSE(ec);
+    DeleteFileW((m_folder / L"Skins\\Standard-eng.xml").c_str());
+    m_modules = {L"tm_vocalith", L"tm_discreel", L"tm_sonicut"};
+    ASSERT_TRUE(mdtest::CopyInto(std::wstring(L"" MD_MELODRIFT_DIR) + L"\\Sonarix.dll", m_folder.Path()));
+    m_realEffects = true;
+    ASSERT_NE(Open(), nullptr);
+    const auto& list = m_frame->Registry().Skins();
+    ASSERT_EQ(list.GetSize(), static_cast<int>(skins.size()));
+    for (int i = 0; i < list.GetSize(); ++i) {
+        SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(500 + i, 0), 0);
+        SendMessageW(m_hwnd, WM_TIMER, CMainFrame::kStatusTimer, 0);
+        Pump();
+        ASSERT_EQ(m_frame->Registry().CurrentSkin(), i);
+        EXPECT_TRUE(m_messages.empty());
+        // Every control the skin names is placed.
+        for (const mdframe::ControlRow* row = mdframe::ControlTable();
+             row != mdframe::ControlTable() + mdframe::ControlTableSize(); ++row)
+            for (_MAINFRAME_CONTROL_* c = m_frame->Controls().Controls(row->command); c; c = c->next)
+                EXPECT_TRUE(m_frame->Controls().IsPlaced(c->control->m_hWnd)) << list[i].Caption.c_str() << " " << c->id;
+        std::wstring caption = list[i].Caption;
+        for (wchar_t& ch : caption) ch = static_cast<wchar_t>(towlower(ch));
+        RedrawWindow(m_hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_ERASE);
+        Pump();
+        EXPECT_TRUE(fw::testing::SaveWindowScreenshot(
+            m_hwnd, fw::testing::ScreenshotPath(L"melodrift_" + caption + L"_player_on.png")));
+        SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(mdframe::kCmdPlayerPanel, BN_CLICKED), 0);
+        RedrawWindow(m_hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_ERASE);
+        Pump();
+        EXPECT_FALSE(m_frame->PlayerPanelOn());
+        EXPECT_TRUE(fw::testing::SaveWindowScreenshot(
+            m_hwnd, fw::testing::ScreenshotPath(L"melodrift_" + caption + L"_player_off.png")));
+        SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(mdframe::kCmdPlayerPanel, BN_CLICKED), 0);
+    }
 }
