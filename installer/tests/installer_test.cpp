@@ -1,0 +1,576 @@
+// The installers as a user meets them, in a Wine prefix made fresh for these
+// tests: silent installation (files, folders, shortcut, Uninstall entry,
+// association), the installed program started from its installed place, silent
+// uninstallation down to the user's data, and an upgrade over an installation
+// that has user data.
+#include "ui_driver.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+#include <psapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::wstring Wide(const char* text) {
+    std::wstring out;
+    for (const char* p = text; *p; ++p) out += static_cast<wchar_t>(static_cast<unsigned char>(*p));
+    return out;
+}
+
+// A path of the build (a Unix path) as this process sees it.
+std::wstring BuildPath(const char* unixPath) {
+    std::wstring path = L"Z:" + Wide(unixPath);
+    for (wchar_t& c : path)
+        if (c == L'/') c = L'\\';
+    return path;
+}
+
+std::wstring ShellFolder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool IsFolder(const std::wstring& path) {
+    DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void WriteFile(const std::wstring& path, const std::string& bytes) {
+    std::error_code ec;
+    fs::create_directories(fs::path(path).parent_path(), ec);
+    std::ofstream out(fs::path(path), std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string ReadFile(const std::wstring& path) {
+    std::ifstream in(fs::path(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// ---- Registry --------------------------------------------------------------------
+
+bool KeyExists(HKEY root, const std::wstring& key) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+    RegCloseKey(h);
+    return true;
+}
+
+bool ReadString(HKEY root, const std::wstring& key, const wchar_t* name, std::wstring& value) {
+    wchar_t data[2048] = {};
+    DWORD size = sizeof data - sizeof(wchar_t);
+    if (RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) return false;
+    value = data;
+    return true;
+}
+
+std::wstring String(HKEY root, const std::wstring& key, const wchar_t* name) {
+    std::wstring value;
+    ReadString(root, key, name, value);
+    return value;
+}
+
+bool ReadDword(HKEY root, const std::wstring& key, const wchar_t* name, DWORD& value) {
+    DWORD size = sizeof value;
+    return RegGetValueW(root, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) == ERROR_SUCCESS;
+}
+
+void WriteString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+    HKEY h = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr), ERROR_SUCCESS);
+    RegSetValueExW(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(h);
+}
+
+// ---- Files of a program ----------------------------------------------------------
+
+std::wstring VersionString(const std::wstring& file, const wchar_t* name) {
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    if (!size) return L"";
+    std::vector<BYTE> data(size);
+    if (!GetFileVersionInfoW(file.c_str(), 0, size, data.data())) return L"";
+    struct Translation {
+        WORD language, codePage;
+    }* tr = nullptr;
+    UINT len = 0;
+    if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&tr), &len) || !len)
+        return L"";
+    wchar_t query[128];
+    swprintf(query, 128, L"\\StringFileInfo\\%04x%04x\\%ls", tr->language, tr->codePage, name);
+    wchar_t* value = nullptr;
+    if (!VerQueryValueW(data.data(), query, reinterpret_cast<void**>(&value), &len) || !value) return L"";
+    return value;
+}
+
+// The target of a shortcut file; empty when it cannot be read.
+std::wstring ShortcutTarget(const std::wstring& lnk) {
+    std::wstring target;
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link))))
+        return target;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        if (SUCCEEDED(file->Load(lnk.c_str(), STGM_READ))) {
+            wchar_t path[MAX_PATH] = {};
+            if (SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH))) target = path;
+        }
+        file->Release();
+    }
+    link->Release();
+    return target;
+}
+
+// The files the installer packed (the build's list), relative to the program folder.
+std::vector<std::wstring> PackedFiles(const char* listPath) {
+    std::vector<std::wstring> files;
+    std::ifstream in(fs::path(BuildPath(listPath)));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) files.push_back(Wide(line.c_str()));
+    }
+    return files;
+}
+
+// ---- Running ---------------------------------------------------------------------
+
+// Runs a program to its end; its exit code, or a negative number.
+long RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = 180000) {
+    uidriver::CProcess process;
+    if (!process.Start(program, arguments)) return -1;
+    DWORD code = 0;
+    if (!process.WaitForExit(timeoutMs, &code)) {
+        process.Terminate();
+        return -2;
+    }
+    return static_cast<long>(code);
+}
+
+const wchar_t* const kUninstallRoot = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// Uninstalls the way the system does silently: the entry's QuietUninstallString.
+// The uninstaller runs on from a copy of itself; it is done when its entry is gone.
+void UninstallSilently(const std::wstring& product) {
+    const std::wstring key = kUninstallRoot + product;
+    std::wstring quiet;
+    ASSERT_TRUE(ReadString(HKEY_LOCAL_MACHINE, key, L"QuietUninstallString", quiet));
+    ASSERT_EQ(quiet.front(), L'"');
+    const size_t close = quiet.find(L'"', 1);
+    ASSERT_NE(close, std::wstring::npos);
+    const std::wstring program = quiet.substr(1, close - 1);
+    std::wstring arguments = quiet.substr(close + 1);
+    while (!arguments.empty() && arguments.front() == L' ') arguments.erase(0, 1);
+    EXPECT_EQ(RunToEnd(program, arguments), 0);
+    EXPECT_TRUE(uidriver::WaitUntil([&] { return !KeyExists(HKEY_LOCAL_MACHINE, key); }, 120000, 200))
+        << "the uninstaller did not finish";
+    // The copy ends right after removing the entry.
+    Sleep(500);
+}
+
+void CheckUninstallEntry(const std::wstring& product, const std::wstring& displayName, const std::wstring& version,
+                         const std::wstring& publisher, const std::wstring& folder) {
+    const std::wstring key = kUninstallRoot + product;
+    EXPECT_EQ(String(HKEY_LOCAL_MACHINE, key, L"DisplayName"), displayName);
+    EXPECT_EQ(String(HKEY_LOCAL_MACHINE, key, L"DisplayVersion"), version);
+    EXPECT_EQ(String(HKEY_LOCAL_MACHINE, key, L"Publisher"), publisher);
+    EXPECT_EQ(String(HKEY_LOCAL_MACHINE, key, L"InstallLocation"), folder);
+    EXPECT_EQ(String(HKEY_LOCAL_MACHINE, key, L"UninstallString"), L"\"" + folder + L"\\uninstall.exe\"");
+    EXPECT_EQ(String(HKEY_LOCAL_MACHINE, key, L"QuietUninstallString"), L"\"" + folder + L"\\uninstall.exe\" /S");
+    EXPECT_EQ(String(HKEY_LOCAL_MACHINE, key, L"DisplayIcon"), folder + L"\\" + product + L".exe,0");
+    DWORD size = 0;
+    EXPECT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, key, L"EstimatedSize", size));
+    EXPECT_GT(size, 100u) << "KB";
+}
+
+void CheckInstalledFiles(const std::wstring& folder, const char* listPath) {
+    const std::vector<std::wstring> files = PackedFiles(listPath);
+    EXPECT_FALSE(files.empty());
+    for (const std::wstring& file : files) EXPECT_TRUE(Exists(folder + L"\\" + file)) << fs::path(file).string();
+    EXPECT_TRUE(Exists(folder + L"\\uninstall.exe"));
+}
+
+// The installer's own file: its name and version information carry the version.
+void CheckInstaller(const std::wstring& setup, const std::wstring& product, const std::wstring& version) {
+    EXPECT_EQ(fs::path(setup).filename().wstring(), product + L"Setup-" + version + L".exe");
+    EXPECT_EQ(VersionString(setup, L"ProductVersion"), version);
+    EXPECT_EQ(VersionString(setup, L"FileVersion"), version);
+}
+
+class ComScope {
+public:
+    ComScope() { CoInitialize(nullptr); }
+    ~ComScope() { CoUninitialize(); }
+};
+
+// ---- Klarwin ---------------------------------------------------------------------
+
+const std::wstring kKlarwinVersion = Wide(KLARWIN_VERSION);
+const wchar_t* const kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t* const kAppPathsKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+
+std::wstring KlarwinSetup() { return BuildPath(KLARWIN_SETUP); }
+std::wstring KlarwinReports() { return ShellFolder(CSIDL_COMMON_APPDATA) + L"\\Klarwin"; }
+std::wstring KlarwinShortcut() { return ShellFolder(CSIDL_COMMON_PROGRAMS) + L"\\Klarwin.lnk"; }
+
+void ExpectKlarwinGone(const std::wstring& folder) {
+    EXPECT_FALSE(Exists(folder + L"\\Klarwin.exe"));
+    EXPECT_FALSE(Exists(folder + L"\\rebooter.exe"));
+    EXPECT_FALSE(Exists(folder + L"\\Loading.gif"));
+    EXPECT_FALSE(Exists(folder + L"\\uninstall.exe"));
+    EXPECT_FALSE(Exists(KlarwinShortcut()));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::wstring(kUninstallRoot) + L"Klarwin"));
+    std::wstring run;
+    EXPECT_FALSE(ReadString(HKEY_LOCAL_MACHINE, kRunKey, L"Klarwin", run)) << "Run value left: " << fs::path(run);
+}
+
+// Installs, runs a scan from the installed program up to its results, and
+// uninstalls down to nothing of the program.
+TEST(InstallerKlarwin, SilentInstallScanAndUninstall) {
+    ComScope com;
+    const std::wstring setup = KlarwinSetup();
+    CheckInstaller(setup, L"Klarwin", kKlarwinVersion);
+    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::wstring(kUninstallRoot) + L"Klarwin")) << "installed before";
+
+    ASSERT_EQ(RunToEnd(setup, L"/S"), 0);
+    const std::wstring folder = ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Klarwin";
+    CheckInstalledFiles(folder, KLARWIN_FILES);
+    for (const wchar_t* name : {L"Klarwin.exe", L"rebooter.exe", L"Loading.gif"})
+        EXPECT_TRUE(Exists(folder + L"\\" + name)) << fs::path(name);
+    EXPECT_TRUE(IsFolder(folder + L"\\backup"));
+    EXPECT_TRUE(IsFolder(KlarwinReports()));
+    EXPECT_EQ(ShortcutTarget(KlarwinShortcut()), folder + L"\\Klarwin.exe");
+    CheckUninstallEntry(L"Klarwin", L"Klarwin 2011", kKlarwinVersion, L"Klarwin", folder);
+    EXPECT_EQ(VersionString(folder + L"\\Klarwin.exe", L"ProductVersion"), kKlarwinVersion);
+
+    // A first start (no settings yet) registers the program to start with Windows.
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Klarwin");
+    // A dangling application path, so that the scan has something to show.
+    const std::wstring planted = std::wstring(kAppPathsKey) + L"InstallerTestMissing.exe";
+    WriteString(HKEY_LOCAL_MACHINE, planted, L"", L"C:\\Missing\\InstallerTestMissing.exe");
+    {
+        uidriver::CProcess klarwin;
+        ASSERT_TRUE(klarwin.Start(folder + L"\\Klarwin.exe", L"-scan"));
+        EXPECT_NE(uidriver::WaitForTopWindow({.title = L"Scan in Progress", .processId = klarwin.Id()}, 60000),
+                  nullptr);
+        uidriver::MessageBoxInfo box;
+        ASSERT_TRUE(uidriver::WaitForMessageBox(box, klarwin.Id(), L"Klarwin", 240000)) << "the scan did not end";
+        EXPECT_EQ(box.text, L"The scan completed successfully.");
+        uidriver::AnswerMessageBox(box.hwnd, IDOK);
+        EXPECT_NE(uidriver::WaitForTopWindow({.title = L"Repair Problems", .processId = klarwin.Id()}, 60000),
+                  nullptr)
+            << "no results window";
+        klarwin.Terminate();
+    }
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, planted.c_str());
+    // The first start registered the program to start with Windows.
+    EXPECT_EQ(String(HKEY_LOCAL_MACHINE, kRunKey, L"Klarwin"), folder + L"\\Klarwin.exe");
+
+    UninstallSilently(L"Klarwin");
+    ExpectKlarwinGone(folder);
+    EXPECT_FALSE(Exists(folder)) << "program folder left";
+    EXPECT_FALSE(Exists(KlarwinReports())) << "empty reports folder left";
+    // The settings are the user's.
+    EXPECT_EQ(String(HKEY_LOCAL_MACHINE, L"Software\\Klarwin", L"StartWithWindows"), L"true");
+}
+
+// An installation in a folder of the user's choice, with user data; installing
+// again goes to the same folder, replaces the program and keeps the data; the
+// uninstaller keeps it too.
+TEST(InstallerKlarwin, UpgradeKeepsTheUsersData) {
+    ComScope com;
+    const std::wstring folder = L"C:\\Apps\\Klarwin Cleaner";
+    ASSERT_EQ(RunToEnd(KlarwinSetup(), L"/S /D=" + folder), 0);
+    ASSERT_TRUE(Exists(folder + L"\\Klarwin.exe"));
+    EXPECT_EQ(String(HKEY_LOCAL_MACHINE, std::wstring(kUninstallRoot) + L"Klarwin", L"InstallLocation"), folder);
+
+    // The user's data: settings, ignore list, unresolved errors, a backup, a report.
+    WriteString(HKEY_LOCAL_MACHINE, L"Software\\Klarwin", L"StartScanAtProgramStartup", L"true");
+    const std::wstring userFolder = ShellFolder(CSIDL_APPDATA) + L"\\Klarwin";
+    const std::wstring ignoreList = userFolder + L"\\log.dat";
+    const std::wstring unresolved = userFolder + L"\\unresolvederrors.dat";
+    const std::wstring backup = folder + L"\\backup\\20261208_0341.dat";
+    const std::wstring report = KlarwinReports() + L"\\krw_100_20261208_034513.html";
+    const std::string ignoreBytes("H\0K\0L\0M\0:\0:\0", 12), backupBytes("1\0:\0:\0", 6), reportBytes("<html/>");
+    WriteFile(ignoreList, ignoreBytes);
+    WriteFile(unresolved, ignoreBytes);
+    WriteFile(backup, backupBytes);
+    WriteFile(report, reportBytes);
+    // A file an earlier version installed and this one does not ship.
+    WriteFile(folder + L"\\old-helper.dll", "MZ");
+    std::string list = ReadFile(folder + L"\\uninstall.lst");
+    ASSERT_FALSE(list.empty());
+    WriteFile(folder + L"\\uninstall.lst", list + "old-helper.dll\r\n..\\outside.txt\r\n");
+    WriteFile(L"C:\\Apps\\outside.txt", "not the installer's");
+
+    ASSERT_EQ(RunToEnd(KlarwinSetup(), L"/S"), 0);
+    EXPECT_TRUE(Exists(folder + L"\\Klarwin.exe"));
+    EXPECT_FALSE(Exists(folder + L"\\old-helper.dll")) << "the earlier version's file stayed";
+    EXPECT_EQ(ReadFile(L"C:\\Apps\\outside.txt"), "not the installer's");
+    EXPECT_EQ(ReadFile(folder + L"\\uninstall.lst"), list);
+    EXPECT_FALSE(Exists(ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Klarwin"));
+    EXPECT_EQ(String(HKEY_LOCAL_MACHINE, L"Software\\Klarwin", L"StartScanAtProgramStartup"), L"true");
+    EXPECT_EQ(ReadFile(ignoreList), ignoreBytes);
+    EXPECT_EQ(ReadFile(unresolved), ignoreBytes);
+    EXPECT_EQ(ReadFile(backup), backupBytes);
+    EXPECT_EQ(ReadFile(report), reportBytes);
+
+    UninstallSilently(L"Klarwin");
+    ExpectKlarwinGone(folder);
+    EXPECT_EQ(ReadFile(backup), backupBytes);
+    EXPECT_EQ(ReadFile(report), reportBytes);
+    EXPECT_EQ(ReadFile(ignoreList), ignoreBytes);
+    EXPECT_EQ(String(HKEY_LOCAL_MACHINE, L"Software\\Klarwin", L"StartScanAtProgramStartup"), L"true");
+    // Only the user's data is left of the program folder.
+    std::vector<std::wstring> left;
+    std::error_code ec;
+    for (const auto& entry : fs::recursive_directory_iterator(fs::path(folder), ec))
+        if (entry.is_regular_file()) left.push_back(entry.path().wstring());
+    EXPECT_EQ(left, std::vector<std::wstring>{backup});
+
+    fs::remove_all(fs::path(L"C:\\Apps"), ec);
+    fs::remove_all(fs::path(KlarwinReports()), ec);
+    fs::remove_all(fs::path(userFolder), ec);
+    WriteString(HKEY_LOCAL_MACHINE, L"Software\\Klarwin", L"StartScanAtProgramStartup", L"false");
+}
+
+// ---- Melodrift -------------------------------------------------------------------
+
+const std::wstring kMelodriftVersion = Wide(MELODRIFT_VERSION);
+const wchar_t* const kAssocKey = L"Melodrift.Player";
+
+std::wstring MelodriftSetup() { return BuildPath(MELODRIFT_SETUP); }
+std::wstring MelodriftShortcut() { return ShellFolder(CSIDL_COMMON_PROGRAMS) + L"\\Melodrift.lnk"; }
+std::wstring MelodriftData(const std::wstring& folder) {
+    wchar_t product[100] = {};
+    GetPrivateProfileStringW(L"General", L"Name", L"Cantorel Voro 5.0", product, 100,
+                             (folder + L"\\appdatadefault.ini").c_str());
+    return ShellFolder(CSIDL_COMMON_APPDATA) + L"\\Corvena\\" + product;
+}
+
+void ExpectMelodriftGone(const std::wstring& folder) {
+    EXPECT_FALSE(Exists(folder)) << "program folder left";
+    EXPECT_FALSE(Exists(MelodriftShortcut()));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::wstring(kUninstallRoot) + L"Melodrift"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kAssocKey));
+}
+
+// The modules of Modules\ that the process has loaded, and those it has not.
+std::vector<std::wstring> ModulesNotLoaded(HANDLE process, const std::wstring& folder) {
+    std::vector<std::wstring> expected;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(fs::path(folder + L"\\Modules"), ec)) {
+        std::wstring name = entry.path().filename().wstring();
+        if (name.size() > 4 && _wcsicmp(name.c_str() + name.size() - 4, L".dll") == 0) expected.push_back(name);
+    }
+    HMODULE modules[512];
+    DWORD needed = 0;
+    EnumProcessModules(process, modules, sizeof modules, &needed);
+    std::vector<std::wstring> loaded;
+    for (DWORD i = 0; i < needed / sizeof(HMODULE) && i < 512; ++i) {
+        wchar_t path[MAX_PATH] = {};
+        if (GetModuleFileNameExW(process, modules[i], path, MAX_PATH)) loaded.push_back(path);
+    }
+    std::vector<std::wstring> missing;
+    for (const std::wstring& name : expected) {
+        bool found = false;
+        for (const std::wstring& path : loaded)
+            found = found || _wcsicmp(path.c_str(), (folder + L"\\Modules\\" + name).c_str()) == 0;
+        if (!found) missing.push_back(name);
+    }
+    return missing;
+}
+
+// A 16-bit mono WAV file with a 440 Hz tone.
+void WriteTone(const std::wstring& path, int seconds) {
+    const uint32_t rate = 44100, samples = rate * seconds, bytes = samples * 2;
+    std::string wav;
+    auto put32 = [&](uint32_t v) { wav.append(reinterpret_cast<const char*>(&v), 4); };
+    auto put16 = [&](uint16_t v) { wav.append(reinterpret_cast<const char*>(&v), 2); };
+    wav += "RIFF";
+    put32(36 + bytes);
+    wav += "WAVEfmt ";
+    put32(16);
+    put16(1);
+    put16(1);
+    put32(rate);
+    put32(rate * 2);
+    put16(2);
+    put16(16);
+    wav += "data";
+    put32(bytes);
+    for (uint32_t i = 0; i < samples; ++i)
+        put16(static_cast<uint16_t>(static_cast<int16_t>(12000 * std::sin(2 * 3.14159265 * 440 * i / rate))));
+    WriteFile(path, wav);
+}
+
+// The loudest level (RMS of 16-bit samples) the default recording device (the
+// sound server's monitor of what is played) hears within the time.
+double RecordedLevel(DWORD ms) {
+    WAVEFORMATEX format = {WAVE_FORMAT_PCM, 1, 44100, 88200, 2, 16, 0};
+    HWAVEIN in = nullptr;
+    if (waveInOpen(&in, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) return -1;
+    std::vector<int16_t> buffer(44100 / 5);
+    double loudest = 0;
+    for (DWORD waited = 0; waited < ms; waited += 200) {
+        WAVEHDR header = {};
+        header.lpData = reinterpret_cast<LPSTR>(buffer.data());
+        header.dwBufferLength = static_cast<DWORD>(buffer.size() * 2);
+        waveInPrepareHeader(in, &header, sizeof header);
+        waveInAddBuffer(in, &header, sizeof header);
+        waveInStart(in);
+        for (int i = 0; i < 100 && !(header.dwFlags & WHDR_DONE); ++i) Sleep(20);
+        waveInStop(in);
+        waveInReset(in);
+        waveInUnprepareHeader(in, &header, sizeof header);
+        double sum = 0;
+        const size_t n = header.dwBytesRecorded / 2;
+        for (size_t i = 0; i < n; ++i) sum += double(buffer[i]) * buffer[i];
+        if (n) loudest = std::max(loudest, std::sqrt(sum / n));
+    }
+    waveInClose(in);
+    return loudest;
+}
+
+// Installs with the default-player component, starts the installed program
+// (and plays a file once the player module is there), uninstalls: the file
+// types go back to their earlier owner and nothing of the program is left but
+// the user's data.
+TEST(InstallerMelodrift, SilentInstallStartAndUninstall) {
+    ComScope com;
+    const std::wstring setup = MelodriftSetup();
+    CheckInstaller(setup, L"Melodrift", kMelodriftVersion);
+    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::wstring(kUninstallRoot) + L"Melodrift")) << "installed before";
+    WriteString(HKEY_CLASSES_ROOT, L".mp3", L"", L"InstallerTest.EarlierPlayer");
+
+    ASSERT_EQ(RunToEnd(setup, L"/S"), 0);
+    const std::wstring folder = ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Melodrift";
+    const std::wstring exe = folder + L"\\Melodrift.exe";
+    CheckInstalledFiles(folder, MELODRIFT_FILES);
+    for (const wchar_t* name : {L"Melodrift.exe", L"appdatadefault.ini", L"Language\\English.dll",
+                                L"Language\\eng\\Equalizer_presets.xml", L"Language\\eng\\Surr_presets.xml"})
+        EXPECT_TRUE(Exists(folder + L"\\" + name)) << fs::path(name);
+    for (const wchar_t* name : {L"Modules", L"Skins", L"Language"}) EXPECT_TRUE(IsFolder(folder + L"\\" + name));
+    EXPECT_EQ(ShortcutTarget(MelodriftShortcut()), exe);
+    CheckUninstallEntry(L"Melodrift", L"Melodrift 4.0", kMelodriftVersion, L"Corvena", folder);
+    EXPECT_EQ(VersionString(exe, L"ProductVersion"), kMelodriftVersion);
+    // The default-player component ran the installed program's "/reg /nostart".
+    EXPECT_EQ(String(HKEY_CLASSES_ROOT, L"Melodrift.Player\\shell\\open\\command", L""),
+              L"\"" + exe + L"\" \"%1\"");
+    EXPECT_EQ(String(HKEY_CLASSES_ROOT, L".mp3", L""), L"Melodrift.Player");
+
+    const std::wstring data = MelodriftData(folder);
+    const bool canPlay = Exists(folder + L"\\Modules\\Vocalith.dll");
+    std::wstring tone;
+    if (canPlay) {
+        // Files from the command line go to the player module without a question.
+        CreateDirectoryW((ShellFolder(CSIDL_COMMON_APPDATA) + L"\\Corvena").c_str(), nullptr);
+        CreateDirectoryW(data.c_str(), nullptr);
+        WritePrivateProfileStringW(L"Main frame: params", L"AutoOpen_AskMe", L"No", (data + L"\\config.ini").c_str());
+        WritePrivateProfileStringW(L"Main frame: params", L"AutoOpen", L"Vocalith", (data + L"\\config.ini").c_str());
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        tone = std::wstring(temp) + L"installer_tone.wav";
+        WriteTone(tone, 8);
+    }
+    {
+        uidriver::CProcess melodrift;
+        ASSERT_TRUE(melodrift.Start(exe, canPlay ? L"\"" + tone + L"\"" : L""));
+        HWND frame = nullptr;
+        EXPECT_TRUE(uidriver::WaitUntil(
+            [&] {
+                for (HWND w : uidriver::FindTopWindows({.processId = melodrift.Id()})) {
+                    const std::wstring title = uidriver::GetText(w);
+                    if (title.rfind(L"Melodrift", 0) == 0 && uidriver::GetClass(w) != L"#32770") frame = w;
+                }
+                return frame != nullptr;
+            },
+            90000, 100))
+            << "no main frame";
+        EXPECT_TRUE(melodrift.IsRunning());
+        const std::vector<std::wstring> missing = ModulesNotLoaded(melodrift.Handle(), folder);
+        EXPECT_TRUE(missing.empty()) << "modules not loaded: " << missing.size();
+        if (canPlay) {
+            EXPECT_GT(RecordedLevel(8000), 500.0) << "nothing was played";
+        }
+        if (frame) uidriver::PostClose(frame);
+        if (!melodrift.WaitForExit(30000)) melodrift.Terminate();
+    }
+    if (!tone.empty()) DeleteFileW(tone.c_str());
+    EXPECT_TRUE(IsFolder(data)) << "the program made no data folder";
+
+    // A type whose earlier owner is the program itself (it made itself the
+    // default twice): after the removal it must not name the removed program.
+    WriteString(HKEY_CLASSES_ROOT, L".wav", L"", L"Melodrift.Player");
+    WriteString(HKEY_CLASSES_ROOT, L".wav", L"Tonvar_Back", L"Melodrift.Player");
+
+    UninstallSilently(L"Melodrift");
+    ExpectMelodriftGone(folder);
+    // "/unreg /nostart" gave the type back to its earlier owner.
+    EXPECT_EQ(String(HKEY_CLASSES_ROOT, L".mp3", L""), L"InstallerTest.EarlierPlayer");
+    std::wstring value;
+    EXPECT_FALSE(ReadString(HKEY_CLASSES_ROOT, L".mp3", L"Tonvar_Back", value));
+    EXPECT_NE(String(HKEY_CLASSES_ROOT, L".wav", L""), L"Melodrift.Player");
+    EXPECT_FALSE(ReadString(HKEY_CLASSES_ROOT, L".wav", L"Tonvar_Back", value));
+    // The user's data stays.
+    EXPECT_TRUE(IsFolder(data));
+    std::error_code ec;
+    fs::remove_all(fs::path(data), ec);
+}
+
+// Installed without the default-player component, then again (with it) over
+// the first installation: the user's settings, playlists and library stay, and
+// the uninstaller keeps them too.
+TEST(InstallerMelodrift, UpgradeKeepsTheUsersData) {
+    ComScope com;
+    ASSERT_EQ(RunToEnd(MelodriftSetup(), L"/S /NOASSOC"), 0);
+    const std::wstring folder = ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Melodrift";
+    ASSERT_TRUE(Exists(folder + L"\\Melodrift.exe"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kAssocKey)) << "/NOASSOC made the association";
+
+    const std::wstring data = MelodriftData(folder);
+    const std::string config = "[Main frame: params]\r\nCheckDefaultPlayer=No\r\n[PLAYER]\r\nShuffle=On\r\n";
+    const std::string language = "[Language]\r\nName=English\r\nShortName=eng\r\n";
+    const std::string playlists("\xFF\xFE<\0r\0/\0>\0", 10);
+    const std::string library("\xFF\xFE" "C\0:\0\\\0a\0.\0m\0p\0\x33\0", 18);
+    WriteFile(data + L"\\config.ini", config);
+    WriteFile(data + L"\\Language.ini", language);
+    WriteFile(data + L"\\playlists.xml", playlists);
+    WriteFile(data + L"\\fileDB.dat", library);
+
+    ASSERT_EQ(RunToEnd(MelodriftSetup(), L"/S"), 0);
+    EXPECT_TRUE(Exists(folder + L"\\Melodrift.exe"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kAssocKey));
+    EXPECT_EQ(ReadFile(data + L"\\config.ini"), config);
+    EXPECT_EQ(ReadFile(data + L"\\Language.ini"), language);
+    EXPECT_EQ(ReadFile(data + L"\\playlists.xml"), playlists);
+    EXPECT_EQ(ReadFile(data + L"\\fileDB.dat"), library);
+
+    UninstallSilently(L"Melodrift");
+    ExpectMelodriftGone(folder);
+    EXPECT_EQ(ReadFile(data + L"\\config.ini"), config);
+    EXPECT_EQ(ReadFile(data + L"\\Language.ini"), language);
+    EXPECT_EQ(ReadFile(data + L"\\playlists.xml"), playlists);
+    EXPECT_EQ(ReadFile(data + L"\\fileDB.dat"), library);
+    std::error_code ec;
+    fs::remove_all(fs::path(data), ec);
+}
+
+}  // namespace
