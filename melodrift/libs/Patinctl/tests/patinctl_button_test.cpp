@@ -99,7 +99,7 @@ TEST(PatinctlButton, PushButtonClicksOnlyWhenReleasedOverIt) {
 
 TEST(PatinctlButton, RealMouseClickTogglesACheckButton) {
     TempDir dir;
-    Host host;
+    Host host(200, 150, 760, 720);
     HWND button = MakeButton(host.Hwnd(), PT_WC_BUTTON, BS_AUTOCHECKBOX | BS_PUSHLIKE, 103, 60, 40, 50, 50);
     PictureFile picture(StripPng(dir, 8));
     ASSERT_TRUE(UseSkin(button, picture.Get(), nullptr, nullptr));

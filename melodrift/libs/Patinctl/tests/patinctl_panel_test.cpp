@@ -157,6 +157,8 @@ TEST(PatinctlPanel, ControlsWithoutPlacementFollowEachOther) {
 
 TEST(PatinctlPanel, CaptionPanelDoubleClickMaximisesAndRestoresItsWindow) {
     Host host;
+    // Maximised, it must not cover the windows of tests that use the real mouse.
+    SetWindowPos(host.Hwnd(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     HWND caption = CreateWindowExW(0, PT_WC_AUTOPANELCAPTION, L"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 30, host.Hwnd(),
                                    nullptr, nullptr, nullptr);
     SendMessageW(caption, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(50, 10));

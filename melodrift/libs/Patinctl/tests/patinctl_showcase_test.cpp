@@ -145,7 +145,7 @@ TEST(PatinctlShowcase, PanelWithEveryKindOfControl) {
     ASSERT_TRUE(VerticalStrip(dir.File(L"vslider.png")));
     ASSERT_TRUE(KnobStrip(dir.File(L"knob.png")));
 
-    Host host(660, 320);
+    Host host(660, 320, 20, 380);
     HWND top = CreateWindowExW(0, PT_WC_AUTOPANELCAPTION, L"", WS_CHILD | WS_VISIBLE, 0, 0, 660, 40, host.Hwnd(),
                                nullptr, nullptr, nullptr);
     HWND panel = CreateWindowExW(0, PT_WC_AUTOPANEL, L"", WS_CHILD | WS_VISIBLE, 0, 40, 660, 280, host.Hwnd(),

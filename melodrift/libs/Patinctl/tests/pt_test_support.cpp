@@ -131,7 +131,7 @@ PictureFile::~PictureFile() {
     if (m_handle != INVALID_HANDLE_VALUE) CloseHandle(m_handle);
 }
 
-Host::Host(int width, int height) {
+Host::Host(int width, int height, int x, int y) {
     static ATOM atom = [] {
         WNDCLASSW wc{};
         wc.lpfnWndProc = HostProc;
@@ -143,8 +143,8 @@ Host::Host(int width, int height) {
     }();
     (void)atom;
     PtRegisterClasses();
-    m_hwnd = CreateWindowExW(WS_EX_TOPMOST, L"PtTestHost", L"Patinctl test", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 20,
-                             20, width, height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    m_hwnd = CreateWindowExW(WS_EX_TOPMOST, L"PtTestHost", L"Patinctl test", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, x,
+                             y, width, height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     g_messages.clear();
     Pump(50);
 }

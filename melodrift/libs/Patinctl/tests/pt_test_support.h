@@ -51,11 +51,14 @@ private:
 };
 
 // A top-level test window (background RGB(0, 128, 0)) that records WM_COMMAND,
-// WM_HSCROLL and WM_VSCROLL.
+// WM_HSCROLL and WM_VSCROLL. Tests of the same program may run side by side on
+// the display: those that read the screen or use the real mouse put their
+// window where no other test's window lies (the others stay within 20..700,
+// 20..340).
 class Host {
 public:
     static constexpr COLORREF kBackground = RGB(0, 128, 0);
-    Host(int width = 400, int height = 300);
+    Host(int width = 400, int height = 300, int x = 20, int y = 20);
     ~Host();
     HWND Hwnd() const { return m_hwnd; }
     std::vector<Message>& Messages();
