@@ -158,19 +158,24 @@ bool Effect::ProcessPlanar(float* const* channels, std::int64_t frames)
 
 namespace {
 
-// Voice morphing: pitch shifters (semitones, mix).
-const ParamSpec kPitchUpParams[] = {{L"Semitones", 0.0f, 12.0f, 4.0f}, {L"Mix", 0.0f, 1.0f, 1.0f}};
+// Voice morphing: pitch shifters (semitones, mix, keep formants: 0 the voice's
+// resonances move with the pitch, 1 they stay where they are).
+const ParamSpec kPitchUpParams[] = {
+    {L"Semitones", 0.0f, 12.0f, 4.0f}, {L"Mix", 0.0f, 1.0f, 1.0f}, {L"Keep Formants", 0.0f, 1.0f, 1.0f}};
 const Preset kPitchUpPresets[] = {
-    {L"Minor Third", {3.0f, 1.0f}}, {L"Major Third", {4.0f, 1.0f}}, {L"Fifth", {7.0f, 1.0f}},
-    {L"Octave", {12.0f, 1.0f}}, {L"Fifth Harmony", {7.0f, 0.5f}}};
-const ParamSpec kPitchDownParams[] = {{L"Semitones", -12.0f, 0.0f, -4.0f}, {L"Mix", 0.0f, 1.0f, 1.0f}};
+    {L"Minor Third", {3.0f, 1.0f, 1.0f}}, {L"Major Third", {4.0f, 1.0f, 1.0f}}, {L"Fifth", {7.0f, 1.0f, 1.0f}},
+    {L"Octave", {12.0f, 1.0f, 1.0f}}, {L"Fifth Harmony", {7.0f, 0.5f, 1.0f}}};
+const ParamSpec kPitchDownParams[] = {
+    {L"Semitones", -12.0f, 0.0f, -4.0f}, {L"Mix", 0.0f, 1.0f, 1.0f}, {L"Keep Formants", 0.0f, 1.0f, 1.0f}};
 const Preset kPitchDownPresets[] = {
-    {L"Minor Third", {-3.0f, 1.0f}}, {L"Major Third", {-4.0f, 1.0f}}, {L"Fifth", {-7.0f, 1.0f}},
-    {L"Octave", {-12.0f, 1.0f}}, {L"Octave Harmony", {-12.0f, 0.5f}}};
-const ParamSpec kChipmunkParams[] = {{L"Semitones", 5.0f, 19.0f, 9.0f}, {L"Mix", 0.0f, 1.0f, 1.0f}};
-const Preset kChipmunkPresets[] = {{L"Cartoon", {9.0f, 1.0f}}, {L"Squeaky", {14.0f, 1.0f}}};
-const ParamSpec kGiantParams[] = {{L"Semitones", -19.0f, -5.0f, -8.0f}, {L"Mix", 0.0f, 1.0f, 1.0f}};
-const Preset kGiantPresets[] = {{L"Ogre", {-8.0f, 1.0f}}, {L"Monster", {-14.0f, 1.0f}}};
+    {L"Minor Third", {-3.0f, 1.0f, 1.0f}}, {L"Major Third", {-4.0f, 1.0f, 1.0f}}, {L"Fifth", {-7.0f, 1.0f, 1.0f}},
+    {L"Octave", {-12.0f, 1.0f, 1.0f}}, {L"Octave Harmony", {-12.0f, 0.5f, 1.0f}}};
+const ParamSpec kChipmunkParams[] = {
+    {L"Semitones", 5.0f, 19.0f, 9.0f}, {L"Mix", 0.0f, 1.0f, 1.0f}, {L"Keep Formants", 0.0f, 1.0f, 0.0f}};
+const Preset kChipmunkPresets[] = {{L"Cartoon", {9.0f, 1.0f, 0.0f}}, {L"Squeaky", {14.0f, 1.0f, 0.0f}}};
+const ParamSpec kGiantParams[] = {
+    {L"Semitones", -19.0f, -5.0f, -8.0f}, {L"Mix", 0.0f, 1.0f, 1.0f}, {L"Keep Formants", 0.0f, 1.0f, 0.0f}};
+const Preset kGiantPresets[] = {{L"Ogre", {-8.0f, 1.0f, 0.0f}}, {L"Monster", {-14.0f, 1.0f, 0.0f}}};
 // Robot: carrier frequency, comb resonance, mix.
 const ParamSpec kRobotParams[] = {
     {L"Carrier (Hz)", 20.0f, 400.0f, 110.0f}, {L"Resonance", 0.0f, 0.95f, 0.6f}, {L"Mix", 0.0f, 1.0f, 1.0f}};

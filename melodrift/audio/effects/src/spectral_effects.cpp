@@ -159,7 +159,8 @@ private:
 // Pitch shift by 2^(semitones / 12): each bin's true frequency is estimated
 // from the phase advance between frames, the magnitudes are moved to the bin
 // of the shifted frequency, and the phases are accumulated from the shifted
-// frequencies.
+// frequencies. With "Keep Formants" the spectral envelope stays where it was,
+// so a voice sings higher or lower without sounding smaller or larger.
 class PitchShifter final : public Spectral {
 public:
     explicit PitchShifter(const EffectDescriptor& descriptor) : Spectral(descriptor, 0.046) {}
@@ -172,6 +173,9 @@ protected:
         m_frequency.resize(static_cast<std::size_t>(Bins()));
         m_synMagnitude.resize(static_cast<std::size_t>(Bins()));
         m_synFrequency.resize(static_cast<std::size_t>(Bins()));
+        m_envelope.resize(static_cast<std::size_t>(Bins()));
+        m_prefix.resize(static_cast<std::size_t>(Bins()) + 1);
+        m_envelopeHalfWidth = std::max(1, static_cast<int>(300.0 * FrameSize() / SampleRate()));
     }
     void OnParams() override { m_ratio = static_cast<float>(std::pow(2.0, P(0) / 12.0)); }
     float Mix() const override { return P(1); }
@@ -199,12 +203,36 @@ protected:
         }
         std::fill(m_synMagnitude.begin(), m_synMagnitude.end(), 0.0f);
         std::fill(m_synFrequency.begin(), m_synFrequency.end(), 0.0f);
+        const bool keepFormants = P(2) >= 0.5f;
+        float* envelope = m_envelope.data();
+        if (keepFormants) {
+            // The spectral envelope: each bin's magnitude averaged over about
+            // 600 Hz, wider than the spacing of a voice's harmonics. The
+            // shifted spectrum is divided by it and multiplied by it again
+            // at the target bins, so the resonances stay in place.
+            m_prefix[0] = 0.0;
+            for (int k = 0; k < bins; ++k) {
+                m_prefix[static_cast<std::size_t>(k) + 1] = m_prefix[static_cast<std::size_t>(k)] + magnitude[k];
+            }
+            const int half = m_envelopeHalfWidth;
+            for (int k = 0; k < bins; ++k) {
+                const int from = std::max(0, k - half);
+                const int to = std::min(bins, k + half + 1);
+                envelope[k] = static_cast<float>((m_prefix[static_cast<std::size_t>(to)] -
+                                                  m_prefix[static_cast<std::size_t>(from)]) / (to - from)) + 1e-20f;
+            }
+        }
         const int last = std::min(bins, static_cast<int>((bins - 0.5f) / m_ratio) + 1);
         for (int k = 0; k < last; ++k) {
             const int target = static_cast<int>(k * m_ratio + 0.5f);
             if (target < bins) {
-                synMagnitude[target] += magnitude[k];
+                synMagnitude[target] += keepFormants ? magnitude[k] / envelope[k] : magnitude[k];
                 synFrequency[target] = frequency[k] * m_ratio;
+            }
+        }
+        if (keepFormants) {
+            for (int k = 0; k < bins; ++k) {
+                synMagnitude[k] *= envelope[k];
             }
         }
         for (int k = 0; k < bins; ++k) {
@@ -226,6 +254,9 @@ private:
     std::vector<float> m_frequency;
     std::vector<float> m_synMagnitude;
     std::vector<float> m_synFrequency;
+    std::vector<float> m_envelope;
+    std::vector<double> m_prefix;
+    int m_envelopeHalfWidth = 14;
 };
 
 class Whisper final : public Spectral {

@@ -200,6 +200,7 @@ TEST(EffectsPitch, MovesASineByTheRatio)
         std::unique_ptr<Effect> effect = Make(c.id, 1, c.rate);
         ASSERT_TRUE(effect);
         ASSERT_TRUE(effect->SetParam(0, c.semitones));
+        ASSERT_TRUE(effect->SetParam(2, 0.0f));   // a lone sine has no formants to keep
         const int order = c.rate >= 88200 ? 15 : (c.rate <= 11025 ? 12 : 14);
         const int frames = c.rate + (1 << order);
         std::vector<float> s = Sine(c.hz, c.rate, frames);
@@ -223,6 +224,7 @@ TEST(EffectsPitch, KeepsTheDurationOfABurst)
     std::unique_ptr<Effect> effect = Make(1, 1, rate);
     ASSERT_TRUE(effect);
     ASSERT_TRUE(effect->SetParam(0, 7.0f));
+    ASSERT_TRUE(effect->SetParam(2, 0.0f));
     std::vector<float> s(static_cast<std::size_t>(rate * 2), 0.0f);
     const std::vector<float> tone = Sine(440.0, rate, rate / 2);
     std::copy(tone.begin(), tone.end(), s.begin() + rate / 4);
@@ -250,6 +252,7 @@ TEST(EffectsPitch, MixHalfKeepsBothTheOriginalAndTheShiftedTone)
     std::unique_ptr<Effect> effect = Make(1, 1, rate);
     ASSERT_TRUE(effect);
     ASSERT_TRUE(effect->ApplyPreset(4));   // fifth at half mix
+    ASSERT_TRUE(effect->SetParam(2, 0.0f));
     std::vector<float> s = Sine(400.0, rate, rate + 16384);
     ASSERT_TRUE(effect->Process(s.data(), static_cast<std::int64_t>(s.size())));
     const std::vector<double> mag = Spectrum(s, static_cast<std::size_t>(rate / 2), 14);
@@ -258,6 +261,59 @@ TEST(EffectsPitch, MixHalfKeepsBothTheOriginalAndTheShiftedTone)
     EXPECT_GT(original, 0.0);
     EXPECT_GT(shifted / original, 0.3);
     EXPECT_LT(shifted / original, 3.0);
+}
+
+// A voice-like sound: harmonics of 150 Hz under a resonance around 1 kHz.
+// Shifted up a fourth, its spectral centroid moves by the ratio when the
+// formants move with the pitch, and stays near 1 kHz when they are kept.
+TEST(EffectsPitch, KeepFormantsLeavesTheResonanceInPlace)
+{
+    const int rate = 44100;
+    const int frames = rate + 16384;
+    std::vector<float> voice(static_cast<std::size_t>(frames), 0.0f);
+    for (int h = 1; h * 150.0 < 5000.0; ++h) {
+        const double hz = h * 150.0;
+        const double amplitude = 0.1 * std::exp(-0.5 * std::pow((hz - 1000.0) / 350.0, 2.0));
+        for (int i = 0; i < frames; ++i) {
+            voice[static_cast<std::size_t>(i)] += static_cast<float>(amplitude * std::sin(2.0 * kPi * hz * i / rate + h));
+        }
+    }
+    auto centroid = [&](const std::vector<float>& s) {
+        const std::vector<double> mag = Spectrum(s, static_cast<std::size_t>(rate / 2), 14);
+        double weighted = 0.0;
+        double total = 0.0;
+        for (std::size_t k = 1; k < mag.size(); ++k) {
+            const double hz = k * static_cast<double>(rate) / (1 << 14);
+            if (hz < 4000.0) {
+                weighted += hz * mag[k] * mag[k];
+                total += mag[k] * mag[k];
+            }
+        }
+        return weighted / total;
+    };
+    auto shifted = [&](float keep) {
+        std::unique_ptr<Effect> effect = Make(1, 1, rate);
+        effect->SetParam(0, 5.0f);
+        effect->SetParam(2, keep);
+        std::vector<float> s = voice;
+        effect->Process(s.data(), frames);
+        return s;
+    };
+    const std::vector<float> moved = shifted(0.0f);
+    const std::vector<float> kept = shifted(1.0f);
+    const double in = centroid(voice);
+    const double ratio = std::pow(2.0, 5.0 / 12.0);
+    EXPECT_NEAR(in, 1000.0, 60.0);
+    EXPECT_NEAR(centroid(moved) / in, ratio, 0.06);
+    EXPECT_NEAR(centroid(kept) / in, 1.0, 0.08);
+    // The pitch moved in both: the fundamental is at 200 Hz.
+    const std::vector<double> mag = Spectrum(kept, static_cast<std::size_t>(rate / 2), 14);
+    EXPECT_GT(BandEnergy(mag, 200.0, 20.0, rate, 14), 10.0 * BandEnergy(mag, 150.0, 20.0, rate, 14));
+    // The level stays about the same.
+    const double level = Energy(kept, static_cast<std::size_t>(rate / 2), static_cast<std::size_t>(rate)) /
+                         Energy(voice, static_cast<std::size_t>(rate / 2), static_cast<std::size_t>(rate));
+    EXPECT_GT(level, 0.3);
+    EXPECT_LT(level, 3.0);
 }
 
 TEST(EffectsRobot, RingModulationMovesATone)
