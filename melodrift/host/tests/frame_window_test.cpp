@@ -14,6 +14,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <ole2.h>
+#include <oleacc.h>
 #include <shlobj.h>
 
 #include <atomic>
@@ -627,4 +628,82 @@ TEST_F(FrameWindow, ScreenshotsOfTheShippedSkinsWithThePlayerPanelOnAndOff) {
             m_hwnd, fw::testing::ScreenshotPath(L"melodrift_" + caption + L"_player_off.png")));
         SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(mdframe::kCmdPlayerPanel, BN_CLICKED), 0);
     }
+}
+
+namespace {
+// A drag source that keeps dragging for a few rounds of the drag loop, then drops.
+class CountingSource : public IDropSource {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDropSource)) {
+            *out = static_cast<IDropSource*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD) override {
+        if (escape) return DRAGDROP_S_CANCEL;
+        return ++rounds < 6 ? S_OK : DRAGDROP_S_DROP;
+    }
+    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+    int rounds = 0;
+};
+}  // namespace
+
+TEST_F(FrameWindow, ARealDragFromThisProcessSwitchesModulesAndItsDropIsRefused) {
+    REQUIRE_SKINNED_CONTROLS();
+    AddSkin(L"A-eng.xml", Skin("A", Controls("")));
+    ASSERT_NE(Open(), nullptr);
+    SetForegroundWindow(m_hwnd);
+    HWND betaButton = Control(237);
+    ASSERT_NE(betaButton, nullptr);
+    RECT r = {};
+    GetWindowRect(betaButton, &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    Pump();
+    FileData data(m_folder / L"song.wav");
+    CountingSource source;
+    BoxWatcher watcher;
+    watcher.Start();
+    DWORD effect = 12345;
+    HRESULT hr = DoDragDrop(&data, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
+    watcher.stop = true;
+    watcher.thread.join();
+    EXPECT_GE(source.rounds, 6);
+    EXPECT_TRUE(Module(L"Beta")->Active);
+    EXPECT_EQ(SendMessageW(betaButton, BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(watcher.text, mdhost::HostString(IDS_CANNOT_DROP));
+    // Nothing was dropped.
+    EXPECT_TRUE(hr == DRAGDROP_S_CANCEL || (hr == DRAGDROP_S_DROP && effect == DROPEFFECT_NONE)) << std::hex << hr;
+}
+
+TEST_F(FrameWindow, ButtonsAndSlidersCarryTheirTooltipsAsAccessibleNames) {
+    REQUIRE_SKINNED_CONTROLS();
+    AddSkin(L"A-eng.xml", Skin("A", Controls("")));
+    ASSERT_NE(Open(), nullptr);
+    auto name = [](HWND h) {
+        IAccessible* acc = nullptr;
+        std::wstring out;
+        if (FAILED(AccessibleObjectFromWindow(h, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                              reinterpret_cast<void**>(&acc))) || !acc)
+            return out;
+        VARIANT self;
+        VariantInit(&self);
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR text = nullptr;
+        if (SUCCEEDED(acc->get_accName(self, &text)) && text) out = text;
+        SysFreeString(text);
+        acc->Release();
+        return out;
+    };
+    EXPECT_EQ(name(Control(13011)), L"Play");
+    EXPECT_EQ(name(Control(13036)), L"Shuffle");
+    EXPECT_EQ(name(Control(14031)), L"Balance");
+    EXPECT_EQ(name(Control(16001)), L"Equalizer");
+    EXPECT_EQ(name(Control(14091)), L"Close");
+    EXPECT_EQ(name(Control(236)), L"Alpha");
 }
