@@ -21,6 +21,36 @@
 
 !include "${SRC_DIR}/common.nsh"
 !include "MUI2.nsh"
+!include "WinMessages.nsh"
+
+; CloseKlarwin: a running Klarwin (shown or in the tray) is asked to end through
+; its own Exit command, so that its files can be replaced or removed. It
+; refuses while a scan runs; then the files it holds stay as they are.
+!define MAIN_WINDOW_TITLE "Klarwin 2011 | Registry Cleaner"
+!define EXIT_COMMAND 32773
+!macro CloseKlarwinFunction un
+Function ${un}CloseKlarwin
+  FindWindow $0 "" "${MAIN_WINDOW_TITLE}"
+  ${If} $0 <> 0
+    DetailPrint "Closing the running Klarwin"
+    SendMessage $0 ${WM_COMMAND} ${EXIT_COMMAND} 0 /TIMEOUT=3000
+    StrCpy $1 0
+    ${Do}
+      FindWindow $0 "" "${MAIN_WINDOW_TITLE}"
+      ${If} $0 = 0
+      ${OrIf} $1 >= 50
+        ${Break}
+      ${EndIf}
+      Sleep 200
+      IntOp $1 $1 + 1
+    ${Loop}
+    ; The process ends right after its window.
+    Sleep 500
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro CloseKlarwinFunction ""
+!insertmacro CloseKlarwinFunction "un."
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -36,6 +66,7 @@
 Section "Klarwin" SecProgram
   SectionIn RO
   SetShellVarContext all
+  Call CloseKlarwin
   !insertmacro InstallProgramFiles
   ; Where every repair leaves its backup (the program creates it too, but an
   ; installed program has it from the start).
@@ -48,6 +79,7 @@ SectionEnd
 
 Section "Uninstall"
   SetShellVarContext all
+  Call un.CloseKlarwin
   ; Start with Windows and the scheduled scan: only when they start this copy.
   ReadRegStr $0 HKLM "${RUN_KEY}" "Klarwin"
   ${If} $0 == "$INSTDIR\Klarwin.exe"

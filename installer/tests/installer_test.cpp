@@ -277,13 +277,15 @@ TEST(InstallerKlarwin, SilentInstallScanAndUninstall) {
         EXPECT_NE(uidriver::WaitForTopWindow({.title = L"Repair Problems", .processId = klarwin.Id()}, 60000),
                   nullptr)
             << "no results window";
-        klarwin.Terminate();
-    }
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, planted.c_str());
-    // The first start registered the program to start with Windows.
-    EXPECT_EQ(String(HKEY_LOCAL_MACHINE, kRunKey, L"Klarwin"), folder + L"\\Klarwin.exe");
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, planted.c_str());
+        // The first start registered the program to start with Windows.
+        EXPECT_EQ(String(HKEY_LOCAL_MACHINE, kRunKey, L"Klarwin"), folder + L"\\Klarwin.exe");
 
-    UninstallSilently(L"Klarwin");
+        // Uninstalled while it runs (its results window open): the uninstaller
+        // ends it through its Exit command.
+        UninstallSilently(L"Klarwin");
+        EXPECT_TRUE(klarwin.WaitForExit(10000)) << "the uninstaller left Klarwin running";
+    }
     ExpectKlarwinGone(folder);
     EXPECT_FALSE(Exists(folder)) << "program folder left";
     EXPECT_FALSE(Exists(KlarwinReports())) << "empty reports folder left";
