@@ -161,7 +161,7 @@ HWND CSonicutWindow::Create(HWND parent)
     m_stop = make(0, L"BUTTON", L"Stop", WS_TABSTOP | BS_PUSHBUTTON, ID_SC_STOP);
     m_labels.push_back(make(0, L"STATIC", L"Time:", SS_LEFT, 0xFFFF));
     m_time = make(0, L"STATIC", L"00:00:00", SS_LEFT, IDC_SC_TIME);
-    m_meter = make(WS_EX_CLIENTEDGE, kMeterClass, L"Level: silence", 0, IDC_SC_METER);
+    m_meter = make(WS_EX_CLIENTEDGE, kMeterClass, L"Level: not recording", 0, IDC_SC_METER);
     SetWindowLongPtrW(m_meter, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     m_status = make(0, L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX, IDC_SC_STATUS);
 
@@ -573,6 +573,9 @@ void CSonicutWindow::StopRecording(const std::wstring& reason)
         m_output.reset();
     }
     m_state = RecorderState::Stopped;
+    m_shown.assign(m_shown.size(), ChannelLevel());
+    SetWindowTextW(m_meter, L"Level: not recording");
+    InvalidateRect(m_meter, nullptr, FALSE);
     const std::uint32_t bps = std::max<std::uint32_t>(m_recordFormat.BytesPerSecond(), 1);
     const std::wstring elapsed = FormatElapsed(bytes * 1000 / bps);
     SetWindowTextW(m_time, elapsed.c_str());

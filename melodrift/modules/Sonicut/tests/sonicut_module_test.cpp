@@ -209,6 +209,7 @@ TEST_F(SonicutModule, RecordsAToneWithItsFrequencyAndLevel)
         EXPECT_EQ(Text(status).substr(0, 6), L"Saved ") << Narrow(Text(status));
         EXPECT_NE(Text(status).find(path), std::wstring::npos);
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, kRecord)));
+        EXPECT_EQ(Text(meter), L"Level: not recording");
         findings = ToneFindings(ReadBytes(path));
         if (!(std::fabs(NumberAfter(level, L"left peak ") + 6.0) < 0.5)) findings += "meter " + Narrow(level) + "; ";
         if (std::fabs(NumberAfter(level, L", RMS ") + 9.0) > 0.5) findings += "meter RMS " + Narrow(level) + "; ";

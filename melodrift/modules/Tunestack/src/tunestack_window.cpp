@@ -212,17 +212,25 @@ void CTunestackWindow::Layout()
     if (!m_hwnd || !m_tracks) return;
     RECT client = {};
     GetClientRect(m_hwnd, &client);
+    // The buttons run in rows as wide as the window allows.
     int x = kMargin;
+    int y = kMargin;
     for (std::size_t i = 0; i < m_buttons.size(); ++i) {
-        MoveWindow(m_buttons[i], x, kMargin, kButtons[i].width, kButtonHeight, TRUE);
+        const bool withTarget = kButtons[i].id == ID_TS_ADD_TO_PLAYLIST;
+        const int width = kButtons[i].width + (withTarget ? 154 : 0);
+        if (x > kMargin && x + width > client.right - kMargin) {
+            x = kMargin;
+            y += kButtonHeight + 4;
+        }
+        MoveWindow(m_buttons[i], x, y, kButtons[i].width, kButtonHeight, TRUE);
         x += kButtons[i].width + 4;
-        if (kButtons[i].id == ID_TS_ADD_TO_PLAYLIST) {
+        if (withTarget) {
             // The playlist to add to stands right after its button.
-            MoveWindow(m_target, x, kMargin + 2, 150, 200, TRUE);
+            MoveWindow(m_target, x, y + 2, 150, 200, TRUE);
             x += 154;
         }
     }
-    const int top = kMargin * 2 + kButtonHeight;
+    const int top = y + kButtonHeight + kMargin;
     const int bottom = std::max(top + 40, static_cast<int>(client.bottom) - kMargin - kStatusHeight - 4);
     const int right = std::max(kPlaylistWidth + 3 * kMargin + 40, static_cast<int>(client.right) - kMargin);
     MoveWindow(m_playlists, kMargin, top, kPlaylistWidth, bottom - top, TRUE);
