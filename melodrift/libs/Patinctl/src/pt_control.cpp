@@ -240,7 +240,18 @@ bool Control::IdealSize(SIZE& size) const {
     return true;
 }
 
+// The skin's tooltip colours, where it names them (the system may draw themed
+// tooltips in its own colours regardless).
+void Control::ColorTooltip() {
+    if (!m_tooltip) return;
+    COLORREF back = SkinColor(L"TooltipBackground", CLR_INVALID);
+    COLORREF text = SkinColor(L"TooltipText", CLR_INVALID);
+    if (back != CLR_INVALID) SendMessageW(m_tooltip, TTM_SETTIPBKCOLOR, back, 0);
+    if (text != CLR_INVALID) SendMessageW(m_tooltip, TTM_SETTIPTEXTCOLOR, text, 0);
+}
+
 void Control::SkinChanged() {
+    ColorTooltip();
     if (m_skinFont) {
         DeleteObject(m_skinFont);
         m_skinFont = nullptr;
@@ -328,6 +339,7 @@ void Control::UpdateTooltip() {
         if (!m_tooltip) return;
         SendMessageW(m_tooltip, TTM_SETMAXTIPWIDTH, 0, 400);
         SendMessageW(m_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+        ColorTooltip();
     } else {
         SendMessageW(m_tooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
     }

@@ -175,6 +175,7 @@ protected:
     LRESULT Notify(UINT message, WPARAM wParam, LPARAM lParam) const;
     void SetTooltip(const wchar_t* title, const wchar_t* text);
     void UpdateTooltip();
+    void ColorTooltip();
 
     Kind m_kind;
     HWND m_hwnd = nullptr;

@@ -52,6 +52,7 @@ std::wstring LoadTestSkin(const TempDir& dir) {
               "<Color Name=\"FrameText\" Value=\"#F0F0F0\"/>"
               "<Color Name=\"MenuBackground\" Value=\"#203040\"/>"
               "<Color Name=\"MenuHighlight\" Value=\"#C06000\"/>"
+              "<Color Name=\"TooltipBackground\" Value=\"#303010\"/>"
               "</Colors><MAINFRAME/></SKIN_MM>\n");
     LoadStandardSkin(path.c_str());
     return path;
@@ -382,6 +383,7 @@ TEST(PatinctlMenu, OwnerDrawnItemsAreMeasuredDrawnAndGivenBack) {
 
 TEST(PatinctlAccess, ButtonsAndSlidersAreNamedByTheirTooltips) {
     TempDir dir;
+    LoadTestSkin(dir);  // with tooltip colours
     Host host;
     CoInitialize(nullptr);
     HWND play = Child(host.Hwnd(), PT_WC_BUTTON, WS_VISIBLE, 13010);
@@ -441,6 +443,7 @@ TEST(PatinctlAccess, ButtonsAndSlidersAreNamedByTheirTooltips) {
     info.lpszText = tipText;
     SendMessageW(tip, TTM_GETTEXTW, 64, reinterpret_cast<LPARAM>(&info));
     EXPECT_STREQ(tipText, L"Volume: 60%");
+    EXPECT_EQ(static_cast<COLORREF>(SendMessageW(tip, TTM_GETTIPBKCOLOR, 0, 0)), RGB(0x30, 0x30, 0x10));
 
     // The slider's value is its position.
     IAccessible* acc = nullptr;
