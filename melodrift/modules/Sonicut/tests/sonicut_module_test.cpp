@@ -324,3 +324,45 @@ TEST_F(SonicutModule, TheSaveDialogChoosesTheFile)
     EXPECT_EQ(Text(file), chosen);
     EXPECT_EQ(Setting(L"Folder") + L"\\", folder);
 }
+
+// Run by the next test in a child process of this program: records to the
+// file it is given until the process is ended from outside.
+TEST_F(SonicutModule, ChildRecordsUntilEnded)
+{
+    wchar_t target[MAX_PATH] = {};
+    if (!GetEnvironmentVariableW(L"SONICUT_CHILD_FILE", target, MAX_PATH)) GTEST_SKIP() << "run by CrashLeavesAReadableFile";
+    SetWindowTextW(file, target);
+    Click(kRecord);
+    Pump(120000);
+}
+
+TEST_F(SonicutModule, CrashLeavesAReadableFile)
+{
+    const std::wstring crashFolder = FreshTempFolder(L"sonicut-crash");
+    const std::wstring path = crashFolder + L"cut short.wav";
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=SonicutModule.ChildRecordsUntilEnded";
+    SetEnvironmentVariableW(L"SONICUT_CHILD_FILE", path.c_str());
+    STARTUPINFOW startup = {sizeof(startup)};
+    PROCESS_INFORMATION child = {};
+    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child);
+    SetEnvironmentVariableW(L"SONICUT_CHILD_FILE", nullptr);
+    ASSERT_TRUE(started);
+    // Two and a half seconds of sound in the file, then the program ends without a word.
+    const bool grew = PumpUntil([&] { return ReadBytes(path).size() >= 44u + 176400u * 5 / 2; }, 60000);
+    TerminateProcess(child.hProcess, 3);
+    WaitForSingleObject(child.hProcess, 10000);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    ASSERT_TRUE(grew);
+    const std::string bytes = ReadBytes(path);
+    const auto info = sonicut::ParseWav(bytes);
+    ASSERT_TRUE(info.has_value());
+    // The header was last brought up to date at most a second (and a buffer) before the end.
+    EXPECT_GE(info->claimedBytes, 176400u);
+    EXPECT_EQ(info->dataBytes, info->claimedBytes);
+    EXPECT_LE(bytes.size() - 44 - info->dataBytes, 176400u + 17640u);
+    EXPECT_EQ(info->dataBytes % 4, 0u);
+    RemoveTree(crashFolder);
+}
