@@ -40,6 +40,7 @@ const CMessageMap& CMainFrame::GetThisMessageMap() {
         .OnCommand(kCmdPlayerPanel, &CMainFrame::OnPlayerPanel)
         .OnCommand(ID_VIEW_PLAYER_BAR, &CMainFrame::OnPlayerPanel)
         .OnCommand(kCmdMinimize, &CMainFrame::OnMinimize)
+        .OnUpdate(kCmdMinimize, &CMainFrame::OnUpdateMinimize)
         .OnCommand(kCmdZoom, &CMainFrame::OnZoom)
         .OnCommand(kCmdClose, &CMainFrame::OnCloseCommand)
         .OnCommand(ID_APP_EXIT_CMD, &CMainFrame::OnCloseCommand)
@@ -209,6 +210,8 @@ void CMainFrame::OnMinimize() {
     ShowWindow(SW_MINIMIZE);
     ShowWindow(SW_HIDE);
 }
+
+void CMainFrame::OnUpdateMinimize(CCmdUI* ui) { ui->Enable(IsWindowVisible()); }
 
 void CMainFrame::OnZoom() {
     if (!IsZoomed(m_hWnd)) {

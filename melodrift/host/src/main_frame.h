@@ -146,6 +146,7 @@ private:
     void OnEqualizerPresets();
     void OnPlayerPanel();
     void OnMinimize();
+    void OnUpdateMinimize(CCmdUI* ui);
     void OnZoom();
     void OnCloseCommand();
     void OnMenuButton(UINT id);

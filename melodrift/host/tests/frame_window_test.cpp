@@ -707,3 +707,61 @@ TEST_F(FrameWindow, ButtonsAndSlidersCarryTheirTooltipsAsAccessibleNames) {
     EXPECT_EQ(name(Control(14091)), L"Close");
     EXPECT_EQ(name(Control(236)), L"Alpha");
 }
+
+TEST_F(FrameWindow, SlidersSetTheEngineAndEachOtherWithTheirTooltips) {
+    REQUIRE_SKINNED_CONTROLS();
+    AddSkin(L"A-eng.xml", Skin("A", Controls(R"(
+      <PLAYER_BALANCE Owner="FramePanelUp" Type="Round" Source="t\slider.bmp" X="300" Y="4" Width="32" Height="32"/>
+      <PLAYER_VOLUME Owner="FramePanelPlayer" Type="Horizontal" HorzStretch="Yes" Source="t\slider.bmp" X="400" Y="8" Width="100"/>
+      <PLAYER_POSITION Owner="FramePanelPlayer" Type="Horizontal" Source="t\slider.bmp" X="8" Y="44" Width="300"/>
+      <PLAYER_POSITION Owner="FramePanelUp" Type="Horizontal" Source="t\slider.bmp" X="340" Y="4" Width="100"/>)")));
+    ASSERT_NE(Open(), nullptr);
+    auto accName = [](HWND h) {
+        IAccessible* acc = nullptr;
+        std::wstring out;
+        if (FAILED(AccessibleObjectFromWindow(h, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                              reinterpret_cast<void**>(&acc))) || !acc)
+            return out;
+        VARIANT self;
+        VariantInit(&self);
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR text = nullptr;
+        if (SUCCEEDED(acc->get_accName(self, &text)) && text) out = text;
+        SysFreeString(text);
+        acc->Release();
+        return out;
+    };
+    HWND balance1 = Control(14031), balance2 = Control(14032);
+    ASSERT_NE(balance2, nullptr);
+    SendMessageW(balance1, TBM_SETRANGEMIN, FALSE, 0);
+    SendMessageW(balance1, TBM_SETRANGEMAX, TRUE, 100);
+    SendMessageW(balance1, TBM_SETPOS, TRUE, 75);
+    SendMessageW(m_hwnd, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 75), reinterpret_cast<LPARAM>(balance1));
+    EXPECT_EQ(m_frame->Player()->GetBalance(), 75);
+    EXPECT_EQ(SendMessageW(balance2, TBM_GETPOS, 0, 0), 75);
+    EXPECT_EQ(accName(balance1), L"Balance: 50% right");
+
+    HWND volume = Control(14021);
+    ASSERT_NE(volume, nullptr);
+    SendMessageW(volume, TBM_SETPOS, TRUE, 40);
+    SendMessageW(m_hwnd, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, 40), reinterpret_cast<LPARAM>(volume));
+    EXPECT_EQ(m_frame->Player()->GetVolume(), 40);
+
+    // Position sliders: 0 to 1000, the jump style; thumb-position copies to the others.
+    HWND position1 = Control(14011), position2 = Control(14012);
+    ASSERT_NE(position2, nullptr);
+    EXPECT_EQ(SendMessageW(position1, TBM_GETRANGEMAX, 0, 0), 1000);
+    EXPECT_EQ(GetWindowLongW(position1, GWL_STYLE) & 0x0202, 0x0202);
+    SendMessageW(position1, TBM_SETPOS, TRUE, 250);
+    SendMessageW(m_hwnd, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, 250), reinterpret_cast<LPARAM>(position1));
+    EXPECT_EQ(SendMessageW(position2, TBM_GETPOS, 0, 0), 0);  // only on thumb-position
+    SendMessageW(m_hwnd, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 250), reinterpret_cast<LPARAM>(position1));
+    EXPECT_EQ(SendMessageW(position2, TBM_GETPOS, 0, 0), 250);
+    EXPECT_EQ(accName(position2), L"Position: 25%");
+
+    // Playback stopped: every position slider back to 0.
+    m_frame->OnPlaybackStopped();
+    EXPECT_EQ(SendMessageW(position1, TBM_GETPOS, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(position2, TBM_GETPOS, 0, 0), 0);
+}
