@@ -256,6 +256,23 @@ class SkinOutput(unittest.TestCase):
                                         4.5, skin)
 
 
+class DrawnLabels(unittest.TestCase):
+    """Texts drawn into the pictures: readable on the panel they stand on."""
+
+    def test_labels_drawn_on_the_panels_are_readable(self):
+        import make_skins
+        for name, th in make_skins.THEMES.items():
+            cases = [("text", "caption_top", 7.0), ("text", "caption_bottom", 7.0),     # menus, logo
+                     ("muted", "band_top", 4.5), ("muted", "band_bottom", 4.5),         # module names
+                     ("muted", "panel_top", 4.5), ("muted", "panel_bottom", 4.5),       # captions, bands
+                     ("glyph", "face_top", 7.0), ("glyph", "face_bottom", 7.0)]         # button glyphs
+            for fg, bg, minimum in cases:
+                self.assertGreaterEqual(skinart.contrast(th[fg], th[bg]), minimum, "%s: %s on %s" % (name, fg, bg))
+            # the active module's name, white on the accent gradient
+            for end in ("accent_a", "accent_b"):
+                self.assertGreaterEqual(skinart.contrast("#FFFFFF", th[end]), 3.0, "%s: %s" % (name, end))
+
+
 class Preview(unittest.TestCase):
     def test_mockups_are_drawn_for_each_skin(self):
         with tempfile.TemporaryDirectory() as tmp:
