@@ -61,9 +61,10 @@ private:
     std::uint64_t m_size = 0;
 };
 
-void Scan(const std::wstring& folder, int depth, std::size_t limit, std::vector<std::wstring>& out)
+void Scan(const std::wstring& folder, int depth, std::size_t limit, const std::atomic<bool>* cancel,
+          std::vector<std::wstring>& out)
 {
-    if (depth > 64 || out.size() >= limit) return;
+    if (depth > 64 || out.size() >= limit || (cancel && *cancel)) return;
     WIN32_FIND_DATAW found = {};
     HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;
@@ -73,11 +74,11 @@ void Scan(const std::wstring& folder, int depth, std::size_t limit, std::vector<
         const std::wstring path = folder + L"\\" + name;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             // Junctions and folder links could lead round in a circle.
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) Scan(path, depth + 1, limit, out);
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) Scan(path, depth + 1, limit, cancel, out);
         } else if (IsSupportedAudioFile(name) && out.size() < limit) {
             out.push_back(path);
         }
-    } while (out.size() < limit && FindNextFileW(search, &found));
+    } while (out.size() < limit && !(cancel && *cancel) && FindNextFileW(search, &found));
     FindClose(search);
 }
 
@@ -135,13 +136,13 @@ bool WriteFileAtomically(const std::wstring& path, const std::string& bytes)
     return ok;
 }
 
-std::vector<std::wstring> ScanFolder(const std::wstring& folder, std::size_t limit)
+std::vector<std::wstring> ScanFolder(const std::wstring& folder, std::size_t limit, const std::atomic<bool>* cancel)
 {
     std::wstring root = folder;
     while (root.size() > 3 && (root.back() == L'\\' || root.back() == L'/')) root.pop_back();
     if (root.size() == 3 && root.back() == L'\\') root.pop_back();   // "C:\" scans as "C:"
     std::vector<std::wstring> files;
-    Scan(root, 0, limit, files);
+    Scan(root, 0, limit, cancel, files);
     std::sort(files.begin(), files.end());
     return files;
 }

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,10 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes);
 bool WriteFileAtomically(const std::wstring& path, const std::string& bytes);
 
 // Every supported audio file under `folder` (sub-folders included, links to
-// folders not followed), sorted by path. Stops after `limit` files.
-std::vector<std::wstring> ScanFolder(const std::wstring& folder, std::size_t limit = 100000);
+// folders not followed), sorted by path. Stops after `limit` files, or early
+// (with what it found so far) when `cancel` becomes true.
+std::vector<std::wstring> ScanFolder(const std::wstring& folder, std::size_t limit = 100000,
+                                     const std::atomic<bool>* cancel = nullptr);
 
 // The tags of a file on disk (an empty record when it cannot be opened).
 TrackInfo ReadFileTrackInfo(const std::wstring& path);

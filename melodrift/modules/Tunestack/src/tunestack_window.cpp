@@ -15,6 +15,7 @@ namespace {
 const wchar_t kWindowClass[] = L"TunestackWindow";
 const wchar_t kAllTracks[] = L"All tracks";
 const wchar_t kNewPlaylist[] = L"New playlist";
+constexpr UINT kScanDone = WM_APP + 1;
 
 struct ButtonDef {
     UINT id;
@@ -59,6 +60,8 @@ CTunestackWindow::CTunestackWindow(HINSTANCE instance, IQueryInterface* host)
 
 CTunestackWindow::~CTunestackWindow()
 {
+    m_cancelScan = true;
+    if (m_scanner.joinable()) m_scanner.join();
     if (m_hwnd && IsWindow(m_hwnd)) DestroyWindow(m_hwnd);
     if (m_menu) DestroyMenu(m_menu);
     if (m_accel) DestroyAcceleratorTable(m_accel);
@@ -201,6 +204,15 @@ LRESULT CTunestackWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_NOTIFY:
         return OnNotify(reinterpret_cast<NMHDR*>(lParam));
+    case kScanDone:
+        OnScanDone();
+        return 0;
+    case WM_SETCURSOR:
+        if (m_scanning && LOWORD(lParam) == HTCLIENT) {
+            SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+            return TRUE;
+        }
+        break;
     default:
         break;
     }
@@ -401,7 +413,7 @@ bool CTunestackWindow::QueryCommand(UINT id, bool& enabled) const
     const bool playlist = m_entry > 0;
     const bool selection = ListView_GetSelectedCount(m_tracks) > 0;
     switch (id) {
-    case ID_TS_ADD_FOLDER:
+    case ID_TS_ADD_FOLDER: enabled = !m_scanning; return true;
     case ID_TS_NEW_PLAYLIST:
     case ID_TS_CHOOSE_FROM_LIBRARY: enabled = true; return true;
     case ID_TS_RENAME_PLAYLIST:
@@ -440,21 +452,55 @@ void CTunestackWindow::OnAddFolder()
     if (ok && path[0]) AddFolder(path);
 }
 
-int CTunestackWindow::AddFolder(const std::wstring& folder)
+bool CTunestackWindow::AddFolder(const std::wstring& folder)
 {
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         SetStatus(L"The folder " + folder + L" does not exist.");
-        return 0;
+        return false;
     }
-    HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    const std::vector<std::wstring> files = ScanFolder(folder);
-    SetCursor(previous);
     WriteSetting(L"LastFolder", folder);
+    m_waitingFolders.push_back(folder);
+    if (!m_scanning) StartNextScan();
+    return true;
+}
+
+void CTunestackWindow::StartNextScan()
+{
+    if (m_scanner.joinable()) m_scanner.join();
+    if (m_waitingFolders.empty()) {
+        m_scanning = false;
+        return;
+    }
+    const std::wstring folder = m_waitingFolders.front();
+    m_waitingFolders.pop_front();
+    m_scanning = true;
+    SetStatus(L"Looking for music in " + folder + L"...");
+    HWND window = m_hwnd;
+    m_scanner = std::thread([this, folder, window] {
+        std::vector<std::wstring> files = ScanFolder(folder, 100000, &m_cancelScan);
+        {
+            std::lock_guard<std::mutex> guard(m_scanLock);
+            m_scannedFolder = folder;
+            m_scannedFiles = std::move(files);
+        }
+        if (!m_cancelScan) PostMessageW(window, kScanDone, 0, 0);
+    });
+}
+
+void CTunestackWindow::OnScanDone()
+{
+    std::wstring folder;
+    std::vector<std::wstring> files;
+    {
+        std::lock_guard<std::mutex> guard(m_scanLock);
+        folder.swap(m_scannedFolder);
+        files.swap(m_scannedFiles);
+    }
     const int added = AddFiles(files);
     SetStatus(L"Added " + std::to_wstring(added) + (added == 1 ? L" file" : L" files") + L" from " + folder + L" (" +
               std::to_wstring(files.size()) + L" found).");
-    return added;
+    StartNextScan();
 }
 
 int CTunestackWindow::AddFiles(const std::vector<std::wstring>& paths)
@@ -577,8 +623,9 @@ bool CTunestackWindow::OnBusMessage(const wchar_t*, const wchar_t* message)
     const BusCommand command = ParseBusCommand(message);
     if (command.verb == L"addfolder") {
         if (command.names.empty()) return false;
-        for (const std::wstring& folder : command.names) AddFolder(folder);
-        return true;
+        bool any = false;
+        for (const std::wstring& folder : command.names) any = AddFolder(folder) || any;
+        return any;
     }
     if (command.verb == L"add" || command.verb == L"open") {
         if (command.names.empty()) return false;

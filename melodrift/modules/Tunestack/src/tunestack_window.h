@@ -8,8 +8,12 @@
 
 #include <commctrl.h>
 
+#include <atomic>
+#include <deque>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tunestack {
@@ -55,8 +59,12 @@ public:
     // "addfolder" with folder names, "add"/"open" with file names.
     bool OnBusMessage(const wchar_t* sender, const wchar_t* message);
 
-    // Adds the supported files under `folder`; the number added.
-    int AddFolder(const std::wstring& folder);
+    // Scans `folder` on a worker thread for supported files and adds them
+    // when the scan is done (folders asked for meanwhile wait their turn);
+    // false when the folder does not exist.
+    bool AddFolder(const std::wstring& folder);
+    bool Scanning() const { return m_scanning; }
+    // Adds the files; the number added.
     int AddFiles(const std::vector<std::wstring>& paths);
 
 private:
@@ -79,6 +87,8 @@ private:
     void WriteSetting(const wchar_t* key, const std::wstring& value);
 
     void OnAddFolder();
+    void StartNextScan();
+    void OnScanDone();
     void OnNewPlaylist();
     void OnRenamePlaylist();
     void OnDeletePlaylist();
@@ -106,6 +116,15 @@ private:
     std::vector<std::int32_t> m_rows;       // file identifier of each row of the track list
     std::vector<std::optional<TrackInfo>> m_info;   // read when first shown
     TrackInfo m_unknown;
+
+    // The folder scan.
+    std::thread m_scanner;
+    std::atomic<bool> m_cancelScan{false};
+    bool m_scanning = false;
+    std::deque<std::wstring> m_waitingFolders;
+    std::wstring m_scannedFolder;
+    std::vector<std::wstring> m_scannedFiles;   // handed over under m_scanLock
+    std::mutex m_scanLock;
 };
 
 }  // namespace tunestack

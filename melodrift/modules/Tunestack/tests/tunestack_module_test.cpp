@@ -90,6 +90,8 @@ std::string Mp3(const std::string& title)
     return out;
 }
 
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
 std::wstring Text(HWND hwnd)
 {
     wchar_t text[2048] = {};
@@ -252,17 +254,22 @@ TEST_F(TunestackModule, BuildsTheLibraryThatTheChooserReads)
     EXPECT_STREQ(menuText, L"&Library");
     EXPECT_NE(host->Accelerators(), nullptr);
 
-    // A folder from the bus: the three music files, sub-folders included, sorted by path.
+    // A folder from the bus, scanned on a worker thread: the three music
+    // files, sub-folders included, sorted by path.
     EXPECT_EQ(host->PassMessage(L"Main frame", (L"addfolder \"" + music + L"\"").c_str()), 1);
+    ASSERT_TRUE(PumpUntil([&] { return Text(status).rfind(L"Added ", 0) == 0; }, 30000)) << Narrow(Text(status));
     EXPECT_EQ(Text(status), L"Added 3 files from " + music + L" (3 found).");
     EXPECT_EQ(library::LoadFileList(data + L"fileDB.dat"), (library::FileList{a, b, c}));
     EXPECT_EQ(Column(tracks, 0), (std::vector<std::wstring>{L"Alpha", L"b", L"Gamma"}));
     EXPECT_EQ(Column(tracks, 1), (std::vector<std::wstring>{L"Band", L"", L""}));
     EXPECT_EQ(Column(tracks, 2), (std::vector<std::wstring>{L"0:01", L"0:01", L"0:05"}));
     EXPECT_EQ(Column(tracks, 3), (std::vector<std::wstring>{a, b, c}));
-    // The same folder again adds nothing.
+    // The same folder again adds nothing; a folder that does not exist is refused.
     EXPECT_EQ(host->PassMessage(L"Main frame", (L"addfolder \"" + music + L"\"").c_str()), 1);
-    EXPECT_EQ(Text(status), L"Added 0 files from " + music + L" (3 found).");
+    EXPECT_TRUE(PumpUntil([&] { return Text(status) == L"Added 0 files from " + music + L" (3 found)."; }, 30000))
+        << Narrow(Text(status));
+    EXPECT_EQ(host->PassMessage(L"Main frame", (L"addfolder \"" + music + L"nowhere\"").c_str()), 0);
+    EXPECT_EQ(Text(status), L"The folder " + music + L"nowhere does not exist.");
     EXPECT_EQ(host->PassMessage(L"Main frame", L"something else"), 0);
 
     // Commands that need a playlist are disabled on "All tracks"; a query runs nothing.
@@ -397,6 +404,12 @@ TEST_F(TunestackModule, KeepsUnreadableFilesAsideAndComesBackAsLeft)
     // The ".bad" copies are not touched again by later saves.
     EXPECT_EQ(host->PassMessage(L"Main frame", (L"open \"" + b + L"\"").c_str()), 1);
     EXPECT_EQ(ReadBytes(data + L"fileDB.dat.bad"), "C:\\no-byte-order-mark.mp3\r\n");
+
+    // Two folders in one message are scanned one after the other.
+    EXPECT_EQ(host->PassMessage(L"Main frame", (L"addfolder \"" + music + L"sub\" \"" + music + L"\"").c_str()), 1);
+    EXPECT_TRUE(PumpUntil([&] { return Text(status) == L"Added 0 files from " + music + L" (3 found)."; }, 30000))
+        << Narrow(Text(status));
+    EXPECT_EQ(library::LoadFileList(data + L"fileDB.dat"), (library::FileList{a, b, c}));
 
     // Nothing chosen in the chooser (cancelled): nothing goes to the player.
     std::thread driver([&] {
