@@ -666,8 +666,9 @@ class Skin:
 
         # volume and balance
         if th["knobs"]:
-            for element, file, centred, label in (("PLAYER_VOLUME", "volume.png", False, "VOLUME"),
-                                                  ("PLAYER_BALANCE", "balance.png", True, "BALANCE")):
+            # the balance knob's ring is lit from the centre
+            for element, file, centred in (("PLAYER_VOLUME", "volume.png", False),
+                                           ("PLAYER_BALANCE", "balance.png", True)):
                 src = self.add(file, knob_strip(th, KNOB, KNOB_FRAMES, centred))
                 ctl(element, "FramePanelPlayer", dict(src, Type="Round", Frames=KNOB_FRAMES),
                     X=x, Y=row_cy - KNOB // 2 - 6, Width=KNOB, Height=KNOB)
@@ -682,15 +683,12 @@ class Skin:
                     X=x, Y=LEVEL_Y[k] + 12, Width=LEVEL_W, Height=14)
 
         # equalizer box (right-anchored)
-        eq_src = None
-        ev = EQ_BOX_Y + 8
+        eq_src = self.add("eq_slider.png", v_slider(th, EQ_W, EQ_H, EQ_THUMB_H))
         for i in range(10):
-            if eq_src is None:
-                eq_src = self.add("eq_slider.png", v_slider(th, EQ_W, EQ_H, EQ_THUMB_H))
             ctl("EQUA_SLIDER%d" % (i + 1), "FramePanelPlayer",
                 dict(eq_src, Type="Vertical", VertStretch="Yes", FilledTrack="Yes", ThumbWidth=EQ_W,
                      ThumbHeight=EQ_THUMB_H, TrackCap=4, DrawAlign="ALIGN_RIGHT/BOTTOM"),
-                Right=EQ_BOX_RIGHT + EQ_BOX_W - eq_slider_x(i) - EQ_W, Y=ev - 4, Width=EQ_W, Height=EQ_H - 6)
+                Right=EQ_BOX_RIGHT + EQ_BOX_W - eq_slider_x(i) - EQ_W, Y=EQ_BOX_Y + 4, Width=EQ_W, Height=EQ_H - 6)
         sw = 30
         src = self.add("eq_turn.png", strip([toggle_button(th, sw, 22, "power", s) for s in STATES8]), mask=True)
         ctl("EQUA_TURN", "FramePanelPlayer", dict(src, States=8), Right=EQ_BOX_RIGHT + EQ_BOX_W - 8 - sw, Y=EQ_BOX_Y + 8)
@@ -800,6 +798,11 @@ class Skin:
     def write(self, out):
         folder = os.path.join(out, self.name)
         os.makedirs(folder, exist_ok=True)
+        # the skin's folder is this script's: pictures of an older version go
+        keep = set(self.pictures) | set(self.masks)
+        for f in os.listdir(folder):
+            if f not in keep and f.lower().endswith(".png") and os.path.isfile(os.path.join(folder, f)):
+                os.remove(os.path.join(folder, f))
         for f, img in sorted(self.pictures.items()):
             save_png(img, os.path.join(folder, f))
         for f, img in sorted(self.masks.items()):
