@@ -214,6 +214,15 @@ void CMainFrame::OnMinimize() {
 void CMainFrame::OnUpdateMinimize(CCmdUI* ui) { ui->Enable(IsWindowVisible()); }
 
 void CMainFrame::OnZoom() {
+    if (!IsWindowVisible() || IsIconic(m_hWnd)) {
+        // Back from the tray (or the task bar) to the state the frame had.
+        ShowWindow(SW_RESTORE);
+        ShowWindow(SW_SHOW);
+        if (IsZoomed(m_hWnd)) ModifyStyle(WS_OVERLAPPEDWINDOW, 0);
+        SetForegroundWindow(m_hWnd);
+        LayOutFrame();
+        return;
+    }
     if (!IsZoomed(m_hWnd)) {
         ModifyStyle(WS_OVERLAPPEDWINDOW, 0);
         ShowWindow(SW_SHOWMAXIMIZED);

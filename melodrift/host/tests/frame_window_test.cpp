@@ -424,6 +424,27 @@ TEST_F(FrameWindow, StoredPlacementAndTheTray) {
     ASSERT_NE(Open(), nullptr);
     EXPECT_FALSE(IsWindowVisible(m_hwnd));
     EXPECT_EQ(m_frame->ShowState(), SW_HIDE);
+    // A double click on the tray icon (Restore/Zoom) brings it back as it was: normal.
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(mdframe::kCmdZoom, 0), 0);
+    Pump();
+    EXPECT_TRUE(IsWindowVisible(m_hwnd));
+    EXPECT_FALSE(IsIconic(m_hwnd));
+    EXPECT_FALSE(IsZoomed(m_hwnd));
+    // Zoom: maximised without the overlapped-window styles; again: normal, without caption.
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(mdframe::kCmdZoom, 0), 0);
+    Pump();
+    EXPECT_TRUE(IsZoomed(m_hwnd));
+    EXPECT_FALSE(GetWindowLongW(m_hwnd, GWL_STYLE) & WS_THICKFRAME);
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(366, 0), 0);  // the top panel's double click
+    Pump();
+    EXPECT_FALSE(IsZoomed(m_hwnd));
+    EXPECT_FALSE(GetWindowLongW(m_hwnd, GWL_STYLE) & WS_CAPTION);
+    // Minimise from a normal frame: "Exact" with the window rectangle, then hidden.
+    SetWindowPos(m_hwnd, nullptr, 120, 130, 800, 600, SWP_NOZORDER);
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(mdframe::kCmdMinimize, 0), 0);
+    EXPECT_FALSE(IsWindowVisible(m_hwnd));
+    EXPECT_EQ(ReadIni(L"Main frame: params", L"Left"), L"120");
+    EXPECT_EQ(ReadIni(L"Main frame: params", L"Height"), L"600");
 }
 
 TEST_F(FrameWindow, SkinsBeyondSixteenAreListedButCannotBeChosen) {
