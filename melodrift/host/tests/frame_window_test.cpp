@@ -786,3 +786,36 @@ TEST_F(FrameWindow, SlidersSetTheEngineAndEachOtherWithTheirTooltips) {
     EXPECT_EQ(SendMessageW(position1, TBM_GETPOS, 0, 0), 0);
     EXPECT_EQ(SendMessageW(position2, TBM_GETPOS, 0, 0), 0);
 }
+
+TEST_F(FrameWindow, TransportControlsFollowWhatTheModulesCanDo) {
+    REQUIRE_SKINNED_CONTROLS();
+    AddSkin(L"A-eng.xml", Skin("A", Controls(R"(
+      <PLAYER_PAUSE Owner="FramePanelPlayer" Source="t\play.bmp" X="8" Y="8"/>
+      <PLAYER_RECORD Owner="FramePanelPlayer" Source="t\play.bmp" X="300" Y="8"/>
+      <PLAYER_VOLUME Owner="FramePanelPlayer" Type="Horizontal" Source="t\slider.bmp" X="400" Y="8" Width="100"/>)")));
+    ASSERT_NE(Open(), nullptr);
+    CModuleEntry* alpha = Module(L"Alpha");
+    ASSERT_TRUE(alpha && alpha->Active);
+    HWND play = Control(13011), pause = Control(13016), stop = Control(13021), shuffle = Control(13036);
+    HWND record = Control(13091), volume = Control(14021);
+    alpha->CanPlay = 0;
+    alpha->CanRecord = 0;
+    m_frame->RefreshCommandStates();
+    EXPECT_FALSE(IsWindowEnabled(play));
+    EXPECT_FALSE(IsWindowEnabled(stop));
+    EXPECT_FALSE(IsWindowEnabled(volume));
+    EXPECT_FALSE(IsWindowEnabled(record));
+    EXPECT_TRUE(IsWindowEnabled(shuffle));
+    // The engine is stopped: Play shows where Pause stands.
+    EXPECT_TRUE(IsWindowVisible(play));
+    EXPECT_FALSE(IsWindowVisible(pause));
+
+    alpha->CanPlay = 1;
+    alpha->CanRecord = 1;
+    m_frame->RefreshCommandStates();
+    EXPECT_TRUE(IsWindowEnabled(play));
+    EXPECT_TRUE(IsWindowEnabled(volume));
+    EXPECT_TRUE(IsWindowEnabled(record));
+    EXPECT_FALSE(IsWindowEnabled(stop));  // stopped: nothing to stop
+    EXPECT_FALSE(IsWindowEnabled(pause));
+}
