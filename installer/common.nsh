@@ -48,8 +48,9 @@ VIAddVersionKey /LANG=1033 "OriginalFilename" "${PRODUCT}Setup-${VERSION}.exe"
 !define FILE_LIST "uninstall.lst"
 
 ; RemovePreviousFiles: deletes every file named in $INSTDIR\${FILE_LIST} (written
-; by an earlier installation). Only plain relative names are followed: a line
-; that could leave the program folder (.., a drive, a leading backslash) is
+; by an earlier installation), and its folders once they are empty. Only plain
+; relative names are followed: a line that could leave the program folder (..,
+; a drive, a leading backslash) is
 ; passed over. User data is never in the list.
 Function RemovePreviousFiles
   Push $0
@@ -85,6 +86,17 @@ Function RemovePreviousFiles
           ${Continue}
         ${EndIf}
         Delete "$INSTDIR\$1"
+        ; Its folders, when nothing else is left in them (this version puts
+        ; back those it uses).
+        ${GetParent} "$INSTDIR\$1" $2
+        ${DoWhile} $2 != $INSTDIR
+          ClearErrors
+          RMDir $2
+          ${If} ${Errors}
+            ${Break}
+          ${EndIf}
+          ${GetParent} $2 $2
+        ${Loop}
       ${Loop}
       FileClose $0
     ${EndIf}

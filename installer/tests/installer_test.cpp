@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -319,12 +320,15 @@ TEST(InstallerKlarwin, UpgradeKeepsTheUsersData) {
     WriteFile(folder + L"\\old-helper.dll", "MZ");
     std::string list = ReadFile(folder + L"\\uninstall.lst");
     ASSERT_FALSE(list.empty());
-    WriteFile(folder + L"\\uninstall.lst", list + "old-helper.dll\r\n..\\outside.txt\r\n");
+    WriteFile(folder + L"\\Old Plugins\\old.dll", "MZ");
+    WriteFile(folder + L"\\uninstall.lst",
+              list + "old-helper.dll\r\nOld Plugins\\old.dll\r\n..\\outside.txt\r\nC:\\Apps\\outside.txt\r\n");
     WriteFile(L"C:\\Apps\\outside.txt", "not the installer's");
 
     ASSERT_EQ(RunToEnd(KlarwinSetup(), L"/S"), 0);
     EXPECT_TRUE(Exists(folder + L"\\Klarwin.exe"));
     EXPECT_FALSE(Exists(folder + L"\\old-helper.dll")) << "the earlier version's file stayed";
+    EXPECT_FALSE(Exists(folder + L"\\Old Plugins")) << "the earlier version's folder stayed";
     EXPECT_EQ(ReadFile(L"C:\\Apps\\outside.txt"), "not the installer's");
     EXPECT_EQ(ReadFile(folder + L"\\uninstall.lst"), list);
     EXPECT_FALSE(Exists(ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Klarwin"));
@@ -510,7 +514,11 @@ TEST(InstallerMelodrift, SilentInstallStartAndUninstall) {
         const std::vector<std::wstring> missing = ModulesNotLoaded(melodrift.Handle(), folder);
         EXPECT_TRUE(missing.empty()) << "modules not loaded: " << missing.size();
         if (canPlay) {
-            EXPECT_GT(RecordedLevel(8000), 500.0) << "nothing was played";
+            const double level = RecordedLevel(8000);
+            std::printf("level of what was played: %.0f\n", level);
+            EXPECT_GT(level, 500.0) << "nothing was played";
+        } else {
+            std::printf("no Modules\\Vocalith.dll: nothing to play with, the play check is left out\n");
         }
         if (frame) uidriver::PostClose(frame);
         if (!melodrift.WaitForExit(30000)) melodrift.Terminate();
