@@ -20,14 +20,12 @@ namespace {
 
 constexpr int kOversampling = 4;
 
-// The FFT order for a sample rate: about 46 ms frames for the pitch shifter.
+// The FFT order whose frame length is nearest (on a log scale) to `seconds`
+// at the sample rate, from 256 to 8192 samples.
 int FrameOrder(int sampleRate, double seconds)
 {
-    int order = 8;
-    while (order < 13 && (1 << order) < sampleRate * seconds) {
-        ++order;
-    }
-    return order;
+    const double ideal = std::log2(sampleRate * seconds);
+    return std::clamp(static_cast<int>(std::lround(ideal)), 8, 13);
 }
 
 class Spectral : public Effect {

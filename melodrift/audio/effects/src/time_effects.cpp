@@ -214,8 +214,22 @@ private:
 };
 
 // ---- Distortion ----------------------------------------------------------------------
-// Gain by the drive, a soft clip (tanh), a one-pole low-pass for the tone and
-// the output level; the mix blends the clean signal back in.
+// Gain by the drive, a soft clip, a one-pole low-pass for the tone and the
+// output level; the mix blends the clean signal back in.
+
+// A rational soft clip close to tanh: odd, rising, 1 from |x| = 3 on.
+float SoftClip(float x)
+{
+    if (x >= 3.0f) {
+        return 1.0f;
+    }
+    if (x <= -3.0f) {
+        return -1.0f;
+    }
+    const float x2 = x * x;
+    return x * (27.0f + x2) / (27.0f + 9.0f * x2);
+}
+
 class Distortion final : public Effect {
 public:
     using Effect::Effect;
@@ -238,7 +252,7 @@ protected:
             for (int c = 0; c < channels; ++c) {
                 float& x = samples[f * channels + c];
                 float& state = m_state[static_cast<std::size_t>(c)];
-                const float clipped = std::tanh(x * m_drive);
+                const float clipped = SoftClip(x * m_drive);
                 state = Flush(state + m_alpha * (clipped - state));
                 x = x * (1.0f - mix) + state * level * mix;
             }

@@ -450,6 +450,18 @@ TEST(EffectsDistortion, ClipsAndAddsHarmonics)
     }
     const std::vector<double> mag = Spectrum(s, 4096, 14);
     EXPECT_GT(BandEnergy(mag, 1500.0, 20.0, rate, 14), 0.01 * BandEnergy(mag, 500.0, 20.0, rate, 14));
+
+    // Without drive a quiet sound passes nearly unchanged.
+    std::unique_ptr<Effect> clean = Make(24, 1, rate);
+    ASSERT_TRUE(clean->SetParam(0, 0.0f));
+    ASSERT_TRUE(clean->SetParam(1, 20000.0f));
+    ASSERT_TRUE(clean->SetParam(2, 1.0f));
+    std::vector<float> quiet = Sine(500.0, rate, rate, 0.01);
+    ASSERT_TRUE(clean->Process(quiet.data(), rate));
+    const float peak = *std::max_element(quiet.begin() + 1000, quiet.end());
+    EXPECT_NEAR(peak, 0.01f, 0.0003f);
+    const std::vector<double> quietMag = Spectrum(quiet, 4096, 14);
+    EXPECT_LT(BandEnergy(quietMag, 1500.0, 20.0, rate, 14), 1e-6 * BandEnergy(quietMag, 500.0, 20.0, rate, 14));
 }
 
 TEST(EffectsModulation, ChorusAndFlangerChangeTheSoundButMixZeroKeepsIt)
