@@ -1,6 +1,7 @@
 // The Tunestack window.
 #include "tunestack_window.h"
 
+#include <shellapi.h>
 #include <shlobj.h>
 #include <windowsx.h>
 
@@ -86,6 +87,7 @@ HWND CTunestackWindow::Create(HWND parent)
                              parent, nullptr, m_instance, this);
     if (!m_hwnd) return nullptr;
 
+    DragAcceptFiles(m_hwnd, TRUE);
     m_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     const auto font = [&](HWND child) { SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE); };
     for (const ButtonDef& def : kButtons) {
@@ -207,6 +209,29 @@ LRESULT CTunestackWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case kScanDone:
         OnScanDone();
         return 0;
+    case WM_DROPFILES: {
+        // Files dropped from the shell join the library; folders are scanned.
+        auto drop = reinterpret_cast<HDROP>(wParam);
+        const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+        std::vector<std::wstring> files;
+        for (UINT i = 0; i < count; ++i) {
+            const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+            std::wstring path(length + 1, L'\0');
+            DragQueryFileW(drop, i, path.data(), length + 1);
+            path.resize(length);
+            const DWORD attributes = GetFileAttributesW(path.c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) AddFolder(path);
+            else files.push_back(path);
+        }
+        DragFinish(drop);
+        if (!files.empty()) {
+            const int added = AddFiles(files);
+            if (!m_scanning) {
+                SetStatus(L"Added " + std::to_wstring(added) + (added == 1 ? L" file" : L" files") + L" to the library.");
+            }
+        }
+        return 0;
+    }
     case WM_SETCURSOR:
         if (m_scanning && LOWORD(lParam) == HTCLIENT) {
             SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));

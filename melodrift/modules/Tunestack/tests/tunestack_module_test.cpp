@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstring>
@@ -173,6 +174,22 @@ void DoubleClick(HWND tree, HTREEITEM item)
     PostMessageW(tree, WM_LBUTTONUP, 0, at);
     PostMessageW(tree, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
     PostMessageW(tree, WM_LBUTTONUP, 0, at);
+}
+
+// Posts the files to the window as the shell does when they are dropped on it.
+void DropFiles(HWND window, const std::vector<std::wstring>& paths)
+{
+    std::wstring list;
+    for (const std::wstring& path : paths) list += path + L'\0';
+    list += L'\0';
+    const SIZE_T bytes = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GHND, bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
 class TunestackModule : public ::testing::Test {
@@ -408,6 +425,16 @@ TEST_F(TunestackModule, KeepsUnreadableFilesAsideAndComesBackAsLeft)
     // Two folders in one message are scanned one after the other.
     EXPECT_EQ(host->PassMessage(L"Main frame", (L"addfolder \"" + music + L"sub\" \"" + music + L"\"").c_str()), 1);
     EXPECT_TRUE(PumpUntil([&] { return Text(status) == L"Added 0 files from " + music + L" (3 found)."; }, 30000))
+        << Narrow(Text(status));
+    EXPECT_EQ(library::LoadFileList(data + L"fileDB.dat"), (library::FileList{a, b, c}));
+
+    // Dropped from the shell: a folder is scanned, a file is added, other files are not.
+    host->Unload();
+    RemoveTree(data);
+    LoadModule();
+    EXPECT_EQ(ListView_GetItemCount(tracks), 0);
+    DropFiles(window, {music + L"sub", a, music + L"notes.txt"});
+    EXPECT_TRUE(PumpUntil([&] { return Text(status) == L"Added 2 files from " + music + L"sub (2 found)."; }, 30000))
         << Narrow(Text(status));
     EXPECT_EQ(library::LoadFileList(data + L"fileDB.dat"), (library::FileList{a, b, c}));
 
