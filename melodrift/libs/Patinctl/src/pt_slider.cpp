@@ -121,8 +121,8 @@ public:
         case WM_MOUSEWHEEL: {
             if (!IsWindowEnabled(m_hwnd)) return 0;
             int delta = GET_WHEEL_DELTA_WPARAM(wParam);
-            Step(delta > 0 ? m_line : -m_line, delta > 0 ? TB_LINEDOWN : TB_LINEUP);
-            Send(TB_ENDTRACK, 0);
+            Step(delta > 0 ? m_line : -m_line);
+            SendPair(delta > 0 ? TB_LINEDOWN : TB_LINEUP, 0, TB_ENDTRACK);
             return 0;
         }
         case WM_KEYDOWN:
@@ -346,17 +346,30 @@ private:
         Invalidate();
     }
 
+    // The parent may destroy the slider while handling a notification: after
+    // the first of two notifications only copies of the members are used.
+    void SendPair(int first, int pos, int second) const {
+        HWND hwnd = m_hwnd;
+        bool vertical = m_vertical;
+        SendScroll(hwnd, vertical, first, pos);
+        SendScroll(hwnd, vertical, second, 0);
+    }
+    static void SendScroll(HWND hwnd, bool vertical, int code, int pos) {
+        HWND parent = IsWindow(hwnd) ? GetParent(hwnd) : nullptr;
+        if (parent)
+            SendMessageW(parent, vertical ? WM_VSCROLL : WM_HSCROLL, MAKEWPARAM(code, pos), reinterpret_cast<LPARAM>(hwnd));
+    }
+
     void Send(int code, int pos) const {
         Notify(m_vertical ? WM_VSCROLL : WM_HSCROLL, MAKEWPARAM(code, pos), reinterpret_cast<LPARAM>(m_hwnd));
     }
 
-    void Step(int delta, int code) {
+    void Step(int delta) {
         int pos = Clamp(m_pos + delta);
         if (pos != m_pos) {
             m_pos = pos;
             Invalidate();
         }
-        Send(code, 0);
     }
 
     int PosFromPoint(int along) const {
@@ -390,18 +403,19 @@ private:
         } else if (GetWindowLongW(m_hwnd, GWL_STYLE) & PTS_JUMPTOCLICK) {
             m_mode = Drag;
             m_dragDelta = 0;
-            int pos = PosFromPoint(along);
-            if (pos != m_pos) {
-                m_pos = pos;
-                Invalidate();
-            }
+            m_pos = PosFromPoint(along);
+            Invalidate();
             Send(TB_THUMBTRACK, m_pos);
+            return;
         } else {
             m_mode = Page;
             // A click after the thumb (on screen) moves it on by a page.
             bool after = along > centre;
             bool increase = MinAtEnd() ? !after : after;
-            Step(increase ? m_page : -m_page, increase ? TB_PAGEDOWN : TB_PAGEUP);
+            Step(increase ? m_page : -m_page);
+            Invalidate();
+            Send(increase ? TB_PAGEDOWN : TB_PAGEUP, 0);
+            return;
         }
         Invalidate();
     }
@@ -440,9 +454,11 @@ private:
         m_mode = None;
         if (mode == None) return;
         if (release && GetCapture() == m_hwnd) ReleaseCapture();
-        if (mode == Drag) Send(TB_THUMBPOSITION, m_pos);
-        Send(TB_ENDTRACK, 0);
         Invalidate();
+        if (mode == Drag)
+            SendPair(TB_THUMBPOSITION, m_pos, TB_ENDTRACK);
+        else
+            Send(TB_ENDTRACK, 0);
     }
 
     void OnKey(UINT key) {
@@ -470,14 +486,12 @@ private:
         case VK_HOME:
             m_pos = m_min;
             Invalidate();
-            Send(TB_TOP, 0);
-            Send(TB_ENDTRACK, 0);
+            SendPair(TB_TOP, 0, TB_ENDTRACK);
             return;
         case VK_END:
             m_pos = m_max;
             Invalidate();
-            Send(TB_BOTTOM, 0);
-            Send(TB_ENDTRACK, 0);
+            SendPair(TB_BOTTOM, 0, TB_ENDTRACK);
             return;
         default:
             return;
@@ -486,8 +500,8 @@ private:
             code = sign > 0 ? TB_PAGEDOWN : TB_PAGEUP;
         else
             code = sign > 0 ? TB_LINEDOWN : TB_LINEUP;
-        Step(sign * amount, code);
-        Send(TB_ENDTRACK, 0);
+        Step(sign * amount);
+        SendPair(code, 0, TB_ENDTRACK);
     }
 
     void Paint(HDC dc, const RECT& rc) {

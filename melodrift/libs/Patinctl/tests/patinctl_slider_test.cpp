@@ -305,4 +305,52 @@ TEST(PatinctlSlider, SkinnedSystemTrackbarKeepsItsStateAndAnswersLikeTheSkinnedS
     EXPECT_STREQ(text, L"still an edit");
 }
 
+// The frame may rebuild its controls while handling a notification.
+LRESULT CALLBACK DestroyingHost(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_HSCROLL || message == WM_COMMAND) {
+        DestroyWindow(reinterpret_cast<HWND>(lParam));
+        return 0;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+TEST(PatinctlSlider, ControlsDestroyedByTheirParentDuringANotificationCauseNoHarm) {
+    PtRegisterClasses();
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DestroyingHost;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"PtDestroyingHost";
+    RegisterClassW(&wc);
+    HWND host = CreateWindowExW(0, L"PtDestroyingHost", L"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(host);
+    auto make = [&](const wchar_t* cls, DWORD style) {
+        return CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, 0, 0, 110, 10, host, nullptr, nullptr, nullptr);
+    };
+    HWND slider = make(PT_WC_SLIDER, 0);
+    SendMessageW(slider, WM_KEYDOWN, VK_RIGHT, 0);
+    EXPECT_FALSE(IsWindow(slider));
+    slider = make(PT_WC_SLIDER, 0);
+    SendMessageW(slider, WM_KEYDOWN, VK_HOME, 0);
+    EXPECT_FALSE(IsWindow(slider));
+    slider = make(PT_WC_SLIDER, 0);
+    SendMessageW(slider, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+    EXPECT_FALSE(IsWindow(slider));
+    slider = make(PT_WC_SLIDER, PTS_JUMPTOCLICK);
+    MouseDown(slider, 50, 5);
+    EXPECT_FALSE(IsWindow(slider));
+    slider = make(PT_WC_SLIDERROUND, 0);
+    MouseDown(slider, 5, 5);
+    MouseMove(slider, 5, -100, true);
+    EXPECT_FALSE(IsWindow(slider));
+    HWND button = make(PT_WC_BUTTON, BS_AUTOCHECKBOX);
+    MouseDown(button, 5, 5);
+    MouseUp(button, 5, 5);
+    EXPECT_FALSE(IsWindow(button));
+    button = make(PT_WC_BUTTON, BS_AUTORADIOBUTTON);
+    SendMessageW(button, WM_KEYDOWN, VK_SPACE, 0);
+    SendMessageW(button, WM_KEYUP, VK_SPACE, 0);
+    EXPECT_FALSE(IsWindow(button));
+    DestroyWindow(host);
+}
+
 }  // namespace
