@@ -16,7 +16,12 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 mkdir -p "$out"
 
-"$root/tools/testenv" start "$build" >/dev/null
+# The test environment is started here when it is not up, and then stopped again at the end.
+started=""
+if [ ! -f "$build/testenv/env" ]; then
+    "$root/tools/testenv" start "$build" >/dev/null
+    started=1
+fi
 # shellcheck disable=SC1091
 . "$build/testenv/env"
 
@@ -25,7 +30,11 @@ data="$build/wineprefix/drive_c/ProgramData/Corvena/$product"
 mkdir -p "$data"
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+cleanup() {
+    rm -rf "$work"
+    [ -z "$started" ] || "$root/tools/testenv" stop "$build" >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
 tone="$work/Evening Tide.wav"
 /usr/bin/python3 - "$tone" <<'EOF'
 import math, struct, sys, wave
