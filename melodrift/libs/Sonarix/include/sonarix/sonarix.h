@@ -94,7 +94,9 @@ public:
     virtual int SONARIX_METHOD SetParam(int index, float value) = 0;                  // 1, or 0 when out of range
 
     // Stream format; resets the effect's state. 1, or 0 when refused (the
-    // old format stays). The default is 2 channels at 44100 Hz.
+    // old format stays) or out of memory (the effect then tries again on the
+    // next call and processes nothing until it succeeds). The default is 2
+    // channels at 44100 Hz.
     virtual int SONARIX_METHOD SetFormat(int channels, int sampleRate) = 0;
     // Processes `frames` interleaved frames of the current format in place.
     // 1, or 0 for a null array or negative count (nothing touched). Samples
