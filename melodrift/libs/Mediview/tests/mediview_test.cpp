@@ -120,6 +120,19 @@ TEST(MediviewAbout, UnknownProductShowsNothing)
     EXPECT_EQ(ShowMMInfo(MEDIVIEW_PRODUCT_MELODRIFT + 1, nullptr), 0);
 }
 
+// The frame loads the DLL at run time and looks the functions up by name.
+TEST(MediviewAbout, FunctionsFoundByNameAtRunTime)
+{
+    HMODULE dll = LoadLibraryW(L"Mediview.dll");
+    ASSERT_NE(dll, nullptr);
+    using Show = int(MEDIVIEW_CALL*)(unsigned long, HWND);
+    auto show = reinterpret_cast<Show>(reinterpret_cast<void*>(GetProcAddress(dll, "ShowMMInfo")));
+    ASSERT_NE(show, nullptr);
+    EXPECT_EQ(show(0, nullptr), 0);
+    EXPECT_NE(GetProcAddress(dll, "MediviewGetProgramVersion"), nullptr);
+    FreeLibrary(dll);
+}
+
 TEST(MediviewAbout, ProgramVersionFromTheVersionResource)
 {
     wchar_t buffer[32] = {};

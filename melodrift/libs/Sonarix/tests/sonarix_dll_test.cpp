@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <cmath>
 #include <cwchar>
 #include <iterator>
@@ -192,6 +194,23 @@ TEST(SonarixDll, ProcessesSampleBlocks)
     SampleBlock none = {0, nullptr, 0, 0};
     EXPECT_EQ(gain->ProcessBlock(&none), 1);
     gain->Destroy();
+}
+
+// The frame loads the DLL at run time and looks the manager up by its plain
+// name; a manager made that way works like one made through CSonarix.
+TEST(SonarixDll, ManagerFoundByNameAtRunTime)
+{
+    HMODULE dll = LoadLibraryW(L"Sonarix.dll");
+    ASSERT_NE(dll, nullptr);
+    using Create = enSonarix*(SONARIX_CALL*)();
+    auto create = reinterpret_cast<Create>(reinterpret_cast<void*>(GetProcAddress(dll, "SonarixCreateManager")));
+    ASSERT_NE(create, nullptr);
+    enSonarix* manager = create();
+    ASSERT_NE(manager, nullptr);
+    ASSERT_EQ(manager->GetEffectTable()->GetCount(), static_cast<int>(std::size(kTable)));
+    EXPECT_STREQ(manager->GetEffectTable()->GetAt(0)->GetName(), L"Pitch Up");
+    manager->Destroy();
+    FreeLibrary(dll);
 }
 
 TEST(SonarixDll, CreatesAndDestroysManyTimes)
