@@ -519,6 +519,10 @@ TEST_F(FrameWindow, ARefusedCloseSavesNothingAndANormalCloseSavesEverything) {
     EXPECT_EQ(ReadIni(L"CURRENTSKIN", L"Name"), L"");
     EXPECT_EQ(ReadIni(L"Main frame: params", L"Size"), L"");
     EXPECT_EQ(ReadIni(L"MODULES_ORDER", L"_1"), L"");
+    SendMessageW(m_hwnd, WM_CLOSE, 0, 0);
+    Pump();
+    EXPECT_TRUE(IsWindow(m_hwnd));
+    EXPECT_EQ(ReadIni(L"FRAME OPTIONS", L"PanelPlayer"), L"");
 
     SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(mdframe::kCmdRepeat, 0), 0);
     SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(ID_VIEW_PLAYER_BAR, 0), 0);
@@ -818,4 +822,37 @@ TEST_F(FrameWindow, TransportControlsFollowWhatTheModulesCanDo) {
     EXPECT_TRUE(IsWindowEnabled(record));
     EXPECT_FALSE(IsWindowEnabled(stop));  // stopped: nothing to stop
     EXPECT_FALSE(IsWindowEnabled(pause));
+}
+
+namespace {
+HMENU g_shownMenu = nullptr;
+int g_menuChecks = 0;
+void CALLBACK CloseMenuSoon(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND popup = FindWindowW(L"#32768", nullptr);
+    if (popup && IsWindowVisible(popup)) {
+        g_shownMenu = reinterpret_cast<HMENU>(SendMessageW(popup, 0x01E1 /* MN_GETHMENU */, 0, 0));
+    } else if (++g_menuChecks < 50) {
+        return;
+    }
+    KillTimer(nullptr, id);
+    EndMenu();
+}
+}  // namespace
+
+TEST_F(FrameWindow, AMenuButtonOpensItsPopupOfTheMergedMenu) {
+    REQUIRE_SKINNED_CONTROLS();
+    AddSkin(L"A-eng.xml", Skin("A", Controls(R"(
+      <MENU_FILE Owner="FramePanelUp" Source="t\play.bmp" X="100" Y="4"/>
+      <MENU_HELP Owner="FramePanelUp" Source="t\play.bmp" X="140" Y="4"/>)")));
+    ASSERT_NE(Open(), nullptr);
+    HWND help = Control(15061);
+    ASSERT_NE(help, nullptr);
+    g_shownMenu = nullptr;
+    g_menuChecks = 0;
+    SetTimer(nullptr, 0, 100, &CloseMenuSoon);
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(15061, BN_CLICKED), reinterpret_cast<LPARAM>(help));
+    HMENU expected = m_frame->MenuOfButton(15060);
+    ASSERT_NE(expected, nullptr);
+    EXPECT_EQ(g_shownMenu, expected);
+    EXPECT_EQ(mdframe::MenuItemText(expected, GetMenuItemCount(expected) - 1), L"About Melodrift");
 }
