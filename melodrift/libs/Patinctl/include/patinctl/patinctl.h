@@ -139,14 +139,29 @@ PATINCTL_API int __cdecl GetGroupMembers(int group, HWND* controls, int size);
 // ---- With the controls ------------------------------------------------------------
 // Registers the window classes (idempotent).
 PATINCTL_API BOOL __cdecl PtRegisterClasses(void);
-// Skins an existing standard window in place (subclassing it).
+// Skins an existing standard window in place (subclassing it). Texts, sliders
+// and buttons are then drawn and run by Patinctl (taking over the window's
+// text, range, position and check state); dialogs, combo and edit boxes keep
+// their own behaviour in the skin's colours and font. FALSE when the window's
+// class does not match `kind`, for statics that show a picture, frame or line,
+// for group boxes and owner-drawn buttons, and for a window skinned already.
+// `flag` is kept for the callers and changes nothing.
 PATINCTL_API BOOL __cdecl PtSkinWindow(HWND window, int kind, BOOL flag);
 // A control's state (position, range, check, text) in memory of Patinctl;
-// null for a window that is not a Patinctl control.
+// null for a window that is not a Patinctl control. Loading applies what fits
+// the control (a slider's state to a slider, a check to a button) without
+// notifying anybody; FALSE for a null or foreign record. PtFreeMemory ignores
+// null and records Patinctl did not make.
 PATINCTL_API void* __cdecl PtSaveControlState(HWND control);
 PATINCTL_API BOOL __cdecl PtLoadControlState(HWND control, const void* state);
 PATINCTL_API void __cdecl PtFreeMemory(void* state);
 // Owner-drawn menus in the skin's look; `owner` receives the menu's commands.
+// The items of the menu and of its pop-ups keep their texts; `owner` (a window
+// of the calling thread) is subclassed to measure and draw them, so it must be
+// the window the menu is shown for (TrackPopupMenu's owner). Items that are
+// owner-drawn by someone else or show a bitmap are left alone. Clearing gives
+// the items their texts back and releases the owner when it has no other
+// converted menu; FALSE for a menu that was not converted.
 PATINCTL_API BOOL __cdecl PtChangeToOwnerDraw(HMENU menu, HWND owner);
 PATINCTL_API BOOL __cdecl PtClearOwnerDraw(HMENU menu);
 }
