@@ -306,6 +306,13 @@ private:
             SelectObject(dc, oldPen);
             DeleteObject(brush);
             DeleteObject(pen);
+            if (m_focus) {
+                RECT focus = rc;
+                InflateRect(&focus, -3, -3);
+                SetTextColor(dc, RGB(0, 0, 0));
+                SetBkColor(dc, RGB(255, 255, 255));
+                DrawFocusRect(dc, &focus);
+            }
         }
         bool drawText = !m_picture || m_attr.Has(L"TextColor");
         std::wstring text = WindowText();
