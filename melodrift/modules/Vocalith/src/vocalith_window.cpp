@@ -110,13 +110,14 @@ HWND CVocalith::AddButton(const wchar_t* text, UINT id) {
 }
 
 void CVocalith::Layout() {
-    if (!m_window) return;
+    // WM_SIZE comes already while the window is being created, before its controls.
+    if (!m_window || !m_list || m_buttons.empty()) return;
     RECT r;
     GetClientRect(m_window, &r);
     const int margin = 8, line = 20, buttonH = 26;
     const int width = std::max<int>(r.right - 2 * margin, 50);
-    MoveWindow(m_title, margin, margin, width - 110, line, TRUE);
-    MoveWindow(m_time, margin + width - 100, margin, 100, line, TRUE);
+    MoveWindow(m_title, margin, margin, width - 150, line, TRUE);
+    MoveWindow(m_time, margin + width - 140, margin, 140, line, TRUE);
     const int buttonsY = margin + line + 6;
     const int count = static_cast<int>(m_buttons.size());
     const int bw = std::max(40, (width - (count - 1) * 4) / count);

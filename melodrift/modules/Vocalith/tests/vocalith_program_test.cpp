@@ -1,0 +1,226 @@
+// Melodrift.exe with Vocalith in its Modules folder, run from a scratch copy
+// and watched from outside: a WAV file named on the command line reaches
+// Vocalith over the bus and is heard in the sound server's monitor, with the
+// volume and balance set from the frame's sliders (where the skin has them);
+// the frame's Pause and Stop act on it.
+#include "audiotest/recorder.h"
+#include "audiotest/tone_analysis.h"
+#include "program_test_support.h"
+
+#include <gtest/gtest.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr double kPi = 3.14159265358979323846;
+
+void Put16(std::string& b, unsigned v) {
+    b.push_back(static_cast<char>(v & 0xFF));
+    b.push_back(static_cast<char>((v >> 8) & 0xFF));
+}
+void Put32(std::string& b, std::uint32_t v) {
+    Put16(b, v & 0xFFFF);
+    Put16(b, v >> 16);
+}
+
+std::string ToneWav(double seconds, double leftHz, double rightHz, double amplitude) {
+    std::string data;
+    for (int i = 0; i < static_cast<int>(seconds * kRate); ++i)
+        for (double hz : {leftHz, rightHz})
+            Put16(data, static_cast<std::uint16_t>(
+                            static_cast<std::int16_t>(std::lround(amplitude * 32767 * std::sin(2 * kPi * hz * i / kRate)))));
+    std::string b = "RIFF";
+    Put32(b, static_cast<std::uint32_t>(36 + data.size()));
+    b += "WAVEfmt ";
+    Put32(b, 16);
+    Put16(b, 1);
+    Put16(b, 2);
+    Put32(b, kRate);
+    Put32(b, kRate * 4);
+    Put16(b, 4);
+    Put16(b, 16);
+    b += "data";
+    Put32(b, static_cast<std::uint32_t>(data.size()));
+    return b + data;
+}
+
+// Every DLL of the installed program and the module, into the scratch copy.
+void CompleteInstall(mdtest::Install& install) {
+    const std::wstring from = mdtest::MelodriftFolder();
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((from + L"*.dll").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            mdtest::CopyInto(from + found.cFileName, install.folder.Path());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    search = FindFirstFileW((from + L"Skins\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                mdtest::CopyInto(from + L"Skins\\" + found.cFileName, install.folder / L"Skins");
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    ASSERT_TRUE(mdtest::CopyInto(from + L"Modules\\Vocalith.dll", install.folder / L"Modules"));
+}
+
+struct Find {
+    const wchar_t* className;
+    UINT firstId, lastId;
+    HWND found;
+};
+BOOL CALLBACK VisitChild(HWND hwnd, LPARAM param) {
+    auto* f = reinterpret_cast<Find*>(param);
+    if (f->className) {
+        wchar_t cls[64] = {};
+        GetClassNameW(hwnd, cls, 64);
+        if (std::wstring(cls) != f->className) return TRUE;
+    } else {
+        const UINT id = static_cast<UINT>(GetDlgCtrlID(hwnd));
+        if (id < f->firstId || id > f->lastId) return TRUE;
+    }
+    f->found = hwnd;
+    return FALSE;
+}
+HWND FindDescendant(HWND parent, const wchar_t* className, UINT firstId = 0, UINT lastId = 0) {
+    Find f = {className, firstId, lastId, nullptr};
+    EnumChildWindows(parent, &VisitChild, reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[256] = {};
+    if (window) SendMessageTimeoutW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000, nullptr);
+    return text;
+}
+
+// A slider of the frame moved to `value` as the user would leave it.
+bool MoveSlider(HWND frame, UINT command, int value) {
+    HWND slider = FindDescendant(frame, nullptr, command + 1, command + 16);
+    if (!slider) return false;
+    SendMessageW(slider, TBM_SETPOS, TRUE, value);
+    const UINT scroll = (GetWindowLongW(slider, GWL_STYLE) & TBS_VERT) ? WM_VSCROLL : WM_HSCROLL;
+    SendMessageW(frame, scroll, MAKEWPARAM(TB_THUMBPOSITION, value), reinterpret_cast<LPARAM>(slider));
+    return true;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD ms) {
+    for (DWORD waited = 0; waited < ms; waited += 50) {
+        if (condition()) return true;
+        Sleep(50);
+    }
+    return condition();
+}
+
+std::string ToneFindings(const std::vector<double>& x, double hz, double amplitude, double minSeconds,
+                         double maxSeconds, const char* what) {
+    std::ostringstream out;
+    const audiotest::Span s = audiotest::FindSound(x, 0.05 * amplitude);
+    if (s.first < 0) return std::string(what) + ": nothing heard; ";
+    const double length = static_cast<double>(s.Length()) / kRate;
+    if (length < minSeconds || length > maxSeconds) out << what << " length " << length << " s; ";
+    const std::int64_t edge = 4410;
+    const double measured = audiotest::MeasureFrequency(x, s.first + edge, s.last - edge, kRate);
+    if (std::fabs(measured - hz) > 0.5) out << what << " at " << measured << " Hz; ";
+    const audiotest::ToneCheck tone = audiotest::CheckTone(x, s.first + edge, s.last - edge, hz, kRate);
+    if (std::fabs(tone.amplitude - amplitude) > 0.03 * amplitude) out << what << " amplitude " << tone.amplitude << "; ";
+    return out.str();
+}
+
+TEST(VocalithProgram, FileOnTheCommandLinePlaysThroughVocalithWithTheFramesSliders) {
+    mdtest::Install install(L"vocalith play");
+    CompleteInstall(install);
+    install.FrameSetting(L"CheckDefaultPlayer", L"No");
+    install.FrameSetting(L"AutoOpen_AskMe", L"No");   // the module for files: Vocalith (the default)
+    const std::wstring wav = install.folder / L"three tones.wav";
+    ASSERT_TRUE(mdtest::WriteBytes(wav, ToneWav(3.0, 440, 660, 0.5)));
+
+    std::string findings;
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        audiotest::CTestRecorder recorder;
+        ASSERT_TRUE(recorder.Start() && recorder.WaitForData(200, 10000)) << recorder.Error();
+        mdtest::Process run(install.exe, L"\"" + wav + L"\"");
+        ASSERT_TRUE(run.started);
+        HWND frame = run.WaitForWindow(L"Melodrift", 60000);
+        ASSERT_NE(frame, nullptr);
+        HWND module = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (module = FindDescendant(frame, L"VocalithPlaylistWindow")) != nullptr; }, 30000));
+        HWND title = GetDlgItem(module, 1001);
+        ASSERT_TRUE(WaitUntil([&] { return TextOf(title) == L"three tones"; }, 30000)) << fw::ToUtf8(TextOf(title));
+        // Volume 80 and balance 75: left 0.4, right 0.8 of the file's level.
+        // A skin without volume and balance sliders leaves the level as it is.
+        const bool sliders = MoveSlider(frame, 14020, 80) && MoveSlider(frame, 14030, 75);
+        if (!sliders) std::printf("the skin has no volume and balance sliders: full level expected\n");
+        const double leftGain = sliders ? 0.4 : 1.0, rightGain = sliders ? 0.8 : 1.0;
+        // Pause for a second, then play on.
+        Sleep(800);
+        SendMessageW(frame, WM_COMMAND, 13015, 0);
+        Sleep(1000);
+        SendMessageW(frame, WM_COMMAND, 13010, 0);
+        // The track plays to its end; the title goes.
+        EXPECT_TRUE(WaitUntil([&] { return TextOf(title) == L"No track"; }, 30000));
+        Sleep(400);
+        std::vector<std::int16_t> samples = recorder.Stop();
+        PostMessageW(frame, WM_CLOSE, 0, 0);
+        run.Ended(20000);
+
+        const std::vector<double> left = audiotest::Channel(samples, 2, 0);
+        const std::vector<double> right = audiotest::Channel(samples, 2, 1);
+        // The pause lies inside the sound: from the first to the last sample
+        // it lasts the file's three seconds and the pause's one at least.
+        findings = ToneFindings(left, 440, 0.5 * leftGain * 32767, 3.5, 5.5, "left") +
+                   ToneFindings(right, 660, 0.5 * rightGain * 32767, 3.5, 5.5, "right");
+        // Somewhere in it a stretch of silence of most of a second.
+        const audiotest::Span s = audiotest::FindSound(right, 0.05 * 0.4 * 32767);
+        std::int64_t longestQuiet = 0, quiet = 0;
+        for (std::int64_t i = s.first; s.first >= 0 && i <= s.last; ++i) {
+            quiet = std::fabs(right[static_cast<std::size_t>(i)]) < 100 ? quiet + 1 : 0;
+            longestQuiet = std::max(longestQuiet, quiet);
+        }
+        if (longestQuiet < kRate * 7 / 10) findings += "no pause heard; ";
+        if (findings.empty()) return;
+        std::printf("attempt %d: %s\n", attempt, findings.c_str());
+        audiotest::WriteWav(L"vocalith_program_" + std::to_wstring(attempt) + L".wav", samples, 2, kRate);
+    }
+    ADD_FAILURE() << findings;
+}
+
+TEST(VocalithProgram, StopFromTheFrameEndsPlayback) {
+    mdtest::Install install(L"vocalith stop");
+    CompleteInstall(install);
+    install.FrameSetting(L"CheckDefaultPlayer", L"No");
+    install.FrameSetting(L"AutoOpen_AskMe", L"No");
+    const std::wstring wav = install.folder / L"long tone.wav";
+    ASSERT_TRUE(mdtest::WriteBytes(wav, ToneWav(20.0, 440, 440, 0.2)));
+    mdtest::Process run(install.exe, L"\"" + wav + L"\"");
+    ASSERT_TRUE(run.started);
+    HWND frame = run.WaitForWindow(L"Melodrift", 60000);
+    ASSERT_NE(frame, nullptr);
+    HWND module = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (module = FindDescendant(frame, L"VocalithPlaylistWindow")) != nullptr; }, 30000));
+    HWND title = GetDlgItem(module, 1001);
+    ASSERT_TRUE(WaitUntil([&] { return TextOf(title) == L"long tone"; }, 30000));
+    SendMessageW(frame, WM_COMMAND, 13020, 0);
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(title) == L"No track"; }, 10000));
+    // Nothing more is heard after the engine's buffer.
+    Sleep(1500);
+    audiotest::CTestRecorder recorder;
+    ASSERT_TRUE(recorder.Start() && recorder.WaitForData(1000, 10000));
+    std::vector<std::int16_t> samples = recorder.Stop();
+    EXPECT_EQ(audiotest::FindSound(audiotest::Channel(samples, 2, 0), 100).first, -1);
+    PostMessageW(frame, WM_CLOSE, 0, 0);
+    run.Ended(20000);
+}
+
+}  // namespace
