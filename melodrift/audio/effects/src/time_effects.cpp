@@ -296,24 +296,48 @@ private:
 };
 
 // ---- Gain -----------------------------------------------------------------------------
+// A new gain glides there in about 10 ms instead of stepping, so that moving
+// a slider while sound plays does not click.
 class Gain final : public Effect {
 public:
     using Effect::Effect;
 
 protected:
-    void OnFormat() override {}
-    void OnParams() override { m_gain = static_cast<float>(std::pow(10.0, P(0) / 20.0)); }
-    void Clear() override {}
+    void OnFormat() override { m_glide = static_cast<float>(1.0 - std::exp(-1.0 / (0.01 * SampleRate()))); }
+    void OnParams() override
+    {
+        m_target = static_cast<float>(std::pow(10.0, P(0) / 20.0));
+        if (!m_playing) {
+            m_gain = m_target;   // before the sound starts there is nothing to glide from
+        }
+    }
+    void Clear() override
+    {
+        m_gain = m_target;
+        m_playing = false;
+    }
     void Run(float* samples, int frames) override
     {
-        const int n = frames * Channels();
-        for (int i = 0; i < n; ++i) {
-            samples[i] *= m_gain;
+        m_playing = true;
+        const int channels = Channels();
+        for (int f = 0; f < frames; ++f) {
+            if (m_gain != m_target) {
+                m_gain += (m_target - m_gain) * m_glide;
+                if (std::fabs(m_target - m_gain) <= 1e-6f * m_target) {
+                    m_gain = m_target;
+                }
+            }
+            for (int c = 0; c < channels; ++c) {
+                samples[f * channels + c] *= m_gain;
+            }
         }
     }
 
 private:
     float m_gain = 1.0f;
+    float m_target = 1.0f;
+    float m_glide = 0.002f;
+    bool m_playing = false;
 };
 
 // ---- Robot ----------------------------------------------------------------------------

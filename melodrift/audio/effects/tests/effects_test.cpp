@@ -495,6 +495,18 @@ TEST(EffectsGain, DecibelsToFactor)
     ASSERT_TRUE(gain->Process(s, 2));
     EXPECT_NEAR(s[0], 0.1f, 1e-6);
     EXPECT_NEAR(s[1], -0.2f, 1e-6);
+
+    // A change while sound plays glides to the new gain within some 100 ms,
+    // without a step.
+    ASSERT_TRUE(gain->SetParam(0, 0.0f));
+    std::vector<float> ones(44100 / 10, 1.0f);
+    ASSERT_TRUE(gain->Process(ones.data(), static_cast<std::int64_t>(ones.size())));
+    EXPECT_GT(ones[0], 9.0f);
+    for (std::size_t i = 1; i < ones.size(); ++i) {
+        ASSERT_LE(ones[i], ones[i - 1]);
+        ASSERT_LT(ones[i - 1] - ones[i], 0.05f);
+    }
+    EXPECT_NEAR(ones.back(), 1.0f, 1e-3f);
 }
 
 // ---- Every effect ------------------------------------------------------------------------
