@@ -194,9 +194,29 @@ void CMainFrame::OnEqualizerTurn() {
 }
 
 void CMainFrame::OnEqualizerPresets() {
-    // The presets menu belongs to the equalizer settings; the bands the user set stay applied.
     SaveEqualizerFromControls();
+    HMENU menu = CreatePopupMenu();
+    for (const EqualizerPresetMenuItem& item : BuildEqualizerPresetMenu(m_eqPresets, m_eq.positions)) {
+        if (item.separator) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        else AppendMenuW(menu, MF_STRING | (item.checked ? MF_CHECKED : 0u), item.id, item.text.c_str());
+    }
+    POINT at = {};
+    GetCursorPos(&at);
+    mdframe::PtOwnerDraw(menu, m_hWnd, true);
+    UINT chosen = static_cast<UINT>(TrackPopupMenu(menu, TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, 0,
+                                                   m_hWnd, nullptr));
+    mdframe::PtOwnerDraw(menu, m_hWnd, false);
+    DestroyMenu(menu);
+    if (chosen) ChooseEqualizerPreset(chosen);
+}
+
+bool CMainFrame::ChooseEqualizerPreset(UINT command) {
+    const CEqualizerPreset* preset = EqualizerPresetForCommand(m_eqPresets, command);
+    if (!preset) return false;
+    for (int band = 0; band < CEqualizerPreset::kValueCount; ++band) m_eq.positions[band] = preset->GetValue(band);
+    ApplyEqualizerToControls();
     if (m_player) ApplyEqualizerSettings(*m_player, m_eq);
+    return true;
 }
 
 void CMainFrame::OnPlayerPanel() {

@@ -81,6 +81,7 @@ int CMainFrame::OnCreate(CREATESTRUCTW* cs) {
     // 5: the engines and the surround settings; the log's filter level.
     m_player = std::make_unique<CExtPlayerDX>();
     m_micro = std::make_unique<CExtMicro>();
+    m_eqPresets = LoadEqualizerPresets(EqualizerPresetsPath(m_setup.programFolder, m_setup.languageShortName));
     m_surroundSettingsPath = DataFolderOf(m_setup.configPath) + L"Rezodovave.xml";
     m_surroundPresetsPath = SurroundPresetsPath(m_setup.programFolder, m_setup.languageShortName);
     m_surround = std::make_unique<CSurroundDlg>(*m_player, m_surroundSettingsPath, m_surroundPresetsPath, nullptr, this);

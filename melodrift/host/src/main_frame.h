@@ -16,6 +16,7 @@
 #pragma once
 
 #include "desktop/tray_icon.h"
+#include "dsp/equalizer_presets.h"
 #include "eqsettings/equalizer_settings.h"
 #include "frame_controls.h"
 #include "frame_menu.h"
@@ -102,6 +103,10 @@ public:
     void RebuildMenus();
     // Enables the transport controls for the current state.
     void RefreshCommandStates() override;
+    // A choice of the equalizer presets menu (command = index + 1): the band
+    // sliders take the preset's values and the gains are applied.
+    bool ChooseEqualizerPreset(UINT command);
+    const EqualizerPresetList& EqualizerPresets() const { return m_eqPresets; }
     // The pop-up a menu button opens: (command - 15000) / 10 of the merged menu.
     HMENU MenuOfButton(UINT command) const;
 
@@ -204,6 +209,7 @@ private:
     std::wstring m_surroundSettingsPath;
     std::wstring m_surroundPresetsPath;
     EqualizerSettings m_eq;
+    EqualizerPresetList m_eqPresets;
     bool m_surroundOn = false;
     bool m_shuffle = false;
     bool m_repeat = false;

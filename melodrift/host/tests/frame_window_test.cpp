@@ -856,3 +856,38 @@ TEST_F(FrameWindow, AMenuButtonOpensItsPopupOfTheMergedMenu) {
     EXPECT_EQ(g_shownMenu, expected);
     EXPECT_EQ(mdframe::MenuItemText(expected, GetMenuItemCount(expected) - 1), L"About Melodrift");
 }
+
+TEST_F(FrameWindow, EqualizerPresetsMenuSetsTheBandSliders) {
+    REQUIRE_SKINNED_CONTROLS();
+    mdtest::MakeFolder(m_folder / L"Language");
+    mdtest::MakeFolder(m_folder / L"Language\\eng");
+    ASSERT_TRUE(mdtest::WriteBytes(m_folder / L"Language\\eng\\Equalizer_presets.xml", R"(<?xml version="1.0"?>
+<EqualizerPresets>
+  <Preset1><Name Value="Flat"/></Preset1>
+  <Preset2><Name Value="----"/></Preset2>
+  <Preset3><Name Value="Bass"/><Band1 Value="180"/><Band2 Value="150"/></Preset3>
+</EqualizerPresets>
+)"));
+    AddSkin(L"A-eng.xml", Skin("A", Controls(R"(
+      <EQUA_SLIDER1 Owner="FramePanelPlayer" Source="t\vslider.bmp" X="330" Y="4" Height="56"/>
+      <EQUA_PRESET Owner="FramePanelPlayer" Source="t\play.bmp" X="360" Y="8"/>)")));
+    ASSERT_NE(Open(), nullptr);
+    ASSERT_EQ(m_frame->EqualizerPresets().size(), 3u);
+    // The menu lists the presets (separator included) at the pointer.
+    g_shownMenu = nullptr;
+    g_menuChecks = 0;
+    SetTimer(nullptr, 0, 100, &CloseMenuSoon);
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(14051, BN_CLICKED), reinterpret_cast<LPARAM>(Control(14051)));
+    EXPECT_NE(g_shownMenu, nullptr);
+    // Choosing "Bass": every slider of band 1 and band 2 takes its value.
+    EXPECT_FALSE(m_frame->ChooseEqualizerPreset(2));  // the separator
+    ASSERT_TRUE(m_frame->ChooseEqualizerPreset(3));
+    EXPECT_EQ(SendMessageW(Control(16001), TBM_GETPOS, 0, 0), 180);
+    EXPECT_EQ(SendMessageW(Control(16002), TBM_GETPOS, 0, 0), 180);
+    m_frame->m_bForceClose = true;
+    SendMessageW(m_hwnd, WM_CLOSE, 0, 0);
+    Pump();
+    m_frame = nullptr;
+    EXPECT_EQ(ReadIni(L"PLAYER", L"EqualizerBand1"), L"180");
+    EXPECT_EQ(ReadIni(L"PLAYER", L"EqualizerBand2"), L"150");
+}
