@@ -7,6 +7,7 @@
 #include "klarwin/online/online_config.h"
 #include "klarwin/online/online_services.h"
 #include "klarwin/scan_schedule.h"
+#include "klarwin/ui/scan_dialog.h"
 #include "klarwin/ui/settings_dialog.h"
 #include "klarwin/ui/support_dialogs.h"
 #include "klarwin/ui/window_messages.h"
@@ -749,4 +750,103 @@ TEST_F(KwSupportDownload, ProgressTextsFollowTheClock) {
                             PostMessageW(wnd, WM_DOWNLOAD_COMPLETE, 0, 0);
                             EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
                         });
+}
+
+namespace {
+
+// Stands in for the threads' view of the program: what they post reaches the
+// main window that is open.
+class CToMainWindow {
+public:
+    CToMainWindow() {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = &CToMainWindow::Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"KwSupportToMainWindow";
+        RegisterClassW(&wc);
+        m_hwnd = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    }
+    ~CToMainWindow() { DestroyWindow(m_hwnd); }
+    HWND Handle() const { return m_hwnd; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message >= WM_UPDATE_AVAILABLE && message <= WM_DOWNLOAD_PROGRESS) {
+            CScanDialog* main = CScanDialog::GetInstance();
+            if (main && main->m_hWnd) PostMessageW(main->m_hWnd, message, wParam, lParam);
+            return 1;
+        }
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    HWND m_hwnd = nullptr;
+};
+
+}  // namespace
+
+// The update from the main window's "Update" button: the question, the
+// download window fed through the main window, the new program in place and
+// the success message.
+TEST(KwSupportUpdateFlow, UpdateButtonDownloadsThroughTheDownloadWindow) {
+    const unsigned short updatePort = ServerPort("update_port");
+    ASSERT_NE(updatePort, 0);
+    SetUpdateServer({L"127.0.0.1", updatePort});
+    ASSERT_EQ(HttpGet(updatePort, L"/control?version=3.0.6&exe_size=100000"), "ok");
+    kwtest::SetSetting(L"StartWithWindows", L"false");
+    kwtest::SetSetting(L"StartScanAtProgramStartup", L"false");
+    kwtest::SetSetting(L"ShowInTaskbarOnClose", L"true");
+    kwtest::SetSetting(L"AllowAutoUpdates", L"false");
+    const std::wstring folder = TempFolder(L"kwsupport-update");
+    const std::wstring program = folder + L"\\Klarwin.exe";
+    std::ofstream(std::filesystem::path(program), std::ios::binary) << "the running program";
+
+    CToMainWindow toMain;
+    const EngineOptions options = kwtest::TestEngineOptions();
+    {
+        CScanDialog dlg(false, &options);
+        dlg.m_endProcess = [](UINT) {};
+        dlg.Engine().SetOnlineServices(std::make_unique<COnlineServices>(toMain.Handle(), program, L"3.0.5"));
+        kwtest::RunWithUser(
+            [&] { dlg.DoModal(); },
+            [&] {
+                HWND wnd = WaitTop(CScanDialog::kTitle);
+                ASSERT_NE(wnd, nullptr);
+                // The start-up check finds the new version and only says so.
+                EXPECT_TRUE(uidriver::WaitUntil(
+                    [&] { return uidriver::GetControlText(wnd, IDC_UPDATE_STATUS) == L"Available"; }, 30000));
+                uidriver::PostClick(uidriver::FindControl(wnd, IDC_CHECK_UPDATES));
+                uidriver::MessageBoxInfo box;
+                ASSERT_TRUE(uidriver::WaitForMessageBox(box, 0, L"Klarwin", 30000));
+                EXPECT_EQ(box.text, L"A new version of Klarwin is available. Do you want to download it now?");
+                uidriver::AnswerMessageBox(box.hwnd, IDYES);
+                uidriver::WaitForWindowGone(box.hwnd);
+                // The download window follows the download and ends by itself.
+                HWND download = nullptr;
+                EXPECT_TRUE(uidriver::WaitUntil([&] {
+                    download = nullptr;
+                    for (HWND top : uidriver::FindTopWindows({.className = L"#32770",
+                                                                .processId = GetCurrentProcessId()}))
+                        if (uidriver::GetControlText(top, IDC_TITLE) == L"DOWNLOADING") download = top;
+                    return download != nullptr;
+                }, 30000));
+                // The download window has a standard button too: the message box is told by its text.
+                const std::wstring congratulations =
+                    L"Congratulations! You have successfully updated Klarwin 2011.\nThe program will be "
+                    L"automatically restarted. Please click OK to proceed.";
+                EXPECT_TRUE(uidriver::WaitUntil([&] {
+                    for (HWND top : uidriver::FindTopWindows({.className = L"#32770",
+                                                                .processId = GetCurrentProcessId()}))
+                        if (uidriver::ReadMessageBox(top, box) && box.text == congratulations) return true;
+                    return false;
+                }, 60000));
+                uidriver::AnswerMessageBox(box.hwnd, IDOK);
+                uidriver::WaitForWindowGone(box.hwnd);
+                EXPECT_TRUE(uidriver::WaitForWindowGone(download));
+                PostMessageW(wnd, WM_COMMAND, IDCANCEL, 0);
+                EXPECT_TRUE(uidriver::WaitForWindowGone(wnd, 30000));
+            });
+    }
+    std::error_code ec;
+    EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(program), ec), 100000u);
+    std::filesystem::remove_all(std::filesystem::path(folder), ec);
+    SetUpdateServer({});
 }
