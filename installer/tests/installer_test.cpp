@@ -10,6 +10,7 @@
 #include <psapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <mstask.h>
 
 #include <gtest/gtest.h>
 
@@ -227,6 +228,47 @@ const std::wstring kKlarwinVersion = Wide(KLARWIN_VERSION);
 const wchar_t* const kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t* const kAppPathsKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
 
+// The Task Scheduler 1.0 ids, here so that no import library has to provide them.
+const GUID kClsidTask = {0x148BD520, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+const GUID kClsidTaskScheduler = {0x148BD52A, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+const GUID kIidTask = {0x148BD524, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+const GUID kIidTaskScheduler = {0x148BD527, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+
+// The scheduled scan as the settings window makes it: the work item "Klarwin"
+// running the program with "-scan".
+bool ScheduleScan(const std::wstring& program) {
+    ITaskScheduler* scheduler = nullptr;
+    if (FAILED(CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, kIidTaskScheduler,
+                                reinterpret_cast<void**>(&scheduler))))
+        return false;
+    ITask* task = nullptr;
+    bool saved = false;
+    if (SUCCEEDED(scheduler->NewWorkItem(L"Klarwin", kClsidTask, kIidTask, reinterpret_cast<IUnknown**>(&task)))) {
+        task->SetApplicationName(program.c_str());
+        task->SetParameters(L"-scan");
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(task->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            saved = SUCCEEDED(file->Save(nullptr, TRUE));
+            file->Release();
+        }
+        task->Release();
+    }
+    scheduler->Release();
+    return saved;
+}
+
+bool ScanScheduled() {
+    ITaskScheduler* scheduler = nullptr;
+    if (FAILED(CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, kIidTaskScheduler,
+                                reinterpret_cast<void**>(&scheduler))))
+        return false;
+    ITask* task = nullptr;
+    const bool found = SUCCEEDED(scheduler->Activate(L"Klarwin", kIidTask, reinterpret_cast<IUnknown**>(&task)));
+    if (task) task->Release();
+    scheduler->Release();
+    return found;
+}
+
 std::wstring KlarwinSetup() { return BuildPath(KLARWIN_SETUP); }
 std::wstring KlarwinReports() { return ShellFolder(CSIDL_COMMON_APPDATA) + L"\\Klarwin"; }
 std::wstring KlarwinShortcut() { return ShellFolder(CSIDL_COMMON_PROGRAMS) + L"\\Klarwin.lnk"; }
@@ -282,9 +324,13 @@ TEST(InstallerKlarwin, SilentInstallScanAndUninstall) {
         // The first start registered the program to start with Windows.
         EXPECT_EQ(String(HKEY_LOCAL_MACHINE, kRunKey, L"Klarwin"), folder + L"\\Klarwin.exe");
 
+        ASSERT_TRUE(ScheduleScan(folder + L"\\Klarwin.exe"));
+        ASSERT_TRUE(ScanScheduled());
+
         // Uninstalled while it runs (its results window open): the uninstaller
         // ends it through its Exit command.
         UninstallSilently(L"Klarwin");
+        EXPECT_FALSE(ScanScheduled()) << "the scheduled scan was left";
         EXPECT_TRUE(klarwin.WaitForExit(10000)) << "the uninstaller left Klarwin running";
     }
     ExpectKlarwinGone(folder);
