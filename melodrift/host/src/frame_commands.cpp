@@ -11,6 +11,8 @@
 #include "utilon/utilon.h"
 
 #include <commctrl.h>
+
+#include <algorithm>
 #include <shellapi.h>
 
 namespace {
@@ -64,6 +66,13 @@ const CMessageMap& CMainFrame::GetThisMessageMap() {
 
 BOOL CMainFrame::OnCommand(WPARAM wParam, LPARAM lParam) {
     UINT id = LOWORD(wParam);
+    // The player's owner reports where playback stands; the position timer shows it.
+    if (id == ORVO_CMD_POSITION && HIWORD(wParam) == 0) {
+        EnterCriticalSection(&m_lock);
+        m_position = static_cast<int>(std::clamp<LPARAM>(lParam, 0, ORVO_POSITION_RANGE));
+        LeaveCriticalSection(&m_lock);
+        return TRUE;
+    }
     // Every instance of a table row acts as the row's command.
     int row = RowOfControlId(id);
     if (row >= 0 && lParam) {
@@ -175,9 +184,11 @@ void CMainFrame::OnShuffleRepeat(UINT id) {
     if (id == kCmdShuffle) {
         m_shuffle = !m_shuffle;
         SetChecks(kCmdShuffle, m_shuffle);
+        m_services.SetShuffle(m_shuffle);
     } else if (id == kCmdRepeat) {
         m_repeat = !m_repeat;
         SetChecks(kCmdRepeat, m_repeat);
+        m_services.SetRepeat(m_repeat);
     }
 }
 

@@ -292,6 +292,8 @@ void CMainFrame::ApplyPlayerOptions() {
     m_repeat = on(L"Repeat");
     m_eq.on = on(L"EqualizerTurn");
     m_surroundOn = on(L"RezodovaveTurn");
+    m_services.SetShuffle(m_shuffle);
+    m_services.SetRepeat(m_repeat);
     SetChecks(mdframe::kCmdShuffle, m_shuffle);
     SetChecks(mdframe::kCmdRepeat, m_repeat);
     SetChecks(mdframe::kCmdEqualizerTurn, m_eq.on);

@@ -355,6 +355,7 @@ TEST_F(FrameWindow, ControlsComeFromTheSkinOneIdPerInstance) {
     EXPECT_EQ(alpha->PlayerOwner, 1);
     SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(13036, BN_CLICKED), reinterpret_cast<LPARAM>(Control(13036)));
     EXPECT_TRUE(m_frame->Shuffle());
+    EXPECT_TRUE(m_frame->Services().GetShuffle());  // what modules read through IPlayer
     EXPECT_EQ(SendMessageW(Control(13036), BM_GETCHECK, 0, 0), BST_CHECKED);
 }
 
@@ -784,6 +785,16 @@ TEST_F(FrameWindow, SlidersSetTheEngineAndEachOtherWithTheirTooltips) {
     SendMessageW(m_hwnd, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 250), reinterpret_cast<LPARAM>(position1));
     EXPECT_EQ(SendMessageW(position2, TBM_GETPOS, 0, 0), 250);
     EXPECT_EQ(accName(position2), L"Position: 25%");
+
+    // The player's owner reports the position; the position timer shows it on every slider.
+    SendMessageW(m_hwnd, WM_COMMAND, ORVO_CMD_POSITION, 600);
+    SendMessageW(m_hwnd, WM_TIMER, CMainFrame::kPositionTimer, 0);
+    EXPECT_EQ(SendMessageW(position1, TBM_GETPOS, 0, 0), 600);
+    EXPECT_EQ(SendMessageW(position2, TBM_GETPOS, 0, 0), 600);
+    EXPECT_EQ(accName(position1), L"Position: 60%");
+    SendMessageW(m_hwnd, WM_COMMAND, ORVO_CMD_POSITION, 5000);  // beyond the range: the end
+    SendMessageW(m_hwnd, WM_TIMER, CMainFrame::kPositionTimer, 0);
+    EXPECT_EQ(SendMessageW(position2, TBM_GETPOS, 0, 0), 1000);
 
     // Playback stopped: every position slider back to 0.
     m_frame->OnPlaybackStopped();
