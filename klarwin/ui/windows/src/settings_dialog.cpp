@@ -106,6 +106,9 @@ BOOL CSettingsDialog::OnInitDialog() {
         m_options[i].SubclassDlgItem(o.box, this);
         m_options[i].LoadImages(IDB_CHECKBOX_OFF, IDB_CHECKBOX_ON);
         m_options[i].MoveWindow(130, o.y, 13, 13);
+        // The label's text names the box for screen readers (the box is too
+        // narrow to paint a caption of its own).
+        m_options[i].SetWindowText(Str(o.text));
         SetUpStatic(m_optionLabels[i], o.label, this, {150, o.y, o.labelWidth, 21}, kBlack, 8, FW_NORMAL, Str(o.text));
     }
 
@@ -136,6 +139,7 @@ BOOL CSettingsDialog::OnInitDialog() {
         m_days[i].SubclassDlgItem(kDayIds[i], this);
         m_days[i].LoadImages(IDB_CHECKBOX_OFF, IDB_CHECKBOX_ON);
         m_days[i].MoveWindow(d.x, d.y, 13, 13);
+        m_days[i].SetWindowText(Str(d.text));
         SetUpStatic(m_dayLabels[i], d.label, this, {d.x + 20, d.y, d.labelWidth, 21}, kBlack, 8, FW_NORMAL, Str(d.text));
     }
 

@@ -108,7 +108,10 @@ BOOL CSendLogDialog::OnInitDialog() {
     m_strReportHtml.clear();
     if (CBriskoEngine* engine = Engine()) engine->BuildSystemReport(m_strReport, m_strReportHtml);
     SetDlgItemText(IDC_REPORT_EDIT, m_strReport);
-    return TRUE;
+    // The typing starts at the name; the report stays at its first line
+    // (focus given to it by the dialog would select it all and scroll to its end).
+    GotoDlgCtrl(GetDlgItem(IDC_NAME_EDIT));
+    return FALSE;
 }
 
 void CSendLogDialog::Tell(UINT stringId) {
@@ -169,11 +172,11 @@ BOOL CCustomSolnDialog::OnInitDialog() {
     m_run.SetCaptionRect({0, 0, 118, 21});
 
     SetUpStatic(m_title, IDC_TITLE, this, {50, 30, 331, 21}, kHeadingBlue, 14, FW_NORMAL, Str(IDS_ADVANCED_REPAIR));
-    SetUpStatic(m_statusLabel, IDC_STATUS_LABEL, this, {50, 90, 251, 21}, kBlack, 9, FW_BOLD,
+    // The label ends where the status text begins: a transparent static
+    // repaints the background under all of its rectangle.
+    SetUpStatic(m_statusLabel, IDC_STATUS_LABEL, this, {50, 90, 100, 21}, kBlack, 9, FW_BOLD,
                 Str(IDS_SOLUTION_STATUS_LABEL));
     SetUpStatic(m_status, IDC_SOLUTION_STATUS, this, {150, 90, 301, 42}, kBlack, 9, FW_NORMAL, L"");
-    // The label's rectangle reaches under the status text: the status lies on top.
-    m_status.SetWindowPos(HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetUpStatic(m_instructionsLabel, IDC_INSTRUCTIONS_LABEL, this, {50, 165, 251, 21}, kBlack, 9, FW_BOLD,
                 Str(IDS_INSTRUCTIONS_LABEL));
 

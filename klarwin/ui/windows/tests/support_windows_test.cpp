@@ -199,6 +199,10 @@ TEST_F(KwSupportSettings, ReadsTheOptionsAndScheduleAndSavesAWeeklyScan) {
                             EXPECT_EQ(uidriver::GetCheck(uidriver::FindControl(wnd, IDC_OPT_AUTO_UPDATES)),
                                       BST_CHECKED);
                             EXPECT_EQ(uidriver::GetControlText(wnd, IDC_LANGUAGE), L"English");
+                            // The boxes carry their labels' texts as their names.
+                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_OPT_AUTO_UPDATES),
+                                      L"Check for updates automatically.");
+                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DAY_WEDNESDAY), L"Wednesday");
                             // Daily at 08:15: the time can be set, the days cannot.
                             HWND schedule = uidriver::FindControl(wnd, IDC_SCHEDULE);
                             HWND picker = uidriver::FindControl(wnd, IDC_SCAN_TIME);
