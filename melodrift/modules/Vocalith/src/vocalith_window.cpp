@@ -232,7 +232,13 @@ void CVocalith::AddFiles(const std::vector<std::wstring>& files, bool playFirst)
     int first = -1;
     for (const std::wstring& f : files) {
         if (f.empty()) continue;
-        int index = m_playlist.Add(f);
+        int index = -1;
+        // A file opened again (from the command line, say) is played where it already stands.
+        if (playFirst) {
+            for (int i = 0; i < m_playlist.Count() && index < 0; ++i)
+                if (_wcsicmp(m_playlist.At(i).c_str(), f.c_str()) == 0) index = i;
+        }
+        if (index < 0) index = m_playlist.Add(f);
         if (first < 0) first = index;
     }
     RefreshList();

@@ -436,6 +436,11 @@ TEST_F(Vocalith, PlaylistOfDroppedFilesWithRemoveNextPreviousPauseAndItsSettings
     Command(ORVO_CMD_STOP);
     EXPECT_EQ(State(), ORVO_PLAYER_STOPPED);
     EXPECT_EQ(Text(kIdTitle), L"No track");
+    // A file opened again plays where it stands in the list; it is not added twice.
+    ASSERT_EQ(Open({c}), MESSAGE_OK);
+    EXPECT_EQ(ListItems(), (std::vector<std::wstring>{L"a", L"c"}));
+    EXPECT_EQ(Text(kIdTitle), L"c");
+    Command(ORVO_CMD_STOP);
     // A double-click on a line plays it.
     SendMessageW(List(), LB_SETCURSEL, 1, 0);
     SendMessageW(m_module->Window, WM_COMMAND, MAKEWPARAM(1003, LBN_DBLCLK), reinterpret_cast<LPARAM>(List()));
