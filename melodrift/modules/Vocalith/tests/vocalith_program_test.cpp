@@ -1,8 +1,8 @@
 // Melodrift.exe with Vocalith in its Modules folder, run from a scratch copy
 // and watched from outside: a WAV file named on the command line reaches
 // Vocalith over the bus and is heard in the sound server's monitor, with the
-// volume and balance set from the frame's sliders (where the skin has them);
-// the frame's Pause and Stop act on it.
+// volume and balance set from the frame's sliders, and the frame's position
+// slider following it; the frame's Pause and Stop act on it.
 #include "audiotest/recorder.h"
 #include "audiotest/tone_analysis.h"
 #include "program_test_support.h"
@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <cstdio>
 #include <sstream>
@@ -64,14 +65,12 @@ void CompleteInstall(mdtest::Install& install) {
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    search = FindFirstFileW((from + L"Skins\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                mdtest::CopyInto(from + L"Skins\\" + found.cFileName, install.folder / L"Skins");
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
+    // The skins with their pictures.
+    std::error_code error;
+    std::filesystem::copy(std::filesystem::path(from + L"Skins"), std::filesystem::path(install.folder / L"Skins"),
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing,
+                          error);
+    ASSERT_FALSE(error) << error.message();
     ASSERT_TRUE(mdtest::CopyInto(from + L"Modules\\Vocalith.dll", install.folder / L"Modules"));
 }
 
@@ -107,7 +106,8 @@ std::wstring TextOf(HWND window) {
 
 // A slider of the frame moved to `value` as the user would leave it.
 bool MoveSlider(HWND frame, UINT command, int value) {
-    HWND slider = FindDescendant(frame, nullptr, command + 1, command + 16);
+    // The frame numbers up to four instances of a control after its command.
+    HWND slider = FindDescendant(frame, nullptr, command + 1, command + 4);
     if (!slider) return false;
     SendMessageW(slider, TBM_SETPOS, TRUE, value);
     const UINT scroll = (GetWindowLongW(slider, GWL_STYLE) & TBS_VERT) ? WM_VSCROLL : WM_HSCROLL;
@@ -160,10 +160,13 @@ TEST(VocalithProgram, FileOnTheCommandLinePlaysThroughVocalithWithTheFramesSlide
         HWND title = GetDlgItem(module, 1001);
         ASSERT_TRUE(WaitUntil([&] { return TextOf(title) == L"three tones"; }, 30000)) << fw::ToUtf8(TextOf(title));
         // Volume 80 and balance 75: left 0.4, right 0.8 of the file's level.
-        // A skin without volume and balance sliders leaves the level as it is.
-        const bool sliders = MoveSlider(frame, 14020, 80) && MoveSlider(frame, 14030, 75);
-        if (!sliders) std::printf("the skin has no volume and balance sliders: full level expected\n");
-        const double leftGain = sliders ? 0.4 : 1.0, rightGain = sliders ? 0.8 : 1.0;
+        ASSERT_TRUE(MoveSlider(frame, 14020, 80));
+        ASSERT_TRUE(MoveSlider(frame, 14030, 75));
+        const double leftGain = 0.4, rightGain = 0.8;
+        // The position slider follows playback.
+        HWND position = FindDescendant(frame, nullptr, 14011, 14014);
+        ASSERT_NE(position, nullptr);
+        EXPECT_TRUE(WaitUntil([&] { return SendMessageW(position, TBM_GETPOS, 0, 0) > 0; }, 10000));
         // Pause for a second, then play on.
         Sleep(800);
         SendMessageW(frame, WM_COMMAND, 13015, 0);
