@@ -501,6 +501,25 @@ TEST_F(KwSupportSolution, NoSolutionYetLeavesTheRunButtonDisabled) {
     EXPECT_EQ(ReadLogId(), 4711u);
 }
 
+TEST_F(KwSupportSolution, AServiceFaultIsToldAndCountsAsNoSolution) {
+    ASSERT_EQ(HttpGet(logPort, L"/control?status=1&commands=" + UrlEncode(L"2%C:\\nothing.txt") + L"&fault=http500"),
+              "ok");
+    CCustomSolnDialog dlg;
+    kwtest::RunWithUser([&] { dlg.DoModal(); },
+                        [&] {
+                            // Asked while the window opens.
+                            ExpectBox(L"Klarwin", L"Please connect to Internet so you can send your log data.");
+                            HWND wnd = WaitTop(L"Custom Solution");
+                            ASSERT_NE(wnd, nullptr);
+                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_INSTRUCTIONS), L"Not Yet Available.");
+                            EXPECT_FALSE(uidriver::IsEnabled(uidriver::FindControl(wnd, IDC_RUN_SOLUTION)));
+                            uidriver::PostClose(wnd);
+                            EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
+                        });
+    EXPECT_TRUE(dlg.m_strSolution.empty());
+    EXPECT_EQ(ReadLogId(), 4711u);  // nothing was run, the stored log stays
+}
+
 TEST_F(KwSupportSolution, RunsTheSolutionTheServiceReturns) {
     const std::wstring victim = folder + L"\\unwanted.txt";
     std::ofstream(std::filesystem::path(victim)) << "remove me";
