@@ -159,6 +159,9 @@ TEST(VocalithProgram, FileOnTheCommandLinePlaysThroughVocalithWithTheFramesSlide
         ASSERT_TRUE(WaitUntil([&] { return (module = FindDescendant(frame, L"VocalithPlaylistWindow")) != nullptr; }, 30000));
         HWND title = GetDlgItem(module, 1001);
         ASSERT_TRUE(WaitUntil([&] { return TextOf(title) == L"three tones"; }, 30000)) << fw::ToUtf8(TextOf(title));
+        // The equalizer switched on with its bands flat (a fresh data folder):
+        // the level stays, the sound comes the equalizer's delay later.
+        SendMessageW(frame, WM_COMMAND, 14040, 0);
         // Volume 80 and balance 75: left 0.4, right 0.8 of the file's level.
         ASSERT_TRUE(MoveSlider(frame, 14020, 80));
         ASSERT_TRUE(MoveSlider(frame, 14030, 75));
@@ -177,7 +180,11 @@ TEST(VocalithProgram, FileOnTheCommandLinePlaysThroughVocalithWithTheFramesSlide
         Sleep(400);
         std::vector<std::int16_t> samples = recorder.Stop();
         PostMessageW(frame, WM_CLOSE, 0, 0);
-        run.Ended(20000);
+        EXPECT_TRUE(run.Ended(20000));
+        // The equalizer was on while it played (the frame keeps its switch).
+        EXPECT_EQ(mdtest::ReadIni(install.data + L"config.ini", L"PLAYER", L"EqualizerTurn"), L"On");
+        mdtest::WriteBytes(install.data + L"config.ini",
+                           "[Main frame: params]\r\nCheckDefaultPlayer=No\r\nAutoOpen_AskMe=No\r\n");
 
         const std::vector<double> left = audiotest::Channel(samples, 2, 0);
         const std::vector<double> right = audiotest::Channel(samples, 2, 1);
