@@ -23,6 +23,9 @@
 #   *.a *.lib *.exp *.pdb *.ilk *.map  link and debug by-products
 #   *.tmp, Thumbs.db, desktop.ini      leftovers of runs and of the shell
 #   KEEP_DIRS/**           the user's data (Klarwin's registry backups)
+#   Skins/Standard-eng.xml the plain skin of the host's tests: it has no pictures and
+#                          no menu buttons, so a user who chose it could not reach
+#                          "Skins..." again
 cmake_minimum_required(VERSION 3.25)
 
 foreach(var PROGRAM_DIR NAME OUT_DIR)
@@ -36,7 +39,7 @@ endif()
 
 set(exclude_rules
   "[.]log$" "[.]bak$" "[.]a$" "[.]lib$" "[.]exp$" "[.]pdb$" "[.]ilk$" "[.]map$" "[.]tmp$"
-  "(^|/)Thumbs[.]db$" "(^|/)desktop[.]ini$")
+  "(^|/)Thumbs[.]db$" "(^|/)desktop[.]ini$" "^Skins/Standard-eng[.]xml$")
 
 file(GLOB_RECURSE all_files LIST_DIRECTORIES false RELATIVE "${PROGRAM_DIR}" "${PROGRAM_DIR}/*")
 list(SORT all_files)

@@ -95,6 +95,20 @@ TEST(FwDialog, MissingTemplateAndDestroyedDialog) {
     EXPECT_EQ(dlg.m_hWnd, nullptr);
 }
 
+TEST(FwDialog, TemplateMissingFromTheResourceModuleComesFromTheProgram) {
+    // A resource module (a language's) without the template: the program's own is used.
+    AfxSetResourceHandle(GetModuleHandleW(L"kernel32.dll"));
+    CSimpleDlg dlg;
+    dlg.endWith = 7;
+    INT_PTR result = dlg.DoModal();
+    CDialog missing(IDD_MISSING);
+    INT_PTR missingResult = missing.DoModal();
+    AfxSetResourceHandle(nullptr);
+    EXPECT_EQ(result, 7);
+    EXPECT_EQ(dlg.greeting, L"Hello");
+    EXPECT_EQ(missingResult, -1);
+}
+
 TEST(FwDialog, CloseBoxAndEscapeCancel) {
     for (int way = 0; way < 2; ++way) {
         CSimpleDlg dlg;

@@ -7,7 +7,7 @@ set(prog ${WORK}/Program)
 set(out ${WORK}/out)
 file(REMOVE_RECURSE ${WORK})
 foreach(f Prog.exe Lib.dll "Language/eng/Presets.xml" "Modules/Player.dll" "Skins/My Skin.xml"
-          Prog.log Prog_debug.log Prog.exe.bak libLib.dll.a Lib.lib Lib.pdb "backup/20261208_0341.dat")
+          Prog.log Prog_debug.log Prog.exe.bak libLib.dll.a Lib.lib Lib.pdb "backup/20261208_0341.dat" "Skins/Standard-eng.xml")
   file(WRITE "${prog}/${f}" "x")
 endforeach()
 file(MAKE_DIRECTORY ${prog}/Empty)
@@ -31,7 +31,8 @@ file(READ ${out}/p_files.txt files)
 expect_equal("packed files" "${files}"
   "Language\\eng\\Presets.xml\nLib.dll\nModules\\Player.dll\nProg.exe\nSkins\\My Skin.xml\n")
 file(READ ${out}/p_excluded.txt excluded)
-foreach(f Prog.log Prog_debug.log Prog.exe.bak libLib.dll.a Lib.lib Lib.pdb backup/20261208_0341.dat)
+foreach(f Prog.log Prog_debug.log Prog.exe.bak libLib.dll.a Lib.lib Lib.pdb backup/20261208_0341.dat
+          Skins/Standard-eng.xml)
   if(NOT excluded MATCHES "(^|\n)${f}\t")
     message(FATAL_ERROR "${f} is not listed as left out:\n${excluded}")
   endif()

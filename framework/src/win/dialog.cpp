@@ -36,8 +36,14 @@ void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
 bool CDialog::CreateFromTemplate(HWND owner) {
     if (m_hWnd || !m_lpszTemplateName) return false;
+    // The resource module (a language's, say) first; a template it lacks comes
+    // from the program itself.
     HINSTANCE module = AfxGetResourceHandle();
     HRSRC found = FindResourceW(module, m_lpszTemplateName, MAKEINTRESOURCEW(5) /* RT_DIALOG */);
+    if (!found && module != AfxGetInstanceHandle()) {
+        module = AfxGetInstanceHandle();
+        found = FindResourceW(module, m_lpszTemplateName, MAKEINTRESOURCEW(5) /* RT_DIALOG */);
+    }
     if (!found) return false;
     HGLOBAL loaded = LoadResource(module, found);
     const auto* dialogTemplate = static_cast<const DLGTEMPLATE*>(loaded ? LockResource(loaded) : nullptr);
