@@ -1,29 +1,17 @@
 // Tunestack.dll: the exports the host looks for. Nothing may throw past them.
 #include "tunestack_window.h"
 
-#include <memory>
-#include <new>
+#include "single_window_module.h"
 
 namespace {
 
-HINSTANCE g_instance = nullptr;
-std::unique_ptr<tunestack::CTunestackWindow> g_window;
+using Module = orvo::CSingleWindowModule<tunestack::CTunestackWindow>;
 
-tunestack::CTunestackWindow* For(HWND window)
-{
-    return g_window && g_window->Window() == window && window ? g_window.get() : nullptr;
-}
+tunestack::CTunestackWindow* For(HWND window) { return Module::For(window); }
 
 }  // namespace
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
-{
-    if (reason == DLL_PROCESS_ATTACH) {
-        g_instance = instance;
-        DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
-}
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) { return Module::OnDllMain(instance, reason); }
 
 ORVO_MODULE_EXPORT int __cdecl OrvoGetModuleInfo(int, ModuleInfo* info)
 {
@@ -34,30 +22,12 @@ ORVO_MODULE_EXPORT int __cdecl OrvoGetModuleInfo(int, ModuleInfo* info)
 
 ORVO_MODULE_EXPORT HWND __cdecl OrvoInitialize(HWND parent, wchar_t* scratch, int scratchSize, IQueryInterface* host)
 {
-    if (scratch && scratchSize > 0) scratch[0] = L'\0';
-    try {
-        g_window.reset();
-        auto window = std::make_unique<tunestack::CTunestackWindow>(g_instance, host);
-        if (!window->Create(parent)) return nullptr;
-        g_window = std::move(window);
-        return g_window->Window();
-    } catch (...) {
-        g_window.reset();
-        return nullptr;
-    }
+    return Module::Initialize(parent, scratch, scratchSize, host);
 }
 
-ORVO_MODULE_EXPORT HMENU __cdecl OrvoGetMenu(HWND window)
-{
-    auto* self = For(window);
-    return self ? self->Menu() : nullptr;
-}
+ORVO_MODULE_EXPORT HMENU __cdecl OrvoGetMenu(HWND window) { return Module::GetMenu(window); }
 
-ORVO_MODULE_EXPORT HACCEL __cdecl OrvoGetAccelTable(HWND window)
-{
-    auto* self = For(window);
-    return self ? self->Accelerators() : nullptr;
-}
+ORVO_MODULE_EXPORT HACCEL __cdecl OrvoGetAccelTable(HWND window) { return Module::GetAccelTable(window); }
 
 ORVO_MODULE_EXPORT void __cdecl OrvoChangeState(HWND, int) {}
 
@@ -73,25 +43,7 @@ ORVO_MODULE_EXPORT int __cdecl OrvoPassMessage(HWND window, const wchar_t* sende
 
 ORVO_MODULE_EXPORT int __cdecl OrvoOnCmdMsg(HWND window, UINT id, int code, void* extra, void* handlerInfo)
 {
-    try {
-        auto* self = For(window);
-        if (!self) return 0;
-        bool enabled = false;
-        if (!self->QueryCommand(id, enabled)) return 0;
-        if (handlerInfo) return 1;   // asked only whether the command is ours
-        if (code == ORVO_CN_UPDATE_COMMAND_UI) {
-            if (auto* ui = static_cast<ORVO_CMD_UI*>(extra)) {
-                ui->Enabled = enabled ? TRUE : FALSE;
-                ui->Check = -1;
-            }
-            return 1;
-        }
-        if (code != ORVO_CN_COMMAND) return 0;
-        if (enabled) self->OnCommand(id);
-        return 1;
-    } catch (...) {
-        return 0;
-    }
+    return Module::OnCmdMsg(window, id, code, extra, handlerInfo);
 }
 
 ORVO_MODULE_EXPORT int __cdecl OrvoTryClose()
