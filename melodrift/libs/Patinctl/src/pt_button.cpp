@@ -57,22 +57,8 @@ public:
     }
 
     LRESULT Proc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (LRESULT painted = 0; PaintMessage(message, wParam, painted)) return painted;
         switch (message) {
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(m_hwnd, &ps);
-            PaintBuffered(m_hwnd, dc, [this](HDC mem, const RECT& rc) { Paint(mem, rc); });
-            EndPaint(m_hwnd, &ps);
-            return 0;
-        }
-        case WM_PRINTCLIENT: {
-            RECT rc;
-            GetClientRect(m_hwnd, &rc);
-            Paint(reinterpret_cast<HDC>(wParam), rc);
-            return 0;
-        }
-        case WM_ERASEBKGND:
-            return 1;
         case WM_MOUSEMOVE: {
             if (!m_tracking) {
                 TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE, m_hwnd, 0};
@@ -273,7 +259,7 @@ private:
         return std::min(offset + base, n - 1);
     }
 
-    void Paint(HDC dc, const RECT& rc) {
+    void Paint(HDC dc, const RECT& rc) override {
         PaintParentBackground(dc);
         bool checked = TwoState() && m_check != 0;
         if (m_picture) {

@@ -616,3 +616,28 @@ extern "C" PATINCTL_API void __cdecl PtFreeMemory(void* state) {
     record->magic = 0;
     HeapFree(GetProcessHeap(), 0, state);
 }
+
+bool pt::Control::PaintMessage(UINT message, WPARAM wParam, LRESULT& result) {
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(m_hwnd, &ps);
+        PaintBuffered(m_hwnd, dc, [this](HDC mem, const RECT& rc) { Paint(mem, rc); });
+        EndPaint(m_hwnd, &ps);
+        result = 0;
+        return true;
+    }
+    case WM_PRINTCLIENT: {
+        RECT rc;
+        GetClientRect(m_hwnd, &rc);
+        Paint(reinterpret_cast<HDC>(wParam), rc);
+        result = 0;
+        return true;
+    }
+    case WM_ERASEBKGND:
+        result = 1;
+        return true;
+    default:
+        return false;
+    }
+}

@@ -166,6 +166,11 @@ public:
     virtual void LoadState(const State& state);
 
 protected:
+    // What the control shows, drawn into `dc` over the client rectangle `rc`.
+    virtual void Paint(HDC, const RECT&) {}
+    // WM_PAINT (drawn off screen, then copied), WM_PRINTCLIENT and WM_ERASEBKGND
+    // through Paint; false, and nothing done, for any other message.
+    bool PaintMessage(UINT message, WPARAM wParam, LRESULT& result);
     // Paints what lies under the control (its parent's background) into `dc`.
     void PaintParentBackground(HDC dc) const;
     void Invalidate() const { InvalidateRect(m_hwnd, nullptr, FALSE); }

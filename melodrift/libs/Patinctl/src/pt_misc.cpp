@@ -67,22 +67,8 @@ public:
     HtmlBrowser() : Control(K_HTMLBROWSER) {}
 
     LRESULT Proc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (LRESULT painted = 0; PaintMessage(message, wParam, painted)) return painted;
         switch (message) {
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(m_hwnd, &ps);
-            PaintBuffered(m_hwnd, dc, [this](HDC mem, const RECT& rc) { Paint(mem, rc); });
-            EndPaint(m_hwnd, &ps);
-            return 0;
-        }
-        case WM_PRINTCLIENT: {
-            RECT rc;
-            GetClientRect(m_hwnd, &rc);
-            Paint(reinterpret_cast<HDC>(wParam), rc);
-            return 0;
-        }
-        case WM_ERASEBKGND:
-            return 1;
         case WM_SETTEXT:
         case WM_SIZE: {
             LRESULT result = CallBase(message, wParam, lParam);
@@ -131,7 +117,7 @@ public:
     }
 
 private:
-    void Paint(HDC dc, const RECT& rc) {
+    void Paint(HDC dc, const RECT& rc) override {
         FillSolid(dc, rc, m_attr.Color(L"Background", SkinColor(L"DialogBackground", GetSysColor(COLOR_WINDOW))));
         std::wstring text = PlainText(WindowText());
         SetBkMode(dc, TRANSPARENT);
@@ -150,22 +136,8 @@ public:
     SurroundView() : Control(K_SURROUNDVIEW) {}
 
     LRESULT Proc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (LRESULT painted = 0; PaintMessage(message, wParam, painted)) return painted;
         switch (message) {
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(m_hwnd, &ps);
-            PaintBuffered(m_hwnd, dc, [this](HDC mem, const RECT& rc) { Paint(mem, rc); });
-            EndPaint(m_hwnd, &ps);
-            return 0;
-        }
-        case WM_PRINTCLIENT: {
-            RECT rc;
-            GetClientRect(m_hwnd, &rc);
-            Paint(reinterpret_cast<HDC>(wParam), rc);
-            return 0;
-        }
-        case WM_ERASEBKGND:
-            return 1;
         case WM_SIZE:
             Invalidate();
             return CallBase(message, wParam, lParam);
@@ -175,7 +147,7 @@ public:
     }
 
 private:
-    void Paint(HDC dc, const RECT& rc) {
+    void Paint(HDC dc, const RECT& rc) override {
         PaintParentBackground(dc);
         if (m_picture) {
             m_picture->Draw(dc, {0, 0, m_picture->Width(), m_picture->Height()}, rc);

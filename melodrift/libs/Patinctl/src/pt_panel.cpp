@@ -303,7 +303,7 @@ private:
         DeleteDC(mem);
     }
 
-    void Paint(HDC dc, const RECT& rc) {
+    void Paint(HDC dc, const RECT& rc) override {
         COLORREF back = m_attr.Color(L"Background", SkinColor(L"FrameBackground", RGB(32, 40, 48)));
         if (m_attr.Has(L"GradientTo"))
             FillGradient(dc, rc, back, m_attr.Color(L"GradientTo", back),

@@ -71,25 +71,11 @@ public:
     }
 
     LRESULT Proc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (LRESULT painted = 0; PaintMessage(message, wParam, painted)) return painted;
         switch (message) {
         case WM_CREATE:
             m_vertical = (reinterpret_cast<const CREATESTRUCTW*>(lParam)->style & TBS_VERT) != 0;
             return CallBase(message, wParam, lParam);
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(m_hwnd, &ps);
-            PaintBuffered(m_hwnd, dc, [this](HDC mem, const RECT& rc) { Paint(mem, rc); });
-            EndPaint(m_hwnd, &ps);
-            return 0;
-        }
-        case WM_PRINTCLIENT: {
-            RECT rc;
-            GetClientRect(m_hwnd, &rc);
-            Paint(reinterpret_cast<HDC>(wParam), rc);
-            return 0;
-        }
-        case WM_ERASEBKGND:
-            return 1;
         case WM_SIZE:
             Invalidate();
             return CallBase(message, wParam, lParam);
@@ -504,7 +490,7 @@ private:
         SendPair(code, 0, TB_ENDTRACK);
     }
 
-    void Paint(HDC dc, const RECT& rc) {
+    void Paint(HDC dc, const RECT& rc) override {
         PaintParentBackground(dc);
         if (m_kind == K_SLIDERROUND) {
             PaintRound(dc, rc);

@@ -25,22 +25,8 @@ public:
     }
 
     LRESULT Proc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (LRESULT painted = 0; PaintMessage(message, wParam, painted)) return painted;
         switch (message) {
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(m_hwnd, &ps);
-            PaintBuffered(m_hwnd, dc, [this](HDC mem, const RECT& rc) { Paint(mem, rc); });
-            EndPaint(m_hwnd, &ps);
-            return 0;
-        }
-        case WM_PRINTCLIENT: {
-            RECT rc;
-            GetClientRect(m_hwnd, &rc);
-            Paint(reinterpret_cast<HDC>(wParam), rc);
-            return 0;
-        }
-        case WM_ERASEBKGND:
-            return 1;
         case WM_NCHITTEST:
             if (!(GetWindowLongW(m_hwnd, GWL_STYLE) & SS_NOTIFY) && m_tipText.empty()) return HTTRANSPARENT;
             return CallBase(message, wParam, lParam);
@@ -109,7 +95,7 @@ private:
         m_running = run;
     }
 
-    void Paint(HDC dc, const RECT& rc) {
+    void Paint(HDC dc, const RECT& rc) override {
         if (m_attr.Has(L"Background"))
             FillSolid(dc, rc, m_attr.Color(L"Background", RGB(0, 0, 0)));
         else
