@@ -123,12 +123,13 @@ void Select(HWND list, std::initializer_list<int> rows)
 // Types `name` into the label editor the module opened and presses Enter.
 bool TypeLabel(HWND list, const std::wstring& name)
 {
+    // The edit box comes with the label editing the module started; Enter ends it.
+    // Both are waited for: a busy machine may take longer than a moment.
+    if (!PumpUntil([&] { return ListView_GetEditControl(list) != nullptr; }, 5000)) return false;
     HWND edit = ListView_GetEditControl(list);
-    if (!edit) return false;
     SetWindowTextW(edit, name.c_str());
     SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
-    Pump(50);
-    return ListView_GetEditControl(list) == nullptr;
+    return PumpUntil([&] { return ListView_GetEditControl(list) == nullptr; }, 5000);
 }
 
 // ---- The chooser's tree (as a user sees and clicks it) ----------------------------------------
