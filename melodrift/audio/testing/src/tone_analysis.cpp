@@ -143,6 +143,67 @@ ToneCheck CheckTone(const std::vector<double>& x, std::int64_t from, std::int64_
     return check;
 }
 
+std::vector<std::int16_t> RemoveDropouts(const std::vector<std::int16_t>& interleaved, int channels,
+                                         Dropouts* found, std::int64_t minFrames, std::int64_t maxFrames)
+{
+    Dropouts dropouts;
+    if (channels < 1) {
+        if (found) {
+            *found = dropouts;
+        }
+        return interleaved;
+    }
+    const std::int64_t frames = static_cast<std::int64_t>(interleaved.size()) / channels;
+    auto silent = [&](std::int64_t frame) {
+        for (int c = 0; c < channels; ++c) {
+            if (interleaved[static_cast<std::size_t>(frame * channels + c)] != 0) {
+                return false;
+            }
+        }
+        return true;
+    };
+    std::vector<std::int16_t> out;
+    out.reserve(interleaved.size());
+    bool sounded = false;
+    std::int64_t i = 0;
+    while (i < frames) {
+        if (!silent(i)) {
+            sounded = true;
+            out.insert(out.end(), interleaved.begin() + i * channels, interleaved.begin() + (i + 1) * channels);
+            ++i;
+            continue;
+        }
+        std::int64_t end = i;
+        while (end < frames && silent(end)) {
+            ++end;
+        }
+        const std::int64_t run = end - i;
+        const bool inside = sounded && end < frames;
+        if (inside && run >= minFrames && run <= maxFrames) {
+            ++dropouts.count;
+            dropouts.frames += run;
+            dropouts.longest = std::max(dropouts.longest, run);
+        } else {
+            out.insert(out.end(), interleaved.begin() + i * channels, interleaved.begin() + end * channels);
+        }
+        i = end;
+    }
+    // A partial frame at the end stays as it was.
+    out.insert(out.end(), interleaved.begin() + frames * channels, interleaved.end());
+    if (found) {
+        *found = dropouts;
+    }
+    return out;
+}
+
+std::string Dropouts::Describe() const
+{
+    std::ostringstream out;
+    out << count << " stretch" << (count == 1 ? "" : "es") << " of silence from the sound server taken out ("
+        << frames << " frames, the longest " << longest << ")";
+    return out.str();
+}
+
 std::string ToneCheck::Describe() const
 {
     std::ostringstream out;

@@ -72,3 +72,72 @@ TEST(AudioTestAnalysis, ChannelsAndEmptyInput)
     EXPECT_EQ(MeasureFrequency({1, 2, 3}, 0, 3, kRate), 0.0);
     EXPECT_FALSE(CheckTone(std::vector<double>(100, 0.0), 0, 100, 997, kRate).continuous);
 }
+
+namespace {
+
+// Two channels of tone (997 Hz left, 1499 Hz right) with silence around it.
+std::vector<std::int16_t> Stereo(int frames, int before, int after)
+{
+    const std::vector<double> l = Tone(997, 16383, frames, before, after);
+    const std::vector<double> r = Tone(1499, 8191, frames, before, after);
+    std::vector<std::int16_t> out;
+    for (std::size_t i = 0; i < l.size(); ++i) {
+        out.push_back(static_cast<std::int16_t>(l[i]));
+        out.push_back(static_cast<std::int16_t>(r[i]));
+    }
+    return out;
+}
+
+void InsertSilence(std::vector<std::int16_t>& x, int atFrame, int frames)
+{
+    x.insert(x.begin() + 2 * atFrame, static_cast<std::size_t>(2 * frames), std::int16_t{0});
+}
+
+}  // namespace
+
+TEST(AudioTestAnalysis, SilenceTheServerInsertedIsTakenOutAndTheToneIsWholeAgain)
+{
+    const std::vector<std::int16_t> clean = Stereo(88200, 3000, 2000);
+    std::vector<std::int16_t> x = clean;
+    InsertSilence(x, 60000, 2787);   // a long one, then one of 1 ms
+    InsertSilence(x, 30000, 44);
+    Dropouts d;
+    const std::vector<std::int16_t> out = RemoveDropouts(x, 2, &d);
+    EXPECT_EQ(out, clean);
+    EXPECT_EQ(d.count, 2);
+    EXPECT_EQ(d.frames, 2787 + 44);
+    EXPECT_EQ(d.longest, 2787);
+    EXPECT_NE(d.Describe().find("2 stretches"), std::string::npos) << d.Describe();
+
+    // Without the server's silence the same recording is untouched.
+    Dropouts none;
+    EXPECT_EQ(RemoveDropouts(clean, 2, &none), clean);
+    EXPECT_EQ(none.count, 0);
+}
+
+TEST(AudioTestAnalysis, SilenceThatIsNotTheServersStays)
+{
+    std::vector<std::int16_t> x = Stereo(44100, 100, 100);
+    // Zeros in one channel only: the program played them.
+    for (int f = 20000; f < 21000; ++f) x[2 * f + 1] = 0;
+    // A run shorter than the least dropout, and a pause longer than the most.
+    InsertSilence(x, 10000, 31);
+    InsertSilence(x, 30000, 30000);
+    Dropouts d;
+    EXPECT_EQ(RemoveDropouts(x, 2, &d), x);
+    EXPECT_EQ(d.count, 0);
+    // The same pause counts as a dropout when the caller allows that length.
+    EXPECT_EQ(RemoveDropouts(x, 2, &d, 32, 30000).size(), x.size() - 2 * 30000);
+
+    // A lost stretch is not silence: nothing is taken out and the gap shows.
+    const std::vector<std::int16_t> clean = Stereo(88200, 0, 0);
+    std::vector<std::int16_t> lost = clean;
+    lost.erase(lost.begin() + 2 * 40000, lost.begin() + 2 * 40034);
+    const std::vector<double> left = Channel(RemoveDropouts(lost, 2, &d), 2, 0);
+    EXPECT_EQ(d.count, 0);
+    EXPECT_FALSE(CheckTone(left, 441, static_cast<std::int64_t>(left.size()) - 441, 997, kRate).continuous);
+
+    // Odd input: no channels, a partial frame at the end.
+    EXPECT_EQ(RemoveDropouts({1, 2, 3}, 0, &d), (std::vector<std::int16_t>{1, 2, 3}));
+    EXPECT_EQ(RemoveDropouts({1, 2, 0}, 2, &d), (std::vector<std::int16_t>{1, 2, 0}));
+}

@@ -45,4 +45,24 @@ struct ToneCheck {
 ToneCheck CheckTone(const std::vector<double>& x, std::int64_t from, std::int64_t to, double hz, double rate,
                     std::int64_t window = 441, double maxPhaseDegrees = 4.0, double maxLevel = 0.05);
 
+// Stretches of silence the sound server played on its own. When a playing
+// program falls behind, the server plays digital silence in every channel
+// and then the rest of the stream, later but unchanged (its null sink runs
+// without rewinds in the tests, so nothing already rendered is replaced).
+struct Dropouts {
+    int count = 0;
+    std::int64_t frames = 0;     // in all
+    std::int64_t longest = 0;
+    std::string Describe() const;
+};
+
+// The recording without such stretches: runs of `minFrames` to `maxFrames`
+// frames at exact zero in every channel, lying between sounding frames
+// (silence before and after the sound stays, and so do longer pauses).
+// A tone never holds a whole run of zeros in every channel, so a stretch the
+// program played itself is never taken out unless it was silence.
+std::vector<std::int16_t> RemoveDropouts(const std::vector<std::int16_t>& interleaved, int channels,
+                                         Dropouts* found = nullptr, std::int64_t minFrames = 32,
+                                         std::int64_t maxFrames = 22050);
+
 }  // namespace audiotest
