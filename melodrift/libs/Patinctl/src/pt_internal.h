@@ -82,6 +82,8 @@ COLORREF ParseColor(const wchar_t* text);
 bool ParseFont(LOGFONTW& font, const wchar_t* text);
 // The folder of the current skin file (with a trailing backslash), or empty.
 std::wstring SkinFolder();
+// A picture path of a skin element: relative ones are relative to SkinFolder().
+std::wstring SkinFilePath(const std::wstring& path);
 // The default font of controls (the system's message font).
 HFONT DefaultFont();
 
@@ -217,6 +219,10 @@ void FillGradient(HDC dc, const RECT& rc, COLORREF from, COLORREF to, bool verti
 
 // The rectangle a placement element asks for in a panel of that size (see FORMAT.md).
 RECT PlaceRect(const Attributes& attributes, int width, int height, SIZE ideal);
+
+// Hands a file handle to a panel (PtAutoPanel), which closes it when it is
+// destroyed; false (the handle not taken) for any other window.
+bool PanelKeepFile(HWND panel, HANDLE file);
 
 // Factories (one per source file).
 Control* NewButton(Kind kind);

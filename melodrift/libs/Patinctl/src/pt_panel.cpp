@@ -41,15 +41,17 @@ RECT PlaceRect(const Attributes& a, int width, int height, SIZE ideal) {
     return rc;
 }
 
+std::wstring SkinFilePath(const std::wstring& path) {
+    if (path.empty()) return path;
+    bool absolute = path.size() > 1 && (path[1] == L':' || (path[0] == L'\\' && path[1] == L'\\'));
+    return absolute ? path : SkinFolder() + path;
+}
+
 namespace {
 
 std::shared_ptr<Picture> LoadSkinPicture(const std::wstring& source, const std::wstring& alpha, COLORREF key) {
     if (source.empty()) return nullptr;
-    auto resolve = [](const std::wstring& path) {
-        bool absolute = path.size() > 1 && (path[1] == L':' || (path[0] == L'\\' && path[1] == L'\\'));
-        return absolute ? path : SkinFolder() + path;
-    };
-    return Picture::FromPath(resolve(source), alpha.empty() ? L"" : resolve(alpha), key);
+    return Picture::FromPath(SkinFilePath(source), alpha.empty() ? L"" : SkinFilePath(alpha), key);
 }
 
 struct Decoration {
@@ -71,7 +73,11 @@ public:
     ~Panel() override {
         ClearDecorations();
         DropCache();
+        for (HANDLE file : m_files) CloseHandle(file);
     }
+
+    // Files the panel keeps open for its controls and closes when destroyed.
+    void KeepFile(HANDLE file) { m_files.push_back(file); }
 
     LRESULT Proc(UINT message, WPARAM wParam, LPARAM lParam) override {
         switch (message) {
@@ -359,10 +365,18 @@ private:
     std::shared_ptr<Picture> m_background;
     std::vector<Decoration> m_decorations;
     std::vector<Placed> m_placed;
+    std::vector<HANDLE> m_files;
 };
 
 }  // namespace
 
 Control* NewPanel(Kind kind) { return new Panel(kind); }
+
+bool PanelKeepFile(HWND panel, HANDLE file) {
+    Control* control = Control::From(panel);
+    if (!control || (control->GetKind() != K_AUTOPANEL && control->GetKind() != K_AUTOPANELCAPTION)) return false;
+    static_cast<Panel*>(control)->KeepFile(file);
+    return true;
+}
 
 }  // namespace pt

@@ -164,10 +164,29 @@ PATINCTL_API void __cdecl PtFreeMemory(void* state);
 // converted menu; FALSE for a menu that was not converted.
 PATINCTL_API BOOL __cdecl PtChangeToOwnerDraw(HMENU menu, HWND owner);
 PATINCTL_API BOOL __cdecl PtClearOwnerDraw(HMENU menu);
+
+// ---- Module toolbars ---------------------------------------------------------------
+// A toolbar made from a "ModuleToolbar" skin element (ISkin::GetModuleToolbar;
+// the vocabulary is in melodrift/skins/FORMAT.md): a PtAutoPanel child window
+// `id` of `parent`, at its top left, as wide as its client area and as tall as
+// the element's "Height" (else the tallest button and 4 pixels above and
+// below), drawn like a frame panel from the element. It holds one skinned
+// button per "Button" child: its control id is the child's "Command", so its
+// WM_COMMAND reaches `parent`; "Source"/"SourceAlpha" are its pictures,
+// "Tip" its tooltip and accessible name, "Type"="Check" makes it two-state;
+// it is placed from the placement attributes (a row from the left without
+// them). A button without a "Command" or whose picture cannot be read is left
+// out. The toolbar keeps the picture files open and closes them when it is
+// destroyed (DestroyWindow; the caller places and destroys it). Null for a
+// null element, an element of another name, a parent that is not a window,
+// and when no button could be made.
+PATINCTL_API HWND __cdecl PtCreateModuleToolbar(HWND parent, const enXml* element, UINT id);
 }
 
 // ---- C++ wrappers (inline, compiled into the caller) ---------------------------
-#if defined(__cplusplus) && !defined(PATINCTL_BUILD)
+// Built on the framework's CWnd; a caller without the framework (a plug-in
+// module) defines PATINCTL_NO_WRAPPERS and uses the functions and messages.
+#if defined(__cplusplus) && !defined(PATINCTL_BUILD) && !defined(PATINCTL_NO_WRAPPERS)
 #include "fw/win/wnd.h"
 
 // What every skinned control offers, over its window handle.
