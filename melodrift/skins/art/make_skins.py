@@ -36,6 +36,34 @@ MODULES = [  # (name in the skin, glyph, label drawn on the button)
 ]
 MENUS = [("MENU_FILE", "File"), ("MENU_EDIT", "Edit"), ("MENU_VIEW", "View"), ("MENU_PLAY", "Play"),
          ("MENU_MORPH", "Morph"), ("MENU_WINDOW", "Window"), ("MENU_HELP", "Help")]
+# The modules' own toolbars ("ModuleToolbar" ID="Main"): per module its buttons
+# (command the module knows, glyph, label drawn on the button or None for an
+# icon-only button, tooltip); None leaves a gap with a divider.
+TOOLBARS = {
+    "Vocalith": [(41001, "add", "Add", "Add files to the playlist"),
+                 (41002, "library", "Library", "Add from the library"),
+                 (41003, "remove", "Remove", "Remove from the playlist"),
+                 None,
+                 (13000, "prev", None, "Previous track"), (13010, "play", None, "Play"),
+                 (13015, "pause", None, "Pause"), (13020, "stop", None, "Stop"),
+                 (13030, "next", None, "Next track")],
+    "Tunestack": [(41001, "folder_add", "Add folder", "Add a folder to the library"),
+                  (41007, "library", "Choose", "Choose tracks from the library"),
+                  None,
+                  (41002, "playlist_add", "New playlist", "New playlist"),
+                  (41003, "rename", None, "Rename the playlist"),
+                  (41004, "trash", None, "Delete the playlist"),
+                  None,
+                  (41005, "list_add", "Add to playlist", "Add the selected tracks to the playlist"),
+                  (41006, "remove", None, "Remove the selected tracks from the playlist"),
+                  (41008, "play", None, "Play the selected tracks")],
+    "Sonicut": [(42010, "record", "Record", "Start recording"),
+                (42011, "pause", "Pause", "Pause or resume the recording"),
+                (42012, "stop", "Stop", "Stop recording"),
+                None,
+                (42013, "folder", "Save to...", "Choose the file to record to")],
+}
+TOOLBAR_H, TOOLBAR_BUTTON_H, TOOLBAR_ICON_W = 38, 28, 32
 EQ_BANDS = ["32", "64", "125", "250", "500", "1K", "2K", "4K", "8K", "16K"]
 
 THEMES = {
@@ -285,6 +313,58 @@ def window_button(theme, glyph, state):
     gs = 22
     p.fill(A.glyph_mask(glyph, w, h, ((w - gs) / 2, (h - gs) / 2, (w + gs) / 2, (h + gs) / 2)), col)
     return p.im
+
+
+def toolbar_button(theme, glyph, label, state):
+    """A button of a module toolbar: flat until the pointer is over it, then a raised face."""
+    h = TOOLBAR_BUTTON_H
+    gs = 16
+    w = TOOLBAR_ICON_W if not label else int(math.ceil(A.text_width(label, 11, "bold"))) + gs + 24
+    p = A.Pic(w, h)
+    body = A.Mask(w, h).rrect((1, 1, w - 1, h - 2), 7).get()
+    hover, pressed, disabled = state == "hover", state == "pressed", state == "disabled"
+    if hover or pressed:
+        if hover:
+            p.shadow(body, theme["shadow"], 1.2, 0, 1, theme["shadow_opacity"] * 0.7)
+        top, bottom = ("hover_top", "hover_bottom") if hover else ("face_bottom", "face_top")
+        p.fill(body, A.vgrad((w, h), [(0, T(theme, top)), (1, T(theme, bottom))], 1, h - 2))
+        edge = A.mask_sub(body, A.Mask(w, h).rrect((2, 2, w - 2, h - 3), 6).get())
+        p.fill(edge, T(theme, "accent") if hover else T(theme, "face_edge"), 0.6 if hover else 1.0)
+    if disabled:
+        col = T(theme, "glyph_disabled")
+    elif glyph == "record":
+        col = T(theme, "record")
+    elif pressed:
+        col = T(theme, "accent") if not theme["dark"] else A.mix(T(theme, "accent"), "#FFFFFF", 0.3)
+    else:
+        col = T(theme, "glyph_hover" if hover else "glyph")
+    gx = 8 if label else (w - gs) / 2
+    gm = A.glyph_mask(glyph, w, h, (gx, (h - gs) / 2 - 0.5, gx + gs, (h + gs) / 2 - 0.5))
+    p.fill(gm, col)
+    if label:
+        text_col = T(theme, "faint") if disabled else T(theme, "glyph_hover" if hover else "text")
+        p.text((gx + gs + 6, h / 2 - 0.5), label, 11, text_col, "bold", "lm")
+    return p.im
+
+
+def toolbar_picture(theme):
+    """The toolbar's background: the band's gradient with a line along its bottom."""
+    w, h = 8, TOOLBAR_H
+    p = A.Pic(w, h)
+    p.fill(A.Mask(w, h).rect((0, 0, w, h)).get(),
+           A.vgrad((w, h), [(0, T(theme, "band_top")), (1, T(theme, "band_bottom"))]))
+    hline(p, 0, T(theme, "highlight"), 0.05 if theme["dark"] else 0.9)
+    hline(p, h - 1, T(theme, "line"))
+    return p.im.convert("RGB")
+
+
+def toolbar_divider(theme):
+    """A groove between groups of toolbar buttons: a line and its highlight, clear around them."""
+    w, h = 6, TOOLBAR_BUTTON_H - 8
+    im = Image.new("RGBA", (w, h), (0, 0, 0, 0))
+    im.paste(Image.new("RGBA", (1, h), T(theme, "line") + (255,)), (2, 0))
+    im.paste(Image.new("RGBA", (1, h), T(theme, "highlight") + (24 if theme["dark"] else 200,)), (3, 0))
+    return im
 
 
 def module_button(theme, glyph, label, state):
@@ -715,7 +795,10 @@ class Skin:
             attrs.update(src)
             attrs["States"] = 8
             attrs.update({"X": MOD_LEFT + i * MOD_PITCH, "Y": MOD_TOP})
-            modules.append(Element("Module", {"Name": name}, [Element("ModuleButton", attrs)]))
+            children = [Element("ModuleButton", attrs)]
+            if name in TOOLBARS:
+                children.append(self.toolbar(name))
+            modules.append(Element("Module", {"Name": name}, children))
         modules.append(Element("Module", {"Name": "Playvox"}))
 
         colours = self.colours()
@@ -729,6 +812,29 @@ class Skin:
         ])
         self.root = root
         return root
+
+    def toolbar(self, module):
+        """The module's "Main" toolbar: its buttons in a row from the left, dividers between the groups."""
+        th = self.theme
+        self.pictures["toolbar.png"] = toolbar_picture(th)
+        bar = Element("ModuleToolbar", {"ID": "Main", "Height": TOOLBAR_H, "Background": th["band_bottom"],
+                                        "Source": "%s\\toolbar.png" % self.name, "SourceMode": "Stretch"})
+        x = 8
+        for entry in TOOLBARS[module]:
+            if entry is None:
+                x += 4
+                div = self.add("toolbar_divider.png", toolbar_divider(th), mask=True)
+                bar.children.append(Element("Image", dict(div, X=x, Y=(TOOLBAR_H - TOOLBAR_BUTTON_H) // 2 + 4)))
+                x += 6 + 6
+                continue
+            command, glyph, label, tip = entry
+            slug = label.lower().replace(" ", "_").replace(".", "") if label else None
+            file = "tbl_%s.png" % slug if label else "tb_%s.png" % glyph
+            frames = [toolbar_button(th, glyph, label, s) for s in STATES4]
+            src = self.add(file, strip(frames), mask=True)
+            bar.children.append(Element("Button", dict(src, Command=command, Tip=tip, States=4, X=x)))
+            x += frames[0].width + 2
+        return bar
 
     def colours(self):
         th = self.theme

@@ -489,7 +489,76 @@ def g_generic(m, box, fill=255):
             m.rrect((*u.p(x, y), *u.p(x + 0.25, y + 0.25)), u.l(0.05), fill)
 
 
+def g_add(m, box, fill=255):
+    u = U(box)
+    w = u.l(0.11)
+    m.line(u.pts([(0.5, 0.2), (0.5, 0.8)]), w, fill)
+    m.line(u.pts([(0.2, 0.5), (0.8, 0.5)]), w, fill)
+
+
+def g_remove(m, box, fill=255):
+    u = U(box)
+    m.line(u.pts([(0.2, 0.5), (0.8, 0.5)]), u.l(0.11), fill)
+
+
+def _folder(m, u, fill):
+    m.rrect((*u.p(0.08, 0.2), *u.p(0.46, 0.4)), u.l(0.06), fill)
+    m.rrect((*u.p(0.08, 0.3), *u.p(0.92, 0.82)), u.l(0.08), fill)
+
+
+def g_folder(m, box, fill=255):
+    u = U(box)
+    _folder(m, u, fill)
+    m.line(u.pts([(0.16, 0.4), (0.84, 0.4)]), u.l(0.05), 0, caps=False)
+
+
+def g_folder_add(m, box, fill=255):
+    u = U(box)
+    _folder(m, u, fill)
+    w = u.l(0.09)
+    m.line(u.pts([(0.5, 0.43), (0.5, 0.71)]), w, 0)
+    m.line(u.pts([(0.36, 0.57), (0.64, 0.57)]), w, 0)
+
+
+def g_playlist_add(m, box, fill=255):
+    u = U(box)
+    w = u.l(0.08)
+    for y, x1 in ((0.26, 0.8), (0.46, 0.58), (0.66, 0.46)):
+        m.line(u.pts([(0.12, y), (x1, y)]), w, fill)
+    m.line(u.pts([(0.74, 0.5), (0.74, 0.86)]), w, fill)
+    m.line(u.pts([(0.56, 0.68), (0.92, 0.68)]), w, fill)
+
+
+def g_rename(m, box, fill=255):
+    """A pencil over a line."""
+    u = U(box)
+    m.poly(u.pts([(0.62, 0.14), (0.82, 0.34), (0.38, 0.78), (0.18, 0.58)]), fill)
+    m.poly(u.pts([(0.16, 0.62), (0.34, 0.8), (0.1, 0.86)]), fill)
+    m.line(u.pts([(0.54, 0.86), (0.9, 0.86)]), u.l(0.07), fill)
+
+
+def g_trash(m, box, fill=255):
+    u = U(box)
+    m.line(u.pts([(0.18, 0.26), (0.82, 0.26)]), u.l(0.08), fill)
+    m.rrect((*u.p(0.4, 0.12), *u.p(0.6, 0.24)), u.l(0.04), fill)
+    m.poly(u.pts([(0.24, 0.34), (0.76, 0.34), (0.7, 0.88), (0.3, 0.88)]), fill)
+    for x in (0.42, 0.58):
+        m.line(u.pts([(x, 0.46), (x, 0.76)]), u.l(0.05), 0)
+
+
+def g_list_add(m, box, fill=255):
+    """A track going into a list: an arrow into three lines."""
+    u = U(box)
+    w = u.l(0.08)
+    for y in (0.3, 0.5, 0.7):
+        m.line(u.pts([(0.46, y), (0.88, y)]), w, fill)
+    m.line(u.pts([(0.1, 0.5), (0.3, 0.5)]), w, fill)
+    m.poly(u.pts([(0.26, 0.36), (0.4, 0.5), (0.26, 0.64)]), fill)
+
+
 GLYPHS = {
+    "add": g_add, "remove": g_remove, "folder": g_folder, "folder_add": g_folder_add,
+    "playlist_add": g_playlist_add, "rename": g_rename, "trash": g_trash, "list_add": g_list_add,
     "prev": g_prev, "backward": g_backward, "play": g_play, "pause": g_pause, "stop": g_stop,
     "forward": g_forward, "next": g_next, "record": g_record, "shuffle": g_shuffle,
     "repeat": g_repeat, "minimise": g_minimise, "maximise": g_maximise, "close": g_close,

@@ -205,6 +205,38 @@ TEST_P(SkinsFiles, EveryPictureReadsThroughGdiPlusWithTheCutItsElementNeeds) {
     }
 }
 
+// Our modules find their toolbar as the skin interface hands it out: the
+// module's child of "Modules", its "ModuleToolbar" of ID "Main"; every button
+// on it names a command and pictures that read.
+TEST_P(SkinsFiles, OurModulesHaveAMainToolbarWithReadableButtons) {
+    const enXml* modules = main_->FindChild(L"Modules");
+    ASSERT_NE(modules, nullptr);
+    for (const wchar_t* name : {L"Vocalith", L"Tunestack", L"Sonicut"}) {
+        SCOPED_TRACE(Narrow(name));
+        const enXml* module = nullptr;
+        for (const enXml* m = modules->FirstChild(); m && !module; m = m->NextSibling())
+            if (NameEquals(Attr(m, L"Name"), name)) module = m;
+        ASSERT_NE(module, nullptr);
+        const enXml* toolbar = nullptr;
+        for (const enXml* t = module->FirstChild(); t && !toolbar; t = t->NextSibling())
+            if (Is(t, L"ModuleToolbar") && NameEquals(Attr(t, L"ID"), L"Main")) toolbar = t;
+        ASSERT_NE(toolbar, nullptr);
+        const int height = IntAttr(toolbar, L"Height", 0);
+        EXPECT_GT(height, 0);
+        int buttons = 0;
+        for (const enXml* b = toolbar->FirstChild(); b; b = b->NextSibling()) {
+            if (!Is(b, L"Button")) continue;
+            ++buttons;
+            EXPECT_GT(IntAttr(b, L"Command", 0), 0);
+            EXPECT_FALSE(Attr(b, L"Tip").empty());
+            auto pic = Picture(Attr(b, L"Source"));
+            ASSERT_NE(pic, nullptr) << Narrow(Attr(b, L"Source"));
+            EXPECT_LE(static_cast<int>(pic->GetHeight()), height);
+        }
+        EXPECT_GE(buttons, 3);
+    }
+}
+
 // A button's picture is see-through around its body: through the PNG's own alpha
 // channel or, where the skin names one, through its mask.
 TEST_P(SkinsFiles, ButtonsAreTransparentAroundTheirBody) {

@@ -32,6 +32,10 @@ SLIDERS = {"PLAYER_POSITION", "PLAYER_VOLUME", "PLAYER_BALANCE"} | {"EQUA_SLIDER
 PANELS = skin_preview.PANELS
 MODULES = ["Vocalith", "Tunestack", "Sonicut", "Transcodia", "Discwright", "Discreel", "Sleevewright", "Jestroom"]
 SKINS = ["Midnight", "Daylight"]
+# The commands each module answers on its toolbar ("ModuleToolbar" ID="Main").
+TOOLBAR_COMMANDS = {"Vocalith": {41001, 41002, 41003, 13000, 13010, 13015, 13020, 13030},
+                    "Tunestack": set(range(41001, 41009)),
+                    "Sonicut": {42010, 42011, 42012, 42013}}
 
 
 class SkinOutput(unittest.TestCase):
@@ -152,7 +156,7 @@ class SkinOutput(unittest.TestCase):
                     cap = int(el.get("TrackCap"))
                     length = rest // tracks if kind == "Horizontal" else h
                     self.assertLess(2 * cap, length, rel)
-                elif el.tag in CONTROL_NAMES or el.tag == "ModuleButton":
+                elif el.tag in CONTROL_NAMES or el.tag in ("ModuleButton", "Button"):
                     states = int(el.get("States"))
                     expected = 8 if (el.tag in TWO_STATE or el.tag == "ModuleButton") else 4
                     self.assertEqual(states, expected, rel)
@@ -176,9 +180,42 @@ class SkinOutput(unittest.TestCase):
                     self.assertGreaterEqual(hi, 240, mask)   # ... and an opaque button
         self.assertGreater(seen, 20)      # Daylight takes the mask route
 
+    def toolbars(self, skin):
+        for m in skin_preview.child(self.main(skin), "Modules"):
+            for t in m:
+                if t.tag == "ModuleToolbar":
+                    yield m.get("Name"), t
+
+    def test_the_modules_have_their_toolbars(self):
+        for skin in SKINS:
+            bars = list(self.toolbars(skin))
+            self.assertEqual(sorted(n for n, _ in bars), sorted(TOOLBAR_COMMANDS), skin)
+            # the narrowest module window: the frame at its minimum size between the side panels
+            root = self.roots[skin]
+            narrowest = int(root.get("Width")) - 16
+            for name, bar in bars:
+                self.assertEqual(bar.get("ID"), "Main")
+                height = int(bar.get("Height"))
+                self.assertTrue(self.picture(bar.get("Source")))
+                buttons = [b for b in bar if b.tag == "Button"]
+                commands = [int(b.get("Command")) for b in buttons]
+                self.assertEqual(len(commands), len(set(commands)), name)
+                self.assertTrue(set(commands) <= TOOLBAR_COMMANDS[name], "%s %s" % (skin, name))
+                rects = []
+                for b in buttons:
+                    self.assertTrue(b.get("Tip"), "%s %s %s" % (skin, name, b.get("Command")))
+                    img = self.picture(b.get("Source"))
+                    w, h = img.width // int(b.get("States")), img.height
+                    self.assertLessEqual(h + 4, height, b.get("Source"))
+                    rects.append((int(b.get("X")), int(b.get("X")) + w))
+                for (a0, a1), (b0, b1) in zip(rects, rects[1:]):
+                    self.assertLessEqual(a1, b0, "%s %s: buttons overlap" % (skin, name))
+                self.assertLessEqual(rects[-1][1] + 8, narrowest, "%s %s: too wide" % (skin, name))
+
     def test_button_states_differ_where_the_user_must_see_a_change(self):
         for skin in SKINS:
-            for el in self.controls(skin):
+            elements = self.controls(skin) + [b for _, t in self.toolbars(skin) for b in t if b.tag == "Button"]
+            for el in elements:
                 if el.tag in SLIDERS or not el.get("States"):
                     continue
                 img = self.picture(el.get("Source")).convert("RGBA")
@@ -265,7 +302,9 @@ class DrawnLabels(unittest.TestCase):
             cases = [("text", "caption_top", 7.0), ("text", "caption_bottom", 7.0),     # menus, logo
                      ("muted", "band_top", 4.5), ("muted", "band_bottom", 4.5),         # module names
                      ("muted", "panel_top", 4.5), ("muted", "panel_bottom", 4.5),       # captions, bands
-                     ("glyph", "face_top", 7.0), ("glyph", "face_bottom", 7.0)]         # button glyphs
+                     ("glyph", "face_top", 7.0), ("glyph", "face_bottom", 7.0),         # button glyphs
+                     ("text", "band_top", 7.0), ("text", "band_bottom", 7.0),           # toolbar labels
+                     ("glyph", "hover_top", 7.0), ("glyph_hover", "hover_bottom", 7.0)]  # ... under the pointer
             for fg, bg, minimum in cases:
                 self.assertGreaterEqual(skinart.contrast(th[fg], th[bg]), minimum, "%s: %s on %s" % (name, fg, bg))
             # the active module's name, white on the accent gradient
