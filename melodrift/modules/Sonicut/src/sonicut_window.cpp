@@ -192,6 +192,7 @@ HWND CSonicutWindow::Create(HWND parent)
     };
     m_accel = CreateAcceleratorTableW(accel, static_cast<int>(sizeof(accel) / sizeof(accel[0])));
 
+    m_toolbar.Load(m_hwnd, m_host, kModuleName);
     if (m_micro) {
         m_micro->SetCanRecord(kModuleName, TRUE);
         SetStatus(L"Ready.");
@@ -274,20 +275,30 @@ void CSonicutWindow::Layout()
     GetClientRect(m_hwnd, &client);
     const int width = std::max(360, static_cast<int>(client.right));
     const int m = 8, row = 24, label = 64;
-    int y = m;
+    // The skin's toolbar, when there is one, holds the commands of the buttons.
+    const int top = m_toolbar.Place(static_cast<int>(client.right));
+    const bool buttons = !m_toolbar.Exists();
+    for (HWND button : {m_record, m_pause, m_stop, m_browse}) ShowWindow(button, buttons ? SW_SHOWNA : SW_HIDE);
+    int y = top + m;
     MoveWindow(m_labels[0], m, y + 4, label, 16, TRUE);
-    MoveWindow(m_file, m + label, y, width - 2 * m - label - 90, row, TRUE);
+    MoveWindow(m_file, m + label, y, width - 2 * m - label - (buttons ? 90 : 0), row, TRUE);
     MoveWindow(m_browse, width - m - 84, y, 84, row, TRUE);
     y += row + m;
     MoveWindow(m_labels[1], m, y + 4, label, 16, TRUE);
     MoveWindow(m_format, m + label, y, 200, 200, TRUE);
     y += row + m;
-    MoveWindow(m_record, m + label, y, 80, 28, TRUE);
-    MoveWindow(m_pause, m + label + 88, y, 80, 28, TRUE);
-    MoveWindow(m_stop, m + label + 176, y, 80, 28, TRUE);
-    MoveWindow(m_labels[2], m + label + 276, y + 6, 36, 16, TRUE);
-    MoveWindow(m_time, m + label + 312, y + 6, 90, 16, TRUE);
-    y += 28 + m;
+    if (buttons) {
+        MoveWindow(m_record, m + label, y, 80, 28, TRUE);
+        MoveWindow(m_pause, m + label + 88, y, 80, 28, TRUE);
+        MoveWindow(m_stop, m + label + 176, y, 80, 28, TRUE);
+        MoveWindow(m_labels[2], m + label + 276, y + 6, 36, 16, TRUE);
+        MoveWindow(m_time, m + label + 312, y + 6, 90, 16, TRUE);
+        y += 28 + m;
+    } else {
+        MoveWindow(m_labels[2], m, y + 4, label, 16, TRUE);
+        MoveWindow(m_time, m + label, y + 4, 90, 16, TRUE);
+        y += row + m;
+    }
     MoveWindow(m_meter, m, y, width - 2 * m, 54, TRUE);
     y += 54 + m;
     MoveWindow(m_status, m, y, width - 2 * m, 18, TRUE);
@@ -373,6 +384,14 @@ std::wstring CSonicutWindow::DefaultFileName() const
     return folder.empty() ? std::wstring(name) : folder + L"\\" + name;
 }
 
+void CSonicutWindow::LoadSkin()
+{
+    if (!m_hwnd) return;
+    m_toolbar.Load(m_hwnd, m_host, kModuleName);
+    UpdateControls();
+    Layout();
+}
+
 void CSonicutWindow::UpdateControls()
 {
     const bool stopped = m_state == RecorderState::Stopped;
@@ -382,6 +401,10 @@ void CSonicutWindow::UpdateControls()
     EnableWindow(m_browse, stopped);
     EnableWindow(m_file, stopped);
     EnableWindow(m_format, stopped);
+    m_toolbar.Enable(ID_SC_RECORD, stopped && m_micro);
+    m_toolbar.Enable(ID_SC_PAUSE, !stopped);
+    m_toolbar.Enable(ID_SC_STOP, !stopped);
+    m_toolbar.Enable(ID_SC_BROWSE, stopped);
     SetWindowTextW(m_pause, m_state == RecorderState::Paused ? L"Resume" : L"Pause");
 }
 

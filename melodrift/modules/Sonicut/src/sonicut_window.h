@@ -8,6 +8,7 @@
 #pragma once
 
 #include "host/host_interfaces.h"
+#include "module_toolbar.h"
 #include "sonicut/wav_file.h"
 
 #include <atomic>
@@ -58,6 +59,8 @@ public:
     bool OnBusMessage(const wchar_t* message);
     // Ends a recording in progress (the module is closing).
     void StopForClose();
+    // The skin changed: the skin's toolbar of the module is made again.
+    void LoadSkin();
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -95,6 +98,7 @@ private:
     HWND m_stop = nullptr;
     HWND m_browse = nullptr;
     std::vector<HWND> m_labels;
+    orvo::CModuleToolbar m_toolbar;   // when the skin gives one, it stands for the four buttons
     HMENU m_menu = nullptr;
     HACCEL m_accel = nullptr;
     HFONT m_font = nullptr;

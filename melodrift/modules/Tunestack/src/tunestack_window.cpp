@@ -169,6 +169,7 @@ HWND CTunestackWindow::Create(HWND parent)
         }
     }
     RefreshPlaylists(select);
+    m_toolbar.Load(m_hwnd, m_host, kModuleName);
     Layout();
     if (!loaded) {
         SetStatus(L"The library files in " + m_store.Folder() +
@@ -244,14 +245,49 @@ LRESULT CTunestackWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcW(m_hwnd, message, wParam, lParam);
 }
 
+void CTunestackWindow::LoadSkin()
+{
+    if (!m_hwnd) return;
+    m_toolbar.Load(m_hwnd, m_host, kModuleName);
+    Layout();
+}
+
 void CTunestackWindow::Layout()
 {
     if (!m_hwnd || !m_tracks) return;
     RECT client = {};
     GetClientRect(m_hwnd, &client);
-    // The buttons run in rows as wide as the window allows.
+    const int bar = m_toolbar.Place(static_cast<int>(client.right));
+    for (HWND button : m_buttons) ShowWindow(button, bar ? SW_HIDE : SW_SHOWNA);
     int x = kMargin;
     int y = kMargin;
+    if (bar) {
+        // The skin's toolbar holds the commands; the playlist to add to stands at
+        // its right end when there is room beside its buttons, else below it.
+        int buttonsRight = 0;
+        for (HWND child = GetWindow(m_toolbar.Hwnd(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            RECT rc = {};
+            GetWindowRect(child, &rc);
+            MapWindowPoints(nullptr, m_hwnd, reinterpret_cast<POINT*>(&rc), 2);
+            buttonsRight = std::max(buttonsRight, static_cast<int>(rc.right));
+        }
+        RECT combo = {};
+        GetWindowRect(m_target, &combo);
+        const int comboHeight = combo.bottom - combo.top;
+        const int comboX = static_cast<int>(client.right) - kMargin - 150;
+        const bool beside = comboX >= buttonsRight + kMargin;
+        SetWindowPos(m_target, HWND_TOP, beside ? comboX : kMargin,
+                     beside ? (bar - comboHeight) / 2 : bar + kMargin, 150, 200, SWP_NOACTIVATE);
+        const int top = beside ? bar + kMargin : bar + kMargin + comboHeight + kMargin;
+        const int bottom = std::max(top + 40, static_cast<int>(client.bottom) - kMargin - kStatusHeight - 4);
+        const int right = std::max(kPlaylistWidth + 3 * kMargin + 40, static_cast<int>(client.right) - kMargin);
+        MoveWindow(m_playlists, kMargin, top, kPlaylistWidth, bottom - top, TRUE);
+        MoveWindow(m_tracks, kMargin * 2 + kPlaylistWidth, top, right - (kMargin * 2 + kPlaylistWidth), bottom - top,
+                   TRUE);
+        MoveWindow(m_status, kMargin, bottom + 4, right - kMargin, kStatusHeight, TRUE);
+        return;
+    }
+    // The buttons run in rows as wide as the window allows.
     for (std::size_t i = 0; i < m_buttons.size(); ++i) {
         const bool withTarget = kButtons[i].id == ID_TS_ADD_TO_PLAYLIST;
         const int width = kButtons[i].width + (withTarget ? 154 : 0);

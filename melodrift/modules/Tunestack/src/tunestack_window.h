@@ -5,6 +5,7 @@
 
 #include "host/host_interfaces.h"
 #include "library_store.h"
+#include "module_toolbar.h"
 
 #include <commctrl.h>
 
@@ -58,6 +59,8 @@ public:
     bool QueryCommand(UINT id, bool& enabled) const;
     // "addfolder" with folder names, "add"/"open" with file names.
     bool OnBusMessage(const wchar_t* sender, const wchar_t* message);
+    // The skin changed: the skin's toolbar of the module is made again.
+    void LoadSkin();
 
     // Scans `folder` on a worker thread for supported files and adds them
     // when the scan is done (folders asked for meanwhile wait their turn);
@@ -106,6 +109,7 @@ private:
     HWND m_target = nullptr;
     HWND m_status = nullptr;
     std::vector<HWND> m_buttons;
+    orvo::CModuleToolbar m_toolbar;   // when the skin gives one, it stands for the buttons
     HMENU m_menu = nullptr;
     HACCEL m_accel = nullptr;
     HFONT m_font = nullptr;

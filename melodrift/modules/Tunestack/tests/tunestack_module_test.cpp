@@ -449,3 +449,52 @@ TEST_F(TunestackModule, KeepsUnreadableFilesAsideAndComesBackAsLeft)
     EXPECT_TRUE(host->Messages().empty());
     EXPECT_EQ(Text(status), L"Nothing was chosen in the library.");
 }
+
+// The skin's toolbar of the module: made from the program's skin, a real
+// click on its "New playlist" adds a playlist, no toolbar without the
+// element, and a skin change replaces it (the old one gone).
+TEST_F(TunestackModule, TheSkinsToolbarRunsItsCommandsAndFollowsSkinChanges)
+{
+    constexpr int kToolbar = 0x7F00;
+    ASSERT_TRUE(host->SetSkin(MD_SKINS_DIR L"/Midnight-eng.xml"));
+    LoadModule();
+    // Where the windows of the controls' own tests do not lie: real mouse clicks.
+    SetWindowPos(host->Frame(), HWND_TOP, 10, 380, 900, 420, SWP_NOACTIVATE);
+    Pump(50);
+    HWND bar = GetDlgItem(window, kToolbar);
+    ASSERT_TRUE(bar);
+    EXPECT_TRUE(IsWindowVisible(bar));
+    // The toolbar stands for the module's own buttons; the lists start below it.
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, kNewPlaylist)));
+    RECT barRect = {}, listRect = {};
+    GetWindowRect(bar, &barRect);
+    GetWindowRect(playlists, &listRect);
+    EXPECT_GE(listRect.top, barRect.bottom);
+    HWND newPlaylist = GetDlgItem(bar, kNewPlaylist);
+    ASSERT_TRUE(newPlaylist);
+    const int before = ListView_GetItemCount(playlists);
+    ASSERT_TRUE(RealClick(newPlaylist));
+    ASSERT_TRUE(PumpUntil([&] { return ListView_GetItemCount(playlists) == before + 1; }, 10000));
+    if (HWND edit = ListView_GetEditControl(playlists)) SendMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 0);
+    Pump(50);
+
+    const auto toolbars = [&] {
+        int count = 0;
+        for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            if (GetDlgCtrlID(child) == kToolbar) ++count;
+        return count;
+    };
+    // A skin without the element: no toolbar, the buttons are back.
+    ASSERT_TRUE(host->SetSkin(L""));
+    EXPECT_FALSE(IsWindow(bar));
+    EXPECT_EQ(toolbars(), 0);
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, kNewPlaylist)));
+    // Another skin: one new toolbar.
+    ASSERT_TRUE(host->SetSkin(MD_SKINS_DIR L"/Daylight-eng.xml"));
+    EXPECT_EQ(toolbars(), 1);
+    HWND again = GetDlgItem(window, kToolbar);
+    ASSERT_TRUE(again);
+    ASSERT_TRUE(host->SetSkin(MD_SKINS_DIR L"/Midnight-eng.xml"));
+    EXPECT_FALSE(IsWindow(again));
+    EXPECT_EQ(toolbars(), 1);
+}

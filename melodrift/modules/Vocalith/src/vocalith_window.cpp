@@ -97,6 +97,7 @@ HWND CVocalith::Create(HWND parent) {
     for (const ButtonSpec& b : kButtons) m_buttons.push_back(AddButton(b.text, b.id));
     for (HWND child : {m_title, m_time, m_list}) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), 0);
     DragAcceptFiles(m_window, TRUE);
+    m_toolbar.Load(m_window, m_host, kName);
     LoadList();
     Layout();
     return m_window;
@@ -116,13 +117,19 @@ void CVocalith::Layout() {
     GetClientRect(m_window, &r);
     const int margin = 8, line = 20, buttonH = 26;
     const int width = std::max<int>(r.right - 2 * margin, 50);
-    MoveWindow(m_title, margin, margin, width - 150, line, TRUE);
-    MoveWindow(m_time, margin + width - 140, margin, 140, line, TRUE);
-    const int buttonsY = margin + line + 6;
+    // The skin's toolbar, when there is one, holds the commands of the buttons.
+    const int top = m_toolbar.Place(r.right);
+    const bool buttons = !m_toolbar.Exists();
+    MoveWindow(m_title, margin, top + margin, width - 150, line, TRUE);
+    MoveWindow(m_time, margin + width - 140, top + margin, 140, line, TRUE);
+    const int buttonsY = top + margin + line + 6;
     const int count = static_cast<int>(m_buttons.size());
     const int bw = std::max(40, (width - (count - 1) * 4) / count);
-    for (int i = 0; i < count; ++i) MoveWindow(m_buttons[i], margin + i * (bw + 4), buttonsY, bw, buttonH, TRUE);
-    const int listY = buttonsY + buttonH + 6;
+    for (int i = 0; i < count; ++i) {
+        MoveWindow(m_buttons[i], margin + i * (bw + 4), buttonsY, bw, buttonH, TRUE);
+        ShowWindow(m_buttons[i], buttons ? SW_SHOWNA : SW_HIDE);
+    }
+    const int listY = buttons ? buttonsY + buttonH + 6 : buttonsY;
     MoveWindow(m_list, margin, listY, width, std::max<int>(r.bottom - listY - margin, 20), TRUE);
 }
 
@@ -164,6 +171,10 @@ void CVocalith::OnActivate(bool active) {
 }
 
 void CVocalith::OnLoadSkin() {
+    if (m_window) {
+        m_toolbar.Load(m_window, m_host, kName);
+        Layout();
+    }
     if (!m_skin) return;
     if (m_background) DeleteObject(m_background);
     m_background = CreateSolidBrush(m_skin->GetSkinColor(L"ModuleBackground", GetSysColor(COLOR_BTNFACE)));

@@ -5,6 +5,7 @@
 
 #include "core/playlist.h"
 #include "host/host_interfaces.h"
+#include "module_toolbar.h"
 #include "track_source.h"
 
 #include <windows.h>
@@ -92,7 +93,8 @@ private:
     HWND m_title = nullptr;
     HWND m_time = nullptr;
     HWND m_list = nullptr;
-    std::vector<HWND> m_buttons;
+    std::vector<HWND> m_buttons;    // shown when the skin gives the module no toolbar
+    orvo::CModuleToolbar m_toolbar;
     HMENU m_menu = nullptr;
     HACCEL m_accel = nullptr;
     HFONT m_font = nullptr;

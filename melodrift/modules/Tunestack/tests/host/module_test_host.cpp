@@ -3,6 +3,8 @@
 
 #include "library/library_dlg.h"
 #include "micro/ext_micro.h"
+#include "patinex/patinex.h"
+#include "xml/enxml.h"
 
 #include <shellapi.h>
 
@@ -54,6 +56,7 @@ bool CModuleTestHost::Load(const std::wstring& dllPath)
     m_passMessage = reinterpret_cast<PFN_OrvoPassMessage>(find("OrvoPassMessage"));
     m_onCmdMsg = reinterpret_cast<PFN_OrvoOnCmdMsg>(find("OrvoOnCmdMsg"));
     m_tryClose = reinterpret_cast<PFN_OrvoTryClose>(find("OrvoTryClose"));
+    m_loadSkin = reinterpret_cast<PFN_OrvoLoadSkin>(find("OrvoLoadSkin"));
     m_getModuleInfo = reinterpret_cast<PFN_OrvoGetModuleInfo>(find("OrvoGetModuleInfo"));
     if (!m_initialize || !m_getMenu || !m_changeState || !m_getModuleInfo) {
         m_error = L"a required export is missing";
@@ -138,6 +141,41 @@ std::vector<BusRecord> CModuleTestHost::Messages()
 {
     std::lock_guard<std::mutex> guard(m_busLock);
     return m_messages;
+}
+
+bool CModuleTestHost::SetSkin(const std::wstring& skinFile)
+{
+    m_skinDocument.reset();
+    bool ok = true;
+    if (!skinFile.empty()) {
+        auto document = std::make_unique<enXml>();
+        ok = document->Load(skinFile) && LoadStandardSkin(skinFile.c_str()) == S_OK;
+        if (ok) m_skinDocument = std::move(document);
+    }
+    if (m_loadSkin && m_window) m_loadSkin(m_window, 0);
+    return ok;
+}
+
+// As the frame answers: the module's child of "MAINFRAME"/"Modules", then its
+// first "ModuleToolbar" of that ID.
+enXml* CModuleTestHost::XSkin::GetModuleToolbar(const wchar_t* moduleName, const wchar_t* toolbarId)
+{
+    const enXml* root = m_host.m_skinDocument.get();
+    const enXml* main = root ? root->FindChild(L"MAINFRAME") : nullptr;
+    const enXml* modules = main ? main->FindChild(L"Modules") : nullptr;
+    if (!modules || !moduleName || !toolbarId) return nullptr;
+    for (enXml* module = modules->FirstChild(); module; module = module->NextSibling()) {
+        std::wstring name;
+        if (!module->GetAttribute(L"Name", name) || _wcsicmp(name.c_str(), moduleName) != 0) continue;
+        for (enXml* toolbar = module->FirstChild(); toolbar; toolbar = toolbar->NextSibling()) {
+            std::wstring id;
+            if (_wcsicmp(toolbar->Name().c_str(), L"ModuleToolbar") == 0 && toolbar->GetAttribute(L"ID", id) &&
+                _wcsicmp(id.c_str(), toolbarId) == 0)
+                return toolbar;
+        }
+        return nullptr;
+    }
+    return nullptr;
 }
 
 HRESULT CModuleTestHost::GetCurrentSkinPath(BSTR* path)
@@ -362,6 +400,23 @@ std::string ReadBytes(const std::wstring& path)
 {
     std::ifstream in(std::filesystem::path(path), std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+bool RealClick(HWND window)
+{
+    HWND root = GetAncestor(window, GA_ROOT);
+    SetWindowPos(root, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetForegroundWindow(root);
+    Pump(100);
+    RECT rc = {};
+    GetWindowRect(window, &rc);
+    SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    Pump(50);
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return SendInput(2, inputs, sizeof(INPUT)) == 2;
 }
 
 HWND WaitForDialog(const wchar_t* title, DWORD timeoutMs)

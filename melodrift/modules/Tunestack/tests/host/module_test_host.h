@@ -3,7 +3,8 @@
 // window, settings in "config.ini" of a program folder of the test's choice,
 // a bus that records every message (and delivers to the module and to
 // stand-ins for other modules), the media-library chooser on the data
-// folder's files, and the microphone over the real capture engine.
+// folder's files, the microphone over the real capture engine, and the
+// skin interface over a skin file of the test's choice.
 #pragma once
 
 #include "host/host_interfaces.h"
@@ -61,6 +62,12 @@ public:
     int LibraryRuns() const { return m_libraryRuns; }
     // The capture engine behind GetMicro (created on first use).
     CExtMicro& Micro();
+    // Makes a skin file current as the frame does (the skin manager's current
+    // skin, so that its pictures are found, and the document ISkin answers
+    // from), or none for an empty path; then, when a module is loaded, asks it
+    // to reload its skin (OrvoLoadSkin) as after a skin change. False when the
+    // file cannot be read (no skin then).
+    bool SetSkin(const std::wstring& skinFile);
 
     // IQueryInterface
     DWORD GetVersion() override { return 0x04000060; }
@@ -68,7 +75,7 @@ public:
     IPlayer* GetPlayer() override { return nullptr; }
     IMicro* GetMicro() override;
     IModuleCom* GetModuleCom() override { return &m_com; }
-    ISkin* GetSkin() override { return nullptr; }
+    ISkin* GetSkin() override { return &m_skin; }
     HRESULT GetCurrentSkinPath(BSTR* path) override;
 
 private:
@@ -119,6 +126,14 @@ private:
         bool m_canRecord = false;
     };
 
+    struct XSkin : ISkin {
+        explicit XSkin(CModuleTestHost& host) : m_host(host) {}
+        COLORREF GetSkinColor(const wchar_t*, COLORREF fallback) override { return fallback; }
+        BOOL SkinWindow(HWND, BOOL) override { return TRUE; }
+        enXml* GetModuleToolbar(const wchar_t* moduleName, const wchar_t* toolbarId) override;
+        CModuleTestHost& m_host;
+    };
+
     bool IsOwner(const wchar_t* owner) const;
     static LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -137,6 +152,7 @@ private:
     PFN_OrvoGetMenu m_getMenu = nullptr;
     PFN_OrvoGetAccelTable m_getAccel = nullptr;
     PFN_OrvoChangeState m_changeState = nullptr;
+    PFN_OrvoLoadSkin m_loadSkin = nullptr;
     PFN_OrvoPassMessage m_passMessage = nullptr;
     PFN_OrvoOnCmdMsg m_onCmdMsg = nullptr;
     PFN_OrvoTryClose m_tryClose = nullptr;
@@ -145,6 +161,8 @@ private:
     XApplication m_application{*this};
     XModuleCom m_com{*this};
     XMicro m_microInterface{*this};
+    XSkin m_skin{*this};
+    std::unique_ptr<enXml> m_skinDocument;
     std::unique_ptr<CExtMicro> m_micro;
     std::vector<std::wstring> m_peers;
     std::vector<std::wstring> m_activated;
@@ -166,6 +184,10 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 // Removes a folder with everything in it.
 void RemoveTree(const std::wstring& folder);
+
+// Presses and releases the real left mouse button over the middle of a
+// window (brought to the front first); false when the input was refused.
+bool RealClick(HWND window);
 
 // A visible top-level dialog of that title (class #32770), or null after the time-out.
 HWND WaitForDialog(const wchar_t* title, DWORD timeoutMs = 10000);
