@@ -20,6 +20,7 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -365,4 +366,55 @@ TEST_F(SonicutModule, CrashLeavesAReadableFile)
     EXPECT_LE(bytes.size() - 44 - info->dataBytes, 176400u + 17640u);
     EXPECT_EQ(info->dataBytes % 4, 0u);
     RemoveTree(crashFolder);
+}
+
+// The skin's toolbar of the module, made when the skin changes: a real click
+// on its "Save to..." opens the file chooser, its buttons follow the
+// recorder's state, and a skin without the element takes it away again.
+TEST_F(SonicutModule, TheSkinsToolbarChoosesTheFileAndFollowsTheRecorder)
+{
+    constexpr int kToolbar = 0x7F00;
+    EXPECT_FALSE(GetDlgItem(window, kToolbar));
+    ASSERT_TRUE(host->SetSkin(MD_SKINS_DIR L"/Midnight-eng.xml"));
+    // Where the windows of the controls' own tests do not lie: real mouse clicks.
+    SetWindowPos(host->Frame(), HWND_TOP, 10, 380, 760, 360, SWP_NOACTIVATE);
+    Pump(50);
+    HWND bar = GetDlgItem(window, kToolbar);
+    ASSERT_TRUE(bar);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, kBrowse)));
+    RECT barRect = {}, fileRect = {};
+    GetWindowRect(bar, &barRect);
+    GetWindowRect(file, &fileRect);
+    EXPECT_GE(fileRect.top, barRect.bottom);
+    // Stopped: nothing to pause or stop.
+    ASSERT_TRUE(GetDlgItem(bar, kBrowse));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(bar, kBrowse)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(bar, kStop)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(bar, kPause)));
+
+    const std::wstring chosen = folder + L"from-toolbar.wav";
+    std::atomic<bool> shown{false}, done{false};
+    std::thread driver([&] {
+        HWND dialog = WaitForDialog(L"Record to");
+        if (dialog) {
+            shown = true;
+            Sleep(300);
+            SetDlgItemTextW(dialog, 0x480, chosen.c_str());
+            SetDlgItemTextW(dialog, 0x47C, chosen.c_str());
+            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+            for (int i = 0; i < 100 && IsWindow(dialog); ++i) Sleep(50);
+            if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
+        done = true;
+    });
+    ASSERT_TRUE(RealClick(GetDlgItem(bar, kBrowse)));
+    EXPECT_TRUE(PumpUntil([&] { return done.load(); }, 20000));
+    driver.join();
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(Text(file), chosen);
+
+    ASSERT_TRUE(host->SetSkin(L""));
+    EXPECT_FALSE(IsWindow(bar));
+    EXPECT_FALSE(GetDlgItem(window, kToolbar));
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, kBrowse)));
 }

@@ -14,8 +14,10 @@
 #include "message_bus.h"
 #include "micro/ext_micro.h"
 #include "module_registry.h"
+#include "patinex/patinex.h"
 #include "player/ext_player_dx.h"
 #include "settings.h"
+#include "xml/enxml.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -59,6 +61,7 @@ public:
     HWND GetModuleParent() override { return m_main; }
     HWND GetMainWindow() override { return m_main; }
     IQueryInterface* GetHostQueryInterface() override { return query; }
+    const enXml* GetSkinDocument() override { return skin; }
     CExtPlayerDX* GetPlayerEngine() override { return &player; }
     CExtMicro* GetMicroEngine() override { return &micro; }
     void SetStatusText(const wchar_t* text) override { status = text ? text : L""; }
@@ -76,6 +79,7 @@ public:
 
     HWND m_main = nullptr;
     IQueryInterface* query = nullptr;
+    const enXml* skin = nullptr;   // the current skin's document, or none
     CExtPlayerDX player;
     CExtMicro micro;
     std::wstring status;
@@ -517,3 +521,63 @@ TEST_F(Vocalith, PositionCommandMovesPlaybackAndTheTimeFollows) {
 }
 
 }  // namespace
+
+// The skin's toolbar of the module: made with the window from the program's
+// skin, a real click on its "Remove" removes the selected track, and after a
+// skin change (OrvoLoadSkin) it is made again or, without the element, gone.
+TEST_F(Vocalith, TheSkinsToolbarRemovesTheSelectedTrackAndFollowsSkinChanges) {
+    constexpr int kToolbar = 0x7F00;
+    const std::wstring skinFile = MD_SKINS_DIR L"/Midnight-eng.xml";
+    enXml skin;
+    ASSERT_TRUE(skin.Load(skinFile));
+    ASSERT_EQ(LoadStandardSkin(skinFile.c_str()), S_OK);   // where the skin's pictures are found
+    m_frame.skin = &skin;
+    LoadModule();
+    HWND window = m_module->Window;
+    // Where the windows of the controls' own tests do not lie: real mouse clicks.
+    SetWindowPos(m_frame.m_main, HWND_TOP, 10, 380, 700, 360, SWP_SHOWWINDOW);
+    MoveWindow(window, 0, 0, 680, 300, TRUE);
+    ShowWindow(window, SW_SHOW);
+    HWND bar = GetDlgItem(window, kToolbar);
+    ASSERT_TRUE(bar);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, kIdRemove)));   // the toolbar stands for the buttons
+    RECT barRect = {}, listRect = {};
+    GetWindowRect(bar, &barRect);
+    GetWindowRect(List(), &listRect);
+    EXPECT_GE(listRect.top, barRect.bottom);
+
+    Drop({File(L"a.wav", ToneWav(1, 440, 440, 0.05)), File(L"b.wav", ToneWav(1, 440, 440, 0.05)),
+          File(L"c.wav", ToneWav(1, 440, 440, 0.05))});
+    SendMessageW(List(), LB_SETCURSEL, 1, 0);
+    HWND remove = GetDlgItem(bar, kIdRemove);
+    ASSERT_TRUE(remove);
+    SetForegroundWindow(m_frame.m_main);
+    PumpUntil([] { return true; });
+    RECT rc = {};
+    GetWindowRect(remove, &rc);
+    SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    PumpUntil([] { return true; });
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ASSERT_EQ(SendInput(2, inputs, sizeof(INPUT)), 2u);
+    EXPECT_TRUE(PumpUntil([&] { return ListItems().size() == 2; }, 10000));
+    EXPECT_EQ(ListItems(), (std::vector<std::wstring>{L"a", L"c"}));
+
+    const auto toolbars = [&] {
+        int count = 0;
+        for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            if (GetDlgCtrlID(child) == kToolbar) ++count;
+        return count;
+    };
+    ASSERT_NE(m_module->OrvoLoadSkin, nullptr);
+    m_module->OrvoLoadSkin(window, 0);   // the same skin again: a new toolbar in place of the old
+    EXPECT_FALSE(IsWindow(bar));
+    EXPECT_EQ(toolbars(), 1);
+    m_frame.skin = nullptr;               // a skin without the element
+    m_module->OrvoLoadSkin(window, 0);
+    EXPECT_EQ(toolbars(), 0);
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, kIdRemove)));
+    UnloadModule();
+}
