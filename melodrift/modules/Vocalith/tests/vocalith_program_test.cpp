@@ -2,10 +2,13 @@
 // and watched from outside: a WAV file named on the command line reaches
 // Vocalith over the bus and is heard in the sound server's monitor, with the
 // volume and balance set from the frame's sliders, and the frame's position
-// slider following it; the frame's Pause and Stop act on it.
+// slider following it; the frame's Pause and Stop act on it. And the frame
+// with each of the three modules in front, their skin toolbars at the top.
 #include "audiotest/recorder.h"
 #include "audiotest/tone_analysis.h"
+#include "fw/testing/screenshot.h"
 #include "program_test_support.h"
+#include "tunestack/library_files.h"
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
@@ -270,4 +273,104 @@ TEST(VocalithProgram, StopFromTheFrameEndsPlayback) {
     run.Ended(20000);
 }
 
+// A module button of the frame: the skinned check button captioned with the module's name.
+struct ModuleButtonSearch {
+    const wchar_t* name;
+    HWND found;
+};
+BOOL CALLBACK VisitModuleButton(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<ModuleButtonSearch*>(param);
+    wchar_t cls[32] = {};
+    GetClassNameW(hwnd, cls, 32);
+    if (std::wstring(cls) != L"PtButton" || TextOf(hwnd) != search->name) return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
 }  // namespace
+
+// The three modules in the program's frame with the Midnight skin, each with
+// the skin's toolbar across the top of its window: a screenshot of the frame
+// with each module in front (the player playing the first of three tracks,
+// the library holding them in a playlist, the recorder ready).
+TEST(VocalithProgram, ModulesShowTheirSkinToolbarsInTheFrame) {
+    mdtest::Install install(L"module toolbars");
+    CompleteInstall(install);
+    const std::wstring from = mdtest::MelodriftFolder();
+    for (const wchar_t* module : {L"Tunestack.dll", L"Sonicut.dll"})
+        ASSERT_TRUE(mdtest::CopyInto(from + L"Modules\\" + module, install.folder / L"Modules"));
+    install.FrameSetting(L"CheckDefaultPlayer", L"No");
+    install.FrameSetting(L"AutoOpen_AskMe", L"No");
+    const std::wstring config = install.data + L"config.ini";
+    WritePrivateProfileStringW(L"CURRENTSKIN", L"name", L"Midnight", config.c_str());
+    // The tracks in a folder of the user's music, as a user would keep them.
+    wchar_t music[MAX_PATH] = {};
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_MYMUSIC | CSIDL_FLAG_CREATE, nullptr, 0, music)));
+    struct Folder {
+        std::filesystem::path path;
+        ~Folder() {
+            std::error_code ec;
+            std::filesystem::remove_all(path, ec);
+        }
+    } album{std::filesystem::path(music) / L"Evening Session"};   // the program tests run one at a time
+    std::error_code ec;
+    std::filesystem::remove_all(album.path, ec);
+    std::filesystem::create_directories(album.path);
+    std::vector<std::wstring> tracks;
+    for (const wchar_t* name : {L"Evening Tide", L"Harbour Lights", L"Northern Road"}) {
+        tracks.push_back((album.path / (std::wstring(name) + L".wav")).wstring());
+        ASSERT_TRUE(mdtest::WriteBytes(tracks.back(), ToneWav(40.0, 220, 220, 0.05)));
+    }
+    // The library as Tunestack keeps it: the three files in a playlist.
+    tunestack::Library library;
+    tunestack::XmlNode* playlist = library.AddPlaylist(L"Evening");
+    for (const std::wstring& track : tracks) library.AddTrack(*playlist, library.AddFile(track));
+    ASSERT_TRUE(mdtest::WriteBytes(install.data + L"fileDB.dat", library.FileListBytes()));
+    ASSERT_TRUE(mdtest::WriteBytes(install.data + L"playlists.xml", library.PlaylistsBytes()));
+
+    std::wstring args;
+    for (const std::wstring& track : tracks) args += L"\"" + track + L"\" ";
+    mdtest::Process run(install.exe, args);
+    ASSERT_TRUE(run.started);
+    HWND frame = run.WaitForWindow(L"Melodrift", 60000);
+    ASSERT_NE(frame, nullptr);
+    SetWindowPos(frame, HWND_TOP, 0, 0, 900, 700, SWP_NOACTIVATE);
+    constexpr UINT kToolbar = 0x7F00;
+    const auto moduleWindow = [&](const wchar_t* cls) {
+        HWND window = FindDescendant(frame, cls);
+        return window && IsWindowVisible(window) ? window : nullptr;
+    };
+    struct Shot {
+        const wchar_t* module;
+        const wchar_t* windowClass;
+        const wchar_t* file;
+    } shots[] = {{L"Vocalith", L"VocalithPlaylistWindow", L"melodrift_vocalith_frame.png"},
+                 {L"Tunestack", L"TunestackWindow", L"melodrift_tunestack_frame.png"},
+                 {L"Sonicut", L"SonicutWindow", L"melodrift_sonicut_frame.png"}};
+    for (const Shot& shot : shots) {
+        SCOPED_TRACE(fw::ToUtf8(shot.module));
+        if (std::wstring(shot.module) != L"Vocalith") {
+            // Shown by its module button, as the user would.
+            ModuleButtonSearch want{shot.module, nullptr};
+            EnumChildWindows(frame, &VisitModuleButton, reinterpret_cast<LPARAM>(&want));
+            ASSERT_NE(want.found, nullptr);
+            PostMessageW(frame, WM_COMMAND, static_cast<WPARAM>(GetDlgCtrlID(want.found)), 0);
+        }
+        HWND window = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (window = moduleWindow(shot.windowClass)) != nullptr; }, 30000));
+        HWND bar = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (bar = GetDlgItem(window, kToolbar)) != nullptr && IsWindowVisible(bar); }, 10000));
+        if (std::wstring(shot.module) == L"Vocalith") {
+            HWND title = GetDlgItem(window, 1001);
+            ASSERT_TRUE(WaitUntil([&] { return TextOf(title) == L"Evening Tide"; }, 30000));
+            HWND position = FindDescendant(frame, nullptr, 14011, 14014);
+            EXPECT_TRUE(WaitUntil([&] { return position && SendMessageW(position, TBM_GETPOS, 0, 0) > 0; }, 20000));
+        }
+        Sleep(500);   // the frame's position and time ticks
+        RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        Sleep(300);
+        EXPECT_TRUE(fw::testing::SaveWindowScreenshot(frame, fw::testing::ScreenshotPath(shot.file)));
+    }
+    PostMessageW(frame, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(run.Ended(20000));
+}
