@@ -278,13 +278,7 @@ void CTunestackWindow::Layout()
         const bool beside = comboX >= buttonsRight + kMargin;
         SetWindowPos(m_target, HWND_TOP, beside ? comboX : kMargin,
                      beside ? (bar - comboHeight) / 2 : bar + kMargin, 150, 200, SWP_NOACTIVATE);
-        const int top = beside ? bar + kMargin : bar + kMargin + comboHeight + kMargin;
-        const int bottom = std::max(top + 40, static_cast<int>(client.bottom) - kMargin - kStatusHeight - 4);
-        const int right = std::max(kPlaylistWidth + 3 * kMargin + 40, static_cast<int>(client.right) - kMargin);
-        MoveWindow(m_playlists, kMargin, top, kPlaylistWidth, bottom - top, TRUE);
-        MoveWindow(m_tracks, kMargin * 2 + kPlaylistWidth, top, right - (kMargin * 2 + kPlaylistWidth), bottom - top,
-                   TRUE);
-        MoveWindow(m_status, kMargin, bottom + 4, right - kMargin, kStatusHeight, TRUE);
+        PlaceLists(beside ? bar + kMargin : bar + kMargin + comboHeight + kMargin);
         return;
     }
     // The buttons run in rows as wide as the window allows.
@@ -303,7 +297,14 @@ void CTunestackWindow::Layout()
             x += 154;
         }
     }
-    const int top = y + kButtonHeight + kMargin;
+    PlaceLists(y + kButtonHeight + kMargin);
+}
+
+// The two lists side by side from `top` down to the status line.
+void CTunestackWindow::PlaceLists(int top)
+{
+    RECT client = {};
+    GetClientRect(m_hwnd, &client);
     const int bottom = std::max(top + 40, static_cast<int>(client.bottom) - kMargin - kStatusHeight - 4);
     const int right = std::max(kPlaylistWidth + 3 * kMargin + 40, static_cast<int>(client.right) - kMargin);
     MoveWindow(m_playlists, kMargin, top, kPlaylistWidth, bottom - top, TRUE);

@@ -75,6 +75,7 @@ private:
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnNotify(NMHDR* header);
     void Layout();
+    void PlaceLists(int top);
 
     void Save();
     void RefreshPlaylists(int select);
