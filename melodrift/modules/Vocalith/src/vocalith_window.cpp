@@ -88,7 +88,7 @@ HWND CVocalith::Create(HWND parent) {
     m_title = CreateWindowExW(0, L"STATIC", L"No track", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0,
                               0, 10, 10, m_window, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kIdTitle)),
                               m_instance, nullptr);
-    m_time = CreateWindowExW(0, L"STATIC", L"0:00 / 0:00", WS_CHILD | WS_VISIBLE | SS_RIGHT, 0, 0, 10, 10, m_window,
+    m_time = CreateWindowExW(0, L"STATIC", L"0:00 / 0:00", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 10, 10, m_window,
                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kIdTime)), m_instance, nullptr);
     m_list = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"Playlist",
                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 0, 0,
@@ -121,7 +121,9 @@ void CVocalith::Layout() {
     const int top = m_toolbar.Place(r.right);
     const bool buttons = !m_toolbar.Exists();
     MoveWindow(m_title, margin, top + margin, width - 150, line, TRUE);
-    MoveWindow(m_time, margin + width - 140, top + margin, 140, line, TRUE);
+    m_timeRight = margin + width;
+    m_timeTop = top + margin;
+    PlaceTime();
     const int buttonsY = top + margin + line + 6;
     const int count = static_cast<int>(m_buttons.size());
     const int bw = std::max(40, (width - (count - 1) * 4) / count);
@@ -131,6 +133,23 @@ void CVocalith::Layout() {
     }
     const int listY = buttons ? buttonsY + buttonH + 6 : buttonsY;
     MoveWindow(m_list, margin, listY, width, std::max<int>(r.bottom - listY - margin, 20), TRUE);
+}
+
+// The time stands right-aligned at the end of the title row, as wide as its text
+// (measured here: a right-aligned static may cut the last pixels of its text).
+void CVocalith::PlaceTime() {
+    if (!m_time) return;
+    wchar_t text[64] = {};
+    const int length = GetWindowTextW(m_time, text, 64);
+    SIZE extent = {0, 0};
+    if (HDC dc = GetDC(m_time)) {
+        HGDIOBJ old = SelectObject(dc, m_font ? m_font : GetStockObject(DEFAULT_GUI_FONT));
+        GetTextExtentPoint32W(dc, text, length, &extent);
+        SelectObject(dc, old);
+        ReleaseDC(m_time, dc);
+    }
+    const int width = std::min(140, static_cast<int>(extent.cx) + 4);
+    MoveWindow(m_time, m_timeRight - width, m_timeTop, width, 20, TRUE);
 }
 
 HMENU CVocalith::GetMenu() {
@@ -507,6 +526,7 @@ void CVocalith::ShowTime() {
     const int rate = std::max(1, m_source.Rate());
     std::wstring text = FormatTime(at / rate) + L" / " + FormatTime(total / rate);
     SetWindowTextW(m_time, text.c_str());
+    PlaceTime();
     if (m_player && total > 0 && OwnsPlayer()) {
         const LPARAM position = static_cast<LPARAM>(at * m_player->GetPositionRange() / total);
         HWND root = GetAncestor(m_window, GA_ROOT);

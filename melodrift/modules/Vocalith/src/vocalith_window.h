@@ -74,6 +74,7 @@ private:
     void RefreshList();
     void ShowTrackInfo();
     void ShowTime();
+    void PlaceTime();
     void SaveList();
     void LoadList();
     void SetError(const std::wstring& text);
@@ -92,6 +93,7 @@ private:
     HWND m_window = nullptr;
     HWND m_title = nullptr;
     HWND m_time = nullptr;
+    int m_timeRight = 0, m_timeTop = 0;   // where the time's right edge and top stand
     HWND m_list = nullptr;
     std::vector<HWND> m_buttons;    // shown when the skin gives the module no toolbar
     orvo::CModuleToolbar m_toolbar;
