@@ -41,6 +41,7 @@ VIAddVersionKey /LANG=1033 "OriginalFilename" "${PRODUCT}Setup-${VERSION}.exe"
 !include "FileFunc.nsh"
 !include "WordFunc.nsh"
 !include "TextFunc.nsh"
+!include "WinMessages.nsh"
 
 ; The list of the installed files, kept in the program folder, so that the next
 ; version can take away what it no longer ships (the uninstaller knows its own
@@ -142,4 +143,124 @@ FunctionEnd
   !include "${GEN_DIR}/${LIST}_uninstall.nsh"
   Delete "$INSTDIR\${FILE_LIST}"
   Delete "$INSTDIR\uninstall.exe"
+!macroend
+
+; CloseRunningProgram: a copy of the program running from $INSTDIR is asked to
+; end the way its own Close command ends it: WM_CLOSE to its main window (a
+; top-level window of that process that no other window owns, whose title
+; begins with the program's name, not a dialog box), so that it saves its
+; settings and asks its parts whether they may close. Its process then has
+; CLOSE_WAIT_MS to end. While a copy still runs after that (a part refused, or
+; it does not answer), the user may close it and retry, or cancel; a silent run
+; does not ask. Leaves "closed" or "running" on the stack.
+; Made by !insertmacro CloseRunningProgramFunction "" (installer) or "un."
+; (uninstaller).
+!define CLOSE_WAIT_MS 20000
+
+!macro CloseRunningProgramFunction un
+; The main window of the copy running from $INSTDIR in $R0, its process id in
+; $R1; $R0 is 0 when none runs.
+Function ${un}FindRunningProgram
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  Push $4
+  Push $5
+  StrCpy $R0 0
+  StrCpy $R1 0
+  StrLen $5 "${PRODUCT}"
+  StrCpy $0 0
+  ${Do}
+    System::Call 'user32::FindWindowExW(p 0, p r0, p 0, p 0) p .r0'
+    ${If} $0 = 0
+      ${Break}
+    ${EndIf}
+    System::Call 'user32::GetWindow(p r0, i 4) p .r1'
+    ${If} $1 <> 0
+      ${Continue}
+    ${EndIf}
+    System::Call 'user32::GetWindowTextW(p r0, w .r1, i ${NSIS_MAX_STRLEN}) i'
+    StrCpy $1 $1 $5
+    ${If} $1 != "${PRODUCT}"
+      ${Continue}
+    ${EndIf}
+    System::Call 'user32::GetClassNameW(p r0, w .r1, i 256) i'
+    ${If} $1 == "#32770"
+      ${Continue}
+    ${EndIf}
+    System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r2) i'
+    ; PROCESS_QUERY_LIMITED_INFORMATION
+    System::Call 'kernel32::OpenProcess(i 0x1000, i 0, i r2) p .r3'
+    ${If} $3 = 0
+      ${Continue}
+    ${EndIf}
+    System::Call 'kernel32::QueryFullProcessImageNameW(p r3, i 0, w .r1, *i ${NSIS_MAX_STRLEN}) i .r4'
+    System::Call 'kernel32::CloseHandle(p r3)'
+    ${If} $4 <> 0
+    ${AndIf} $1 == "$INSTDIR\${PRODUCT}.exe"
+      StrCpy $R0 $0
+      StrCpy $R1 $2
+      ${Break}
+    ${EndIf}
+  ${Loop}
+  Pop $5
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+
+Function ${un}CloseRunningProgram
+  Push $R0
+  Push $R1
+  Push $R2
+  Push $R3
+  StrCpy $R3 "closed"
+  ${Do}
+    Call ${un}FindRunningProgram
+    ${If} $R0 = 0
+      ${Break}
+    ${EndIf}
+    DetailPrint "Closing the running ${PRODUCT}"
+    ; SYNCHRONIZE
+    System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i R1) p .R2'
+    System::Call 'user32::PostMessageW(p R0, i ${WM_CLOSE}, p 0, p 0) i'
+    ${If} $R2 <> 0
+      System::Call 'kernel32::WaitForSingleObject(p R2, i ${CLOSE_WAIT_MS}) i .R1'
+      System::Call 'kernel32::CloseHandle(p R2)'
+      ${If} $R1 = 0
+        ${Continue}
+      ${EndIf}
+    ${Else}
+      ; Not to be waited for: the window's end has to do.
+      StrCpy $R1 0
+      ${DoWhile} $R1 < ${CLOSE_WAIT_MS}
+        System::Call 'user32::IsWindow(p R0) i .R2'
+        ${If} $R2 = 0
+          ${Break}
+        ${EndIf}
+        Sleep 250
+        IntOp $R1 $R1 + 250
+      ${Loop}
+      ${If} $R2 = 0
+        ${Continue}
+      ${EndIf}
+    ${EndIf}
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+      "${PRODUCT} is still running and cannot be closed.$\r$\n$\r$\nClose ${PRODUCT} (answer its questions, if it asks any), then click Retry. Cancel stops without changing anything." \
+      /SD IDCANCEL IDRETRY retry
+    StrCpy $R3 "running"
+    ${Break}
+    retry:
+  ${Loop}
+  Exch $R3
+  Exch
+  Pop $R2
+  Exch
+  Pop $R1
+  Exch
+  Pop $R0
+FunctionEnd
 !macroend

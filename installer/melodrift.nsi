@@ -3,6 +3,12 @@
 ; Start-menu shortcut and the uninstaller; the component "Make Melodrift the
 ; default player" runs "Melodrift.exe /reg /nostart".
 ;
+; A running Melodrift (from the program folder) is closed first, by the
+; installer and by the uninstaller, the way its own Close does it, so that it
+; saves its settings (CloseRunningProgram, common.nsh). When it does not close
+; (one of its modules refuses, or it does not answer), nothing is changed: the
+; user may retry or cancel; a silent run ends with exit code 2.
+;
 ; Silent: MelodriftSetup-<version>.exe /S [/NOASSOC] [/D=<folder>]
 ;   The default-player component is on, in a silent installation too; /NOASSOC
 ;   turns it off (on the components page it then starts unticked).
@@ -35,9 +41,23 @@
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
+!insertmacro CloseRunningProgramFunction ""
+!insertmacro CloseRunningProgramFunction "un."
+
+; Closes the running program, or stops here (exit code 2) with nothing changed.
+!macro CloseMelodriftOrStop un
+  Call ${un}CloseRunningProgram
+  Pop $0
+  ${If} $0 != "closed"
+    SetErrorLevel 2
+    Abort "Melodrift is still running: nothing was changed."
+  ${EndIf}
+!macroend
+
 Section "Melodrift" SecProgram
   SectionIn RO
   SetShellVarContext all
+  !insertmacro CloseMelodriftOrStop ""
   !insertmacro InstallProgramFiles
   CreateShortCut "$SMPROGRAMS\Melodrift.lnk" "$INSTDIR\Melodrift.exe" "" "$INSTDIR\Melodrift.exe" 0
   !insertmacro WriteUninstallEntry
@@ -96,6 +116,7 @@ FunctionEnd
 
 Section "Uninstall"
   SetShellVarContext all
+  !insertmacro CloseMelodriftOrStop "un."
   ; The file types go back to their earlier owners while the program is there.
   ${If} ${FileExists} "$INSTDIR\Melodrift.exe"
     ExecWait '"$INSTDIR\Melodrift.exe" /unreg /nostart' $0

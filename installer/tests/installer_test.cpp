@@ -1,13 +1,17 @@
 // The installers as a user meets them, in a Wine prefix made fresh for these
 // tests: silent installation (files, folders, shortcut, Uninstall entry,
 // association), the installed program started from its installed place, silent
-// uninstallation down to the user's data, and an upgrade over an installation
-// that has user data.
+// uninstallation down to the user's data, an upgrade over an installation
+// that has user data, upgrades and uninstallations while the program runs (it
+// is closed; when it does not close, nothing is changed), and Melodrift's
+// installer driven through its pages.
 #include "ui_driver.h"
 
 #include <windows.h>
 #include <mmsystem.h>
 #include <psapi.h>
+#include <commctrl.h>
+#include <tlhelp32.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <mstask.h>
@@ -424,6 +428,34 @@ void ExpectMelodriftGone(const std::wstring& folder) {
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kAssocKey));
 }
 
+// The top-level windows of a process, for a failure's message.
+std::string DescribeWindows(DWORD processId) {
+    std::string out;
+    for (HWND w : uidriver::FindTopWindows({.processId = processId, .visibleOnly = false})) {
+        out += "\n  \"" + fs::path(uidriver::GetText(w)).string() + "\" " + fs::path(uidriver::GetClass(w)).string();
+        if (!IsWindowVisible(w)) out += " (hidden)";
+        if (uidriver::MessageBoxInfo box; uidriver::ReadMessageBox(w, box))
+            out += ": \"" + fs::path(box.text).string() + "\"";
+    }
+    return out;
+}
+
+// The main frame of a started Melodrift, once it is there (null after 90 s).
+HWND WaitForMelodriftFrame(const uidriver::CProcess& melodrift) {
+    HWND frame = nullptr;
+    uidriver::WaitUntil(
+        [&] {
+            for (HWND w : uidriver::FindTopWindows({.processId = melodrift.Id()})) {
+                const std::wstring title = uidriver::GetText(w);
+                if (title.rfind(L"Melodrift", 0) == 0 && uidriver::GetClass(w) != L"#32770") frame = w;
+            }
+            return frame != nullptr;
+        },
+        90000, 100);
+    if (!frame) std::printf("no Melodrift frame; its windows:%s\n", DescribeWindows(melodrift.Id()).c_str());
+    return frame;
+}
+
 // The modules of Modules\ that the process has loaded, and those it has not.
 std::vector<std::wstring> ModulesNotLoaded(HANDLE process, const std::wstring& folder) {
     std::vector<std::wstring> expected;
@@ -545,17 +577,8 @@ TEST(InstallerMelodrift, SilentInstallStartAndUninstall) {
     {
         uidriver::CProcess melodrift;
         ASSERT_TRUE(melodrift.Start(exe, canPlay ? L"\"" + tone + L"\"" : L""));
-        HWND frame = nullptr;
-        EXPECT_TRUE(uidriver::WaitUntil(
-            [&] {
-                for (HWND w : uidriver::FindTopWindows({.processId = melodrift.Id()})) {
-                    const std::wstring title = uidriver::GetText(w);
-                    if (title.rfind(L"Melodrift", 0) == 0 && uidriver::GetClass(w) != L"#32770") frame = w;
-                }
-                return frame != nullptr;
-            },
-            90000, 100))
-            << "no main frame";
+        const HWND frame = WaitForMelodriftFrame(melodrift);
+        EXPECT_NE(frame, nullptr) << "no main frame";
         EXPECT_TRUE(melodrift.IsRunning());
         const std::vector<std::wstring> missing = ModulesNotLoaded(melodrift.Handle(), folder);
         EXPECT_TRUE(missing.empty()) << "modules not loaded: " << missing.size();
@@ -627,6 +650,331 @@ TEST(InstallerMelodrift, UpgradeKeepsTheUsersData) {
     EXPECT_EQ(ReadFile(data + L"\\fileDB.dat"), library);
     std::error_code ec;
     fs::remove_all(fs::path(data), ec);
+}
+
+// ---- Melodrift running during an upgrade or an uninstallation --------------------
+
+const wchar_t* const kFrameSection = L"Main frame: params";
+
+// The settings a started Melodrift needs to come up without a question, with a
+// mark in place of a setting the program writes only when it closes.
+void PrepareMelodriftSettings(const std::wstring& data) {
+    const std::wstring config = data + L"\\config.ini";
+    CreateDirectoryW((ShellFolder(CSIDL_COMMON_APPDATA) + L"\\Corvena").c_str(), nullptr);
+    CreateDirectoryW(data.c_str(), nullptr);
+    WritePrivateProfileStringW(kFrameSection, L"CheckDefaultPlayer", L"No", config.c_str());
+    WritePrivateProfileStringW(L"PLAYER", L"Shuffle", L"Mark", config.c_str());
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, config.c_str());
+}
+
+// "On" or "Off" once the program has saved its settings on closing; "Mark" before.
+std::wstring SavedShuffle(const std::wstring& data) {
+    wchar_t value[32] = {};
+    GetPrivateProfileStringW(L"PLAYER", L"Shuffle", L"", value, 32, (data + L"\\config.ini").c_str());
+    return value;
+}
+
+// Upgraded, then uninstalled, while the installed program runs: each time the
+// installer closes it as its own Close does (it saves its settings), and goes on.
+TEST(InstallerMelodrift, RunningProgramClosedByUpgradeAndUninstall) {
+    ComScope com;
+    ASSERT_EQ(RunToEnd(MelodriftSetup(), L"/S /NOASSOC"), 0);
+    const std::wstring folder = ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Melodrift";
+    const std::wstring exe = folder + L"\\Melodrift.exe";
+    ASSERT_TRUE(Exists(exe));
+    const std::wstring data = MelodriftData(folder);
+
+    for (const bool uninstall : {false, true}) {
+        SCOPED_TRACE(uninstall ? "uninstall" : "upgrade");
+        PrepareMelodriftSettings(data);
+        ASSERT_EQ(SavedShuffle(data), L"Mark");
+        uidriver::CProcess melodrift;
+        ASSERT_TRUE(melodrift.Start(exe));
+        ASSERT_NE(WaitForMelodriftFrame(melodrift), nullptr) << "no main frame";
+        if (uninstall) {
+            UninstallSilently(L"Melodrift");
+        } else {
+            EXPECT_EQ(RunToEnd(MelodriftSetup(), L"/S /NOASSOC"), 0);
+        }
+        // The installer waits for the program's end before it touches a file.
+        EXPECT_TRUE(melodrift.WaitForExit(5000)) << "the program was left running";
+        const std::wstring shuffle = SavedShuffle(data);
+        EXPECT_TRUE(shuffle == L"On" || shuffle == L"Off") << "settings not saved on closing: " << fs::path(shuffle);
+        if (!uninstall) {
+            CheckInstalledFiles(folder, MELODRIFT_FILES);
+            CheckUninstallEntry(L"Melodrift", L"Melodrift 4.0", kMelodriftVersion, L"Corvena", folder);
+        }
+    }
+    ExpectMelodriftGone(folder);
+    EXPECT_TRUE(IsFolder(data));
+    std::error_code ec;
+    fs::remove_all(fs::path(data), ec);
+}
+
+// Holds every thread of a process still while it lives (a program that does
+// not answer), and lets them go on again.
+class FrozenProcess {
+public:
+    explicit FrozenProcess(DWORD processId) {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+        if (snapshot == INVALID_HANDLE_VALUE) return;
+        THREADENTRY32 entry = {};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+            if (entry.th32OwnerProcessID != processId) continue;
+            HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
+            if (!thread) continue;
+            if (SuspendThread(thread) == static_cast<DWORD>(-1)) {
+                CloseHandle(thread);
+                continue;
+            }
+            m_threads.push_back(thread);
+        }
+        CloseHandle(snapshot);
+    }
+    ~FrozenProcess() { Thaw(); }
+    bool Frozen() const { return !m_threads.empty(); }
+    void Thaw() {
+        for (HANDLE thread : m_threads) {
+            ResumeThread(thread);
+            CloseHandle(thread);
+        }
+        m_threads.clear();
+    }
+
+private:
+    std::vector<HANDLE> m_threads;
+};
+
+// Files of an installation, with their sizes and times: what "nothing
+// changed" is measured by.
+std::vector<std::wstring> FolderState(const std::wstring& folder) {
+    std::vector<std::wstring> state;
+    std::error_code ec;
+    for (const auto& entry : fs::recursive_directory_iterator(fs::path(folder), ec)) {
+        std::wstring line = entry.path().wstring();
+        if (entry.is_regular_file()) {
+            WIN32_FILE_ATTRIBUTE_DATA a = {};
+            GetFileAttributesExW(line.c_str(), GetFileExInfoStandard, &a);
+            line += L" " + std::to_wstring(a.nFileSizeLow) + L" " + std::to_wstring(a.ftLastWriteTime.dwLowDateTime);
+        }
+        state.push_back(line);
+    }
+    return state;
+}
+
+// A program that does not close (it does not answer): a silent upgrade and a
+// silent uninstallation stop with an error and leave the installation as it
+// is; once it answers again, it closes and the uninstallation goes through.
+TEST(InstallerMelodrift, ProgramThatDoesNotCloseStopsSilentRuns) {
+    ComScope com;
+    ASSERT_EQ(RunToEnd(MelodriftSetup(), L"/S /NOASSOC"), 0);
+    const std::wstring folder = ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Melodrift";
+    const std::wstring exe = folder + L"\\Melodrift.exe";
+    const std::wstring data = MelodriftData(folder);
+    // A file an earlier version installed: an upgrade that went on would take it away.
+    WriteFile(folder + L"\\old-helper.dll", "MZ");
+    WriteFile(folder + L"\\uninstall.lst", ReadFile(folder + L"\\uninstall.lst") + "old-helper.dll\r\n");
+    PrepareMelodriftSettings(data);
+
+    uidriver::CProcess melodrift;
+    ASSERT_TRUE(melodrift.Start(exe));
+    ASSERT_NE(WaitForMelodriftFrame(melodrift), nullptr) << "no main frame";
+    const std::vector<std::wstring> before = FolderState(folder);
+    {
+        FrozenProcess frozen(melodrift.Id());
+        ASSERT_TRUE(frozen.Frozen());
+        EXPECT_EQ(RunToEnd(MelodriftSetup(), L"/S /NOASSOC"), 2);
+        // In place (_?=): the uninstaller's own exit code.
+        EXPECT_EQ(RunToEnd(folder + L"\\uninstall.exe", L"/S _?=" + folder), 2);
+        EXPECT_TRUE(melodrift.IsRunning());
+        EXPECT_EQ(FolderState(folder), before) << "the installation was changed";
+        EXPECT_TRUE(Exists(MelodriftShortcut()));
+        CheckUninstallEntry(L"Melodrift", L"Melodrift 4.0", kMelodriftVersion, L"Corvena", folder);
+        EXPECT_EQ(SavedShuffle(data), L"Mark");
+    }
+    // It answers again: the close it was asked for goes through.
+    EXPECT_TRUE(melodrift.WaitForExit(60000)) << "the program did not close once it answered";
+    if (melodrift.IsRunning()) melodrift.Terminate();
+    DeleteFileW((folder + L"\\old-helper.dll").c_str());
+    UninstallSilently(L"Melodrift");
+    ExpectMelodriftGone(folder);
+    std::error_code ec;
+    fs::remove_all(fs::path(data), ec);
+}
+
+// ---- Melodrift's installer driven through its pages ------------------------------
+
+// Ids of the installer's windows (the installer system's own resources).
+constexpr int kNextButton = 1;
+constexpr int kComponentsTree = 1032;
+constexpr int kFolderEdit = 1019;
+
+// An item's text in a tree view of another process.
+std::wstring TreeItemText(HANDLE process, HWND tree, HTREEITEM item) {
+    const SIZE_T textBytes = 260 * sizeof(wchar_t);
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(TVITEMW) + textBytes, MEM_COMMIT, PAGE_READWRITE);
+    if (!remote) return L"";
+    TVITEMW tvi = {};
+    tvi.mask = TVIF_TEXT;
+    tvi.hItem = item;
+    tvi.pszText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote) + sizeof(TVITEMW));
+    tvi.cchTextMax = 260;
+    wchar_t text[260] = {};
+    DWORD_PTR ok = 0;
+    if (WriteProcessMemory(process, remote, &tvi, sizeof tvi, nullptr) &&
+        SendMessageTimeoutW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 10000, &ok) &&
+        ok) {
+        ReadProcessMemory(process, tvi.pszText, text, sizeof text - sizeof(wchar_t), nullptr);
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return text;
+}
+
+// The state picture of a components tree item: ticked or not.
+bool ItemTicked(HWND tree, HTREEITEM item) {
+    const LRESULT state = SendMessageW(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_STATEIMAGEMASK);
+    // Pictures: 1 unticked, 2 ticked; 4 and 5 the same for an item that cannot be changed.
+    const int picture = static_cast<int>((state & TVIS_STATEIMAGEMASK) >> 12);
+    return picture == 2 || picture == 5;
+}
+
+// The installer's window and the page in it that holds a control with the id.
+HWND InstallerPageControl(DWORD processId, int id) {
+    for (HWND w : uidriver::FindTopWindows({.className = L"#32770", .processId = processId}))
+        if (HWND control = uidriver::FindControl(w, id); control && uidriver::IsVisible(control)) return control;
+    return nullptr;
+}
+
+HWND InstallerWindow(DWORD processId) {
+    for (HWND w : uidriver::FindTopWindows({.className = L"#32770", .processId = processId}))
+        if (uidriver::GetText(w) == L"Melodrift 4.0 Setup") return w;
+    return nullptr;
+}
+
+// Presses Next (Install, Finish) once it can be pressed.
+void PressNext(HWND installer) {
+    const HWND next = GetDlgItem(installer, kNextButton);
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return uidriver::IsEnabled(next); }, 60000, 50)) << "Next stays disabled";
+    ASSERT_TRUE(uidriver::PostCommand(installer, kNextButton));
+}
+
+// The first visible check box of the page whose text begins with `text`.
+struct CheckBoxSearch {
+    std::wstring text;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchCheckBox(HWND w, LPARAM param) {
+    auto* search = reinterpret_cast<CheckBoxSearch*>(param);
+    const DWORD type = uidriver::GetStyle(w) & BS_TYPEMASK;
+    if (uidriver::GetClass(w) == L"Button" && (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX) &&
+        uidriver::IsVisible(w) && uidriver::GetText(w).rfind(search->text, 0) == 0) {
+        search->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindCheckBox(HWND installer, const std::wstring& text) {
+    CheckBoxSearch search{text};
+    EnumChildWindows(installer, &MatchCheckBox, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Runs the installer as a user does: Next on the welcome page; on the
+// components page the default-player item as `tick` says; Next on the folder
+// page (Install); on the finish page "Run Melodrift" unticked and Finish.
+void InstallThroughThePages(const std::wstring& arguments, bool tick, const std::wstring& screenshot) {
+    uidriver::CProcess setup;
+    ASSERT_TRUE(setup.Start(MelodriftSetup(), arguments));
+    HWND installer = nullptr;
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return (installer = InstallerWindow(setup.Id())) != nullptr; }, 60000, 100))
+        << "no installer window";
+    // Welcome.
+    ASSERT_NO_FATAL_FAILURE(PressNext(installer));
+
+    // Components: the program (always) and the default player.
+    HWND tree = nullptr;
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return (tree = InstallerPageControl(setup.Id(), kComponentsTree)) != nullptr; }, 30000,
+                                    50))
+        << "no components page";
+    const HTREEITEM program = TreeView_GetRoot(tree);
+    ASSERT_NE(program, nullptr);
+    const HTREEITEM assoc = TreeView_GetNextSibling(tree, program);
+    ASSERT_NE(assoc, nullptr);
+    EXPECT_EQ(TreeItemText(setup.Handle(), tree, program), L"Melodrift");
+    EXPECT_EQ(TreeItemText(setup.Handle(), tree, assoc), L"Make Melodrift the default player");
+    EXPECT_TRUE(ItemTicked(tree, program));
+    const bool ticked = ItemTicked(tree, assoc);
+    EXPECT_EQ(ticked, arguments.find(L"/NOASSOC") == std::wstring::npos) << "the item's first state";
+    if (!screenshot.empty()) {
+        SetWindowPos(installer, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        // Drawn once the page has been painted.
+        uidriver::WaitUntil([&] { return GetUpdateRect(tree, nullptr, FALSE) == FALSE; }, 2000, 50);
+        Sleep(300);
+        EXPECT_FALSE(uidriver::SaveScreenshot(installer, screenshot).empty());
+    }
+    if (ticked != tick) {
+        // As the keyboard does it: the item chosen, the space bar pressed.
+        TreeView_SelectItem(tree, assoc);
+        ASSERT_TRUE(uidriver::PostKey(tree, VK_SPACE));
+        EXPECT_TRUE(uidriver::WaitUntil([&] { return ItemTicked(tree, assoc) == tick; }, 10000, 50))
+            << "the item did not change";
+        EXPECT_TRUE(ItemTicked(tree, program)) << "the program itself cannot be left out";
+    }
+    ASSERT_NO_FATAL_FAILURE(PressNext(installer));
+
+    // Folder; its button is Install.
+    HWND edit = nullptr;
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return (edit = InstallerPageControl(setup.Id(), kFolderEdit)) != nullptr; }, 30000, 50))
+        << "no folder page";
+    EXPECT_EQ(uidriver::GetText(edit), ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Melodrift");
+    ASSERT_NO_FATAL_FAILURE(PressNext(installer));
+
+    // Installing, then the finish page (it follows by itself).
+    HWND run = nullptr;
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return (run = FindCheckBox(installer, L"&Run Melodrift")) != nullptr; }, 180000, 100))
+        << "no finish page";
+    if (uidriver::GetCheck(run) == BST_CHECKED) {
+        ASSERT_TRUE(uidriver::PostClick(run));
+    }
+    EXPECT_TRUE(uidriver::WaitUntil([&] { return uidriver::GetCheck(run) == BST_UNCHECKED; }, 10000, 50));
+    ASSERT_NO_FATAL_FAILURE(PressNext(installer));
+    DWORD code = 99;
+    ASSERT_TRUE(setup.WaitForExit(60000, &code)) << "the installer did not end";
+    EXPECT_EQ(code, 0u);
+}
+
+// The installer through its pages, twice: with the default-player item
+// unticked (it is ticked at first) nothing is associated; ticked (after
+// /NOASSOC left it unticked) the program's "/reg /nostart" made it the
+// default player.
+TEST(InstallerMelodrift, InteractivePagesAndTheDefaultPlayerItem) {
+    ComScope com;
+    const std::wstring folder = ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Melodrift";
+    const std::wstring exe = folder + L"\\Melodrift.exe";
+    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::wstring(kUninstallRoot) + L"Melodrift")) << "installed before";
+    WriteString(HKEY_CLASSES_ROOT, L".mp3", L"", L"InstallerTest.EarlierPlayer");
+
+    ASSERT_NO_FATAL_FAILURE(InstallThroughThePages(L"", false, L"melodrift_installer"));
+    CheckInstalledFiles(folder, MELODRIFT_FILES);
+    CheckUninstallEntry(L"Melodrift", L"Melodrift 4.0", kMelodriftVersion, L"Corvena", folder);
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kAssocKey)) << "associated though unticked";
+    EXPECT_EQ(String(HKEY_CLASSES_ROOT, L".mp3", L""), L"InstallerTest.EarlierPlayer");
+    UninstallSilently(L"Melodrift");
+    ExpectMelodriftGone(folder);
+
+    ASSERT_NO_FATAL_FAILURE(InstallThroughThePages(L"/NOASSOC", true, L""));
+    CheckInstalledFiles(folder, MELODRIFT_FILES);
+    EXPECT_EQ(String(HKEY_CLASSES_ROOT, L"Melodrift.Player\\shell\\open\\command", L""), L"\"" + exe + L"\" \"%1\"");
+    EXPECT_EQ(String(HKEY_CLASSES_ROOT, L".mp3", L""), L"Melodrift.Player");
+    EXPECT_EQ(String(HKEY_CLASSES_ROOT, L".mp3", L"Tonvar_Back"), L"InstallerTest.EarlierPlayer");
+    UninstallSilently(L"Melodrift");
+    ExpectMelodriftGone(folder);
+    EXPECT_EQ(String(HKEY_CLASSES_ROOT, L".mp3", L""), L"InstallerTest.EarlierPlayer");
+    std::error_code ec;
+    fs::remove_all(fs::path(MelodriftData(folder)), ec);
 }
 
 }  // namespace
