@@ -193,6 +193,8 @@ HWND CSonicutWindow::Create(HWND parent)
     m_accel = CreateAcceleratorTableW(accel, static_cast<int>(sizeof(accel) / sizeof(accel[0])));
 
     m_toolbar.Load(m_hwnd, m_host, kModuleName);
+    m_colors.Load(m_host);
+    m_colors.Apply(m_hwnd);
     if (m_micro) {
         m_micro->SetCanRecord(kModuleName, TRUE);
         SetStatus(L"Ready.");
@@ -236,6 +238,8 @@ LRESULT CALLBACK CSonicutWindow::MeterProc(HWND hwnd, UINT message, WPARAM wPara
 
 LRESULT CSonicutWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    LRESULT coloured = 0;
+    if (m_colors.Handle(m_hwnd, message, wParam, lParam, coloured)) return coloured;
     switch (message) {
     case WM_SIZE:
         Layout();
@@ -386,10 +390,12 @@ std::wstring CSonicutWindow::DefaultFileName() const
 
 void CSonicutWindow::LoadSkin()
 {
+    m_colors.Load(m_host);
     if (!m_hwnd) return;
     m_toolbar.Load(m_hwnd, m_host, kModuleName);
     UpdateControls();
     Layout();
+    m_colors.Apply(m_hwnd);
 }
 
 void CSonicutWindow::UpdateControls()

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "host/host_interfaces.h"
+#include "module_colors.h"
 #include "module_toolbar.h"
 #include "sonicut/wav_file.h"
 
@@ -98,6 +99,7 @@ private:
     HWND m_stop = nullptr;
     HWND m_browse = nullptr;
     std::vector<HWND> m_labels;
+    orvo::CModuleColors m_colors;     // the skin's colours of the window and its controls
     orvo::CModuleToolbar m_toolbar;   // when the skin gives one, it stands for the four buttons
     HMENU m_menu = nullptr;
     HACCEL m_accel = nullptr;

@@ -170,6 +170,8 @@ HWND CTunestackWindow::Create(HWND parent)
     }
     RefreshPlaylists(select);
     m_toolbar.Load(m_hwnd, m_host, kModuleName);
+    m_colors.Load(m_host);
+    m_colors.Apply(m_hwnd);
     Layout();
     if (!loaded) {
         SetStatus(L"The library files in " + m_store.Folder() +
@@ -197,6 +199,8 @@ LRESULT CALLBACK CTunestackWindow::WindowProc(HWND hwnd, UINT message, WPARAM wP
 
 LRESULT CTunestackWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    LRESULT coloured = 0;
+    if (m_colors.Handle(m_hwnd, message, wParam, lParam, coloured)) return coloured;
     switch (message) {
     case WM_SIZE:
         Layout();
@@ -247,9 +251,11 @@ LRESULT CTunestackWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 
 void CTunestackWindow::LoadSkin()
 {
+    m_colors.Load(m_host);
     if (!m_hwnd) return;
     m_toolbar.Load(m_hwnd, m_host, kModuleName);
     Layout();
+    m_colors.Apply(m_hwnd);
 }
 
 void CTunestackWindow::Layout()

@@ -5,6 +5,7 @@
 
 #include "host/host_interfaces.h"
 #include "library_store.h"
+#include "module_colors.h"
 #include "module_toolbar.h"
 
 #include <commctrl.h>
@@ -110,6 +111,7 @@ private:
     HWND m_target = nullptr;
     HWND m_status = nullptr;
     std::vector<HWND> m_buttons;
+    orvo::CModuleColors m_colors;     // the skin's colours of the window and its controls
     orvo::CModuleToolbar m_toolbar;   // when the skin gives one, it stands for the buttons
     HMENU m_menu = nullptr;
     HACCEL m_accel = nullptr;

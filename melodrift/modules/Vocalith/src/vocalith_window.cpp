@@ -51,7 +51,6 @@ CVocalith::CVocalith(HINSTANCE instance, IQueryInterface* host) : m_instance(ins
     if (m_host) {
         m_app = m_host->GetApplication();
         m_player = m_host->GetPlayer();
-        m_skin = m_host->GetSkin();
     }
 }
 
@@ -61,7 +60,6 @@ CVocalith::~CVocalith() {
     if (m_menu) DestroyMenu(m_menu);
     if (m_accel) DestroyAcceleratorTable(m_accel);
     if (m_font) DeleteObject(m_font);
-    if (m_background) DeleteObject(m_background);
 }
 
 HWND CVocalith::Create(HWND parent) {
@@ -98,6 +96,8 @@ HWND CVocalith::Create(HWND parent) {
     for (HWND child : {m_title, m_time, m_list}) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), 0);
     DragAcceptFiles(m_window, TRUE);
     m_toolbar.Load(m_window, m_host, kName);
+    m_colors.Load(m_host);
+    m_colors.Apply(m_window);
     LoadList();
     Layout();
     return m_window;
@@ -190,14 +190,12 @@ void CVocalith::OnActivate(bool active) {
 }
 
 void CVocalith::OnLoadSkin() {
+    m_colors.Load(m_host);
     if (m_window) {
         m_toolbar.Load(m_window, m_host, kName);
         Layout();
+        m_colors.Apply(m_window);
     }
-    if (!m_skin) return;
-    if (m_background) DeleteObject(m_background);
-    m_background = CreateSolidBrush(m_skin->GetSkinColor(L"ModuleBackground", GetSysColor(COLOR_BTNFACE)));
-    if (m_window) InvalidateRect(m_window, nullptr, TRUE);
 }
 
 int CVocalith::OnBusMessage(const wchar_t*, const wchar_t* message) {
@@ -557,18 +555,12 @@ LRESULT CALLBACK CVocalith::WindowProc(HWND window, UINT message, WPARAM w, LPAR
 }
 
 LRESULT CVocalith::Handle(UINT message, WPARAM w, LPARAM l) {
+    LRESULT coloured = 0;
+    if (m_colors.Handle(m_window, message, w, l, coloured)) return coloured;
     switch (message) {
     case WM_SIZE:
         Layout();
         return 0;
-    case WM_ERASEBKGND:
-        if (m_background) {
-            RECT r;
-            GetClientRect(m_window, &r);
-            FillRect(reinterpret_cast<HDC>(w), &r, m_background);
-            return 1;
-        }
-        break;
     case WM_COMMAND: {
         const UINT id = LOWORD(w);
         if (w == ORVO_CMD_POSITION) {   // the frame's position slider was moved
@@ -633,14 +625,6 @@ LRESULT CVocalith::Handle(UINT message, WPARAM w, LPARAM l) {
         m_playing = -1;
         ShowTrackInfo();
         return 0;
-    case WM_CTLCOLORSTATIC:
-        if (m_background && m_skin) {
-            HDC dc = reinterpret_cast<HDC>(w);
-            SetBkMode(dc, TRANSPARENT);
-            SetTextColor(dc, m_skin->GetSkinColor(L"ModuleText", GetSysColor(COLOR_WINDOWTEXT)));
-            return reinterpret_cast<LRESULT>(m_background);
-        }
-        break;
     case WM_DESTROY:
         KillTimer(m_window, kUiTimer);
         // The module is going away: the player must not call into it again.

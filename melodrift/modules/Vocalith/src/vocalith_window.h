@@ -5,6 +5,7 @@
 
 #include "core/playlist.h"
 #include "host/host_interfaces.h"
+#include "module_colors.h"
 #include "module_toolbar.h"
 #include "track_source.h"
 
@@ -89,7 +90,6 @@ private:
     IQueryInterface* m_host;
     IApplication* m_app = nullptr;
     IPlayer* m_player = nullptr;
-    ISkin* m_skin = nullptr;
     HWND m_window = nullptr;
     HWND m_title = nullptr;
     HWND m_time = nullptr;
@@ -100,7 +100,7 @@ private:
     HMENU m_menu = nullptr;
     HACCEL m_accel = nullptr;
     HFONT m_font = nullptr;
-    HBRUSH m_background = nullptr;
+    orvo::CModuleColors m_colors;   // the skin's colours of the window and its controls
     CPlaylist m_playlist;
     CTrackSource m_source;
     int m_playing = -1;   // the track the source holds, or -1

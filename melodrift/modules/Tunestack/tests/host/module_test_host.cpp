@@ -156,6 +156,13 @@ bool CModuleTestHost::SetSkin(const std::wstring& skinFile)
     return ok;
 }
 
+// As the frame answers: the current skin's named colour, or the fallback
+// without a skin.
+COLORREF CModuleTestHost::XSkin::GetSkinColor(const wchar_t* name, COLORREF fallback)
+{
+    return m_host.m_skinDocument ? ::GetSkinColor(name, fallback) : fallback;
+}
+
 // As the frame answers: the module's child of "MAINFRAME"/"Modules", then its
 // first "ModuleToolbar" of that ID.
 enXml* CModuleTestHost::XSkin::GetModuleToolbar(const wchar_t* moduleName, const wchar_t* toolbarId)

@@ -128,7 +128,7 @@ private:
 
     struct XSkin : ISkin {
         explicit XSkin(CModuleTestHost& host) : m_host(host) {}
-        COLORREF GetSkinColor(const wchar_t*, COLORREF fallback) override { return fallback; }
+        COLORREF GetSkinColor(const wchar_t* name, COLORREF fallback) override;
         BOOL SkinWindow(HWND, BOOL) override { return TRUE; }
         enXml* GetModuleToolbar(const wchar_t* moduleName, const wchar_t* toolbarId) override;
         CModuleTestHost& m_host;
