@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -975,6 +976,67 @@ TEST(InstallerMelodrift, InteractivePagesAndTheDefaultPlayerItem) {
     EXPECT_EQ(String(HKEY_CLASSES_ROOT, L".mp3", L""), L"InstallerTest.EarlierPlayer");
     std::error_code ec;
     fs::remove_all(fs::path(MelodriftData(folder)), ec);
+}
+
+// The uninstaller as Programs and Features starts it, through its pages, while
+// the program does not answer: it tells the user, who makes the program answer
+// again and retries; then it closes the program and removes everything.
+TEST(InstallerMelodrift, UninstallerAsksWhileTheProgramDoesNotClose) {
+    ComScope com;
+    ASSERT_EQ(RunToEnd(MelodriftSetup(), L"/S /NOASSOC"), 0);
+    const std::wstring folder = ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Melodrift";
+    const std::wstring data = MelodriftData(folder);
+    PrepareMelodriftSettings(data);
+    uidriver::CProcess melodrift;
+    ASSERT_TRUE(melodrift.Start(folder + L"\\Melodrift.exe"));
+    ASSERT_NE(WaitForMelodriftFrame(melodrift), nullptr) << "no main frame";
+    auto frozen = std::make_unique<FrozenProcess>(melodrift.Id());
+    ASSERT_TRUE(frozen->Frozen());
+
+    // The uninstaller goes on as a copy of itself: its window is found by its title.
+    ASSERT_EQ(RunToEnd(folder + L"\\uninstall.exe", L""), 0);
+    // Its title ends in a blank.
+    const std::wstring kUninstallerTitle = L"Melodrift 4.0 Uninstall";
+    HWND uninstaller = nullptr;
+    ASSERT_TRUE(uidriver::WaitUntil(
+        [&] {
+            for (HWND w : uidriver::FindTopWindows({.className = L"#32770"}))
+                if (uidriver::GetText(w).rfind(kUninstallerTitle, 0) == 0) uninstaller = w;
+            return uninstaller != nullptr;
+        },
+        60000, 100))
+        << "no uninstaller window";
+    DWORD uninstallerId = 0;
+    GetWindowThreadProcessId(uninstaller, &uninstallerId);
+    // Confirmation page: Uninstall.
+    ASSERT_NO_FATAL_FAILURE(PressNext(uninstaller));
+
+    uidriver::MessageBoxInfo box;
+    ASSERT_TRUE(uidriver::WaitForMessageBox(box, uninstallerId, L"", 120000)) << "the user was not told";
+    // Read again once the box has its text (it may be found while it is made).
+    const HWND boxWindow = box.hwnd;
+    uidriver::WaitUntil([&] { return uidriver::ReadMessageBox(boxWindow, box) && !box.text.empty(); }, 10000, 50);
+    EXPECT_NE(box.text.find(L"Melodrift is still running"), std::wstring::npos) << fs::path(box.text);
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDRETRY, IDCANCEL}));
+    EXPECT_TRUE(Exists(folder + L"\\Melodrift.exe")) << "removed before the program closed";
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, std::wstring(kUninstallRoot) + L"Melodrift"));
+
+    frozen.reset();
+    ASSERT_TRUE(uidriver::AnswerMessageBox(box.hwnd, IDRETRY));
+    EXPECT_TRUE(melodrift.WaitForExit(60000)) << "the program did not close";
+    const std::wstring entry = std::wstring(kUninstallRoot) + L"Melodrift";
+    EXPECT_TRUE(uidriver::WaitUntil([&] { return !KeyExists(HKEY_LOCAL_MACHINE, entry); }, 120000, 200))
+        << "the uninstallation did not go on";
+    // Done: Close.
+    ASSERT_NO_FATAL_FAILURE(PressNext(uninstaller));
+    EXPECT_TRUE(uidriver::WaitForWindowGone(uninstaller, 60000));
+    // The copy ends right after its window.
+    Sleep(500);
+    ExpectMelodriftGone(folder);
+    const std::wstring shuffle = SavedShuffle(data);
+    EXPECT_TRUE(shuffle == L"On" || shuffle == L"Off") << "settings not saved on closing: " << fs::path(shuffle);
+    std::error_code ec;
+    fs::remove_all(fs::path(data), ec);
 }
 
 }  // namespace
