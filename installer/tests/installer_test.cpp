@@ -897,8 +897,8 @@ void InstallThroughThePages(const std::wstring& arguments, bool tick, const std:
 
     // Components: the program (always) and the default player.
     HWND tree = nullptr;
-    ASSERT_TRUE(uidriver::WaitUntil([&] { return (tree = InstallerPageControl(setup.Id(), kComponentsTree)) != nullptr; }, 30000,
-                                    50))
+    const auto componentsPage = [&] { return (tree = InstallerPageControl(setup.Id(), kComponentsTree)) != nullptr; };
+    ASSERT_TRUE(uidriver::WaitUntil(componentsPage, 30000, 50))
         << "no components page";
     const HTREEITEM program = TreeView_GetRoot(tree);
     ASSERT_NE(program, nullptr);
@@ -928,14 +928,16 @@ void InstallThroughThePages(const std::wstring& arguments, bool tick, const std:
 
     // Folder; its button is Install.
     HWND edit = nullptr;
-    ASSERT_TRUE(uidriver::WaitUntil([&] { return (edit = InstallerPageControl(setup.Id(), kFolderEdit)) != nullptr; }, 30000, 50))
+    const auto folderPage = [&] { return (edit = InstallerPageControl(setup.Id(), kFolderEdit)) != nullptr; };
+    ASSERT_TRUE(uidriver::WaitUntil(folderPage, 30000, 50))
         << "no folder page";
     EXPECT_EQ(uidriver::GetText(edit), ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Melodrift");
     ASSERT_NO_FATAL_FAILURE(PressNext(installer));
 
     // Installing, then the finish page (it follows by itself).
     HWND run = nullptr;
-    ASSERT_TRUE(uidriver::WaitUntil([&] { return (run = FindCheckBox(installer, L"&Run Melodrift")) != nullptr; }, 180000, 100))
+    const auto finishPage = [&] { return (run = FindCheckBox(installer, L"&Run Melodrift")) != nullptr; };
+    ASSERT_TRUE(uidriver::WaitUntil(finishPage, 180000, 100))
         << "no finish page";
     if (uidriver::GetCheck(run) == BST_CHECKED) {
         ASSERT_TRUE(uidriver::PostClick(run));
