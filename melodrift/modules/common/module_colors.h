@@ -9,7 +9,8 @@
 // asks the module to reload its skin (OrvoLoadSkin), then Apply them to the
 // window's children; the window's procedure passes WM_ERASEBKGND,
 // WM_CTLCOLOR* and the lists' NM_CUSTOMDRAW through Handle. The brushes
-// belong to this object and live until the next Load or its destruction.
+// belong to this object and live until the next Load or its destruction; the
+// list views' column headers are drawn by it (subclassed) while it lives.
 #pragma once
 
 #include "host/host_interfaces.h"
@@ -18,6 +19,7 @@
 #include <commctrl.h>
 
 #include <initializer_list>
+#include <vector>
 
 namespace orvo {
 
@@ -35,7 +37,12 @@ struct ModuleColorSet {
 class CModuleColors {
 public:
     CModuleColors() { Set(SystemColors()); }
-    ~CModuleColors() { FreeBrushes(); }
+    ~CModuleColors() {
+        for (HWND header : m_headers) {
+            if (IsWindow(header)) RemoveWindowSubclass(header, &HeaderProc, kHeaderSubclass);
+        }
+        FreeBrushes();
+    }
     CModuleColors(const CModuleColors&) = delete;
     CModuleColors& operator=(const CModuleColors&) = delete;
 
@@ -81,16 +88,27 @@ public:
     const ModuleColorSet& Colors() const { return m_colors; }
 
     // Gives the list views and tree views among the children of `window` the
-    // list colours and repaints the window with everything in it.
-    void Apply(HWND window) const {
+    // list colours, the list views' column headers the window's, and repaints
+    // the window with everything in it.
+    void Apply(HWND window) {
         if (!window) return;
         for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            // Each child on its own too: a combo box does not always follow its parent's redrawing.
+            InvalidateRect(child, nullptr, TRUE);
             wchar_t name[64] = {};
             GetClassNameW(child, name, 64);
             if (lstrcmpiW(name, WC_LISTVIEWW) == 0) {
                 ListView_SetBkColor(child, m_colors.listBack);
                 ListView_SetTextBkColor(child, m_colors.listBack);
                 ListView_SetTextColor(child, m_colors.listText);
+                // The header draws itself here: its parent, the list, does not
+                // pass its custom drawing on everywhere.
+                HWND header = ListView_GetHeader(child);
+                if (header && SetWindowSubclass(header, &HeaderProc, kHeaderSubclass, reinterpret_cast<DWORD_PTR>(this))) {
+                    bool known = false;
+                    for (HWND h : m_headers) known = known || h == header;
+                    if (!known) m_headers.push_back(header);
+                }
             } else if (lstrcmpiW(name, WC_TREEVIEWW) == 0) {
                 TreeView_SetBkColor(child, m_colors.listBack);
                 TreeView_SetTextColor(child, m_colors.listText);
@@ -162,6 +180,73 @@ private:
         return CDRF_NEWFONT;
     }
 
+    static constexpr UINT_PTR kHeaderSubclass = 0x4D43;
+
+    static LRESULT CALLBACK HeaderProc(HWND header, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                       DWORD_PTR data) {
+        const auto* self = reinterpret_cast<const CModuleColors*>(data);
+        switch (message) {
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT:
+        case WM_PRINTCLIENT: {
+            PAINTSTRUCT paint = {};
+            HDC dc = wParam ? reinterpret_cast<HDC>(wParam) : BeginPaint(header, &paint);
+            self->PaintHeader(header, dc);
+            if (!wParam) EndPaint(header, &paint);
+            return 0;
+        }
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(header, &HeaderProc, id);
+            break;
+        default:
+            break;
+        }
+        return DefSubclassProc(header, message, wParam, lParam);
+    }
+
+    // The column titles on the window's background, a line right of each
+    // column and under them all.
+    void PaintHeader(HWND header, HDC dc) const {
+        RECT client = {};
+        GetClientRect(header, &client);
+        FillRect(dc, &client, m_windowBrush);
+        HBRUSH line = CreateSolidBrush(Mix(m_colors.windowBack, m_colors.windowText, 4));
+        RECT bottom = {client.left, client.bottom - 1, client.right, client.bottom};
+        FillRect(dc, &bottom, line);
+        HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0)));
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, m_colors.windowText);
+        const int count = Header_GetItemCount(header);
+        for (int i = 0; i < count; ++i) {
+            RECT r = {};
+            if (!Header_GetItemRect(header, i, &r)) continue;
+            RECT edge = {r.right - 1, r.top + 4, r.right, r.bottom - 4};
+            FillRect(dc, &edge, line);
+            wchar_t title[128] = {};
+            HDITEMW item = {};
+            item.mask = HDI_TEXT | HDI_FORMAT;
+            item.pszText = title;
+            item.cchTextMax = 128;
+            if (!Header_GetItem(header, i, &item)) continue;
+            const int format = item.fmt & HDF_JUSTIFYMASK;
+            r.left += 6;
+            r.right -= 6;
+            DrawTextW(dc, title, -1, &r,
+                      (format == HDF_RIGHT ? DT_RIGHT : format == HDF_CENTER ? DT_CENTER : DT_LEFT) | DT_VCENTER |
+                          DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+        }
+        SelectObject(dc, oldFont);
+        DeleteObject(line);
+    }
+
+    // `a` moved 1/parts of the way toward `b`.
+    static COLORREF Mix(COLORREF a, COLORREF b, int parts) {
+        const auto channel = [parts](int x, int y) { return x + (y - x) / parts; };
+        return RGB(channel(GetRValue(a), GetRValue(b)), channel(GetGValue(a), GetGValue(b)),
+                   channel(GetBValue(a), GetBValue(b)));
+    }
+
     void FreeBrushes() {
         for (HBRUSH* brush : {&m_windowBrush, &m_editBrush, &m_listBrush}) {
             if (*brush) DeleteObject(*brush);
@@ -173,6 +258,7 @@ private:
     HBRUSH m_windowBrush = nullptr;
     HBRUSH m_editBrush = nullptr;
     HBRUSH m_listBrush = nullptr;
+    std::vector<HWND> m_headers;   // the headers drawn by this object
 };
 
 }  // namespace orvo

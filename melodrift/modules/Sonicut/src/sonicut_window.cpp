@@ -120,6 +120,8 @@ CSonicutWindow::~CSonicutWindow()
 
 HWND CSonicutWindow::Create(HWND parent)
 {
+    // The skin's colours before any control is made, so that none is ever drawn in others.
+    m_colors.Load(m_host);
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     WNDCLASSEXW wc = {sizeof(wc)};
@@ -193,7 +195,6 @@ HWND CSonicutWindow::Create(HWND parent)
     m_accel = CreateAcceleratorTableW(accel, static_cast<int>(sizeof(accel) / sizeof(accel[0])));
 
     m_toolbar.Load(m_hwnd, m_host, kModuleName);
-    m_colors.Load(m_host);
     m_colors.Apply(m_hwnd);
     if (m_micro) {
         m_micro->SetCanRecord(kModuleName, TRUE);

@@ -70,6 +70,8 @@ CTunestackWindow::~CTunestackWindow()
 
 HWND CTunestackWindow::Create(HWND parent)
 {
+    // The skin's colours before any control is made, so that none is ever drawn in others.
+    m_colors.Load(m_host);
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
@@ -170,7 +172,6 @@ HWND CTunestackWindow::Create(HWND parent)
     }
     RefreshPlaylists(select);
     m_toolbar.Load(m_hwnd, m_host, kModuleName);
-    m_colors.Load(m_host);
     m_colors.Apply(m_hwnd);
     Layout();
     if (!loaded) {

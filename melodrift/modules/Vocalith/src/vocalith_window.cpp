@@ -63,6 +63,8 @@ CVocalith::~CVocalith() {
 }
 
 HWND CVocalith::Create(HWND parent) {
+    // The skin's colours before any control is made, so that none is ever drawn in others.
+    m_colors.Load(m_host);
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &CVocalith::WindowProc;
@@ -96,7 +98,6 @@ HWND CVocalith::Create(HWND parent) {
     for (HWND child : {m_title, m_time, m_list}) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), 0);
     DragAcceptFiles(m_window, TRUE);
     m_toolbar.Load(m_window, m_host, kName);
-    m_colors.Load(m_host);
     m_colors.Apply(m_window);
     LoadList();
     Layout();

@@ -368,7 +368,27 @@ TEST(VocalithProgram, ModulesShowTheirSkinToolbarsInTheFrame) {
         }
         Sleep(500);   // the frame's position and time ticks
         RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        Sleep(300);
+        // The module's window drawn to the end: the same in two pictures taken apart.
+        RECT area = {};
+        GetWindowRect(window, &area);
+        MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&area), 2);
+        RECT outer = {};
+        GetWindowRect(frame, &outer);
+        POINT origin = {0, 0};
+        ClientToScreen(frame, &origin);
+        OffsetRect(&area, origin.x - outer.left, origin.y - outer.top);
+        std::vector<std::uint32_t> last;
+        EXPECT_TRUE(WaitUntil([&] {
+            Sleep(200);
+            fw::testing::Image image;
+            if (!fw::testing::CaptureWindow(frame, image)) return false;
+            std::vector<std::uint32_t> now;
+            for (int y = std::max(0L, area.top); y < std::min<LONG>(image.height, area.bottom); ++y)
+                for (int x = std::max(0L, area.left); x < std::min<LONG>(image.width, area.right); ++x) now.push_back(image.At(x, y));
+            const bool same = !now.empty() && now == last;
+            last = std::move(now);
+            return same;
+        }, 15000));
         EXPECT_TRUE(fw::testing::SaveWindowScreenshot(frame, fw::testing::ScreenshotPath(shot.file)));
     }
     PostMessageW(frame, WM_CLOSE, 0, 0);

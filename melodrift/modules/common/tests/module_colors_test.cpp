@@ -326,7 +326,7 @@ INSTANTIATE_TEST_SUITE_P(Modules, ModuleColours, ::testing::ValuesIn(kModules),
                          });
 
 // The library module's selected playlist in the skin's highlight, whether or
-// not its list has the focus.
+// not its list has the focus; its column titles in the window's colours.
 TEST(ModuleColoursSelection, TheSelectedRowOfAListIsInTheHighlight)
 {
     const std::wstring program = FreshTempFolder(L"module-colours-selection");
@@ -360,6 +360,32 @@ TEST(ModuleColoursSelection, TheSelectedRowOfAListIsInTheHighlight)
             },
             10000));
         EXPECT_EQ(Hex(seen), Hex(kFirst.highlightBack));
+
+        // The column titles of the tracks on the window's background, in its text colour.
+        HWND header = ListView_GetHeader(GetDlgItem(host.ModuleWindow(), 41202));
+        ASSERT_TRUE(header);
+        RECT title = {};
+        ASSERT_TRUE(Header_GetItemRect(header, 0, &title));
+        POINT q = {title.right - 8, (title.top + title.bottom) / 2};   // right of the word "Title"
+        ClientToScreen(header, &q);
+        InvalidateRect(header, nullptr, TRUE);
+        int textPixels = 0;
+        EXPECT_TRUE(PumpUntil(
+            [&] {
+                fw::testing::Image image;
+                if (!fw::testing::CaptureWindow(host.ModuleWindow(), image)) return false;
+                seen = FromPixel(image.At(q.x - frame.left, q.y - frame.top));
+                textPixels = 0;
+                POINT from = {title.left, title.top};
+                ClientToScreen(header, &from);
+                for (int y = from.y - frame.top; y < from.y - frame.top + (title.bottom - title.top); ++y)
+                    for (int x = from.x - frame.left; x < q.x - frame.left; ++x)
+                        if (FromPixel(image.At(x, y)) == kFirst.dialogText) ++textPixels;
+                return seen == kFirst.dialogBack && textPixels > 0;
+            },
+            10000));
+        EXPECT_EQ(Hex(seen), Hex(kFirst.dialogBack));
+        EXPECT_GT(textPixels, 0);
     }
     wchar_t common[MAX_PATH] = {};
     if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, common)))
