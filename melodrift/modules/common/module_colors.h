@@ -141,6 +141,14 @@ public:
             return Colour(dc, m_colors.editBack, m_colors.editText, m_editBrush, result);
         case WM_CTLCOLORLISTBOX:
             return Colour(dc, m_colors.listBack, m_colors.listText, m_listBrush, result);
+        case WM_DRAWITEM: {
+            // Owner-drawn list boxes: their rows in the list colours, the selected one in the highlight.
+            auto* draw = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+            if (!draw || draw->CtlType != ODT_LISTBOX) return false;
+            DrawListBoxItem(*draw);
+            result = TRUE;
+            return true;
+        }
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
             if (!header || header->code != static_cast<UINT>(NM_CUSTOMDRAW)) return false;
@@ -178,6 +186,28 @@ private:
         draw->clrText = selected ? m_colors.selectedText : m_colors.listText;
         draw->clrTextBk = selected ? m_colors.selectedBack : m_colors.listBack;
         return CDRF_NEWFONT;
+    }
+
+    void DrawListBoxItem(const DRAWITEMSTRUCT& draw) const {
+        HDC dc = draw.hDC;
+        const bool selected = (draw.itemState & ODS_SELECTED) != 0;
+        const COLORREF back = selected ? m_colors.selectedBack : m_colors.listBack;
+        HBRUSH brush = selected ? CreateSolidBrush(back) : m_listBrush;
+        FillRect(dc, &draw.rcItem, brush);
+        if (selected) DeleteObject(brush);
+        if (draw.itemID != static_cast<UINT>(-1)) {
+            const LRESULT length = SendMessageW(draw.hwndItem, LB_GETTEXTLEN, draw.itemID, 0);
+            if (length > 0) {
+                std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1, L'\0');
+                SendMessageW(draw.hwndItem, LB_GETTEXT, draw.itemID, reinterpret_cast<LPARAM>(text.data()));
+                RECT r = draw.rcItem;
+                r.left += 2;
+                SetBkMode(dc, TRANSPARENT);
+                SetTextColor(dc, selected ? m_colors.selectedText : m_colors.listText);
+                DrawTextW(dc, text.data(), -1, &r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+            }
+        }
+        if (draw.itemState & ODS_FOCUS) DrawFocusRect(dc, &draw.rcItem);
     }
 
     static constexpr UINT_PTR kHeaderSubclass = 0x4D43;

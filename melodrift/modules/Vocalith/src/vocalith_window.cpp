@@ -90,12 +90,23 @@ HWND CVocalith::Create(HWND parent) {
                               m_instance, nullptr);
     m_time = CreateWindowExW(0, L"STATIC", L"0:00 / 0:00", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 10, 10, m_window,
                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kIdTime)), m_instance, nullptr);
+    // Drawn by the window, so that the chosen track stands in the skin's highlight.
     m_list = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"Playlist",
-                             WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 0, 0,
+                             WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
+                                 LBS_OWNERDRAWFIXED | LBS_HASSTRINGS,
+                             0, 0,
                              10, 10, m_window, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kIdList)), m_instance,
                              nullptr);
     for (const ButtonSpec& b : kButtons) m_buttons.push_back(AddButton(b.text, b.id));
     for (HWND child : {m_title, m_time, m_list}) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), 0);
+    // Its rows as high as the font's lines.
+    if (HDC dc = GetDC(m_list)) {
+        HGDIOBJ old = SelectObject(dc, m_font ? static_cast<HGDIOBJ>(m_font) : GetStockObject(DEFAULT_GUI_FONT));
+        TEXTMETRICW text = {};
+        if (GetTextMetricsW(dc, &text)) SendMessageW(m_list, LB_SETITEMHEIGHT, 0, text.tmHeight + 2);
+        SelectObject(dc, old);
+        ReleaseDC(m_list, dc);
+    }
     DragAcceptFiles(m_window, TRUE);
     m_toolbar.Load(m_window, m_host, kName);
     m_colors.Apply(m_window);

@@ -393,4 +393,58 @@ TEST(ModuleColoursSelection, TheSelectedRowOfAListIsInTheHighlight)
     RemoveTree(program);
 }
 
+// The player's playlist: the chosen track in the skin's highlight, the others
+// in the list colours.
+TEST(ModuleColoursSelection, TheChosenTrackOfThePlaylistIsInTheHighlight)
+{
+    const std::wstring program = FreshTempFolder(L"module-colours-playlist");
+    const std::wstring skin = program + L"first.xml";
+    ASSERT_TRUE(WriteBytes(skin, SkinFile(kFirst)));
+    {
+        CModuleTestHost host(program);
+        ASSERT_TRUE(host.Load(ExeFolder() + L"Vocalith.dll")) << Narrow(host.Error());
+        SetWindowPos(host.Frame(), HWND_TOP, 20, 20, 760, 420, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        ASSERT_TRUE(host.SetSkin(skin));
+        HWND list = GetDlgItem(host.ModuleWindow(), 1003);
+        ASSERT_TRUE(list);
+        for (const wchar_t* track : {L"First", L"Second", L"Third"})
+            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(track));
+        SendMessageW(list, LB_SETCURSEL, 1, 0);
+        InvalidateRect(list, nullptr, TRUE);
+        RECT chosen = {}, other = {};
+        ASSERT_NE(SendMessageW(list, LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&chosen)), LB_ERR);
+        ASSERT_NE(SendMessageW(list, LB_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&other)), LB_ERR);
+        // Right of the texts, in the middle of each row.
+        POINT a = {chosen.right - 6, (chosen.top + chosen.bottom) / 2};
+        POINT b = {other.right - 6, (other.top + other.bottom) / 2};
+        ClientToScreen(list, &a);
+        ClientToScreen(list, &b);
+        RECT frame = {};
+        GetWindowRect(host.ModuleWindow(), &frame);
+        COLORREF seenChosen = CLR_INVALID, seenOther = CLR_INVALID;
+        int textPixels = 0;
+        EXPECT_TRUE(PumpUntil(
+            [&] {
+                fw::testing::Image image;
+                if (!fw::testing::CaptureWindow(host.ModuleWindow(), image)) return false;
+                seenChosen = FromPixel(image.At(a.x - frame.left, a.y - frame.top));
+                seenOther = FromPixel(image.At(b.x - frame.left, b.y - frame.top));
+                // The chosen track's name drawn in the highlight's text colour.
+                textPixels = 0;
+                POINT from = {chosen.left, chosen.top};
+                ClientToScreen(list, &from);
+                for (int y = from.y - frame.top; y < from.y - frame.top + (chosen.bottom - chosen.top); ++y)
+                    for (int x = from.x - frame.left; x < from.x - frame.left + 60; ++x)
+                        if (FromPixel(image.At(x, y)) == kFirst.highlightText) ++textPixels;
+                return seenChosen == kFirst.highlightBack && seenOther == kFirst.frameBack && textPixels > 0;
+            },
+            10000));
+        EXPECT_EQ(Hex(seenChosen), Hex(kFirst.highlightBack));
+        EXPECT_EQ(Hex(seenOther), Hex(kFirst.frameBack));
+        EXPECT_GT(textPixels, 0);
+        EXPECT_GE(Contrast(kFirst.highlightText, kFirst.highlightBack), kReadable);
+    }
+    RemoveTree(program);
+}
+
 }  // namespace
