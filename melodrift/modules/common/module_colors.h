@@ -2,13 +2,14 @@
 // modules (header only). The window, its static texts, edit and combo boxes
 // take the skin's dialog colours; lists (list boxes, list views, tree views)
 // its frame colours, with the menu's highlight for the selected rows. Each
-// colour the skin does not name (or all of them without a skin) is the
-// system's colour for that part.
+// background or text the skin does not name together with its partner (and
+// all of them without a skin) is the system's colour for that part.
 //
 // Load the colours when the window is created and again whenever the host
 // asks the module to reload its skin (OrvoLoadSkin), then Apply them to the
 // window's children; the window's procedure passes WM_ERASEBKGND,
-// WM_CTLCOLOR* and the lists' NM_CUSTOMDRAW through Handle. The brushes
+// WM_CTLCOLOR*, the list views' NM_CUSTOMDRAW and the owner-drawn list boxes'
+// WM_DRAWITEM through Handle first. The brushes
 // belong to this object and live until the next Load or its destruction; the
 // list views' column headers are drawn by it (subclassed) while it lives.
 #pragma once
@@ -30,7 +31,7 @@ struct ModuleColorSet {
     COLORREF editText;
     COLORREF listBack;      // list boxes, list views, tree views
     COLORREF listText;
-    COLORREF selectedBack;  // selected rows of list views
+    COLORREF selectedBack;  // selected rows of list views and owner-drawn list boxes
     COLORREF selectedText;
 };
 
