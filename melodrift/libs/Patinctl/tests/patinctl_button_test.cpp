@@ -2,6 +2,8 @@
 // behaviour, alpha from PNG and from a mask, missing pictures.
 #include "pt_test_support.h"
 
+#include "fw/testing/input.h"
+
 #include <gtest/gtest.h>
 
 using namespace pttest;
@@ -103,17 +105,7 @@ TEST(PatinctlButton, RealMouseClickTogglesACheckButton) {
     HWND button = MakeButton(host.Hwnd(), PT_WC_BUTTON, BS_AUTOCHECKBOX | BS_PUSHLIKE, 103, 60, 40, 50, 50);
     PictureFile picture(StripPng(dir, 8));
     ASSERT_TRUE(UseSkin(button, picture.Get(), nullptr, nullptr));
-    SetForegroundWindow(host.Hwnd());
-    Pump(100);
-    RECT rc;
-    GetWindowRect(button, &rc);
-    SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    Pump(50);
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ASSERT_EQ(SendInput(2, inputs, sizeof(INPUT)), 2u);
+    ASSERT_TRUE(fw::testing::ClickWindowCentre(button));
     ASSERT_TRUE(WaitFor([&] { return !host.Of(WM_COMMAND).empty(); }));
     EXPECT_EQ(SendMessageW(button, BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(LOWORD(host.Of(WM_COMMAND)[0].wParam), 103);

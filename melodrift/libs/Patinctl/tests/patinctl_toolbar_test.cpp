@@ -6,6 +6,8 @@
 
 #include <oleacc.h>
 
+#include "fw/testing/input.h"
+
 #include <gtest/gtest.h>
 
 using namespace pttest;
@@ -89,19 +91,6 @@ std::wstring AccessibleName(HWND window) {
     return result;
 }
 
-// Presses and releases the left mouse button over the middle of a window.
-bool RealClick(HWND window) {
-    RECT rc;
-    GetWindowRect(window, &rc);
-    SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    Pump(50);
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    return SendInput(2, inputs, sizeof(INPUT)) == 2;
-}
-
 bool CommandSeen(Host& host, WORD id) {
     for (const Message& m : host.Of(WM_COMMAND))
         if (LOWORD(m.wParam) == id) return true;
@@ -166,9 +155,9 @@ TEST(PatinctlToolbar, ButtonsArePlacedNamedAndClickedThroughToTheParent) {
 
     SetForegroundWindow(host.Hwnd());
     Pump(100);
-    ASSERT_TRUE(RealClick(remove));
+    ASSERT_TRUE(fw::testing::ClickWindowCentre(remove));
     ASSERT_TRUE(WaitFor([&] { return CommandSeen(host, 41003); }));
-    ASSERT_TRUE(RealClick(shuffle));
+    ASSERT_TRUE(fw::testing::ClickWindowCentre(shuffle));
     ASSERT_TRUE(WaitFor([&] { return CommandSeen(host, 41007); }));
     EXPECT_EQ(SendMessageW(shuffle, BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_FALSE(CommandSeen(host, 41001));

@@ -10,6 +10,8 @@
 #include "micro/ext_micro.h"
 #include "sonicut/wav_file.h"
 
+#include "fw/testing/input.h"
+
 #include <gtest/gtest.h>
 
 #include <mmsystem.h>
@@ -407,7 +409,7 @@ TEST_F(SonicutModule, TheSkinsToolbarChoosesTheFileAndFollowsTheRecorder)
         }
         done = true;
     });
-    ASSERT_TRUE(RealClick(GetDlgItem(bar, kBrowse)));
+    ASSERT_TRUE(fw::testing::ClickWindowCentre(GetDlgItem(bar, kBrowse)));
     EXPECT_TRUE(PumpUntil([&] { return done.load(); }, 20000));
     driver.join();
     EXPECT_TRUE(shown);

@@ -9,6 +9,8 @@
 #include "library/library_res.h"
 #include "tunestack/library_files.h"
 
+#include "fw/testing/input.h"
+
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
@@ -473,7 +475,7 @@ TEST_F(TunestackModule, TheSkinsToolbarRunsItsCommandsAndFollowsSkinChanges)
     HWND newPlaylist = GetDlgItem(bar, kNewPlaylist);
     ASSERT_TRUE(newPlaylist);
     const int before = ListView_GetItemCount(playlists);
-    ASSERT_TRUE(RealClick(newPlaylist));
+    ASSERT_TRUE(fw::testing::ClickWindowCentre(newPlaylist));
     ASSERT_TRUE(PumpUntil([&] { return ListView_GetItemCount(playlists) == before + 1; }, 10000));
     if (HWND edit = ListView_GetEditControl(playlists)) SendMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 0);
     Pump(50);

@@ -18,6 +18,7 @@
 #include "player/ext_player_dx.h"
 #include "settings.h"
 #include "xml/enxml.h"
+#include "fw/testing/input.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -551,17 +552,7 @@ TEST_F(Vocalith, TheSkinsToolbarRemovesTheSelectedTrackAndFollowsSkinChanges) {
     SendMessageW(List(), LB_SETCURSEL, 1, 0);
     HWND remove = GetDlgItem(bar, kIdRemove);
     ASSERT_TRUE(remove);
-    SetForegroundWindow(m_frame.m_main);
-    PumpUntil([] { return true; });
-    RECT rc = {};
-    GetWindowRect(remove, &rc);
-    SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    PumpUntil([] { return true; });
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ASSERT_EQ(SendInput(2, inputs, sizeof(INPUT)), 2u);
+    ASSERT_TRUE(fw::testing::ClickWindowCentre(remove));
     EXPECT_TRUE(PumpUntil([&] { return ListItems().size() == 2; }, 10000));
     EXPECT_EQ(ListItems(), (std::vector<std::wstring>{L"a", L"c"}));
 

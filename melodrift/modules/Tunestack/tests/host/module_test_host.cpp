@@ -409,23 +409,6 @@ std::string ReadBytes(const std::wstring& path)
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-bool RealClick(HWND window)
-{
-    HWND root = GetAncestor(window, GA_ROOT);
-    SetWindowPos(root, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetForegroundWindow(root);
-    Pump(100);
-    RECT rc = {};
-    GetWindowRect(window, &rc);
-    SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    Pump(50);
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    return SendInput(2, inputs, sizeof(INPUT)) == 2;
-}
-
 HWND WaitForDialog(const wchar_t* title, DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();

@@ -185,10 +185,6 @@ std::string ReadBytes(const std::wstring& path);
 // Removes a folder with everything in it.
 void RemoveTree(const std::wstring& folder);
 
-// Presses and releases the real left mouse button over the middle of a
-// window (brought to the front first); false when the input was refused.
-bool RealClick(HWND window);
-
 // A visible top-level dialog of that title (class #32770), or null after the time-out.
 HWND WaitForDialog(const wchar_t* title, DWORD timeoutMs = 10000);
 
