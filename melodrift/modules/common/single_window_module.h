@@ -56,6 +56,14 @@ public:
         return self ? self->Accelerators() : nullptr;
     }
 
+    // The host asks the module to reload its skin (toolbar, colours).
+    static void LoadSkin(HWND window) {
+        try {
+            if (Window* self = For(window)) self->LoadSkin();
+        } catch (...) {
+        }
+    }
+
     static int OnCmdMsg(HWND window, UINT id, int code, void* extra, void* handlerInfo) {
         try {
             Window* self = For(window);

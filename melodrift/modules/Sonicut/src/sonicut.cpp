@@ -31,13 +31,7 @@ ORVO_MODULE_EXPORT HACCEL __cdecl OrvoGetAccelTable(HWND window) { return Module
 
 ORVO_MODULE_EXPORT void __cdecl OrvoChangeState(HWND, int) {}
 
-ORVO_MODULE_EXPORT void __cdecl OrvoLoadSkin(HWND window, int)
-{
-    try {
-        if (auto* self = For(window)) self->LoadSkin();
-    } catch (...) {
-    }
-}
+ORVO_MODULE_EXPORT void __cdecl OrvoLoadSkin(HWND window, int) { Module::LoadSkin(window); }
 
 ORVO_MODULE_EXPORT int __cdecl OrvoPassMessage(HWND window, const wchar_t*, const wchar_t* message)
 {
