@@ -9,7 +9,7 @@
 // never writes silence inside the stream in these scenarios (its sources
 // always have data until they end), so what it got wrong still shows as a
 // repeated, lost or misplaced stretch. A scenario whose recording is still not
-// clean is played again, up to three times in all; every attempt's findings
+// clean is played again, up to five times in all; every attempt's findings
 // are printed, and the test fails when none is clean. A fault of the engine
 // shows in every attempt.
 #include "player/ext_player_dx.h"
@@ -40,6 +40,8 @@ constexpr double kFull = 32767;
 // Stretches of the server's silence an attempt may hold: beyond that the
 // machine is too busy for the recording to say anything.
 constexpr int kMostDropouts = 64;
+// Attempts at a scenario: a busy spell of the machine can spoil a few in a row.
+constexpr int kAttempts = 5;
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
 {
@@ -129,11 +131,11 @@ private:
     std::string m_text;
 };
 
-// Runs `scenario` until its findings are empty, at most three times.
+// Runs `scenario` until its findings are empty, at most five times.
 void PlayUntilClean(const char* name, const std::function<std::string(Attempt&, Recording&)>& scenario)
 {
     std::string findings;
-    for (int attempt = 1; attempt <= 3; ++attempt) {
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         Attempt a;
         ASSERT_TRUE(a.started) << "the capture does not run: " << a.recorder.Error();
         Recording r;
