@@ -1,5 +1,6 @@
 // Any bytes as a WAV file (header, then every frame converted), as the start
-// of an MP3 file, and as an "open" message: no crash, no read outside the
+// of an MP3 file (with the frame count and seek table of its first frame),
+// and as an "open" message: no crash, no read outside the
 // input, and results that agree with the input's size.
 #include "core/mp3_frames.h"
 #include "core/playlist.h"
@@ -33,6 +34,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int64_t first = FindFirstMp3Frame(data, size, frame);
     if (first >= 0 && (static_cast<std::uint64_t>(first) + 4 > size || frame.frameBytes <= 4 || frame.rate <= 0))
         std::abort();
+    if (first >= 0) {
+        const std::size_t at = static_cast<std::size_t>(first);
+        Mp3StreamInfo stream;
+        if (ReadMp3StreamInfo(data + at, size - at, frame, stream)) {
+            if (stream.frames == 0) std::abort();
+            // Seek positions never go back as the time goes on, nor past the stream.
+            std::uint64_t previous = 0;
+            for (int step = 0; step <= 20; ++step) {
+                const std::uint64_t offset = Mp3SeekOffset(stream, step / 20.0, size - at);
+                const std::uint64_t bytes = stream.bytes ? stream.bytes : size - at;
+                if (offset < previous || offset > bytes) std::abort();
+                previous = offset;
+            }
+        }
+    }
     Id3v2Size(data, size);
 
     std::wstring message;

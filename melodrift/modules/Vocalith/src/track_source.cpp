@@ -127,11 +127,33 @@ bool CTrackSource::OpenMp3(std::wstring& error) {
         return false;
     }
     m_firstFrame = start + static_cast<std::uint64_t>(first);
+    m_hasStreamInfo = false;
+    const std::size_t at = static_cast<std::size_t>(first);
+    if (ReadMp3StreamInfo(window.data() + at, window.size() - at, m_mp3, m_streamInfo)) {
+        // The frame holding the count carries no sound: playing starts with
+        // the next one. A count the file cannot hold (no frame is shorter than
+        // 48 bytes) is not believed.
+        const std::size_t next = at + static_cast<std::size_t>(m_mp3.frameBytes);
+        const std::uint64_t streamBytes = m_fileSize - m_firstFrame;
+        Mp3Frame audio;
+        if (next + 4 <= window.size() && ParseMp3Header(window.data() + next, audio) && audio.rate == m_mp3.rate &&
+            audio.channels == m_mp3.channels && static_cast<std::uint64_t>(m_streamInfo.frames) * 48 <= streamBytes) {
+            m_hasStreamInfo = true;
+            m_headerFrame = m_firstFrame;
+            m_firstFrame += static_cast<std::uint64_t>(m_mp3.frameBytes);
+            m_mp3 = audio;
+        }
+    }
     m_channels = m_mp3.channels;
     m_rate = m_mp3.rate;
-    const double frameBytes = (m_mp3.version == 10 ? 144.0 : 72.0) * m_mp3.bitrate * 1000.0 / m_mp3.rate;
-    m_totalFrames = static_cast<std::int64_t>(static_cast<double>(m_fileSize - m_firstFrame) / frameBytes) *
-                    m_mp3.samplesPerFrame;
+    if (m_hasStreamInfo) {
+        m_totalFrames = static_cast<std::int64_t>(m_streamInfo.frames) * m_mp3.samplesPerFrame;
+    } else {
+        // A constant bit rate: the frames that fit in the rest of the file.
+        const double frameBytes = (m_mp3.version == 10 ? 144.0 : 72.0) * m_mp3.bitrate * 1000.0 / m_mp3.rate;
+        m_totalFrames = static_cast<std::int64_t>(static_cast<double>(m_fileSize - m_firstFrame) / frameBytes) *
+                        m_mp3.samplesPerFrame;
+    }
     if (!StartMp3Stream(m_firstFrame)) {
         error = L"no audio codec of this system decodes MP3";
         return false;
@@ -170,6 +192,14 @@ bool CTrackSource::StartMp3Stream(std::uint64_t fileOffset) {
     DWORD outBytes = 0;
     if (acmStreamSize(m_stream, kMp3InputBytes, &outBytes, ACM_STREAMSIZEF_SOURCE) != 0 || outBytes == 0)
         outBytes = kMp3InputBytes * 16;
+    // The codec sizes the output by the first frame's bit rate, but the frames
+    // of a variable-rate file can be far shorter: the output takes what a full
+    // input holds at the lowest rate (plus a few frames), so that a conversion
+    // never leaves decoded sound behind in the codec.
+    const std::uint64_t lowestBytesPerSecond = (m_mp3.version == 10 ? 32000 : 8000) / 8;
+    const std::uint64_t most = static_cast<std::uint64_t>(kMp3InputBytes) * out.nAvgBytesPerSec / lowestBytesPerSecond +
+                               8ull * 1152 * out.nBlockAlign;
+    outBytes = std::max<DWORD>(outBytes, static_cast<DWORD>(most / out.nBlockAlign * out.nBlockAlign));
     m_in.assign(kMp3InputBytes, 0);
     m_out.assign(outBytes, 0);
     m_header = {};
@@ -284,8 +314,18 @@ void CTrackSource::Seek(std::int64_t frame) {
         m_position = frame;
     } else if (m_kind == Kind::Mp3) {
         const std::int64_t index = frame / m_mp3.samplesPerFrame;
-        const double frameBytes = (m_mp3.version == 10 ? 144.0 : 72.0) * m_mp3.bitrate * 1000.0 / m_mp3.rate;
-        const std::uint64_t offset = m_firstFrame + static_cast<std::uint64_t>(static_cast<double>(index) * frameBytes);
+        std::uint64_t offset = 0;
+        if (m_hasStreamInfo) {
+            // The decoder finds the next frame from wherever the table points.
+            const double share = m_totalFrames > 0 ? static_cast<double>(index * m_mp3.samplesPerFrame) /
+                                                         static_cast<double>(m_totalFrames)
+                                                   : 0.0;
+            offset = m_headerFrame + Mp3SeekOffset(m_streamInfo, share, m_fileSize - m_headerFrame);
+            offset = std::clamp(offset, m_firstFrame, m_fileSize);
+        } else {
+            const double frameBytes = (m_mp3.version == 10 ? 144.0 : 72.0) * m_mp3.bitrate * 1000.0 / m_mp3.rate;
+            offset = m_firstFrame + static_cast<std::uint64_t>(static_cast<double>(index) * frameBytes);
+        }
         if (StartMp3Stream(offset)) m_position = index * m_mp3.samplesPerFrame;
     }
     LeaveCriticalSection(&m_lock);

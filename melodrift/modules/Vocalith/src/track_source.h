@@ -72,8 +72,13 @@ private:
     std::vector<std::uint8_t> m_raw;
 
     // MP3
-    Mp3Frame m_mp3;
-    std::uint64_t m_firstFrame = 0;
+    Mp3Frame m_mp3;                  // the first frame with sound
+    std::uint64_t m_firstFrame = 0;  // where it starts
+    // A variable bit-rate file's frame count and seek table, from the frame
+    // before the sound (at m_headerFrame).
+    bool m_hasStreamInfo = false;
+    Mp3StreamInfo m_streamInfo;
+    std::uint64_t m_headerFrame = 0;
     std::uint64_t m_readAt = 0;      // next byte of the file to decode
     HACMSTREAM m_stream = nullptr;
     ACMSTREAMHEADER m_header = {};

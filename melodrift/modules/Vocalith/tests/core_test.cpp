@@ -266,6 +266,111 @@ TEST(VocalithMp3, HeadersAndTheFirstConfirmedFrame) {
     EXPECT_EQ(FindFirstMp3Frame(nullptr, 0, f), -1);
 }
 
+namespace {
+
+void PutBe32(std::vector<std::uint8_t>& d, std::size_t at, std::uint32_t v) {
+    d[at] = static_cast<std::uint8_t>(v >> 24);
+    d[at + 1] = static_cast<std::uint8_t>(v >> 16);
+    d[at + 2] = static_cast<std::uint8_t>(v >> 8);
+    d[at + 3] = static_cast<std::uint8_t>(v);
+}
+
+// A first frame with a "Xing"-style header after the side information.
+std::vector<std::uint8_t> HeaderFrame(const std::uint8_t (&header)[4], std::size_t side, const char* tag,
+                                      std::uint32_t flags, std::uint32_t frames, std::uint32_t bytes,
+                                      const std::vector<std::uint8_t>& toc) {
+    std::vector<std::uint8_t> d(417, 0);
+    std::memcpy(d.data(), header, 4);
+    std::size_t at = 4 + side;
+    std::memcpy(&d[at], tag, 4);
+    PutBe32(d, at + 4, flags);
+    at += 8;
+    if (flags & 1) { PutBe32(d, at, frames); at += 4; }
+    if (flags & 2) { PutBe32(d, at, bytes); at += 4; }
+    if (flags & 4) std::copy(toc.begin(), toc.end(), d.begin() + static_cast<std::ptrdiff_t>(at));
+    return d;
+}
+
+}  // namespace
+
+// The count and seek table of variable bit-rate files, and what is refused:
+// headers without a count, cut short, with no frames, or with a table that goes back.
+TEST(VocalithMp3, StreamHeadersGiveTheFrameCountAndTheSeekTable) {
+    const std::uint8_t stereo[4] = {0xFF, 0xFB, 0x90, 0x64};   // MPEG-1, no checksum, side info 32 bytes
+    Mp3Frame f;
+    ASSERT_TRUE(ParseMp3Header(stereo, f));
+    std::vector<std::uint8_t> toc(100);
+    for (int i = 0; i < 100; ++i) toc[i] = static_cast<std::uint8_t>(i < 50 ? i / 2 : 25 + (i - 50) * 230 / 50);
+
+    Mp3StreamInfo info;
+    auto xing = HeaderFrame(stereo, 32, "Xing", 0xF, 1000, 400000, toc);
+    ASSERT_TRUE(ReadMp3StreamInfo(xing.data(), xing.size(), f, info));
+    EXPECT_EQ(info.frames, 1000u);
+    EXPECT_EQ(info.bytes, 400000u);
+    EXPECT_TRUE(info.hasToc);
+    // The first half of the time lies in the first 25/256 of the bytes.
+    EXPECT_EQ(Mp3SeekOffset(info, 0.0, 0), 0u);
+    EXPECT_EQ(Mp3SeekOffset(info, 0.5, 0), 400000u * 25 / 256);
+    EXPECT_EQ(Mp3SeekOffset(info, 0.255, 0), static_cast<std::uint64_t>(12.5 / 256 * 400000));   // between entries 12 and 13
+    EXPECT_EQ(Mp3SeekOffset(info, 1.0, 0), 400000u);
+    EXPECT_EQ(Mp3SeekOffset(info, 7.0, 0), 400000u);
+    EXPECT_EQ(Mp3SeekOffset(info, -1.0, 0), 0u);
+    EXPECT_EQ(Mp3SeekOffset(info, std::nan(""), 0), 0u);
+
+    // "Info" (a constant rate) with the count only: positions in proportion to the stream.
+    auto plain = HeaderFrame(stereo, 32, "Info", 0x1, 77, 0, {});
+    ASSERT_TRUE(ReadMp3StreamInfo(plain.data(), plain.size(), f, info));
+    EXPECT_EQ(info.frames, 77u);
+    EXPECT_EQ(info.bytes, 0u);
+    EXPECT_FALSE(info.hasToc);
+    EXPECT_EQ(Mp3SeekOffset(info, 0.5, 1000), 500u);
+
+    // Mono frames have shorter side information; a checksum moves the header by two bytes.
+    const std::uint8_t mono[4] = {0xFF, 0xFB, 0x90, 0xC4};
+    ASSERT_TRUE(ParseMp3Header(mono, f));
+    auto monoXing = HeaderFrame(mono, 17, "Xing", 0x1, 5, 0, {});
+    EXPECT_TRUE(ReadMp3StreamInfo(monoXing.data(), monoXing.size(), f, info));
+    const std::uint8_t checked[4] = {0xFF, 0xFA, 0x90, 0xC4};
+    ASSERT_TRUE(ParseMp3Header(checked, f));
+    auto checkedXing = HeaderFrame(checked, 19, "Xing", 0x1, 6, 0, {});
+    ASSERT_TRUE(ReadMp3StreamInfo(checkedXing.data(), checkedXing.size(), f, info));
+    EXPECT_EQ(info.frames, 6u);
+
+    // "VBRI" 32 bytes after the header: bytes, then frames.
+    ASSERT_TRUE(ParseMp3Header(stereo, f));
+    std::vector<std::uint8_t> vbri(417, 0);
+    std::memcpy(vbri.data(), stereo, 4);
+    std::memcpy(&vbri[36], "VBRI", 4);
+    PutBe32(vbri, 46, 123456);
+    PutBe32(vbri, 50, 321);
+    ASSERT_TRUE(ReadMp3StreamInfo(vbri.data(), vbri.size(), f, info));
+    EXPECT_EQ(info.frames, 321u);
+    EXPECT_EQ(info.bytes, 123456u);
+    EXPECT_FALSE(info.hasToc);
+
+    // Refused, and what was read before stays as it was.
+    const Mp3StreamInfo before = info;
+    auto noCount = HeaderFrame(stereo, 32, "Xing", 0x6, 0, 1000, toc);
+    EXPECT_FALSE(ReadMp3StreamInfo(noCount.data(), noCount.size(), f, info));
+    auto noFrames = HeaderFrame(stereo, 32, "Xing", 0x1, 0, 0, {});
+    EXPECT_FALSE(ReadMp3StreamInfo(noFrames.data(), noFrames.size(), f, info));
+    EXPECT_FALSE(ReadMp3StreamInfo(xing.data(), 36 + 8 + 8 + 50, f, info)) << "table cut short";
+    EXPECT_FALSE(ReadMp3StreamInfo(xing.data(), 3, f, info));
+    EXPECT_FALSE(ReadMp3StreamInfo(nullptr, 417, f, info));
+    std::vector<std::uint8_t> none(417, 0);
+    std::memcpy(none.data(), stereo, 4);
+    EXPECT_FALSE(ReadMp3StreamInfo(none.data(), none.size(), f, info));
+    EXPECT_EQ(info.frames, before.frames);
+    EXPECT_EQ(info.bytes, before.bytes);
+
+    std::vector<std::uint8_t> backwards = toc;
+    backwards[60] = 3;
+    auto damaged = HeaderFrame(stereo, 32, "Xing", 0x7, 10, 1000, backwards);
+    ASSERT_TRUE(ReadMp3StreamInfo(damaged.data(), damaged.size(), f, info));
+    EXPECT_FALSE(info.hasToc);
+    EXPECT_EQ(Mp3SeekOffset(info, 0.5, 0), 500u);
+}
+
 TEST(VocalithPlaylist, AddRemoveAndTheCurrentTrack) {
     CPlaylist list;
     EXPECT_EQ(list.Current(), -1);

@@ -1,18 +1,32 @@
 #!/usr/bin/env python3
-"""Writes the player module's MP3 test tone as a WAV file for the encoder:
-1.5 s at 44100 Hz, 16-bit stereo, 440 Hz left and 660 Hz right at half scale."""
+"""Writes the player module's MP3 test signals as WAV files for the encoder.
+  make_tone.py out.wav           1.5 s at 44100 Hz, 16-bit stereo, 440 Hz left
+                                 and 660 Hz right at half scale
+  make_tone.py out.wav --halves  4 s of 440 Hz in both channels, then 4 s of
+                                 noise: encoded at a variable rate, the noise
+                                 takes far more bytes a second than the tone"""
 import math
+import random
 import struct
 import sys
 import wave
 
 RATE = 44100
+halves = "--halves" in sys.argv[2:]
 with wave.open(sys.argv[1], "wb") as out:
     out.setnchannels(2)
     out.setsampwidth(2)
     out.setframerate(RATE)
     frames = bytearray()
-    for i in range(int(1.5 * RATE)):
-        for hz in (440, 660):
-            frames += struct.pack("<h", round(0.5 * 32767 * math.sin(2 * math.pi * hz * i / RATE)))
+    if halves:
+        noise = random.Random(1)
+        for i in range(4 * RATE):
+            v = round(0.5 * 32767 * math.sin(2 * math.pi * 440 * i / RATE))
+            frames += struct.pack("<hh", v, v)
+        for i in range(4 * RATE):
+            frames += struct.pack("<hh", noise.randint(-16000, 16000), noise.randint(-16000, 16000))
+    else:
+        for i in range(int(1.5 * RATE)):
+            for hz in (440, 660):
+                frames += struct.pack("<h", round(0.5 * 32767 * math.sin(2 * math.pi * hz * i / RATE)))
     out.writeframes(bytes(frames))

@@ -348,6 +348,52 @@ TEST_F(Vocalith, Mp3FileIsDecodedAndPlayed) {
     ADD_FAILURE() << findings;
 }
 
+// A variable-rate file (4 s of tone, then 4 s of noise that takes most of
+// its bytes): the length comes from the frame count in its first frame, and
+// a move to a quarter lands a quarter of the playing time in, by the file's
+// seek table, not a quarter of its bytes in (which lies in the noise).
+TEST_F(Vocalith, VariableRateMp3HasItsWholeLengthAndSeeksByTime) {
+    const std::wstring mp3 = mdtest::TestFolder() + L"halves.mp3";
+    if (GetFileAttributesW(mp3.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no MP3 encoder at build time";
+    LoadModule();
+    std::string findings;
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        audiotest::CTestRecorder recorder;
+        ASSERT_TRUE(recorder.Start() && recorder.WaitForData(200, 10000)) << recorder.Error();
+        ASSERT_EQ(Open({mp3}), MESSAGE_OK);
+        const std::wstring length = Text(kIdTime);
+        EXPECT_NE(length.find(L"/ 0:08"), std::wstring::npos) << "length shown as " << std::string(length.begin(), length.end());
+        SendMessageW(m_module->Window, WM_COMMAND, ORVO_CMD_POSITION, 250);
+        EXPECT_EQ(Text(kIdTime), L"0:02 / 0:08");
+        ASSERT_TRUE(PumpUntil([&] { return State() == ORVO_PLAYER_STOPPED; }));
+        Sleep(400);
+        std::vector<std::int16_t> recorded = recorder.Stop();
+        // Tone and noise told apart by their zero crossings in 10 ms windows.
+        const std::vector<double> left = audiotest::Channel(recorded, 2, 0);
+        const std::size_t window = 441;
+        int tone = 0, noise = 0;
+        for (std::size_t at = 0; at + window <= left.size(); at += window) {
+            double peak = 0;
+            int crossings = 0;
+            for (std::size_t i = at; i < at + window; ++i) {
+                peak = std::max(peak, std::fabs(left[i]));
+                if (i > at && (left[i] < 0) != (left[i - 1] < 0)) ++crossings;
+            }
+            if (peak < 1000) continue;
+            (crossings < 40 ? tone : noise) += 1;
+        }
+        std::ostringstream out;
+        if (std::abs(tone - 200) > 30) out << "tone heard for " << tone * 10 << " ms, expected 2000; ";
+        if (std::abs(noise - 400) > 30) out << "noise heard for " << noise * 10 << " ms, expected 4000; ";
+        findings = out.str();
+        if (findings.empty()) return;
+        std::printf("attempt %d: %s\n", attempt, findings.c_str());
+        audiotest::WriteWav(L"vocalith_halves_" + std::to_wstring(attempt) + L".wav", recorded, 2, kRate);
+        Command(kIdClearForTest);
+    }
+    ADD_FAILURE() << findings;
+}
+
 TEST_F(Vocalith, EveryLayoutReachesThePlayerInItsOwnFormat) {
     LoadModule();
     // Mono 32-bit float, 5.1 in 24 bits (extensible), 8-bit stereo: half a second each.

@@ -1,5 +1,9 @@
 #include "mp3_frames.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
 namespace vocalith {
 
 namespace {
@@ -7,6 +11,42 @@ namespace {
 const int kBitrates1[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
 const int kBitrates2[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
 const int kRates1[3] = {44100, 48000, 32000};
+
+std::uint32_t Be32(const std::uint8_t* p) {
+    return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
+           (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
+}
+
+// Bytes of side information after the 4-byte header (no CRC counted).
+std::size_t SideInfoBytes(const Mp3Frame& frame) {
+    if (frame.version == 10) return frame.channels == 1 ? 17 : 32;
+    return frame.channels == 1 ? 9 : 17;
+}
+
+bool ReadXing(const std::uint8_t* data, std::size_t size, std::size_t at, Mp3StreamInfo& info) {
+    if (at + 8 > size) return false;
+    if (std::memcmp(data + at, "Xing", 4) != 0 && std::memcmp(data + at, "Info", 4) != 0) return false;
+    const std::uint32_t flags = Be32(data + at + 4);
+    std::size_t field = at + 8;
+    Mp3StreamInfo read;
+    if (!(flags & 1) || field + 4 > size) return false;   // no frame count: nothing to go by
+    read.frames = Be32(data + field);
+    field += 4;
+    if (flags & 2) {
+        if (field + 4 > size) return false;
+        read.bytes = Be32(data + field);
+        field += 4;
+    }
+    if (flags & 4) {
+        if (field + 100 > size) return false;
+        std::memcpy(read.toc, data + field, 100);
+        // A table that goes back is damaged: positions are taken from the bytes instead.
+        read.hasToc = std::is_sorted(read.toc, read.toc + 100);
+    }
+    if (read.frames == 0) return false;
+    info = read;
+    return true;
+}
 
 }  // namespace
 
@@ -52,6 +92,35 @@ std::int64_t FindFirstMp3Frame(const std::uint8_t* data, std::size_t size, Mp3Fr
         }
     }
     return -1;
+}
+
+bool ReadMp3StreamInfo(const std::uint8_t* data, std::size_t size, const Mp3Frame& frame, Mp3StreamInfo& info) {
+    if (!data || size < 4) return false;
+    const std::size_t crc = (data[1] & 1) ? 0 : 2;   // protection bit clear: a checksum follows the header
+    if (ReadXing(data, size, 4 + crc + SideInfoBytes(frame), info)) return true;
+    // "VBRI" stands 32 bytes after the header: version, delay, quality (2 bytes
+    // each), then the bytes and the frames of the stream.
+    const std::size_t vbri = 4 + 32;
+    if (vbri + 18 > size || std::memcmp(data + vbri, "VBRI", 4) != 0) return false;
+    Mp3StreamInfo read;
+    read.bytes = Be32(data + vbri + 10);
+    read.frames = Be32(data + vbri + 14);
+    if (read.frames == 0) return false;
+    info = read;
+    return true;
+}
+
+std::uint64_t Mp3SeekOffset(const Mp3StreamInfo& info, double share, std::uint64_t streamBytes) {
+    if (!(share > 0)) return 0;   // NaN included
+    share = std::min(share, 1.0);
+    const std::uint64_t bytes = info.bytes ? info.bytes : streamBytes;
+    if (!info.hasToc) return static_cast<std::uint64_t>(share * static_cast<double>(bytes));
+    const double percent = share * 100.0;
+    const int index = std::min(99, static_cast<int>(percent));
+    const double from = info.toc[index];
+    const double to = index < 99 ? info.toc[index + 1] : 256.0;
+    const double fraction = from + (to - from) * (percent - index);
+    return static_cast<std::uint64_t>(fraction / 256.0 * static_cast<double>(bytes));
 }
 
 }  // namespace vocalith

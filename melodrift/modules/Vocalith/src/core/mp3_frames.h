@@ -1,6 +1,8 @@
 // MPEG audio Layer III frame headers: where the first frame of a file starts
-// (after an ID3v2 tag, confirmed by the frame that follows it) and what the
-// platform's decoder needs to be opened for it. No Windows header.
+// (after an ID3v2 tag, confirmed by the frame that follows it), what the
+// platform's decoder needs to be opened for it, and the frame count and seek
+// table an encoder leaves in the first frame of a variable bit-rate file.
+// No Windows header.
 #pragma once
 
 #include <cstddef>
@@ -29,5 +31,28 @@ std::uint64_t Id3v2Size(const std::uint8_t* data, std::size_t size);
 // count, or a single frame that fills the data to its end; -1 when none.
 // Looks at most `data` (pass the start of the file, e.g. 64 KiB).
 std::int64_t FindFirstMp3Frame(const std::uint8_t* data, std::size_t size, Mp3Frame& frame);
+
+// What a "Xing"/"Info" or "VBRI" header in the first frame tells: the
+// number of audio frames after it, the bytes of the stream (from the header's
+// frame on), and for "Xing"/"Info" a table of 100 entries: the byte position
+// of 0 %, 1 %, ... 99 % of the playing time, in 256ths of `bytes`.
+struct Mp3StreamInfo {
+    std::uint32_t frames = 0;
+    std::uint32_t bytes = 0;       // 0 when not given
+    bool hasToc = false;
+    std::uint8_t toc[100] = {};
+};
+
+// Reads such a header from the bytes of the first frame (`size` of them
+// available from its header on); false when there is none or it gives no
+// frame count. The frame that holds it carries no sound of its own.
+bool ReadMp3StreamInfo(const std::uint8_t* frameData, std::size_t size, const Mp3Frame& frame,
+                       Mp3StreamInfo& info);
+
+// The byte position, counted from the header's frame, where the given share
+// (0..1) of the playing time begins: from the table when there is one (read
+// between its entries), else in proportion to the bytes. `streamBytes` is
+// used when the header gives no byte count.
+std::uint64_t Mp3SeekOffset(const Mp3StreamInfo& info, double share, std::uint64_t streamBytes);
 
 }  // namespace vocalith
