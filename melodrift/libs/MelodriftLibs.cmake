@@ -20,11 +20,16 @@ function(md_add_dll name)
 endfunction()
 
 function(md_copy_runtime_dlls target)
+  # A target of its own that runs with every build of ${target}: a copy made
+  # only when ${target} is linked again would go stale when just a DLL changed
+  # (a module the program loads at run time is not linked against at all).
+  set(copies COMMAND ${CMAKE_COMMAND} -E make_directory $<TARGET_FILE_DIR:${target}>)
   foreach(dll IN LISTS ARGN)
-    add_custom_command(TARGET ${target} POST_BUILD
-      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${dll}> $<TARGET_FILE_DIR:${target}>
-      VERBATIM)
+    list(APPEND copies COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${dll}> $<TARGET_FILE_DIR:${target}>)
   endforeach()
+  string(MAKE_C_IDENTIFIER "${target}_dlls_${ARGN}" name)
+  add_custom_target(${name} ${copies} DEPENDS ${ARGN} VERBATIM)
+  add_dependencies(${target} ${name})
 endfunction()
 
 # md_add_resource_dll(<name> <output folder> SOURCES <.rc>... [INCLUDES <folders>...])
