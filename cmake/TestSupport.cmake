@@ -4,11 +4,14 @@
 # own Wine prefix; the fixture "testenv" starts a virtual display and a sound
 # server before the first such test and stops them after the last one.
 #
-#   km_add_test(<target> SOURCES ... [LIBS ...] [LABELS ...] [LOCK <resource>...] [SERIAL] [GUI])
+#   km_add_test(<target> SOURCES ... [LIBS ...] [LABELS ...] [LOCK <resource>...] [SERIAL] [GUI] [INPUT])
 #
 # LOCK names shared state (a registry key, a file) so that CTest never runs two
 # tests that touch it at the same time; everything else may run in parallel.
 # SERIAL runs each test of the target alone (real-time sound, for example).
+# INPUT: the tests move the real mouse pointer or type on the real keyboard,
+# so they run alone too: a window of a test beside them, coming up at the
+# wrong moment, would take their clicks and keys.
 
 set(KM_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
 if(EXISTS ${KM_GTEST_SOURCE_DIR}/CMakeLists.txt)
@@ -29,7 +32,7 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
 endif()
 
 function(km_add_test target)
-  cmake_parse_arguments(T "GUI;SERIAL" "TIMEOUT" "SOURCES;LIBS;LABELS;LOCK" ${ARGN})
+  cmake_parse_arguments(T "GUI;SERIAL;INPUT" "TIMEOUT" "SOURCES;LIBS;LABELS;LOCK" ${ARGN})
   add_executable(${target} ${T_SOURCES})
   km_target_defaults(${target})
   target_link_libraries(${target} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
@@ -37,8 +40,9 @@ function(km_add_test target)
     set(T_TIMEOUT 120)
   endif()
   set(props TIMEOUT ${T_TIMEOUT})
-  if(T_SERIAL)
-    # Timing-sensitive tests (real-time sound) run with nothing beside them.
+  if(T_SERIAL OR T_INPUT)
+    # Timing-sensitive tests (real-time sound) and tests with real input run
+    # with nothing beside them.
     list(APPEND props RUN_SERIAL TRUE)
   endif()
   if(CMAKE_CROSSCOMPILING_EMULATOR)

@@ -358,6 +358,9 @@ TEST_F(SonicutModule, CrashLeavesAReadableFile)
     WaitForSingleObject(child.hProcess, 10000);
     CloseHandle(child.hThread);
     CloseHandle(child.hProcess);
+    // The child ended without its clean-up.
+    RemoveTree(TempFolderOf(L"sonicut-program", child.dwProcessId));
+    RemoveTree(TempFolderOf(L"sonicut-recordings", child.dwProcessId));
     ASSERT_TRUE(grew);
     const std::string bytes = ReadBytes(path);
     const auto info = sonicut::ParseWav(bytes);

@@ -385,11 +385,17 @@ void RemoveTree(const std::wstring& folder)
     std::filesystem::remove_all(std::filesystem::path(folder), ignored);
 }
 
-std::wstring FreshTempFolder(const std::wstring& name)
+std::wstring TempFolderOf(const std::wstring& name, DWORD processId)
 {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = std::wstring(temp) + name + L"\\";
+    return std::wstring(temp) + name + L"-" + std::to_wstring(processId) + L"\\";
+}
+
+std::wstring FreshTempFolder(const std::wstring& name)
+{
+    // One folder per process: tests of one program may run side by side.
+    std::wstring folder = TempFolderOf(name, GetCurrentProcessId());
     RemoveTree(folder);
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(folder), ignored);

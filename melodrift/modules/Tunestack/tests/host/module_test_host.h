@@ -178,8 +178,11 @@ void Pump(DWORD milliseconds);
 
 // The folder of the running test program, with a trailing backslash.
 std::wstring ExeFolder();
-// A fresh, empty folder under the temporary folder (trailing backslash).
+// A fresh, empty folder under the temporary folder (trailing backslash), of
+// this process: "<name>-<process id>".
 std::wstring FreshTempFolder(const std::wstring& name);
+// The folder FreshTempFolder(name) gives in the process `processId`.
+std::wstring TempFolderOf(const std::wstring& name, DWORD processId);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 // Removes a folder with everything in it.
