@@ -212,6 +212,29 @@ protected:
         return m_services.ModuleCom()->SendMessage(L"Vocalith", ORVO_MAIN_FRAME_NAME, text.c_str());
     }
     void Command(UINT id) { SendMessageW(m_module->Window, WM_COMMAND, id, 0); }
+
+    // Records what `play` plays (it returns once playback has stopped) and
+    // hands the recording to `judge`, whose findings are empty when it is as
+    // expected; up to three attempts, each from an emptied list. Recordings
+    // of failed attempts are kept as "vocalith_<name>_<attempt>.wav".
+    void RecordUntilClean(const std::wstring& name, const std::function<void()>& play,
+                          const std::function<std::string(const std::vector<std::int16_t>&)>& judge) {
+        std::string findings;
+        for (int attempt = 1; attempt <= 3; ++attempt) {
+            audiotest::CTestRecorder recorder;
+            ASSERT_TRUE(recorder.Start() && recorder.WaitForData(200, 10000)) << recorder.Error();
+            play();
+            if (::testing::Test::HasFatalFailure()) return;
+            Sleep(400);
+            const std::vector<std::int16_t> recorded = recorder.Stop();
+            findings = judge(recorded);
+            if (findings.empty()) return;
+            std::printf("attempt %d: %s\n", attempt, findings.c_str());
+            audiotest::WriteWav(L"vocalith_" + name + L"_" + std::to_wstring(attempt) + L".wav", recorded, 2, kRate);
+            Command(kIdClearForTest);
+        }
+        ADD_FAILURE() << findings;
+    }
     std::wstring Text(int id) {
         wchar_t text[512] = {};
         GetWindowTextW(GetDlgItem(m_module->Window, id), text, 512);
@@ -277,10 +300,7 @@ std::string ToneFindings(const std::vector<double>& x, double hz, double amplitu
 TEST_F(Vocalith, OpenMessagePlaysTheWavFileIntoTheSoundServerAsItIs) {
     LoadModule();
     const std::wstring wav = File(L"two tones.wav", ToneWav(1.5, 440, 660, 0.5));
-    std::string findings;
-    for (int attempt = 1; attempt <= 3; ++attempt) {
-        audiotest::CTestRecorder recorder;
-        ASSERT_TRUE(recorder.Start() && recorder.WaitForData(200, 10000)) << recorder.Error();
+    RecordUntilClean(L"wav", [&] {
         m_frame.positions.clear();
         ASSERT_EQ(Open({wav}), MESSAGE_OK);
         EXPECT_EQ(State(), ORVO_PLAYER_PLAYING);
@@ -289,63 +309,44 @@ TEST_F(Vocalith, OpenMessagePlaysTheWavFileIntoTheSoundServerAsItIs) {
         EXPECT_EQ(m_frame.status, L"Playing two tones");
         // The track ends by itself (no repeat): the engine stops, the title goes.
         ASSERT_TRUE(PumpUntil([&] { return State() == ORVO_PLAYER_STOPPED && Text(kIdTitle) == L"No track"; }));
-        Sleep(400);
-        std::vector<std::int16_t> recorded = recorder.Stop();
+    }, [&](const std::vector<std::int16_t>& recorded) {
         // The frame was told where playback stood, moving forward.
         bool forward = m_frame.positions.size() >= 3;
         for (std::size_t i = 1; i + 1 < m_frame.positions.size(); ++i)
             forward = forward && m_frame.positions[i] >= m_frame.positions[i - 1];
         EXPECT_TRUE(forward);
-        findings = ToneFindings(audiotest::Channel(recorded, 2, 0), 440, 0.5 * 32767, 1.5, "left") +
-                   ToneFindings(audiotest::Channel(recorded, 2, 1), 660, 0.5 * 32767, 1.5, "right");
-        if (findings.empty()) return;
-        std::printf("attempt %d: %s\n", attempt, findings.c_str());
-        audiotest::WriteWav(L"vocalith_wav_" + std::to_wstring(attempt) + L".wav", recorded, 2, kRate);
-        // The first play added the file; the next attempts play it again from the list.
-        Command(kIdClearForTest);
-    }
-    ADD_FAILURE() << findings;
+        return ToneFindings(audiotest::Channel(recorded, 2, 0), 440, 0.5 * 32767, 1.5, "left") +
+               ToneFindings(audiotest::Channel(recorded, 2, 1), 660, 0.5 * 32767, 1.5, "right");
+    });
 }
 
 TEST_F(Vocalith, Mp3FileIsDecodedAndPlayed) {
     const std::wstring mp3 = mdtest::TestFolder() + L"tone.mp3";
     if (GetFileAttributesW(mp3.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no MP3 encoder at build time";
     LoadModule();
-    std::string findings;
-    for (int attempt = 1; attempt <= 3; ++attempt) {
-        audiotest::CTestRecorder recorder;
-        ASSERT_TRUE(recorder.Start() && recorder.WaitForData(200, 10000)) << recorder.Error();
+    RecordUntilClean(L"mp3", [&] {
         ASSERT_EQ(Open({mp3}), MESSAGE_OK);
         EXPECT_EQ(State(), ORVO_PLAYER_PLAYING) << std::string(m_frame.transient.begin(), m_frame.transient.end());
         EXPECT_EQ(Text(kIdTitle), L"tone");
         EXPECT_NE(Text(kIdTime).find(L" / 0:01"), std::wstring::npos) << "length shown as " << std::string(Text(kIdTime).begin(), Text(kIdTime).end());
         ASSERT_TRUE(PumpUntil([&] { return State() == ORVO_PLAYER_STOPPED; }));
-        Sleep(400);
-        std::vector<std::int16_t> recorded = recorder.Stop();
+    }, [](const std::vector<std::int16_t>& recorded) {
         const std::vector<double> left = audiotest::Channel(recorded, 2, 0);
         const std::vector<double> right = audiotest::Channel(recorded, 2, 1);
         const audiotest::Span s = audiotest::FindSound(left, 200);
+        if (s.first < 0) return std::string("nothing heard");
+        // 1.5 s of 440 Hz left and 660 Hz right at half scale; the encoder adds a little at the edges.
         std::ostringstream out;
-        if (s.first < 0) {
-            out << "nothing heard";
-        } else {
-            // 1.5 s of 440 Hz left and 660 Hz right at half scale; the encoder adds a little at the edges.
-            const double seconds = static_cast<double>(s.Length()) / kRate;
-            const double leftHz = audiotest::MeasureFrequency(left, s.first + 4410, s.last - 4410, kRate);
-            const double rightHz = audiotest::MeasureFrequency(right, s.first + 4410, s.last - 4410, kRate);
-            const double rms = audiotest::Rms(left, s.first + 4410, s.last - 4410);
-            if (seconds < 1.45 || seconds > 2.0) out << "length " << seconds << " s; ";
-            if (std::fabs(leftHz - 440) > 1) out << "left at " << leftHz << " Hz; ";
-            if (std::fabs(rightHz - 660) > 1) out << "right at " << rightHz << " Hz; ";
-            if (std::fabs(rms - 0.5 * 32767 / std::sqrt(2.0)) > 0.05 * 0.5 * 32767) out << "left level " << rms << "; ";
-        }
-        findings = out.str();
-        if (findings.empty()) return;
-        std::printf("attempt %d: %s\n", attempt, findings.c_str());
-        audiotest::WriteWav(L"vocalith_mp3_" + std::to_wstring(attempt) + L".wav", recorded, 2, kRate);
-        Command(kIdClearForTest);
-    }
-    ADD_FAILURE() << findings;
+        const double seconds = static_cast<double>(s.Length()) / kRate;
+        const double leftHz = audiotest::MeasureFrequency(left, s.first + 4410, s.last - 4410, kRate);
+        const double rightHz = audiotest::MeasureFrequency(right, s.first + 4410, s.last - 4410, kRate);
+        const double rms = audiotest::Rms(left, s.first + 4410, s.last - 4410);
+        if (seconds < 1.45 || seconds > 2.0) out << "length " << seconds << " s; ";
+        if (std::fabs(leftHz - 440) > 1) out << "left at " << leftHz << " Hz; ";
+        if (std::fabs(rightHz - 660) > 1) out << "right at " << rightHz << " Hz; ";
+        if (std::fabs(rms - 0.5 * 32767 / std::sqrt(2.0)) > 0.05 * 0.5 * 32767) out << "left level " << rms << "; ";
+        return out.str();
+    });
 }
 
 // A variable-rate file (4 s of tone, then 4 s of noise that takes most of
@@ -356,18 +357,14 @@ TEST_F(Vocalith, VariableRateMp3HasItsWholeLengthAndSeeksByTime) {
     const std::wstring mp3 = mdtest::TestFolder() + L"halves.mp3";
     if (GetFileAttributesW(mp3.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no MP3 encoder at build time";
     LoadModule();
-    std::string findings;
-    for (int attempt = 1; attempt <= 3; ++attempt) {
-        audiotest::CTestRecorder recorder;
-        ASSERT_TRUE(recorder.Start() && recorder.WaitForData(200, 10000)) << recorder.Error();
+    RecordUntilClean(L"halves", [&] {
         ASSERT_EQ(Open({mp3}), MESSAGE_OK);
         const std::wstring length = Text(kIdTime);
         EXPECT_NE(length.find(L"/ 0:08"), std::wstring::npos) << "length shown as " << std::string(length.begin(), length.end());
         SendMessageW(m_module->Window, WM_COMMAND, ORVO_CMD_POSITION, 250);
         EXPECT_EQ(Text(kIdTime), L"0:02 / 0:08");
         ASSERT_TRUE(PumpUntil([&] { return State() == ORVO_PLAYER_STOPPED; }));
-        Sleep(400);
-        std::vector<std::int16_t> recorded = recorder.Stop();
+    }, [](const std::vector<std::int16_t>& recorded) {
         // Tone and noise told apart by their zero crossings in 10 ms windows.
         const std::vector<double> left = audiotest::Channel(recorded, 2, 0);
         const std::size_t window = 441;
@@ -385,13 +382,8 @@ TEST_F(Vocalith, VariableRateMp3HasItsWholeLengthAndSeeksByTime) {
         std::ostringstream out;
         if (std::abs(tone - 200) > 30) out << "tone heard for " << tone * 10 << " ms, expected 2000; ";
         if (std::abs(noise - 400) > 30) out << "noise heard for " << noise * 10 << " ms, expected 4000; ";
-        findings = out.str();
-        if (findings.empty()) return;
-        std::printf("attempt %d: %s\n", attempt, findings.c_str());
-        audiotest::WriteWav(L"vocalith_halves_" + std::to_wstring(attempt) + L".wav", recorded, 2, kRate);
-        Command(kIdClearForTest);
-    }
-    ADD_FAILURE() << findings;
+        return out.str();
+    });
 }
 
 TEST_F(Vocalith, EveryLayoutReachesThePlayerInItsOwnFormat) {
