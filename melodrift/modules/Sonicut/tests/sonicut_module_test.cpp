@@ -96,6 +96,19 @@ double NumberAfter(const std::wstring& text, const std::wstring& label)
     return std::wcstod(text.c_str() + at + label.size(), nullptr);
 }
 
+// Answers the module's file chooser (from another thread) with `path`, and
+// cancels it when it does not close.
+void AnswerFileChooser(HWND dialog, const std::wstring& path)
+{
+    Sleep(300);
+    // The file name box (edt1, or the combo box cmb13 of the explorer-style dialog).
+    SetDlgItemTextW(dialog, 0x480, path.c_str());
+    SetDlgItemTextW(dialog, 0x47C, path.c_str());
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 100 && IsWindow(dialog); ++i) Sleep(50);
+    if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
 class SonicutModule : public ::testing::Test {
 protected:
     void SetUp() override
@@ -312,15 +325,7 @@ TEST_F(SonicutModule, TheSaveDialogChoosesTheFile)
 {
     const std::wstring chosen = folder + L"chosen.wav";
     std::thread driver([&] {
-        HWND dialog = WaitForDialog(L"Record to");
-        if (!dialog) return;
-        Sleep(300);
-        // The file name box (edt1, or the combo box cmb13 of the explorer-style dialog).
-        SetDlgItemTextW(dialog, 0x480, chosen.c_str());
-        SetDlgItemTextW(dialog, 0x47C, chosen.c_str());
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-        for (int i = 0; i < 100 && IsWindow(dialog); ++i) Sleep(50);
-        if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        if (HWND dialog = WaitForDialog(L"Record to")) AnswerFileChooser(dialog, chosen);
     });
     Click(kBrowse);
     driver.join();
@@ -400,15 +405,9 @@ TEST_F(SonicutModule, TheSkinsToolbarChoosesTheFileAndFollowsTheRecorder)
     const std::wstring chosen = folder + L"from-toolbar.wav";
     std::atomic<bool> shown{false}, done{false};
     std::thread driver([&] {
-        HWND dialog = WaitForDialog(L"Record to");
-        if (dialog) {
+        if (HWND dialog = WaitForDialog(L"Record to")) {
             shown = true;
-            Sleep(300);
-            SetDlgItemTextW(dialog, 0x480, chosen.c_str());
-            SetDlgItemTextW(dialog, 0x47C, chosen.c_str());
-            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-            for (int i = 0; i < 100 && IsWindow(dialog); ++i) Sleep(50);
-            if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            AnswerFileChooser(dialog, chosen);
         }
         done = true;
     });
