@@ -45,13 +45,54 @@ if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
   missing+=(nodejs npm)
 fi
 
+# Package mirrors are sometimes in the middle of a sync: one list then fails to
+# download ("File has unexpected size ... Mirror sync in progress?"), or the i386
+# libraries of the update archive lag behind their amd64 twins so that an install
+# cannot resolve. Updating is tried a few times; an install that cannot resolve is
+# tried again from the release's own archive.
+retry_delay=${SETUP_RETRY_DELAY:-10}
+
+apt_update() {
+  local try
+  for try in 1 2 3; do
+    if $SUDO apt-get update -qq; then
+      return 0
+    fi
+    if [ "$try" -lt 3 ]; then
+      echo "setup: apt-get update failed (try $try of 3), trying again in $((retry_delay * try)) s"
+      sleep $((retry_delay * try))
+    fi
+  done
+  echo "setup: apt-get update failed 3 times; going on with the package lists this machine has"
+  return 1
+}
+
+apt_install() {
+  if $SUDO apt-get install -y -qq --no-install-recommends "$@" >/dev/null; then
+    return 0
+  fi
+  local codename
+  codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+  if [ -n "$codename" ]; then
+    echo "setup: the install could not resolve (a mirror may be in the middle of a sync); installing from the release's own archive ($codename) instead"
+    if $SUDO apt-get install -y -qq --no-install-recommends -t "$codename" "$@" >/dev/null; then
+      return 0
+    fi
+  fi
+  return 1
+}
+
 if [ "$need_i386" -eq 1 ]; then
   echo "setup: adding the i386 architecture"
   $SUDO dpkg --add-architecture i386
 fi
 if [ "${#missing[@]}" -gt 0 ] || [ "$need_i386" -eq 1 ]; then
   echo "setup: installing ${missing[*]}"
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt_update || true
+  if ! apt_install "${missing[@]}"; then
+    echo "setup: FAILED: these packages could not be installed: ${missing[*]}" >&2
+    echo "setup: the set-up is not complete; when the package servers answer again, run: tools/setup.sh" >&2
+    exit 1
+  fi
 fi
 echo "setup: all packages present"

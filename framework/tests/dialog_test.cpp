@@ -1,6 +1,7 @@
 // Dialogs from the test's own resource script, run modally and modeless under
 // Wine's virtual display, and the proof that the pieces meet: a real modal
 // dialog driven from another thread, checked and photographed.
+#include "fw/testing/find_window.h"
 #include "fw/strutil.h"
 #include "fw/testing/screenshot.h"
 #include "fw/win/app.h"
@@ -53,12 +54,7 @@ const CMessageMap& CSimpleDlg::GetThisMessageMap() {
 }
 
 HWND WaitForWindow(const wchar_t* title) {
-    for (int i = 0; i < 500; ++i) {
-        HWND hwnd = FindWindowW(L"#32770", title);
-        if (hwnd && IsWindowVisible(hwnd)) return hwnd;
-        Sleep(20);
-    }
-    return nullptr;
+    return fw::testing::WaitForProcessWindow(0, L"#32770", title, 10000);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Windows, message maps, command routing and command updates, frames and the
 // application loop, on real windows under Wine.
+#include "fw/testing/find_window.h"
 #include "fw/strutil.h"
 #include "fw/win/app.h"
 #include "fw/win/frame.h"
@@ -507,7 +508,7 @@ TEST(FwApp, MessageBoxCarriesTheApplicationTitle) {
     std::wstring seenText;
     std::thread closer([&] {
         for (int i = 0; i < 500; ++i) {
-            HWND box = FindWindowW(L"#32770", L"Fw Test App");
+            HWND box = fw::testing::FindOwnWindow(L"#32770", L"Fw Test App");
             if (box) {
                 HWND text = GetDlgItem(box, 0xFFFF);
                 wchar_t buf[256] = {};

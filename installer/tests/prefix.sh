@@ -14,6 +14,9 @@ tools=$here/../../tools
 # the prefix's own settings for the tests' runs.
 export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY no_proxy NO_PROXY
+# Wine's own home folder beside the prefix (as tools/wine-run gives it).
+export HOME=$(dirname "$prefix")/winehome
+mkdir -p "$HOME"
 
 case "$cmd" in
   setup)

@@ -28,7 +28,8 @@ function(md_copy_runtime_dlls target)
     list(APPEND copies COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${dll}> $<TARGET_FILE_DIR:${target}>)
   endforeach()
   string(MAKE_C_IDENTIFIER "${target}_dlls_${ARGN}" name)
-  add_custom_target(${name} ${copies} DEPENDS ${ARGN} VERBATIM)
+  add_custom_target(${name} ${copies} DEPENDS ${ARGN} VERBATIM
+    COMMENT "Runtime DLLs beside ${target}")
   add_dependencies(${target} ${name})
 endfunction()
 

@@ -9,6 +9,7 @@ struct Search {
     DWORD processId;
     const wchar_t* className;
     const wchar_t* title;
+    bool visibleOnly;
     HWND found;
 };
 
@@ -17,6 +18,7 @@ BOOL CALLBACK Visit(HWND hwnd, LPARAM param) {
     DWORD owner = 0;
     GetWindowThreadProcessId(hwnd, &owner);
     if (owner != search->processId) return TRUE;
+    if (search->visibleOnly && !IsWindowVisible(hwnd)) return TRUE;
     if (search->className) {
         wchar_t cls[256] = {};
         GetClassNameW(hwnd, cls, 256);
@@ -38,8 +40,9 @@ BOOL CALLBACK Visit(HWND hwnd, LPARAM param) {
 
 }  // namespace
 
-HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title) {
-    Search search{processId ? processId : GetCurrentProcessId(), className, title, nullptr};
+HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title,
+                       bool visibleOnly) {
+    Search search{processId ? processId : GetCurrentProcessId(), className, title, visibleOnly, nullptr};
     EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -48,7 +51,7 @@ HWND WaitForProcessWindow(DWORD processId, const wchar_t* className, const wchar
                           DWORD timeoutMs, bool pump) {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     for (;;) {
-        if (HWND hwnd = FindProcessWindow(processId, className, title)) return hwnd;
+        if (HWND hwnd = FindProcessWindow(processId, className, title, true)) return hwnd;
         if (GetTickCount64() >= end) return nullptr;
         if (pump) {
             MSG msg;

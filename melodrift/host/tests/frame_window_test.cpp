@@ -1,6 +1,7 @@
 // The main frame as real windows under the virtual display: skins with
 // pictures drawn by the test, test modules, the settings file of a scratch
 // program folder; the frame is driven through its messages.
+#include "fw/testing/find_window.h"
 #include "../res/resource.h"
 #include "fw/strutil.h"
 #include "fw/testing/screenshot.h"
@@ -114,18 +115,6 @@ std::wstring Text(HWND h) {
     return buffer;
 }
 
-BOOL CALLBACK FindBox(HWND h, LPARAM p) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(h, &pid);
-    wchar_t cls[16] = {};
-    GetClassNameW(h, cls, 16);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(h) && std::wstring(cls) == L"#32770") {
-        *reinterpret_cast<HWND*>(p) = h;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // A visible message box of this process; its text; pressed OK.
 struct BoxWatcher {
     std::atomic<bool> stop{false};
@@ -134,9 +123,7 @@ struct BoxWatcher {
     void Start() {
         thread = std::thread([this] {
             for (int i = 0; i < 1500 && !stop; ++i) {
-                HWND found = nullptr;
-                EnumWindows(&FindBox,
-                    reinterpret_cast<LPARAM>(&found));
+                HWND found = fw::testing::FindOwnWindow(L"#32770", nullptr, true);
                 if (found) {
                     wchar_t buffer[1024] = {};
                     GetDlgItemTextW(found, 0xFFFF, buffer, 1024);
@@ -839,7 +826,7 @@ namespace {
 HMENU g_shownMenu = nullptr;
 int g_menuChecks = 0;
 void CALLBACK CloseMenuSoon(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND popup = FindWindowW(L"#32768", nullptr);
+    HWND popup = fw::testing::FindOwnWindow(L"#32768", nullptr, true);
     if (popup && IsWindowVisible(popup)) {
         g_shownMenu = reinterpret_cast<HMENU>(SendMessageW(popup, 0x01E1 /* MN_GETHMENU */, 0, 0));
     } else if (++g_menuChecks < 50) {

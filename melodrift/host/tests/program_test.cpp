@@ -117,9 +117,9 @@ TEST(MdHostProgram, ChangingTheLanguageAsksAndRestartsTheProgram) {
     EXPECT_EQ(mdtest::ReadIni(install.data + L"config.ini", L"CURRENTSKIN", L"name"), L"Standard");
 }
 
-// Run by CTest a second time with a Russian locale (ANSI code page 1251); in
-// the ordinary run it has nothing to check.
-TEST(MdHostRussian, FirstRunOnCodePage1251ChoosesTheRussianLanguage) {
+// Run by CTest alone under a Russian locale (ANSI code page 1251), as a disabled
+// test of the ordinary run: there it would have nothing to check.
+TEST(MdHostRussian, DISABLED_FirstRunOnCodePage1251ChoosesTheRussianLanguage) {
     const char* expected = std::getenv("MD_EXPECT_ACP");
     if (!expected) GTEST_SKIP() << "runs under the Russian locale only";
     ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(expected))) << "the locale did not take effect";

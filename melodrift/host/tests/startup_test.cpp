@@ -1,6 +1,7 @@
 // Start-up pieces in the test's own process: the command line, program-
 // relative paths and the product folder, language discovery and choice with
 // real language DLLs, the two start-up dialogs and the splash window.
+#include "fw/testing/find_window.h"
 #include "registry_test_support.h"
 
 #include "command_line.h"
@@ -167,14 +168,7 @@ TEST_F(MdHostLanguages, SavingAndMarkingByExactName) {
 // ---- Dialogs ---------------------------------------------------------------------
 
 HWND WaitForOwnWindow(const wchar_t* title) {
-    for (int i = 0; i < 500; ++i) {
-        HWND hwnd = FindWindowW(nullptr, title);
-        DWORD pid = 0;
-        if (hwnd) GetWindowThreadProcessId(hwnd, &pid);
-        if (hwnd && pid == GetCurrentProcessId() && IsWindowVisible(hwnd)) return hwnd;
-        Sleep(20);
-    }
-    return nullptr;
+    return fw::testing::WaitForProcessWindow(0, nullptr, title, 10000);
 }
 
 // Runs the modal dialog here while `user` acts on it from another thread.

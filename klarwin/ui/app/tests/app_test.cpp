@@ -1,5 +1,6 @@
 // Klarwin's start-up: the command line, the single-instance rule, elevation,
 // the setting defaults and the ways the program ends, on the real program.
+#include "fw/strutil.h"
 #include "klarwin/ui/brisko_app.h"
 #include "klarwin/ui/scan_dialog.h"
 #include "resource.h"
@@ -165,7 +166,13 @@ TEST(KwWinAppProcess, ElevatedRelaunchWorksFromAFolderOutsideTheCodePage) {
 
     // Under Wine "runas" just starts the program (every process is elevated).
     ASSERT_TRUE(RelaunchElevated(copy.wstring(), L""));
-    HWND wnd = uidriver::WaitForTopWindow({.title = CScanDialog::kTitle}, 20000);
+    // Its process is not known here: the window is told apart by its program.
+    HWND wnd = nullptr;
+    uidriver::WaitUntil([&] {
+        for (HWND top : uidriver::FindTopWindows({.title = CScanDialog::kTitle, .processId = uidriver::kAnyProcess}))
+            if (fw::EqualsNoCase(uidriver::ProcessImage(top), copy.wstring())) wnd = top;
+        return wnd != nullptr;
+    }, 20000);
     ASSERT_NE(wnd, nullptr);
     DWORD pid = 0;
     GetWindowThreadProcessId(wnd, &pid);

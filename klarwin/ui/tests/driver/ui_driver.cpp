@@ -23,10 +23,10 @@ struct EnumState {
 
 bool Matches(HWND hwnd, const WindowQuery& q) {
     if (q.visibleOnly && !::IsWindowVisible(hwnd)) return false;
-    if (q.processId) {
+    if (q.processId != kAnyProcess) {
         DWORD pid = 0;
         GetWindowThreadProcessId(hwnd, &pid);
-        if (pid != q.processId) return false;
+        if (pid != (q.processId ? q.processId : GetCurrentProcessId())) return false;
     }
     if (q.owner && GetWindow(hwnd, GW_OWNER) != q.owner) return false;
     if (!q.className.empty() && GetClass(hwnd) != q.className) return false;
@@ -89,6 +89,18 @@ std::vector<HWND> FindTopWindows(const WindowQuery& query) {
 HWND FindTopWindow(const WindowQuery& query) {
     std::vector<HWND> all = FindTopWindows(query);
     return all.empty() ? nullptr : all.front();
+}
+
+std::wstring ProcessImage(HWND hwnd) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return L"";
+    wchar_t image[MAX_PATH * 2] = {};
+    DWORD size = MAX_PATH * 2;
+    const bool ok = QueryFullProcessImageNameW(process, 0, image, &size) != FALSE;
+    CloseHandle(process);
+    return ok ? image : L"";
 }
 
 HWND WaitForTopWindow(const WindowQuery& query, DWORD timeoutMs) {

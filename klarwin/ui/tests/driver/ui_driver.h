@@ -54,16 +54,24 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kDefaul
 // ---------------------------------------------------------------------------
 
 // What a top-level window must match; empty or zero fields match anything.
+// Tests run side by side: a query looks among the windows of one process only,
+// this one unless another is named (a child the test started). kAnyProcess is
+// for a program whose process the test cannot know; it must then be told apart
+// by more than its title (see ProcessImage).
+constexpr DWORD kAnyProcess = 0xFFFFFFFF;
+
 struct WindowQuery {
     std::wstring title;      // the exact window text
     std::wstring className;  // the exact class name, e.g. L"#32770" for dialogs and message boxes
-    DWORD processId = 0;     // the process that owns the window
+    DWORD processId = 0;     // the process that owns the window (0: this one; kAnyProcess)
     HWND owner = nullptr;    // the owner window (GW_OWNER)
     bool visibleOnly = true;
 };
 
 std::vector<HWND> FindTopWindows(const WindowQuery& query);
 HWND FindTopWindow(const WindowQuery& query);
+// The full path of the program that owns the window; empty when unknown.
+std::wstring ProcessImage(HWND hwnd);
 HWND WaitForTopWindow(const WindowQuery& query, DWORD timeoutMs = kDefaultTimeoutMs);
 // True once the window no longer exists (or is hidden, with hiddenCounts).
 bool WaitForWindowGone(HWND hwnd, DWORD timeoutMs = kDefaultTimeoutMs, bool hiddenCounts = false);

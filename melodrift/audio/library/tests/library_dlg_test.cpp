@@ -1,5 +1,6 @@
 // The media-library chooser as a real modal dialog, driven from a second
 // thread: its tree, double-clicks on a group, a playlist and a track.
+#include "fw/testing/find_window.h"
 #include "library/library_dlg.h"
 
 #include "fw/testing/screenshot.h"
@@ -43,12 +44,8 @@ void WriteUtf16(const fs::path& file, const std::wstring& text)
 
 HWND WaitForDialog()
 {
-    for (int i = 0; i < 500; ++i) {
-        HWND hwnd = FindWindowW(L"#32770", L"Media Library");
-        if (hwnd && IsWindowVisible(hwnd)) return hwnd;
-        Sleep(20);
-    }
-    return nullptr;
+    // Only this test's dialog: another test beside it may show one too.
+    return fw::testing::WaitForProcessWindow(0, L"#32770", L"Media Library", 10000);
 }
 
 std::wstring ItemText(HWND tree, HTREEITEM item)

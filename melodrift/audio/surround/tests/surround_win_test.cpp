@@ -1,6 +1,7 @@
 // The surround settings on Windows: the sound card's support, playback in
 // every speaker mode, the settings and presets files, the dialogs driven as
 // a user would, and the restart of playback for a new layout.
+#include "fw/testing/find_window.h"
 #include "surround/surround_dialogs.h"
 
 #include "audiotest/recorder.h"
@@ -48,12 +49,7 @@ fs::path TestFolder()
 
 HWND WaitForDialog(const wchar_t* title)
 {
-    for (int i = 0; i < 500; ++i) {
-        HWND hwnd = FindWindowW(L"#32770", title);
-        if (hwnd && IsWindowVisible(hwnd)) return hwnd;
-        Sleep(20);
-    }
-    return nullptr;
+    return fw::testing::WaitForProcessWindow(0, L"#32770", title, 10000);
 }
 
 std::wstring TextOf(HWND hwnd)

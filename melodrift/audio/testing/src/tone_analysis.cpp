@@ -9,7 +9,46 @@ namespace audiotest {
 
 namespace {
 constexpr double kPi = 3.14159265358979323846;
+
+// The phase of a sine of angular frequency `w` fitted to x[start, start + window).
+// False where the window holds no such tone.
+bool FitPhase(const std::vector<double>& x, std::int64_t start, std::int64_t window, double w, double* phase,
+              double* amplitude)
+{
+    double ss = 0, cc = 0, sc = 0, xs = 0, xc = 0;
+    for (std::int64_t n = start; n < start + window; ++n) {
+        const double s = std::sin(w * static_cast<double>(n));
+        const double c = std::cos(w * static_cast<double>(n));
+        ss += s * s;
+        cc += c * c;
+        sc += s * c;
+        xs += x[n] * s;
+        xc += x[n] * c;
+    }
+    const double det = ss * cc - sc * sc;
+    if (det == 0) {
+        return false;
+    }
+    const double a = (xs * cc - xc * sc) / det;
+    const double b = (xc * ss - xs * sc) / det;
+    *amplitude = std::hypot(a, b);
+    *phase = std::atan2(b, a);
+    return *amplitude > 0;
 }
+
+// A phase step brought into (-pi, pi].
+double Wrap(double step)
+{
+    step = std::remainder(step, 2 * kPi);
+    return step <= -kPi ? step + 2 * kPi : step;
+}
+
+// A phase step as a shift of the tone in time, in frames: within half a period.
+double StepAsFrames(double step, double hz, double rate)
+{
+    return Wrap(step) / (2 * kPi) * rate / hz;
+}
+}  // namespace
 
 std::vector<double> Channel(const std::vector<std::int16_t>& interleaved, int channels, int channel)
 {
@@ -98,21 +137,10 @@ ToneCheck CheckTone(const std::vector<double>& x, std::int64_t from, std::int64_
     std::vector<double> phases;
     for (std::int64_t start = from; start + window <= to; start += window) {
         // Least squares of a sin(w n) + b cos(w n) on the absolute sample index.
-        double ss = 0, cc = 0, sc = 0, xs = 0, xc = 0;
-        for (std::int64_t n = start; n < start + window; ++n) {
-            const double s = std::sin(w * static_cast<double>(n));
-            const double c = std::cos(w * static_cast<double>(n));
-            ss += s * s;
-            cc += c * c;
-            sc += s * c;
-            xs += x[n] * s;
-            xc += x[n] * c;
-        }
-        const double det = ss * cc - sc * sc;
-        const double a = (xs * cc - xc * sc) / det;
-        const double b = (xc * ss - xs * sc) / det;
-        amplitudes.push_back(std::hypot(a, b));
-        phases.push_back(std::atan2(b, a));
+        double phase = 0, amplitude = 0;
+        FitPhase(x, start, window, w, &phase, &amplitude);
+        amplitudes.push_back(amplitude);
+        phases.push_back(phase);
     }
     std::vector<double> sorted = amplitudes;
     std::sort(sorted.begin(), sorted.end());
@@ -201,6 +229,77 @@ std::string Dropouts::Describe() const
     std::ostringstream out;
     out << count << " stretch" << (count == 1 ? "" : "es") << " of silence from the sound server taken out ("
         << frames << " frames, the longest " << longest << ")";
+    return out.str();
+}
+
+Slips FindSlips(const std::vector<double>& left, const std::vector<double>& right, std::int64_t from,
+                std::int64_t to, double hzLeft, double hzRight, double rate, double maxFrames, std::int64_t window,
+                double minPhaseDegrees)
+{
+    Slips slips;
+    from = std::max<std::int64_t>(from, 0);
+    to = std::min<std::int64_t>({to, static_cast<std::int64_t>(left.size()), static_cast<std::int64_t>(right.size())});
+    if (window < 8 || hzLeft <= 0 || hzRight <= 0 || std::fabs(hzLeft - hzRight) < 1) {
+        return slips;
+    }
+    const double wl = 2 * kPi * hzLeft / rate;
+    const double wr = 2 * kPi * hzRight / rate;
+    std::vector<double> pl, pr;
+    for (std::int64_t start = from; start + window <= to; start += window) {
+        double l = 0, r = 0, al = 0, ar = 0;
+        if (!FitPhase(left, start, window, wl, &l, &al) || !FitPhase(right, start, window, wr, &r, &ar)) {
+            break;
+        }
+        pl.push_back(l);
+        pr.push_back(r);
+    }
+    const double minStep = minPhaseDegrees * kPi / 180.0;
+    for (std::size_t i = 1; i + 1 < pl.size(); ++i) {
+        if (std::fabs(Wrap(pl[i] - pl[i - 1])) <= minStep && std::fabs(Wrap(pr[i] - pr[i - 1])) <= minStep) {
+            continue;
+        }
+        // The shift across the window that holds the step, between the two
+        // whole windows around it. Frames lost put the tone ahead (a forward
+        // phase step); the same whole number of frames in both channels.
+        const double sl = StepAsFrames(pl[i + 1] - pl[i - 1], hzLeft, rate);
+        const double sr = StepAsFrames(pr[i + 1] - pr[i - 1], hzRight, rate);
+        const double shift = (sl + sr) / 2;
+        const bool whole = std::fabs(sl - std::round(sl)) <= 0.3 && std::fabs(sr - std::round(sr)) <= 0.3;
+        if (std::fabs(sl - sr) <= 0.35 && whole && std::fabs(shift) >= 0.6 && std::fabs(shift) <= maxFrames) {
+            ++slips.count;
+            if (std::fabs(shift) > std::fabs(slips.largest)) {
+                slips.largest = shift;
+            }
+            ++i;   // the next window's step is the same one
+        }
+    }
+    return slips;
+}
+
+std::string ServerAlterations(const std::vector<std::int16_t>& interleaved, int channels, double hzLeft,
+                              double hzRight, double rate)
+{
+    Dropouts dropouts;
+    const std::vector<std::int16_t> rest = RemoveDropouts(interleaved, channels, &dropouts);
+    std::string cause = dropouts.count > 0 ? "inserted silence: " + dropouts.Describe() : std::string();
+    if (channels >= 2 && hzLeft > 0 && hzRight > 0) {
+        const std::vector<double> left = Channel(rest, channels, 0);
+        const std::vector<double> right = Channel(rest, channels, 1);
+        const Span sound = FindSound(left, 100);
+        const std::int64_t edge = static_cast<std::int64_t>(rate / 100);
+        const Slips slips = FindSlips(left, right, sound.first + edge, sound.last - edge, hzLeft, hzRight, rate);
+        if (slips.count > 0) {
+            cause += (cause.empty() ? "slip: " : "; slip: ") + slips.Describe();
+        }
+    }
+    return cause;
+}
+
+std::string Slips::Describe() const
+{
+    std::ostringstream out;
+    out << count << " slip" << (count == 1 ? "" : "s") << " of the sound server (frames lost or doubled in both "
+        << "channels at once, the largest " << largest << " frames)";
     return out.str();
 }
 

@@ -141,3 +141,31 @@ TEST(AudioTestAnalysis, SilenceThatIsNotTheServersStays)
     EXPECT_EQ(RemoveDropouts({1, 2, 3}, 0, &d), (std::vector<std::int16_t>{1, 2, 3}));
     EXPECT_EQ(RemoveDropouts({1, 2, 0}, 2, &d), (std::vector<std::int16_t>{1, 2, 0}));
 }
+
+TEST(AudioTestAnalysis, SlipsOfTheServerAreToldFromStretchesTheProgramLost)
+{
+    const std::vector<std::int16_t> clean = Stereo(88200, 0, 0);
+    auto slipsOf = [](const std::vector<std::int16_t>& x) {
+        return FindSlips(Channel(x, 2, 0), Channel(x, 2, 1), 441, static_cast<std::int64_t>(x.size() / 2) - 441, 997,
+                         1499, kRate);
+    };
+    EXPECT_EQ(slipsOf(clean).count, 0);
+
+    // A few frames lost, or doubled, in both channels at once (inside a window
+    // and on a window's edge): the server's slips.
+    std::vector<std::int16_t> lost = clean;
+    lost.erase(lost.begin() + 2 * 30100, lost.begin() + 2 * 30105);
+    lost.insert(lost.begin() + 2 * 61740, lost.begin() + 2 * 61737, lost.begin() + 2 * 61740);
+    const Slips slips = slipsOf(lost);
+    EXPECT_EQ(slips.count, 2) << slips.Describe();
+    EXPECT_NEAR(slips.largest, 5, 0.3) << slips.Describe();
+
+    // Stretches a program would lose (a window, a block, a period of one tone):
+    // the two tones shift by different times, so none is a slip.
+    for (int frames : {441, 1024, 4410, 44, 176}) {
+        std::vector<std::int16_t> x = clean;
+        x.erase(x.begin() + 2 * 40000, x.begin() + 2 * (40000 + frames));
+        EXPECT_EQ(slipsOf(x).count, 0) << frames << " frames lost: " << slipsOf(x).Describe();
+    }
+}
+

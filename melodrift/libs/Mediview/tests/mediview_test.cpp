@@ -1,6 +1,7 @@
 // The About box as the frame opens it: modal, owned by the frame, with the
 // product, the program's version and a Close button. A second thread finds
 // the box, reads it and closes it the way a user would (the button).
+#include "fw/testing/find_window.h"
 #include "mediview/mediview.h"
 
 #include <gtest/gtest.h>
@@ -32,39 +33,15 @@ struct Seen {
     bool found = false;
 };
 
-struct FindData {
-    DWORD process;
-    HWND found;
-};
-
-BOOL CALLBACK FindAbout(HWND window, LPARAM param)
-{
-    FindData* data = reinterpret_cast<FindData*>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == data->process && WindowText(window) == MEDIVIEW_ABOUT_CAPTION && IsWindowVisible(window)) {
-        data->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // Waits (generously) for this process's About box, records what it shows and
 // presses its Close button.
 std::thread CloseAboutWhenShown(Seen& seen)
 {
     return std::thread([&seen] {
-        FindData data = {GetCurrentProcessId(), nullptr};
-        for (int i = 0; i < 600 && !data.found; ++i) {
-            EnumWindows(FindAbout, reinterpret_cast<LPARAM>(&data));
-            if (!data.found) {
-                Sleep(100);
-            }
-        }
-        if (!data.found) {
+        HWND about = fw::testing::WaitForProcessWindow(0, nullptr, MEDIVIEW_ABOUT_CAPTION, 60000);
+        if (!about) {
             return;
         }
-        HWND about = data.found;
         seen.found = true;
         seen.visible = IsWindowVisible(about) != FALSE;
         seen.caption = WindowText(about);

@@ -1,5 +1,6 @@
 // The skinned message boxes, run for real and answered from another thread
 // the way a user would: by clicking, by Enter and by Escape.
+#include "fw/testing/find_window.h"
 #include "utilon/utilon.h"
 
 #include "fw/strutil.h"
@@ -20,34 +21,8 @@ namespace {
 // Unique to the process: several test processes may show boxes at the same time.
 const std::wstring kTitle = fw::Format(L"Utilon box under test %lu", GetCurrentProcessId());
 
-struct Search {
-    const wchar_t* title;
-    HWND found;
-};
-
-BOOL CALLBACK FindOwnBox(HWND hwnd, LPARAM param) {
-    auto* s = reinterpret_cast<Search*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t cls[16] = {}, title[128] = {};
-    GetClassNameW(hwnd, cls, 16);
-    GetWindowTextW(hwnd, title, 128);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && std::wstring(cls) == L"#32770" &&
-        std::wstring(title) == s->title) {
-        s->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND WaitForBox(const wchar_t* title) {
-    for (int i = 0; i < 500; ++i) {
-        Search s = {title, nullptr};
-        EnumWindows(&FindOwnBox, reinterpret_cast<LPARAM>(&s));
-        if (s.found) return s.found;
-        Sleep(20);
-    }
-    return nullptr;
+    return fw::testing::WaitForProcessWindow(0, L"#32770", title, 10000);
 }
 
 std::vector<std::wstring> ButtonTexts(HWND box) {

@@ -162,14 +162,23 @@ protected:
 // must run without a gap at the tone's frequency and level; a recorder that
 // lost, repeated or reordered its buffers (a tenth of a second each) has no
 // such stretch.
+// The 16-bit samples of a WAV file's bytes; empty when it is none.
+std::vector<std::int16_t> SamplesOf(const std::string& bytes)
+{
+    const auto info = sonicut::ParseWav(bytes);
+    if (!info || info->format.bits != 16) return {};
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(info->dataBytes / 2));
+    std::memcpy(samples.data(), bytes.data() + info->dataOffset, samples.size() * 2);
+    return samples;
+}
+
 std::string ToneFindings(const std::string& bytes)
 {
     const auto info = sonicut::ParseWav(bytes);
     if (!info) return "not a WAV file";
     if (info->format.channels != 2 || info->format.rate != 44100 || info->format.bits != 16) return "wrong format";
     if (info->dataBytes != info->claimedBytes) return "header and data differ";
-    std::vector<std::int16_t> samples(static_cast<std::size_t>(info->dataBytes / 2));
-    std::memcpy(samples.data(), bytes.data() + info->dataOffset, samples.size() * 2);
+    const std::vector<std::int16_t> samples = SamplesOf(bytes);
     std::string findings;
     for (int channel = 0; channel < 2; ++channel) {
         const std::vector<double> x = audiotest::Channel(samples, 2, channel);
@@ -196,7 +205,7 @@ std::string ToneFindings(const std::string& bytes)
 }  // namespace
 
 // The sound server can drop out for a moment on a busy machine: a recording
-// that is not clean is made again, three times in all.
+// that is not clean is made again (three times in all) when it shows that.
 TEST_F(SonicutModule, RecordsAToneWithItsFrequencyAndLevel)
 {
     EXPECT_EQ(Text(window), L"Sonicut");
@@ -226,11 +235,15 @@ TEST_F(SonicutModule, RecordsAToneWithItsFrequencyAndLevel)
         EXPECT_NE(Text(status).find(path), std::wstring::npos);
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, kRecord)));
         EXPECT_EQ(Text(meter), L"Level: not recording");
-        findings = ToneFindings(ReadBytes(path));
+        const std::string recorded = ReadBytes(path);
+        findings = ToneFindings(recorded);
         if (!(std::fabs(NumberAfter(level, L"left peak ") + 6.0) < 0.5)) findings += "meter " + Narrow(level) + "; ";
         if (std::fabs(NumberAfter(level, L", RMS ") + 9.0) > 0.5) findings += "meter RMS " + Narrow(level) + "; ";
         if (findings.empty()) break;
-        std::printf("attempt %d: %s\n", attempt, findings.c_str());
+        const std::string cause = audiotest::ServerAlterations(SamplesOf(recorded), 2);
+        if (cause.empty()) break;   // nothing the server did: the findings fail the test below
+        std::printf("attempt %d: %s\n  tried again: the sound server altered the stream (%s)\n", attempt,
+                    findings.c_str(), cause.c_str());
     }
     EXPECT_EQ(findings, "");
     EXPECT_EQ(Setting(L"Folder") + L"\\", folder);
@@ -333,9 +346,10 @@ TEST_F(SonicutModule, TheSaveDialogChoosesTheFile)
     EXPECT_EQ(Setting(L"Folder") + L"\\", folder);
 }
 
-// Run by the next test in a child process of this program: records to the
-// file it is given until the process is ended from outside.
-TEST_F(SonicutModule, ChildRecordsUntilEnded)
+// Run by the next test in a child process of this program (disabled in the
+// ordinary run): records to the file it is given until the process is ended
+// from outside.
+TEST_F(SonicutModule, DISABLED_ChildRecordsUntilEnded)
 {
     wchar_t target[MAX_PATH] = {};
     if (!GetEnvironmentVariableW(L"SONICUT_CHILD_FILE", target, MAX_PATH)) GTEST_SKIP() << "run by CrashLeavesAReadableFile";
@@ -350,7 +364,7 @@ TEST_F(SonicutModule, CrashLeavesAReadableFile)
     const std::wstring path = crashFolder + L"cut short.wav";
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=SonicutModule.ChildRecordsUntilEnded";
+    std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_also_run_disabled_tests --gtest_filter=SonicutModule.DISABLED_ChildRecordsUntilEnded";
     SetEnvironmentVariableW(L"SONICUT_CHILD_FILE", path.c_str());
     STARTUPINFOW startup = {sizeof(startup)};
     PROCESS_INFORMATION child = {};

@@ -215,8 +215,9 @@ protected:
 
     // Records what `play` plays (it returns once playback has stopped) and
     // hands the recording to `judge`, whose findings are empty when it is as
-    // expected; up to three attempts, each from an emptied list. Recordings
-    // of failed attempts are kept as "vocalith_<name>_<attempt>.wav".
+    // expected; up to three attempts, each from an emptied list, and another
+    // only while the sound server is seen to have altered the stream.
+    // Recordings of failed attempts are kept as "vocalith_<name>_<attempt>.wav".
     void RecordUntilClean(const std::wstring& name, const std::function<void()>& play,
                           const std::function<std::string(const std::vector<std::int16_t>&)>& judge) {
         std::string findings;
@@ -229,8 +230,14 @@ protected:
             const std::vector<std::int16_t> recorded = recorder.Stop();
             findings = judge(recorded);
             if (findings.empty()) return;
-            std::printf("attempt %d: %s\n", attempt, findings.c_str());
             audiotest::WriteWav(L"vocalith_" + name + L"_" + std::to_wstring(attempt) + L".wav", recorded, 2, kRate);
+            const std::string cause = audiotest::ServerAlterations(recorded, 2);
+            if (cause.empty()) {
+                ADD_FAILURE() << "attempt " << attempt << ", the sound server altered nothing that shows: " << findings;
+                return;
+            }
+            std::printf("attempt %d: %s\n  tried again: the sound server altered the stream (%s)\n", attempt,
+                        findings.c_str(), cause.c_str());
             Command(kIdClearForTest);
         }
         ADD_FAILURE() << findings;

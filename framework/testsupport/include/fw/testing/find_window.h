@@ -8,18 +8,20 @@
 namespace fw::testing {
 
 // The first top-level window of process `processId` (0: this process) whose class
-// and title equal the ones given (nullptr: any). Hidden windows count too.
-HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title);
+// and title equal the ones given (nullptr: any); hidden windows count too unless
+// `visibleOnly` is set.
+HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title,
+                       bool visibleOnly = false);
 
 // FindProcessWindow for this process.
-inline HWND FindOwnWindow(const wchar_t* className, const wchar_t* title) {
-    return FindProcessWindow(0, className, title);
+inline HWND FindOwnWindow(const wchar_t* className, const wchar_t* title, bool visibleOnly = false) {
+    return FindProcessWindow(0, className, title, visibleOnly);
 }
 
-// Looks for the window every 20 ms for up to `timeoutMs`, handling the calling
-// thread's messages in between when `pump` is set (a dialog of this thread needs
-// that to appear). Null when it did not appear in time.
+// Waits up to `timeoutMs` for a visible window of the process, looking every
+// 20 ms and handling the calling thread's messages in between when `pump` is set
+// (a window of this thread may need that to appear). Null when none appeared.
 HWND WaitForProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title,
-                          DWORD timeoutMs, bool pump = true);
+                          DWORD timeoutMs, bool pump = false);
 
 }  // namespace fw::testing

@@ -65,4 +65,31 @@ std::vector<std::int16_t> RemoveDropouts(const std::vector<std::int16_t>& interl
                                          Dropouts* found = nullptr, std::int64_t minFrames = 32,
                                          std::int64_t maxFrames = 22050);
 
+// Places where the sound server lost (or doubled) a few frames of a stereo
+// stream: both channels shift together by the same small time. Wine's way to
+// the sound server does that when its threads were starved. It needs a tone of
+// a different frequency in each channel: then a lost stretch of the program's
+// own (a block, a period) shifts the two phases by different times and is not
+// taken for a slip.
+struct Slips {
+    int count = 0;
+    double largest = 0;        // largest shift, frames (negative: frames doubled)
+    std::string Describe() const;
+};
+
+// Slips of at most `maxFrames` frames in [from, to) of a recording whose left
+// channel holds a sine of `hzLeft` and the right one of `hzRight` (windows of
+// `window` frames, a phase step above `minPhaseDegrees` in either channel counts).
+Slips FindSlips(const std::vector<double>& left, const std::vector<double>& right, std::int64_t from,
+                std::int64_t to, double hzLeft, double hzRight, double rate, double maxFrames = 16,
+                std::int64_t window = 441, double minPhaseDegrees = 4.0);
+
+// Why a recording that was not as expected may be made again: what the sound
+// server did to it (its inserted silence; slips, where the left and right
+// channels hold tones of `hzLeft` and `hzRight` that tell them). Empty when it
+// shows nothing of the kind: then the fault is the program's, and a test must
+// not try again.
+std::string ServerAlterations(const std::vector<std::int16_t>& interleaved, int channels, double hzLeft = 0,
+                              double hzRight = 0, double rate = 44100);
+
 }  // namespace audiotest

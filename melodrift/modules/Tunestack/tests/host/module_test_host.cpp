@@ -1,4 +1,5 @@
 // The module test host.
+#include "fw/testing/find_window.h"
 #include "module_test_host.h"
 
 #include "library/library_dlg.h"
@@ -417,13 +418,7 @@ std::string ReadBytes(const std::wstring& path)
 
 HWND WaitForDialog(const wchar_t* title, DWORD timeoutMs)
 {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < timeoutMs) {
-        HWND hwnd = FindWindowW(L"#32770", title);
-        if (hwnd && IsWindowVisible(hwnd)) return hwnd;
-        Sleep(20);
-    }
-    return nullptr;
+    return fw::testing::WaitForProcessWindow(0, L"#32770", title, timeoutMs);
 }
 
 }  // namespace mdtest
