@@ -404,7 +404,8 @@ TEST(KwWinMain, ScansByItselfAtStartAndTheTrayMenuFollowsTheRunValue) {
                         HMENU tray = dlg.GetTrayPopup();
                         const bool yes = GetMenuState(tray, ID_TRAY_STARTUP_YES, MF_BYCOMMAND) & MF_CHECKED;
                         const bool no = GetMenuState(tray, ID_TRAY_STARTUP_NO, MF_BYCOMMAND) & MF_CHECKED;
-                        PostMessageW(wnd, WM_KEYDOWN, VK_ESCAPE, 0);
+                        // What EndMenu posts: the menu loop of the window's thread ends.
+                        PostMessageW(wnd, WM_CANCELMODE, 0, 0);
                         EXPECT_TRUE(uidriver::WaitForWindowGone(menu, uidriver::kDefaultTimeoutMs, true));
                         return std::make_pair(yes, no);
                     };
