@@ -1,7 +1,7 @@
 // The results windows on errors put straight into the engine's list: rows,
 // headline and count, the scroller and its wheel rule, the section window's
-// "Cancel" and Escape, what closing and Escape store, and a data folder that
-// cannot take the unresolved file.
+// "Cancel" and Escape, what closing and Escape store, a data folder that
+// cannot take the unresolved file, and a repair that cannot write its backup.
 #include "klarwin/record_format.h"
 #include "klarwin/ui/repair_dialogs.h"
 #include "klarwin/ui/scan_results_dialog.h"
