@@ -375,6 +375,14 @@
 #define IDS_COLUMN_LOCATION              20200
 #define IDS_SELECT_ITEM_FIRST            20201
 #define IDS_STARTUP_REMOVED              20202
+#define IDS_REPAIR_NO_BACKUP             20203
+#define IDS_REPAIR_PART_BACKUP           20204
+#define IDS_RESTORE_UNREADABLE           20205
+#define IDS_RESTORE_PARTIAL              20206
+#define IDS_RESTORE_DAMAGED              20207
+#define IDS_EXIT_DURING_REPAIR           20208
+#define IDS_RESULTS_STILL_OPEN           20209
+#define IDS_RESTORE_NOT_WRITTEN          20175
 // Settings window
 #define IDS_SETTINGS_CAPTION             20210
 #define IDS_SETTINGS_HEADING             20211

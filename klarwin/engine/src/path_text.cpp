@@ -99,3 +99,25 @@ std::wstring CPath::GetFullPath() const {
     }
     return out;
 }
+
+bool MatchesFileMask(std::wstring_view name, std::wstring_view mask) {
+    // Greedy matching with one back-tracking point: the last "*" seen.
+    std::size_t n = 0, m = 0;
+    std::size_t starMask = std::wstring_view::npos, starName = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && mask[m] == L'*') {
+            starMask = m++;
+            starName = n;
+        } else if (m < mask.size() && (mask[m] == L'?' || fw::ToLower(mask[m]) == fw::ToLower(name[n]))) {
+            ++m;
+            ++n;
+        } else if (starMask != std::wstring_view::npos) {
+            m = starMask + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == L'*') ++m;
+    return m == mask.size();
+}

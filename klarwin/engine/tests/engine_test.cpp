@@ -375,6 +375,14 @@ TEST(KlarwinEngine, ThreadsEndBeforeTheEngineGoes) {
     {
         EngineRun run;
         run.engine->SetPacingScale(1.0);
+        // A repair is refused while a scan fills the list.
+        const bool emptyKeys[kSectionCount] = {false, false, false, false, false, false, false, true};
+        ASSERT_TRUE(run.engine->StartScan(emptyKeys));
+        EXPECT_FALSE(run.engine->StartRepair(5));
+        EXPECT_EQ(run.engine->GetRepairThread(), nullptr);
+        run.engine->StopScan();
+
+        run.engine->GetErrorList().RemoveAll();
         for (int i = 0; i < 5; ++i) {
             ASSERT_TRUE(fixture.SetString(HKEY_CURRENT_USER, key, fw::Format(L"v%d", i), L"x"));
             CError e = MakeError(2, key);
@@ -384,8 +392,12 @@ TEST(KlarwinEngine, ThreadsEndBeforeTheEngineGoes) {
             run.engine->GetErrorList().Add(e);
         }
         ASSERT_TRUE(run.engine->StartRepair(5));
-        // A second repair is refused while the first runs.
+        // A second repair is refused while the first runs, and so is a scan:
+        // the list the repair works on stays as it is.
         EXPECT_FALSE(run.engine->StartRepair(5));
+        EXPECT_FALSE(run.engine->StartScan(emptyKeys));
+        EXPECT_EQ(run.engine->GetScanThread(), nullptr);
+        EXPECT_EQ(run.engine->GetErrorList().GetSize(), 5);
         ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), run.engine->GetRepairThread()->m_hThread,
                                     GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0));
     }

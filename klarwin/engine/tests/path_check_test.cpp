@@ -172,11 +172,16 @@ TEST(KlarwinFileFinder, DepthFirstOrderAndFolders) {
     dir.File(L"one\\deep\\d.lnk");
     dir.Folder(L"two");
     dir.Folder(L"folder.lnk");  // a folder that matches the mask
+    dir.File(L"F.LNK");         // letters compare without case
+    // Not shortcuts, though the system's search matches their short names
+    // ("E~1.LNK") against the mask.
+    dir.File(L"e.lnk_old");
+    dir.File(L"one\\shortcut.lnkbackup");
 
     CFileFinder finder;
     FinderLog log;
     finder.SetCallback(&LogEvent, &log);
-    EXPECT_EQ(finder.FindFiles(dir.Path(), L"*.lnk", true), 4);
+    EXPECT_EQ(finder.FindFiles(dir.Path(), L"*.lnk", true), 5);
 
     // Every folder's subfolders come before its own entries; the base folder's
     // start event is the last start event.
@@ -196,13 +201,16 @@ TEST(KlarwinFileFinder, DepthFirstOrderAndFolders) {
     EXPECT_GE(position(base + L"two\\"), 0);
     EXPECT_GE(position(base + L"folder.lnk\\"), 0);  // found, with its trailing backslash
     EXPECT_EQ(position(base + L"b.txt"), -1);
+    EXPECT_GE(position(base + L"F.LNK"), 0);
+    EXPECT_EQ(position(base + L"e.lnk_old"), -1);
+    EXPECT_EQ(position(base + L"one\\shortcut.lnkbackup"), -1);
 
     // Found entries as paths; the list grows with every search.
     CPath first = finder.GetFoundPath(0);
     EXPECT_EQ(first.GetExtension(), L"lnk");
     EXPECT_EQ(finder.GetFoundPath(99).GetFullPath(), L"");
     EXPECT_EQ(finder.GetFoundPath(-1).GetFullPath(), L"");
-    EXPECT_EQ(finder.FindFiles(base, L"*.lnk", false), 6);  // base only: a.lnk and folder.lnk
+    EXPECT_EQ(finder.FindFiles(base, L"*.lnk", false), 8);  // base only: a.lnk, folder.lnk and F.LNK
 }
 
 TEST(KlarwinFileFinder, StopEndsTheWholeSearch) {
@@ -227,6 +235,16 @@ TEST(KlarwinFileFinder, StopEndsTheWholeSearch) {
     EXPECT_EQ(finder.FindFiles(dir.Path(), L"*.lnk", true), found + 6);
     EXPECT_FALSE(finder.IsStopped());
 
+    // Tied to its owner's flag, a search does not start once the owner has
+    // stopped, although it clears its own stop flag.
+    std::atomic<bool> running{false};
+    finder.SetRunningFlag(&running);
+    EXPECT_EQ(finder.FindFiles(dir.Path(), L"*.lnk", true), found + 6);
+    EXPECT_TRUE(log.events.empty());
+    running = true;
+    EXPECT_EQ(finder.FindFiles(dir.Path(), L"*.lnk", true), found + 12);
+    finder.SetRunningFlag(nullptr);
+
     // A folder that cannot be searched contributes nothing.
-    EXPECT_EQ(finder.FindFiles(dir.Path() + L"\\no-such-folder", L"*.lnk", true), found + 6);
+    EXPECT_EQ(finder.FindFiles(dir.Path() + L"\\no-such-folder", L"*.lnk", true), found + 12);
 }

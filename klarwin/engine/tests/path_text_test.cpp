@@ -112,3 +112,20 @@ TEST(KlarwinPathText, PathParts) {
     EXPECT_EQ(cut.GetText().size(), 259u);
     EXPECT_LE(cut.GetFileName().size(), 255u);
 }
+
+TEST(KlarwinPathText, FileMasksMatchTheWholeName) {
+    EXPECT_TRUE(MatchesFileMask(L"a.lnk", L"*.lnk"));
+    EXPECT_TRUE(MatchesFileMask(L"My Shortcut.LNK", L"*.lnk"));
+    EXPECT_TRUE(MatchesFileMask(L".lnk", L"*.lnk"));
+    EXPECT_TRUE(MatchesFileMask(L"x.lnk.lnk", L"*.lnk"));
+    EXPECT_FALSE(MatchesFileMask(L"x.lnk_old", L"*.lnk"));
+    EXPECT_FALSE(MatchesFileMask(L"x.lnk.txt", L"*.lnk"));
+    EXPECT_FALSE(MatchesFileMask(L"lnk", L"*.lnk"));
+    EXPECT_TRUE(MatchesFileMask(L"20261208_0341_2.dat", L"*.dat"));
+    EXPECT_FALSE(MatchesFileMask(L"20261208_0341.dat~", L"*.dat"));
+    EXPECT_TRUE(MatchesFileMask(L"abc", L"a?c"));
+    EXPECT_FALSE(MatchesFileMask(L"ac", L"a?c"));
+    EXPECT_TRUE(MatchesFileMask(L"anything", L"*"));
+    EXPECT_TRUE(MatchesFileMask(L"", L"*"));
+    EXPECT_FALSE(MatchesFileMask(L"", L"?"));
+}

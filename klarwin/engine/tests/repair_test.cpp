@@ -347,12 +347,30 @@ TEST(KlarwinBackup, RestoreLinesAndFailures) {
            L"1::HKEY_CURRENT_USER::REG_SZ::" + key + L"::ValueName=after::2::;;\r\n";
     ASSERT_TRUE(fw::WriteUtf16File(std::filesystem::path(file), text, false));
     makeIgnoreFile();
-    EXPECT_FALSE(run.engine->RestoreBackup(file));
+    RestoreReport report;
+    EXPECT_FALSE(run.engine->RestoreBackup(file, &report));
+    EXPECT_EQ(report.Result, RestoreResult::Incomplete);
+    EXPECT_TRUE(report.Damaged);
+    EXPECT_EQ(report.Restored, 1);
     EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, key, L"first", type, s, number));
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, key, L"after", type, s, number));
     EXPECT_TRUE(FileExists(ignoreFile));
 
-    EXPECT_FALSE(run.engine->RestoreBackup(run.folder.Path() + L"\\missing.dat"));
+    // A location that cannot be written is named; the others are restored.
+    const std::wstring tooLong(300, L'k');
+    text = L"1::HKEY_CURRENT_USER::REG_SZ::" + key + L"\\" + tooLong + L"::ValueName=x::1::;;\r\n" +
+           L"1::HKEY_CURRENT_USER::REG_SZ::" + key + L"::ValueName=second::2::;;\r\n";
+    ASSERT_TRUE(fw::WriteUtf16File(std::filesystem::path(file), text, false));
+    EXPECT_FALSE(run.engine->RestoreBackup(file, &report));
+    EXPECT_EQ(report.Result, RestoreResult::WriteFailed);
+    EXPECT_FALSE(report.Damaged);
+    EXPECT_EQ(report.Restored, 1);
+    ASSERT_EQ(report.NotWritten.GetSize(), 1);
+    EXPECT_TRUE(report.NotWritten[0] == L"HKEY_CURRENT_USER\\" + key + L"\\" + tooLong + L"\\x");
+    EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, key, L"second", type, s, number));
+
+    EXPECT_FALSE(run.engine->RestoreBackup(run.folder.Path() + L"\\missing.dat", &report));
+    EXPECT_EQ(report.Result, RestoreResult::NotFound);
     CRegKey::DeleteTree(HKEY_CURRENT_USER, key.c_str());
 }
 
@@ -370,8 +388,9 @@ TEST(KlarwinBackup, ListBackupsPostsEveryFile) {
     EXPECT_TRUE(posted == made);
 }
 
-// Without a backup file nothing is removed from the registry.
-TEST(KlarwinRepair, NoBackupNoRegistryRemoval) {
+// Without a backup file nothing is changed, nothing counts as repaired, and
+// the end message says how many errors were left.
+TEST(KlarwinRepair, NoBackupNothingRepaired) {
     scantest::TempFolder folder(std::filesystem::temp_directory_path().wstring());
     Recorder recorder;
     EngineOptions options;
@@ -384,13 +403,78 @@ TEST(KlarwinRepair, NoBackupNoRegistryRemoval) {
     const std::wstring key = L"Software\\" + scantest::UniqueName(L"KlarwinNoBackup");
     ASSERT_TRUE(fixture.SetString(HKEY_CURRENT_USER, key, L"v", L"kept"));
     engine.GetErrorList().Add(ValueError(kSectionSoundFiles, HKEY_CURRENT_USER, key, L"v"));
-    ASSERT_TRUE(engine.StartRepair(1));
+    CError link;
+    link.ErrorType = kErrorFile;
+    link.Section = kSectionShortcuts;
+    link.FilePath = folder.File(L"broken.lnk");
+    engine.GetErrorList().Add(link);
+    ASSERT_TRUE(engine.StartRepair(2));
     ASSERT_TRUE(recorder.PumpUntilEnded(engine.GetRepairThread()->m_hThread));
     EXPECT_TRUE(engine.GetRepairThread()->GetBackupPath().empty());
     DWORD type;
     std::wstring text;
     DWORD number;
     EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, key, L"v", type, text, number));
-    EXPECT_EQ(engine.GetCounters()[kSectionSoundFiles].Repaired, 1);
-    EXPECT_EQ(recorder.Messages().back().message, WM_REPAIR_DONE);
+    EXPECT_TRUE(FileExists(link.FilePath));
+    EXPECT_EQ(engine.GetCounters().TotalRepaired(), 0);
+    EXPECT_TRUE(recorder.Only(WM_REPAIR_ITEM).empty());
+    ASSERT_EQ(recorder.Messages().back().message, WM_REPAIR_DONE);
+    EXPECT_EQ(recorder.Messages().back().wParam, 2u);
+}
+
+// Key errors, and locations already gone when the repair comes: an empty key
+// is removed, a key with subkeys stays but counts as repaired, a protected
+// key goes on the ignore list, a key or value already gone counts as
+// repaired and is not recorded, so a restore never creates it.
+TEST(KlarwinRepair, KeyErrorsAndLocationsAlreadyGone) {
+    EngineRun run;
+    scantest::RegistryFixture fixture;
+    const std::wstring base = L"Software\\" + scantest::UniqueName(L"KlarwinKeys");
+    ASSERT_TRUE(fixture.CreateKey(HKEY_CURRENT_USER, base + L"\\Empty"));
+    ASSERT_TRUE(fixture.CreateKey(HKEY_CURRENT_USER, base + L"\\Parent\\Child"));
+    ASSERT_TRUE(fixture.CreateKey(HKEY_CURRENT_USER, base + L"\\Protected"));
+    auto keyError = [&](int section, const std::wstring& subKey) {
+        CError e = ValueError(section, HKEY_CURRENT_USER, subKey, L"", 0);
+        e.ErrorType = kErrorKey;
+        return e;
+    };
+    CErrorListEx& errors = run.engine->GetErrorList();
+    errors.Add(keyError(kSectionEmptyKeys, base + L"\\Empty"));
+    errors.Add(keyError(kSectionEmptyKeys, base + L"\\Parent"));
+    errors.Add(keyError(kSectionAppPaths, base + L"\\Protected"));
+    errors.Add(keyError(kSectionEmptyKeys, base + L"\\Gone"));
+    errors.Add(ValueError(kSectionSoundFiles, HKEY_CURRENT_USER, base, L"gone", 1, L"C:\\old.wav"));
+    ASSERT_TRUE(run.Repair(5));
+
+    EXPECT_FALSE(CRegKey::KeyExists(HKEY_CURRENT_USER, (base + L"\\Empty").c_str()));
+    EXPECT_TRUE(CRegKey::KeyExists(HKEY_CURRENT_USER, (base + L"\\Parent\\Child").c_str()));
+    EXPECT_TRUE(CRegKey::KeyExists(HKEY_CURRENT_USER, (base + L"\\Protected").c_str()));
+    EXPECT_EQ(run.engine->GetCounters()[kSectionEmptyKeys].Repaired, 3);
+    EXPECT_EQ(run.engine->GetCounters()[kSectionAppPaths].Repaired, 1);
+    EXPECT_EQ(run.engine->GetCounters()[kSectionSoundFiles].Repaired, 1);
+    EXPECT_EQ(run.recorder.Messages().back().wParam, 0u);  // nothing left for want of a backup
+    CArray<CRegistryItem> ignored;
+    ASSERT_EQ(LoadIgnoreFile(std::filesystem::path(run.engine->GetIgnoreFilePath()), ignored), RecordFileResult::Ok);
+    ASSERT_EQ(ignored.GetSize(), 1);
+    EXPECT_TRUE(ignored[0].SubKey == base + L"\\Protected");
+
+    std::vector<std::wstring> files = run.BackupFiles();
+    ASSERT_EQ(files.size(), 1u);
+    const std::wstring backup = run.BackupFolder() + L"\\" + files[0];
+    CArray<BackupRecord> records;
+    ReadBackupRecords(ReadFileText(backup), records);
+    ASSERT_EQ(records.GetSize(), 3);
+    for (const BackupRecord& r : records) EXPECT_EQ(r.Kind, kErrorKey);
+    EXPECT_TRUE(records[0].Item.SubKey == base + L"\\Empty");
+
+    RestoreReport report;
+    ASSERT_TRUE(run.engine->RestoreBackup(backup, &report));
+    EXPECT_EQ(report.Restored, 3);
+    EXPECT_TRUE(CRegKey::KeyExists(HKEY_CURRENT_USER, (base + L"\\Empty").c_str()));
+    EXPECT_FALSE(CRegKey::KeyExists(HKEY_CURRENT_USER, (base + L"\\Gone").c_str()));
+    DWORD type;
+    std::wstring text;
+    DWORD number;
+    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, base, L"gone", type, text, number));
+    CRegKey::DeleteTree(HKEY_CURRENT_USER, base.c_str());
 }

@@ -50,9 +50,20 @@ enum class RestoreResult {
     WriteFailed,    // every line was read, but some value or key could not be written
 };
 
+// What a restore did: how many lines were applied, which registry locations
+// ("root\subkey\value" or "root\subkey") could not be written, and whether a
+// damaged line ended the restore before the end of the file.
+struct RestoreReport {
+    RestoreResult Result = RestoreResult::NotFound;
+    int Restored = 0;
+    CStringArrayEx NotWritten;
+    bool Damaged = false;
+};
+
 // Applies a backup file in line order: a value line writes the value back
 // with the type recorded in it (REG_SZ, REG_EXPAND_SZ or REG_DWORD), creating
 // its key when needed; a key line creates the key. When every line was read
 // (result Ok or WriteFailed) the ignore-list file is deleted, so errors hidden
 // by earlier repairs are reported again. The backup file itself is kept.
-RestoreResult RestoreBackupFile(const std::wstring& path, const std::wstring& ignoreFile);
+RestoreResult RestoreBackupFile(const std::wstring& path, const std::wstring& ignoreFile,
+                                RestoreReport* report = nullptr);

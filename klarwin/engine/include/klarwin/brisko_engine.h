@@ -81,16 +81,23 @@ public:
     // ---- Scan and repair
     // Loads the ignore list, records the last-scan date, replaces a previous
     // scan thread, clears the counters and the errors and starts a scan of
-    // the enabled sections.
+    // the enabled sections. Refused (false, nothing changed) while a repair
+    // works on the error list.
     bool StartScan(const bool enable[kSectionCount]);
     void StopScan();
     CRegistryScanThread* GetScanThread() const { return m_scanThread; }
     bool IsScanRunning() const { return m_scanThread && m_scanThread->IsScanning(); }
 
-    // Stops a scan and repairs the first `count` errors of the list. False
-    // (and nothing started) while an earlier repair is still running.
+    // Repairs the first `count` errors of the list. False (and nothing
+    // started) while a scan or an earlier repair is still running; a scan
+    // thread that has ended is released first.
     bool StartRepair(int count);
     void StopRepair();
+    // Stops a repair at its next safe point (after the error it works on, with
+    // the ignore list saved) and keeps the errors it did not reach: they are
+    // added to "unresolvederrors.dat" and counted in "IgnoredErrorsCount".
+    // Returns how many were kept; -1 when they could not be saved.
+    int StopRepairKeepingTheRest();
     CRepairErrorsThread* GetRepairThread() const { return m_repairThread; }
     bool IsRepairRunning() const { return m_repairThread && m_repairThread->IsRunning(); }
 
@@ -145,8 +152,9 @@ public:
     // Posts WM_BACKUP_FOUND for every ".dat" file of the backup folder;
     // returns how many there are.
     int ListBackups();
-    // True when every line of the file was applied.
-    bool RestoreBackup(const std::wstring& path);
+    // True when every line of the file was applied; `report` (when given)
+    // tells what was and was not restored.
+    bool RestoreBackup(const std::wstring& path, RestoreReport* report = nullptr);
 
     // ---- HTML report
     // Writes the report of the error list; `folder` is the reports folder and

@@ -6,7 +6,12 @@
 // first, in enumeration order) before the folder's own matches, so the events
 // of a folder come after all events of its subfolders. Folders that are links
 // to other places (junctions, symbolic links) are not entered: they would
-// report the same files twice, or loop.
+// report the same files twice, or loop. Only entries whose own name matches
+// the mask are found (not those the system matches by their short name).
+//
+// A search can be tied to a flag of its owner (SetRunningFlag): it then also
+// ends as soon as that flag is false, so a stop request made before the
+// search starts (which clears the finder's own stop flag) is not lost.
 #pragma once
 
 #include <windows.h>
@@ -42,7 +47,10 @@ public:
 
     // Ends a running search at its next step. Safe from any thread.
     void StopSearch() { m_stop.store(true); }
-    bool IsStopped() const { return m_stop.load(); }
+    bool IsStopped() const { return m_stop.load() || (m_running && !m_running->load()); }
+    // A flag owned by the caller that must stay true while searches go on
+    // (null: none).
+    void SetRunningFlag(const std::atomic<bool>* running) { m_running = running; }
 
     int GetFoundCount() const { return m_found.GetSize(); }
     // The found entry as a path (an empty path outside the list); a folder has a
@@ -61,6 +69,7 @@ private:
 
     CArray<std::wstring> m_found;
     std::atomic<bool> m_stop{false};
+    const std::atomic<bool>* m_running = nullptr;
     std::wstring m_currentFolder;
     FileFinderCallback m_callback = nullptr;
     void* m_userData = nullptr;

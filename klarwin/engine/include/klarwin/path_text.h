@@ -37,6 +37,13 @@ PathVerdict ClassifyPathCandidate(std::wstring_view expanded, std::wstring_view 
 // `systemRoot` is the expansion of "%systemroot%".
 std::wstring LookupPathText(std::wstring_view expanded, std::wstring_view systemRoot);
 
+// Whether a file's own (long) name matches a search mask of "*" (any run of
+// characters) and "?" (one character), letters compared without case. The
+// system's folder search also matches masks against generated short names
+// ("x.lnk_old" may be found as "X~1.LNK" by "*.lnk"); this test is on the
+// name itself.
+bool MatchesFileMask(std::wstring_view name, std::wstring_view mask);
+
 // One command-line switch: prefix character, name, value.
 struct CArgument {
     wchar_t Prefix = L'/';

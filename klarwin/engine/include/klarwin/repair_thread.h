@@ -13,8 +13,11 @@
 // first recorded in the run's backup file with what the registry holds at
 // that moment, then deleted; an error of a protected section only puts its
 // location on the ignore list (and is recorded too, so a restore brings it
-// back into later scans). A registry location whose backup line could not be
-// written is left alone. Every processed error counts as repaired.
+// back into later scans). A value or key already gone records nothing and
+// counts as repaired. A registry location whose backup line could not be
+// written is left alone and does not count as repaired; when the run's backup
+// file cannot be made at all, nothing is repaired. WM_REPAIR_DONE tells how
+// many errors were left for want of a backup.
 #pragma once
 
 #include <windows.h>
@@ -61,9 +64,14 @@ public:
 
     bool IsRepairing() const { return m_running.load(); }
     int GetCount() const { return m_count; }
+    // How many errors this run repairs: `count`, or fewer when the list was shorter.
+    int GetWorkCount() const { return static_cast<int>(m_work.GetSize()); }
     // The backup file of this run (empty before it was made or when it could not be).
     std::wstring GetBackupPath() const;
     int GetProcessed() const { return m_processed.load(); }
+    // Errors left unrepaired because their backup could not be written (all
+    // of them when the backup file could not be made).
+    int GetNotBackedUp() const { return m_notBackedUp.load(); }
 
     int Run() override;
 
@@ -71,7 +79,8 @@ private:
     void Post(UINT message, WPARAM wParam, LPARAM lParam);
     void PostText(UINT message, const std::wstring& text);
     void Pause(DWORD milliseconds);
-    void RepairOne(const CError& error);
+    enum class Outcome { Repaired, NotBackedUp };
+    Outcome RepairOne(const CError& error);
 
     CErrorListEx m_work;
     int m_count;
@@ -79,6 +88,7 @@ private:
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_processed{0};
+    std::atomic<int> m_notBackedUp{0};
     std::wstring m_backupPath;
     std::atomic<bool> m_backupReady{false};
 };

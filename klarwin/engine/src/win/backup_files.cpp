@@ -131,20 +131,43 @@ bool RestoreLine(const BackupRecord& record) {
 
 }  // namespace
 
-RestoreResult RestoreBackupFile(const std::wstring& path, const std::wstring& ignoreFile) {
+namespace {
+
+std::wstring LocationText(const BackupRecord& record) {
+    std::wstring text = record.Item.RootName + L"\\" + record.Item.SubKey;
+    if (record.Kind == kErrorValue) text += L"\\" + record.Item.ValueName;
+    return text;
+}
+
+RestoreResult Finish(RestoreReport* report, RestoreResult result) {
+    if (report) report->Result = result;
+    return result;
+}
+
+}  // namespace
+
+RestoreResult RestoreBackupFile(const std::wstring& path, const std::wstring& ignoreFile, RestoreReport* report) {
+    if (report) *report = RestoreReport();
     std::wstring text;
     switch (ReadRecordText(std::filesystem::path(path), text)) {
         case RecordFileResult::Ok: break;
-        case RecordFileResult::NotFound: return RestoreResult::NotFound;
-        default: return RestoreResult::ReadError;
+        case RecordFileResult::NotFound: return Finish(report, RestoreResult::NotFound);
+        default: return Finish(report, RestoreResult::ReadError);
     }
     CArray<BackupRecord> records;
     bool complete = false;
     ReadBackupRecords(text, records, &complete);
     bool allWritten = true;
-    for (const BackupRecord& record : records)
-        if (!RestoreLine(record)) allWritten = false;
-    if (!complete) return RestoreResult::Incomplete;
+    for (const BackupRecord& record : records) {
+        if (RestoreLine(record)) {
+            if (report) ++report->Restored;
+        } else {
+            allWritten = false;
+            if (report) report->NotWritten.Add(LocationText(record));
+        }
+    }
+    if (report) report->Damaged = !complete;
+    if (!complete) return Finish(report, RestoreResult::Incomplete);
     if (!ignoreFile.empty()) DeleteFileW(ignoreFile.c_str());
-    return allWritten ? RestoreResult::Ok : RestoreResult::WriteFailed;
+    return Finish(report, allWritten ? RestoreResult::Ok : RestoreResult::WriteFailed);
 }

@@ -119,6 +119,8 @@ HWND CBriskoEngine::NotifyWindow() const {
 // Scan and repair
 
 bool CBriskoEngine::StartScan(const bool enable[kSectionCount]) {
+    // The repair thread reads the error list and adds to the ignore list.
+    if (IsRepairRunning()) return false;
     LoadIgnoreList();
     m_lastScanDate = FormatLastScanDate(CurrentLocalTime());
     WriteSetting(L"LastScanDate", m_lastScanDate);
@@ -147,6 +149,8 @@ void CBriskoEngine::StopScan() {
 }
 
 bool CBriskoEngine::StartRepair(int count) {
+    // A running scan still appends to the list the repair would copy.
+    if (IsScanRunning()) return false;
     StopScan();
     if (m_repairThread) {
         // Two repairs never work on the same list at once.
@@ -174,6 +178,22 @@ void CBriskoEngine::StopRepair() {
     m_repairThread->Stop();
     delete m_repairThread;
     m_repairThread = nullptr;
+}
+
+int CBriskoEngine::StopRepairKeepingTheRest() {
+    if (!m_repairThread) return 0;
+    m_repairThread->Stop();
+    const int processed = m_repairThread->GetProcessed();
+    const int count = m_repairThread->GetWorkCount();
+    StopRepair();
+    if (processed >= count) return 0;
+    // The repair works on the first errors of the list, which stays as it was.
+    CErrorListEx kept;
+    LoadErrorFile(std::filesystem::path(GetUnresolvedFilePath()), kept);
+    for (int i = processed; i < count && i < m_errors.GetSize(); ++i) kept.Add(m_errors[i]);
+    if (!SaveUnresolvedErrors(kept)) return -1;
+    WriteSetting(L"IgnoredErrorsCount", CounterText(static_cast<int>(kept.GetSize())));
+    return count - processed;
 }
 
 void CBriskoEngine::LoadUnresolvedErrors() {
@@ -300,8 +320,8 @@ int CBriskoEngine::ListBackups() {
     return m_backupFinder.FindFiles(m_backupFolder, L"*.dat", false);
 }
 
-bool CBriskoEngine::RestoreBackup(const std::wstring& path) {
-    return RestoreBackupFile(path, GetIgnoreFilePath()) == RestoreResult::Ok;
+bool CBriskoEngine::RestoreBackup(const std::wstring& path, RestoreReport* report) {
+    return RestoreBackupFile(path, GetIgnoreFilePath(), report) == RestoreResult::Ok;
 }
 
 // ---------------------------------------------------------------------------

@@ -30,15 +30,15 @@ void CFileFinder::Search(std::wstring folder, const std::wstring& mask, bool rec
         HANDLE find = FindFirstFileW((folder + L"*.*").c_str(), &data);
         if (find != INVALID_HANDLE_VALUE) {
             do {
-                if (m_stop.load()) break;
+                if (IsStopped()) break;
                 if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDotEntry(data.cFileName)) continue;
                 if (IsFolderLink(data)) continue;
                 Search(folder + data.cFileName, mask, recursive);
-            } while (!m_stop.load() && FindNextFileW(find, &data));
+            } while (!IsStopped() && FindNextFileW(find, &data));
             FindClose(find);
         }
     }
-    if (m_stop.load()) return;
+    if (IsStopped()) return;
 
     m_currentFolder = folder;
     Raise(kFinderFolderStarted);
@@ -46,13 +46,14 @@ void CFileFinder::Search(std::wstring folder, const std::wstring& mask, bool rec
     HANDLE find = FindFirstFileW((folder + mask).c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return;
     do {
-        if (m_stop.load()) break;
+        if (IsStopped()) break;
         if (IsDotEntry(data.cFileName)) continue;
+        if (!MatchesFileMask(data.cFileName, mask)) continue;
         std::wstring path = folder + data.cFileName;
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) path += L'\\';
         m_found.Add(std::move(path));
         Raise(kFinderFileFound);
-    } while (!m_stop.load() && FindNextFileW(find, &data));
+    } while (!IsStopped() && FindNextFileW(find, &data));
     FindClose(find);
 }
 

@@ -75,34 +75,55 @@ void CRepairErrorsThread::Pause(DWORD milliseconds) {
     }
 }
 
-void CRepairErrorsThread::RepairOne(const CError& error) {
+namespace {
+
+bool ValueExists(HKEY root, const std::wstring& subKey, const std::wstring& valueName) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    const bool found = RegQueryValueExW(key, valueName.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return found;
+}
+
+bool KeyExists(HKEY root, const std::wstring& subKey) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+}  // namespace
+
+CRepairErrorsThread::Outcome CRepairErrorsThread::RepairOne(const CError& error) {
     const CRegistryItem& item = error.Item;
     HKEY root = reinterpret_cast<HKEY>(item.RootKey);
     if (error.ErrorType == kErrorFile) {
         if (!error.FilePath.empty()) DeleteFileW(error.FilePath.c_str());
-        return;
+        return Outcome::Repaired;
     }
-    if (error.ErrorType != kErrorValue && error.ErrorType != kErrorKey) return;
+    if (error.ErrorType != kErrorValue && error.ErrorType != kErrorKey) return Outcome::Repaired;
 
     // The backup line records what the registry holds now, so a restore puts
-    // back exactly that, with its type.
+    // back exactly that, with its type. What is gone already needs nothing,
+    // and nothing is recorded for it: a restore must not create it.
     CRegistryItem recorded = item;
-    bool valueExists = false;
-    if (error.ErrorType == kErrorValue) valueExists = ReadValueForBackup(root, item.SubKey, item.ValueName, recorded);
-    bool backedUp = AppendBackupLine(m_backupPath, error.ErrorType, recorded);
+    if (error.ErrorType == kErrorValue) {
+        if (!ValueExists(root, item.SubKey, item.ValueName)) return Outcome::Repaired;
+        // A value of a type a backup line cannot hold is left as it is.
+        if (!ReadValueForBackup(root, item.SubKey, item.ValueName, recorded)) return Outcome::NotBackedUp;
+    } else if (!KeyExists(root, item.SubKey)) {
+        return Outcome::Repaired;
+    }
+    // Nothing is changed, nor hidden, that the backup does not hold.
+    if (!AppendBackupLine(m_backupPath, error.ErrorType, recorded)) return Outcome::NotBackedUp;
 
     if (IsProtectedError(error)) {
         if (m_setup.ignoreList) m_setup.ignoreList->Add(item);
-        return;
+        return Outcome::Repaired;
     }
-    // Nothing is removed that the backup does not hold.
-    if (!backedUp) return;
+    // A deletion that fails (access denied, a key with subkeys) still counts:
+    // the location was handled and is in the backup.
     if (error.ErrorType == kErrorValue) {
-        if (!valueExists) {
-            // A value of a type the backup cannot hold is kept; a missing one
-            // needs nothing.
-            return;
-        }
         HKEY key = nullptr;
         if (RegOpenKeyExW(root, item.SubKey.c_str(), 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
             RegDeleteValueW(key, item.ValueName.c_str());
@@ -112,6 +133,7 @@ void CRepairErrorsThread::RepairOne(const CError& error) {
         // Only a key without subkeys is removed.
         RegDeleteKeyW(root, item.SubKey.c_str());
     }
+    return Outcome::Repaired;
 }
 
 int CRepairErrorsThread::Run() {
@@ -119,15 +141,24 @@ int CRepairErrorsThread::Run() {
     m_backupReady.store(true);
     Post(WM_REPAIR_START, static_cast<WPARAM>(m_count < 0 ? 0 : m_count), 0);
 
-    for (int i = 0; i < m_count && i < m_work.GetSize() && !m_stop.load(); ++i) {
-        const CError& error = m_work[i];
-        PostText(WM_REPAIR_ITEM, RepairItemText(error));
-        RepairOne(error);
-        if (m_setup.counters && error.Section >= 0 && error.Section < kSectionCount)
-            ++(*m_setup.counters)[error.Section].Repaired;
-        m_processed.store(i + 1);
-        Post(WM_REPAIR_PROGRESS, static_cast<WPARAM>(i + 1), 0);
-        Pause(1000);
+    // The work list holds the first `count` errors (fewer when the list is shorter).
+    const int total = static_cast<int>(m_work.GetSize());
+    if (m_backupPath.empty()) {
+        // Without a backup nothing could be undone: nothing is repaired.
+        m_notBackedUp.store(total);
+    } else {
+        for (int i = 0; i < total && !m_stop.load(); ++i) {
+            const CError& error = m_work[i];
+            PostText(WM_REPAIR_ITEM, RepairItemText(error));
+            const Outcome outcome = RepairOne(error);
+            if (outcome == Outcome::NotBackedUp) m_notBackedUp.fetch_add(1);
+            if (outcome == Outcome::Repaired && m_setup.counters && error.Section >= 0 &&
+                error.Section < kSectionCount)
+                ++(*m_setup.counters)[error.Section].Repaired;
+            m_processed.store(i + 1);
+            Post(WM_REPAIR_PROGRESS, static_cast<WPARAM>(i + 1), 0);
+            Pause(1000);
+        }
     }
 
     if (m_setup.ignoreList && !m_setup.ignoreFile.empty()) {
@@ -137,6 +168,6 @@ int CRepairErrorsThread::Run() {
     }
     Pause(1000);
     m_running.store(false);
-    Post(WM_REPAIR_DONE, 0, 0);
+    Post(WM_REPAIR_DONE, static_cast<WPARAM>(m_notBackedUp.load()), m_stop.load() ? 1 : 0);
     return 1;
 }

@@ -287,6 +287,9 @@ void SearchShortcuts(ScanContext& ctx) {
     std::wstring profile = ExpandEnvironment(L"%USERPROFILE%");
     if (profile.empty() || profile.find(L'%') != std::wstring::npos) return;  // no profile to search
     ctx.finder.SetCallback(&OnShortcutSearchEvent, &ctx);
+    // The search clears its own stop flag when it starts; tied to the scan's
+    // flag it still ends at once when the scan was stopped before that.
+    ctx.finder.SetRunningFlag(&ctx.running);
     if (!ctx.running.load()) return;
     ctx.finder.FindFiles(profile, L"*.lnk", true);
 }

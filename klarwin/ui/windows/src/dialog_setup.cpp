@@ -3,6 +3,7 @@
 #include "fw/singleton.h"
 #include "fw/win/resources.h"
 #include "klarwin/brisko_engine.h"
+#include "klarwin/ui/window_messages.h"
 
 #include <oleauto.h>
 
@@ -43,6 +44,21 @@ std::wstring TakeString(WPARAM wParam) {
     std::wstring text = bstr ? std::wstring(bstr, SysStringLen(bstr)) : std::wstring();
     SysFreeString(bstr);
     return text;
+}
+
+int FreeQueuedStrings(HWND window) {
+    if (!window) return 0;
+    int freed = 0;
+    for (UINT message : {WM_SCAN_PROGRESS_TEXT, WM_REPAIR_ITEM, WM_BACKUP_FOUND}) {
+        static_assert(MessageCarriesString(WM_SCAN_PROGRESS_TEXT) && MessageCarriesString(WM_REPAIR_ITEM) &&
+                      MessageCarriesString(WM_BACKUP_FOUND));
+        MSG msg;
+        while (PeekMessageW(&msg, window, message, message, PM_REMOVE | PM_NOYIELD)) {
+            SysFreeString(reinterpret_cast<BSTR>(msg.wParam));
+            ++freed;
+        }
+    }
+    return freed;
 }
 
 }  // namespace kwui

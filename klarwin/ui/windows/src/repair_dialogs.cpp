@@ -37,6 +37,7 @@ const CMessageMap& CRepairErrorsDialog::GetThisMessageMap() {
                                        .OnMessage(WM_REPAIR_ITEM, &CRepairErrorsDialog::OnRepairItem)
                                        .OnMessage(WM_REPAIR_DONE, &CRepairErrorsDialog::OnRepairDone)
                                        .OnMessage(WM_CLOSE, &CRepairErrorsDialog::OnClose)
+                                       .OnMessage(WM_DESTROY, &CRepairErrorsDialog::OnDestroy)
                                        .OnCommand(IDCANCEL, &CRepairErrorsDialog::OnAbort);
     return map;
 }
@@ -73,10 +74,33 @@ LRESULT CRepairErrorsDialog::OnRepairItem(WPARAM wParam, LPARAM) {
     return 1;
 }
 
-LRESULT CRepairErrorsDialog::OnRepairDone(WPARAM, LPARAM) {
+std::wstring CRepairErrorsDialog::DoneText(int notBackedUp, int count, const std::wstring& backupFolder) {
+    if (notBackedUp <= 0) return Str(IDS_REPAIR_DONE);
+    std::wstring text = Str(notBackedUp >= count ? IDS_REPAIR_NO_BACKUP : IDS_REPAIR_PART_BACKUP);
+    size_t at = text.find(L"%d");
+    if (at != std::wstring::npos) text.replace(at, 2, std::to_wstring(notBackedUp));
+    at = text.find(L"%s");
+    if (at != std::wstring::npos) text.replace(at, 2, backupFolder);
+    return text;
+}
+
+LRESULT CRepairErrorsDialog::OnRepairDone(WPARAM wParam, LPARAM lParam) {
     m_abort.SetCaption(Str(IDS_CLOSE));
     m_abort.SetCaptionRect({0, 0, 81, 21});
-    MessageBox(Str(IDS_REPAIR_DONE).c_str(), Str(IDS_APP_NAME).c_str(), MB_OK);
+    if (lParam != 0) {
+        // Stopped before its end (the program is exiting): no success to report.
+        SendMessage(WM_CLOSE);
+        return 1;
+    }
+    // A repair that could not keep a backup of what it would change says so
+    // instead of reporting success.
+    const int notBackedUp = static_cast<int>(wParam);
+    CBriskoEngine* engine = Engine();
+    const CRepairErrorsThread* thread = engine ? engine->GetRepairThread() : nullptr;
+    const int count = thread ? thread->GetWorkCount() : notBackedUp;
+    const std::wstring folder = engine ? engine->GetBackupFolder() : std::wstring();
+    MessageBox(DoneText(notBackedUp, count, folder).c_str(), Str(IDS_APP_NAME).c_str(),
+               notBackedUp > 0 ? MB_OK | MB_ICONEXCLAMATION : MB_OK);
     SendMessage(WM_CLOSE);
     return 1;
 }
@@ -84,6 +108,11 @@ LRESULT CRepairErrorsDialog::OnRepairDone(WPARAM, LPARAM) {
 LRESULT CRepairErrorsDialog::OnClose(WPARAM, LPARAM) {
     OnAbort();
     return 0;
+}
+
+LRESULT CRepairErrorsDialog::OnDestroy(WPARAM, LPARAM) {
+    kwui::FreeQueuedStrings(m_hWnd);
+    return Default();
 }
 
 void CRepairErrorsDialog::OnAbort() {
@@ -101,6 +130,7 @@ const CMessageMap& CRestoreBackupsDialog::GetThisMessageMap() {
     static const CMessageMap map = CMessageMap::Build<CRestoreBackupsDialog>(&CBitmapDialog::GetThisMessageMap())
                                        .OnMessage(WM_BACKUP_FOUND, &CRestoreBackupsDialog::OnBackupFound)
                                        .OnMessage(WM_CLOSE, &CRestoreBackupsDialog::OnClose)
+                                       .OnMessage(WM_DESTROY, &CRestoreBackupsDialog::OnDestroy)
                                        .OnCommand(IDC_RESTORE_BACKUP, &CRestoreBackupsDialog::OnRestore)
                                        .OnCommand(IDC_DELETE_BACKUPS, &CRestoreBackupsDialog::OnDeleteBackups)
                                        .OnCommand(IDC_SELECT_ALL, &CRestoreBackupsDialog::OnSelectAll)
@@ -138,6 +168,11 @@ LRESULT CRestoreBackupsDialog::OnClose(WPARAM, LPARAM) {
     return 0;
 }
 
+LRESULT CRestoreBackupsDialog::OnDestroy(WPARAM, LPARAM) {
+    kwui::FreeQueuedStrings(m_hWnd);
+    return Default();
+}
+
 std::wstring CRestoreBackupsDialog::FormatBackupTime(const FILETIME& created) {
     ULARGE_INTEGER value;
     value.LowPart = created.dwLowDateTime;
@@ -173,9 +208,34 @@ void CRestoreBackupsDialog::OnRestore() {
     SendDlgItemMessage(IDC_BACKUP_LIST, LB_GETSELITEMS, 1, reinterpret_cast<LPARAM>(&index));
     if (index < 0 || index >= static_cast<int>(m_BackupPaths.GetSize())) return;
     const std::wstring path = m_BackupPaths[index];
-    if (CBriskoEngine* engine = Engine()) engine->RestoreBackup(path);
+    CBriskoEngine* engine = Engine();
+    RestoreReport report;
+    if (!engine || !engine->RestoreBackup(path, &report)) {
+        // The backup stays on disk and in the list: it is the only copy of
+        // what it holds, and the user may try again.
+        MessageBox(RestoreFailureText(report).c_str(), app.c_str(), MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
     DeleteFileW(path.c_str());
     MessageBox(Str(IDS_RESTORED).c_str(), app.c_str(), MB_OK);
+}
+
+std::wstring CRestoreBackupsDialog::RestoreFailureText(const RestoreReport& report) {
+    if (report.Result == RestoreResult::NotFound || report.Result == RestoreResult::ReadError)
+        return Str(IDS_RESTORE_UNREADABLE);
+    std::wstring text = Str(IDS_RESTORE_PARTIAL);
+    const size_t at = text.find(L"%d");
+    if (at != std::wstring::npos) text.replace(at, 2, std::to_wstring(report.Restored));
+    if (report.Damaged) text += L"\n\n" + Str(IDS_RESTORE_DAMAGED);
+    if (report.NotWritten.GetSize() > 0) {
+        text += L"\n\n" + Str(IDS_RESTORE_NOT_WRITTEN);
+        // A few of them name the problem; a long list would not fit the box.
+        constexpr int kShown = 10;
+        const int count = static_cast<int>(report.NotWritten.GetSize());
+        for (int i = 0; i < count && i < kShown; ++i) text += L"\n" + report.NotWritten[i];
+        if (count > kShown) text += L"\n...";
+    }
+    return text;
 }
 
 void CRestoreBackupsDialog::OnDeleteBackups() {

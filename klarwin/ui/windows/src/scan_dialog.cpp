@@ -3,6 +3,7 @@
 #include "fw/win/app.h"
 #include "fw/win/module.h"
 #include "fw/win/resources.h"
+#include "klarwin/ui/dialog_setup.h"
 #include "klarwin/ui/repair_dialogs.h"
 #include "klarwin/ui/scan_progress_dialog.h"
 #include "klarwin/ui/scan_results_dialog.h"
@@ -370,11 +371,24 @@ LRESULT CScanDialog::OnStartupScan(WPARAM, LPARAM) {
     return 1;
 }
 
+bool CScanDialog::ResultsInUse() const {
+    return CScanResultsDialog::GetInstance() != nullptr || OpenWindowOf(CRepairErrorsDialog::GetInstance()) ||
+           m_engine->IsRepairRunning();
+}
+
+bool CScanDialog::RefuseWhileResultsInUse() {
+    if (!ResultsInUse()) return false;
+    // A new scan would empty the list the open results or the repair work on.
+    AfxMessageBox(Str(IDS_RESULTS_STILL_OPEN).c_str(), MB_OK | MB_ICONEXCLAMATION);
+    return true;
+}
+
 void CScanDialog::OnScan() {
     if (m_engine->IsScanRunning()) {
         AfxMessageBox(Str(IDS_SCAN_IN_PROGRESS).c_str(), MB_OK);
         return;
     }
+    if (RefuseWhileResultsInUse()) return;
     bool selected[12] = {};
     bool any = false;
     for (int i = 0; i < 12; ++i) {
@@ -422,6 +436,12 @@ void CScanDialog::OpenCustomSolutionTarget() {
 }
 
 void CScanDialog::OnViewLastResults() {
+    // Reloading replaces the list a scan or an open results window works on.
+    if (m_engine->IsScanRunning()) {
+        AfxMessageBox(Str(IDS_SCAN_IN_PROGRESS).c_str(), MB_OK);
+        return;
+    }
+    if (RefuseWhileResultsInUse()) return;
     m_engine->LoadUnresolvedErrors();
     if (m_engine->GetTotalErrorCount() > 0) {
         CScanResultsDialog results(this);
@@ -466,6 +486,16 @@ void CScanDialog::ExitProgram() {
         AfxMessageBox(Str(IDS_WAIT_FOR_SCAN).c_str(), MB_OK);
         return;
     }
+    if (m_engine->IsRepairRunning()) {
+        // The repair ends after the error it works on, with its backup line
+        // written and the ignore list saved; what it did not reach is kept.
+        if (AfxMessageBox(Str(IDS_EXIT_DURING_REPAIR).c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        m_engine->StopRepairKeepingTheRest();
+        UpdateProblemsDisplay();
+    }
+    // A download is stopped and waited for: the program file is never left
+    // half-replaced.
+    m_engine->StopUpdateDownload();
     RemoveTrayIcon();
     EndDialog(1);
     if (m_endProcess) m_endProcess(1);
@@ -605,5 +635,10 @@ LRESULT CScanDialog::OnStartupComplete(WPARAM, LPARAM) {
 LRESULT CScanDialog::OnDestroy(WPARAM, LPARAM) {
     // However the window ends, its icon leaves the notification area.
     RemoveTrayIcon();
+    // The threads report to this window: they end first, and the strings of
+    // what they posted and nobody read are freed.
+    m_engine->StopScan();
+    m_engine->StopRepair();
+    kwui::FreeQueuedStrings(m_hWnd);
     return Default();
 }

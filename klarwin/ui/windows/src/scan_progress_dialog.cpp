@@ -3,6 +3,7 @@
 #include "fw/win/module.h"
 #include "fw/win/resources.h"
 #include "klarwin/brisko_engine.h"
+#include "klarwin/ui/dialog_setup.h"
 #include "klarwin/ui/section_controls.h"
 #include "resource.h"
 
@@ -38,6 +39,7 @@ const CMessageMap& CScanProgressDialog::GetThisMessageMap() {
             .OnMessage(WM_SCAN_PROGRESS_TEXT, &CScanProgressDialog::OnProgressText)
             .OnMessage(WM_SCAN_SECTION_END, &CScanProgressDialog::OnSectionEnd)
             .OnMessage(WM_SCAN_COMPLETE, &CScanProgressDialog::OnScanComplete)
+            .OnMessage(WM_DESTROY, &CScanProgressDialog::OnDestroy)
             .OnCommand(IDC_STOP_SCAN, &CScanProgressDialog::OnStopScan);
     return map;
 }
@@ -117,8 +119,16 @@ BOOL CScanProgressDialog::OnInitDialog() {
     m_loading.MoveWindow(300, 325, 200, 21);
     if (m_loading.Load(fw::JoinPath(fw::GetModuleFolder(), L"Loading.gif"))) m_loading.Draw();
 
-    if (CBriskoEngine* engine = Engine()) engine->StartScan(m_bSections);
+    // A scan refused by the engine (a repair still works on the error list)
+    // would leave the window waiting for nothing.
+    CBriskoEngine* engine = Engine();
+    if (!engine || !engine->StartScan(m_bSections)) PostMessage(WM_COMMAND, IDCANCEL);
     return TRUE;
+}
+
+LRESULT CScanProgressDialog::OnDestroy(WPARAM, LPARAM) {
+    kwui::FreeQueuedStrings(m_hWnd);
+    return Default();
 }
 
 LRESULT CScanProgressDialog::OnSectionStart(WPARAM wParam, LPARAM) {

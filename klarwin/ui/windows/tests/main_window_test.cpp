@@ -1,7 +1,13 @@
 // The main window: setting defaults, the problems display, the scan command's
-// checks, the close button and the exit path, a whole scan through the
-// progress window, and screenshots of both windows.
+// checks, the close button and the exit path, a stopped and a clean scan
+// through the progress window, the scan at start-up, the tray menu's marks,
+// scans refused while results or a repair are open, Exit during a repair, and
+// screenshots of both windows.
+#include "klarwin/record_format.h"
+#include "klarwin/ui/repair_dialogs.h"
 #include "klarwin/ui/scan_dialog.h"
+#include "klarwin/ui/scan_results_dialog.h"
+#include "klarwin/ui/window_messages.h"
 #include "klarwin/ui/scan_progress_dialog.h"
 #include "klarwin/ui/section_controls.h"
 #include "resource.h"
@@ -10,12 +16,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <set>
 
 using namespace kwtest;
 
 namespace {
 
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kHelpKey[] = L"Software\\Microsoft\\Windows\\Help";
 
 HWND WaitForMainWindow() {
     return uidriver::WaitForTopWindow({.title = CScanDialog::kTitle, .processId = GetCurrentProcessId()});
@@ -32,6 +41,34 @@ void KnownSettings() {
     SetSetting(L"StartScanAtProgramStartup", L"false");
     SetSetting(L"ShowInTaskbarOnClose", L"true");
     SetSetting(L"AllowAutoUpdates", L"false");
+}
+
+void SetHelpValue(const std::wstring& name, const std::wstring& data) {
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, kHelpKey, name.c_str(), REG_SZ, data.c_str(),
+                    static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+}
+
+std::optional<std::wstring> ReadRunValue() {
+    wchar_t run[1024] = {};
+    DWORD size = sizeof(run);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kRunKey, L"Klarwin", RRF_RT_REG_SZ, nullptr, run, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::wstring(run);
+}
+
+// Checks exactly the given sections' boxes (clicking as a user does) and waits
+// until the window shows it.
+void SelectSections(HWND wnd, std::set<int> wanted) {
+    auto boxOn = [&](int s) {
+        return SendMessageW(uidriver::FindControl(wnd, kwui::kSectionCheckIds[s]), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    };
+    for (int s = 0; s < 12; ++s)
+        if (boxOn(s) != (wanted.count(s) > 0)) uidriver::PostClick(uidriver::FindControl(wnd, kwui::kSectionCheckIds[s]));
+    EXPECT_TRUE(uidriver::WaitUntil([&] {
+        for (int s = 0; s < 12; ++s)
+            if (boxOn(s) != (wanted.count(s) > 0)) return false;
+        return true;
+    }));
 }
 
 struct ProblemsCase {
@@ -119,6 +156,30 @@ TEST(KwWinMain, StartsWithTheControlTableFilledIn) {
                         [&] { return uidriver::IsVisible(uidriver::FindControl(wnd, IDC_PROMOTION_LINK)); }));
                     EXPECT_EQ(uidriver::GetControlText(wnd, IDC_PROMOTION_LINK), L"Download Now");
                     EXPECT_TRUE(dlg.IsTrayIconAdded());
+                    // The frame of the template: a thin border and no caption.
+                    const DWORD style = uidriver::GetStyle(wnd);
+                    EXPECT_NE(style & WS_CAPTION, static_cast<DWORD>(WS_CAPTION));
+                    EXPECT_TRUE(style & WS_BORDER);
+                    // The statics the template alone places sit where the artwork has their labels.
+                    const struct {
+                        int id;
+                        RECT art;
+                    } placed[] = {{IDC_PRODUCT_VERSION, {115, 486, 215, 501}},
+                                  {IDC_RELEASE_DATE, {115, 504, 215, 519}},
+                                  {IDC_UPDATE_STATUS, {115, 522, 200, 540}}};
+                    for (const auto& p : placed) {
+                        const RECT rc = uidriver::GetRectInParent(uidriver::FindControl(wnd, p.id));
+                        EXPECT_NEAR(rc.left, p.art.left, 2) << p.id;
+                        EXPECT_NEAR(rc.top, p.art.top, 2) << p.id;
+                        EXPECT_NEAR(rc.right, p.art.right, 2) << p.id;
+                        EXPECT_NEAR(rc.bottom, p.art.bottom, 2) << p.id;
+                    }
+                    // Texts drawn in the artwork are the window texts of the buttons that show them.
+                    EXPECT_EQ(uidriver::GetControlText(wnd, IDC_SCAN_NOW), L"Scan Now");
+                    EXPECT_EQ(uidriver::GetControlText(wnd, IDC_NAV_SETTINGS), L"Settings");
+                    HWND link = uidriver::FindControl(wnd, IDC_PROMOTION_LINK);
+                    EXPECT_TRUE(uidriver::WaitUntil(
+                        [&] { return uidriver::CountPixels(link, RECT{0, 0, 80, 14}, RGB(0, 0, 238), 60) > 10; }));
                     Sleep(300);
                     EXPECT_FALSE(uidriver::SaveScreenshot(wnd, L"klarwin_main_window").empty());
                     CloseMainWindow(wnd);
@@ -222,7 +283,11 @@ TEST(KwWinMain, CloseButtonHidesOnlyForExactlyTrue) {
 
 TEST(KwWinMain, ExitDuringAScanWaitsAndAWholeScanRunsThroughTheProgressWindow) {
     KnownSettings();
-    const EngineOptions options = TestEngineOptions(1.0);
+    // One broken help file: the scan below finds at least this one.
+    const std::wstring name = L"KwWinMainHelp" + std::to_wstring(GetCurrentProcessId());
+    SetHelpValue(name, L"C:\\" + name + L"-missing\\a.chm");
+    // Long pauses after each section: the scan still runs when Exit comes.
+    const EngineOptions options = TestEngineOptions(3.0);
     CScanProgressDialog progress;  // the long-lived progress window
     std::atomic<int> endCode{-1};
     CScanDialog dlg(false, &options);
@@ -231,11 +296,14 @@ TEST(KwWinMain, ExitDuringAScanWaitsAndAWholeScanRunsThroughTheProgressWindow) {
                 [&] {
                     HWND wnd = WaitForMainWindow();
                     ASSERT_NE(wnd, nullptr);
+                    SelectSections(wnd, {3, 4, 5, 6, 7, 8, 9, 10, 11});
                     uidriver::PostClick(uidriver::FindControl(wnd, IDC_NAV_SCAN));
                     HWND scan = uidriver::WaitForTopWindow({.title = L"Scan in Progress",
                                                             .processId = GetCurrentProcessId()});
                     ASSERT_NE(scan, nullptr);
                     // The scan's messages reach the progress window through the main window.
+                    EXPECT_TRUE(uidriver::WaitUntil(
+                        [&] { return uidriver::GetControlText(scan, IDC_COUNT_HELP) != L"(0)"; }, 20000));
                     EXPECT_TRUE(uidriver::WaitUntil(
                         [&] { return !uidriver::GetControlText(scan, IDC_CURRENT_ITEM).empty(); }, 20000));
                     Sleep(500);
@@ -253,34 +321,197 @@ TEST(KwWinMain, ExitDuringAScanWaitsAndAWholeScanRunsThroughTheProgressWindow) {
                     uidriver::PostKey(scan, VK_ESCAPE);
                     ExpectMessageBox(L"The scanning process has been interrupted by the user.");
                     EXPECT_TRUE(uidriver::WaitForWindowGone(scan));
-                    // What was found so far is shown; with nothing found, the good news.
-                    HWND results = nullptr;
-                    uidriver::MessageBoxInfo box;
-                    ASSERT_TRUE(uidriver::WaitUntil([&] {
-                        results = uidriver::FindTopWindow({.title = L"Repair Problems",
-                                                           .processId = GetCurrentProcessId()});
-                        if (results) return true;
-                        for (HWND top : uidriver::FindTopWindows({.processId = GetCurrentProcessId()}))
-                            if (uidriver::ReadMessageBox(top, box)) return true;
-                        return false;
-                    }));
-                    if (results) {
-                        EXPECT_GT(dlg.Engine().GetTotalErrorCount(), 0);
-                        uidriver::PostClose(results);
-                        EXPECT_TRUE(uidriver::WaitForWindowGone(results));
-                    } else {
-                        EXPECT_EQ(dlg.Engine().GetTotalErrorCount(), 0);
-                        EXPECT_EQ(box.text.rfind(L"Good news!", 0), 0u);
-                        uidriver::AnswerMessageBox(box.hwnd, IDNO);
-                    }
+                    // What was found so far is shown; closing the results keeps it all.
+                    HWND results = uidriver::WaitForTopWindow({.title = L"Repair Problems",
+                                                               .processId = GetCurrentProcessId()});
+                    ASSERT_NE(results, nullptr);
+                    const int found = dlg.Engine().GetTotalErrorCount();
+                    EXPECT_GT(found, 0);
+                    uidriver::PostClose(results);
+                    EXPECT_TRUE(uidriver::WaitForWindowGone(results));
+                    const std::wstring unresolved = dlg.Engine().GetUnresolvedFilePath();
+                    EXPECT_NE(GetFileAttributesW(unresolved.c_str()), INVALID_FILE_ATTRIBUTES);
+                    EXPECT_EQ(ReadSetting(L"IgnoredErrorsCount"), std::to_wstring(found));
                     EXPECT_TRUE(uidriver::WaitUntil([&] {
                         return uidriver::GetControlText(wnd, IDC_LAST_SCAN_DATE) == dlg.Engine().GetLastScanDate();
                     }));
                     EXPECT_NE(uidriver::GetControlText(wnd, IDC_LAST_SCAN_DATE), L"Not scanned yet");
+
+                    // A clean scan: the broken entry is gone and only help files are scanned.
+                    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kHelpKey, name.c_str());
+                    SelectSections(wnd, {3});
+                    uidriver::PostClick(uidriver::FindControl(wnd, IDC_SCAN_NOW));
+                    ExpectMessageBox(L"The scan completed successfully.", IDOK);
+                    uidriver::MessageBoxInfo box;
+                    ASSERT_TRUE(uidriver::WaitForMessageBox(box, 0, L"", 30000));
+                    EXPECT_EQ(box.text.rfind(L"Good news!", 0), 0u);
+                    uidriver::AnswerMessageBox(box.hwnd, IDNO);
+                    EXPECT_TRUE(uidriver::WaitUntil(
+                        [&] { return GetFileAttributesW(unresolved.c_str()) == INVALID_FILE_ATTRIBUTES; }));
+                    EXPECT_EQ(ReadSetting(L"IgnoredErrorsCount"), L"0");
+                    EXPECT_TRUE(uidriver::WaitUntil(
+                        [&] { return uidriver::GetControlText(wnd, IDC_PROBLEMS) == L"0 registry errors"; }));
 
                     // Without a scan the exit path ends the program.
                     PostMessageW(wnd, WM_COMMAND, ID_TRAY_EXIT, 0);
                     EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
                 });
     EXPECT_EQ(endCode.load(), 1);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kHelpKey, name.c_str());
+}
+
+TEST(KwWinMain, ScansByItselfAtStartAndTheTrayMenuFollowsTheRunValue) {
+    KnownSettings();
+    SetSetting(L"StartScanAtProgramStartup", L"true");
+    const std::wstring name = L"KwWinMainAuto" + std::to_wstring(GetCurrentProcessId());
+    SetHelpValue(name, L"C:\\" + name + L"-missing\\a.chm");
+    const EngineOptions options = TestEngineOptions(1.0);
+    CScanProgressDialog progress;
+    CScanDialog dlg(false, &options);
+    dlg.m_endProcess = [](UINT) {};
+    wchar_t self[1024] = {};
+    GetModuleFileNameW(nullptr, self, 1024);
+    RunWithUser([&] { dlg.DoModal(); },
+                [&] {
+                    HWND wnd = WaitForMainWindow();
+                    ASSERT_NE(wnd, nullptr);
+                    // Nobody pressed a button: the setting starts the scan.
+                    HWND scan = uidriver::WaitForTopWindow({.title = L"Scan in Progress",
+                                                            .processId = GetCurrentProcessId()});
+                    ASSERT_NE(scan, nullptr);
+                    EXPECT_TRUE(uidriver::WaitUntil(
+                        [&] { return uidriver::GetControlText(scan, IDC_COUNT_HELP) != L"(0)"; }, 60000));
+                    uidriver::PostKey(scan, VK_ESCAPE);
+                    // Stopped, or over already: either way the broken entry is among the results.
+                    uidriver::MessageBoxInfo box;
+                    ASSERT_TRUE(uidriver::WaitForMessageBox(box));
+                    EXPECT_TRUE(box.text == L"The scanning process has been interrupted by the user." ||
+                                box.text == L"The scan completed successfully.");
+                    uidriver::AnswerMessageBox(box.hwnd, IDOK);
+                    HWND results = uidriver::WaitForTopWindow({.title = L"Repair Problems",
+                                                               .processId = GetCurrentProcessId()});
+                    ASSERT_NE(results, nullptr);
+                    uidriver::PostKey(results, VK_ESCAPE);
+                    EXPECT_TRUE(uidriver::WaitForWindowGone(results));
+
+                    // The tray menu's check marks show the setting; its commands
+                    // change the setting and the Run value together.
+                    auto marks = [&] {
+                        PostMessageW(wnd, WM_TRAY_NOTIFY, IDI_KLARWIN, WM_RBUTTONUP);
+                        HWND menu = uidriver::WaitForTopWindow({.className = L"#32768",
+                                                                .processId = GetCurrentProcessId()});
+                        EXPECT_NE(menu, nullptr);
+                        HMENU tray = dlg.GetTrayPopup();
+                        const bool yes = GetMenuState(tray, ID_TRAY_STARTUP_YES, MF_BYCOMMAND) & MF_CHECKED;
+                        const bool no = GetMenuState(tray, ID_TRAY_STARTUP_NO, MF_BYCOMMAND) & MF_CHECKED;
+                        // What EndMenu posts: the menu loop of the window's thread ends.
+                        PostMessageW(wnd, WM_CANCELMODE, 0, 0);
+                        EXPECT_TRUE(uidriver::WaitForWindowGone(menu, uidriver::kDefaultTimeoutMs, true));
+                        return std::make_pair(yes, no);
+                    };
+                    EXPECT_EQ(marks(), std::make_pair(false, true));  // "StartWithWindows" is "false"
+                    PostMessageW(wnd, WM_COMMAND, ID_TRAY_STARTUP_YES, 0);
+                    EXPECT_TRUE(uidriver::WaitUntil([&] { return ReadSetting(L"StartWithWindows") == L"true"; }));
+                    EXPECT_EQ(ReadRunValue(), std::optional<std::wstring>(self));
+                    EXPECT_EQ(marks(), std::make_pair(true, false));
+                    PostMessageW(wnd, WM_COMMAND, ID_TRAY_STARTUP_NO, 0);
+                    EXPECT_TRUE(uidriver::WaitUntil([&] { return ReadSetting(L"StartWithWindows") == L"false"; }));
+                    EXPECT_EQ(ReadRunValue(), std::nullopt);
+                    EXPECT_EQ(marks(), std::make_pair(false, true));
+                    CloseMainWindow(wnd);
+                });
+    SetSetting(L"StartScanAtProgramStartup", L"false");
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kHelpKey, name.c_str());
+}
+
+TEST(KwWinMain, OpenResultsOrARepairRefuseScansAndExitStopsTheRepairAtASafePoint) {
+    KnownSettings();
+    // Twenty broken values left from a last scan, repaired at one per second.
+    const std::wstring key = L"Software\\KwWinMainRepair" + std::to_wstring(GetCurrentProcessId());
+    const EngineOptions options = TestEngineOptions(1.0);
+    CErrorListEx last;
+    for (int i = 0; i < 20; ++i) {
+        const std::wstring value = L"v" + std::to_wstring(i);
+        RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), value.c_str(), REG_SZ, L"x", 2 * sizeof(wchar_t));
+        CError e;
+        e.ErrorType = kErrorValue;
+        e.Section = kSectionSoundFiles;
+        e.Title = L"The file is missing or invalid.";
+        e.Item.RootKey = reinterpret_cast<RootKeyHandle>(HKEY_CURRENT_USER);
+        e.Item.RootName = L"HKEY_CURRENT_USER";
+        e.Item.SubKey = key;
+        e.Item.ValueName = value;
+        last.Add(e);
+    }
+    const std::wstring unresolved = options.dataFolder + L"\\unresolvederrors.dat";
+    ASSERT_EQ(SaveErrorFile(std::filesystem::path(unresolved), last), RecordFileResult::Ok);
+    CScanProgressDialog progress;
+    CRepairErrorsDialog repair;
+    CResultStatus summary;
+    std::atomic<int> endCode{-1};
+    CScanDialog dlg(false, &options);
+    dlg.m_endProcess = [&](UINT code) { endCode = static_cast<int>(code); };
+    RunWithUser([&] { dlg.DoModal(); },
+                [&] {
+                    HWND wnd = WaitForMainWindow();
+                    ASSERT_NE(wnd, nullptr);
+                    const DWORD self = GetCurrentProcessId();
+                    uidriver::PostClick(uidriver::FindControl(wnd, IDC_VIEW_LAST_RESULTS));
+                    HWND results = uidriver::WaitForTopWindow({.title = L"Repair Problems", .processId = self});
+                    ASSERT_NE(results, nullptr);
+                    // A scan now would empty the list the results window shows.
+                    PostMessageW(wnd, WM_COMMAND, ID_TRAY_SCAN, 0);
+                    ExpectMessageBox(L"The results of the last scan are still open. Please finish or close them "
+                                     L"before starting a new scan.");
+                    EXPECT_EQ(dlg.Engine().GetErrorList().GetSize(), 20);
+
+                    uidriver::PostClick(uidriver::FindControl(results, IDC_REPAIR_PROBLEMS));
+                    HWND rep = uidriver::WaitForTopWindow({.title = L"Repairing Errors", .processId = self});
+                    ASSERT_NE(rep, nullptr);
+                    PostMessageW(wnd, WM_COMMAND, ID_TRAY_SCAN, 0);
+                    ExpectMessageBox(L"The results of the last scan are still open. Please finish or close them "
+                                     L"before starting a new scan.");
+                    EXPECT_EQ(dlg.Engine().GetScanThread(), nullptr);
+
+                    // Exit asks; "No" lets the repair go on.
+                    uidriver::MessageBoxInfo box;
+                    PostMessageW(wnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+                    ASSERT_TRUE(uidriver::WaitForMessageBox(box));
+                    EXPECT_EQ(box.text.rfind(L"A repair is in progress.", 0), 0u);
+                    uidriver::AnswerMessageBox(box.hwnd, IDNO);
+                    uidriver::WaitForWindowGone(box.hwnd);
+                    EXPECT_TRUE(dlg.Engine().IsRepairRunning());
+                    EXPECT_EQ(endCode.load(), -1);
+                    // "Yes" stops it after the error it works on, and the program ends.
+                    PostMessageW(wnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+                    ASSERT_TRUE(uidriver::WaitForMessageBox(box));
+                    uidriver::AnswerMessageBox(box.hwnd, IDYES);
+                    EXPECT_TRUE(uidriver::WaitUntil([&] { return endCode.load() == 1; }));
+                    // Where the process goes on (here), the windows close without a success message.
+                    EXPECT_TRUE(uidriver::WaitForWindowGone(rep));
+                    HWND sum = uidriver::WaitForTopWindow({.title = L"Repair results summary", .processId = self});
+                    ASSERT_NE(sum, nullptr);
+                    uidriver::PostClick(uidriver::FindControl(sum, IDC_CLOSE_WINDOW));
+                    EXPECT_TRUE(uidriver::WaitForWindowGone(results));
+                    EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
+                });
+    // What was repaired is gone; what was not is kept as unresolved, and counted.
+    const int repaired = dlg.Engine().GetCounters().TotalRepaired();
+    EXPECT_GE(repaired, 1);
+    EXPECT_LT(repaired, 20);
+    CErrorListEx kept;
+    ASSERT_EQ(LoadErrorFile(std::filesystem::path(unresolved), kept), RecordFileResult::Ok);
+    ASSERT_EQ(kept.GetSize(), 20 - repaired);
+    EXPECT_TRUE(kept[0].Item.ValueName == L"v" + std::to_wstring(repaired));
+    EXPECT_EQ(ReadSetting(L"IgnoredErrorsCount"), std::to_wstring(20 - repaired));
+    int remaining = 0;
+    for (int i = 0; i < 20; ++i) {
+        const std::wstring value = L"v" + std::to_wstring(i);
+        if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), value.c_str(), RRF_RT_ANY, nullptr, nullptr, nullptr) ==
+            ERROR_SUCCESS)
+            ++remaining;
+    }
+    EXPECT_EQ(remaining, 20 - repaired);
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    SetSetting(L"IgnoredErrorsCount", std::nullopt);
 }

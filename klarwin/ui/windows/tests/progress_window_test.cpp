@@ -1,5 +1,6 @@
 // The scan progress window: what the scan thread's messages make it show, and
 // how the user stops a scan.
+#include "klarwin/ui/dialog_setup.h"
 #include "klarwin/ui/scan_progress_dialog.h"
 #include "resource.h"
 #include "windows_test_support.h"
@@ -40,6 +41,16 @@ TEST(KwWinProgress, BarCutsAndCountsFollowTheScanMessages) {
                     HWND bar = uidriver::FindControl(wnd, IDC_PROGRESS);
                     EXPECT_EQ(uidriver::GetControlText(wnd, IDC_TITLE), L"REGISTRY SCAN");
                     EXPECT_EQ(uidriver::GetControlText(wnd, IDC_STOP_SCAN), L"Stop Scan");
+                    // The frame is the template's: a caption, 20 pixels above the bitmap.
+                    EXPECT_TRUE(uidriver::GetStyle(wnd) & WS_CAPTION);
+                    const RECT frame = uidriver::GetScreenRect(wnd);
+                    EXPECT_EQ(frame.bottom - frame.top, 481);
+                    EXPECT_TRUE(uidriver::WaitUntil([&] {
+                        return uidriver::CountPixels(uidriver::FindControl(wnd, IDC_TITLE), RECT{0, 0, 181, 21},
+                                                     RGB(13, 90, 153), 40) > 20 &&
+                               uidriver::CountPixels(uidriver::FindControl(wnd, IDC_STOP_SCAN), RECT{10, 0, 70, 21},
+                                                     RGB(255, 255, 255), 40) > 10;
+                    }));
                     EXPECT_EQ(uidriver::GetControlText(wnd, IDC_LABEL_SHORTCUTS), L"Program Shortcuts");
                     EXPECT_EQ(uidriver::GetControlText(wnd, IDC_COUNT_ACTIVEX), L"(0)");
                     EXPECT_EQ(uidriver::GetControlText(wnd, IDC_CURRENT_ITEM), L"");
@@ -139,4 +150,20 @@ TEST(KwWinProgress, StopButtonStopsAndEndsEvenWhenTheScanIsOver) {
                     EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
                 });
     EXPECT_EQ(engine.GetScanThread(), nullptr);
+}
+
+// What a window about to go still has in its queue: the strings are freed,
+// the other messages stay.
+TEST(KwWinProgress, StringsOfUnreadPostsAreFreed) {
+    CMessageSink sink;
+    PostText(sink.Handle(), L"a");
+    PostMessageW(sink.Handle(), WM_REPAIR_ITEM, reinterpret_cast<WPARAM>(SysAllocString(L"b")), 0);
+    PostMessageW(sink.Handle(), WM_SCAN_SECTION_END, 3, 0);
+    PostMessageW(sink.Handle(), WM_BACKUP_FOUND, reinterpret_cast<WPARAM>(SysAllocString(L"c")), 0);
+    EXPECT_EQ(kwui::FreeQueuedStrings(sink.Handle()), 3);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, sink.Handle(), 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, WM_SCAN_SECTION_END);
+    EXPECT_FALSE(PeekMessageW(&msg, sink.Handle(), 0, 0, PM_REMOVE));
+    EXPECT_EQ(sink.StringsFreed(), 0);
 }

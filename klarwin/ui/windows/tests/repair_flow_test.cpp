@@ -2,7 +2,9 @@
 // broken entries in three sections, a scan from the main window, the results
 // and section windows, a repair with its progress and summary, the unresolved
 // file and the problems display, restoring the repair's backup, deleting
-// backups by multiple selection and removing a start-up entry.
+// backups by multiple selection, restoring a damaged backup in part and
+// removing a start-up entry.
+#include "fw/textfile.h"
 #include "klarwin/record_format.h"
 #include "klarwin/ui/repair_dialogs.h"
 #include "klarwin/ui/scan_dialog.h"
@@ -256,11 +258,13 @@ TEST(KwWinRepairFlow, ScanResultsRepairSummaryRestoreAndStartup) {
                     uidriver::PostClick(uidriver::FindControl(rest, IDC_CLOSE_WINDOW));
                     EXPECT_TRUE(uidriver::WaitForWindowGone(rest));
 
-                    // Three backups; "Select / Deselect All" and delete.
+                    // Three backups, damaged after their first line; "Select / Deselect All" and delete.
+                    const std::wstring damaged = L"1::HKEY_LOCAL_MACHINE::REG_SZ::" + kHelp + L"::ValueName=" + id +
+                                                 L"c.chm::" + missing + L"c.chm::;;\r\n1::short::;;\r\n";
                     for (int i = 0; i < 3; ++i) {
-                        std::ofstream(std::filesystem::path(options.backupFolder) /
-                                      (L"backup" + std::to_wstring(i) + L".dat"))
-                            << "x";
+                        ASSERT_TRUE(fw::WriteUtf16File(std::filesystem::path(options.backupFolder) /
+                                                           (L"backup" + std::to_wstring(i) + L".dat"),
+                                                       damaged, false));
                     }
                     uidriver::PostClick(uidriver::FindControl(wnd, IDC_NAV_RESTORE));
                     rest = WaitTop(L"Restore Backups");
@@ -276,6 +280,23 @@ TEST(KwWinRepairFlow, ScanResultsRepairSummaryRestoreAndStartup) {
                     EXPECT_EQ(CountFiles(options.backupFolder), 1);
                     EXPECT_NE(GetFileAttributesW(third.c_str()), INVALID_FILE_ATTRIBUTES);
                     EXPECT_EQ(restore.m_BackupPaths.GetSize(), 1);
+                    // Restoring the third applies what it can and says what it could not;
+                    // the backup stays, and so does the window.
+                    SendMessageW(backups, LB_SETSEL, TRUE, 0);
+                    SendMessageW(backups, LB_SETCARETINDEX, 0, FALSE);
+                    uidriver::PostClick(uidriver::FindControl(rest, IDC_RESTORE_BACKUP));
+                    uidriver::MessageBoxInfo partial;
+                    ASSERT_TRUE(uidriver::WaitForMessageBox(partial));
+                    EXPECT_EQ(partial.text.rfind(L"The previous registry configuration could only be restored in "
+                                                 L"part: 1 entries were restored.", 0),
+                              0u);
+                    EXPECT_NE(partial.text.find(L"damaged"), std::wstring::npos);
+                    uidriver::AnswerMessageBox(partial.hwnd, IDOK);
+                    uidriver::WaitForWindowGone(partial.hwnd);
+                    EXPECT_TRUE(ValueExists(kHelp, id + L"c.chm"));
+                    EXPECT_NE(GetFileAttributesW(third.c_str()), INVALID_FILE_ATTRIBUTES);
+                    EXPECT_TRUE(IsWindow(rest));
+                    EXPECT_EQ(SendMessageW(backups, LB_GETCOUNT, 0, 0), 1);
                     uidriver::PostKey(rest, VK_ESCAPE);
                     EXPECT_TRUE(uidriver::WaitForWindowGone(rest));
 
@@ -307,6 +328,7 @@ TEST(KwWinRepairFlow, ScanResultsRepairSummaryRestoreAndStartup) {
 
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kHelp.c_str(), (id + L"a.chm").c_str());
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kHelp.c_str(), (id + L"b.chm").c_str());
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kHelp.c_str(), (id + L"c.chm").c_str());
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRun.c_str(), id.c_str());
     for (int i = 0; i < 3; ++i)
         RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSharedDlls.c_str(),

@@ -1,7 +1,7 @@
 // The results windows on errors put straight into the engine's list: rows,
 // headline and count, the scroller and its wheel rule, the section window's
-// "Cancel" and Escape, what closing and Escape store, and a data folder that
-// cannot take the unresolved file.
+// "Cancel" and Escape, what closing and Escape store, a data folder that
+// cannot take the unresolved file, and a repair that cannot write its backup.
 #include "klarwin/record_format.h"
 #include "klarwin/ui/repair_dialogs.h"
 #include "klarwin/ui/scan_results_dialog.h"
@@ -317,4 +317,44 @@ TEST(KwWinResults, EscapeDuringARepairStopsItAndTheSummaryFollows) {
                 });
     EXPECT_TRUE(dlg.m_bRepairDone);
     EXPECT_EQ(ReadSetting(L"IgnoredErrorsCount"), L"0");
+}
+
+TEST(KwWinResults, ARepairWithoutABackupSaysSoAndRepairsNothing) {
+    EngineOptions options = TestEngineOptions();
+    // A file where the backup folder should be: no backup can be written.
+    const std::wstring blocker = options.dataFolder + L"\\backup-blocker";
+    HANDLE file = CreateFileW(blocker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    options.backupFolder = blocker + L"\\backup";
+    CBriskoEngine engine(options);
+    Seed(engine, {{2, 4}, {11, 2}});
+    CScanResultsDialog dlg;
+    CRepairErrorsDialog repair;
+    CResultStatus summary;
+    RunWithUser([&] { dlg.DoModal(); },
+                [&] {
+                    HWND wnd = WaitForResults();
+                    ASSERT_NE(wnd, nullptr);
+                    uidriver::PostClick(uidriver::FindControl(wnd, IDC_REPAIR_PROBLEMS));
+                    uidriver::MessageBoxInfo box;
+                    ASSERT_TRUE(uidriver::WaitForMessageBox(box));
+                    EXPECT_EQ(box.text.rfind(L"Nothing has been repaired: no registry backup could be written in "
+                                             L"the folder \"" + options.backupFolder + L"\"", 0),
+                              0u);
+                    uidriver::AnswerMessageBox(box.hwnd, IDOK);
+                    HWND sum = uidriver::WaitForTopWindow(
+                        {.title = L"Repair results summary", .processId = GetCurrentProcessId()});
+                    ASSERT_NE(sum, nullptr);
+                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_FOUND), L"6");
+                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_REPAIRED), L"0");
+                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_IGNORED), L"0");
+                    uidriver::PostClick(uidriver::FindControl(sum, IDC_CLOSE_WINDOW));
+                    EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
+                });
+    // Some of the errors could be written, others not: the message names how many were left.
+    EXPECT_EQ(CRepairErrorsDialog::DoneText(2, 6, L"C:\\b").rfind(L"2 of the issues have not been repaired", 0), 0u);
+    EXPECT_EQ(CRepairErrorsDialog::DoneText(0, 6, L"C:\\b"),
+              L"All the issues have been repaired successfully. Click OK to proceed.");
+    DeleteFileW(blocker.c_str());
 }

@@ -39,4 +39,9 @@ void SetUpStatic(CXColorStatic& text, UINT id, CWnd* parent, const RECT& place, 
 // The text of a system string carried in a posted message; frees the string.
 std::wstring TakeString(WPARAM wParam);
 
+// Takes from the queue every posted message for `window` that carries a
+// system string, and frees the strings: a window about to be destroyed calls
+// it, as the system would drop them unread. Returns how many were freed.
+int FreeQueuedStrings(HWND window);
+
 }  // namespace kwui

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "fw/singleton.h"
+#include "klarwin/backup_files.h"
 #include "klarwin/scan_records.h"
 #include "klarwin/ui/bitmap_button.h"
 #include "klarwin/ui/bitmap_dialog.h"
@@ -27,12 +28,17 @@ public:
     // Stops and releases the repair thread, then ends the window.
     void OnAbort();
 
+    // The completion message: success, or which errors were left unrepaired
+    // for want of a backup in `backupFolder` (all `count` of them, or some).
+    static std::wstring DoneText(int notBackedUp, int count, const std::wstring& backupFolder);
+
 protected:
     LRESULT OnRepairStart(WPARAM wParam, LPARAM lParam);
     LRESULT OnRepairProgress(WPARAM wParam, LPARAM lParam);
     LRESULT OnRepairItem(WPARAM wParam, LPARAM lParam);
     LRESULT OnRepairDone(WPARAM wParam, LPARAM lParam);
     LRESULT OnClose(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
 
 private:
     CXColorStatic m_title, m_note, m_item;
@@ -53,12 +59,15 @@ public:
 
     // The list text of a backup created at `created` (local time).
     static std::wstring FormatBackupTime(const FILETIME& created);
+    // What the user is told when a restore did not apply the whole backup.
+    static std::wstring RestoreFailureText(const RestoreReport& report);
 
     CStringArrayEx m_BackupPaths;
 
 protected:
     LRESULT OnBackupFound(WPARAM wParam, LPARAM lParam);
     LRESULT OnClose(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
 
 private:
     CXColorStatic m_title, m_text, m_selectAllLabel;

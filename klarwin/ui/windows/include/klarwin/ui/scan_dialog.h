@@ -43,9 +43,13 @@ public:
     void OnScan();
     // Text, colour and image of the problems display from "IgnoredErrorsCount".
     void UpdateProblemsDisplay();
-    // The exit path: refused while a scan runs, otherwise the tray icon goes
-    // and the process ends.
+    // The exit path: refused while a scan runs; during a repair it asks, and
+    // stops the repair at a safe point; a download is stopped and waited
+    // for; then the tray icon goes and the process ends.
     void ExitProgram();
+    // A results window or a repair uses the engine's error list: no scan may
+    // start now.
+    bool ResultsInUse() const;
     // Writes the four settings that are still empty with their defaults.
     void ApplySettingDefaults();
 
@@ -55,6 +59,8 @@ public:
     const CXColorStatic& GetProblemsStatic() const { return m_problems; }
     const CXColorStatic& GetUpdateStatusStatic() const { return m_updateStatus; }
     bool IsTrayIconAdded() const { return m_bTrayIconAdded; }
+    // The "Tray" popup of the tray menu.
+    HMENU GetTrayPopup() { return m_trayMenu.GetSubMenu(0); }
 
     // What ends the process on the exit path (ExitProcess unless replaced).
     std::function<void(UINT)> m_endProcess;
@@ -97,6 +103,8 @@ protected:
 
 private:
     bool SettingOn(const wchar_t* name) const;
+    // Tells the user and answers true while ResultsInUse.
+    bool RefuseWhileResultsInUse();
     void OpenCustomSolutionTarget();
     void AskGoodNews();
     void AskDownload();

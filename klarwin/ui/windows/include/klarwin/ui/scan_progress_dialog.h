@@ -40,6 +40,7 @@ protected:
     LRESULT OnProgressText(WPARAM wParam, LPARAM lParam);
     LRESULT OnSectionEnd(WPARAM wParam, LPARAM lParam);
     LRESULT OnScanComplete(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
     void OnStopScan();
 
 private:
