@@ -94,9 +94,10 @@ bool CHostSettings::DeleteOwnerKey(const std::wstring& owner, const std::wstring
             lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
             std::wstring rewritten;
             for (const std::wstring& line : lines) rewritten += line;
-            WriteText(m_path, rewritten, unicode);
+            // A file that could not be rewritten still holds the key: no success then.
+            bool written = WriteText(m_path, rewritten, unicode);
             WritePrivateProfileStringW(nullptr, nullptr, nullptr, m_path.c_str());
-            return true;
+            return written;
         }
     }
     return true;
