@@ -532,7 +532,7 @@ TEST_F(FrameWindow, SkinSwitchKeepsSlidersAndThePressedModuleButtonAndFallsBackF
     EXPECT_EQ(m_exitCode, -1);
 
     // B breaks too: the way back fails as well, and the program ends with code 1.
-    ASSERT_TRUE(mdtest::WriteBytes(m_folder / L"Skins\B-eng.xml", "<not xml either"));
+    ASSERT_TRUE(mdtest::WriteBytes(m_folder / L"Skins\\B-eng.xml", "<not xml either"));
     SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(502, 0), 0);
     EXPECT_EQ(m_exitCode, 1);
 }
