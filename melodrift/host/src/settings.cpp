@@ -53,9 +53,15 @@ bool WriteText(const std::wstring& path, const std::wstring& text, bool unicode)
     std::wstring temp = path + L".tmp";
     {
         std::ofstream out(std::filesystem::path(temp), std::ios::binary | std::ios::trunc);
-        if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) return false;
+        if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
+            out.close();
+            DeleteFileW(temp.c_str());
+            return false;
+        }
     }
-    return MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    if (MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    DeleteFileW(temp.c_str());
+    return false;
 }
 
 }  // namespace
