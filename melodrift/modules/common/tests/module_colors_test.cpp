@@ -261,7 +261,9 @@ protected:
     {
         wchar_t name[64] = {};
         GetClassNameW(list, name, 64);
-        for (int i = 0; i < 80; ++i) {
+        const bool virtualList = (GetWindowLongW(list, GWL_STYLE) & LVS_OWNERDATA) && lstrcmpiW(name, WC_LISTVIEWW) == 0;
+        if (virtualList) ListView_SetItemCount(list, 80);  // rows the module shows empty
+        for (int i = 0; i < 80 && !virtualList; ++i) {
             wchar_t row[32];
             std::swprintf(row, 32, L"Row %d", i);
             if (lstrcmpiW(name, WC_LISTVIEWW) == 0) {
