@@ -16,7 +16,8 @@
 ; What the uninstaller keeps (the user's data): the data folder in the common
 ; application-data folder (Corvena\<product>: config.ini, Language.ini,
 ; playlists.xml, fileDB.dat, Rezodovave.xml). Before it deletes the program it
-; gives the file types back to their earlier owners ("/unreg /nostart").
+; gives the file types back to their earlier owners ("/unreg /nostart") and
+; removes the class "Melodrift.Player" of this installation.
 
 !define PRODUCT "Melodrift"
 !define DISPLAY_NAME "Melodrift 4.0"
@@ -31,7 +32,13 @@
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_COMPONENTSPAGE_NODESC
-!define MUI_FINISHPAGE_RUN "$INSTDIR\Melodrift.exe"
+; The finish page starts Melodrift as the signed-in user, not with the
+; installer's administrator rights (its data folder would then be made by the
+; administrator and a later normal start might not write to it): the desktop's
+; shell, which runs as that user, is asked to start it (StartAsUser below).
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "&Run Melodrift"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartAsUser
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
@@ -67,6 +74,10 @@ Section "Make Melodrift the default player" SecAssoc
   ExecWait '"$INSTDIR\Melodrift.exe" /reg /nostart' $0
   DetailPrint "Default player: Melodrift.exe /reg /nostart ended with $0"
 SectionEnd
+
+Function StartAsUser
+  Exec '"$WINDIR\explorer.exe" "$INSTDIR\Melodrift.exe"'
+FunctionEnd
 
 Function .onInit
   ${GetParameters} $R0
@@ -123,6 +134,16 @@ Section "Uninstall"
     DetailPrint "Default player: Melodrift.exe /unreg /nostart ended with $0"
   ${EndIf}
   Call un.ForgetEarlierOwners
+  ; "/unreg" removes the class only while the program is the default player
+  ; (and not at all when it cannot run): the class of this installation goes
+  ; here in any case. One that opens another installation's program stays.
+  ClearErrors
+  ReadRegStr $R0 HKCR "Melodrift.Player\shell\open\command" ""
+  ${If} ${Errors}
+  ${OrIf} $R0 == '"$INSTDIR\Melodrift.exe" "%1"'
+    DeleteRegKey HKCR "Melodrift.Player"
+  ${EndIf}
+  ClearErrors
   !insertmacro RemoveProgramFiles
   ; What the program writes beside itself: the bus log and the debug log.
   Delete "$INSTDIR\Melodrift.log"

@@ -600,10 +600,13 @@ TEST(InstallerMelodrift, SilentInstallStartAndUninstall) {
     // default twice): after the removal it must not name the removed program.
     WriteString(HKEY_CLASSES_ROOT, L".wav", L"", L"Melodrift.Player");
     WriteString(HKEY_CLASSES_ROOT, L".wav", L"Tonvar_Back", L"Melodrift.Player");
+    // A class changed since: the program no longer counts as the default player,
+    // so "/unreg" leaves everything; the uninstaller removes the class itself.
+    WriteString(HKEY_CLASSES_ROOT, kAssocKey, L"", L"Melodrift Player (changed)");
 
     UninstallSilently(L"Melodrift");
     ExpectMelodriftGone(folder);
-    // "/unreg /nostart" gave the type back to its earlier owner.
+    // The type went back to its earlier owner all the same.
     EXPECT_EQ(String(HKEY_CLASSES_ROOT, L".mp3", L""), L"InstallerTest.EarlierPlayer");
     std::wstring value;
     EXPECT_FALSE(ReadString(HKEY_CLASSES_ROOT, L".mp3", L"Tonvar_Back", value));

@@ -78,6 +78,10 @@ BOOL COrvoFrameApp::InitInstance() {
     setup.languageShortName = mdhost::ReadProfileString(LanguageIniPath(), L"Language", L"ShortName", L"eng", 100);
     setup.languages = &m_languages.m_entries;
     setup.splash = m_splash;
+    setup.restartInLanguage = [this](const LanguageEntry& language) {
+        CLanguageList::SaveEntry(language, LanguageIniPath());
+        m_restart = 1;
+    };
     auto* frame = new CMainFrame(setup);
     m_pMainWnd = frame;
     HINSTANCE frameResources = mdhost::ResourceModuleFor(MAKEINTRESOURCEW(IDR_MAINFRAME), MAKEINTRESOURCEW(4));
@@ -87,6 +91,7 @@ BOOL COrvoFrameApp::InitInstance() {
     AfxSetResourceHandle(previous);
     if (!created) {
         m_pMainWnd = nullptr;  // the frame deleted itself
+        m_failedStartCode = m_restart ? 0 : 1;
         CloseSplash();
         return FALSE;
     }
@@ -147,7 +152,7 @@ void COrvoFrameApp::OpenCommandLineFiles() {
 }
 
 int COrvoFrameApp::ExitInstance() {
-    int code = CWinApp::ExitInstance();
+    int code = m_failedStartCode ? m_failedStartCode : CWinApp::ExitInstance();
     if (SUCCEEDED(m_oleInit)) OleUninitialize();
     m_oleInit = E_FAIL;
     if (m_restart) {

@@ -52,5 +52,6 @@ private:
 
     HMODULE m_languageModule = nullptr;
     HRESULT m_oleInit = E_FAIL;
+    int m_failedStartCode = 0;   // the exit code when the frame could not be built
     CStartingDlg* m_splash = nullptr;
 };

@@ -6,6 +6,7 @@
 #include "fw/strutil.h"
 #include "fw/win/module.h"
 #include "host_resources.h"
+#include "paths.h"
 #include "patinex/patinex.h"
 #include "surround/surround_dialogs.h"
 #include "utilon/utilon.h"
@@ -19,8 +20,6 @@ namespace {
 using namespace mdframe;
 
 constexpr UINT kPositionToModule = 1035;
-constexpr wchar_t kTutorialsPage[] = L"https://melodrift.example.org/tutorials";
-constexpr wchar_t kCommunityPage[] = L"https://melodrift.example.org/community";
 constexpr UINT kFrameworkStatus = 0x0362;  // a status text from the framework (WM_SETMESSAGESTRING)
 
 // The owner of the player: the last module in registry order that owns it.
@@ -55,6 +54,7 @@ const CMessageMap& CMainFrame::GetThisMessageMap() {
         .OnCommand(ID_HELP_TOPICS, &CMainFrame::OnHelpTopics)
         .OnCommand(ID_HELP_ABOUT, &CMainFrame::OnAbout)
         .OnCommandRange(ID_HELP_TUTORIALS, ID_HELP_COMMUNITY, &CMainFrame::OnWebPage)
+        .OnUpdateRange(ID_HELP_TUTORIALS, ID_HELP_COMMUNITY, &CMainFrame::OnUpdateWebPage)
         .OnCommandRange(366, 367, &CMainFrame::OnZoomAlias)
         .OnCommand(214, &CMainFrame::OnIgnored)
         .OnCommand(13045, &CMainFrame::OnIgnored)
@@ -291,7 +291,7 @@ void CMainFrame::OnSurroundSettings() {
     m_surroundOn = m_surround->Controller().SurroundOn();
     m_surround->SaveSettings();
     // A fresh dialog object rereads the presets and the settings, and keeps the support found.
-    m_surround = std::make_unique<CSurroundDlg>(*m_player, m_surroundSettingsPath, m_surroundPresetsPath, nullptr, this);
+    m_surround = std::make_unique<CSurroundDlg>(*m_player, m_surroundSettingsPath, m_surroundPresetsPath, this, this);
     m_surround->SetSurroundOn(m_surroundOn);
     m_surround->LoadSettings(false, support);
     m_surround->Controller().SetSupportFlags(support);
@@ -315,8 +315,12 @@ void CMainFrame::OnUpdateSkin(CCmdUI* ui) {
 }
 
 void CMainFrame::OnHelpTopics() {
-    std::wstring help = m_setup.programFolder + L"Help\\Cantorel.chm";
-    ShellExecuteW(m_hWnd, L"open", help.c_str(), nullptr, L"c:\\", SW_SHOWNORMAL);
+    std::wstring help = mdhost::HelpFilePath(m_setup.programFolder);
+    if (GetFileAttributesW(help.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        Message(fw::Format(mdhost::HostString(IDS_HELP_MISSING).c_str(), help.c_str()), MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    m_services.Application()->ShowHelp();
 }
 
 void CMainFrame::OnAbout() {
@@ -325,11 +329,18 @@ void CMainFrame::OnAbout() {
     Message(fw::Format(m_menuTexts.aboutFormat.c_str(), L"Melodrift") + L"\n\nMelodrift 4.0.96", MB_OK | MB_ICONINFORMATION);
 }
 
-void CMainFrame::OnWebPage(UINT id) {
-    if (id != ID_HELP_TUTORIALS && id != ID_HELP_COMMUNITY) return;
-    ShellExecuteW(m_hWnd, L"open", id == ID_HELP_TUTORIALS ? kTutorialsPage : kCommunityPage, nullptr, nullptr,
-                  SW_SHOWNORMAL);
+std::wstring CMainFrame::WebPageOf(UINT id) const {
+    if (id != ID_HELP_TUTORIALS && id != ID_HELP_COMMUNITY) return {};
+    return mdhost::ReadOnlineAddress(m_setup.programFolder, id == ID_HELP_TUTORIALS ? L"Tutorials" : L"Community");
 }
+
+void CMainFrame::OnWebPage(UINT id) {
+    std::wstring address = WebPageOf(id);
+    if (!address.empty()) ShellExecuteW(m_hWnd, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// Without an address the item is not offered.
+void CMainFrame::OnUpdateWebPage(CCmdUI* ui) { ui->Enable(!WebPageOf(ui->m_nID).empty()); }
 
 LRESULT CMainFrame::OnTrayNotification(WPARAM wParam, LPARAM lParam) { return m_tray.OnTrayNotification(wParam, lParam); }
 
@@ -539,6 +550,46 @@ void CMainFrame::SetBalanceSliders(int position) {
         ::SendMessageW(h, TBM_SETPOS, TRUE, position);
         UpdateSliderTooltip(kCmdBalance, h);
     });
+}
+
+HFONT CMainFrame::GetReferenceFont() {
+    _MAINFRAME_CONTROL_* status = m_controls.Controls(kCmdStatusBar);
+    while (status && status->next) status = status->next;  // the first of the skin's status lines
+    if (!status || !status->control || !status->control->m_hWnd) return nullptr;
+    return reinterpret_cast<HFONT>(::SendMessageW(status->control->m_hWnd, WM_GETFONT, 0, 0));
+}
+
+// ---- What the surround dialog asks of the frame ---------------------------------------
+
+int CMainFrame::GetPositionSlider() {
+    _MAINFRAME_CONTROL_* c = m_controls.Controls(kCmdPosition);
+    if (c && c->control && c->control->m_hWnd)
+        return static_cast<int>(::SendMessageW(c->control->m_hWnd, TBM_GETPOS, 0, 0));
+    EnterCriticalSection(&m_lock);
+    int position = m_position;
+    LeaveCriticalSection(&m_lock);
+    return position;
+}
+
+void CMainFrame::SetPositionSlider(int position) {
+    // As if the user had put the slider there: the sliders show it and the player's owner goes there.
+    position = std::clamp(position, 0, static_cast<int>(ORVO_POSITION_RANGE));
+    EnterCriticalSection(&m_lock);
+    m_position = position;
+    m_controls.ForEach(kCmdPosition, [&](HWND h) {
+        ::SendMessageW(h, TBM_SETPOS, TRUE, position);
+        UpdateSliderTooltip(kCmdPosition, h);
+    });
+    LeaveCriticalSection(&m_lock);
+    if (CModuleEntry* owner = LastPlayerOwner(m_registry))
+        ::SendMessageW(owner->Window, WM_COMMAND, kPositionToModule, position);
+}
+
+void CMainFrame::SetSurroundSwitch(bool on) {
+    m_surroundOn = on;
+    SetChecks(kCmdSurroundShow, on);
+    // Kept at once: the player options are read again when the frame state is restored.
+    m_settings.Write(L"PLAYER", L"RezodovaveTurn", on ? L"On" : L"Off");
 }
 
 const enXml* CMainFrame::GetSkinDocument() {

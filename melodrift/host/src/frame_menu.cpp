@@ -129,7 +129,10 @@ void MergePopup(HMENU dest, HMENU source, MergeMode mode, bool separator) {
         }
         if (hasText && !inserted && separator && GetMenuItemCount(dest) > 0 && !sourceEndsWithSeparator) {
             // The separator between the inserted block and the destination's own items.
-            InsertMenuW(dest, mode == MergeMode::Front ? 0u : static_cast<UINT>(GetMenuItemCount(dest)),
+            // In front mode it goes after what was inserted so far (text-less items may have come first).
+            InsertMenuW(dest,
+                        mode == MergeMode::Front ? static_cast<UINT>(frontPosition)
+                                                 : static_cast<UINT>(GetMenuItemCount(dest)),
                         MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
         }
         if (hasText) inserted = true;

@@ -65,4 +65,7 @@ public:
     // ---- Skin (ISkin) -------------------------------------------------------
     // The current skin document's root element, or null.
     virtual const enXml* GetSkinDocument() { return nullptr; }
+    // The font of the frame's reference control (its status line), which the
+    // host's own windows (the library chooser) take; null for the system's.
+    virtual HFONT GetReferenceFont() { return nullptr; }
 };

@@ -6,6 +6,7 @@
 #include "message_bus.h"
 #include "micro/ext_micro.h"
 #include "module_registry.h"
+#include "paths.h"
 #include "patinctl/patinctl.h"   // the control kinds
 #include "patinex/patinex.h"
 #include "player/ext_player_dx.h"
@@ -93,9 +94,11 @@ int CHostServices::XApplication::ShowMessageBox(UINT_PTR text, UINT_PTR caption,
 }
 
 int CHostServices::XApplication::ShowHelp() {
-    std::wstring help = m_host.m_programFolder + L"Help\\Cantorel.chm";
-    ShellExecuteW(nullptr, L"open", help.c_str(), nullptr, L"c:\\", SW_SHOWNORMAL);
-    return 1;
+    // The help page shipped with the program; 0 when it is missing or nothing opens it.
+    std::wstring help = mdhost::HelpFilePath(m_host.m_programFolder);
+    if (GetFileAttributesW(help.c_str()) == INVALID_FILE_ATTRIBUTES) return 0;
+    HINSTANCE opened = ShellExecuteW(nullptr, L"open", help.c_str(), nullptr, L"c:\\", SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(opened) > 32 ? 1 : 0;
 }
 
 BOOL CHostServices::XApplication::DeleteSetting(const wchar_t* owner, const wchar_t* key) {
@@ -127,7 +130,7 @@ const ORVO_TEXT_LIST* CHostServices::XApplication::ChooseFromLibrary() {
     std::wstring dataFolder = config.substr(0, config.find_last_of(L"\\/") + 1);
     HWND owner = m_host.m_frame.GetMainWindow();
     CLibraryDlg dialog(std::filesystem::path(dataFolder + L"fileDB.dat"), dataFolder + L"playlists.xml",
-                       owner ? CWnd::FromHandlePermanent(owner) : nullptr);
+                       owner ? CWnd::FromHandlePermanent(owner) : nullptr, m_host.m_frame.GetReferenceFont());
     if (dialog.DoModal() != -1) m_chosenTexts = dialog.GetChosen();
     for (const std::wstring& text : m_chosenTexts) m_chosenTable.push_back(text.c_str());
     m_chosen.Count = static_cast<int>(m_chosenTable.size());

@@ -84,7 +84,7 @@ int CMainFrame::OnCreate(CREATESTRUCTW* cs) {
     m_eqPresets = LoadEqualizerPresets(EqualizerPresetsPath(m_setup.programFolder, m_setup.languageShortName));
     m_surroundSettingsPath = DataFolderOf(m_setup.configPath) + L"Rezodovave.xml";
     m_surroundPresetsPath = SurroundPresetsPath(m_setup.programFolder, m_setup.languageShortName);
-    m_surround = std::make_unique<CSurroundDlg>(*m_player, m_surroundSettingsPath, m_surroundPresetsPath, nullptr, this);
+    m_surround = std::make_unique<CSurroundDlg>(*m_player, m_surroundSettingsPath, m_surroundPresetsPath, this, this);
     enJournix()->SetFilterLevel(m_settings.ReadInt(L"Debug", L"FilterLevel", 0));
 
     // 6-7: the framework's frame (the MDI client with it), disabled while it is built.
@@ -119,7 +119,13 @@ int CMainFrame::OnCreate(CREATESTRUCTW* cs) {
     m_specialMenu = mdframe::BuildEffectMenu(effects, mdframe::kSpecialEffectType, m_menuTexts.none327);
     enJournix()->WriteLogMessage(kLogSource, L"Special Effect SubMenu created.");
 
-    // 9: skins and modules.
+    // 9: skins and modules. Without a skin for the language nothing is loaded:
+    // the frame could show no control, not even a way to another language.
+    if (CModuleRegistry::DiscoverSkins(m_setup.programFolder, m_setup.languageShortName).IsEmpty()) {
+        enJournix()->WriteLogMessage(kLogSource, L"Load skin failed.");
+        ReportNoSkin();
+        return -1;
+    }
     SetSplashStatus(mdhost::HostString(IDS_LOADING_MODULES));
     m_viewMenu = m_frameMenu ? GetSubMenu(m_frameMenu, 2) : nullptr;
     CModuleRegistry::LoadParams params;
@@ -134,14 +140,10 @@ int CMainFrame::OnCreate(CREATESTRUCTW* cs) {
     // 10: the current skin.
     SetSplashStatus(mdhost::HostString(IDS_LOADING_SKIN));
     enJournix()->WriteLogMessage(kLogSource, L"Starting load skin...");
-    if (m_registry.CurrentSkin() < 0) {
-        // No skin for the language at all: the frame runs bare, the language menu stays usable.
+    if (m_registry.CurrentSkin() < 0 || !LayOutCurrentSkin()) {
         enJournix()->WriteLogMessage(kLogSource, L"Load skin failed.");
-        Message(fw::Format(mdhost::HostString(IDS_NO_SKIN).c_str(), m_setup.languageShortName.c_str()),
-                MB_OK | MB_ICONEXCLAMATION);
-    } else if (!LayOutCurrentSkin()) {
-        enJournix()->WriteLogMessage(kLogSource, L"Load skin failed.");
-        Message(L"Can't load skin " + m_registry.Skins()[m_registry.CurrentSkin()].Path, MB_OK | MB_ICONSTOP);
+        std::wstring path = m_registry.CurrentSkin() >= 0 ? m_registry.Skins()[m_registry.CurrentSkin()].Path : SkinsFolder();
+        Message(L"Can't load skin " + path, MB_OK | MB_ICONSTOP);
         if (m_setup.exitProcess) {
             m_setup.exitProcess(1);
             return -1;
@@ -160,7 +162,7 @@ int CMainFrame::OnCreate(CREATESTRUCTW* cs) {
     ApplyEqualizerSettings(*m_player, m_eq);
     ApplyEqualizerToControls();
     m_surround->SetSurroundOn(m_surroundOn);
-    m_surround->LoadSettings(true, m_setup.testSurroundSupport ? TestSurroundSupport() : kAllSurroundModes);
+    m_surround->LoadSettings(true, m_setup.testSurroundSupport ? TestSurroundSupport() : m_setup.surroundSupport);
     EnableWindow(true);
 
     // 12: the status line.
@@ -188,6 +190,8 @@ bool CMainFrame::LayOutCurrentSkin() {
         m_minSize = mdframe::MinimumFrameSize(m_controls.PanelSizes(), skin.Width, skin.Height);
 
         ApplyEqualizerToControls();
+        // The surround settings as their file holds them (the engine keeps what was applied).
+        if (m_surround) m_surround->LoadSettings(false, m_surround->Controller().SupportFlags());
         SetChecks(mdframe::kCmdSurroundShow, m_surroundOn);
         SetChecks(mdframe::kCmdShuffle, m_shuffle);
         SetChecks(mdframe::kCmdRepeat, m_repeat);
@@ -211,6 +215,27 @@ bool CMainFrame::LayOutCurrentSkin() {
     }
     LeaveCriticalSection(&m_lock);
     return ok;
+}
+
+void CMainFrame::ReportNoSkin() {
+    if (m_setup.splash && m_setup.splash->m_hWnd) m_setup.splash->ShowWindow(SW_HIDE);
+    // A language whose skins are there: the first one (English comes first).
+    const LanguageEntry* other = nullptr;
+    if (m_setup.languages && m_setup.restartInLanguage)
+        for (int i = 0; i < m_setup.languages->GetSize() && !other; ++i) {
+            const LanguageEntry& e = (*m_setup.languages)[i];
+            if (!fw::EqualsNoCase(e.ShortName, m_setup.languageShortName) &&
+                !CModuleRegistry::DiscoverSkins(m_setup.programFolder, e.ShortName).IsEmpty())
+                other = &e;
+        }
+    std::wstring text = fw::Format(mdhost::HostString(IDS_NO_SKIN).c_str(), m_setup.languageShortName.c_str(),
+                                   SkinsFolder().c_str());
+    if (other) {
+        text += L"\n\n" + fw::Format(mdhost::HostString(IDS_NO_SKIN_SWITCH).c_str(), other->Name.c_str());
+        if (Message(text, MB_YESNO | MB_ICONEXCLAMATION) == IDYES) m_setup.restartInLanguage(*other);
+        return;
+    }
+    Message(text + L"\n\n" + mdhost::HostString(IDS_NO_SKIN_REINSTALL), MB_OK | MB_ICONSTOP);
 }
 
 void CMainFrame::DestroyModuleButtons() {
@@ -417,7 +442,8 @@ void CMainFrame::LayOutFrame() {
             ::SetWindowPos(m_hWnd, nullptr, work.left, work.top, work.right - work.left, work.bottom - work.top,
                            SWP_NOZORDER | SWP_NOACTIVATE);
         ModifyStyle(WS_THICKFRAME, 0);
-    } else if (!(GetStyle() & WS_THICKFRAME) && (GetStyle() & WS_OVERLAPPEDWINDOW) == (WS_OVERLAPPEDWINDOW & ~WS_CAPTION)) {
+    } else if (!(GetStyle() & WS_THICKFRAME)) {
+        // Back from maximised by any way (the task bar, the system): the sizing border again.
         ModifyStyle(0, WS_THICKFRAME);
     }
     RECT border = DialogFrameBorder();
@@ -459,8 +485,10 @@ BOOL CMainFrame::PreTranslateMessage(MSG* msg) {
 }
 
 bool CMainFrame::OnCmdMsg(UINT id, int code, void* extra, bool queryOnly) {
-    if (CMDIFrameWnd::OnCmdMsg(id, code, extra, queryOnly)) return true;
-    return m_registry.OnCmdMsg(id, code, extra, queryOnly);
+    // The active module first: its own handler for an id the frame maps too
+    // (its Window pop-up, for example) wins over the frame's.
+    if (m_registry.OnCmdMsg(id, code, extra, queryOnly)) return true;
+    return CMDIFrameWnd::OnCmdMsg(id, code, extra, queryOnly);
 }
 
 bool CMainFrame::PrepareClose(bool force) {

@@ -30,6 +30,7 @@
 #include "module_registry.h"
 #include "player/ext_player_dx.h"
 #include "settings.h"
+#include "surround/surround_dialogs.h"
 
 #include <functional>
 #include <memory>
@@ -37,9 +38,8 @@
 #include <vector>
 
 class CStartingDlg;
-class CSurroundDlg;
 
-class CMainFrame : public CMDIFrameWnd, public IFrameServices {
+class CMainFrame : public CMDIFrameWnd, public IFrameServices, public ISurroundFrame {
 public:
     static constexpr UINT kTrayMessage = 0x8D28;
     static constexpr UINT_PTR kPositionTimer = 1;
@@ -57,8 +57,13 @@ public:
         std::function<int(const std::wstring& text, UINT type)> messageBox;
         // Ends the process when no skin can be laid out (null: ExitProcess(1)).
         std::function<void(int code)> exitProcess;
-        // Whether creation opens the sound devices' settings (surround support test).
+        // Whether creation opens the sound devices' settings (surround support test);
+        // without the test the speaker modes of `surroundSupport` count as supported.
         bool testSurroundSupport = true;
+        std::uint32_t surroundSupport = kAllSurroundModes;
+        // No skin for the language: the user chose to start again in `language`,
+        // which has one (null: the choice is not offered).
+        std::function<void(const LanguageEntry& language)> restartInLanguage;
     };
     explicit CMainFrame(Setup setup);
     ~CMainFrame() override;
@@ -139,6 +144,13 @@ public:
     void SetVolumeSliders(int position) override;
     void SetBalanceSliders(int position) override;
     const enXml* GetSkinDocument() override;
+    HFONT GetReferenceFont() override;
+
+    // ISurroundFrame (the surround dialog's restart and support check)
+    int GetPositionSlider() override;
+    void SetPositionSlider(int position) override;
+    void SetSurroundSwitch(bool on) override;
+
     // The playback position the position timer shows (0 to 1000).
     void SetPlaybackPosition(int position) { m_position = position; }
 
@@ -163,6 +175,8 @@ private:
     void OnHelpTopics();
     void OnAbout();
     void OnWebPage(UINT id);
+    void OnUpdateWebPage(CCmdUI* ui);
+    std::wstring WebPageOf(UINT id) const;
     void OnZoomAlias(UINT id);
     void OnIgnored();
     LRESULT OnTrayNotification(WPARAM wParam, LPARAM lParam);
@@ -172,6 +186,9 @@ private:
 
     // main_frame.cpp
     bool LayOutCurrentSkin();
+    // No skin for the language: tells the user and offers a language that has
+    // one; the frame is not built then.
+    void ReportNoSkin();
     void DestroyModuleButtons();
     void ReadFrameOptions();
     void ApplyPlayerOptions();

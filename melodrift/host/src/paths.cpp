@@ -1,5 +1,6 @@
 #include "paths.h"
 
+#include "fw/strutil.h"
 #include "fw/win/module.h"
 
 #include <windows.h>
@@ -67,6 +68,21 @@ std::wstring GetLanguageFilePath(const std::wstring& folder, const std::wstring&
 std::wstring GetProgramRelativePath(const std::wstring& name, const std::wstring& programFolder) {
     if (name.size() > 2 && name[1] == L':') return name;
     return programFolder + name;
+}
+
+std::wstring HelpFilePath(const std::wstring& programFolder) { return programFolder + L"Help\\Melodrift.html"; }
+
+std::wstring ReadOnlineAddress(const std::wstring& programFolder, const wchar_t* key) {
+    std::wstring address =
+        fw::Trim(ReadProfileString(programFolder + L"appdatadefault.ini", L"Online", key, L"", 1024));
+    // Handed to the shell: a web address, never a program or a document of the computer.
+    for (const wchar_t* scheme : {L"https://", L"http://"}) {
+        std::wstring_view s(scheme);
+        if (address.size() > s.size() && fw::EqualsNoCase(std::wstring_view(address).substr(0, s.size()), s) &&
+            address.find_first_of(L" \"<>") == std::wstring::npos)
+            return address;
+    }
+    return {};
 }
 
 void EnsureUnicodeProfile(const std::wstring& path) {

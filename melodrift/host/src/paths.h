@@ -37,6 +37,14 @@ std::wstring GetLanguageFilePath(const std::wstring& folder, const std::wstring&
 // Absolute names unchanged; anything else appended to the program folder.
 std::wstring GetProgramRelativePath(const std::wstring& name, const std::wstring& programFolder = ProgramFolder());
 
+// The help page shipped with the program: <programFolder>Help\Melodrift.html.
+std::wstring HelpFilePath(const std::wstring& programFolder);
+
+// A web address of section "Online" of <programFolder>appdatadefault.ini
+// ("Tutorials", "Community"): only http and https addresses count; anything
+// else, a missing file or key give an empty text (no address).
+std::wstring ReadOnlineAddress(const std::wstring& programFolder, const wchar_t* key);
+
 // Creates an empty settings file as UTF-16LE with a byte-order mark when none
 // exists, so that the profile functions keep every text in it (module names
 // and paths outside the ANSI code page). An existing file is left as it is.

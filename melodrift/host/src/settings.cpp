@@ -53,9 +53,15 @@ bool WriteText(const std::wstring& path, const std::wstring& text, bool unicode)
     std::wstring temp = path + L".tmp";
     {
         std::ofstream out(std::filesystem::path(temp), std::ios::binary | std::ios::trunc);
-        if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) return false;
+        if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
+            out.close();
+            DeleteFileW(temp.c_str());
+            return false;
+        }
     }
-    return MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    if (MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    DeleteFileW(temp.c_str());
+    return false;
 }
 
 }  // namespace
@@ -94,9 +100,10 @@ bool CHostSettings::DeleteOwnerKey(const std::wstring& owner, const std::wstring
             lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
             std::wstring rewritten;
             for (const std::wstring& line : lines) rewritten += line;
-            WriteText(m_path, rewritten, unicode);
+            // A file that could not be rewritten still holds the key: no success then.
+            bool written = WriteText(m_path, rewritten, unicode);
             WritePrivateProfileStringW(nullptr, nullptr, nullptr, m_path.c_str());
-            return true;
+            return written;
         }
     }
     return true;

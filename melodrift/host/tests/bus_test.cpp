@@ -207,6 +207,13 @@ TEST_F(MdHostInterfaces, DeleteSettingRemovesTheKeyOfTheOwnersSectionOnly) {
     EXPECT_TRUE(app->DeleteSetting(L"VOCALITH", L"key"));      // names in any letter case, as the profile functions
     EXPECT_EQ(mdtest::ReadIni(m_settings.Path(), L"Vocalith: params", L"Key", L"absent"), L"absent");
     EXPECT_EQ(mdtest::ReadIni(m_settings.Path(), L"Keep", L"x"), L"\u97f3");
+
+    // A file that cannot be rewritten (its new text has nowhere to go): no success, the key stays.
+    ASSERT_TRUE(mdtest::WriteBytes(m_settings.Path(), "[Main frame: params]\r\nKey=kept\r\n"));
+    ASSERT_TRUE(CreateDirectoryW((m_settings.Path() + L".tmp").c_str(), nullptr));
+    EXPECT_FALSE(app->DeleteSetting(L"Main frame", L"Key"));
+    EXPECT_EQ(mdtest::ReadIni(m_settings.Path(), L"Main frame: params", L"Key"), L"kept");
+    RemoveDirectoryW((m_settings.Path() + L".tmp").c_str());
 }
 
 TEST_F(MdHostInterfaces, ModulesAreActivatedAndNamedThroughTheApplication) {

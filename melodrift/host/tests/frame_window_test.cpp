@@ -4,6 +4,7 @@
 #include "fw/testing/find_window.h"
 #include "../res/resource.h"
 #include "fw/strutil.h"
+#include "fw/testing/find_window.h"
 #include "fw/testing/screenshot.h"
 #include "host_resources.h"
 #include "host_test_support.h"
@@ -253,10 +254,12 @@ protected:
         setup.languageShortName = L"eng";
         setup.languages = &m_languages;
         setup.testSurroundSupport = false;
+        setup.surroundSupport = m_surroundSupport;
         setup.messageBox = [this](const std::wstring& text, UINT) {
             m_messages.push_back(text);
-            return IDOK;
+            return m_answer;
         };
+        setup.restartInLanguage = [this](const LanguageEntry& language) { m_restartIn = language.Name; };
         setup.exitProcess = [this](int code) { m_exitCode = code; };
         if (!m_realEffects)
             setup.effects = [] {
@@ -292,7 +295,17 @@ protected:
     HWND m_hwnd = nullptr;
     int m_exitCode = -1;
     bool m_realEffects = false;
+    int m_answer = IDOK;
+    std::uint32_t m_surroundSupport = kAllSurroundModes;
+    std::wstring m_restartIn;
 };
+
+// What a test module did with a command it was told to claim (TmClaimCommand).
+int ClaimCommand(const CModuleEntry* module, UINT id) {
+    using Fn = int(__cdecl*)(UINT);
+    auto claim = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module->Library, "TmClaimCommand")));
+    return claim ? claim(id) : -1;
+}
 
 bool HasItem(HMENU menu, UINT id) { return GetMenuState(menu, id, MF_BYCOMMAND) != static_cast<UINT>(-1); }
 
@@ -377,6 +390,7 @@ TEST_F(FrameWindow, PanelsStandWhereTheFrameLayoutPutsThem) {
     EXPECT_EQ(modules.top, upHeight);
     EXPECT_EQ(modules.right, client.right - 8);
     EXPECT_EQ(modules.bottom, down.top);
+    EXPECT_TRUE(EqualRect(&modules, &m_frame->LastLayout().client));
     fw::testing::SaveWindowScreenshot(m_hwnd, fw::testing::ScreenshotPath(L"frame_test_player_on.png"));
 
     // The player panel off (from the menu command): hidden, the bottom panel goes down.
@@ -427,6 +441,14 @@ TEST_F(FrameWindow, StoredPlacementAndTheTray) {
     Pump();
     EXPECT_FALSE(IsZoomed(m_hwnd));
     EXPECT_FALSE(GetWindowLongW(m_hwnd, GWL_STYLE) & WS_CAPTION);
+    // Maximised again and restored from outside (the task bar): the sizing border comes back.
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(mdframe::kCmdZoom, 0), 0);
+    Pump();
+    ASSERT_TRUE(IsZoomed(m_hwnd));
+    ShowWindow(m_hwnd, SW_RESTORE);
+    Pump();
+    EXPECT_FALSE(IsZoomed(m_hwnd));
+    EXPECT_TRUE(GetWindowLongW(m_hwnd, GWL_STYLE) & WS_THICKFRAME);
     // Minimise from a normal frame: "Exact" with the window rectangle, then hidden.
     SetWindowPos(m_hwnd, nullptr, 120, 130, 800, 600, SWP_NOZORDER);
     SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(mdframe::kCmdMinimize, 0), 0);
@@ -495,6 +517,11 @@ TEST_F(FrameWindow, SkinSwitchKeepsSlidersAndThePressedModuleButtonAndFallsBackF
     EXPECT_EQ(SendMessageW(Control(14031), TBM_GETPOS, 0, 0), 37);
     EXPECT_EQ(SendMessageW(Control(237), BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(m_exitCode, -1);
+
+    // B breaks too: the way back fails as well, and the program ends with code 1.
+    ASSERT_TRUE(mdtest::WriteBytes(m_folder / L"Skins\\B-eng.xml", "<not xml either"));
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(502, 0), 0);
+    EXPECT_EQ(m_exitCode, 1);
 }
 
 TEST_F(FrameWindow, ARefusedCloseSavesNothingAndANormalCloseSavesEverything) {
@@ -530,40 +557,6 @@ TEST_F(FrameWindow, ARefusedCloseSavesNothingAndANormalCloseSavesEverything) {
     EXPECT_EQ(ReadIni(L"Main frame: params", L"Width"), L"900");
     EXPECT_NE(ReadIni(L"MODULES_ORDER", L"_1"), L"");
     EXPECT_EQ(GetFileAttributesW((m_folder / L"Rezodovave.xml").c_str()) != INVALID_FILE_ATTRIBUTES, true);
-}
-
-TEST_F(FrameWindow, DraggingOverAModuleButtonActivatesItsModuleAndADropIsRefused) {
-    REQUIRE_SKINNED_CONTROLS();
-    AddSkin(L"A-eng.xml", Skin("A", Controls("")));
-    ASSERT_NE(Open(), nullptr);
-    HWND betaButton = Control(237);
-    ASSERT_NE(betaButton, nullptr);
-    ASSERT_TRUE(Module(L"Alpha")->Active);
-    // The target RegisterDragDrop keeps for the button's window.
-    auto* target = static_cast<IDropTarget*>(GetPropW(betaButton, L"OleDropTargetInterface"));
-    ASSERT_NE(target, nullptr);
-    FileData data(m_folder / L"song.wav");
-    RECT r = {};
-    GetWindowRect(betaButton, &r);
-    POINTL point = {r.left + 4, r.top + 4};
-    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
-    EXPECT_EQ(target->DragEnter(&data, MK_LBUTTON, point, &effect), S_OK);
-    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE));
-    EXPECT_TRUE(Module(L"Beta")->Active);
-    EXPECT_FALSE(Module(L"Alpha")->Active);
-    EXPECT_EQ(SendMessageW(betaButton, BM_GETCHECK, 0, 0), BST_CHECKED);
-    effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
-    EXPECT_EQ(target->DragOver(MK_LBUTTON, point, &effect), S_OK);
-    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE));
-
-    BoxWatcher watcher;
-    watcher.Start();
-    effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
-    EXPECT_EQ(target->Drop(&data, 0, point, &effect), S_OK);
-    watcher.stop = true;
-    watcher.thread.join();
-    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
-    EXPECT_EQ(watcher.text, mdhost::HostString(IDS_CANNOT_DROP));
 }
 
 TEST_F(FrameWindow, EffectMenusComeFromTheEffectManager) {
@@ -666,13 +659,26 @@ public:
 };
 }  // namespace
 
-TEST_F(FrameWindow, ARealDragFromThisProcessSwitchesModulesAndItsDropIsRefused) {
+TEST_F(FrameWindow, DraggingOverAModuleButtonSwitchesModulesAndItsDropIsRefused) {
     REQUIRE_SKINNED_CONTROLS();
     AddSkin(L"A-eng.xml", Skin("A", Controls("")));
     ASSERT_NE(Open(), nullptr);
     SetForegroundWindow(m_hwnd);
     HWND betaButton = Control(237);
     ASSERT_NE(betaButton, nullptr);
+    ASSERT_TRUE(Module(L"Alpha")->Active);
+    // What the drag offers: a move, which the button takes while it switches, and refuses at the drop.
+    auto* target = static_cast<IDropTarget*>(GetPropW(Control(236), L"OleDropTargetInterface"));
+    ASSERT_NE(target, nullptr);
+    FileData offered(m_folder / L"song.wav");
+    DWORD offer = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    EXPECT_EQ(target->DragEnter(&offered, MK_LBUTTON, POINTL{0, 0}, &offer), S_OK);
+    EXPECT_EQ(offer, static_cast<DWORD>(DROPEFFECT_MOVE));
+    offer = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    EXPECT_EQ(target->DragOver(MK_LBUTTON, POINTL{0, 0}, &offer), S_OK);
+    EXPECT_EQ(offer, static_cast<DWORD>(DROPEFFECT_MOVE));
+    EXPECT_EQ(target->DragLeave(), S_OK);
+    // A real drag of this process over Beta's button.
     RECT r = {};
     GetWindowRect(betaButton, &r);
     SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
@@ -687,6 +693,7 @@ TEST_F(FrameWindow, ARealDragFromThisProcessSwitchesModulesAndItsDropIsRefused) 
     watcher.thread.join();
     EXPECT_GE(source.rounds, 6);
     EXPECT_TRUE(Module(L"Beta")->Active);
+    EXPECT_FALSE(Module(L"Alpha")->Active);
     EXPECT_EQ(SendMessageW(betaButton, BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(watcher.text, mdhost::HostString(IDS_CANNOT_DROP));
     // Nothing was dropped.
@@ -888,4 +895,124 @@ TEST_F(FrameWindow, EqualizerPresetsMenuSetsTheBandSliders) {
     m_frame = nullptr;
     EXPECT_EQ(ReadIni(L"PLAYER", L"EqualizerBand1"), L"180");
     EXPECT_EQ(ReadIni(L"PLAYER", L"EqualizerBand2"), L"150");
+}
+
+TEST_F(FrameWindow, TheActiveModuleGetsACommandTheFrameMapsTooFirst) {
+    AddSkin(L"A-eng.xml", Skin("A", ""));
+    ASSERT_NE(Open(), nullptr);
+    CModuleEntry* alpha = Module(L"Alpha");
+    ASSERT_TRUE(alpha && alpha->Active);
+    // Repeat is the frame's, but the module handles it too: the module's handler runs, the frame's not.
+    ASSERT_EQ(ClaimCommand(alpha, mdframe::kCmdRepeat), 0);
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(mdframe::kCmdRepeat, 0), 0);
+    EXPECT_FALSE(m_frame->Repeat());
+    EXPECT_EQ(ClaimCommand(alpha, 0), 1);
+    // Once the module no longer handles it, the frame does.
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(mdframe::kCmdRepeat, 0), 0);
+    EXPECT_TRUE(m_frame->Repeat());
+}
+
+TEST_F(FrameWindow, SurroundWithoutASupportedModeSwitchesTheFrameOffAndPutsThePositionBack) {
+    REQUIRE_SKINNED_CONTROLS();
+    AddSkin(L"A-eng.xml", Skin("A", Controls(R"(
+      <SURR_SHOW Owner="FramePanelPlayer" Source="t\check.bmp" X="300" Y="8"/>
+      <PLAYER_POSITION Owner="FramePanelPlayer" Type="Horizontal" Source="t\slider.bmp" X="8" Y="44" Width="300"/>)")));
+    Ini(L"PLAYER", L"RezodovaveTurn", L"On");
+    Ini(L"PLAYER", L"Shuffle", L"on");  // any letter case counts
+    m_surroundSupport = 0;              // the sound card takes no speaker mode
+    ASSERT_NE(Open(), nullptr);
+    EXPECT_TRUE(m_frame->Shuffle());
+    EXPECT_FALSE(m_frame->SurroundOn());
+    EXPECT_FALSE(m_frame->Player()->IsSurroundOn());
+    EXPECT_EQ(SendMessageW(Control(16136), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(ReadIni(L"PLAYER", L"RezodovaveTurn"), L"Off");
+    // After a skin switch (the settings are read again) it stays off.
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(500, 0), 0);
+    EXPECT_FALSE(m_frame->SurroundOn());
+    EXPECT_EQ(SendMessageW(Control(16136), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+
+    // The restart after a surround change notes the position and puts it back.
+    ISurroundFrame* frame = m_frame;
+    frame->SetPositionSlider(400);
+    EXPECT_EQ(SendMessageW(Control(14011), TBM_GETPOS, 0, 0), 400);
+    EXPECT_EQ(frame->GetPositionSlider(), 400);
+    frame->SetPositionSlider(5000);
+    EXPECT_EQ(frame->GetPositionSlider(), 1000);
+}
+
+TEST_F(FrameWindow, NoSkinForTheLanguageBuildsNoFrameAndOffersALanguageThatHasOne) {
+    AddSkin(L"D-deu.xml", Skin("D", ""));
+    m_languages.Add(LanguageEntry{m_folder / L"Language\\English.dll", L"English", L"eng", 1});
+    m_languages.Add(LanguageEntry{m_folder / L"Language\\Deutsch.dll", L"Deutsch", L"deu", 0});
+    m_answer = IDNO;
+    EXPECT_EQ(Open(), nullptr);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_NE(m_messages[0].find(L"\"eng\""), std::wstring::npos) << fw::ToUtf8(m_messages[0]);
+    EXPECT_NE(m_messages[0].find(L"\"Deutsch\""), std::wstring::npos) << fw::ToUtf8(m_messages[0]);
+    EXPECT_EQ(m_restartIn, L"");
+    m_answer = IDYES;
+    EXPECT_EQ(Open(), nullptr);
+    EXPECT_EQ(m_restartIn, L"Deutsch");
+    // Without any skin: what to reinstall.
+    DeleteFileW((m_folder / L"Skins\\D-deu.xml").c_str());
+    m_messages.clear();
+    EXPECT_EQ(Open(), nullptr);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_NE(m_messages[0].find(L"Install Melodrift again"), std::wstring::npos) << fw::ToUtf8(m_messages[0]);
+}
+
+TEST_F(FrameWindow, HelpComesFromTheShippedPageAndOnlineAddressesFromTheProgramsSettings) {
+    AddSkin(L"A-eng.xml", Skin("A", ""));
+    ASSERT_NE(Open(), nullptr);
+    // The scratch program folder ships no help page: the user is told what to do.
+    SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(ID_HELP_TOPICS, 0), 0);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_NE(m_messages[0].find(m_folder / L"Help\\Melodrift.html"), std::wstring::npos);
+    EXPECT_EQ(m_frame->Services().Application()->ShowHelp(), 0);
+    // No addresses: the two items are not offered; a web address is, anything else is not.
+    HMENU help = m_frame->MenuOfButton(15060);
+    ASSERT_NE(help, nullptr);
+    auto offered = [&](UINT id) {
+        SendMessageW(m_hwnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(help), 6);
+        return !(GetMenuState(help, id, MF_BYCOMMAND) & MF_GRAYED);
+    };
+    EXPECT_FALSE(offered(ID_HELP_TUTORIALS));
+    EXPECT_FALSE(offered(ID_HELP_COMMUNITY));
+    const std::wstring defaults = m_folder / L"appdatadefault.ini";
+    WritePrivateProfileStringW(L"Online", L"Tutorials", L"https://tutorials.test/melodrift", defaults.c_str());
+    WritePrivateProfileStringW(L"Online", L"Community", L"C:\\Windows\\notepad.exe", defaults.c_str());
+    EXPECT_TRUE(offered(ID_HELP_TUTORIALS));
+    EXPECT_FALSE(offered(ID_HELP_COMMUNITY));
+
+    // The page the program ships covers what the user meets.
+    std::string page = mdtest::ReadBytes(std::wstring(L"" MD_MELODRIFT_DIR) + L"\\Help\\Melodrift.html");
+    for (const char* section : {"modules", "skins", "keyboard", "equalizer", "surround", "morphing"})
+        EXPECT_NE(page.find(std::string("id=\"") + section + "\""), std::string::npos) << section;
+}
+
+TEST_F(FrameWindow, TheLibraryChooserTakesTheFontOfTheStatusLine) {
+    REQUIRE_SKINNED_CONTROLS();
+    AddSkin(L"A-eng.xml", Skin("A", Controls("")));
+    ASSERT_NE(Open(), nullptr);
+    HFONT status = reinterpret_cast<HFONT>(SendMessageW(Control(14121), WM_GETFONT, 0, 0));
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(m_frame->GetReferenceFont(), status);
+    // The dialog's tree, read while it is open, then closed.
+    std::atomic<HFONT> treeFont{nullptr};
+    std::atomic<bool> seen{false};
+    std::thread watcher([&] {
+        for (int i = 0; i < 500 && !seen; ++i) {
+            HWND dialog = fw::testing::FindOwnWindow(L"#32770", L"Media Library");
+            if (HWND tree = dialog ? FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr) : nullptr) {
+                treeFont = reinterpret_cast<HFONT>(SendMessageW(tree, WM_GETFONT, 0, 0));
+                seen = true;
+                PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            }
+            Sleep(20);
+        }
+    });
+    m_frame->Services().Application()->ChooseFromLibrary();
+    watcher.join();
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(treeFont.load(), status);
 }

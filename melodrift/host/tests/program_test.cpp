@@ -27,7 +27,7 @@ TEST(MdHostProgram, FilesOfTheCommandLineReachTheChosenModuleOverTheBus) {
     ASSERT_TRUE(mdtest::CopyInto(mdtest::TestModule(L"tm_vocalith"), install.folder / L"Modules"));
     ASSERT_TRUE(mdtest::CopyInto(mdtest::TestModule(L"tm_alpha"), install.folder / L"Modules"));
     install.FrameSetting(L"CheckDefaultPlayer", L"No");
-    install.FrameSetting(L"AutoOpen_AskMe", L"No");  // AutoOpen absent: Vocalith
+    install.FrameSetting(L"AutoOpen_AskMe", L"Never");  // anything but "Yes" counts as No; AutoOpen absent: Vocalith
     const std::wstring received = install.folder / L"Modules\\Vocalith_received.txt";
     Process run(install.exe, L"\"C:\\Music\\a b.mp3\" d.wav");
     ASSERT_TRUE(WaitForFile(received, 30000));
@@ -64,6 +64,7 @@ TEST(MdHostProgram, AskedForTheModuleWhenTheSettingSaysNothing) {
     Install install(L"ask");
     ASSERT_TRUE(mdtest::CopyInto(mdtest::TestModule(L"tm_vocalith"), install.folder / L"Modules"));
     install.FrameSetting(L"CheckDefaultPlayer", L"no");
+    install.FrameSetting(L"AutoOpen_AskMe", L"YES");  // "Yes" in any letter case asks
     Process run(install.exe, L"song.mp3");
     HWND dialog = run.WaitForWindow(L"Choose Module");
     ASSERT_NE(dialog, nullptr) << "ended: " << run.Ended(0) << " exit code " << run.ExitCode();
@@ -91,7 +92,9 @@ TEST(MdHostProgram, ChangingTheLanguageAsksAndRestartsTheProgram) {
     const std::wstring ini = install.data + L"Language.ini";
     EXPECT_EQ(mdtest::ReadIni(ini, L"Language", L"Name"), L"English");
 
-    // "Language..." item 580 + 1: the Russian entry (English is first).
+    // "Language..." item 580: English, the language in use, asks nothing; then
+    // 580 + 1: the Russian entry. The first question must be Russian's.
+    PostMessageW(frame, WM_COMMAND, 580, 0);
     PostMessageW(frame, WM_COMMAND, 581, 0);
     HWND question = run.WaitForWindow(L"Melodrift", 30000, L"#32770");
     ASSERT_NE(question, nullptr);
@@ -115,6 +118,23 @@ TEST(MdHostProgram, ChangingTheLanguageAsksAndRestartsTheProgram) {
     }
     CloseHandle(process);
     EXPECT_EQ(mdtest::ReadIni(install.data + L"config.ini", L"CURRENTSKIN", L"name"), L"Standard");
+}
+
+TEST(MdHostProgram, WithoutAnySkinItTellsWhatToReinstallAndEnds) {
+    Install install(L"noskin");
+    ASSERT_TRUE(DeleteFileW((install.folder / L"Skins\\Standard-eng.xml").c_str()));
+    install.FrameSetting(L"CheckDefaultPlayer", L"No");
+    Process run(install.exe, L"");
+    HWND box = run.WaitForWindow(L"Melodrift", 60000, L"#32770");
+    ASSERT_NE(box, nullptr) << "ended: " << run.Ended(0) << " exit code " << run.ExitCode();
+    wchar_t text[512] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 512);
+    EXPECT_NE(std::wstring(text).find(install.folder / L"Skins\\"), std::wstring::npos) << fw::ToUtf8(text);
+    EXPECT_NE(std::wstring(text).find(L"Install Melodrift again"), std::wstring::npos) << fw::ToUtf8(text);
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_TRUE(run.Ended(30000));
+    EXPECT_EQ(run.ExitCode(), 1u);
+    EXPECT_EQ(run.FindWindow(), nullptr);
 }
 
 // Run by CTest alone under a Russian locale (ANSI code page 1251), as a disabled

@@ -1,7 +1,9 @@
 // The colours of a module's window from the current skin, shared by our
 // modules (header only). The window, its static texts, edit and combo boxes
 // take the skin's dialog colours; lists (list boxes, list views, tree views)
-// its frame colours, with the menu's highlight for the selected rows. Each
+// its frame colours, with the menu's highlight for the selected rows, and in a
+// skin their borders and scroll bars too (drawn over what the system drew,
+// again whenever a scroll bar changed). Each
 // background or text the skin does not name together with its partner (and
 // all of them without a skin) is the system's colour for that part.
 //
@@ -19,7 +21,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
+#include <array>
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 namespace orvo {
@@ -41,6 +46,9 @@ public:
     ~CModuleColors() {
         for (HWND header : m_headers) {
             if (IsWindow(header)) RemoveWindowSubclass(header, &HeaderProc, kHeaderSubclass);
+        }
+        for (const auto& list : m_lists) {
+            if (IsWindow(list.first)) RemoveWindowSubclass(list.first, &ListFrameProc, kListSubclass);
         }
         FreeBrushes();
     }
@@ -84,7 +92,14 @@ public:
         m_windowBrush = CreateSolidBrush(colors.windowBack);
         m_editBrush = CreateSolidBrush(colors.editBack);
         m_listBrush = CreateSolidBrush(colors.listBack);
+        // Borders and scroll bars stay the system's while the lists are.
+        m_drawFrames = colors.listBack != GetSysColor(COLOR_WINDOW) || colors.listText != GetSysColor(COLOR_WINDOWTEXT);
     }
+
+    // The colours of a list's border and scroll bars (in a skin).
+    COLORREF BorderColour() const { return Mix(m_colors.listBack, m_colors.listText, 3); }
+    COLORREF TrackColour() const { return Mix(m_colors.listBack, m_colors.listText, 12); }
+    COLORREF ThumbColour() const { return Mix(m_colors.listBack, m_colors.listText, 3); }
 
     const ModuleColorSet& Colors() const { return m_colors; }
 
@@ -114,6 +129,9 @@ public:
                 TreeView_SetBkColor(child, m_colors.listBack);
                 TreeView_SetTextColor(child, m_colors.listText);
             }
+            if (lstrcmpiW(name, WC_LISTVIEWW) == 0 || lstrcmpiW(name, WC_TREEVIEWW) == 0 ||
+                lstrcmpiW(name, L"ListBox") == 0)
+                FrameList(child);
         }
         RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
     }
@@ -212,6 +230,168 @@ private:
     }
 
     static constexpr UINT_PTR kHeaderSubclass = 0x4D43;
+    static constexpr UINT_PTR kListSubclass = 0x4D44;
+
+    // A list whose border and scroll bars this object draws while it lives.
+    void FrameList(HWND list) {
+        for (const auto& known : m_lists)
+            if (known.first == list) return;
+        if (SetWindowSubclass(list, &ListFrameProc, kListSubclass, reinterpret_cast<DWORD_PTR>(this)))
+            m_lists.push_back({list, {}});
+    }
+
+    // What the scroll bars of a list look like: shown, their state, where the thumb stands.
+    static std::array<int, 8> ScrollState(HWND list) {
+        std::array<int, 8> state = {};
+        int i = 0;
+        for (LONG object : {OBJID_VSCROLL, OBJID_HSCROLL}) {
+            SCROLLBARINFO info = {};
+            info.cbSize = sizeof info;
+            if (GetScrollBarInfo(list, object, &info)) {
+                state[i] = static_cast<int>(info.rgstate[0]);
+                state[i + 1] = static_cast<int>(info.rgstate[1] | (info.rgstate[5] << 16));
+                state[i + 2] = info.xyThumbTop;
+                state[i + 3] = info.xyThumbBottom;
+            }
+            i += 4;
+        }
+        return state;
+    }
+
+    static LRESULT CALLBACK ListFrameProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                          DWORD_PTR data) {
+        auto* self = reinterpret_cast<CModuleColors*>(data);
+        if (message == WM_NCDESTROY) {
+            RemoveWindowSubclass(list, &ListFrameProc, id);
+            for (auto it = self->m_lists.begin(); it != self->m_lists.end(); ++it)
+                if (it->first == list) {
+                    self->m_lists.erase(it);
+                    break;
+                }
+            return DefSubclassProc(list, message, wParam, lParam);
+        }
+        const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
+        switch (message) {
+        case WM_PAINT:
+        case WM_ERASEBKGND:
+        case WM_GETTEXT:
+        case WM_GETTEXTLENGTH:
+        case WM_GETFONT:
+        case WM_NCHITTEST:
+        case WM_SETCURSOR:
+        case WM_GETOBJECT:
+            break;
+        default:
+            // The system draws a scroll bar straight away when it changes (a
+            // scroll, a new range, a thumb dragged): drawn again in the skin's colours.
+            for (auto& known : self->m_lists) {
+                if (known.first != list) continue;
+                const std::array<int, 8> state = ScrollState(list);
+                if (message == WM_NCPAINT || state != known.second) {
+                    known.second = state;
+                    self->PaintFrame(list);
+                }
+                break;
+            }
+            break;
+        }
+        return result;
+    }
+
+    void PaintFrame(HWND list) const {
+        if (!m_drawFrames || !IsWindowVisible(list)) return;
+        RECT window = {};
+        GetWindowRect(list, &window);
+        HDC dc = GetWindowDC(list);
+        if (!dc) return;
+        const LONG style = GetWindowLongW(list, GWL_STYLE), exStyle = GetWindowLongW(list, GWL_EXSTYLE);
+        const int ring = (exStyle & WS_EX_CLIENTEDGE) ? GetSystemMetrics(SM_CXEDGE) : (style & WS_BORDER) ? 1 : 0;
+        RECT edge = {0, 0, window.right - window.left, window.bottom - window.top};
+        HBRUSH border = CreateSolidBrush(BorderColour());
+        for (int i = 0; i < ring; ++i) {
+            FrameRect(dc, &edge, i == 0 ? border : m_listBrush);
+            InflateRect(&edge, -1, -1);
+        }
+        RECT bars[2] = {};
+        bool shown[2] = {false, false};
+        int i = 0;
+        for (LONG object : {OBJID_VSCROLL, OBJID_HSCROLL}) {
+            SCROLLBARINFO info = {};
+            info.cbSize = sizeof info;
+            if (GetScrollBarInfo(list, object, &info) &&
+                !(info.rgstate[0] & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN)) &&
+                !IsRectEmpty(&info.rcScrollBar)) {
+                bars[i] = info.rcScrollBar;
+                OffsetRect(&bars[i], -window.left, -window.top);
+                PaintScrollBar(dc, bars[i], info, object == OBJID_VSCROLL);
+                shown[i] = true;
+            }
+            ++i;
+        }
+        if (shown[0] && shown[1]) {  // the corner between the two bars
+            RECT corner = {bars[0].left, bars[1].top, bars[0].right, bars[1].bottom};
+            FillRect(dc, &corner, m_listBrush);
+        }
+        DeleteObject(border);
+        ReleaseDC(list, dc);
+    }
+
+    // The track, the two arrow buttons with their arrows and the thumb.
+    void PaintScrollBar(HDC dc, const RECT& bar, const SCROLLBARINFO& info, bool vertical) const {
+        const bool unavailable = (info.rgstate[0] & STATE_SYSTEM_UNAVAILABLE) != 0;
+        HBRUSH track = CreateSolidBrush(TrackColour());
+        FillRect(dc, &bar, track);
+        DeleteObject(track);
+        const int length = vertical ? bar.bottom - bar.top : bar.right - bar.left;
+        const int button = std::min(static_cast<int>(info.dxyLineButton), length / 2);
+        const COLORREF glyph = unavailable ? Mix(m_colors.listBack, m_colors.listText, 3) : m_colors.listText;
+        HBRUSH glyphBrush = CreateSolidBrush(glyph);
+        HPEN glyphPen = CreatePen(PS_SOLID, 1, glyph);
+        HGDIOBJ oldBrush = SelectObject(dc, glyphBrush), oldPen = SelectObject(dc, glyphPen);
+        for (int end = 0; end < 2; ++end) {
+            RECT r = bar;
+            if (vertical) {
+                if (end == 0) r.bottom = r.top + button;
+                else r.top = r.bottom - button;
+            } else {
+                if (end == 0) r.right = r.left + button;
+                else r.left = r.right - button;
+            }
+            const int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
+            const int half = std::max(2, static_cast<int>(std::min(r.right - r.left, r.bottom - r.top)) / 5);
+            // The tip toward the end of the bar, the base across it.
+            const int tip = end == 0 ? -half / 2 : half / 2;
+            POINT arrow[3];
+            if (vertical) {
+                arrow[0] = POINT{cx, cy + tip};
+                arrow[1] = POINT{cx - half, cy - tip};
+                arrow[2] = POINT{cx + half, cy - tip};
+            } else {
+                arrow[0] = POINT{cx + tip, cy};
+                arrow[1] = POINT{cx - tip, cy - half};
+                arrow[2] = POINT{cx - tip, cy + half};
+            }
+            Polygon(dc, arrow, 3);
+        }
+        SelectObject(dc, oldBrush);
+        SelectObject(dc, oldPen);
+        DeleteObject(glyphBrush);
+        DeleteObject(glyphPen);
+        if (unavailable || info.xyThumbBottom <= info.xyThumbTop) return;
+        RECT thumb = bar;
+        if (vertical) {
+            thumb.top = bar.top + info.xyThumbTop;
+            thumb.bottom = bar.top + info.xyThumbBottom;
+            InflateRect(&thumb, -2, -1);
+        } else {
+            thumb.left = bar.left + info.xyThumbTop;
+            thumb.right = bar.left + info.xyThumbBottom;
+            InflateRect(&thumb, -1, -2);
+        }
+        HBRUSH thumbBrush = CreateSolidBrush(ThumbColour());
+        FillRect(dc, &thumb, thumbBrush);
+        DeleteObject(thumbBrush);
+    }
 
     static LRESULT CALLBACK HeaderProc(HWND header, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                        DWORD_PTR data) {
@@ -290,6 +470,9 @@ private:
     HBRUSH m_editBrush = nullptr;
     HBRUSH m_listBrush = nullptr;
     std::vector<HWND> m_headers;   // the headers drawn by this object
+    // The lists whose border and scroll bars this object draws, with how their scroll bars looked last.
+    std::vector<std::pair<HWND, std::array<int, 8>>> m_lists;
+    bool m_drawFrames = false;
 };
 
 }  // namespace orvo

@@ -92,6 +92,10 @@ bool CDefaultPlayer::RemoveAssociation() {
     for (const std::wstring& ext : extensions) {
         CRegKey key;
         if (key.Open(HKEY_CLASSES_ROOT, ext.c_str(), KEY_READ | KEY_WRITE) != ERROR_SUCCESS) continue;
+        // Only a type Melodrift still owns goes back: one that another program
+        // has taken since keeps its new owner.
+        std::wstring owner;
+        if (key.QueryStringValue(nullptr, owner) != ERROR_SUCCESS || owner != kProgId) continue;
         std::wstring previous;
         if (key.QueryStringValue(kBackupValue, previous) != ERROR_SUCCESS) previous.clear();
         key.SetStringValue(nullptr, previous);

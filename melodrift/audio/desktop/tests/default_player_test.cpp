@@ -97,16 +97,19 @@ TEST_F(MdDefaultPlayer, MakeDefaultWritesTheKeysAndIsDefaultAgrees) {
     EXPECT_EQ(size, (std::wstring(L"Melodrift Player").size() + 1) * sizeof(wchar_t));
 }
 
-TEST_F(MdDefaultPlayer, RemoveAssociationGivesEveryTypeBackToItsPreviousOwner) {
+TEST_F(MdDefaultPlayer, RemoveAssociationGivesBackOnlyTheTypesItStillOwns) {
     CDefaultPlayer player;
     ASSERT_TRUE(player.MakeDefault());
+    SetOwner(L".mp3", L"NewerPlayer.mp3");  // another program took one type since
     EXPECT_TRUE(player.RemoveAssociation());
     EXPECT_FALSE(player.IsDefault());
     EXPECT_FALSE(CRegKey::KeyExists(HKEY_CLASSES_ROOT, L"Melodrift.Player"));
     EXPECT_EQ(Value(L".wav"), L"OtherPlayer.wav");
-    EXPECT_EQ(Value(L".mp3"), L"OtherPlayer.mp3");
+    EXPECT_EQ(Value(L".mp3"), L"NewerPlayer.mp3");  // left to its new owner
     EXPECT_EQ(Value(L".wav", L"Tonvar_Back"), L"OtherPlayer.wav");  // the backup stays
-    EXPECT_TRUE(player.RemoveAssociation());  // again: nothing left to delete, still fine
+    SetOwner(L".wav", L"NewerPlayer.wav");
+    EXPECT_TRUE(player.RemoveAssociation());  // again: nothing left to delete or give back
+    EXPECT_EQ(Value(L".wav"), L"NewerPlayer.wav");
 }
 
 TEST_F(MdDefaultPlayer, MakeDefaultTwiceKeepsTheTruePreviousOwner) {

@@ -9,7 +9,7 @@
 //   TM_TRY_CLOSE=<n>      OrvoTryClose is exported and answers n
 //   TM_RECORD_FILE        every message received is appended to
 //                         "<name>_received.txt" beside the DLL (UTF-8)
-// TmCounters, TmMessage and TmHammerBus let a test in the same process see
+// TmCounters, TmClaimCommand, TmMessage and TmHammerBus let a test in the same process see
 // what the host did.
 #include "host/host_interfaces.h"
 
@@ -59,6 +59,8 @@ struct TmCounters {
 namespace {
 
 TmCounters g_counters;
+UINT g_claimed = 0;     // a command the module handles besides 40001 (TmClaimCommand)
+int g_claimedRuns = 0;
 HWND g_window = nullptr;
 HMENU g_menu = nullptr;
 HMODULE g_self = nullptr;
@@ -146,6 +148,10 @@ ORVO_MODULE_EXPORT int __cdecl OrvoOnCmdMsg(HWND, UINT id, int code, void* extra
     g_counters.lastCommand = id;
     g_counters.lastCode = code;
     if (handlerInfo) ++g_counters.queryOnly;
+    if (id != 0 && id == g_claimed) {
+        if (code == ORVO_CN_COMMAND && !handlerInfo) ++g_claimedRuns;
+        return 1;
+    }
     if (id != 40001) return 0;
     if (code == ORVO_CN_UPDATE_COMMAND_UI && extra) {
         auto* state = static_cast<ORVO_CMD_UI*>(extra);
@@ -183,6 +189,15 @@ ORVO_MODULE_EXPORT int __cdecl OrvoGetModuleInfo(int, ModuleInfo* info) {
 // ---- For the tests ------------------------------------------------------------------
 
 ORVO_MODULE_EXPORT TmCounters* __cdecl TmGetCounters() { return &g_counters; }
+
+// The module handles `id` too from now on (0: no more); answers how often it
+// ran the command it claimed before.
+ORVO_MODULE_EXPORT int __cdecl TmClaimCommand(UINT id) {
+    int runs = g_claimedRuns;
+    g_claimed = id;
+    g_claimedRuns = 0;
+    return runs;
+}
 
 ORVO_MODULE_EXPORT int __cdecl TmMessageCount() {
     std::lock_guard<std::mutex> guard(g_lock);

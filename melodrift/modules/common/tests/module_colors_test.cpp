@@ -17,6 +17,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cwchar>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -242,6 +243,69 @@ protected:
         EXPECT_GE(Contrast(ListTextColour(), seenList), kReadable);
     }
 
+    // The pixel of the window's screenshot at a point of the screen.
+    bool ScreenPixel(POINT p, COLORREF& colour) const
+    {
+        fw::testing::Image image;
+        RECT frame = {};
+        if (!fw::testing::CaptureWindow(window, image) || !GetWindowRect(window, &frame)) return false;
+        const int x = p.x - frame.left, y = p.y - frame.top;
+        if (x < 0 || y < 0 || x >= image.width || y >= image.height) return false;
+        colour = FromPixel(image.At(x, y));
+        return true;
+    }
+
+    // The list, given rows enough for a vertical scroll bar: its border, the
+    // thumb and the track in the skin's colours, not the system's.
+    void ExpectListFrame(const SkinColours& c)
+    {
+        wchar_t name[64] = {};
+        GetClassNameW(list, name, 64);
+        const bool virtualList = (GetWindowLongW(list, GWL_STYLE) & LVS_OWNERDATA) && lstrcmpiW(name, WC_LISTVIEWW) == 0;
+        if (virtualList) ListView_SetItemCount(list, 80);  // rows the module shows empty
+        for (int i = 0; i < 80 && !virtualList; ++i) {
+            wchar_t row[32];
+            std::swprintf(row, 32, L"Row %d", i);
+            if (lstrcmpiW(name, WC_LISTVIEWW) == 0) {
+                LVITEMW item = {};
+                item.mask = LVIF_TEXT;
+                item.iItem = i;
+                item.pszText = row;
+                ListView_InsertItem(list, &item);
+            } else {
+                SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+            }
+        }
+        SCROLLBARINFO info = {};
+        info.cbSize = sizeof info;
+        ASSERT_TRUE(PumpUntil(
+            [&] { return GetScrollBarInfo(list, OBJID_VSCROLL, &info) && !(info.rgstate[0] & STATE_SYSTEM_INVISIBLE); },
+            5000));
+        ASSERT_GT(info.xyThumbBottom, info.xyThumbTop);
+        const auto mix = [](COLORREF a, COLORREF b, int parts) {
+            const auto channel = [parts](int x, int y) { return x + (y - x) / parts; };
+            return RGB(channel(GetRValue(a), GetRValue(b)), channel(GetGValue(a), GetGValue(b)),
+                       channel(GetBValue(a), GetBValue(b)));
+        };
+        RECT outer = {};
+        GetWindowRect(list, &outer);
+        const RECT bar = info.rcScrollBar;
+        const POINT corner = {outer.left, outer.top};
+        const POINT thumb = {(bar.left + bar.right) / 2, bar.top + (info.xyThumbTop + info.xyThumbBottom) / 2};
+        const POINT button = {bar.left + 1, bar.top + 1};
+        COLORREF seenBorder = CLR_INVALID, seenThumb = CLR_INVALID, seenButton = CLR_INVALID;
+        EXPECT_TRUE(PumpUntil(
+            [&] {
+                return ScreenPixel(corner, seenBorder) && ScreenPixel(thumb, seenThumb) &&
+                       ScreenPixel(button, seenButton) && seenBorder == mix(c.frameBack, c.frameText, 3) &&
+                       seenThumb == mix(c.frameBack, c.frameText, 3) && seenButton == mix(c.frameBack, c.frameText, 12);
+            },
+            10000));
+        EXPECT_EQ(Hex(seenBorder), Hex(mix(c.frameBack, c.frameText, 3)));
+        EXPECT_EQ(Hex(seenThumb), Hex(mix(c.frameBack, c.frameText, 3)));
+        EXPECT_EQ(Hex(seenButton), Hex(mix(c.frameBack, c.frameText, 12)));
+    }
+
     std::wstring program, skins, data;
     std::unique_ptr<CModuleTestHost> host;
     HWND window = nullptr;
@@ -253,6 +317,7 @@ TEST_P(ModuleColours, TheWindowAndItsListTakeTheSkinsColoursAndFollowASkinChange
 {
     ASSERT_TRUE(UseSkin(L"first.xml", SkinFile(kFirst)));
     ExpectColours(kFirst);
+    if (!GetParam().editBox) ExpectListFrame(kFirst);
     // Another skin recolours the window at once.
     ASSERT_TRUE(UseSkin(L"second.xml", SkinFile(kSecond)));
     ExpectColours(kSecond);

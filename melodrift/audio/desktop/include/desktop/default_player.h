@@ -32,8 +32,10 @@ public:
     // Writes the program keys and takes over every supported extension.
     // False when one of the three program keys could not be written.
     bool MakeDefault();
-    // Deletes the program keys and gives every supported extension its
-    // "Tonvar_Back" value back as its default value. Always true.
+    // Deletes the program keys and gives every supported extension that still
+    // names "Melodrift.Player" its "Tonvar_Back" value back as its default
+    // value; an extension another program has taken since is left alone.
+    // Always true.
     bool RemoveAssociation();
 
     const std::wstring& ProgramPath() const { return m_programPath; }
