@@ -8,10 +8,17 @@ set -eu
 cd "$(dirname "$0")/.."
 which=${1:-both}
 tools/setup.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows
+# shellcheck disable=SC1091
+. tools/wine-arch.sh
+preset=windows
+if ! can_run_32bit; then
+  echo "run: this machine cannot execute 32-bit programs: running the 64-bit build of the same sources"
+  preset=windows64
+fi
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"
 
-build=$PWD/build/windows
+build=$PWD/build/$preset
 shots=$build/screenshots
 mkdir -p "$shots"
 programs=()

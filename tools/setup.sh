@@ -9,6 +9,9 @@ set -eu
 packages=(
   # cross build
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 cmake ninja-build make
+  # the 64-bit build of the same sources, for the tests on machines that cannot
+  # execute 32-bit programs (see tools/test.sh)
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   # running and testing under Wine
   wine wine32:i386 wine64 fonts-wine xvfb x11-apps xdotool imagemagick
   # "Arial" with Arial's metrics under Wine (Liberation Sans), so that the windows
