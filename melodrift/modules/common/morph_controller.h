@@ -41,7 +41,7 @@ public:
         m_moduleWindow = moduleWindow;
         if (!m_app || !m_link.Load(m_app->GetProgramFolder())) return;
         m_choice = LoadMorphChoice(m_app, m_owner.c_str(), m_link);
-        if (!m_chain.Choose(m_choice, m_link)) ReportFailure();
+        if (!m_chain.Choose(m_choice, m_link.Entries())) ReportFailure();
     }
 
     const CSonarixLink& Link() const { return m_link; }
@@ -83,7 +83,7 @@ public:
         if (!message || _wcsicmp(message, kEffectsMessage) != 0 || !sender || !m_link.Loaded()) return false;
         m_choice = LoadMorphChoice(m_app, sender, m_link);
         SaveMorphChoice(m_app, m_owner.c_str(), m_choice, m_link);
-        if (!m_chain.Choose(m_choice, m_link)) ReportFailure();
+        if (!m_chain.Choose(m_choice, m_link.Entries())) ReportFailure();
         ShowEffect(m_shownId);
         return true;
     }
@@ -116,7 +116,7 @@ private:
 
     void ChoiceChanged() {
         SaveMorphChoice(m_app, m_owner.c_str(), m_choice, m_link);
-        if (!m_chain.Choose(m_choice, m_link)) ReportFailure();
+        if (!m_chain.Choose(m_choice, m_link.Entries())) ReportFailure();
         BroadcastMorphChoice(m_host, m_owner.c_str());
         if (m_window) ShowEffect(m_shownId);
     }

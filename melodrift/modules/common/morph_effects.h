@@ -3,18 +3,17 @@
 // that each module stays one DLL built against the host's public header):
 //
 //   CSonarixLink     the library, its table read once: effects, parameters, presets
-//   MorphChoice      the chosen voice morph and special effect with the parameters
-//                    of every effect, kept in the module's settings
-//   CEffectChain     runs the chosen effects in a module's data path (the player's
-//                    or the microphone's thread); a new choice is handed over by a
-//                    pointer swap under a short lock and faded in over 40 ms
+//   the choice (morph_chain.h) kept in the module's settings and told to the
+//   other modules over the bus
 //   the "Morph" pop-up of the module menu, the commands of its items and their
 //   checked state
+// The effects run in the module's data path through CEffectChain (morph_chain.h).
 //
 // Nothing here throws: failures are results (allocation failures included).
 #pragma once
 
 #include "host/host_interfaces.h"
+#include "morph_chain.h"
 #include "sonarix/sonarix.h"
 
 #include <windows.h>
@@ -37,7 +36,6 @@ constexpr UINT kCmdEffectBase = 17100;       // + effect id: choose that effect 
 constexpr UINT kCmdVoiceNone = 17100;        // no voice morph
 constexpr UINT kCmdSpecialNone = 17199;      // no special effect
 constexpr UINT kCmdPresetBase = 17200;       // + id * 16 + preset: a special effect with one of its presets
-constexpr int kMaxEffectId = 63;
 constexpr int kMaxPresets = 16;
 constexpr UINT kCmdPresetLast = kCmdPresetBase + (kMaxEffectId + 1) * kMaxPresets - 1;
 
@@ -46,25 +44,6 @@ constexpr const wchar_t* kMorphModules[] = {L"Vocalith", L"Sonicut"};
 constexpr const wchar_t kEffectsMessage[] = L"effects";
 
 // ---- The library ---------------------------------------------------------------------
-
-struct EffectParam {
-    std::wstring name;
-    float minimum = 0, maximum = 1, defaultValue = 0;
-};
-
-struct EffectPreset {
-    std::wstring name;
-    std::vector<float> values;
-};
-
-struct EffectEntry {
-    int id = 0;
-    int type = SONARIX_SPECIAL_EFFECT;
-    std::wstring name;
-    std::vector<EffectParam> params;
-    std::vector<EffectPreset> presets;
-    CEffectInfo* info = nullptr;
-};
 
 class CSonarixLink {
 public:
@@ -121,11 +100,7 @@ public:
     }
     bool Loaded() const { return m_manager != nullptr; }
     const std::vector<EffectEntry>& Entries() const { return m_entries; }
-    const EffectEntry* Find(int id) const {
-        for (const EffectEntry& e : m_entries)
-            if (e.id == id) return &e;
-        return nullptr;
-    }
+    const EffectEntry* Find(int id) const { return FindEffect(m_entries, id); }
 
 private:
     HMODULE m_library = nullptr;
@@ -134,33 +109,6 @@ private:
 };
 
 // ---- The choice and its settings -------------------------------------------------------
-
-struct MorphChoice {
-    int voice = 0;             // effect id of the voice morph, 0 none
-    int special = 0;           // effect id of the special effect, 0 none
-    int specialPreset = -1;    // the preset last chosen for it, -1 none
-    std::vector<std::vector<float>> params = std::vector<std::vector<float>>(kMaxEffectId + 1);   // by effect id; empty: defaults
-
-    // The values of an effect's parameters: the kept ones within range, else the defaults.
-    std::vector<float> ParamsOf(const EffectEntry& e) const {
-        std::vector<float> out;
-        const std::vector<float>& kept = params[static_cast<std::size_t>(e.id)];
-        for (std::size_t p = 0; p < e.params.size(); ++p) {
-            float v = p < kept.size() ? kept[p] : e.params[p].defaultValue;
-            if (!std::isfinite(v)) v = e.params[p].defaultValue;
-            out.push_back(std::clamp(v, std::min(e.params[p].minimum, e.params[p].maximum),
-                                     std::max(e.params[p].minimum, e.params[p].maximum)));
-        }
-        return out;
-    }
-    // The name the morphed files carry: "Pitch Up", "Echo", "Pitch Up + Echo".
-    std::wstring Title(const CSonarixLink& link) const {
-        std::wstring out;
-        for (int id : {voice, special})
-            if (const EffectEntry* e = link.Find(id)) out += (out.empty() ? L"" : L" + ") + e->name;
-        return out;
-    }
-};
 
 inline int ReadIntSetting(IApplication* app, const wchar_t* owner, const wchar_t* key, int fallback) {
     wchar_t value[32] = {};
@@ -298,302 +246,5 @@ inline int MorphCheck(UINT id, const MorphChoice& c) {
     }
     return 0;
 }
-
-// ---- The effects in a data path --------------------------------------------------------
-
-// Effects made from the choice for one stream: the voice morph first, then the special effect.
-class CEffectStage {
-public:
-    CEffectStage() = default;
-    ~CEffectStage() {
-        for (Slot& s : m_slots)
-            if (s.effect) s.effect->Destroy();
-    }
-    CEffectStage(const CEffectStage&) = delete;
-    CEffectStage& operator=(const CEffectStage&) = delete;
-
-    // False when an effect could not be created (it is left out).
-    bool Add(const EffectEntry& e, const std::vector<float>& values) {
-        enEffect* effect = e.info ? e.info->CreateEffect() : nullptr;
-        if (!effect) return false;
-        try {
-            m_slots.push_back({effect, e.id});
-        } catch (...) {
-            effect->Destroy();
-            return false;
-        }
-        for (std::size_t p = 0; p < values.size(); ++p) effect->SetParam(static_cast<int>(p), values[p]);
-        return true;
-    }
-    bool Empty() const { return m_slots.empty(); }
-    // Makes the effects ready for the stream's format; false when one refuses it.
-    bool Prepare(int channels, int rate) {
-        if (channels == m_channels && rate == m_rate) return m_ready;
-        m_channels = channels;
-        m_rate = rate;
-        m_ready = true;
-        for (Slot& s : m_slots) m_ready = s.effect->SetFormat(channels, rate) != 0 && m_ready;
-        return m_ready;
-    }
-    bool Run(float* samples, int frames) {
-        for (Slot& s : m_slots)
-            if (!s.effect->Process(samples, frames)) return false;
-        return true;
-    }
-    void Reset() {
-        for (Slot& s : m_slots) s.effect->Reset();
-    }
-    void SetParams(int id, const std::vector<float>& values) {
-        for (Slot& s : m_slots)
-            if (s.id == id)
-                for (std::size_t p = 0; p < values.size(); ++p) s.effect->SetParam(static_cast<int>(p), values[p]);
-    }
-
-private:
-    struct Slot {
-        enEffect* effect;
-        int id;
-    };
-    std::vector<Slot> m_slots;
-    int m_channels = 0, m_rate = 0;
-    bool m_ready = false;
-};
-
-class CEffectChain {
-public:
-    CEffectChain() { InitializeCriticalSection(&m_lock); }
-    ~CEffectChain() {
-        delete m_pending;
-        delete m_current;
-        delete m_old;
-        DeleteCriticalSection(&m_lock);
-    }
-    CEffectChain(const CEffectChain&) = delete;
-    CEffectChain& operator=(const CEffectChain&) = delete;
-
-    // ---- the window's thread
-
-    // Makes the effects of the choice and hands them to the data path, which
-    // fades them in. False when one could not be made (the others run).
-    bool Choose(const MorphChoice& choice, const CSonarixLink& link) {
-        CEffectStage* stage = new (std::nothrow) CEffectStage;
-        if (!stage) return false;
-        bool ok = true;
-        for (int id : {choice.voice, choice.special})
-            if (const EffectEntry* e = link.Find(id)) ok = stage->Add(*e, choice.ParamsOf(*e)) && ok;
-        EnterCriticalSection(&m_lock);
-        CEffectStage* replaced = m_pending;
-        m_pending = stage;
-        m_hasPending = 1;
-        LeaveCriticalSection(&m_lock);
-        delete replaced;
-        return ok;
-    }
-    // New values for the parameters of one effect, taken on the next block.
-    void SetParams(int id, const std::vector<float>& values) {
-        EnterCriticalSection(&m_lock);
-        try {
-            m_paramUpdates.push_back({id, values});
-            m_hasParams = 1;
-        } catch (...) {
-        }
-        LeaveCriticalSection(&m_lock);
-    }
-    // Playback starts over (another track, another place): tails and history go.
-    void RequestReset() { InterlockedExchange(&m_resetRequested, 1); }
-    // True once after the effects failed on the data path (the sound then passes unchanged).
-    bool TakeFailure() { return InterlockedExchange(&m_failed, 0) != 0; }
-
-    // ---- the data path
-
-    // One array per channel.
-    void ProcessPlanar(float* const* channels, int frames, int channelCount, int rate) {
-        if (!channels || frames <= 0 || channelCount <= 0 || !Active()) return;
-        if (!Reserve(m_io, static_cast<std::size_t>(frames) * channelCount)) return;
-        for (int f = 0; f < frames; ++f)
-            for (int c = 0; c < channelCount; ++c) m_io[static_cast<std::size_t>(f) * channelCount + c] = channels[c][f];
-        Process(m_io.data(), frames, channelCount, rate);
-        for (int f = 0; f < frames; ++f)
-            for (int c = 0; c < channelCount; ++c) channels[c][f] = m_io[static_cast<std::size_t>(f) * channelCount + c];
-    }
-
-    // Interleaved frames in place.
-    void Process(float* samples, int frames, int channels, int rate) {
-        if (!samples || frames <= 0 || channels <= 0 || rate <= 0) return;
-        TakeHandOver(channels, rate);
-        const bool running = (m_current && !m_current->Empty()) || (m_old && !m_old->Empty());
-        if (!running && !m_old) {
-            Remember(samples, frames, channels);
-            return;
-        }
-        const std::size_t count = static_cast<std::size_t>(frames) * channels;
-        if (!Reserve(m_wet, count) || (m_old && !Reserve(m_oldWet, count))) return;
-        std::copy(samples, samples + count, m_wet.begin());
-        RunStage(m_current, m_wet.data(), frames);
-        if (m_old) {
-            std::copy(samples, samples + count, m_oldWet.begin());
-            RunStage(m_old, m_oldWet.data(), frames);
-            // An equal-power fade from the old effects to the new ones.
-            for (int f = 0; f < frames; ++f) {
-                const float t = m_fadeAt >= m_fadeLength ? 1.0f : static_cast<float>(m_fadeAt) / m_fadeLength;
-                const float in = std::sin(1.5707963f * t), out = std::cos(1.5707963f * t);
-                for (int c = 0; c < channels; ++c) {
-                    const std::size_t i = static_cast<std::size_t>(f) * channels + c;
-                    m_wet[i] = m_wet[i] * in + m_oldWet[i] * out;
-                }
-                ++m_fadeAt;
-            }
-            if (m_fadeAt >= m_fadeLength) {
-                delete m_old;
-                m_old = nullptr;
-            }
-        }
-        Remember(samples, frames, channels);
-        Limit(m_wet.data(), frames, channels, rate);
-        std::copy(m_wet.begin(), m_wet.begin() + static_cast<std::ptrdiff_t>(count), samples);
-    }
-
-private:
-    static bool Reserve(std::vector<float>& v, std::size_t count) {
-        if (v.size() >= count) return true;
-        try {
-            v.resize(count);
-            return true;
-        } catch (...) {
-            return false;
-        }
-    }
-
-    bool Active() const { return m_current || m_old || m_hasPending; }
-
-    void TakeHandOver(int channels, int rate) {
-        if (channels != m_channels || rate != m_rate) {
-            // Another stream: no history of the old one, no fade across.
-            m_channels = channels;
-            m_rate = rate;
-            m_historyFrames = 0;
-            m_historyAt = 0;
-            delete m_old;
-            m_old = nullptr;
-            if (m_current && !m_current->Prepare(channels, rate)) Fail(m_current);
-        }
-        if (InterlockedExchange(&m_resetRequested, 0)) {
-            if (m_current) m_current->Reset();
-            delete m_old;
-            m_old = nullptr;
-            m_historyFrames = 0;
-            m_historyAt = 0;
-        }
-        if (m_hasPending) {
-            EnterCriticalSection(&m_lock);
-            CEffectStage* next = m_pending;
-            m_pending = nullptr;
-            m_hasPending = 0;
-            LeaveCriticalSection(&m_lock);
-            if (next) {
-                if (!next->Empty() && !next->Prepare(channels, rate)) Fail(next);
-                Prime(next);
-                delete m_old;
-                m_old = m_current ? m_current : new (std::nothrow) CEffectStage;
-                m_current = next;
-                m_fadeAt = 0;
-                m_fadeLength = std::max(1, rate / 25);   // 40 ms
-            }
-        }
-        if (m_hasParams) {
-            std::vector<ParamUpdate> updates;
-            EnterCriticalSection(&m_lock);
-            updates.swap(m_paramUpdates);
-            m_hasParams = 0;
-            LeaveCriticalSection(&m_lock);
-            for (const ParamUpdate& u : updates)
-                if (m_current) m_current->SetParams(u.id, u.values);
-        }
-    }
-
-    // An effect that fails is dropped from the stage: the sound passes unchanged.
-    void Fail(CEffectStage*& stage) {
-        delete stage;
-        stage = new (std::nothrow) CEffectStage;
-        InterlockedExchange(&m_failed, 1);
-    }
-
-    void RunStage(CEffectStage*& stage, float* samples, int frames) {
-        if (!stage || stage->Empty()) return;
-        const std::size_t count = static_cast<std::size_t>(frames) * m_channels;
-        if (!Reserve(m_dry, count)) return;
-        std::copy(samples, samples + count, m_dry.begin());
-        if (!stage->Run(samples, frames)) {
-            std::copy(m_dry.begin(), m_dry.begin() + static_cast<std::ptrdiff_t>(count), samples);
-            Fail(stage);
-        }
-    }
-
-    // The last tenth of a second of the input, so that new effects start with
-    // their delay lines and frames filled (no hole while they fill up).
-    void Remember(const float* samples, int frames, int channels) {
-        const int capacity = std::max(1, m_rate / 10);
-        if (!Reserve(m_history, static_cast<std::size_t>(capacity) * channels)) return;
-        for (int f = 0; f < frames; ++f) {
-            std::copy(samples + static_cast<std::size_t>(f) * channels, samples + static_cast<std::size_t>(f + 1) * channels,
-                      m_history.begin() + static_cast<std::ptrdiff_t>(m_historyAt) * channels);
-            m_historyAt = (m_historyAt + 1) % capacity;
-        }
-        m_historyFrames = std::min(capacity, m_historyFrames + frames);
-    }
-
-    void Prime(CEffectStage*& stage) {
-        if (!stage || stage->Empty() || m_historyFrames <= 0 || m_channels <= 0) return;
-        const int capacity = std::max(1, m_rate / 10);
-        const int start = (m_historyAt - m_historyFrames + capacity) % capacity;
-        if (!Reserve(m_primer, static_cast<std::size_t>(m_historyFrames) * m_channels)) return;
-        for (int f = 0; f < m_historyFrames; ++f) {
-            const int from = (start + f) % capacity;
-            std::copy(m_history.begin() + static_cast<std::ptrdiff_t>(from) * m_channels,
-                      m_history.begin() + static_cast<std::ptrdiff_t>(from + 1) * m_channels,
-                      m_primer.begin() + static_cast<std::ptrdiff_t>(f) * m_channels);
-        }
-        RunStage(stage, m_primer.data(), m_historyFrames);
-    }
-
-    // Whatever the effects did, what leaves is a number within full scale: a
-    // limiter that takes the gain down at once and gives it back over 200 ms.
-    void Limit(float* samples, int frames, int channels, int rate) {
-        const float release = 1.0f - std::exp(-1.0f / (0.2f * static_cast<float>(rate)));
-        for (int f = 0; f < frames; ++f) {
-            float* frame = samples + static_cast<std::size_t>(f) * channels;
-            float peak = 0.0f;
-            for (int c = 0; c < channels; ++c) {
-                if (!std::isfinite(frame[c])) frame[c] = 0.0f;
-                peak = std::max(peak, std::fabs(frame[c]));
-            }
-            if (peak * m_gain > 0.99f) m_gain = 0.99f / peak;
-            for (int c = 0; c < channels; ++c) frame[c] = std::clamp(frame[c] * m_gain, -1.0f, 1.0f);
-            m_gain += (1.0f - m_gain) * release;
-        }
-    }
-
-    struct ParamUpdate {
-        int id;
-        std::vector<float> values;
-    };
-
-    CRITICAL_SECTION m_lock;
-    // Shared with the window's thread (under m_lock; the flags read without it).
-    CEffectStage* m_pending = nullptr;
-    volatile LONG m_hasPending = 0;
-    std::vector<ParamUpdate> m_paramUpdates;
-    volatile LONG m_hasParams = 0;
-    volatile LONG m_resetRequested = 0;
-    volatile LONG m_failed = 0;
-    // The data path's own.
-    CEffectStage* m_current = nullptr;
-    CEffectStage* m_old = nullptr;   // fading out
-    int m_fadeAt = 0, m_fadeLength = 1;
-    int m_channels = 0, m_rate = 0;
-    std::vector<float> m_io, m_wet, m_oldWet, m_dry, m_history, m_primer;
-    int m_historyAt = 0, m_historyFrames = 0;
-    float m_gain = 1.0f;
-};
 
 }  // namespace orvo

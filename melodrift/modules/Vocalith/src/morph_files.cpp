@@ -357,7 +357,7 @@ MorphOutcome MorphFiles(HINSTANCE instance, HWND owner, const orvo::CSonarixLink
     job.files = files;
     job.folder = folder;
     if (!job.folder.empty() && job.folder.back() != L'\\') job.folder += L'\\';
-    job.title = choice.Title(link);
+    job.title = choice.Title(link.Entries());
 
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
