@@ -48,9 +48,10 @@ constexpr const wchar_t kEffectsMessage[] = L"effects";
 class CSonarixLink {
 public:
     CSonarixLink() = default;
+    // The library stays loaded for the life of the process: this may run while
+    // the module itself is being unloaded, where freeing a library is unsafe.
     ~CSonarixLink() {
         if (m_manager) m_manager->Destroy();
-        if (m_library) FreeLibrary(m_library);
     }
     CSonarixLink(const CSonarixLink&) = delete;
     CSonarixLink& operator=(const CSonarixLink&) = delete;
