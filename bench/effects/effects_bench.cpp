@@ -3,7 +3,8 @@
 // (seconds of sound per second of processor time) and its time relative to a
 // plain copy of the same blocks (the baseline, measured in the same run).
 //
-// Target: every effect at least 50x real time per stereo stream.
+// Target: every effect at least 60x real time per stereo stream, in the 32-bit
+// Windows build too (built for Windows and run with tools/wine-run).
 #include "effects/effect.h"
 
 #include <algorithm>
@@ -113,9 +114,9 @@ int main(int argc, char** argv)
             },
             passes);
         const double realTime = seconds / time;
-        allFast = allFast && realTime >= 50.0;
+        allFast = allFast && realTime >= 60.0;
         std::printf("%-24ls %14.0f %14.1f\n", d.name, realTime, time / copy);
     }
-    std::printf("%s\n", allFast ? "Every effect runs at least 50x real time." : "SLOWER THAN 50x REAL TIME.");
+    std::printf("%s\n", allFast ? "Every effect runs at least 60x real time." : "SLOWER THAN 60x REAL TIME.");
     return 0;
 }

@@ -6,6 +6,7 @@
 //   HMENU Menu(); HACCEL Accelerators();
 //   bool QueryCommand(UINT id, bool& enabled)   whether the command is its own
 //   void OnCommand(UINT id)
+//   int CommandCheck(UINT id) const             optional: 1 checked, 0 not, -1 left alone
 // No exception leaves these functions; failures are the host's results.
 #pragma once
 
@@ -75,6 +76,8 @@ public:
                 if (auto* ui = static_cast<ORVO_CMD_UI*>(extra)) {
                     ui->Enabled = enabled ? TRUE : FALSE;
                     ui->Check = -1;
+                    // A window that checks items (the effects') says so.
+                    if constexpr (requires(const Window& w) { w.CommandCheck(UINT{}); }) ui->Check = self->CommandCheck(id);
                 }
                 return 1;
             }

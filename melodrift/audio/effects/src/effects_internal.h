@@ -27,10 +27,17 @@ inline constexpr double kTwoPi = 6.283185307179586476925286766559;
 
 // The nearest whole number of a value well inside the range of long long
 // (a cast instead of the library's rounding call, which is not inlined
-// everywhere).
+// everywhere). Values within the range of int, the usual case of the phase
+// arithmetic, go through int: a 32-bit program converts to int in one SSE2
+// instruction, to long long only on the x87 unit with two switches of its
+// rounding mode.
 inline double RoundNearest(double v)
 {
-    return static_cast<double>(static_cast<long long>(v >= 0.0 ? v + 0.5 : v - 0.5));
+    const double shifted = v >= 0.0 ? v + 0.5 : v - 0.5;
+    if (shifted > -2147483647.0 && shifted < 2147483647.0) {
+        return static_cast<double>(static_cast<int>(shifted));
+    }
+    return static_cast<double>(static_cast<long long>(shifted));
 }
 
 // Values that would decay into subnormal numbers in a feedback path become 0.
@@ -41,55 +48,40 @@ inline float Flush(float v)
 
 // atan2 within about 1e-5 radians (a minimax polynomial on one octant), for
 // the spectral effects, where the library's atan2 costs more than the FFT.
+// Without branches: the phases of sound are random, so branches on their
+// octant would be mispredicted half of the time.
 inline float FastAtan2(float y, float x)
 {
     const float ax = std::fabs(x);
     const float ay = std::fabs(y);
-    if (ax == 0.0f && ay == 0.0f) {
-        return 0.0f;
-    }
-    const bool swap = ay > ax;
-    const float z = swap ? ax / ay : ay / ax;
+    const float most = std::max(ax, ay);
+    const float z = std::min(ax, ay) / (most > 0.0f ? most : 1.0f);
     const float z2 = z * z;
     float a = z * (0.99997726f +
                    z2 * (-0.33262347f + z2 * (0.19354346f + z2 * (-0.11643287f + z2 * (0.05265332f + z2 * -0.01172120f)))));
-    if (swap) {
-        a = 1.57079632679f - a;
-    }
-    if (x < 0.0f) {
-        a = 3.14159265359f - a;
-    }
+    a = ay > ax ? 1.57079632679f - a : a;
+    a = x < 0.0f ? 3.14159265359f - a : a;
     return y < 0.0f ? -a : a;
 }
 
 // Sine and cosine within about 3e-7 (reduction to a quarter turn, then short
-// Taylor series).
+// Taylor series; the quadrant chosen by table, without branches).
 inline void FastSinCos(double phase, float& sine, float& cosine)
 {
     constexpr double kHalfPi = 1.5707963267948966;
+    static constexpr float kSineSign[4] = {1.0f, 1.0f, -1.0f, -1.0f};
+    static constexpr float kCosineSign[4] = {1.0f, -1.0f, -1.0f, 1.0f};
     const double turns = RoundNearest(phase * (1.0 / kHalfPi));
     const float r = static_cast<float>(phase - turns * kHalfPi);
     const float r2 = r * r;
     const float s = r * (1.0f - r2 * (1.0f / 6.0f - r2 * (1.0f / 120.0f - r2 * (1.0f / 5040.0f))));
     const float c = 1.0f - r2 * (0.5f - r2 * (1.0f / 24.0f - r2 * (1.0f / 720.0f - r2 * (1.0f / 40320.0f))));
-    switch (static_cast<long long>(turns) & 3) {
-    case 0:
-        sine = s;
-        cosine = c;
-        break;
-    case 1:
-        sine = c;
-        cosine = -s;
-        break;
-    case 2:
-        sine = -s;
-        cosine = -c;
-        break;
-    default:
-        sine = -c;
-        cosine = s;
-        break;
-    }
+    // The quadrant (through int where it fits, see RoundNearest).
+    const int q = turns > -2147483647.0 && turns < 2147483647.0 ? static_cast<int>(turns) & 3
+                                                                 : static_cast<int>(static_cast<long long>(turns) & 3);
+    const float both[2] = {s, c};
+    sine = kSineSign[q] * both[q & 1];
+    cosine = kCosineSign[q] * both[(q & 1) ^ 1];
 }
 
 // A circular delay line of one channel with a fractional (linear) read.

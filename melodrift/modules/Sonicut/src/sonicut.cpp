@@ -33,11 +33,11 @@ ORVO_MODULE_EXPORT void __cdecl OrvoChangeState(HWND, int) {}
 
 ORVO_MODULE_EXPORT void __cdecl OrvoLoadSkin(HWND window, int) { Module::LoadSkin(window); }
 
-ORVO_MODULE_EXPORT int __cdecl OrvoPassMessage(HWND window, const wchar_t*, const wchar_t* message)
+ORVO_MODULE_EXPORT int __cdecl OrvoPassMessage(HWND window, const wchar_t* sender, const wchar_t* message)
 {
     try {
         auto* self = For(window);
-        return self && self->OnBusMessage(message) ? 1 : 0;
+        return self && self->OnBusMessage(sender, message) ? 1 : 0;
     } catch (...) {
         return 0;
     }
@@ -46,6 +46,15 @@ ORVO_MODULE_EXPORT int __cdecl OrvoPassMessage(HWND window, const wchar_t*, cons
 ORVO_MODULE_EXPORT int __cdecl OrvoOnCmdMsg(HWND window, UINT id, int code, void* extra, void* handlerInfo)
 {
     return Module::OnCmdMsg(window, id, code, extra, handlerInfo);
+}
+
+ORVO_MODULE_EXPORT int __cdecl OrvoPreTranslateMessage(HWND, MSG* msg)
+{
+    try {
+        return Module::Current() && Module::Current()->PreTranslate(msg) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
 }
 
 ORVO_MODULE_EXPORT int __cdecl OrvoTryClose()

@@ -196,6 +196,7 @@ HWND CSonicutWindow::Create(HWND parent)
 
     m_toolbar.Load(m_hwnd, m_host, kModuleName);
     m_colors.Apply(m_hwnd);
+    m_morph.Initialize(m_host, kModuleName, m_instance, m_hwnd);
     if (m_micro) {
         m_micro->SetCanRecord(kModuleName, TRUE);
         SetStatus(L"Ready.");
@@ -419,6 +420,7 @@ void CSonicutWindow::UpdateControls()
 
 bool CSonicutWindow::OnCommand(UINT id)
 {
+    if (m_morph.OnCommand(id)) return true;
     switch (id) {
     case ID_SC_RECORD:
         if (m_state == RecorderState::Paused) PauseRecording();
@@ -437,8 +439,17 @@ bool CSonicutWindow::OnCommand(UINT id)
     }
 }
 
+int CSonicutWindow::CommandCheck(UINT id) const
+{
+    bool enabled = false;
+    int check = -1;
+    return m_morph.Query(id, enabled, check) ? check : -1;
+}
+
 bool CSonicutWindow::QueryCommand(UINT id, bool& enabled) const
 {
+    int check = -1;
+    if (m_morph.Query(id, enabled, check)) return true;
     const bool stopped = m_state == RecorderState::Stopped;
     switch (id) {
     case ID_SC_RECORD: enabled = m_micro && m_state != RecorderState::Recording; return true;
@@ -449,9 +460,10 @@ bool CSonicutWindow::QueryCommand(UINT id, bool& enabled) const
     }
 }
 
-bool CSonicutWindow::OnBusMessage(const wchar_t* message)
+bool CSonicutWindow::OnBusMessage(const wchar_t* sender, const wchar_t* message)
 {
     if (!message) return false;
+    if (m_morph.OnBusMessage(sender, message)) return true;
     std::wstring text = message;
     const std::size_t blank = text.find(L' ');
     std::wstring verb = text.substr(0, blank);
@@ -553,6 +565,7 @@ bool CSonicutWindow::StartRecording()
     }
     m_shown.assign(m_recordFormat.channels, ChannelLevel());
     m_shownCount = 0;
+    m_morph.Chain().RequestReset();
     if (m_writeFailed || !m_micro->Start()) {
         {
             std::lock_guard<std::mutex> guard(m_lock);
@@ -633,6 +646,7 @@ int __cdecl CSonicutWindow::OnData(UINT_PTR user, void* data, int bytes)
     if (!self || !data || bytes <= 0) return 0;   // a detach notice
     std::lock_guard<std::mutex> guard(self->m_lock);
     if (!self->m_writer) return 0;
+    data = self->ApplyEffects(data, bytes);
     if (!self->m_writeFailed && !self->m_full) {
         if (!self->m_writer->Append(data, static_cast<std::size_t>(bytes))) {
             if (self->m_writer->Full()) self->m_full = true;
@@ -645,11 +659,49 @@ int __cdecl CSonicutWindow::OnData(UINT_PTR user, void* data, int bytes)
     return 1;
 }
 
+// The chosen effects on a buffer of the recording format: what is saved and
+// metered is their output (the buffer itself when it cannot be converted).
+void* CSonicutWindow::ApplyEffects(void* data, int bytes)
+{
+    const PcmFormat format = m_writer->Format();
+    const int bytesPerSample = format.bits / 8;
+    const int channels = format.channels;
+    if (bytesPerSample < 1 || channels < 1) return data;
+    const std::size_t samples = static_cast<std::size_t>(bytes) / bytesPerSample;
+    const int frames = static_cast<int>(samples / channels);
+    if (frames <= 0) return data;
+    try {
+        m_effectFrames.resize(samples);
+        m_effectBytes.assign(static_cast<const std::uint8_t*>(data), static_cast<const std::uint8_t*>(data) + bytes);
+    } catch (...) {
+        return data;
+    }
+    const std::uint8_t* in = m_effectBytes.data();
+    for (std::size_t i = 0; i < samples; ++i) {
+        m_effectFrames[i] = bytesPerSample == 1 ? (in[i] - 128) / 128.0f
+                                                : static_cast<std::int16_t>(in[2 * i] | (in[2 * i + 1] << 8)) / 32768.0f;
+    }
+    m_morph.Chain().Process(m_effectFrames.data(), frames, channels, static_cast<int>(format.rate));
+    std::uint8_t* out = m_effectBytes.data();
+    for (std::size_t i = 0; i < samples; ++i) {
+        const float v = std::clamp(m_effectFrames[i], -1.0f, 1.0f);
+        if (bytesPerSample == 1) {
+            out[i] = static_cast<std::uint8_t>(std::clamp(std::lround(v * 128.0f) + 128, 0L, 255L));
+        } else {
+            const auto s = static_cast<std::uint16_t>(static_cast<std::int16_t>(std::clamp(std::lround(v * 32768.0f), -32768L, 32767L)));
+            out[2 * i] = static_cast<std::uint8_t>(s & 0xFF);
+            out[2 * i + 1] = static_cast<std::uint8_t>(s >> 8);
+        }
+    }
+    return m_effectBytes.data();
+}
+
 // ---- Timer: meter, time and write failures -------------------------------------------------------------------
 
 void CSonicutWindow::OnTimer()
 {
     if (m_state == RecorderState::Stopped) return;
+    m_morph.CheckFailure();
     std::vector<ChannelLevel> levels;
     std::uint32_t count = 0;
     {

@@ -10,6 +10,7 @@
 #include "host/host_interfaces.h"
 #include "module_colors.h"
 #include "module_toolbar.h"
+#include "morph_controller.h"
 #include "sonicut/wav_file.h"
 
 #include <atomic>
@@ -56,8 +57,11 @@ public:
 
     bool OnCommand(UINT id);
     bool QueryCommand(UINT id, bool& enabled) const;
+    // The checked state of a command's menu item (the effects'), or -1.
+    int CommandCheck(UINT id) const;
+    bool PreTranslate(MSG* msg) { return m_morph.PreTranslate(msg); }
     // "record" with a file name starts recording to it, "stop" ends it.
-    bool OnBusMessage(const wchar_t* message);
+    bool OnBusMessage(const wchar_t* sender, const wchar_t* message);
     // Ends a recording in progress (the module is closing).
     void StopForClose();
     // The skin changed: the skin's toolbar of the module is made again.
@@ -67,6 +71,7 @@ private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK MeterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static int __cdecl OnData(UINT_PTR user, void* data, int bytes);
+    void* ApplyEffects(void* data, int bytes);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void Layout();
     void PaintMeter(HWND meter, HDC dc);
@@ -119,6 +124,12 @@ private:
     std::atomic<std::uint64_t> m_dataBytes{0};
     std::atomic<bool> m_writeFailed{false};
     std::atomic<bool> m_full{false};
+
+    // The chosen effects on what is recorded (the capture thread's data path);
+    // the samples as floats and back.
+    orvo::CMorphController m_morph;
+    std::vector<float> m_effectFrames;
+    std::vector<std::uint8_t> m_effectBytes;
 
     // What the meter shows: levels with a falling peak hold.
     std::vector<ChannelLevel> m_shown;

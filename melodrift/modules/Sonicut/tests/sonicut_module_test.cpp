@@ -116,6 +116,8 @@ protected:
         program = FreshTempFolder(L"sonicut-program");
         folder = FreshTempFolder(L"sonicut-recordings");
         host = std::make_unique<CModuleTestHost>(program);
+        // The effect manager in the program folder, where the module looks for it.
+        ASSERT_TRUE(CopyFileW((ExeFolder() + L"Sonarix.dll").c_str(), (program + L"Sonarix.dll").c_str(), FALSE));
         ASSERT_TRUE(host->Load(ExeFolder() + L"Sonicut.dll")) << Narrow(host->Error());
         window = host->ModuleWindow();
         file = GetDlgItem(window, kFile);
@@ -248,6 +250,51 @@ TEST_F(SonicutModule, RecordsAToneWithItsFrequencyAndLevel)
     EXPECT_EQ(findings, "");
     EXPECT_EQ(Setting(L"Folder") + L"\\", folder);
     EXPECT_EQ(Setting(L"Format"), L"44100 Hz, 16-bit, stereo");
+}
+
+// Pitch Up chosen from the Morph menu (the frame routes its commands to the
+// module): the menu shows it checked, it is kept, and the recording of a
+// 1000 Hz tone holds it at the effect's ratio.
+TEST_F(SonicutModule, RecordsWithTheEffectChosenInTheMorphMenu)
+{
+    ASSERT_EQ(host->OnCmdMsg(17101, ORVO_CN_COMMAND), 1);
+    ORVO_CMD_UI up = {17101, FALSE, -1}, none = {17100, FALSE, -1}, robot = {17105, FALSE, -1};
+    ASSERT_EQ(host->OnCmdMsg(17101, ORVO_CN_UPDATE_COMMAND_UI, &up), 1);
+    ASSERT_EQ(host->OnCmdMsg(17100, ORVO_CN_UPDATE_COMMAND_UI, &none), 1);
+    ASSERT_EQ(host->OnCmdMsg(17105, ORVO_CN_UPDATE_COMMAND_UI, &robot), 1);
+    EXPECT_TRUE(up.Enabled && up.Check == 1 && none.Check == 0 && robot.Check == 0);
+    EXPECT_EQ(Setting(L"MorphVoice"), L"1");
+    const double hz = 1000 * std::pow(2.0, 4.0 / 12.0);   // Pitch Up's four semitones
+    std::string findings;
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        const std::wstring path = folder + L"morphed " + std::to_wstring(attempt) + L".wav";
+        SetWindowTextW(file, path.c_str());
+        SendMessageW(format, CB_SETCURSEL, 0, 0);
+        CTonePlayer tone(1000, 0.3, 5.0);
+        ASSERT_TRUE(tone.Start());
+        Pump(400);
+        Click(kRecord);
+        ASSERT_TRUE(RecordFor(3));
+        Click(kStop);
+        tone.Stop();
+        const std::string bytes = ReadBytes(path);
+        const auto info = sonicut::ParseWav(bytes);
+        ASSERT_TRUE(info.has_value());
+        std::vector<std::int16_t> samples(static_cast<std::size_t>(info->dataBytes / 2));
+        std::memcpy(samples.data(), bytes.data() + info->dataOffset, samples.size() * 2);
+        const std::vector<double> x = audiotest::Channel(samples, 2, 0);
+        const audiotest::Span sound = audiotest::FindSound(x, 2000);
+        findings.clear();
+        if (sound.Length() < 2 * 44100) {
+            findings = "less than two seconds of sound; ";
+        } else {
+            const double measured = audiotest::MeasureFrequency(x, sound.first + 4410, sound.last - 4410, 44100);
+            if (std::fabs(measured - hz) > 0.01 * hz) findings = "recorded at " + std::to_string(measured) + " Hz; ";
+        }
+        if (findings.empty()) break;
+        std::printf("attempt %d: %s\n", attempt, findings.c_str());
+    }
+    EXPECT_EQ(findings, "");
 }
 
 TEST_F(SonicutModule, PauseStopAndLosingTheMicrophoneLeaveValidFiles)

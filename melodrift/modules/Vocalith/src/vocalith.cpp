@@ -57,7 +57,7 @@ ORVO_MODULE_EXPORT int __cdecl OrvoOnCmdMsg(HWND, UINT id, int code, void* extra
     return g_module ? g_module->OnCommand(id, code, extra, handlerInfo != nullptr) : 0;
 }
 
-ORVO_MODULE_EXPORT int __cdecl OrvoPreTranslateMessage(HWND, MSG*) { return 0; }
+ORVO_MODULE_EXPORT int __cdecl OrvoPreTranslateMessage(HWND, MSG* msg) { return g_module && g_module->PreTranslate(msg) ? 1 : 0; }
 
 ORVO_MODULE_EXPORT int __cdecl OrvoTryClose() {
     // Playback ends with the program; the playlist is saved as it changes.

@@ -1,7 +1,10 @@
 #include "vocalith_window.h"
 
+#include "morph_files.h"
+
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -93,7 +96,7 @@ HWND CVocalith::Create(HWND parent) {
     // Drawn by the window, so that the chosen track stands in the skin's highlight.
     m_list = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"Playlist",
                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
-                                 LBS_OWNERDRAWFIXED | LBS_HASSTRINGS,
+                                 LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_EXTENDEDSEL,
                              0, 0,
                              10, 10, m_window, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kIdList)), m_instance,
                              nullptr);
@@ -110,6 +113,7 @@ HWND CVocalith::Create(HWND parent) {
     DragAcceptFiles(m_window, TRUE);
     m_toolbar.Load(m_window, m_host, kName);
     m_colors.Apply(m_window);
+    m_morph.Initialize(m_host, kName, m_instance, m_window);
     LoadList();
     Layout();
     return m_window;
@@ -175,6 +179,14 @@ HMENU CVocalith::GetMenu() {
         AppendMenuW(edit, MF_STRING, kIdRemove, L"Remove from Playlist\tDel");
         AppendMenuW(edit, MF_STRING, kIdClear, L"Clear Playlist");
         AppendMenuW(m_menu, MF_POPUP, reinterpret_cast<UINT_PTR>(edit), L"Edit");
+        // The effects: merged by the frame into its "Morph" menu.
+        m_morph.AppendMenu(m_menu);
+        int morph = GetMenuItemCount(m_menu) - 1;
+        if (HMENU popup = morph >= 2 ? GetSubMenu(m_menu, morph) : nullptr) {
+            AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(popup, MF_STRING, kIdMorphBeside, L"Morphed Files Beside Originals");
+            AppendMenuW(popup, MF_STRING, kIdMorphFolder, L"Morphed Files Folder...");
+        }
     }
     return m_menu;
 }
@@ -210,7 +222,8 @@ void CVocalith::OnLoadSkin() {
     }
 }
 
-int CVocalith::OnBusMessage(const wchar_t*, const wchar_t* message) {
+int CVocalith::OnBusMessage(const wchar_t* sender, const wchar_t* message) {
+    if (m_morph.OnBusMessage(sender, message)) return 1;
     std::vector<std::wstring> names;
     if (!message || !ParseOpenMessage(message, names)) return 0;
     if (!m_window) return 0;
@@ -229,8 +242,8 @@ bool CVocalith::HandleOwnCommand(UINT id) {
     case kIdAdd: ChooseFiles(); return true;
     case kIdLibrary: ChooseFromLibrary(); return true;
     case kIdRemove: {
-        int selected = static_cast<int>(SendMessageW(m_list, LB_GETCURSEL, 0, 0));
-        if (selected >= 0) RemoveTrack(selected);
+        std::vector<int> selected = SelectedTracks();
+        for (auto at = selected.rbegin(); at != selected.rend(); ++at) RemoveTrack(*at);
         return true;
     }
     case kIdClear:
@@ -240,29 +253,51 @@ bool CVocalith::HandleOwnCommand(UINT id) {
         SaveList();
         return true;
     case kIdPlaySelected: {
-        int selected = static_cast<int>(SendMessageW(m_list, LB_GETCURSEL, 0, 0));
+        int selected = FocusedTrack();
         if (selected >= 0) PlayTrack(selected);
         return true;
     }
+    case orvo::kCmdMorphFiles: MorphSelectedFiles(); return true;
+    case kIdMorphFolder: ChooseMorphFolder(); return true;
+    case kIdMorphBeside:
+        if (m_app) m_app->WriteSetting(kName, L"MorphFolder", L"");
+        return true;
     default: return false;
     }
 }
 
 int CVocalith::OnCommand(UINT id, int code, void* extra, bool queryOnly) {
-    const bool ours = id == kIdAdd || id == kIdLibrary || id == kIdRemove || id == kIdClear;
-    if (!ours) return 0;
+    bool enabled = true;
+    int check = -1;
+    const bool effects = m_morph.Query(id, enabled, check);
+    const bool ours = id == kIdAdd || id == kIdLibrary || id == kIdRemove || id == kIdClear ||
+                      id == orvo::kCmdMorphFiles || id == kIdMorphFolder || id == kIdMorphBeside;
+    if (!ours && !effects) return 0;
     if (queryOnly) return 1;
     if (code == ORVO_CN_UPDATE_COMMAND_UI) {
         if (auto* state = static_cast<ORVO_CMD_UI*>(extra)) {
-            if (id == kIdRemove) state->Enabled = SendMessageW(m_list, LB_GETCURSEL, 0, 0) >= 0;
-            else if (id == kIdClear) state->Enabled = !m_playlist.Empty();
-            else state->Enabled = TRUE;
             state->Check = -1;
+            if (effects) {
+                state->Enabled = enabled ? TRUE : FALSE;
+                state->Check = check;
+            } else if (id == kIdRemove) {
+                state->Enabled = !SelectedTracks().empty();
+            } else if (id == kIdClear) {
+                state->Enabled = !m_playlist.Empty();
+            } else if (id == orvo::kCmdMorphFiles) {
+                state->Enabled = m_morph.HasEffects() ? TRUE : FALSE;
+            } else if (id == kIdMorphBeside || id == kIdMorphFolder) {
+                state->Enabled = m_morph.Link().Loaded() ? TRUE : FALSE;
+                state->Check = (id == kIdMorphBeside) == MorphFolder().empty() ? 1 : 0;
+            } else {
+                state->Enabled = TRUE;
+            }
         }
         return 1;
     }
     if (code != ORVO_CN_COMMAND) return 0;
-    HandleOwnCommand(id);
+    if (effects) m_morph.OnCommand(id);
+    else HandleOwnCommand(id);
     return 1;
 }
 
@@ -305,7 +340,7 @@ void CVocalith::RefreshList() {
         std::wstring line = FileTitle(m_playlist.At(i));
         SendMessageW(m_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
     }
-    if (m_playlist.Current() >= 0) SendMessageW(m_list, LB_SETCURSEL, static_cast<WPARAM>(m_playlist.Current()), 0);
+    if (m_playlist.Current() >= 0) SelectTrack(m_playlist.Current());
     SendMessageW(m_list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(m_list, nullptr, TRUE);
     if (m_player) m_player->SetCanPlay(kName, m_playlist.Empty() ? FALSE : TRUE);
@@ -379,6 +414,84 @@ void CVocalith::ChooseFromLibrary() {
     AddFiles(files, false);
 }
 
+std::vector<int> CVocalith::SelectedTracks() const {
+    std::vector<int> out;
+    const int count = static_cast<int>(SendMessageW(m_list, LB_GETSELCOUNT, 0, 0));
+    if (count <= 0) return out;
+    out.resize(static_cast<std::size_t>(count));
+    const int got = static_cast<int>(SendMessageW(m_list, LB_GETSELITEMS, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(out.data())));
+    out.resize(static_cast<std::size_t>(std::max(0, got)));
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+int CVocalith::FocusedTrack() const {
+    const int caret = static_cast<int>(SendMessageW(m_list, LB_GETCARETINDEX, 0, 0));
+    if (caret >= 0 && SendMessageW(m_list, LB_GETSEL, static_cast<WPARAM>(caret), 0) > 0) return caret;
+    const std::vector<int> selected = SelectedTracks();
+    return selected.empty() ? -1 : selected.front();
+}
+
+void CVocalith::SelectTrack(int index) {
+    SendMessageW(m_list, LB_SETSEL, FALSE, -1);
+    SendMessageW(m_list, LB_SETSEL, TRUE, index);
+    SendMessageW(m_list, LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
+}
+
+// ---- Morphing files -------------------------------------------------------------
+
+std::wstring CVocalith::MorphFolder() const {
+    std::vector<wchar_t> folder(32768, L'\0');
+    if (!m_app || !m_app->ReadSetting(kName, L"MorphFolder", folder.data(), static_cast<int>(folder.size()))) return {};
+    return folder.data();
+}
+
+void CVocalith::ChooseMorphFolder() {
+    BROWSEINFOW info = {};
+    info.hwndOwner = GetAncestor(m_window, GA_ROOT);
+    info.lpszTitle = L"The folder for morphed files";
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+    if (!chosen) return;
+    wchar_t path[MAX_PATH] = {};
+    if (SHGetPathFromIDListW(chosen, path) && m_app) m_app->WriteSetting(kName, L"MorphFolder", path);
+    CoTaskMemFree(chosen);
+}
+
+void CVocalith::MorphSelectedFiles() {
+    if (!m_morph.HasEffects()) {
+        SetError(L"Choose an effect in the Morph menu first.");
+        return;
+    }
+    std::vector<std::wstring> files;
+    for (int index : SelectedTracks())
+        if (index < m_playlist.Count()) files.push_back(m_playlist.At(index));
+    if (files.empty()) {
+        // None chosen in the list: the user names them.
+        std::vector<wchar_t> buffer(65536, L'\0');
+        OPENFILENAMEW ofn = {};
+        ofn.lStructSize = sizeof(ofn);
+        ofn.hwndOwner = GetAncestor(m_window, GA_ROOT);
+        ofn.lpstrFilter = L"Audio files (*.wav;*.mp3)\0*.wav;*.mp3\0All files (*.*)\0*.*\0";
+        ofn.lpstrFile = buffer.data();
+        ofn.nMaxFile = static_cast<DWORD>(buffer.size());
+        ofn.lpstrTitle = L"Morph Files";
+        ofn.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+        if (!GetOpenFileNameW(&ofn)) return;
+        std::vector<std::wstring> parts;
+        for (const wchar_t* p = buffer.data(); *p; p += wcslen(p) + 1) parts.emplace_back(p);
+        if (parts.size() == 1) files = parts;
+        for (std::size_t i = 1; i < parts.size(); ++i)
+            files.push_back(parts[0] + (parts[0].empty() || parts[0].back() == L'\\' ? L"" : L"\\") + parts[i]);
+    }
+    if (files.empty()) return;
+    MorphOutcome outcome =
+        MorphFiles(m_instance, GetAncestor(m_window, GA_ROOT), m_morph.Link(), m_morph.Choice(), files, MorphFolder());
+    if (m_app)
+        m_app->ShowStatusText((std::to_wstring(outcome.written.size()) + L" of " + std::to_wstring(files.size()) +
+                               L" files morphed").c_str(), 5000);
+}
+
 // ---- Playback ------------------------------------------------------------------
 
 bool CVocalith::OwnsPlayer() {
@@ -417,6 +530,7 @@ bool CVocalith::PlayTrack(int index) {
     KillTimer(m_window, kUiTimer);
     InterlockedIncrement(&m_generation);
     m_playing = -1;
+    m_morph.Chain().RequestReset();
     const std::wstring path = m_playlist.At(index);
     std::wstring error;
     if (!m_source.Open(path, error)) {
@@ -436,7 +550,7 @@ bool CVocalith::PlayTrack(int index) {
         return false;
     }
     if (m_app) m_app->SetStatusText((L"Playing " + FileTitle(path)).c_str());
-    SendMessageW(m_list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SelectTrack(index);
     SaveList();
     ShowTrackInfo();
     SetTimer(m_window, kUiTimer, 250, nullptr);
@@ -490,6 +604,7 @@ void CVocalith::SeekTo(int position) {
     // The engine holds a buffer of what was read; it starts over from the new place.
     m_player->Stop();
     m_source.Seek(frame);
+    m_morph.Chain().RequestReset();
     if (wasPlaying) {
         m_player->Play();
         SetTimer(m_window, kUiTimer, 250, nullptr);
@@ -509,6 +624,8 @@ int __cdecl CVocalith::Fill(UINT_PTR user, ORVO_SAMPLE_BLOCK* block, int) {
     }
     const int n = self->m_source.Read(block->Channels, block->Capacity);
     block->Filled = n;
+    // The chosen effects on what is played.
+    if (n > 0) self->m_morph.Chain().ProcessPlanar(block->Channels, n, self->m_source.Channels(), self->m_source.Rate());
     return n > 0 ? 1 : 0;
 }
 
@@ -591,6 +708,7 @@ LRESULT CVocalith::Handle(UINT message, WPARAM w, LPARAM l) {
     case WM_TIMER:
         if (w == kUiTimer) {
             ShowTime();
+            m_morph.CheckFailure();
             return 0;
         }
         break;

@@ -7,6 +7,7 @@
 #include "host/host_interfaces.h"
 #include "module_colors.h"
 #include "module_toolbar.h"
+#include "morph_controller.h"
 #include "track_source.h"
 
 #include <windows.h>
@@ -30,6 +31,8 @@ enum : UINT {
     kIdRemove = 41003,
     kIdClear = 41004,
     kIdPlaySelected = 41005,
+    kIdMorphFolder = 41010,    // the folder morphed files go to
+    kIdMorphBeside = 41011,    // morphed files beside their originals
 };
 
 class CVocalith {
@@ -52,6 +55,8 @@ public:
     int OnBusMessage(const wchar_t* sender, const wchar_t* message);
     // A command routed by the frame (code 0), or a state request (code -1).
     int OnCommand(UINT id, int code, void* extra, bool queryOnly);
+    // Keyboard navigation of the module's own windows.
+    bool PreTranslate(MSG* msg) { return m_morph.PreTranslate(msg); }
 
     // Playlist operations (also used by the tests through the window).
     void AddFiles(const std::vector<std::wstring>& files, bool playFirst);
@@ -85,6 +90,14 @@ private:
     bool SetOutputFormat();
     HWND AddButton(const wchar_t* text, UINT id);
     bool HandleOwnCommand(UINT id);
+    // The tracks chosen in the list (several may be).
+    std::vector<int> SelectedTracks() const;
+    int FocusedTrack() const;
+    void SelectTrack(int index);
+    // The chosen tracks (or files asked for) morphed with the current effects.
+    void MorphSelectedFiles();
+    void ChooseMorphFolder();
+    std::wstring MorphFolder() const;
 
     HINSTANCE m_instance;
     IQueryInterface* m_host;
@@ -107,6 +120,7 @@ private:
     volatile LONG m_generation = 0;   // counts the starts and stops of playback
     volatile LONG m_callbackSet = 0;  // the player holds this module's data callback
     bool m_restoring = false;
+    orvo::CMorphController m_morph;   // the effects on what is played, their menu and window
 };
 
 }  // namespace vocalith

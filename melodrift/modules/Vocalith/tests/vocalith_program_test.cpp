@@ -6,6 +6,7 @@
 // with each of the three modules in front, their skin toolbars at the top.
 #include "audiotest/recorder.h"
 #include "audiotest/tone_analysis.h"
+#include "fw/testing/find_window.h"
 #include "fw/testing/screenshot.h"
 #include "program_test_support.h"
 #include "tunestack/library_files.h"
@@ -18,6 +19,7 @@
 #include <filesystem>
 #include <functional>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -36,21 +38,23 @@ void Put32(std::string& b, std::uint32_t v) {
     Put16(b, v >> 16);
 }
 
-std::string ToneWav(double seconds, double leftHz, double rightHz, double amplitude) {
+std::string ToneWav(double seconds, double leftHz, double rightHz, double amplitude, int channels = 2, int rate = kRate) {
     std::string data;
-    for (int i = 0; i < static_cast<int>(seconds * kRate); ++i)
-        for (double hz : {leftHz, rightHz})
+    for (int i = 0; i < static_cast<int>(seconds * rate); ++i)
+        for (double hz : {leftHz, rightHz}) {
+            if (channels == 1 && hz != leftHz) continue;
             Put16(data, static_cast<std::uint16_t>(
-                            static_cast<std::int16_t>(std::lround(amplitude * 32767 * std::sin(2 * kPi * hz * i / kRate)))));
+                            static_cast<std::int16_t>(std::lround(amplitude * 32767 * std::sin(2 * kPi * hz * i / rate)))));
+        }
     std::string b = "RIFF";
     Put32(b, static_cast<std::uint32_t>(36 + data.size()));
     b += "WAVEfmt ";
     Put32(b, 16);
     Put16(b, 1);
-    Put16(b, 2);
-    Put32(b, kRate);
-    Put32(b, kRate * 4);
-    Put16(b, 4);
+    Put16(b, static_cast<unsigned>(channels));
+    Put32(b, static_cast<std::uint32_t>(rate));
+    Put32(b, static_cast<std::uint32_t>(rate * 2 * channels));
+    Put16(b, static_cast<unsigned>(2 * channels));
     Put16(b, 16);
     b += "data";
     Put32(b, static_cast<std::uint32_t>(data.size()));
@@ -408,4 +412,164 @@ TEST(VocalithProgram, ModulesShowTheirSkinToolbarsInTheFrame) {
     }
     PostMessageW(frame, WM_CLOSE, 0, 0);
     EXPECT_TRUE(run.Ended(20000));
+}
+
+namespace {
+
+// The frequency of the samples in consecutive quarter seconds (0 where nothing sounds).
+std::vector<double> FrequencyTrack(const std::vector<double>& x, int rate) {
+    std::vector<double> out;
+    const std::int64_t step = rate / 4;
+    for (std::int64_t at = 0; at + step <= static_cast<std::int64_t>(x.size()); at += step)
+        out.push_back(audiotest::Rms(x, at, at + step) < 300 ? 0.0 : audiotest::MeasureFrequency(x, at, at + step, rate));
+    return out;
+}
+
+// The samples of a 16-bit WAV file and its format; empty when it is not one.
+std::vector<std::int16_t> ReadWav16(const std::wstring& path, int& channels, int& rate) {
+    const std::string b = mdtest::ReadBytes(path);
+    channels = rate = 0;
+    if (b.size() < 44 || b.compare(0, 4, "RIFF") != 0 || b.compare(12, 4, "fmt ") != 0) return {};
+    auto u16 = [&](std::size_t at) { return static_cast<int>(static_cast<unsigned char>(b[at]) | (static_cast<unsigned char>(b[at + 1]) << 8)); };
+    channels = u16(22);
+    rate = u16(24) | (u16(26) << 16);
+    const std::size_t data = 20 + static_cast<std::size_t>(u16(16)) + 8;
+    if (u16(34) != 16 || b.size() < data) return {};
+    std::vector<std::int16_t> samples((b.size() - data) / 2);
+    std::memcpy(samples.data(), b.data() + data, samples.size() * 2);
+    return samples;
+}
+
+// The texts of a message box's static controls.
+BOOL CALLBACK CollectText(HWND hwnd, LPARAM param) {
+    wchar_t cls[32] = {};
+    GetClassNameW(hwnd, cls, 32);
+    if (_wcsicmp(cls, L"Static") == 0) *reinterpret_cast<std::wstring*>(param) += TextOf(hwnd);
+    return TRUE;
+}
+
+// Morph Selected Files with everything in the playlist chosen: the summary's text, the box closed.
+std::wstring MorphAllAndReadSummary(const mdtest::Process& run, HWND frame, HWND list) {
+    SendMessageW(list, LB_SETSEL, TRUE, -1);
+    PostMessageW(frame, WM_COMMAND, 10000, 0);
+    HWND box = fw::testing::WaitForProcessWindow(run.pi.dwProcessId, L"#32770", L"Morph Selected Files", 60000, false);
+    if (!box) return L"(no summary)";
+    std::wstring text;
+    EnumChildWindows(box, &CollectText, reinterpret_cast<LPARAM>(&text));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    WaitUntil([&] { return !IsWindow(box); }, 10000);
+    return text;
+}
+
+}  // namespace
+
+// The Morph menu on what plays: Pitch Up chosen from the frame while a 440 Hz
+// tone plays is heard at the effect's ratio, "none" brings 440 Hz back, and
+// neither switch leaves a gap. Then Morph Selected Files on the playlist: a
+// morphed copy of each file beside it at the effect's pitch and in the file's
+// own format, the originals untouched, the broken file named in the summary,
+// and a second run adding a number instead of replacing.
+TEST(VocalithProgram, MorphMenuActsOnWhatPlaysAndOnSelectedFiles) {
+    mdtest::Install install(L"vocalith morph");
+    CompleteInstall(install);
+    install.FrameSetting(L"CheckDefaultPlayer", L"No");
+    install.FrameSetting(L"AutoOpen_AskMe", L"No");
+    const std::wstring tone = install.folder / L"tone.wav", voice = install.folder / L"voice.wav",
+                       broken = install.folder / L"broken.wav";
+    const std::string toneBytes = ToneWav(9.0, 440, 440, 0.3), voiceBytes = ToneWav(1.0, 330, 330, 0.3, 1, 22050),
+                      brokenBytes = std::string("RIFF\x10\0\0\0WAVEjunkjunkjunk", 24);
+    ASSERT_TRUE(mdtest::WriteBytes(tone, toneBytes) && mdtest::WriteBytes(voice, voiceBytes) &&
+                mdtest::WriteBytes(broken, brokenBytes));
+    const double ratio = std::pow(2.0, 4.0 / 12.0);   // Pitch Up's four semitones
+
+    std::string findings;
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        audiotest::CTestRecorder recorder;
+        ASSERT_TRUE(recorder.Start() && recorder.WaitForData(200, 10000)) << recorder.Error();
+        mdtest::Process run(install.exe, L"\"" + tone + L"\" \"" + voice + L"\" \"" + broken + L"\"");
+        ASSERT_TRUE(run.started);
+        HWND frame = run.WaitForWindow(L"Melodrift", 60000);
+        ASSERT_NE(frame, nullptr);
+        HWND module = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (module = FindDescendant(frame, L"VocalithPlaylistWindow")) != nullptr; }, 30000));
+        HWND title = GetDlgItem(module, 1001);
+        ASSERT_TRUE(WaitUntil([&] { return TextOf(title) == L"tone"; }, 30000));
+        Sleep(2000);
+        SendMessageW(frame, WM_COMMAND, 17101, 0);   // Voice Morphing > Pitch Up
+        Sleep(3000);
+        SendMessageW(frame, WM_COMMAND, 17100, 0);   // Voice Morphing > none
+        Sleep(2500);
+        SendMessageW(frame, WM_COMMAND, 13020, 0);
+        std::vector<std::int16_t> samples = recorder.Stop();
+
+        // What was heard: 440 Hz, then a second and more at the ratio, then 440 Hz again.
+        const std::vector<double> left = audiotest::Channel(samples, 2, 0);
+        const std::vector<double> track = FrequencyTrack(left, kRate);
+        int phase = 0, run440 = 0, runUp = 0, runBack = 0;
+        for (double hz : track) {
+            const bool at440 = std::fabs(hz - 440) < 4.4, atUp = std::fabs(hz - 440 * ratio) < 4.4 * ratio;
+            if (phase == 0 && at440) run440++;
+            if (phase <= 1 && atUp) phase = 1, runUp++;
+            if (phase >= 1 && at440) phase = 2, runBack++;
+        }
+        findings.clear();
+        if (run440 < 4 || runUp < 6 || runBack < 4) {
+            std::ostringstream out;
+            out << "quarter seconds at 440 Hz " << run440 << ", at the ratio " << runUp << ", back at 440 Hz " << runBack << "; ";
+            findings += out.str();
+        }
+        // No gap: inside the sound nothing is silent for more than 5 ms.
+        const audiotest::Span s = audiotest::FindSound(left, 0.05 * 0.3 * 32767);
+        std::int64_t quiet = 0, longestQuiet = 0;
+        for (std::int64_t i = s.first; s.first >= 0 && i <= s.last; ++i) {
+            quiet = std::fabs(left[static_cast<std::size_t>(i)]) < 0.02 * 0.3 * 32767 ? quiet + 1 : 0;
+            longestQuiet = std::max(longestQuiet, quiet);
+        }
+        if (longestQuiet > kRate / 200) findings += "a gap of " + std::to_string(longestQuiet) + " samples; ";
+        if (findings.empty() || attempt == 3) {
+            // The playlist morphed with Pitch Up, twice.
+            HWND list = GetDlgItem(module, 1003);
+            SendMessageW(frame, WM_COMMAND, 17101, 0);
+            const std::wstring first = MorphAllAndReadSummary(run, frame, list);
+            const std::wstring second = MorphAllAndReadSummary(run, frame, list);
+            PostMessageW(frame, WM_CLOSE, 0, 0);
+            EXPECT_TRUE(run.Ended(20000));
+            EXPECT_NE(first.find(L"2 files morphed"), std::wstring::npos) << fw::ToUtf8(first);
+            EXPECT_NE(first.find(L"broken.wav: "), std::wstring::npos) << fw::ToUtf8(first);
+            EXPECT_NE(second.find(L"voice - Pitch Up (2).wav"), std::wstring::npos) << fw::ToUtf8(second);
+            EXPECT_EQ(mdtest::ReadBytes(tone), toneBytes);
+            EXPECT_EQ(mdtest::ReadBytes(voice), voiceBytes);
+            EXPECT_EQ(mdtest::ReadBytes(broken), brokenBytes);
+            struct Output {
+                const wchar_t* name;
+                int channels, rate;
+                double hz;
+            } outputs[] = {{L"tone - Pitch Up.wav", 2, kRate, 440 * ratio},
+                           {L"voice - Pitch Up.wav", 1, 22050, 330 * ratio},
+                           {L"voice - Pitch Up (2).wav", 1, 22050, 330 * ratio}};
+            for (const Output& o : outputs) {
+                SCOPED_TRACE(fw::ToUtf8(o.name));
+                int channels = 0, rate = 0;
+                const std::vector<std::int16_t> morphed = ReadWav16(install.folder / o.name, channels, rate);
+                ASSERT_FALSE(morphed.empty());
+                EXPECT_EQ(channels, o.channels);
+                EXPECT_EQ(rate, o.rate);
+                const std::vector<double> x = audiotest::Channel(morphed, channels, 0);
+                const std::int64_t edge = rate / 5;
+                EXPECT_NEAR(audiotest::MeasureFrequency(x, edge, static_cast<std::int64_t>(x.size()) - 2 * edge, rate), o.hz, o.hz * 0.01);
+            }
+            // Nothing half-written is left behind.
+            WIN32_FIND_DATAW found;
+            HANDLE search = FindFirstFileW((install.folder / L"*.tmp").c_str(), &found);
+            EXPECT_EQ(search, INVALID_HANDLE_VALUE);
+            if (search != INVALID_HANDLE_VALUE) FindClose(search);
+        } else {
+            PostMessageW(frame, WM_CLOSE, 0, 0);
+            run.Ended(20000);
+        }
+        if (findings.empty()) return;
+        std::printf("attempt %d: %s\n", attempt, findings.c_str());
+        audiotest::WriteWav(L"vocalith_morph_" + std::to_wstring(attempt) + L".wav", samples, 2, kRate);
+    }
+    ADD_FAILURE() << findings;
 }

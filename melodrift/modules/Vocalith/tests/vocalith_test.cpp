@@ -248,6 +248,12 @@ protected:
         return text;
     }
     HWND List() { return GetDlgItem(m_module->Window, 1003); }
+    // Chooses one track of the list (which takes several), as a click on it does.
+    void Select(int index) {
+        SendMessageW(List(), LB_SETSEL, FALSE, -1);
+        SendMessageW(List(), LB_SETSEL, TRUE, index);
+        SendMessageW(List(), LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
+    }
     std::vector<std::wstring> ListItems() {
         std::vector<std::wstring> items;
         const int n = static_cast<int>(SendMessageW(List(), LB_GETCOUNT, 0, 0));
@@ -462,7 +468,7 @@ TEST_F(Vocalith, PlaylistOfDroppedFilesWithRemoveNextPreviousPauseAndItsSettings
     EXPECT_EQ(mdtest::ReadIni(config, L"Vocalith: params", L"Tracks"), L"3");
     EXPECT_EQ(mdtest::ReadIni(config, L"Vocalith: params", L"Track1"), b);
 
-    SendMessageW(List(), LB_SETCURSEL, 1, 0);
+    Select(1);
     Command(kIdRemove);
     EXPECT_EQ(ListItems(), (std::vector<std::wstring>{L"a", L"c"}));
     EXPECT_EQ(mdtest::ReadIni(config, L"Vocalith: params", L"Tracks"), L"2");
@@ -492,7 +498,7 @@ TEST_F(Vocalith, PlaylistOfDroppedFilesWithRemoveNextPreviousPauseAndItsSettings
     EXPECT_EQ(Text(kIdTitle), L"c");
     Command(ORVO_CMD_STOP);
     // A double-click on a line plays it.
-    SendMessageW(List(), LB_SETCURSEL, 1, 0);
+    Select(1);
     SendMessageW(m_module->Window, WM_COMMAND, MAKEWPARAM(1003, LBN_DBLCLK), reinterpret_cast<LPARAM>(List()));
     EXPECT_EQ(Text(kIdTitle), L"c");
     EXPECT_EQ(State(), ORVO_PLAYER_PLAYING);
@@ -540,7 +546,7 @@ TEST_F(Vocalith, TracksFollowEachOtherUnderShuffleAndRepeat) {
     // Without shuffle, with repeat: after the last comes the first.
     m_services.SetShuffle(false);
     m_services.SetRepeat(true);
-    SendMessageW(List(), LB_SETCURSEL, 4, 0);
+    Select(4);
     SendMessageW(m_module->Window, WM_COMMAND, MAKEWPARAM(1003, LBN_DBLCLK), reinterpret_cast<LPARAM>(List()));
     EXPECT_EQ(Text(kIdTitle), L"t4");
     ASSERT_TRUE(PumpUntil([&] { return Text(kIdTitle) == L"t0"; }, 30000));
@@ -594,7 +600,7 @@ TEST_F(Vocalith, TheSkinsToolbarRemovesTheSelectedTrackAndFollowsSkinChanges) {
 
     Drop({File(L"a.wav", ToneWav(1, 440, 440, 0.05)), File(L"b.wav", ToneWav(1, 440, 440, 0.05)),
           File(L"c.wav", ToneWav(1, 440, 440, 0.05))});
-    SendMessageW(List(), LB_SETCURSEL, 1, 0);
+    Select(1);
     HWND remove = GetDlgItem(bar, kIdRemove);
     ASSERT_TRUE(remove);
     ASSERT_TRUE(fw::testing::ClickWindowCentre(remove));

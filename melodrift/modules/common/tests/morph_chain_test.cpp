@@ -1,0 +1,172 @@
+// The effects chain of the modules' data paths with the effect manager's own
+// effects: a choice switched while a tone streams through in player-sized
+// blocks is heard at once without a gap and taken off again to the untouched
+// sound; what leaves is finite and within full scale whatever comes in; an
+// effect that fails leaves the sound as it was and says so once.
+#include "morph_chain.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr double kPi = 3.14159265358979323846;
+
+// The table of the effect manager, read as the modules read it.
+struct Table {
+    CSonarix sonarix;
+    std::vector<orvo::EffectEntry> entries;
+    Table() {
+        sonarix.Initialize();
+        CEffectTable* table = sonarix.GetEffectTable();
+        for (int i = 0; table && i < table->GetCount(); ++i) {
+            CEffectInfo* info = table->GetAt(i);
+            enEffect* effect = info->CreateEffect();
+            orvo::EffectEntry e;
+            e.id = info->GetID();
+            e.type = info->GetEffectType();
+            e.name = info->GetName();
+            e.info = info;
+            for (int p = 0; p < effect->GetParamCount(); ++p) {
+                SonarixParamInfo pi = {};
+                effect->GetParamInfo(p, &pi);
+                e.params.push_back({pi.name, pi.minimum, pi.maximum, pi.defaultValue});
+            }
+            effect->Destroy();
+            entries.push_back(e);
+        }
+    }
+};
+
+// Streams a stereo sine through the chain in blocks of 512 frames; returns the left channel out.
+std::vector<float> Stream(orvo::CEffectChain& chain, double hz, int from, int frames, std::vector<float>* input = nullptr) {
+    std::vector<float> out;
+    std::vector<float> block(1024);
+    for (int at = from; at < from + frames; at += 512) {
+        for (int f = 0; f < 512; ++f) block[2 * f] = block[2 * f + 1] = static_cast<float>(0.5 * std::sin(2 * kPi * hz * (at + f) / kRate));
+        if (input)
+            for (int f = 0; f < 512; ++f) input->push_back(block[2 * f]);
+        chain.Process(block.data(), 512, 2, kRate);
+        for (int f = 0; f < 512; ++f) out.push_back(block[2 * f]);
+    }
+    return out;
+}
+
+// Frequency from the rising zero crossings of [from, to).
+double Frequency(const std::vector<float>& x, std::size_t from, std::size_t to) {
+    double first = -1, last = -1;
+    int periods = -1;
+    for (std::size_t i = from + 1; i < to; ++i) {
+        if (x[i - 1] < 0 && x[i] >= 0) {
+            const double t = static_cast<double>(i - 1) + x[i - 1] / (x[i - 1] - x[i]);
+            if (first < 0) first = t;
+            last = t;
+            ++periods;
+        }
+    }
+    return periods > 0 ? periods * kRate / (last - first) : 0;
+}
+
+// An effect that takes every format and fails on every block.
+class FailingEffect final : public enEffect {
+public:
+    const wchar_t* SONARIX_METHOD GetName() override { return L"Failing"; }
+    int SONARIX_METHOD GetEffectType() override { return SONARIX_SPECIAL_EFFECT; }
+    int SONARIX_METHOD GetID() override { return 40; }
+    int SONARIX_METHOD GetPresetCount() override { return 0; }
+    const wchar_t* SONARIX_METHOD GetPresetName(int) override { return nullptr; }
+    int SONARIX_METHOD ApplyPreset(int) override { return 0; }
+    int SONARIX_METHOD GetParamCount() override { return 0; }
+    int SONARIX_METHOD GetParamInfo(int, SonarixParamInfo*) override { return 0; }
+    float SONARIX_METHOD GetParam(int) override { return 0; }
+    int SONARIX_METHOD SetParam(int, float) override { return 0; }
+    int SONARIX_METHOD SetFormat(int, int) override { return 1; }
+    int SONARIX_METHOD Process(float*, int) override { return 0; }
+    int SONARIX_METHOD ProcessBlock(SampleBlock*) override { return 0; }
+    void SONARIX_METHOD Reset() override {}
+    void SONARIX_METHOD Destroy() override { delete this; }
+};
+class FailingInfo final : public CEffectInfo {
+public:
+    int SONARIX_METHOD GetEffectType() override { return SONARIX_SPECIAL_EFFECT; }
+    int SONARIX_METHOD GetID() override { return 40; }
+    const wchar_t* SONARIX_METHOD GetName() override { return L"Failing"; }
+    enEffect* SONARIX_METHOD CreateEffect() override { return new FailingEffect; }
+};
+
+}  // namespace
+
+TEST(MorphChain, SwitchesWithoutAGapAndTakesTheEffectOffAgain) {
+    Table table;
+    orvo::CEffectChain chain;
+    std::vector<float> input;
+    std::vector<float> out = Stream(chain, 440, 0, kRate, &input);
+    EXPECT_EQ(out, input);   // nothing chosen: the sound passes untouched
+    orvo::MorphChoice choice;
+    choice.voice = SONARIX_ID_PITCH_UP;   // four semitones
+    ASSERT_TRUE(chain.Choose(choice, table.entries));
+    const std::vector<float> up = Stream(chain, 440, kRate, kRate + kRate / 2);
+    choice.voice = 0;
+    ASSERT_TRUE(chain.Choose(choice, table.entries));
+    std::vector<float> backIn;
+    const std::vector<float> back = Stream(chain, 440, 2 * kRate + kRate / 2, kRate, &backIn);
+    out.insert(out.end(), up.begin(), up.end());
+    out.insert(out.end(), back.begin(), back.end());
+
+    const double ratio = std::pow(2.0, 4.0 / 12.0);
+    EXPECT_NEAR(Frequency(up, kRate / 10, up.size()), 440 * ratio, 440 * ratio * 0.01);
+    // Back to the untouched sound once the fade is over.
+    const std::size_t settled = kRate / 10;
+    EXPECT_TRUE(std::equal(back.begin() + settled, back.end(), backIn.begin() + settled));
+    EXPECT_FALSE(chain.TakeFailure());
+    // No gap: every 5 ms of the whole stream keeps a good part of the tone's
+    // level (the phase vocoder's output of a pure tone itself wavers by 10 dB).
+    const std::size_t window = kRate / 200;
+    double quietest = 1;
+    for (std::size_t at = 0; at + window <= out.size(); at += window / 2) {
+        double sum = 0;
+        for (std::size_t i = at; i < at + window; ++i) sum += out[i] * out[i];
+        quietest = std::min(quietest, std::sqrt(sum / window));
+    }
+    EXPECT_GT(quietest, 0.5 / std::sqrt(2.0) * 0.2);
+}
+
+TEST(MorphChain, LeavesOnlyFiniteSoundWithinFullScaleAndPassesTheSoundWhenAnEffectFails) {
+    Table table;
+    {
+        orvo::CEffectChain chain;
+        orvo::MorphChoice choice;
+        choice.special = SONARIX_ID_GAIN;
+        choice.params[SONARIX_ID_GAIN] = {20.0f};   // ten times louder
+        ASSERT_TRUE(chain.Choose(choice, table.entries));
+        std::vector<float> block(2 * 512);
+        for (int b = 0; b < 40; ++b) {
+            for (int f = 0; f < 512; ++f)
+                block[2 * f] = block[2 * f + 1] = static_cast<float>(0.9 * std::sin(2 * kPi * 1000 * (b * 512 + f) / kRate));
+            if (b == 20) {
+                block[10] = std::numeric_limits<float>::quiet_NaN();
+                block[11] = std::numeric_limits<float>::infinity();
+                block[12] = 1e30f;
+            }
+            chain.Process(block.data(), 512, 2, kRate);
+            for (float v : block) ASSERT_TRUE(std::isfinite(v) && std::fabs(v) <= 1.0f) << "block " << b << ": " << v;
+        }
+    }
+    orvo::CEffectChain chain;
+    FailingInfo failing;
+    orvo::EffectEntry entry;
+    entry.id = 40;
+    entry.info = &failing;
+    orvo::MorphChoice choice;
+    choice.special = 40;
+    ASSERT_TRUE(chain.Choose(choice, {entry}));
+    std::vector<float> input;
+    const std::vector<float> out = Stream(chain, 440, 0, kRate / 2, &input);
+    EXPECT_EQ(out, input);
+    EXPECT_TRUE(chain.TakeFailure());
+    EXPECT_FALSE(chain.TakeFailure());
+}
