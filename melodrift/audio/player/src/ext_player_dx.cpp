@@ -41,7 +41,8 @@ private:
 
 CExtPlayerDX::CExtPlayerDX()
 {
-    static_assert(sizeof(DSBUFFERDESC) == 36, "buffer descriptions of 36 bytes");
+    // 36 bytes in the 32-bit programs (the 64-bit build of the tests has 8-byte pointers).
+    static_assert(sizeof(void*) != 4 || sizeof(DSBUFFERDESC) == 36, "buffer descriptions of 36 bytes");
     m_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     m_threadExitEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
