@@ -82,46 +82,52 @@ std::int32_t CExtPlayerDX::Play()
 {
     {
         CPlayerLockGuard lock(m_callbackLock);
-        ClearBlock();
         if (!m_callback) {
             return kPlayerFailedState;
         }
     }
-    m_controlLock.Enter();
+    CPlayerLockGuard control(m_controlLock);
     const std::int32_t state = GetState();
     if (state == kPlayerPlaying) {
-        m_controlLock.Leave();
+        // The block and its read position belong to the feeder now.
         return kPlayerOk;
     }
     if (state == kPlayerPaused) {
-        m_controlLock.Leave();
-        return Pause();
+        // Resumes where the buffer stopped: nothing of the block is dropped.
+        return TogglePause(state);
     }
     if (state == kPlayerFailed) {
-        m_controlLock.Leave();
         return kPlayerFailedState;
     }
 
+    JoinFeeder();   // the thread object of a playback that ended by itself
+    {
+        CPlayerLockGuard lock(m_callbackLock);
+        ClearBlock();
+    }
     SetVolume(m_volume);
     ResetEffects();
-    JoinFeeder();   // the thread object of a playback that ended by itself
     if (OpenDevice() != kPlayerOk) {
         SetStopReason(kStopStartFailed);
-        m_controlLock.Leave();
         return kPlayerDeviceError;
     }
     ResetEvent(m_stopEvent);
     ResetEvent(m_threadExitEvent);
     m_writePos = 0;
-    m_clock.Start(m_plan.bufferBytes);
+    {
+        CPlayerLockGuard clock(m_clockLock);
+        m_clock.Start(m_plan.bufferBytes);
+    }
     bool failed = false;
     Refill(true, failed);
-    if (!failed && GetState() != kPlayerPlaying) {
+    const std::int32_t filledState = GetState();
+    if (!failed && filledState != kPlayerPlaying && filledState != kPlayerPaused) {
         // The callback stopped the engine during the first fill.
-        m_controlLock.Leave();
         return kPlayerOk;
     }
 
+    // A pause the callback asked for during the first fill holds: the feeder
+    // starts all the same, and the buffer plays once the pause is lifted.
     if (!failed) {
         m_feeder = new CFeederThread(*this);
         failed = !m_feeder->CreateThread(CREATE_SUSPENDED);
@@ -133,7 +139,7 @@ std::int32_t CExtPlayerDX::Play()
             m_feeder = nullptr;
         }
     }
-    if (!failed) {
+    if (!failed && GetState() == kPlayerPlaying) {
         CPlayerLockGuard device(m_deviceLock);
         failed = FAILED(m_buffer->Play(0, 0, DSBPLAY_LOOPING));
     }
@@ -142,10 +148,8 @@ std::int32_t CExtPlayerDX::Play()
         ReleaseDevice();
         SetStopReason(kStopStartFailed);
         SetState(kPlayerFailed);
-        m_controlLock.Leave();
         return kPlayerDeviceError;
     }
-    m_controlLock.Leave();
     return kPlayerOk;
 }
 
@@ -206,7 +210,11 @@ std::int32_t CExtPlayerDX::Stop(std::int32_t reason)
 std::int32_t CExtPlayerDX::Pause()
 {
     CPlayerLockGuard control(m_controlLock);
-    const std::int32_t state = GetState();
+    return TogglePause(GetState());
+}
+
+std::int32_t CExtPlayerDX::TogglePause(std::int32_t state)
+{
     if (state == kPlayerFailed) {
         return kPlayerFailedState;
     }
@@ -257,9 +265,10 @@ std::int32_t CExtPlayerDX::OpenDevice()
             format.SubFormat = m_format.SubFormat;
         }
     }
-    // Whole frames only, so no refill ever splits one.
-    const std::uint32_t bufferBytes = player::DeviceBufferBytes(static_cast<std::uint32_t>(m_segmentBytes),
-                                                                m_segmentCount, format.Format.nBlockAlign);
+    // Segments of a fixed length of time, in whole frames, so no refill ever splits one.
+    const std::uint32_t bufferBytes =
+        player::DeviceBufferBytes(player::SegmentFrames(m_segmentBytes, format.Format.nSamplesPerSec), m_segmentCount,
+                                  format.Format.nBlockAlign);
     auto fail = [&]() {
         ReleaseDevice();
         SetState(kPlayerFailed);
@@ -362,6 +371,29 @@ bool CExtPlayerDX::QueryBufferFormat(WAVEFORMATEXTENSIBLE& format)
     return SUCCEEDED(m_buffer->GetFormat(&format.Format, sizeof(format), &written));
 }
 
+bool CExtPlayerDX::ReadPlayCursor(DWORD& play)
+{
+    CPlayerLockGuard clock(m_clockLock);
+    if (FAILED(m_buffer->GetCurrentPosition(&play, nullptr))) {
+        return false;
+    }
+    m_clock.Cursor(play);
+    return true;
+}
+
+std::int64_t CExtPlayerDX::GetPlayedFrames()
+{
+    CPlayerLockGuard device(m_deviceLock);
+    const std::int32_t state = GetState();
+    DWORD play = 0;
+    if (m_buffer && (state == kPlayerPlaying || state == kPlayerPaused)) {
+        ReadPlayCursor(play);
+    }
+    CPlayerLockGuard clock(m_clockLock);
+    const std::uint32_t frameBytes = m_deviceFormat.Format.nBlockAlign;
+    return frameBytes ? static_cast<std::int64_t>(m_clock.PlayedData() / frameBytes) : 0;
+}
+
 int CExtPlayerDX::FeederLoop()
 {
     HANDLE handles[player::kMaxSegmentEvents + 1];
@@ -370,40 +402,57 @@ int CExtPlayerDX::FeederLoop()
         handles[e] = m_segmentEvents[e];
     }
     handles[events] = m_stopEvent;
-    std::int32_t endSegment = -1;
-    bool endCameRound = false;
-    // What the device still holds queued when the end has come round: the
-    // engine waits until the play position is this far past the data.
-    const std::uint64_t margin = std::min<std::uint64_t>(m_deviceFormat.Format.nAvgBytesPerSec / 5,
-                                                         m_plan.bufferBytes / 2);
+    // What the device still holds queued when its play cursor has passed the
+    // end of the data: the engine stops once the cursor is this far past it,
+    // so that closing the device drops nothing that was still to be heard.
+    const std::uint64_t byteRate = std::max<DWORD>(m_deviceFormat.Format.nAvgBytesPerSec, 1);
+    const std::uint64_t margin = std::min<std::uint64_t>(byteRate / 5, m_plan.bufferBytes / 2);
+    bool dataEnded = false;
 
     for (;;) {
-        const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(events + 1), handles, FALSE, INFINITE);
-        if (result < WAIT_OBJECT_0 || result >= WAIT_OBJECT_0 + static_cast<DWORD>(events + 1)) {
-            break;
+        // Once the data has ended, the thread also wakes when the cursor
+        // should have reached the end, whatever the segments' length.
+        DWORD timeout = INFINITE;
+        if (dataEnded) {
+            std::uint64_t left = 0;
+            {
+                CPlayerLockGuard clock(m_clockLock);
+                left = m_clock.ToBeHeard(margin);
+            }
+            timeout = static_cast<DWORD>(std::clamp<std::uint64_t>(left * 1000 / byteRate + 1, 5, 1000));
         }
-        const std::int32_t index = static_cast<std::int32_t>(result - WAIT_OBJECT_0);
-        if (index == events) {
-            break;
+        const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(events + 1), handles, FALSE, timeout);
+        std::int32_t index = -1;   // the segment event that fired, or -1 for a timed look
+        if (result != WAIT_TIMEOUT) {
+            if (result < WAIT_OBJECT_0 || result >= WAIT_OBJECT_0 + static_cast<DWORD>(events + 1)) {
+                break;
+            }
+            index = static_cast<std::int32_t>(result - WAIT_OBJECT_0);
+            if (index == events) {
+                break;
+            }
         }
         DWORD play = 0;
-        if (FAILED(m_buffer->GetCurrentPosition(&play, nullptr))) {
+        if (!ReadPlayCursor(play)) {
             SetState(kPlayerFailed);
             break;
         }
-        m_clock.Cursor(play);
-        const std::int32_t segment =
-            m_plan.segments > m_plan.events ? player::FiredSegment(m_plan, index, play) : index;
-        // The segment where the data ended comes round again: one buffer cycle
-        // later all of it has been played, and once the device has let out
-        // what it still holds the engine stops.
-        if (segment == endSegment) {
-            endCameRound = true;
+        bool heard = false;
+        {
+            CPlayerLockGuard clock(m_clockLock);
+            heard = m_clock.Heard(margin);
         }
-        if (endCameRound && m_clock.Heard(margin)) {
+        // The last sample written has been played (and let out by the device):
+        // the end of the data is declared now.
+        if (dataEnded && heard) {
             Stop(kStopDataEnded);
             break;
         }
+        if (index < 0) {
+            continue;
+        }
+        // A segment has been played: it is filled again (with silence once
+        // the data has ended, so the ring never plays old samples again).
         bool failed = false;
         const bool complete = Refill(false, failed);
         if (failed) {
@@ -418,8 +467,8 @@ int CExtPlayerDX::FeederLoop()
         if (state != kPlayerPlaying && state != kPlayerPaused) {
             break;   // stopped from the callback
         }
-        if (!complete && endSegment < 0) {
-            endSegment = segment;
+        if (!complete) {
+            dataEnded = true;
         }
         ResetEvent(handles[index]);
     }
@@ -440,7 +489,7 @@ bool CExtPlayerDX::Refill(bool wholeWhenEqual, bool& deviceFailed)
         return false;
     }
     DWORD play = 0;
-    if (FAILED(m_buffer->GetCurrentPosition(&play, nullptr))) {
+    if (!ReadPlayCursor(play)) {
         deviceFailed = true;
         return false;
     }
@@ -483,7 +532,10 @@ bool CExtPlayerDX::Refill(bool wholeWhenEqual, bool& deviceFailed)
         total = (firstBytes + secondBytes) / frameBytes * frameBytes;
     }
     m_writePos = (m_writePos + total) % m_plan.bufferBytes;
-    m_clock.Written(real, total);
+    {
+        CPlayerLockGuard clock(m_clockLock);
+        m_clock.Written(real, total);
+    }
     m_refillThread = 0;
     if (m_releasePending) {
         m_releasePending = false;
