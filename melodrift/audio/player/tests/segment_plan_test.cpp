@@ -81,7 +81,7 @@ TEST(PlayerSegmentPlan, ClockCountsAcrossTheRing)
     EXPECT_FALSE(clock.Heard(0));
     clock.Written(0, 700);       // silence only: the end stays
     EXPECT_EQ(clock.DataEnd(), 1300u);
-    EXPECT_EQ(clock.ToBeHeard(50), 150u);
+    EXPECT_EQ(clock.ToBeHeard(50), 250u);
     EXPECT_EQ(clock.PlayedData(), 1100u);
     clock.Cursor(350);
     EXPECT_TRUE(clock.Heard(50));
