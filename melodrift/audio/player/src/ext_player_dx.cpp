@@ -44,6 +44,7 @@ CExtPlayerDX::CExtPlayerDX()
     static_assert(sizeof(DSBUFFERDESC) == 36, "buffer descriptions of 36 bytes");
     m_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     m_threadExitEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_lingerEndEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
 CExtPlayerDX::~CExtPlayerDX()
@@ -51,11 +52,15 @@ CExtPlayerDX::~CExtPlayerDX()
     Close();
     JoinFeeder();
     ReleaseDevice();
+    ReleaseObjects(m_lingering);
     if (m_stopEvent) {
         CloseHandle(m_stopEvent);
     }
     if (m_threadExitEvent) {
         CloseHandle(m_threadExitEvent);
+    }
+    if (m_lingerEndEvent) {
+        CloseHandle(m_lingerEndEvent);
     }
 }
 
@@ -73,6 +78,7 @@ void CExtPlayerDX::JoinFeeder()
         return;   // the feeder itself (a stop from its callback): it ends when it returns
     }
     SetEvent(m_stopEvent);
+    SetEvent(m_lingerEndEvent);
     m_feeder->Wait();
     delete m_feeder;
     m_feeder = nullptr;
@@ -100,6 +106,14 @@ std::int32_t CExtPlayerDX::Play()
         return kPlayerFailedState;
     }
 
+    // The device of a playback that ended by itself may still be letting out
+    // its last samples: it is released only once the new one is open (the
+    // system keeps the output stream of the two going).
+    DeviceObjects ended;
+    {
+        CPlayerLockGuard device(m_deviceLock);
+        std::swap(ended, m_lingering);
+    }
     JoinFeeder();   // the thread object of a playback that ended by itself
     {
         CPlayerLockGuard lock(m_callbackLock);
@@ -107,19 +121,22 @@ std::int32_t CExtPlayerDX::Play()
     }
     SetVolume(m_volume);
     ResetEffects();
-    if (OpenDevice() != kPlayerOk) {
+    const std::int32_t opened = OpenDevice();
+    ReleaseObjects(ended);
+    if (opened != kPlayerOk) {
         SetStopReason(kStopStartFailed);
         return kPlayerDeviceError;
     }
     ResetEvent(m_stopEvent);
     ResetEvent(m_threadExitEvent);
+    ResetEvent(m_lingerEndEvent);
     m_writePos = 0;
     {
         CPlayerLockGuard clock(m_clockLock);
         m_clock.Start(m_plan.bufferBytes);
     }
     bool failed = false;
-    Refill(true, failed);
+    m_endedInFirstFill = !Refill(true, failed);
     const std::int32_t filledState = GetState();
     if (!failed && filledState != kPlayerPlaying && filledState != kPlayerPaused) {
         // The callback stopped the engine during the first fill.
@@ -189,7 +206,9 @@ std::int32_t CExtPlayerDX::Stop(std::int32_t reason)
     }
     {
         CPlayerLockGuard device(m_deviceLock);
-        if (m_buffer) {
+        if (reason == kStopDataEnded && fromFeeder) {
+            RetireDevice();
+        } else if (m_buffer) {
             m_buffer->Stop();
         }
     }
@@ -341,6 +360,41 @@ std::int32_t CExtPlayerDX::CloseDevice()
     return kPlayerOk;
 }
 
+void CExtPlayerDX::ReleaseObjects(DeviceObjects& objects)
+{
+    if (objects.buffer) {
+        objects.buffer->Stop();
+    }
+    ReleaseObject(objects.notify);
+    ReleaseObject(objects.buffer);
+    ReleaseObject(objects.primary);
+    ReleaseObject(objects.sound);
+    for (std::int32_t e = 0; e < objects.eventCount; ++e) {
+        CloseHandle(objects.events[e]);
+        objects.events[e] = nullptr;
+    }
+    objects.eventCount = 0;
+}
+
+void CExtPlayerDX::RetireDevice()
+{
+    ReleaseObjects(m_lingering);
+    m_lingering.sound = m_sound;
+    m_lingering.primary = m_primary;
+    m_lingering.buffer = m_buffer;
+    m_lingering.notify = m_notify;
+    for (std::int32_t e = 0; e < m_eventCount; ++e) {
+        m_lingering.events[e] = m_segmentEvents[e];
+        m_segmentEvents[e] = nullptr;
+    }
+    m_lingering.eventCount = m_eventCount;
+    m_sound = nullptr;
+    m_primary = nullptr;
+    m_buffer = nullptr;
+    m_notify = nullptr;
+    m_eventCount = 0;
+}
+
 void CExtPlayerDX::ReleaseDevice()
 {
     CPlayerLockGuard device(m_deviceLock);
@@ -402,12 +456,15 @@ int CExtPlayerDX::FeederLoop()
         handles[e] = m_segmentEvents[e];
     }
     handles[events] = m_stopEvent;
-    // What the device still holds queued when its play cursor has passed the
-    // end of the data: the engine stops once the cursor is this far past it,
-    // so that closing the device drops nothing that was still to be heard.
+    // The play cursor tells what the device has taken from the buffer; it
+    // still holds some of it queued for a while. Once the cursor has passed
+    // the end of the data, the end is declared and the device is kept open
+    // this long (half the buffer at most, which is silence by then), so that
+    // it lets out everything before it is closed.
     const std::uint64_t byteRate = std::max<DWORD>(m_deviceFormat.Format.nAvgBytesPerSec, 1);
-    const std::uint64_t margin = std::min<std::uint64_t>(byteRate / 5, m_plan.bufferBytes / 2);
-    bool dataEnded = false;
+    const DWORD lingerMs = static_cast<DWORD>(std::min<std::uint64_t>(200, m_plan.bufferBytes / 2 * 1000 / byteRate));
+    bool dataEnded = m_endedInFirstFill;   // the data may end within the first fill
+    bool ended = false;
 
     for (;;) {
         // Once the data has ended, the thread also wakes when the cursor
@@ -417,7 +474,7 @@ int CExtPlayerDX::FeederLoop()
             std::uint64_t left = 0;
             {
                 CPlayerLockGuard clock(m_clockLock);
-                left = m_clock.ToBeHeard(margin);
+                left = m_clock.ToBeHeard(0);
             }
             timeout = static_cast<DWORD>(std::clamp<std::uint64_t>(left * 1000 / byteRate + 1, 5, 1000));
         }
@@ -440,11 +497,15 @@ int CExtPlayerDX::FeederLoop()
         bool heard = false;
         {
             CPlayerLockGuard clock(m_clockLock);
-            heard = m_clock.Heard(margin);
+            heard = m_clock.Heard(0);
         }
-        // The last sample written has been played (and let out by the device):
-        // the end of the data is declared now.
+        // The last sample written has been played: the end of the data is
+        // declared now. The buffer is filled with silence up to the cursor
+        // first, so that it holds nothing old while the device lingers.
         if (dataEnded && heard) {
+            bool failed = false;
+            Refill(false, failed);
+            ended = true;
             Stop(kStopDataEnded);
             break;
         }
@@ -477,6 +538,14 @@ int CExtPlayerDX::FeederLoop()
     const std::int32_t state = GetState();
     if (state != kPlayerPlaying && state != kPlayerPaused) {
         ReleaseDevice();
+    }
+    // The device of a playback that reached its end lets out its last
+    // samples, unless a new start or a close comes first (a start takes it
+    // over and releases it once its own device is open).
+    if (ended) {
+        WaitForSingleObject(m_lingerEndEvent, lingerMs);
+        CPlayerLockGuard device(m_deviceLock);
+        ReleaseObjects(m_lingering);
     }
     SetEvent(m_threadExitEvent);
     return 0;

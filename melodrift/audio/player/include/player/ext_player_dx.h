@@ -8,8 +8,11 @@
 // stop event; at each notification it refills the part of the buffer that
 // has been played. When the callback reports the end of the data, the thread
 // follows the play cursor and stops the engine as soon as the last sample
-// written has been played and let out by the device; the callback then gets
-// its end-of-data notice.
+// written has been played; the callback then gets its end-of-data notice.
+// The device itself stays open a little longer (a fifth of a second at most),
+// playing silence while it lets out what it still holds queued; a new start
+// in that time opens its own device first and then releases the old one, so
+// the next track follows without a gap and nothing of the last one is cut.
 //
 // The device format is the engine's format, or with surround on the surround
 // processor's output layout; it is fixed when playback starts.
@@ -50,6 +53,16 @@ public:
 private:
     friend class CFeederThread;
 
+    // The objects of one opened device.
+    struct DeviceObjects {
+        IDirectSound* sound = nullptr;
+        IDirectSoundBuffer* primary = nullptr;
+        IDirectSoundBuffer* buffer = nullptr;
+        IDirectSoundNotify* notify = nullptr;
+        HANDLE events[player::kMaxSegmentEvents] = {};
+        std::int32_t eventCount = 0;
+    };
+
     int FeederLoop();
     // Pause's toggle, under the control lock, from the given state.
     std::int32_t TogglePause(std::int32_t state);
@@ -61,6 +74,10 @@ private:
     // which `real` are data (the rest silence while a source has none ready).
     std::uint32_t Fill(BYTE* dest, std::uint32_t bytes, bool& ended, std::uint32_t& real);
     void ReleaseDevice();
+    // Moves the open device aside (under the device lock) to let out what it
+    // still holds; the feeder releases it a little later.
+    void RetireDevice();
+    static void ReleaseObjects(DeviceObjects& objects);
     void JoinFeeder();
 
     // Device objects, under the device lock.
@@ -72,6 +89,8 @@ private:
     std::int32_t m_eventCount = 0;
     player::SegmentPlan m_plan;
 
+    DeviceObjects m_lingering;   // a retired device, under the device lock
+    HANDLE m_lingerEndEvent = nullptr;   // ends the feeder's wait on a retired device
     HANDLE m_stopEvent = nullptr;
     HANDLE m_threadExitEvent = nullptr;
     CFeederThread* m_feeder = nullptr;
@@ -79,6 +98,7 @@ private:
     WAVEFORMATEXTENSIBLE m_deviceFormat = {};
     bool m_deviceSurround = false;   // surround processing for the open device
     std::uint32_t m_writePos = 0;
+    bool m_endedInFirstFill = false;
     player::PlaybackClock m_clock;   // under the clock lock (taken after the device lock, never before)
     CPlayerLock m_clockLock;
     DWORD m_refillThread = 0;        // the thread inside a refill, or 0
