@@ -45,7 +45,7 @@ std::int64_t SegmentFrames(std::int64_t segmentBytes, std::uint32_t rate)
     if (segmentBytes <= 0) {
         return 0;
     }
-    return (segmentBytes * static_cast<std::int64_t>(rate) + kSegmentByteRate / 2) / kSegmentByteRate;
+    return segmentBytes * static_cast<std::int64_t>(rate) / kSegmentByteRate;
 }
 
 std::uint32_t DeviceBufferBytes(std::int64_t segmentFrames, std::int32_t segments, std::uint32_t frameBytes)

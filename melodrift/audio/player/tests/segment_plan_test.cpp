@@ -54,7 +54,9 @@ TEST(PlayerSegmentPlan, SegmentsLastTheSameTimeAtEveryRate)
     EXPECT_EQ(SegmentFrames(44100, 8000), 2000);
     EXPECT_EQ(SegmentFrames(44100, 96000), 24000);
     EXPECT_EQ(SegmentFrames(4408, 22050), 551);
-    EXPECT_EQ(SegmentFrames(3, 44100), 1);
+    EXPECT_EQ(SegmentFrames(44100, 22050), 5512);
+    EXPECT_EQ(SegmentFrames(7, 44100), 1);
+    EXPECT_EQ(SegmentFrames(3, 44100), 0);   // less than a frame
     EXPECT_EQ(SegmentFrames(1, 8000), 0);
     EXPECT_EQ(SegmentFrames(0, 44100), 0);
     EXPECT_EQ(DeviceBufferBytes(SegmentFrames(44100, 8000), 5, 2), 20000u);      // 8 kHz mono

@@ -46,7 +46,7 @@ std::uint32_t FreeSpan(std::uint32_t writePos, std::uint32_t playCursor, std::ui
 // rate and channel count.
 constexpr std::uint32_t kSegmentByteRate = 176400;
 
-// Frames of one segment at `rate` (rounded to the nearest, 0 for no bytes).
+// Frames of one segment at `rate` (whole frames: a part of one does not count).
 std::int64_t SegmentFrames(std::int64_t segmentBytes, std::uint32_t rate);
 
 // Size of the device buffer: segments of `segmentFrames` frames of
