@@ -317,6 +317,11 @@ int CHostServices::XPlayer::GetState() {
     return engine ? engine->GetState() : ORVO_PLAYER_FAILED;
 }
 
+int64_t CHostServices::XPlayer::GetPlayedFrames() {
+    CExtPlayerDX* engine = m_host.m_frame.GetPlayerEngine();
+    return engine ? engine->GetPlayedFrames() : 0;
+}
+
 // ---- IMicro -----------------------------------------------------------------------
 
 BOOL CHostServices::XMicro::Start() {

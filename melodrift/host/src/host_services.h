@@ -120,6 +120,7 @@ private:
         BOOL GetShuffle() override;
         BOOL GetRepeat() override;
         int GetState() override;
+        int64_t GetPlayedFrames() override;
 
     private:
         CHostServices& m_host;

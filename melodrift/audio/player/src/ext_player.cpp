@@ -55,7 +55,7 @@ CExtPlayer::CExtPlayer() : m_format(DefaultFormat())
         eq->SetSampleRate(static_cast<std::int32_t>(m_format.Format.nSamplesPerSec));
         eq->SetGains(m_equalizerGains);
     }
-    AllocateBlock(m_segmentBytes / m_format.Format.nBlockAlign);
+    AllocateBlock(BlockFrames(m_segmentBytes));
     m_surround.SetInputFormat(&m_format);
     ReadSystemVolume(m_volume, m_balance);
     m_gains = ComputeVolumeBalanceGains(m_volume, m_balance);
@@ -126,9 +126,7 @@ std::int32_t CExtPlayer::SetFormat(const WAVEFORMATEXTENSIBLE* format)
             }
         }
     }
-    const std::int32_t frames =
-        std::clamp<std::int32_t>(m_segmentBytes / m_format.Format.nBlockAlign, 1, kMaxBlockFrames);
-    return AllocateBlock(frames) ? kPlayerOk : kPlayerDeviceError;
+    return AllocateBlock(BlockFrames(m_segmentBytes)) ? kPlayerOk : kPlayerDeviceError;
 }
 
 std::int32_t CExtPlayer::SetSegmentCount(std::int32_t count)
@@ -172,12 +170,12 @@ std::int32_t CExtPlayer::SetSegmentBytes(std::int32_t bytes)
     if (state != kPlayerStopped) {
         return kPlayerNotStopped;
     }
-    const std::int32_t frames = bytes / m_format.Format.nBlockAlign;
+    const std::int64_t frames = player::SegmentFrames(bytes, m_format.Format.nSamplesPerSec);
     if (frames < 1 || frames > kMaxBlockFrames) {
         return kPlayerDeviceError;
     }
     if (bytes != m_segmentBytes) {
-        if (!AllocateBlock(frames)) {
+        if (!AllocateBlock(static_cast<std::int32_t>(frames))) {
             return kPlayerDeviceError;
         }
         m_segmentBytes = bytes;
@@ -256,6 +254,12 @@ std::uint32_t CExtPlayer::GetSurroundChannelMask()
 {
     CPlayerLockGuard lock(m_effectsLock);
     return m_surround.GetOutputChannelMask();
+}
+
+std::int32_t CExtPlayer::BlockFrames(std::int32_t segmentBytes) const
+{
+    const std::int64_t frames = player::SegmentFrames(segmentBytes, m_format.Format.nSamplesPerSec);
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(frames, 1, kMaxBlockFrames));
 }
 
 bool CExtPlayer::AllocateBlock(std::int32_t frames)

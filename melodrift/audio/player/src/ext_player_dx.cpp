@@ -45,6 +45,7 @@ CExtPlayerDX::CExtPlayerDX()
     static_assert(sizeof(void*) != 4 || sizeof(DSBUFFERDESC) == 36, "buffer descriptions of 36 bytes");
     m_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     m_threadExitEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_lingerEndEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
 CExtPlayerDX::~CExtPlayerDX()
@@ -52,11 +53,15 @@ CExtPlayerDX::~CExtPlayerDX()
     Close();
     JoinFeeder();
     ReleaseDevice();
+    ReleaseObjects(m_lingering);
     if (m_stopEvent) {
         CloseHandle(m_stopEvent);
     }
     if (m_threadExitEvent) {
         CloseHandle(m_threadExitEvent);
+    }
+    if (m_lingerEndEvent) {
+        CloseHandle(m_lingerEndEvent);
     }
 }
 
@@ -74,6 +79,7 @@ void CExtPlayerDX::JoinFeeder()
         return;   // the feeder itself (a stop from its callback): it ends when it returns
     }
     SetEvent(m_stopEvent);
+    SetEvent(m_lingerEndEvent);
     m_feeder->Wait();
     delete m_feeder;
     m_feeder = nullptr;
@@ -83,46 +89,63 @@ std::int32_t CExtPlayerDX::Play()
 {
     {
         CPlayerLockGuard lock(m_callbackLock);
-        ClearBlock();
         if (!m_callback) {
             return kPlayerFailedState;
         }
     }
-    m_controlLock.Enter();
+    CPlayerLockGuard control(m_controlLock);
     const std::int32_t state = GetState();
     if (state == kPlayerPlaying) {
-        m_controlLock.Leave();
+        // The block and its read position belong to the feeder now.
         return kPlayerOk;
     }
     if (state == kPlayerPaused) {
-        m_controlLock.Leave();
-        return Pause();
+        // Resumes where the buffer stopped: nothing of the block is dropped.
+        return TogglePause(state);
     }
     if (state == kPlayerFailed) {
-        m_controlLock.Leave();
         return kPlayerFailedState;
     }
 
+    // The device of a playback that ended by itself may still be letting out
+    // its last samples: it is released only once the new one is open (the
+    // system keeps the output stream of the two going).
+    DeviceObjects ended;
+    {
+        CPlayerLockGuard device(m_deviceLock);
+        std::swap(ended, m_lingering);
+    }
+    JoinFeeder();   // the thread object of a playback that ended by itself
+    {
+        CPlayerLockGuard lock(m_callbackLock);
+        ClearBlock();
+    }
     SetVolume(m_volume);
     ResetEffects();
-    JoinFeeder();   // the thread object of a playback that ended by itself
-    if (OpenDevice() != kPlayerOk) {
+    const std::int32_t opened = OpenDevice();
+    ReleaseObjects(ended);
+    if (opened != kPlayerOk) {
         SetStopReason(kStopStartFailed);
-        m_controlLock.Leave();
         return kPlayerDeviceError;
     }
     ResetEvent(m_stopEvent);
     ResetEvent(m_threadExitEvent);
+    ResetEvent(m_lingerEndEvent);
     m_writePos = 0;
-    m_clock.Start(m_plan.bufferBytes);
+    {
+        CPlayerLockGuard clock(m_clockLock);
+        m_clock.Start(m_plan.bufferBytes);
+    }
     bool failed = false;
-    Refill(true, failed);
-    if (!failed && GetState() != kPlayerPlaying) {
+    m_endedInFirstFill = !Refill(true, failed);
+    const std::int32_t filledState = GetState();
+    if (!failed && filledState != kPlayerPlaying && filledState != kPlayerPaused) {
         // The callback stopped the engine during the first fill.
-        m_controlLock.Leave();
         return kPlayerOk;
     }
 
+    // A pause the callback asked for during the first fill holds: the feeder
+    // starts all the same, and the buffer plays once the pause is lifted.
     if (!failed) {
         m_feeder = new CFeederThread(*this);
         failed = !m_feeder->CreateThread(CREATE_SUSPENDED);
@@ -134,7 +157,7 @@ std::int32_t CExtPlayerDX::Play()
             m_feeder = nullptr;
         }
     }
-    if (!failed) {
+    if (!failed && GetState() == kPlayerPlaying) {
         CPlayerLockGuard device(m_deviceLock);
         failed = FAILED(m_buffer->Play(0, 0, DSBPLAY_LOOPING));
     }
@@ -143,10 +166,8 @@ std::int32_t CExtPlayerDX::Play()
         ReleaseDevice();
         SetStopReason(kStopStartFailed);
         SetState(kPlayerFailed);
-        m_controlLock.Leave();
         return kPlayerDeviceError;
     }
-    m_controlLock.Leave();
     return kPlayerOk;
 }
 
@@ -186,7 +207,9 @@ std::int32_t CExtPlayerDX::Stop(std::int32_t reason)
     }
     {
         CPlayerLockGuard device(m_deviceLock);
-        if (m_buffer) {
+        if (reason == kStopDataEnded && fromFeeder) {
+            RetireDevice();
+        } else if (m_buffer) {
             m_buffer->Stop();
         }
     }
@@ -207,7 +230,11 @@ std::int32_t CExtPlayerDX::Stop(std::int32_t reason)
 std::int32_t CExtPlayerDX::Pause()
 {
     CPlayerLockGuard control(m_controlLock);
-    const std::int32_t state = GetState();
+    return TogglePause(GetState());
+}
+
+std::int32_t CExtPlayerDX::TogglePause(std::int32_t state)
+{
     if (state == kPlayerFailed) {
         return kPlayerFailedState;
     }
@@ -258,9 +285,10 @@ std::int32_t CExtPlayerDX::OpenDevice()
             format.SubFormat = m_format.SubFormat;
         }
     }
-    // Whole frames only, so no refill ever splits one.
-    const std::uint32_t bufferBytes = player::DeviceBufferBytes(static_cast<std::uint32_t>(m_segmentBytes),
-                                                                m_segmentCount, format.Format.nBlockAlign);
+    // Segments of a fixed length of time, in whole frames, so no refill ever splits one.
+    const std::uint32_t bufferBytes =
+        player::DeviceBufferBytes(player::SegmentFrames(m_segmentBytes, format.Format.nSamplesPerSec), m_segmentCount,
+                                  format.Format.nBlockAlign);
     auto fail = [&]() {
         ReleaseDevice();
         SetState(kPlayerFailed);
@@ -333,6 +361,41 @@ std::int32_t CExtPlayerDX::CloseDevice()
     return kPlayerOk;
 }
 
+void CExtPlayerDX::ReleaseObjects(DeviceObjects& objects)
+{
+    if (objects.buffer) {
+        objects.buffer->Stop();
+    }
+    ReleaseObject(objects.notify);
+    ReleaseObject(objects.buffer);
+    ReleaseObject(objects.primary);
+    ReleaseObject(objects.sound);
+    for (std::int32_t e = 0; e < objects.eventCount; ++e) {
+        CloseHandle(objects.events[e]);
+        objects.events[e] = nullptr;
+    }
+    objects.eventCount = 0;
+}
+
+void CExtPlayerDX::RetireDevice()
+{
+    ReleaseObjects(m_lingering);
+    m_lingering.sound = m_sound;
+    m_lingering.primary = m_primary;
+    m_lingering.buffer = m_buffer;
+    m_lingering.notify = m_notify;
+    for (std::int32_t e = 0; e < m_eventCount; ++e) {
+        m_lingering.events[e] = m_segmentEvents[e];
+        m_segmentEvents[e] = nullptr;
+    }
+    m_lingering.eventCount = m_eventCount;
+    m_sound = nullptr;
+    m_primary = nullptr;
+    m_buffer = nullptr;
+    m_notify = nullptr;
+    m_eventCount = 0;
+}
+
 void CExtPlayerDX::ReleaseDevice()
 {
     CPlayerLockGuard device(m_deviceLock);
@@ -363,6 +426,29 @@ bool CExtPlayerDX::QueryBufferFormat(WAVEFORMATEXTENSIBLE& format)
     return SUCCEEDED(m_buffer->GetFormat(&format.Format, sizeof(format), &written));
 }
 
+bool CExtPlayerDX::ReadPlayCursor(DWORD& play)
+{
+    CPlayerLockGuard clock(m_clockLock);
+    if (FAILED(m_buffer->GetCurrentPosition(&play, nullptr))) {
+        return false;
+    }
+    m_clock.Cursor(play);
+    return true;
+}
+
+std::int64_t CExtPlayerDX::GetPlayedFrames()
+{
+    CPlayerLockGuard device(m_deviceLock);
+    const std::int32_t state = GetState();
+    DWORD play = 0;
+    if (m_buffer && (state == kPlayerPlaying || state == kPlayerPaused)) {
+        ReadPlayCursor(play);
+    }
+    CPlayerLockGuard clock(m_clockLock);
+    const std::uint32_t frameBytes = m_deviceFormat.Format.nBlockAlign;
+    return frameBytes ? static_cast<std::int64_t>(m_clock.PlayedData() / frameBytes) : 0;
+}
+
 int CExtPlayerDX::FeederLoop()
 {
     HANDLE handles[player::kMaxSegmentEvents + 1];
@@ -371,40 +457,64 @@ int CExtPlayerDX::FeederLoop()
         handles[e] = m_segmentEvents[e];
     }
     handles[events] = m_stopEvent;
-    std::int32_t endSegment = -1;
-    bool endCameRound = false;
-    // What the device still holds queued when the end has come round: the
-    // engine waits until the play position is this far past the data.
-    const std::uint64_t margin = std::min<std::uint64_t>(m_deviceFormat.Format.nAvgBytesPerSec / 5,
-                                                         m_plan.bufferBytes / 2);
+    // The play cursor tells what the device has taken from the buffer; it
+    // still holds some of it queued for a while. Once the cursor has passed
+    // the end of the data, the end is declared and the device is kept open
+    // this long (half the buffer at most, which is silence by then), so that
+    // it lets out everything before it is closed.
+    const std::uint64_t byteRate = std::max<DWORD>(m_deviceFormat.Format.nAvgBytesPerSec, 1);
+    const DWORD lingerMs = static_cast<DWORD>(std::min<std::uint64_t>(200, m_plan.bufferBytes / 2 * 1000 / byteRate));
+    bool dataEnded = m_endedInFirstFill;   // the data may end within the first fill
+    bool ended = false;
 
     for (;;) {
-        const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(events + 1), handles, FALSE, INFINITE);
-        if (result < WAIT_OBJECT_0 || result >= WAIT_OBJECT_0 + static_cast<DWORD>(events + 1)) {
-            break;
+        // Once the data has ended, the thread also wakes when the cursor
+        // should have reached the end, whatever the segments' length.
+        DWORD timeout = INFINITE;
+        if (dataEnded) {
+            std::uint64_t left = 0;
+            {
+                CPlayerLockGuard clock(m_clockLock);
+                left = m_clock.ToBeHeard(0);
+            }
+            timeout = static_cast<DWORD>(std::clamp<std::uint64_t>(left * 1000 / byteRate + 1, 5, 1000));
         }
-        const std::int32_t index = static_cast<std::int32_t>(result - WAIT_OBJECT_0);
-        if (index == events) {
-            break;
+        const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(events + 1), handles, FALSE, timeout);
+        std::int32_t index = -1;   // the segment event that fired, or -1 for a timed look
+        if (result != WAIT_TIMEOUT) {
+            if (result < WAIT_OBJECT_0 || result >= WAIT_OBJECT_0 + static_cast<DWORD>(events + 1)) {
+                break;
+            }
+            index = static_cast<std::int32_t>(result - WAIT_OBJECT_0);
+            if (index == events) {
+                break;
+            }
         }
         DWORD play = 0;
-        if (FAILED(m_buffer->GetCurrentPosition(&play, nullptr))) {
+        if (!ReadPlayCursor(play)) {
             SetState(kPlayerFailed);
             break;
         }
-        m_clock.Cursor(play);
-        const std::int32_t segment =
-            m_plan.segments > m_plan.events ? player::FiredSegment(m_plan, index, play) : index;
-        // The segment where the data ended comes round again: one buffer cycle
-        // later all of it has been played, and once the device has let out
-        // what it still holds the engine stops.
-        if (segment == endSegment) {
-            endCameRound = true;
+        bool heard = false;
+        {
+            CPlayerLockGuard clock(m_clockLock);
+            heard = m_clock.Heard(0);
         }
-        if (endCameRound && m_clock.Heard(margin)) {
+        // The last sample written has been played: the end of the data is
+        // declared now. The buffer is filled with silence up to the cursor
+        // first, so that it holds nothing old while the device lingers.
+        if (dataEnded && heard) {
+            bool failed = false;
+            Refill(false, failed);
+            ended = true;
             Stop(kStopDataEnded);
             break;
         }
+        if (index < 0) {
+            continue;
+        }
+        // A segment has been played: it is filled again (with silence once
+        // the data has ended, so the ring never plays old samples again).
         bool failed = false;
         const bool complete = Refill(false, failed);
         if (failed) {
@@ -419,8 +529,8 @@ int CExtPlayerDX::FeederLoop()
         if (state != kPlayerPlaying && state != kPlayerPaused) {
             break;   // stopped from the callback
         }
-        if (!complete && endSegment < 0) {
-            endSegment = segment;
+        if (!complete) {
+            dataEnded = true;
         }
         ResetEvent(handles[index]);
     }
@@ -429,6 +539,14 @@ int CExtPlayerDX::FeederLoop()
     const std::int32_t state = GetState();
     if (state != kPlayerPlaying && state != kPlayerPaused) {
         ReleaseDevice();
+    }
+    // The device of a playback that reached its end lets out its last
+    // samples, unless a new start or a close comes first (a start takes it
+    // over and releases it once its own device is open).
+    if (ended) {
+        WaitForSingleObject(m_lingerEndEvent, lingerMs);
+        CPlayerLockGuard device(m_deviceLock);
+        ReleaseObjects(m_lingering);
     }
     SetEvent(m_threadExitEvent);
     return 0;
@@ -441,7 +559,7 @@ bool CExtPlayerDX::Refill(bool wholeWhenEqual, bool& deviceFailed)
         return false;
     }
     DWORD play = 0;
-    if (FAILED(m_buffer->GetCurrentPosition(&play, nullptr))) {
+    if (!ReadPlayCursor(play)) {
         deviceFailed = true;
         return false;
     }
@@ -484,7 +602,10 @@ bool CExtPlayerDX::Refill(bool wholeWhenEqual, bool& deviceFailed)
         total = (firstBytes + secondBytes) / frameBytes * frameBytes;
     }
     m_writePos = (m_writePos + total) % m_plan.bufferBytes;
-    m_clock.Written(real, total);
+    {
+        CPlayerLockGuard clock(m_clockLock);
+        m_clock.Written(real, total);
+    }
     m_refillThread = 0;
     if (m_releasePending) {
         m_releasePending = false;

@@ -23,29 +23,6 @@ SegmentPlan PlanSegments(std::int32_t segments, std::uint32_t bufferBytes)
     return plan;
 }
 
-std::int32_t FiredSegment(const SegmentPlan& plan, std::int32_t event, std::uint32_t playCursor)
-{
-    if (event < 0 || event >= plan.events || plan.bufferBytes == 0) {
-        return -1;
-    }
-    if (plan.segments <= plan.events) {
-        return event;
-    }
-    std::int32_t best = event;
-    std::uint32_t bestDistance = 0xFFFFFFFFu;
-    for (std::int32_t j = event; j < plan.segments; j += plan.events) {
-        // How far the cursor is from this notification, either way around the ring.
-        const std::uint32_t offset = plan.NotificationOffset(j);
-        const std::uint32_t ahead = (playCursor % plan.bufferBytes + plan.bufferBytes - offset) % plan.bufferBytes;
-        const std::uint32_t distance = std::min(ahead, plan.bufferBytes - ahead);
-        if (distance < bestDistance) {
-            bestDistance = distance;
-            best = j;
-        }
-    }
-    return best;
-}
-
 std::uint32_t FreeSpan(std::uint32_t writePos, std::uint32_t playCursor, std::uint32_t bufferBytes,
                        bool wholeWhenEqual)
 {
@@ -63,14 +40,25 @@ std::uint32_t FreeSpan(std::uint32_t writePos, std::uint32_t playCursor, std::ui
     return wholeWhenEqual ? bufferBytes : 0;
 }
 
-std::uint32_t DeviceBufferBytes(std::uint32_t segmentBytes, std::int32_t segments, std::uint32_t frameBytes)
+std::int64_t SegmentFrames(std::int64_t segmentBytes, std::uint32_t rate)
 {
-    const std::uint64_t total = static_cast<std::uint64_t>(segmentBytes) * static_cast<std::uint64_t>(
-                                    std::max(segments, 0));
-    if (total > 0xFFFFFFFFull || frameBytes == 0) {
+    if (segmentBytes <= 0) {
         return 0;
     }
-    return static_cast<std::uint32_t>(total - total % frameBytes);
+    return segmentBytes * static_cast<std::int64_t>(rate) / kSegmentByteRate;
+}
+
+std::uint32_t DeviceBufferBytes(std::int64_t segmentFrames, std::int32_t segments, std::uint32_t frameBytes)
+{
+    if (segmentFrames <= 0 || segments <= 0 || segmentFrames > 0xFFFFFFFFll) {
+        return 0;
+    }
+    const std::uint64_t total = static_cast<std::uint64_t>(segmentFrames) * static_cast<std::uint64_t>(segments) *
+                                frameBytes;
+    if (total > 0xFFFFFFFFull) {
+        return 0;
+    }
+    return static_cast<std::uint32_t>(total);
 }
 
 void PlaybackClock::Start(std::uint32_t bufferBytes)

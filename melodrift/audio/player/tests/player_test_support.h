@@ -28,7 +28,6 @@ public:
             m_amplitude[c] = leftAmplitude;
         }
         m_total = seconds < 0 ? -1 : static_cast<std::int64_t>(seconds * rate);
-        m_testThread = GetCurrentThreadId();
     }
 
     static int __cdecl Callback(std::uintptr_t user, SampleBlock* block, int reserved)
@@ -48,8 +47,6 @@ public:
     std::atomic<int> detachNotices{0};   // empty block, capacity 0
     std::atomic<int> endNotices{0};      // empty block, capacity 1
     std::atomic<int> badBlocks{0};       // blocks without arrays that were not notices
-    std::atomic<DWORD> firstEndOnFeederTick{0};
-    std::atomic<DWORD> endNoticeTick{0};
     std::atomic<DWORD> endNoticeThread{0};
     std::atomic<std::int64_t> frames{0};
 
@@ -64,7 +61,6 @@ private:
             if (block->capacity == 0 && block->filled == 0) {
                 ++detachNotices;
             } else if (block->capacity == 1 && block->filled == 0) {
-                endNoticeTick = GetTickCount();
                 endNoticeThread = GetCurrentThreadId();
                 ++endNotices;
             } else {
@@ -74,9 +70,6 @@ private:
         }
         const std::int64_t done = frames;
         if (m_total >= 0 && done >= m_total) {
-            if (GetCurrentThreadId() != m_testThread && firstEndOnFeederTick == 0) {
-                firstEndOnFeederTick = GetTickCount();
-            }
             ++endAnswers;
             return 0;
         }
@@ -108,7 +101,6 @@ private:
     std::int64_t m_total;
     int m_channels = 2;
     int m_chunk = 0;
-    DWORD m_testThread;
 };
 
 }  // namespace playertest

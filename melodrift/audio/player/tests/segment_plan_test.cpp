@@ -23,29 +23,19 @@ TEST(PlayerSegmentPlan, SegmentCountIsLimited)
     EXPECT_EQ(PlanSegments(50, 10).segments, 1);   // less than a byte per segment
 }
 
-TEST(PlayerSegmentPlan, EverySegmentIsFoundFromItsSharedEvent)
+TEST(PlayerSegmentPlan, SegmentsShareEventsHalfABufferApart)
 {
     const struct { int segments; int events; } cases[] = {{5, 5}, {63, 63}, {64, 32}, {65, 33}, {100, 50}};
     for (const auto& c : cases) {
         const SegmentPlan plan = PlanSegments(c.segments, static_cast<std::uint32_t>(c.segments) * 4408);
         ASSERT_EQ(plan.events, c.events) << c.segments;
         for (int j = 0; j < c.segments; ++j) {
-            const int event = plan.EventOf(j);
-            ASSERT_LT(event, 63);
-            // The cursor a little past the notification, as when the thread
-            // wakes late, or still a little before it, as the device mixes ahead.
-            for (int offset : {1, 200, 4000, 30000, -1, -3000, -30000}) {
-                const std::uint32_t cursor =
-                    (plan.NotificationOffset(j) + plan.bufferBytes + offset) % plan.bufferBytes;
-                EXPECT_EQ(FiredSegment(plan, event, cursor), j) << c.segments << " " << j << " " << offset;
-            }
+            ASSERT_LT(plan.EventOf(j), 63);
         }
     }
     const SegmentPlan plan = PlanSegments(100, 100 * 4408);
     EXPECT_EQ(plan.EventOf(50), 0);
     EXPECT_EQ(plan.EventOf(99), 49);
-    EXPECT_EQ(FiredSegment(plan, 50, 0), -1);
-    EXPECT_EQ(FiredSegment(plan, -1, 0), -1);
 }
 
 TEST(PlayerSegmentPlan, FreeSpanRunsFromTheWritePositionToTheCursor)
@@ -57,13 +47,24 @@ TEST(PlayerSegmentPlan, FreeSpanRunsFromTheWritePositionToTheCursor)
     EXPECT_EQ(FreeSpan(0, 0, 0, true), 0u);
 }
 
-TEST(PlayerSegmentPlan, DeviceBufferHoldsWholeFrames)
+TEST(PlayerSegmentPlan, SegmentsLastTheSameTimeAtEveryRate)
 {
-    EXPECT_EQ(DeviceBufferBytes(44100, 5, 4), 220500u);
-    EXPECT_EQ(DeviceBufferBytes(44101, 5, 4), 220504u);
-    EXPECT_EQ(DeviceBufferBytes(44100, 5, 12), 220500u - 220500u % 12);
+    // A quarter second by default, whatever the format.
+    EXPECT_EQ(SegmentFrames(44100, 44100), 11025);
+    EXPECT_EQ(SegmentFrames(44100, 8000), 2000);
+    EXPECT_EQ(SegmentFrames(44100, 96000), 24000);
+    EXPECT_EQ(SegmentFrames(4408, 22050), 551);
+    EXPECT_EQ(SegmentFrames(44100, 22050), 5512);
+    EXPECT_EQ(SegmentFrames(7, 44100), 1);
+    EXPECT_EQ(SegmentFrames(3, 44100), 0);   // less than a frame
+    EXPECT_EQ(SegmentFrames(1, 8000), 0);
+    EXPECT_EQ(SegmentFrames(0, 44100), 0);
+    EXPECT_EQ(DeviceBufferBytes(SegmentFrames(44100, 8000), 5, 2), 20000u);      // 8 kHz mono
+    EXPECT_EQ(DeviceBufferBytes(SegmentFrames(44100, 96000), 5, 4), 480000u);    // 96 kHz stereo
+    EXPECT_EQ(DeviceBufferBytes(11025, 5, 12), 661500u);                          // surround output
     EXPECT_EQ(DeviceBufferBytes(0x7FFFFFFF, 100, 4), 0u);
     EXPECT_EQ(DeviceBufferBytes(100, 5, 0), 0u);
+    EXPECT_EQ(DeviceBufferBytes(0, 5, 4), 0u);
 }
 
 TEST(PlayerSegmentPlan, ClockCountsAcrossTheRing)
@@ -82,9 +83,13 @@ TEST(PlayerSegmentPlan, ClockCountsAcrossTheRing)
     EXPECT_FALSE(clock.Heard(0));
     clock.Written(0, 700);       // silence only: the end stays
     EXPECT_EQ(clock.DataEnd(), 1300u);
+    EXPECT_EQ(clock.ToBeHeard(50), 250u);
+    EXPECT_EQ(clock.PlayedData(), 1100u);
     clock.Cursor(350);
     EXPECT_TRUE(clock.Heard(50));
     EXPECT_FALSE(clock.Heard(51));
+    EXPECT_EQ(clock.ToBeHeard(50), 0u);
+    EXPECT_EQ(clock.PlayedData(), 1300u);   // the data, not the silence behind it
     clock.Start(0);
     clock.Cursor(10);
     EXPECT_EQ(clock.Played(), 0u);

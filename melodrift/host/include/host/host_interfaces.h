@@ -246,6 +246,10 @@ struct IPlayer {
     virtual BOOL GetRepeat() = 0;
     // ORVO_PLAYER_*.
     virtual int GetState() = 0;
+    // Frames of the module's data heard since playback last started (Play
+    // from the stopped state): follows the device's play cursor, stands still
+    // while paused, ends at the last frame given. For the time a module shows.
+    virtual int64_t GetPlayedFrames() = 0;
 };
 
 // The shared capture engine (the default wave-input device).

@@ -542,6 +542,7 @@ bool CVocalith::PlayTrack(int index) {
     m_playing = index;
     bool ready = SetOutputFormat() && m_player->SetDataCallback(&CVocalith::Fill, reinterpret_cast<UINT_PTR>(this));
     if (ready) InterlockedExchange(&m_callbackSet, 1);
+    m_startFrame = 0;
     if (!ready || !m_player->Play()) {
         SetError(L"Cannot play " + FileTitle(path) + L": the player refused the format");
         m_source.Close();
@@ -605,6 +606,7 @@ void CVocalith::SeekTo(int position) {
     m_player->Stop();
     m_source.Seek(frame);
     m_morph.Chain().RequestReset();
+    m_startFrame = m_source.Position();
     if (wasPlaying) {
         m_player->Play();
         SetTimer(m_window, kUiTimer, 250, nullptr);
@@ -641,14 +643,11 @@ void CVocalith::ShowTime() {
     if (m_source.IsOpen() && m_source.Rate() > 0) {
         total = m_source.TotalFrames();
         at = m_source.Position();
-        // What has been read is ahead of what is heard by the player's buffer.
-        if (m_player && m_source.Channels() > 0) {
-            const std::int64_t buffered =
-                static_cast<std::int64_t>(m_player->GetSegmentCount()) * m_player->GetSegmentBytes() /
-                (2 * m_source.Channels());
-            at = std::max<std::int64_t>(0, at - buffered);
-        }
-        at = std::min(at, total);
+        // What has been read is ahead of what is heard: while the engine plays
+        // the track, the time follows its play cursor.
+        const int state = m_player && OwnsPlayer() ? m_player->GetState() : ORVO_PLAYER_STOPPED;
+        if (state == ORVO_PLAYER_PLAYING || state == ORVO_PLAYER_PAUSED) at = m_startFrame + m_player->GetPlayedFrames();
+        at = std::clamp<std::int64_t>(at, 0, total);
     }
     const int rate = std::max(1, m_source.Rate());
     std::wstring text = FormatTime(at / rate) + L" / " + FormatTime(total / rate);

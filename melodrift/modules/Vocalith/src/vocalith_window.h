@@ -117,6 +117,7 @@ private:
     CPlaylist m_playlist;
     CTrackSource m_source;
     int m_playing = -1;   // the track the source holds, or -1
+    std::int64_t m_startFrame = 0;    // where in the track the engine last started
     volatile LONG m_generation = 0;   // counts the starts and stops of playback
     volatile LONG m_callbackSet = 0;  // the player holds this module's data callback
     bool m_restoring = false;

@@ -114,7 +114,7 @@ void Put32(std::string& b, std::uint32_t v) {
 
 // A WAV file of any layout: the format chunk as given, then the data.
 std::string WavOf(std::uint16_t tag, std::uint16_t channels, std::uint16_t bits, const std::string& data,
-                  std::uint32_t mask = 0) {
+                  std::uint32_t mask = 0, std::uint32_t rate = kRate) {
     const bool extensible = tag == 0xFFFE;
     std::string b = "RIFF";
     Put32(b, static_cast<std::uint32_t>((extensible ? 60 : 36) + data.size()));
@@ -122,8 +122,8 @@ std::string WavOf(std::uint16_t tag, std::uint16_t channels, std::uint16_t bits,
     Put32(b, extensible ? 40 : 16);
     Put16(b, tag);
     Put16(b, channels);
-    Put32(b, kRate);
-    Put32(b, kRate * channels * bits / 8);
+    Put32(b, rate);
+    Put32(b, rate * channels * bits / 8);
     Put16(b, static_cast<unsigned>(channels * bits / 8));
     Put16(b, bits);
     if (extensible) {
@@ -570,6 +570,24 @@ TEST_F(Vocalith, PositionCommandMovesPlaybackAndTheTimeFollows) {
     // The rest plays to its end, and the frame's slider goes back to the start.
     ASSERT_TRUE(PumpUntil([&] { return State() == ORVO_PLAYER_STOPPED && Text(kIdTitle) == L"No track"; }, 20000));
     EXPECT_EQ(m_frame.positions.back(), 0);
+
+    // At a low rate too the time and the slider follow what is heard, second
+    // by second, up to the end of the track.
+    std::string low;
+    for (int i = 0; i < 3 * 8000; ++i)
+        Put16(low, static_cast<std::uint16_t>(static_cast<std::int16_t>(1500 * std::sin(2 * kPi * 440 * i / 8000))));
+    ASSERT_EQ(Open({File(L"low.wav", WavOf(1, 1, 16, low, 0, 8000))}), MESSAGE_OK);
+    m_frame.positions.clear();
+    std::vector<std::wstring> shown;
+    ASSERT_TRUE(PumpUntil([&] {
+        const std::wstring time = Text(kIdTime);
+        if (State() == ORVO_PLAYER_PLAYING && (shown.empty() || shown.back() != time)) shown.push_back(time);
+        return State() == ORVO_PLAYER_STOPPED && Text(kIdTitle) == L"No track";
+    }));
+    if (shown.size() == 4 && shown.back() == L"0:03 / 0:03") shown.pop_back();   // the last sample is being let out
+    EXPECT_EQ(shown, (std::vector<std::wstring>{L"0:00 / 0:03", L"0:01 / 0:03", L"0:02 / 0:03"}));
+    ASSERT_FALSE(m_frame.positions.empty());
+    EXPECT_GE(*std::max_element(m_frame.positions.begin(), m_frame.positions.end()), 600);
 }
 
 }  // namespace

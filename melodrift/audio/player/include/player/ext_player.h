@@ -111,8 +111,12 @@ public:
     // Values outside 0..100 are clamped (a negative one never inverts the signal).
     virtual std::int32_t SetVolume(std::int32_t volume);
     virtual std::int32_t SetBalance(std::int32_t balance);
-    // 5 when failed, 6 unless stopped, 1 when a segment would hold less than
-    // one frame or more than kMaxBlockFrames.
+    // The segment size, counted in bytes of the default format (44.1 kHz
+    // 16-bit stereo) and so a length of time: a segment of the default 44100
+    // bytes lasts a quarter second at every rate and channel count, and the
+    // block holds one segment's frames. 5 when failed, 6 unless stopped, 1
+    // when a segment would hold less than one frame or more than
+    // kMaxBlockFrames at the current rate.
     virtual std::int32_t SetSegmentBytes(std::int32_t bytes);
     virtual std::int32_t OpenDevice() = 0;
     virtual std::int32_t CloseDevice() = 0;
@@ -150,6 +154,8 @@ public:
 protected:
     void SetState(std::int32_t state) { InterlockedExchange(&m_state, state); }
     void SetStopReason(std::int32_t reason) { InterlockedExchange(&m_stopReason, reason); }
+    // Frames of the block for a segment size, at the format's rate.
+    std::int32_t BlockFrames(std::int32_t segmentBytes) const;
     // (Re)allocates the block for the format's channels (at least kBlockSlots
     // arrays) and `frames`, under the effects lock. False when out of memory.
     bool AllocateBlock(std::int32_t frames);

@@ -7,9 +7,8 @@
 // event of their own. With more, the segments are split into two rounds
 // (events = half the segments, rounded up) and segment j signals event
 // j mod events, so the two segments sharing an event lie half the buffer
-// apart; when an event fires, the play cursor tells which of them was passed.
-// (The cursor may trail the notification a little, as the device mixes
-// ahead: half a buffer of distance leaves no doubt.)
+// apart. A refill needs to know only that a segment has been played: it
+// writes from the write position up to the play cursor.
 #pragma once
 
 #include <cstdint>
@@ -35,20 +34,24 @@ struct SegmentPlan {
 // than one byte per segment gets one segment.
 SegmentPlan PlanSegments(std::int32_t segments, std::uint32_t bufferBytes);
 
-// The segment whose notification made `event` fire, given the play cursor
-// around that time: of the segments sharing the event, the one whose offset
-// lies nearest the cursor around the ring. -1 for an event outside the plan.
-std::int32_t FiredSegment(const SegmentPlan& plan, std::int32_t event, std::uint32_t playCursor);
-
 // Bytes a refill may write from the write position up to the play cursor.
 // When the two are equal the buffer is either all free (the first fill of a
 // playback: wholeWhenEqual) or all written and not yet played (0).
 std::uint32_t FreeSpan(std::uint32_t writePos, std::uint32_t playCursor, std::uint32_t bufferBytes,
                        bool wholeWhenEqual);
 
-// Size of the device buffer: segment bytes x segments, rounded down to whole
-// frames of `frameBytes` (0 when it does not fit in 32 bits).
-std::uint32_t DeviceBufferBytes(std::uint32_t segmentBytes, std::int32_t segments, std::uint32_t frameBytes);
+// The segment size is a length of time: segment bytes of the default format
+// (44.1 kHz, 16-bit stereo, 176400 bytes a second), whatever the format
+// played, so that the buffer and the notifications keep their pace at every
+// rate and channel count.
+constexpr std::uint32_t kSegmentByteRate = 176400;
+
+// Frames of one segment at `rate` (whole frames: a part of one does not count).
+std::int64_t SegmentFrames(std::int64_t segmentBytes, std::uint32_t rate);
+
+// Size of the device buffer: segments of `segmentFrames` frames of
+// `frameBytes` each (0 when it does not fit in 32 bits).
+std::uint32_t DeviceBufferBytes(std::int64_t segmentFrames, std::int32_t segments, std::uint32_t frameBytes);
 
 // Where a playback stands, in bytes counted from its start (so they never
 // wrap): how far the device has played, how far the buffer has been written,
@@ -68,6 +71,13 @@ public:
     std::uint64_t WrittenTotal() const { return m_written; }
     std::uint64_t DataEnd() const { return m_dataEnd; }
     bool Heard(std::uint64_t margin) const { return m_played >= m_dataEnd + margin; }
+    // Bytes still to be played until Heard(margin), 0 when it already is.
+    std::uint64_t ToBeHeard(std::uint64_t margin) const
+    {
+        return Heard(margin) ? 0 : m_dataEnd + margin - m_played;
+    }
+    // How much of the data has been played (silence after it not counted).
+    std::uint64_t PlayedData() const { return m_played < m_dataEnd ? m_played : m_dataEnd; }
 
 private:
     std::uint32_t m_bufferBytes = 0;

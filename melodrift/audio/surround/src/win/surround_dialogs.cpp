@@ -30,6 +30,11 @@ void ReleaseObject(T*& object)
 
 }  // namespace
 
+// The probe's streaming buffer: position notifications, sticky focus and the
+// accurate play cursor.
+constexpr DWORD kProbeStreamFlags = DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_STICKYFOCUS | DSBCAPS_GETCURRENTPOSITION2;
+static_assert(kProbeStreamFlags == 0x14100, "the probe's buffer flags");
+
 bool TestSurroundMode(std::uint32_t mask, std::int32_t channels)
 {
     WAVEFORMATEXTENSIBLE format = {};
@@ -62,7 +67,7 @@ bool TestSurroundMode(std::uint32_t mask, std::int32_t channels)
     if (ok) {
         DSBUFFERDESC desc = {};
         desc.dwSize = sizeof(desc);
-        desc.dwFlags = DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_LOCSOFTWARE | DSBCAPS_GETCURRENTPOSITION2;   // 0x14100
+        desc.dwFlags = kProbeStreamFlags;
         desc.dwBufferBytes = 32768;
         desc.lpwfxFormat = &format.Format;
         ok = SUCCEEDED(sound->CreateSoundBuffer(&desc, &secondary, nullptr)) && secondary;
