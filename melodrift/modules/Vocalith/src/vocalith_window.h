@@ -5,12 +5,14 @@
 
 #include "core/playlist.h"
 #include "host/host_interfaces.h"
+#include "mediatags/media_tags.h"
 #include "module_colors.h"
 #include "module_toolbar.h"
 #include "track_source.h"
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@ namespace vocalith {
 // Window messages of the module's own.
 constexpr UINT kMsgTrackEnded = WM_APP + 1;   // posted from the player's thread
 constexpr UINT kMsgOpenFiles = WM_APP + 2;    // lParam: const std::vector<std::wstring>*
+constexpr UINT kMsgSkipFailed = WM_APP + 3;   // a track could not be played: on to the next
 
 // Control and command identifiers.
 enum : UINT {
@@ -30,6 +33,8 @@ enum : UINT {
     kIdRemove = 41003,
     kIdClear = 41004,
     kIdPlaySelected = 41005,
+    kIdOpenPlaylist = 41006,
+    kIdSavePlaylist = 41007,
 };
 
 class CVocalith {
@@ -86,6 +91,24 @@ private:
     HWND AddButton(const wchar_t* text, UINT id);
     bool HandleOwnCommand(UINT id);
 
+    // Tags and playlist files (vocalith_playlists.cpp).
+    struct TrackTags {
+        mediatags::MediaTags tags;
+        bool missing = false;
+        std::wstring listedTitle;      // a playlist file's title for the entry
+        std::int64_t listedSeconds = -1;
+    };
+    const TrackTags& TagsFor(const std::wstring& path);
+    // "Artist – Title" (the file name without tags), "(missing)" after a file
+    // that is not there, the length after a tab.
+    std::wstring ListLine(const std::wstring& path);
+    std::wstring TrackName(const std::wstring& path);
+    // Files with each playlist file among them replaced by its entries.
+    std::vector<std::wstring> ExpandPlaylists(const std::vector<std::wstring>& files);
+    bool SavePlaylist(const std::wstring& path);
+    void ChoosePlaylistToOpen();
+    void ChoosePlaylistToSave();
+
     HINSTANCE m_instance;
     IQueryInterface* m_host;
     IApplication* m_app = nullptr;
@@ -107,6 +130,8 @@ private:
     volatile LONG m_generation = 0;   // counts the starts and stops of playback
     volatile LONG m_callbackSet = 0;  // the player holds this module's data callback
     bool m_restoring = false;
+    std::map<std::wstring, TrackTags> m_tags;   // by path, read when first listed
+    int m_failures = 0;                         // tracks that failed one after another
 };
 
 }  // namespace vocalith
