@@ -229,6 +229,7 @@ LRESULT CTunestackWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
             path.resize(length);
             const DWORD attributes = GetFileAttributesW(path.c_str());
             if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) AddFolder(path);
+            else if (mediatags::IsPlaylistFileName(path)) ImportPlaylist(path);
             else files.push_back(path);
         }
         DragFinish(drop);
@@ -716,7 +717,14 @@ bool CTunestackWindow::OnBusMessage(const wchar_t*, const wchar_t* message)
     }
     if (command.verb == L"add" || command.verb == L"open") {
         if (command.names.empty()) return false;
-        const int added = AddFiles(command.names);
+        // Playlist files become playlists; the other files join the library.
+        std::vector<std::wstring> files;
+        for (const std::wstring& name : command.names) {
+            if (mediatags::IsPlaylistFileName(name)) ImportPlaylist(name);
+            else files.push_back(name);
+        }
+        if (files.empty()) return true;
+        const int added = AddFiles(files);
         SetStatus(L"Added " + std::to_wstring(added) + (added == 1 ? L" file" : L" files") + L" to the library.");
         return true;
     }
