@@ -69,6 +69,8 @@ void CMfSource::Close() {
     m_reader = nullptr;
     if (m_started) MFShutdown();
     m_started = false;
+    if (m_comInit) CoUninitialize();
+    m_comInit = false;
     m_channels = m_rate = 0;
     m_channelMask = 0;
     m_totalFrames = m_position = 0;
@@ -82,6 +84,8 @@ void CMfSource::Close() {
 bool CMfSource::Open(const std::wstring& path, const std::wstring& format, std::wstring& error) {
     Close();
     const std::wstring kind = format.empty() ? L"this kind of file" : format + L" files";
+    // The decoders are COM objects: COM on this thread (as it is, or the free-threaded apartment).
+    m_comInit = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     if (FAILED(MFStartup(MF_VERSION, MFSTARTUP_LITE))) {
         error = L"the system's media framework is not available";
         return false;

@@ -50,6 +50,7 @@ private:
 
     IMFSourceReader* m_reader = nullptr;
     bool m_started = false;            // the framework was started for this object
+    bool m_comInit = false;            // COM was initialised on the opening thread for this object
     bool m_float = false;              // 32-bit float, else 16-bit integer samples
     int m_channels = 0;
     int m_rate = 0;
