@@ -74,7 +74,6 @@ void CMfSource::Close() {
     m_channels = m_rate = 0;
     m_channelMask = 0;
     m_totalFrames = m_position = 0;
-    m_origin = -1;
     m_want = -1;
     m_ended = false;
     m_pcm.clear();
@@ -199,11 +198,12 @@ bool CMfSource::DecodeMore() {
         if (buffer) buffer->Release();
         sample->Release();
         if (added == 0) continue;
-        if (m_origin < 0) m_origin = time;
         if (m_want >= 0) {
             // The first sound after a seek: cut to the frame asked for (the
-            // decoder starts at a packet or page before it).
-            const std::int64_t frame = ((time - m_origin) * m_rate + kUnitsPerSecond / 2) / kUnitsPerSecond;
+            // decoder starts at a packet or page before it). Only here are time
+            // stamps trusted: Wine's AAC decoder stamps the sound of a file's
+            // start 1,024 frames late, though it plays and seeks by the right times.
+            const std::int64_t frame = (time * m_rate + kUnitsPerSecond / 2) / kUnitsPerSecond;
             const std::int64_t frames = static_cast<std::int64_t>(added) / m_channels;
             if (frame + frames <= m_want) {
                 m_pcm.resize(m_pcm.size() - added);
@@ -253,7 +253,8 @@ bool CMfSource::Seek(std::int64_t frame) {
     PROPVARIANT at;
     PropVariantInit(&at);
     at.vt = VT_I8;
-    at.hVal.QuadPart = std::max<LONGLONG>(m_origin, 0) + frame * kUnitsPerSecond / m_rate;   // at or just before the frame
+    // Rounded up: a decoder that starts at the frame the time falls in then starts at this one.
+    at.hVal.QuadPart = (frame * kUnitsPerSecond + m_rate - 1) / m_rate;
     const HRESULT hr = m_reader->SetCurrentPosition(GUID_NULL, at);
     PropVariantClear(&at);
     if (FAILED(hr)) return false;

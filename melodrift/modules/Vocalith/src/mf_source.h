@@ -57,7 +57,6 @@ private:
     DWORD m_channelMask = 0;
     std::int64_t m_totalFrames = 0;
     std::int64_t m_position = 0;
-    LONGLONG m_origin = -1;            // time stamp of the first frame (100 ns), -1 before it is known
     std::int64_t m_want = -1;          // after a seek: the frame the next sample must be cut to
     bool m_ended = false;
     std::vector<float> m_pcm;          // decoded, interleaved, not yet handed out
