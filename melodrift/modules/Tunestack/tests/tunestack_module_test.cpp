@@ -9,6 +9,7 @@
 #include "library/library_res.h"
 #include "tunestack/library_files.h"
 
+#include "fw/testing/find_window.h"
 #include "fw/testing/input.h"
 
 #include <gtest/gtest.h>
@@ -501,7 +502,7 @@ TEST_F(TunestackModule, PlaylistFilesImportedSortedAndExported)
 
     const std::wstring exported = lists + L"Export \u00fc.pls";
     std::thread driver([&] {
-        HWND dialog = WaitForDialog(L"Export Playlist File");
+        HWND dialog = fw::testing::WaitForProcessWindow(0, L"#32770", L"Export Playlist File", 10000, false);
         if (!dialog) return;
         Sleep(300);
         SetDlgItemTextW(dialog, 0x480, exported.c_str());
