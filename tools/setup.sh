@@ -18,8 +18,13 @@ packages=(
   # lay out and look under test as they do on Windows
   fonts-liberation
   pulseaudio pulseaudio-utils sox googletest python3 python3-pil
-  # an MP3 encoder for the player module's test file
-  lame
+  # the encoders of the player module's test files (MP3 with ID3v2 tags, FLAC, Ogg Vorbis,
+  # and Opus, AAC in MP4 and WMA through ffmpeg)
+  lame flac vorbis-tools ffmpeg
+  # Wine's Media Foundation decodes through GStreamer: base (Ogg Vorbis, Opus), good (WAV,
+  # FLAC, MP3), libav (AAC), ugly (the ASF demuxer of WMA files)
+  gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386 gstreamer1.0-libav:i386
+  gstreamer1.0-plugins-ugly:i386
   # locale sources: the Russian locale (ANSI code page 1251) of the language tests, made with localedef
   locales
   # drawing the artwork at build time (fonts for the text in the bitmaps)

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cwchar>
 #include <initializer_list>
 #include <utility>
 #include <vector>
@@ -223,7 +224,18 @@ private:
                 r.left += 2;
                 SetBkMode(dc, TRANSPARENT);
                 SetTextColor(dc, selected ? m_colors.selectedText : m_colors.listText);
-                DrawTextW(dc, text.data(), -1, &r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+                // A line "name<tab>detail" shows its detail (a length, say) at the right edge.
+                const wchar_t* tab = wcschr(text.data(), L'\t');
+                if (tab) {
+                    RECT right = r;
+                    right.right -= 4;
+                    DrawTextW(dc, tab + 1, -1, &right, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+                    SIZE extent = {};
+                    GetTextExtentPoint32W(dc, tab + 1, static_cast<int>(wcslen(tab + 1)), &extent);
+                    r.right = std::max<LONG>(r.left, right.right - extent.cx - 8);
+                }
+                DrawTextW(dc, text.data(), tab ? static_cast<int>(tab - text.data()) : -1, &r,
+                          DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
             }
         }
         if (draw.itemState & ODS_FOCUS) DrawFocusRect(dc, &draw.rcItem);

@@ -123,8 +123,8 @@ HWND CTunestackWindow::Create(HWND parent)
     const struct {
         const wchar_t* text;
         int width;
-    } columns[] = {{L"Title", 180}, {L"Artist", 120}, {L"Length", 56}, {L"Path", 320}};
-    for (int i = 0; i < 4; ++i) {
+    } columns[] = {{L"Title", 180}, {L"Artist", 120}, {L"Album", 120}, {L"Track", 44}, {L"Length", 56}, {L"Path", 320}};
+    for (int i = 0; i < 6; ++i) {
         column.cx = columns[i].width;
         column.pszText = const_cast<wchar_t*>(columns[i].text);
         ListView_InsertColumn(m_tracks, i, &column);
@@ -145,6 +145,8 @@ HWND CTunestackWindow::Create(HWND parent)
     AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(popup, MF_STRING, ID_TS_ADD_TO_PLAYLIST, L"Add &to playlist");
     AppendMenuW(popup, MF_STRING, ID_TS_REMOVE_FROM_PLAYLIST, L"Re&move from playlist");
+    AppendMenuW(popup, MF_STRING, ID_TS_IMPORT_PLAYLIST, L"&Import playlist file...");
+    AppendMenuW(popup, MF_STRING, ID_TS_EXPORT_PLAYLIST, L"&Export playlist file...");
     AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(popup, MF_STRING, ID_TS_PLAY_SELECTED, L"&Play selected\tEnter");
     AppendMenuW(popup, MF_STRING, ID_TS_CHOOSE_FROM_LIBRARY, L"&Choose from library...\tCtrl+L");
@@ -227,6 +229,7 @@ LRESULT CTunestackWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
             path.resize(length);
             const DWORD attributes = GetFileAttributesW(path.c_str());
             if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) AddFolder(path);
+            else if (mediatags::IsPlaylistFileName(path)) ImportPlaylist(path);
             else files.push_back(path);
         }
         DragFinish(drop);
@@ -372,6 +375,9 @@ void CTunestackWindow::ShowEntry(int entry)
         m_entry = 0;
         for (std::size_t i = 0; i < m_library.Files().size(); ++i) m_rows.push_back(static_cast<std::int32_t>(i));
     }
+    m_rowIndex.clear();
+    for (std::size_t i = 0; i < m_rows.size(); ++i) m_rowIndex.push_back(i);
+    SortRows();
     ListView_SetItemState(m_tracks, -1, 0, LVIS_SELECTED);
     ListView_SetItemCountEx(m_tracks, static_cast<int>(m_rows.size()), 0);
     InvalidateRect(m_tracks, nullptr, TRUE);
@@ -467,6 +473,8 @@ bool CTunestackWindow::OnCommand(UINT id)
     case ID_TS_ADD_TO_PLAYLIST: OnAddToPlaylist(); return true;
     case ID_TS_REMOVE_FROM_PLAYLIST: OnRemoveFromPlaylist(); return true;
     case ID_TS_CHOOSE_FROM_LIBRARY: OnChooseFromLibrary(); return true;
+    case ID_TS_IMPORT_PLAYLIST: OnImportPlaylist(); return true;
+    case ID_TS_EXPORT_PLAYLIST: OnExportPlaylist(); return true;
     case ID_TS_PLAY_SELECTED: {
         std::vector<std::wstring> paths;
         for (std::int32_t fileId : SelectedFileIds()) paths.push_back(m_library.Files()[static_cast<std::size_t>(fileId)]);
@@ -484,7 +492,9 @@ bool CTunestackWindow::QueryCommand(UINT id, bool& enabled) const
     switch (id) {
     case ID_TS_ADD_FOLDER: enabled = !m_scanning; return true;
     case ID_TS_NEW_PLAYLIST:
+    case ID_TS_IMPORT_PLAYLIST:
     case ID_TS_CHOOSE_FROM_LIBRARY: enabled = true; return true;
+    case ID_TS_EXPORT_PLAYLIST: enabled = !m_rows.empty(); return true;
     case ID_TS_RENAME_PLAYLIST:
     case ID_TS_DELETE_PLAYLIST: enabled = playlist; return true;
     case ID_TS_ADD_TO_PLAYLIST: enabled = selection && SendMessageW(m_target, CB_GETCURSEL, 0, 0) >= 0; return true;
@@ -576,6 +586,10 @@ int CTunestackWindow::AddFiles(const std::vector<std::wstring>& paths)
 {
     const std::size_t before = m_library.Files().size();
     for (const std::wstring& path : paths) {
+        if (mediatags::IsPlaylistFileName(path)) {
+            ImportPlaylist(path);
+            continue;
+        }
         if (!IsSupportedAudioFile(path)) continue;
         if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
         m_library.AddFile(path);
@@ -664,7 +678,12 @@ void CTunestackWindow::OnRemoveFromPlaylist()
     std::vector<int> rows = SelectedRows();
     if (rows.empty()) return;
     std::sort(rows.rbegin(), rows.rend());
-    for (int row : rows) m_library.RemoveTrack(*playlist, static_cast<std::size_t>(row));
+    // Rows stand in the order of the sorted column: each removes its own place in the playlist.
+    std::vector<std::size_t> places;
+    for (int row : rows)
+        if (static_cast<std::size_t>(row) < m_rowIndex.size()) places.push_back(m_rowIndex[static_cast<std::size_t>(row)]);
+    std::sort(places.rbegin(), places.rend());
+    for (std::size_t place : places) m_library.RemoveTrack(*playlist, place);
     Save();
     ShowEntry(m_entry);
 }
@@ -698,7 +717,14 @@ bool CTunestackWindow::OnBusMessage(const wchar_t*, const wchar_t* message)
     }
     if (command.verb == L"add" || command.verb == L"open") {
         if (command.names.empty()) return false;
-        const int added = AddFiles(command.names);
+        // Playlist files become playlists; the other files join the library.
+        std::vector<std::wstring> files;
+        for (const std::wstring& name : command.names) {
+            if (mediatags::IsPlaylistFileName(name)) ImportPlaylist(name);
+            else files.push_back(name);
+        }
+        if (files.empty()) return true;
+        const int added = AddFiles(files);
         SetStatus(L"Added " + std::to_wstring(added) + (added == 1 ? L" file" : L" files") + L" to the library.");
         return true;
     }
@@ -758,18 +784,12 @@ LRESULT CTunestackWindow::OnNotify(NMHDR* header)
                 const std::wstring& path = m_library.Files()[static_cast<std::size_t>(id)];
                 const TrackInfo& track = InfoFor(id);
                 switch (info->item.iSubItem) {
-                case 0:
-                    if (!track.title.empty()) {
-                        text = track.title;
-                    } else {
-                        text = FileNamePart(path);
-                        const std::size_t dot = text.find_last_of(L'.');
-                        if (dot != std::wstring::npos && dot > 0) text.resize(dot);
-                    }
-                    break;
+                case 0: text = TitleFor(id); break;
                 case 1: text = track.artist; break;
-                case 2: text = FormatDuration(track.durationMs); break;
-                case 3: text = path; break;
+                case 2: text = track.album; break;
+                case 3: text = track.track > 0 ? std::to_wstring(track.track) : std::wstring(); break;
+                case 4: text = FormatDuration(track.durationMs); break;
+                case 5: text = path; break;
                 default: break;
                 }
             }
@@ -780,6 +800,14 @@ LRESULT CTunestackWindow::OnNotify(NMHDR* header)
         case NM_RETURN:
             OnCommand(ID_TS_PLAY_SELECTED);
             return 0;
+        case LVN_COLUMNCLICK: {
+            // A click on a column sorts by it; a second click turns the order round.
+            const int column = reinterpret_cast<NMLISTVIEW*>(header)->iSubItem;
+            m_sortDescending = column == m_sortColumn ? !m_sortDescending : false;
+            m_sortColumn = column;
+            ShowEntry(m_entry);
+            return 0;
+        }
         case LVN_KEYDOWN:
             if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_DELETE) OnRemoveFromPlaylist();
             return 0;

@@ -32,6 +32,8 @@ enum : UINT {
     ID_TS_REMOVE_FROM_PLAYLIST = 41006,
     ID_TS_CHOOSE_FROM_LIBRARY = 41007,
     ID_TS_PLAY_SELECTED = 41008,
+    ID_TS_IMPORT_PLAYLIST = 41009,
+    ID_TS_EXPORT_PLAYLIST = 41010,
 };
 
 // Control identifiers.
@@ -68,8 +70,14 @@ public:
     // false when the folder does not exist.
     bool AddFolder(const std::wstring& folder);
     bool Scanning() const { return m_scanning; }
-    // Adds the files; the number added.
+    // Adds the files; the number added. Playlist files (M3U, M3U8, PLS) among
+    // them are imported instead.
     int AddFiles(const std::vector<std::wstring>& paths);
+    // A playlist file of another player as a new playlist of the library (its
+    // missing entries too, shown as missing); false when it cannot be read.
+    bool ImportPlaylist(const std::wstring& path);
+    // The playlist shown (or all tracks) as a playlist file; false when it cannot be written.
+    bool ExportPlaylist(const std::wstring& path);
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -86,6 +94,13 @@ private:
     std::vector<int> SelectedRows() const;
     XmlNode* CurrentPlaylist();
     const TrackInfo& InfoFor(std::int32_t id);
+    bool IsMissing(std::int32_t id);
+    // The title column: the tag's title, else the file name; "(missing)" after a missing file.
+    std::wstring TitleFor(std::int32_t id);
+    // The rows in the order of the chosen column (tunestack_playlists.cpp).
+    void SortRows();
+    void OnImportPlaylist();
+    void OnExportPlaylist();
     void SetStatus(const std::wstring& text);
     void HandToPlayer(const std::vector<std::wstring>& paths);
     std::wstring ReadSetting(const wchar_t* key) const;
@@ -121,6 +136,10 @@ private:
     LibraryStore m_store;
     int m_entry = 0;                        // 0 all tracks, i > 0 the (i-1)-th playlist
     std::vector<std::int32_t> m_rows;       // file identifier of each row of the track list
+    std::vector<std::size_t> m_rowIndex;    // each row's place among the playlist's tracks
+    int m_sortColumn = -1;                  // -1: the playlist's own order
+    bool m_sortDescending = false;
+    std::vector<std::int8_t> m_missing;     // per file: -1 not yet looked at, 0 there, 1 missing
     std::vector<std::optional<TrackInfo>> m_info;   // read when first shown
     TrackInfo m_unknown;
 

@@ -9,6 +9,7 @@
 #include "library/library_res.h"
 #include "tunestack/library_files.h"
 
+#include "fw/testing/find_window.h"
 #include "fw/testing/input.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +34,7 @@ constexpr UINT kRenamePlaylist = 41003;
 constexpr UINT kDeletePlaylist = 41004;
 constexpr UINT kRemoveFromPlaylist = 41006;
 constexpr UINT kChooseFromLibrary = 41007;
+constexpr UINT kExportPlaylist = 41010;
 constexpr UINT kPlaylists = 41201;
 constexpr UINT kTracks = 41202;
 constexpr UINT kTarget = 41203;
@@ -282,8 +284,8 @@ TEST_F(TunestackModule, BuildsTheLibraryThatTheChooserReads)
     EXPECT_EQ(library::LoadFileList(data + L"fileDB.dat"), (library::FileList{a, b, c}));
     EXPECT_EQ(Column(tracks, 0), (std::vector<std::wstring>{L"Alpha", L"b", L"Gamma"}));
     EXPECT_EQ(Column(tracks, 1), (std::vector<std::wstring>{L"Band", L"", L""}));
-    EXPECT_EQ(Column(tracks, 2), (std::vector<std::wstring>{L"0:01", L"0:01", L"0:05"}));
-    EXPECT_EQ(Column(tracks, 3), (std::vector<std::wstring>{a, b, c}));
+    EXPECT_EQ(Column(tracks, 4), (std::vector<std::wstring>{L"0:01", L"0:01", L"0:05"}));
+    EXPECT_EQ(Column(tracks, 5), (std::vector<std::wstring>{a, b, c}));
     // The same folder again adds nothing; a folder that does not exist is refused.
     EXPECT_EQ(host->PassMessage(L"Main frame", (L"addfolder \"" + music + L"\"").c_str()), 1);
     EXPECT_TRUE(PumpUntil([&] { return Text(status) == L"Added 0 files from " + music + L" (3 found)."; }, 30000))
@@ -419,7 +421,7 @@ TEST_F(TunestackModule, KeepsUnreadableFilesAsideAndComesBackAsLeft)
     LoadModule();
     EXPECT_EQ(Column(playlists, 0), (std::vector<std::wstring>{L"All tracks", L"Kept"}));
     EXPECT_EQ(ListView_GetNextItem(playlists, -1, LVNI_SELECTED), 1);
-    EXPECT_EQ(Column(tracks, 3), (std::vector<std::wstring>{a}));
+    EXPECT_EQ(Column(tracks, 5), (std::vector<std::wstring>{a}));
     EXPECT_EQ(Text(status), L"Kept: 1 track");
     // The ".bad" copies are not touched again by later saves.
     EXPECT_EQ(host->PassMessage(L"Main frame", (L"open \"" + b + L"\"").c_str()), 1);
@@ -450,6 +452,77 @@ TEST_F(TunestackModule, KeepsUnreadableFilesAsideAndComesBackAsLeft)
     driver.join();
     EXPECT_TRUE(host->Messages().empty());
     EXPECT_EQ(Text(status), L"Nothing was chosen in the library.");
+}
+
+// A playlist file of another player dropped on the window (a non-ASCII name,
+// relative and absolute entries, one missing) becomes a playlist whose missing
+// entry is shown as missing; the tracks sort by a column; exported as PLS and
+// imported again, the same entries in the playlist's own order.
+TEST_F(TunestackModule, PlaylistFilesImportedSortedAndExported)
+{
+    const std::wstring lists = music + L"Listen \u00fc\\";
+    CreateDirectoryW(lists.c_str(), nullptr);
+    const std::wstring beside = lists + L"Gr\u00fc\u00dfe \u00fc.wav";
+    ASSERT_TRUE(WriteBytes(beside, Wav("Zeta", "Choir")));
+    const std::string m3u8 = "#EXTM3U\r\n#EXTINF:1,Choir - Zeta\r\nGr\xC3\xBC\xC3\x9F" "e \xC3\xBC.wav\r\ngone.mp3\r\n" +
+                             std::string(a.begin(), a.end()) + "\r\n";
+    ASSERT_TRUE(WriteBytes(lists + L"Liste \u00fc.m3u8", m3u8));
+    LoadModule();
+    DropFiles(window, {lists + L"Liste \u00fc.m3u8"});
+    ASSERT_TRUE(PumpUntil([&] { return ListView_GetItemCount(playlists) == 2; }, 10000));
+    EXPECT_EQ(Column(playlists, 0), (std::vector<std::wstring>{L"All tracks", L"Liste \u00fc"}));
+    EXPECT_EQ(Column(tracks, 0), (std::vector<std::wstring>{L"Zeta", L"gone (missing)", L"Alpha"}));
+    EXPECT_EQ(Column(tracks, 5), (std::vector<std::wstring>{beside, lists + L"gone.mp3", a}));
+    EXPECT_EQ(Text(status), L"Imported 3 tracks from " + lists + L"Liste \u00fc.m3u8 (1 missing).");
+
+    // A click on the title's header sorts by it, a second turns the order round.
+    const auto clickHeader = [&](int column) {
+        NMLISTVIEW click = {};
+        click.hdr.hwndFrom = tracks;
+        click.hdr.idFrom = kTracks;
+        click.hdr.code = LVN_COLUMNCLICK;
+        click.iItem = -1;
+        click.iSubItem = column;
+        SendMessageW(window, WM_NOTIFY, kTracks, reinterpret_cast<LPARAM>(&click));
+    };
+    clickHeader(0);
+    EXPECT_EQ(Column(tracks, 0), (std::vector<std::wstring>{L"Alpha", L"gone (missing)", L"Zeta"}));
+    clickHeader(0);
+    EXPECT_EQ(Column(tracks, 0), (std::vector<std::wstring>{L"Zeta", L"gone (missing)", L"Alpha"}));
+    clickHeader(1);
+    EXPECT_EQ(Column(tracks, 1), (std::vector<std::wstring>{L"", L"Band", L"Choir"}));
+    // Removing a sorted row removes that track from the playlist.
+    Select(tracks, {1});
+    Click(kRemoveFromPlaylist);
+    EXPECT_EQ(Column(tracks, 1), (std::vector<std::wstring>{L"", L"Choir"}));
+    host->OnCmdMsg(kNewPlaylist, ORVO_CN_COMMAND);
+    ASSERT_TRUE(TypeLabel(playlists, L"Scratch"));
+    Select(playlists, {1});
+    Pump(50);
+
+    const std::wstring exported = lists + L"Export \u00fc.pls";
+    std::thread driver([&] {
+        HWND dialog = fw::testing::WaitForProcessWindow(0, L"#32770", L"Export Playlist File", 10000, false);
+        if (!dialog) return;
+        Sleep(300);
+        SetDlgItemTextW(dialog, 0x480, exported.c_str());
+        SetDlgItemTextW(dialog, 0x47C, exported.c_str());
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        for (int i = 0; i < 100 && IsWindow(dialog); ++i) Sleep(50);
+        if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    host->OnCmdMsg(kExportPlaylist, ORVO_CN_COMMAND);
+    driver.join();
+    const std::string pls = ReadBytes(exported);
+    EXPECT_NE(pls.find("File1=Gr"), std::string::npos) << pls;   // beside the playlist: relative
+    EXPECT_NE(pls.find("File2=gone.mp3"), std::string::npos) << pls;
+    EXPECT_NE(pls.find("Title1=Choir "), std::string::npos) << pls;
+    EXPECT_NE(pls.find("Length1=1\r\n"), std::string::npos) << pls;
+    EXPECT_NE(pls.find("NumberOfEntries=2"), std::string::npos) << pls;
+    EXPECT_EQ(host->PassMessage(L"Main frame", (L"add \"" + exported + L"\"").c_str()), 1);
+    EXPECT_EQ(Text(status), L"Imported 2 tracks from " + exported + L" (1 missing).");
+    EXPECT_EQ(Column(playlists, 0), (std::vector<std::wstring>{L"All tracks", L"Liste \u00fc", L"Scratch", L"Export \u00fc"}));
+    EXPECT_EQ(Column(tracks, 5), (std::vector<std::wstring>{beside, lists + L"gone.mp3"}));
 }
 
 // The skin's toolbar of the module: made from the program's skin, a real

@@ -1,5 +1,7 @@
 #include "track_source.h"
 
+#include "mediatags/media_tags.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -31,6 +33,22 @@ private:
     std::uint64_t m_size;
 };
 
+// The same file for the tag readers.
+class CTagSource : public mediatags::ByteSource {
+public:
+    explicit CTagSource(CFileSource& file) : m_file(file) {}
+    std::uint64_t Size() const override { return m_file.Size(); }
+    std::size_t Read(std::uint64_t offset, void* buffer, std::size_t count) override {
+        const std::uint64_t size = m_file.Size();
+        if (offset >= size) return 0;
+        count = static_cast<std::size_t>(std::min<std::uint64_t>(count, size - offset));
+        return m_file.ReadAt(offset, buffer, count) ? count : 0;
+    }
+
+private:
+    CFileSource& m_file;
+};
+
 // Bytes read ahead of the decoder at a time.
 constexpr DWORD kMp3InputBytes = 16384;
 
@@ -52,6 +70,7 @@ CTrackSource::~CTrackSource() {
 void CTrackSource::Close() {
     EnterCriticalSection(&m_lock);
     StopMp3Stream();
+    m_media.Close();
     if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
     m_file = INVALID_HANDLE_VALUE;
     m_kind = Kind::None;
@@ -79,7 +98,7 @@ bool CTrackSource::Open(const std::wstring& path, std::wstring& error) {
         if (m_fileSize >= 4 && source.ReadAt(0, magic, 4) && std::equal(magic, magic + 4, "RIFF")) {
             ok = OpenWav(error);
         } else {
-            ok = OpenMp3(error);
+            ok = OpenMedia(path, error);
         }
     }
     LeaveCriticalSection(&m_lock);
@@ -103,6 +122,33 @@ bool CTrackSource::OpenWav(std::wstring& error) {
     m_rate = static_cast<int>(m_wav.rate);
     m_channelMask = m_wav.channelMask;
     m_totalFrames = static_cast<std::int64_t>(m_wav.frames);
+    m_position = 0;
+    return true;
+}
+
+// FLAC, Ogg, MP4 and ASF files go to the media framework, what has no
+// signature of its own to the MP3 reader. Our own reading of the file's
+// headers tells a damaged file from one the system has no decoder for, and
+// the exact length where the file states it (the framework's may include an
+// encoder's delay and padding).
+bool CTrackSource::OpenMedia(const std::wstring& path, std::wstring& error) {
+    CFileSource file(m_file, m_fileSize);
+    CTagSource source(file);
+    mediatags::MediaTags tags;
+    const mediatags::MediaFormat format = mediatags::ReadMediaTags(source, tags);
+    if (format == mediatags::MediaFormat::Unknown || format == mediatags::MediaFormat::Mp3) return OpenMp3(error);
+    const std::wstring name = mediatags::FormatName(format);
+    if (tags.damaged) {
+        error = L"the " + name + L" file is damaged";
+        return false;
+    }
+    if (!m_media.Open(path, name, error)) return false;
+    if (tags.frames > 0 && tags.rate == m_media.Rate()) m_media.SetLength(tags.frames);
+    m_kind = Kind::Media;
+    m_channels = m_media.Channels();
+    m_rate = m_media.Rate();
+    m_channelMask = m_media.ChannelMask();
+    m_totalFrames = m_media.TotalFrames();
     m_position = 0;
     return true;
 }
@@ -284,6 +330,8 @@ int CTrackSource::Read(float* const* channels, int capacity) {
                 done = want;
             }
         }
+    } else if (m_kind == Kind::Media) {
+        done = m_media.Read(channels, capacity);
     } else if (m_kind == Kind::Mp3) {
         while (done < capacity) {
             const std::size_t available = (m_pcm.size() - m_pcmRead) / static_cast<std::size_t>(m_channels);
@@ -312,6 +360,8 @@ void CTrackSource::Seek(std::int64_t frame) {
     if (frame > m_totalFrames) frame = m_totalFrames;
     if (m_kind == Kind::Wav) {
         m_position = frame;
+    } else if (m_kind == Kind::Media) {
+        if (m_media.Seek(frame)) m_position = frame;
     } else if (m_kind == Kind::Mp3) {
         const std::int64_t index = frame / m_mp3.samplesPerFrame;
         std::uint64_t offset = 0;

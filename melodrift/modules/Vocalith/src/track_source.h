@@ -1,6 +1,8 @@
-// One open track: a WAV file read in place, or an MP3 file decoded through
+// One open track: a WAV file read in place, an MP3 file decoded through
 // the platform's audio codec manager (ACM, MPEG Layer-3 to PCM) as playback
-// asks for it. Hands out float samples, one array per channel.
+// asks for it, or any other file the system's media framework decodes (FLAC,
+// Ogg Vorbis, Opus, AAC in MP4, WMA; see mf_source.h). Hands out float
+// samples, one array per channel.
 //
 // Read runs on the player's thread, Seek and Close on the window's thread;
 // a lock keeps them apart.
@@ -8,6 +10,7 @@
 
 #include "core/mp3_frames.h"
 #include "core/wav_file.h"
+#include "mf_source.h"
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -27,8 +30,8 @@ public:
     CTrackSource(const CTrackSource&) = delete;
     CTrackSource& operator=(const CTrackSource&) = delete;
 
-    // Opens a WAV or MP3 file (by its content, whatever its name); false with
-    // a reason for the user when it cannot be played.
+    // Opens a file by its content, whatever its name; false with a reason for
+    // the user when it cannot be played.
     bool Open(const std::wstring& path, std::wstring& error);
     void Close();
     bool IsOpen() const { return m_kind != Kind::None; }
@@ -37,7 +40,8 @@ public:
     int Rate() const { return m_rate; }
     // The WAV file's speaker mask, or 0.
     DWORD ChannelMask() const { return m_channelMask; }
-    // Length in frames (estimated from the bit rate for MP3).
+    // Length in frames (estimated from the bit rate for MP3, as the file or
+    // the media framework states it for the others).
     std::int64_t TotalFrames() const { return m_totalFrames; }
     // Frames handed out so far (from the last seek on).
     std::int64_t Position() const { return m_position; }
@@ -48,9 +52,10 @@ public:
     void Seek(std::int64_t frame);
 
 private:
-    enum class Kind { None, Wav, Mp3 };
+    enum class Kind { None, Wav, Mp3, Media };
 
     bool OpenWav(std::wstring& error);
+    bool OpenMedia(const std::wstring& path, std::wstring& error);
     bool OpenMp3(std::wstring& error);
     bool StartMp3Stream(std::uint64_t fileOffset);
     void StopMp3Stream();
@@ -89,6 +94,9 @@ private:
     bool m_inputEnded = false;
     std::vector<std::int16_t> m_pcm;   // decoded, interleaved, not yet handed out
     std::size_t m_pcmRead = 0;         // samples of m_pcm already handed out
+
+    // Everything else, through the media framework.
+    CMfSource m_media;
 };
 
 }  // namespace vocalith

@@ -174,6 +174,9 @@ HMENU CVocalith::GetMenu() {
         HMENU file = CreatePopupMenu();
         AppendMenuW(file, MF_STRING, kIdAdd, L"Add Files to Playlist...\tCtrl+O");
         AppendMenuW(file, MF_STRING, kIdLibrary, L"Add from Library...\tCtrl+L");
+        AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(file, MF_STRING, kIdOpenPlaylist, L"Open Playlist...");
+        AppendMenuW(file, MF_STRING, kIdSavePlaylist, L"Save Playlist As...");
         AppendMenuW(m_menu, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"File");
         HMENU edit = CreatePopupMenu();
         AppendMenuW(edit, MF_STRING, kIdRemove, L"Remove from Playlist\tDel");
@@ -241,6 +244,8 @@ bool CVocalith::HandleOwnCommand(UINT id) {
     case ORVO_CMD_NEXT: Next(); return true;
     case kIdAdd: ChooseFiles(); return true;
     case kIdLibrary: ChooseFromLibrary(); return true;
+    case kIdOpenPlaylist: ChoosePlaylistToOpen(); return true;
+    case kIdSavePlaylist: ChoosePlaylistToSave(); return true;
     case kIdRemove: {
         std::vector<int> selected = SelectedTracks();
         for (auto at = selected.rbegin(); at != selected.rend(); ++at) RemoveTrack(*at);
@@ -271,7 +276,8 @@ int CVocalith::OnCommand(UINT id, int code, void* extra, bool queryOnly) {
     int check = -1;
     const bool effects = m_morph.Query(id, enabled, check);
     const bool ours = id == kIdAdd || id == kIdLibrary || id == kIdRemove || id == kIdClear ||
-                      id == orvo::kCmdMorphFiles || id == kIdMorphFolder || id == kIdMorphBeside;
+                      id == kIdOpenPlaylist || id == kIdSavePlaylist || id == orvo::kCmdMorphFiles ||
+                      id == kIdMorphFolder || id == kIdMorphBeside;
     if (!ours && !effects) return 0;
     if (queryOnly) return 1;
     if (code == ORVO_CN_UPDATE_COMMAND_UI) {
@@ -282,7 +288,7 @@ int CVocalith::OnCommand(UINT id, int code, void* extra, bool queryOnly) {
                 state->Check = check;
             } else if (id == kIdRemove) {
                 state->Enabled = !SelectedTracks().empty();
-            } else if (id == kIdClear) {
+            } else if (id == kIdClear || id == kIdSavePlaylist) {
                 state->Enabled = !m_playlist.Empty();
             } else if (id == orvo::kCmdMorphFiles) {
                 state->Enabled = m_morph.HasEffects() ? TRUE : FALSE;
@@ -303,7 +309,9 @@ int CVocalith::OnCommand(UINT id, int code, void* extra, bool queryOnly) {
 
 // ---- Playlist ------------------------------------------------------------------
 
-void CVocalith::AddFiles(const std::vector<std::wstring>& files, bool playFirst) {
+void CVocalith::AddFiles(const std::vector<std::wstring>& chosen, bool playFirst) {
+    // A playlist file adds its entries (those whose files are missing too, shown as missing).
+    const std::vector<std::wstring> files = ExpandPlaylists(chosen);
     int first = -1;
     for (const std::wstring& f : files) {
         if (f.empty()) continue;
@@ -337,7 +345,7 @@ void CVocalith::RefreshList() {
     SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(m_list, LB_RESETCONTENT, 0, 0);
     for (int i = 0; i < m_playlist.Count(); ++i) {
-        std::wstring line = FileTitle(m_playlist.At(i));
+        std::wstring line = ListLine(m_playlist.At(i));
         SendMessageW(m_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
     }
     if (m_playlist.Current() >= 0) SelectTrack(m_playlist.Current());
@@ -384,7 +392,9 @@ void CVocalith::ChooseFiles() {
     OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof(ofn);
     ofn.hwndOwner = GetAncestor(m_window, GA_ROOT);
-    ofn.lpstrFilter = L"Audio files (*.wav;*.mp3)\0*.wav;*.mp3\0All files (*.*)\0*.*\0";
+    ofn.lpstrFilter = L"Audio files (*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma)\0"
+                      L"*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma\0"
+                      L"Playlists (*.m3u;*.m3u8;*.pls)\0*.m3u;*.m3u8;*.pls\0All files (*.*)\0*.*\0";
     ofn.lpstrFile = buffer.data();
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
     ofn.lpstrTitle = L"Add Files to Playlist";
@@ -534,11 +544,16 @@ bool CVocalith::PlayTrack(int index) {
     const std::wstring path = m_playlist.At(index);
     std::wstring error;
     if (!m_source.Open(path, error)) {
+        if (TagsFor(path).missing) error = L"the file is missing";
         SetError(L"Cannot play " + FileTitle(path) + L": " + error);
         RefreshList();
         ShowTrackInfo();
+        // On to the next track, unless every track of the list has failed in turn.
+        if (++m_failures < m_playlist.Count()) PostMessageW(m_window, kMsgSkipFailed, static_cast<WPARAM>(m_generation), 0);
+        else m_failures = 0;
         return false;
     }
+    m_failures = 0;
     m_playing = index;
     bool ready = SetOutputFormat() && m_player->SetDataCallback(&CVocalith::Fill, reinterpret_cast<UINT_PTR>(this));
     if (ready) InterlockedExchange(&m_callbackSet, 1);
@@ -550,7 +565,7 @@ bool CVocalith::PlayTrack(int index) {
         ShowTrackInfo();
         return false;
     }
-    if (m_app) m_app->SetStatusText((L"Playing " + FileTitle(path)).c_str());
+    if (m_app) m_app->SetStatusText((L"Playing " + TrackName(path)).c_str());
     SelectTrack(index);
     SaveList();
     ShowTrackInfo();
@@ -633,7 +648,13 @@ int __cdecl CVocalith::Fill(UINT_PTR user, ORVO_SAMPLE_BLOCK* block, int) {
 
 void CVocalith::ShowTrackInfo() {
     std::wstring title = L"No track";
-    if (m_playing >= 0 && m_playing < m_playlist.Count()) title = FileTitle(m_playlist.At(m_playing));
+    if (m_playing >= 0 && m_playing < m_playlist.Count()) {
+        const std::wstring& path = m_playlist.At(m_playing);
+        title = TrackName(path);
+        const mediatags::MediaTags& tags = TagsFor(path).tags;
+        if (!tags.album.empty())
+            title += L"  (" + tags.album + (tags.track > 0 ? L", track " + std::to_wstring(tags.track) : L"") + L")";
+    }
     SetWindowTextW(m_title, title.c_str());
     ShowTime();
 }
@@ -729,6 +750,16 @@ LRESULT CVocalith::Handle(UINT message, WPARAM w, LPARAM l) {
     case kMsgOpenFiles: {
         const auto* names = reinterpret_cast<const std::vector<std::wstring>*>(l);
         if (names) AddFiles(*names, true);
+        return 0;
+    }
+    case kMsgSkipFailed: {
+        // Unless something else was started since the track failed.
+        if (m_playing >= 0 || static_cast<LONG>(w) != m_generation) return 0;
+        const bool shuffle = m_player && m_player->GetShuffle();
+        const bool repeat = m_player && m_player->GetRepeat();
+        const int next = m_playlist.Next(shuffle, repeat);
+        if (next >= 0) PlayTrack(next);
+        else m_failures = 0;
         return 0;
     }
     case kMsgTrackEnded: {

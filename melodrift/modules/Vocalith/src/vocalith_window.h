@@ -5,6 +5,7 @@
 
 #include "core/playlist.h"
 #include "host/host_interfaces.h"
+#include "mediatags/media_tags.h"
 #include "module_colors.h"
 #include "module_toolbar.h"
 #include "morph_controller.h"
@@ -12,6 +13,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@ namespace vocalith {
 // Window messages of the module's own.
 constexpr UINT kMsgTrackEnded = WM_APP + 1;   // posted from the player's thread
 constexpr UINT kMsgOpenFiles = WM_APP + 2;    // lParam: const std::vector<std::wstring>*
+constexpr UINT kMsgSkipFailed = WM_APP + 3;   // a track could not be played: on to the next
 
 // Control and command identifiers.
 enum : UINT {
@@ -33,6 +36,8 @@ enum : UINT {
     kIdPlaySelected = 41005,
     kIdMorphFolder = 41010,    // the folder morphed files go to
     kIdMorphBeside = 41011,    // morphed files beside their originals
+    kIdOpenPlaylist = 41006,
+    kIdSavePlaylist = 41007,
 };
 
 class CVocalith {
@@ -99,6 +104,24 @@ private:
     void ChooseMorphFolder();
     std::wstring MorphFolder() const;
 
+    // Tags and playlist files (vocalith_playlists.cpp).
+    struct TrackTags {
+        mediatags::MediaTags tags;
+        bool missing = false;
+        std::wstring listedTitle;      // a playlist file's title for the entry
+        std::int64_t listedSeconds = -1;
+    };
+    const TrackTags& TagsFor(const std::wstring& path);
+    // "Artist – Title" (the file name without tags), "(missing)" after a file
+    // that is not there, the length after a tab.
+    std::wstring ListLine(const std::wstring& path);
+    std::wstring TrackName(const std::wstring& path);
+    // Files with each playlist file among them replaced by its entries.
+    std::vector<std::wstring> ExpandPlaylists(const std::vector<std::wstring>& files);
+    bool SavePlaylist(const std::wstring& path);
+    void ChoosePlaylistToOpen();
+    void ChoosePlaylistToSave();
+
     HINSTANCE m_instance;
     IQueryInterface* m_host;
     IApplication* m_app = nullptr;
@@ -122,6 +145,8 @@ private:
     volatile LONG m_callbackSet = 0;  // the player holds this module's data callback
     bool m_restoring = false;
     orvo::CMorphController m_morph;   // the effects on what is played, their menu and window
+    std::map<std::wstring, TrackTags> m_tags;   // by path, read when first listed
+    int m_failures = 0;                         // tracks that failed one after another
 };
 
 }  // namespace vocalith

@@ -4,7 +4,10 @@
                                  and 660 Hz right at half scale
   make_tone.py out.wav --halves  4 s of 440 Hz in both channels, then 4 s of
                                  noise: encoded at a variable rate, the noise
-                                 takes far more bytes a second than the tone"""
+                                 takes far more bytes a second than the tone
+  make_tone.py out.wav --steps   2 s at 44100 Hz, 16-bit stereo: 1 s of 440 Hz,
+                                 then 1 s of 660 Hz; left at half scale, right
+                                 at a quarter (the format tests' sound)"""
 import math
 import random
 import struct
@@ -13,12 +16,18 @@ import wave
 
 RATE = 44100
 halves = "--halves" in sys.argv[2:]
+steps = "--steps" in sys.argv[2:]
 with wave.open(sys.argv[1], "wb") as out:
     out.setnchannels(2)
     out.setsampwidth(2)
     out.setframerate(RATE)
     frames = bytearray()
-    if halves:
+    if steps:
+        for i in range(2 * RATE):
+            hz = 440 if i < RATE else 660
+            v = math.sin(2 * math.pi * hz * i / RATE)
+            frames += struct.pack("<hh", round(0.5 * 32767 * v), round(0.25 * 32767 * v))
+    elif halves:
         noise = random.Random(1)
         for i in range(4 * RATE):
             v = round(0.5 * 32767 * math.sin(2 * math.pi * 440 * i / RATE))

@@ -1,6 +1,8 @@
 // The library's two files and the library in memory.
 #include "tunestack/library_files.h"
 
+#include "mediatags/media_tags.h"
+
 #include <algorithm>
 
 namespace tunestack {
@@ -630,11 +632,7 @@ std::wstring FileNamePart(std::wstring_view path)
 
 bool IsSupportedAudioFile(std::wstring_view path)
 {
-    const std::wstring name = FileNamePart(path);
-    const std::size_t dot = name.find_last_of(L'.');
-    if (dot == std::wstring::npos) return false;
-    const std::wstring_view extension = std::wstring_view(name).substr(dot + 1);
-    return SameAscii(extension, L"wav") || SameAscii(extension, L"mp3");
+    return mediatags::IsAudioFileName(FileNamePart(path));
 }
 
 }  // namespace tunestack

@@ -121,7 +121,7 @@ std::wstring MakeBusCommand(std::wstring_view verb, const std::vector<std::wstri
 
 // The name a path ends with (after the last backslash or slash).
 std::wstring FileNamePart(std::wstring_view path);
-// "wav" and "mp3" files (letter case ignored).
+// Sound files the player opens: wav, mp3, flac, ogg, oga, opus, m4a, mp4, wma (letter case ignored).
 bool IsSupportedAudioFile(std::wstring_view path);
 
 }  // namespace tunestack
