@@ -25,6 +25,8 @@ packages=(
   # FLAC, MP3), libav (AAC), ugly (the ASF demuxer of WMA files)
   gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386 gstreamer1.0-libav:i386
   gstreamer1.0-plugins-ugly:i386
+  # ... and the same for 64-bit Wine (the tests' 64-bit build, see tools/test.sh)
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav gstreamer1.0-plugins-ugly
   # locale sources: the Russian locale (ANSI code page 1251) of the language tests, made with localedef
   locales
   # drawing the artwork at build time (fonts for the text in the bitmaps)
