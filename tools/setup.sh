@@ -12,6 +12,8 @@ packages=(
   # the 64-bit build of the same sources, for the tests on machines that cannot
   # execute 32-bit programs (see tools/test.sh)
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+  # a compiler cache for repeated builds
+  ccache
   # running and testing under Wine
   wine wine32:i386 wine64 fonts-wine xvfb x11-apps xdotool imagemagick
   # "Arial" with Arial's metrics under Wine (Liberation Sans), so that the windows

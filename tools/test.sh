@@ -19,6 +19,12 @@ echo "setup took $(( $(date +%s) - start )) s"
 # shellcheck disable=SC1091
 . tools/wine-arch.sh
 
+# A compiler cache where there is one: a second run (or another clone) builds
+# only what changed.
+if command -v ccache >/dev/null 2>&1; then
+  export CCACHE_BASEDIR=$PWD CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+fi
+
 # The build prints one line a step, overwritten in a terminal; a log (CI) gets
 # the steps' short descriptions, and the whole command only of a step that failed.
 build() {
