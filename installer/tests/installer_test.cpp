@@ -848,7 +848,7 @@ TEST(InstallerKlarwin, ScanRunningStopsSilentRuns) {
         CheckUninstallEntry(L"Klarwin", L"Klarwin 2011", kKlarwinVersion, L"Klarwin", folder);
         // Klarwin was asked, and refused with its own word.
         uidriver::MessageBoxInfo box;
-        EXPECT_TRUE(uidriver::WaitForMessageBox(box, klarwin.Id(), L"", 10000));
+        EXPECT_TRUE(uidriver::WaitForMessageBox(box, klarwin.Id(), L"Klarwin", 10000));
         EXPECT_EQ(box.text, L"Please wait for the scan to complete.");
         klarwin.Terminate();
     }

@@ -125,11 +125,31 @@ void CRequestSlot::Close(HINTERNET request) {
     m_request = nullptr;
 }
 
+namespace {
+
+DWORD WINAPI CloseRequestThread(void* request) {
+    InternetCloseHandle(static_cast<HINTERNET>(request));
+    return 0;
+}
+
+}  // namespace
+
 void CRequestSlot::Abort() {
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_aborted = true;
-    if (m_request) InternetCloseHandle(m_request);
-    m_request = nullptr;
+    HINTERNET request = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_aborted = true;
+        request = m_request;
+        m_request = nullptr;
+    }
+    if (!request) return;
+    // Closed on a thread of its own: the stopping side (the window) never
+    // waits inside WinINet, however long the close of a busy request takes.
+    HANDLE closer = CreateThread(nullptr, 0, &CloseRequestThread, request, 0, nullptr);
+    if (closer)
+        CloseHandle(closer);
+    else
+        InternetCloseHandle(request);
 }
 
 bool CRequestSlot::Aborted() {

@@ -137,12 +137,6 @@ protected:
     std::wstring folder, program, target;
 };
 
-std::string ProgramBytes(size_t n) {
-    std::string s(n, '\0');
-    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i % 251);
-    return s;
-}
-
 std::wstring Widen(const char* text) {
     std::wstring out;
     for (; *text; ++text) out += static_cast<wchar_t>(*text);
