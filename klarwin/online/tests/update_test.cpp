@@ -166,15 +166,18 @@ TEST_F(DownloadTest, OnlineUpdateDownloadInBlocksInstalledOnlyWhenANewProgram) {
         EXPECT_EQ(Messages(m.end() - 2, m.end()), rejected) << file;
         EXPECT_EQ(ReadAll(program), "old program");
     }
-    EXPECT_EQ(CheckDownloadedProgram(Widen(KWONLINE_MARKER_UNIX_PATH).insert(0, L"Z:"), L"9.9.9"),
+    EXPECT_EQ(CheckDownloadedProgram(L"Z:" + Widen(KWONLINE_MARKER_UNIX_PATH), L"9.9.9"),
               DownloadedProgram::SameVersion);
 
     // This product in another version, with bytes after its image: in place.
-    Control(L"exe_file=" + Widen(KWONLINE_MARKER_UNIX_PATH) + L"&exe_pad=300000");
+    const std::string marker = ReadAll(L"Z:" + Widen(KWONLINE_MARKER_UNIX_PATH));
+    ASSERT_FALSE(marker.empty());
+    const size_t padded = marker.size() + 5000;
+    Control(L"exe_file=" + Widen(KWONLINE_MARKER_UNIX_PATH) + L"&exe_pad=" + std::to_wstring(padded));
     m = Download();
     ASSERT_GE(m.size(), 3u);
     EXPECT_EQ(Messages(m.end() - 2, m.end()), (Messages{{WM_DOWNLOAD_COMPLETE, 0}, {WM_UPDATE_INSTALLED, 0}}));
-    EXPECT_EQ(ReadAll(program).size(), 300000u);
+    EXPECT_EQ(ReadAll(program), marker + std::string(padded - marker.size(), '\0'));
     EXPECT_EQ(GetFileAttributesW((program + L".bak").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesW(target.c_str()), INVALID_FILE_ATTRIBUTES);
 }
@@ -192,6 +195,7 @@ TEST_F(DownloadTest, OnlineUpdateStopEndsThreadsHeldByAServerThatStopsAnswering)
         download.Stop();
         // Without the close the read would wait for the receive time-out.
         EXPECT_TRUE(download.Wait(kReceiveTimeoutMs / 3)) << "the stop did not end the download";
+        download.Wait(kReceiveTimeoutMs * 2);  // never deleted under a running thread
         sink.Pump(100);
         EXPECT_EQ(sink.Messages().back(), (std::pair<UINT, WPARAM>{WM_DOWNLOAD_PROGRESS, 4096}));
     }
@@ -204,6 +208,7 @@ TEST_F(DownloadTest, OnlineUpdateStopEndsThreadsHeldByAServerThatStopsAnswering)
         sink.Pump(1000);  // into the read of the version file
         check.Stop();
         EXPECT_TRUE(check.Wait(kReceiveTimeoutMs / 3)) << "the stop did not end the check";
+        check.Wait(kReceiveTimeoutMs * 2);
         sink.Pump(100);
         EXPECT_TRUE(sink.Messages().empty());
     }

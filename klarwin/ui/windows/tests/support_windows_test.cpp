@@ -677,13 +677,19 @@ protected:
     CRelay relay;
 };
 
+// The stand-in for a new Klarwin that the update server sends, and its size.
+std::wstring MarkerUnixPath() { return Widen(KWONLINE_MARKER_UNIX_PATH); }
+std::uintmax_t MarkerSize() { return FileSize(L"Z:" + MarkerUnixPath()); }
+
 TEST_F(KwSupportDownload, FollowsARealDownloadToItsEnd) {
-    // A new program of 400,000 bytes in blocks of 4096, 50 ms apart.
-    ASSERT_EQ(HttpGet(updatePort, L"/control?exe_pad=400000&exe_file=" + Widen(KWONLINE_MARKER_UNIX_PATH)), "ok");
+    // A new program (some hundred KB) in blocks of 4096, 50 ms apart.
+    const std::uintmax_t size = MarkerSize();
+    ASSERT_GT(size, 100u * 1024);
+    ASSERT_EQ(HttpGet(updatePort, L"/control?exe_file=" + MarkerUnixPath()), "ok");
     CDownloadDialog dlg;
     ASSERT_TRUE(engine->StartUpdateDownload());
     INT_PTR result = 0;
-    std::wstring size;
+    std::wstring sizeText;
     kwtest::RunWithUser([&] { result = dlg.DoModal(); },
                         [&] {
                             HWND wnd = uidriver::WaitForTopWindow(
@@ -700,17 +706,17 @@ TEST_F(KwSupportDownload, FollowsARealDownloadToItsEnd) {
                             HWND bar = uidriver::FindControl(wnd, IDC_PROGRESS);
                             EXPECT_TRUE(
                                 uidriver::WaitUntil([&] { return kwtest::ProgressPosition(bar) >= 60; }, 30000));
-                            size = uidriver::GetControlText(wnd, IDC_DL_SIZE);
+                            sizeText = uidriver::GetControlText(wnd, IDC_DL_SIZE);
                             EXPECT_FALSE(uidriver::SaveScreenshot(wnd, L"klarwin_download").empty());
                             // The window ends by itself when the download is complete.
                             EXPECT_TRUE(uidriver::WaitForWindowGone(wnd, 60000));
                         });
     EXPECT_EQ(result, IDCANCEL);
-    EXPECT_EQ(size, L"390 KB");
+    EXPECT_EQ(sizeText, std::to_wstring(size / 1024) + L" KB");
     EXPECT_GT(relay.progress.load(), 1);
     EXPECT_TRUE(relay.PumpUntil([&] { return relay.installed.load() == 1; }, 30000));
     EXPECT_EQ(relay.failed.load(), 0);
-    EXPECT_EQ(FileSize(program), 400000u);
+    EXPECT_EQ(FileSize(program), size);
 }
 
 TEST_F(KwSupportDownload, AbortStopsTheDownloadAndKeepsTheProgram) {
@@ -875,9 +881,7 @@ TEST(KwSupportUpdateFlow, UpdateButtonDownloadsThroughTheDownloadWindow) {
                 EXPECT_EQ(uidriver::GetControlText(wnd, IDC_UPDATE_STATUS), L"Available");
 
                 // A new program.
-                ASSERT_EQ(HttpGet(updatePort, L"/control?version=3.0.6&exe_pad=100000&exe_file=" +
-                                                  Widen(KWONLINE_MARKER_UNIX_PATH)),
-                          "ok");
+                ASSERT_EQ(HttpGet(updatePort, L"/control?version=3.0.6&exe_file=" + MarkerUnixPath()), "ok");
                 askAndAgree();
                 // The download window follows the download and ends by itself.
                 HWND download = nullptr;
@@ -906,7 +910,7 @@ TEST(KwSupportUpdateFlow, UpdateButtonDownloadsThroughTheDownloadWindow) {
             });
     }
     std::error_code ec;
-    EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(program), ec), 100000u);
+    EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(program), ec), MarkerSize());
     std::filesystem::remove_all(std::filesystem::path(folder), ec);
     SetUpdateServer({});
 }
