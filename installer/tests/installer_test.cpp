@@ -400,6 +400,7 @@ TEST(InstallerKlarwin, UpgradeKeepsTheUsersData) {
     EXPECT_EQ(ReadFile(report), reportBytes);
 
     // The scheduled scan of another copy is not this installation's to remove.
+    DeleteScheduledScan();
     ASSERT_TRUE(ScheduleScan(L"C:\\Other Copy\\Klarwin.exe"));
     UninstallSilently(L"Klarwin");
     ExpectKlarwinGone(folder);
