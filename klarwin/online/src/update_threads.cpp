@@ -61,6 +61,9 @@ HINTERNET SendGet(HINTERNET connection, const wchar_t* object, CRequestSlot* slo
     HINTERNET request = HttpOpenRequestW(connection, L"GET", object, nullptr, nullptr,
                                          const_cast<LPCWSTR*>(kAcceptAll), INTERNET_FLAG_RELOAD, 0);
     if (!request) return nullptr;
+    // On the request too: not every WinINet passes the session's on to it.
+    SetTimeout(request, INTERNET_OPTION_SEND_TIMEOUT, kReceiveTimeoutMs);
+    SetTimeout(request, INTERNET_OPTION_RECEIVE_TIMEOUT, kReceiveTimeoutMs);
     if (slot && !slot->Hold(request)) return nullptr;
     DWORD status = 0, size = sizeof(status);
     if (!HttpSendRequestW(request, nullptr, 0, nullptr, 0) ||

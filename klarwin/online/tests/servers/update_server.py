@@ -13,8 +13,9 @@ files on loopback, with faults the tests switch on through /control.
   nolength=NAME    answer NAME (version, appsize, exe) without Content-Length
   cut=N            send only N bytes of the program file, then drop the connection
   exe_pad=N        with exe_file: zero bytes added up to N bytes in all
-  hold=NAME        answer NAME (version, appsize, exe) with its headers and at
-                   most 4096 bytes, then hold the connection open without a word
+  hold=NAME        answer NAME (version, appsize, exe) with its headers (and the
+                   program file's first 4096 bytes), then hold the connection
+                   open without a word
 """
 import http.server
 import socketserver
@@ -52,7 +53,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Connection", "close")
         self.end_headers()
         if state["hold"] == name:
-            self.wfile.write(body[: min(4096, len(body) - 1)])
+            # The program file: its first block; a small file: nothing.
+            self.wfile.write(body[: min(4096, len(body) - 1)] if name == "exe" else b"")
             self.wfile.flush()
             time.sleep(HOLD_SECONDS)
             self.close_connection = True
