@@ -149,7 +149,10 @@ FunctionEnd
 ; end the way its own Close command ends it: WM_CLOSE to its main window (a
 ; top-level window of that process that no other window owns, whose title
 ; begins with the program's name, not a dialog box), so that it saves its
-; settings and asks its parts whether they may close. Its process then has
+; settings and asks its parts whether they may close. A program whose main
+; window is a dialog defines MAIN_WINDOW_TITLE (its exact title) and, when its
+; own end is a menu command rather than Close, CLOSE_COMMAND (the command id
+; sent with WM_COMMAND) before inserting the functions. Its process then has
 ; CLOSE_WAIT_MS to end. While a copy still runs after that (a part refused, or
 ; it does not answer), the user may close it and retry, or cancel; a silent run
 ; does not ask. Leaves "closed" or "running" on the stack.
@@ -181,6 +184,11 @@ Function ${un}FindRunningProgram
       ${Continue}
     ${EndIf}
     System::Call 'user32::GetWindowTextW(p r0, w .r1, i ${NSIS_MAX_STRLEN}) i'
+!ifdef MAIN_WINDOW_TITLE
+    ${If} $1 != "${MAIN_WINDOW_TITLE}"
+      ${Continue}
+    ${EndIf}
+!else
     StrCpy $1 $1 $5
     ${If} $1 != "${PRODUCT}"
       ${Continue}
@@ -189,6 +197,7 @@ Function ${un}FindRunningProgram
     ${If} $1 == "#32770"
       ${Continue}
     ${EndIf}
+!endif
     System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r2) i'
     ; PROCESS_QUERY_LIMITED_INFORMATION
     System::Call 'kernel32::OpenProcess(i 0x1000, i 0, i r2) p .r3'
@@ -226,7 +235,11 @@ Function ${un}CloseRunningProgram
     DetailPrint "Closing the running ${PRODUCT}"
     ; SYNCHRONIZE
     System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i R1) p .R2'
+!ifdef CLOSE_COMMAND
+    System::Call 'user32::PostMessageW(p R0, i ${WM_COMMAND}, p ${CLOSE_COMMAND}, p 0) i'
+!else
     System::Call 'user32::PostMessageW(p R0, i ${WM_CLOSE}, p 0, p 0) i'
+!endif
     ${If} $R2 <> 0
       System::Call 'kernel32::WaitForSingleObject(p R2, i ${CLOSE_WAIT_MS}) i .R1'
       System::Call 'kernel32::CloseHandle(p R2)'

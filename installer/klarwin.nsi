@@ -9,8 +9,13 @@
 ; application-data folder "Klarwin", the registry backups in "backup" and the
 ; scan reports in the common application-data folder "Klarwin" (each of these
 ; two folders goes only when it is empty). What it takes away besides the
-; program files: the start-with-Windows entry and the scheduled scan, which
-; would start a program that is no longer there.
+; program files: the start-with-Windows entry and the scheduled scan, each only
+; when it starts this copy (it would start a program that is no longer there).
+;
+; A running Klarwin (from the program folder) is asked to end first, by the
+; installer and by the uninstaller, through its own Exit command
+; (CloseRunningProgram, common.nsh). It refuses while a scan runs; then nothing
+; is changed: the user may retry or cancel; a silent run ends with exit code 2.
 
 !define PRODUCT "Klarwin"
 !define DISPLAY_NAME "Klarwin 2011"
@@ -23,34 +28,63 @@
 !include "MUI2.nsh"
 !include "WinMessages.nsh"
 
-; CloseKlarwin: a running Klarwin (shown or in the tray) is asked to end through
-; its own Exit command, so that its files can be replaced or removed. It
-; refuses while a scan runs; then the files it holds stay as they are.
+; Klarwin's main window is a dialog; its Exit command (the tray menu's) ends it.
 !define MAIN_WINDOW_TITLE "Klarwin 2011 | Registry Cleaner"
-!define EXIT_COMMAND 32773
-!macro CloseKlarwinFunction un
-Function ${un}CloseKlarwin
-  FindWindow $0 "" "${MAIN_WINDOW_TITLE}"
-  ${If} $0 <> 0
-    DetailPrint "Closing the running Klarwin"
-    SendMessage $0 ${WM_COMMAND} ${EXIT_COMMAND} 0 /TIMEOUT=3000
-    StrCpy $1 0
-    ${Do}
-      FindWindow $0 "" "${MAIN_WINDOW_TITLE}"
-      ${If} $0 = 0
-      ${OrIf} $1 >= 50
-        ${Break}
-      ${EndIf}
-      Sleep 200
-      IntOp $1 $1 + 1
-    ${Loop}
-    ; The process ends right after its window.
-    Sleep 500
+!define CLOSE_COMMAND 32773
+!insertmacro CloseRunningProgramFunction ""
+!insertmacro CloseRunningProgramFunction "un."
+
+; Closes the running program, or stops here (exit code 2) with nothing changed.
+!macro CloseKlarwinOrStop un
+  Call ${un}CloseRunningProgram
+  Pop $0
+  ${If} $0 != "closed"
+    SetErrorLevel 2
+    Abort "Klarwin is still running: nothing was changed."
   ${EndIf}
-FunctionEnd
 !macroend
-!insertmacro CloseKlarwinFunction ""
-!insertmacro CloseKlarwinFunction "un."
+
+; un.ScheduledScanProgram: the program the scheduled scan "Klarwin" starts (its
+; Task Scheduler work item, read as the program writes it), on the stack; empty
+; when there is no such item or it cannot be read.
+!define CLSID_TASK_SCHEDULER "{148BD52A-A2AB-11CE-B11F-00AA00530503}"
+!define IID_TASK_SCHEDULER "{148BD527-A2AB-11CE-B11F-00AA00530503}"
+!define IID_TASK "{148BD524-A2AB-11CE-B11F-00AA00530503}"
+Function un.ScheduledScanProgram
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  Push $4
+  StrCpy $4 ""
+  System::Call 'ole32::CoInitialize(p 0) i'
+  ; CLSCTX_INPROC_SERVER
+  System::Call 'ole32::CoCreateInstance(g "${CLSID_TASK_SCHEDULER}", p 0, i 1, g "${IID_TASK_SCHEDULER}", *p .r1) i .r0'
+  ${If} $0 = 0
+    ; ITaskScheduler::Activate
+    System::Call '$1->6(w "Klarwin", g "${IID_TASK}", *p .r2) i .r0'
+    ${If} $0 = 0
+      ; ITask::GetApplicationName
+      System::Call '$2->33(*p .r3) i .r0'
+      ${If} $0 = 0
+        System::Call 'kernel32::lstrcpynW(w .r4, p r3, i ${NSIS_MAX_STRLEN}) p'
+        System::Call 'ole32::CoTaskMemFree(p r3)'
+      ${EndIf}
+      System::Call '$2->2() i'
+    ${EndIf}
+    System::Call '$1->2() i'
+  ${EndIf}
+  System::Call 'ole32::CoUninitialize()'
+  Exch $4
+  Exch
+  Pop $3
+  Exch
+  Pop $2
+  Exch
+  Pop $1
+  Exch
+  Pop $0
+FunctionEnd
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -66,7 +100,7 @@ FunctionEnd
 Section "Klarwin" SecProgram
   SectionIn RO
   SetShellVarContext all
-  Call CloseKlarwin
+  !insertmacro CloseKlarwinOrStop ""
   !insertmacro InstallProgramFiles
   ; Where every repair leaves its backup (the program creates it too, but an
   ; installed program has it from the start).
@@ -79,16 +113,23 @@ SectionEnd
 
 Section "Uninstall"
   SetShellVarContext all
-  Call un.CloseKlarwin
+  !insertmacro CloseKlarwinOrStop "un."
   ; Start with Windows and the scheduled scan: only when they start this copy.
   ReadRegStr $0 HKLM "${RUN_KEY}" "Klarwin"
   ${If} $0 == "$INSTDIR\Klarwin.exe"
   ${OrIf} $0 == '"$INSTDIR\Klarwin.exe"'
     DeleteRegValue HKLM "${RUN_KEY}" "Klarwin"
   ${EndIf}
-  nsExec::Exec '"$SYSDIR\schtasks.exe" /Delete /TN Klarwin /F'
+  Call un.ScheduledScanProgram
   Pop $0
-  Delete "$WINDIR\Tasks\Klarwin.job"
+  ${If} $0 == "$INSTDIR\Klarwin.exe"
+  ${OrIf} $0 == '"$INSTDIR\Klarwin.exe"'
+    nsExec::Exec '"$SYSDIR\schtasks.exe" /Delete /TN Klarwin /F'
+    Pop $0
+    Delete "$WINDIR\Tasks\Klarwin.job"
+  ${Else}
+    DetailPrint "The scheduled scan starts another copy ($0): kept"
+  ${EndIf}
 
   !insertmacro RemoveProgramFiles
   ; The program file an update set aside.

@@ -274,6 +274,16 @@ bool ScanScheduled() {
     return found;
 }
 
+bool DeleteScheduledScan() {
+    ITaskScheduler* scheduler = nullptr;
+    if (FAILED(CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, kIidTaskScheduler,
+                                reinterpret_cast<void**>(&scheduler))))
+        return false;
+    const bool deleted = SUCCEEDED(scheduler->Delete(L"Klarwin"));
+    scheduler->Release();
+    return deleted;
+}
+
 std::wstring KlarwinSetup() { return BuildPath(KLARWIN_SETUP); }
 std::wstring KlarwinReports() { return ShellFolder(CSIDL_COMMON_APPDATA) + L"\\Klarwin"; }
 std::wstring KlarwinShortcut() { return ShellFolder(CSIDL_COMMON_PROGRAMS) + L"\\Klarwin.lnk"; }
@@ -389,8 +399,13 @@ TEST(InstallerKlarwin, UpgradeKeepsTheUsersData) {
     EXPECT_EQ(ReadFile(backup), backupBytes);
     EXPECT_EQ(ReadFile(report), reportBytes);
 
+    // The scheduled scan of another copy is not this installation's to remove.
+    DeleteScheduledScan();
+    ASSERT_TRUE(ScheduleScan(L"C:\\Other Copy\\Klarwin.exe"));
     UninstallSilently(L"Klarwin");
     ExpectKlarwinGone(folder);
+    EXPECT_TRUE(ScanScheduled()) << "another copy's scheduled scan was removed";
+    DeleteScheduledScan();
     EXPECT_EQ(ReadFile(backup), backupBytes);
     EXPECT_EQ(ReadFile(report), reportBytes);
     EXPECT_EQ(ReadFile(ignoreList), ignoreBytes);
@@ -716,16 +731,16 @@ TEST(InstallerMelodrift, RunningProgramClosedByUpgradeAndUninstall) {
 }
 
 // Holds every thread of a process still while it lives (a program that does
-// not answer), and lets them go on again.
+// not answer), but the one given, and lets them go on again.
 class FrozenProcess {
 public:
-    explicit FrozenProcess(DWORD processId) {
+    explicit FrozenProcess(DWORD processId, DWORD exceptThreadId = 0) {
         HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
         if (snapshot == INVALID_HANDLE_VALUE) return;
         THREADENTRY32 entry = {};
         entry.dwSize = sizeof entry;
         for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-            if (entry.th32OwnerProcessID != processId) continue;
+            if (entry.th32OwnerProcessID != processId || entry.th32ThreadID == exceptThreadId) continue;
             HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
             if (!thread) continue;
             if (SuspendThread(thread) == static_cast<DWORD>(-1)) {
@@ -805,6 +820,46 @@ TEST(InstallerMelodrift, ProgramThatDoesNotCloseStopsSilentRuns) {
     ExpectMelodriftGone(folder);
     std::error_code ec;
     fs::remove_all(fs::path(data), ec);
+}
+
+// A Klarwin that will not close because a scan runs (its scan held still part
+// way): it refuses the Exit command it is sent, so a silent upgrade and a
+// silent uninstallation stop with an error and leave the installation as it is.
+TEST(InstallerKlarwin, ScanRunningStopsSilentRuns) {
+    ComScope com;
+    ASSERT_EQ(RunToEnd(KlarwinSetup(), L"/S"), 0);
+    const std::wstring folder = ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Klarwin";
+    // A file an earlier version installed: an upgrade that went on would take it away.
+    WriteFile(folder + L"\\old-helper.dll", "MZ");
+    WriteFile(folder + L"\\uninstall.lst", ReadFile(folder + L"\\uninstall.lst") + "old-helper.dll\r\n");
+
+    uidriver::CProcess klarwin;
+    ASSERT_TRUE(klarwin.Start(folder + L"\\Klarwin.exe", L"-scan"));
+    ASSERT_NE(uidriver::WaitForTopWindow({.title = L"Scan in Progress", .processId = klarwin.Id()}, 60000), nullptr);
+    const HWND main = uidriver::WaitForTopWindow({.title = L"Klarwin 2011 | Registry Cleaner",
+                                                  .processId = klarwin.Id()}, 10000);
+    ASSERT_NE(main, nullptr);
+    const std::vector<std::wstring> before = FolderState(folder);
+    {
+        // Only the window thread goes on: the scan stays running however long the test takes.
+        FrozenProcess scan(klarwin.Id(), GetWindowThreadProcessId(main, nullptr));
+        ASSERT_TRUE(scan.Frozen());
+        EXPECT_EQ(RunToEnd(KlarwinSetup(), L"/S"), 2);
+        EXPECT_EQ(RunToEnd(folder + L"\\uninstall.exe", L"/S _?=" + folder), 2);
+        EXPECT_TRUE(klarwin.IsRunning());
+        EXPECT_EQ(FolderState(folder), before) << "the installation was changed";
+        EXPECT_TRUE(Exists(KlarwinShortcut()));
+        CheckUninstallEntry(L"Klarwin", L"Klarwin 2011", kKlarwinVersion, L"Klarwin", folder);
+        // Klarwin was asked, and refused with its own word.
+        uidriver::MessageBoxInfo box;
+        EXPECT_TRUE(uidriver::WaitForMessageBox(box, klarwin.Id(), L"Klarwin", 10000));
+        EXPECT_EQ(box.text, L"Please wait for the scan to complete.");
+        klarwin.Terminate();
+    }
+    EXPECT_TRUE(klarwin.WaitForExit(10000));
+    DeleteFileW((folder + L"\\old-helper.dll").c_str());
+    UninstallSilently(L"Klarwin");
+    ExpectKlarwinGone(folder);
 }
 
 // ---- Melodrift's installer driven through its pages ------------------------------

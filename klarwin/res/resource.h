@@ -443,3 +443,4 @@
 #define IDS_ELAPSED_ZERO                 20278
 #define IDS_SPEED_INITIALIZING           20279
 #define IDS_SPEED_FORMAT                 20280
+#define IDS_UPDATE_REJECTED              20281

@@ -33,19 +33,29 @@ HWND COnlineServices::MainWindow() const {
     return main ? main->GetSafeHwnd() : nullptr;
 }
 
-void COnlineServices::EndCheck() {
-    if (!m_check) return;
-    m_check->Stop();
-    m_check->Wait();
-    m_check.reset();
+template <class T>
+void COnlineServices::End(std::unique_ptr<T>& thread) {
+    if (!thread) return;
+    thread->Stop();
+    if (thread->Wait(kStopWaitMs))
+        thread.reset();
+    else
+        m_setAside.push_back(std::move(thread));  // still inside WinINet: deleted once it has ended
+    DeleteEndedThreads(0);
 }
 
-void COnlineServices::EndDownload() {
-    if (!m_download) return;
-    m_download->Stop();
-    m_download->Wait();
-    m_download.reset();
+void COnlineServices::DeleteEndedThreads(DWORD waitMs) {
+    for (auto it = m_setAside.begin(); it != m_setAside.end();) {
+        if ((*it)->Wait(waitMs))
+            it = m_setAside.erase(it);
+        else
+            ++it;
+    }
 }
+
+void COnlineServices::EndCheck() { End(m_check); }
+
+void COnlineServices::EndDownload() { End(m_download); }
 
 bool COnlineServices::StartUpdateCheck() {
     EndCheck();
@@ -60,7 +70,7 @@ bool COnlineServices::StartUpdateCheck() {
 
 bool COnlineServices::StartUpdateDownload() {
     EndDownload();
-    m_download = std::make_unique<CDownloadAppNewVersion>(MainWindow(), m_programPath);
+    m_download = std::make_unique<CDownloadAppNewVersion>(MainWindow(), m_programPath, m_ownVersion);
     if (!m_download->CreateThread()) {
         m_download.reset();
         return false;
@@ -96,4 +106,13 @@ void COnlineServices::ApplySolution(std::wstring& log, const std::wstring& comma
 void COnlineServices::Shutdown() {
     EndCheck();
     EndDownload();
+    // A thread still inside WinINet posts nothing more and holds nothing of
+    // this object; it ends by its time-outs. Rather than wait for that, it is
+    // left to end on its own (the process may be about to end too).
+    DeleteEndedThreads(kStopWaitMs);
+    for (std::unique_ptr<CWinThread>& thread : m_setAside) {
+        if (thread->Wait(0)) continue;
+        (void)thread.release();
+    }
+    m_setAside.clear();
 }

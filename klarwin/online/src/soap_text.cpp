@@ -121,9 +121,20 @@ bool CompleteEnvelope(const std::string& xml) {
     return xml.find_first_not_of(" \t\r\n", close + 9) == std::string::npos;
 }
 
-bool ParseInt(const std::string& text, int& value) {
+// An element's text without the blanks XML allows around a number or a boolean.
+std::string Trimmed(const std::string& text) {
+    const size_t begin = text.find_first_not_of(" \t\r\n");
+    if (begin == std::string::npos) return {};
+    return text.substr(begin, text.find_last_not_of(" \t\r\n") - begin + 1);
+}
+
+bool ParseInt(const std::string& untrimmed, int& value) {
+    const std::string text = Trimmed(untrimmed);
     if (text.empty()) return false;
     if (text.size() > 11) return false;
+    // Digits with an optional sign, nothing else (strtoll would skip more blanks).
+    if (text.find_first_not_of("0123456789", text[0] == '-' || text[0] == '+' ? 1 : 0) != std::string::npos)
+        return false;
     char* end = nullptr;
     long long v = strtoll(text.c_str(), &end, 10);
     if (*end != '\0' || v < INT32_MIN || v > INT32_MAX) return false;
@@ -229,6 +240,7 @@ SoapParse ParseReportComputerLogResponse(const std::string& xml, ReportComputerL
     if (ElementText(xml, "ReportComputerLogResult", result) != Found::Yes) return SoapParse::Malformed;
     if (ElementText(xml, "LogID", id) != Found::Yes) return SoapParse::Malformed;
     ReportComputerLogAnswer a;
+    result = Trimmed(result);
     if (result == "true" || result == "1") a.result = true;
     else if (result == "false" || result == "0") a.result = false;
     else return SoapParse::Malformed;

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "klarwin/online/solution_text.h"
+
 const wchar_t kSolutionNothingToDo[] =
     L"Our staff has thoroughly checked / repaired your Windows registry;\n"
     L"your computer is now free from registry errors caused by spyware, adware and other type of malware. "
@@ -12,19 +14,8 @@ const wchar_t kSolutionNothingToDo[] =
 
 namespace {
 
-// Splits text at any of the separator characters, skipping empty tokens.
 std::vector<std::wstring> Tokenise(const std::wstring& text, const wchar_t* separators) {
-    std::vector<std::wstring> tokens;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t start = text.find_first_not_of(separators, pos);
-        if (start == std::wstring::npos) break;
-        size_t end = text.find_first_of(separators, start);
-        if (end == std::wstring::npos) end = text.size();
-        tokens.push_back(text.substr(start, end - start));
-        pos = end;
-    }
-    return tokens;
+    return TokeniseText(text, separators);
 }
 
 std::wstring Format(const wchar_t* format, const std::wstring& a, const std::wstring& b = {},
@@ -115,8 +106,8 @@ void RemoveDll(const std::wstring& path, std::wstring& log) {
         FreeLibrary(dll);
     }
     if (!unregistered) log += Format(L"Dll = %ls could not be unregistered because it was not registered.\r\n", path);
-    DeleteFileW(path.c_str());
-    log += Format(L"Dll = %ls has been deleted.\r\n", path);
+    const bool deleted = DeleteFileW(path.c_str()) != FALSE;
+    log += Format(deleted ? L"Dll = %ls has been deleted.\r\n" : L"Dll = %ls was not deleted.\r\n", path);
 }
 
 void RemoveBrowserHelperObject(const std::wstring& clsid, std::wstring& log) {
@@ -128,7 +119,14 @@ void RemoveBrowserHelperObject(const std::wstring& clsid, std::wstring& log) {
         if (RegQueryValueExW(server, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(dll), &size) == ERROR_SUCCESS &&
             (type == REG_SZ || type == REG_EXPAND_SZ)) {
             dll[512] = 0;
-            RemoveDll(dll, log);
+            std::wstring path = dll;
+            if (type == REG_EXPAND_SZ) {
+                // "%SystemRoot%\..." and the like: the file the system would load.
+                wchar_t expanded[MAX_PATH * 2] = {};
+                const DWORD n = ExpandEnvironmentStringsW(dll, expanded, MAX_PATH * 2);
+                path = n > 0 && n <= MAX_PATH * 2 ? expanded : L"";
+            }
+            RemoveDll(path, log);
         }
         RegCloseKey(server);
     }
@@ -176,26 +174,23 @@ void DeleteFolderTree(const std::wstring& folder, std::wstring& log) {
 
 void CSolutionRunner::ParseSolution(const std::wstring& commands) {
     m_pending.clear();
-    for (const std::wstring& command : Tokenise(commands, L";")) {
-        std::vector<std::wstring> parts = Tokenise(command, L"%");
-        if (parts.size() < 2) continue;
-        int number = _wtoi(parts[0].c_str());
-        const std::wstring& arg = parts[1];
-        switch (number) {
+    for (const SolutionCommand& command : ReadSolutionCommands(commands)) {
+        const std::wstring& arg = command.argument;
+        switch (command.number) {
         case 1:
             AddProcessActions(arg, m_pending);
             break;
         case 2:
         case 3:
         case 5:
-            if (PathExists(arg)) m_pending.push_back(std::to_wstring(number) + L";" + arg);
+            if (PathExists(arg)) m_pending.push_back(std::to_wstring(command.number) + L";" + arg);
             break;
         case 4: {
-            std::vector<std::wstring> reg = Tokenise(arg, L":");
-            if (reg.size() < 3) break;
-            HKEY root = RootFromName(reg[0], true);
-            if (root && RegistryValueExists(root, reg[1], reg[2]))
-                m_pending.push_back(L"4;" + reg[0] + L";" + reg[1] + L";" + reg[2]);
+            RegistryValueTarget target;
+            if (!ReadRegistryValueTarget(arg, target)) break;
+            HKEY root = RootFromName(target.root, true);
+            if (root && RegistryValueExists(root, target.subkey, target.value))
+                m_pending.push_back(L"4;" + target.root + L";" + target.subkey + L";" + target.value);
             break;
         }
         case 6: {

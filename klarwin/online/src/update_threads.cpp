@@ -6,6 +6,7 @@
 
 #include "klarwin/online/online_config.h"
 #include "klarwin/update_messages.h"
+#include "klarwin/version_info.h"
 
 namespace {
 
@@ -20,9 +21,20 @@ void Post(HWND wnd, UINT message, WPARAM wParam = 0) {
     if (wnd) PostMessageW(wnd, message, wParam, 0);
 }
 
+void SetTimeout(HINTERNET handle, DWORD option, DWORD ms) {
+    InternetSetOptionW(handle, option, &ms, sizeof(ms));
+}
+
 void OpenConnection(const wchar_t* agent, HINTERNET& internet, HINTERNET& connection) {
     internet = InternetOpenW(agent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     if (!internet) return;
+    // Inherited by the connection and its requests: a server that stops
+    // answering fails the request instead of holding the thread.
+    SetTimeout(internet, INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs);
+    SetTimeout(internet, INTERNET_OPTION_SEND_TIMEOUT, kReceiveTimeoutMs);
+    SetTimeout(internet, INTERNET_OPTION_RECEIVE_TIMEOUT, kReceiveTimeoutMs);
+    SetTimeout(internet, INTERNET_OPTION_DATA_SEND_TIMEOUT, kReceiveTimeoutMs);
+    SetTimeout(internet, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, kReceiveTimeoutMs);
     ServerAddress server = GetUpdateServer();
     connection = InternetConnectW(internet, server.host.c_str(), server.port, nullptr, nullptr,
                                   INTERNET_SERVICE_HTTP, 0, 0);
@@ -34,20 +46,60 @@ void CloseConnection(HINTERNET& internet, HINTERNET& connection) {
     connection = internet = nullptr;
 }
 
+void CloseRequest(HINTERNET request, CRequestSlot* slot) {
+    if (!request) return;
+    if (slot)
+        slot->Close(request);
+    else
+        InternetCloseHandle(request);
+}
+
 // Sends a GET for object; the request handle on an answer with status 200.
-HINTERNET SendGet(HINTERNET connection, const wchar_t* object) {
+// With a slot the request is held there from before it is sent.
+HINTERNET SendGet(HINTERNET connection, const wchar_t* object, CRequestSlot* slot) {
     if (!connection) return nullptr;
     HINTERNET request = HttpOpenRequestW(connection, L"GET", object, nullptr, nullptr,
                                          const_cast<LPCWSTR*>(kAcceptAll), INTERNET_FLAG_RELOAD, 0);
     if (!request) return nullptr;
+    // On the request too: not every WinINet passes the session's on to it.
+    SetTimeout(request, INTERNET_OPTION_SEND_TIMEOUT, kReceiveTimeoutMs);
+    SetTimeout(request, INTERNET_OPTION_RECEIVE_TIMEOUT, kReceiveTimeoutMs);
+    if (slot && !slot->Hold(request)) return nullptr;
     DWORD status = 0, size = sizeof(status);
     if (!HttpSendRequestW(request, nullptr, 0, nullptr, 0) ||
         !HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
         status != 200) {
-        InternetCloseHandle(request);
+        CloseRequest(request, slot);
         return nullptr;
     }
     return request;
+}
+
+// Reads exactly `size` bytes at `offset` of an open file.
+bool ReadAt(HANDLE file, DWORD offset, void* buffer, DWORD size) {
+    if (SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return false;
+    DWORD got = 0;
+    return ReadFile(file, buffer, size, &got, nullptr) && got == size;
+}
+
+// A 32-bit Windows executable (not a DLL): "MZ", the "PE" header it points to,
+// an i386 image marked executable.
+bool IsWindowsProgram(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool ok = false;
+    IMAGE_DOS_HEADER dos = {};
+    IMAGE_NT_HEADERS32 nt = {};
+    const DWORD fileSize = GetFileSize(file, nullptr);
+    if (ReadAt(file, 0, &dos, sizeof(dos)) && dos.e_magic == IMAGE_DOS_SIGNATURE && dos.e_lfanew > 0 &&
+        static_cast<DWORD>(dos.e_lfanew) < fileSize && ReadAt(file, static_cast<DWORD>(dos.e_lfanew), &nt, sizeof(nt))) {
+        const WORD flags = nt.FileHeader.Characteristics;
+        ok = nt.Signature == IMAGE_NT_SIGNATURE && nt.FileHeader.Machine == IMAGE_FILE_MACHINE_I386 &&
+             nt.OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC && (flags & IMAGE_FILE_EXECUTABLE_IMAGE) &&
+             !(flags & IMAGE_FILE_DLL);
+    }
+    CloseHandle(file);
+    return ok;
 }
 
 bool ContentLength(HINTERNET request, DWORD& length) {
@@ -59,9 +111,68 @@ bool ContentLength(HINTERNET request, DWORD& length) {
 
 }  // namespace
 
-bool ReadSmallServerFile(HINTERNET connection, const wchar_t* object, std::wstring& text) {
+bool CRequestSlot::Hold(HINTERNET request) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_aborted) {
+        InternetCloseHandle(request);
+        return false;
+    }
+    m_request = request;
+    return true;
+}
+
+void CRequestSlot::Close(HINTERNET request) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_request != request) return;  // closed by Abort
+    InternetCloseHandle(request);
+    m_request = nullptr;
+}
+
+namespace {
+
+DWORD WINAPI CloseRequestThread(void* request) {
+    InternetCloseHandle(static_cast<HINTERNET>(request));
+    return 0;
+}
+
+}  // namespace
+
+void CRequestSlot::Abort() {
+    HINTERNET request = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_aborted = true;
+        request = m_request;
+        m_request = nullptr;
+    }
+    if (!request) return;
+    // Closed on a thread of its own: the stopping side (the window) never
+    // waits inside WinINet, however long the close of a busy request takes.
+    HANDLE closer = CreateThread(nullptr, 0, &CloseRequestThread, request, 0, nullptr);
+    if (closer)
+        CloseHandle(closer);
+    else
+        InternetCloseHandle(request);
+}
+
+bool CRequestSlot::Aborted() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_aborted;
+}
+
+DownloadedProgram CheckDownloadedProgram(const std::wstring& file, const std::wstring& ownVersion) {
+    if (!IsWindowsProgram(file)) return DownloadedProgram::NotAProgram;
+    CVersionInfo info(file);
+    if (!info.HasVersionInfo() || info.GetString(L"ProductName") != kUpdateProductName)
+        return DownloadedProgram::OtherProduct;
+    const std::wstring version = info.GetString(L"ProductVersion");
+    if (version.empty() || version == ownVersion) return DownloadedProgram::SameVersion;
+    return DownloadedProgram::Accepted;
+}
+
+bool ReadSmallServerFile(HINTERNET connection, const wchar_t* object, std::wstring& text, CRequestSlot* slot) {
     text.clear();
-    HINTERNET request = SendGet(connection, object);
+    HINTERNET request = SendGet(connection, object, slot);
     if (!request) return false;
     DWORD length = 0;
     bool ok = ContentLength(request, length);
@@ -77,7 +188,7 @@ bool ReadSmallServerFile(HINTERNET connection, const wchar_t* object, std::wstri
         }
         for (DWORD i = 0; i < total && buffer[i]; ++i) text += static_cast<wchar_t>(static_cast<unsigned char>(buffer[i]));
     }
-    InternetCloseHandle(request);
+    CloseRequest(request, slot);
     return ok;
 }
 
@@ -126,7 +237,7 @@ int CAutoFindNewVersion::Run() {
 void CAutoFindNewVersion::Check() {
     if (Online() && m_internet && m_checkRequested) {
         std::wstring version;
-        if (ReadSmallServerFile(m_connection, kVersionObject, version) && m_mainWnd && m_checkRequested) {
+        if (ReadSmallServerFile(m_connection, kVersionObject, version, &m_slot) && m_mainWnd && m_checkRequested) {
             if (IsDifferentVersion(version, m_ownVersion))
                 Post(m_mainWnd, WM_UPDATE_AVAILABLE);
             else if (m_notifyIfCurrent)
@@ -139,9 +250,11 @@ void CAutoFindNewVersion::Check() {
 
 // ---------------------------------------------------------------------------
 
-CDownloadAppNewVersion::CDownloadAppNewVersion(HWND mainWnd, const std::wstring& programPath)
-    : m_mainWnd(mainWnd), m_programPath(programPath) {
+CDownloadAppNewVersion::CDownloadAppNewVersion(HWND mainWnd, const std::wstring& programPath,
+                                               const std::wstring& ownVersion)
+    : m_mainWnd(mainWnd), m_programPath(programPath), m_ownVersion(ownVersion) {
     m_bAutoDelete = FALSE;
+    if (m_ownVersion.empty()) m_ownVersion = CVersionInfo(m_programPath).GetString(L"ProductVersion");
     OpenConnection(L"DownloadNewVersion", m_internet, m_connection);
 }
 
@@ -157,30 +270,40 @@ std::wstring CDownloadAppNewVersion::GetDownloadTarget() const {
 }
 
 int CDownloadAppNewVersion::Run() {
-    m_running = true;
+    // A stop may come before this point: it is never undone here.
+    if (!m_running) return 1;
     bool installed = false;
+    WPARAM reason = kUpdateFailedDownload;
     if (Online() && m_internet) {
         std::wstring sizeText;
-        if (!ReadSmallServerFile(m_connection, kAppSizeObject, sizeText)) {
-            m_running = false;
-            return 1;
+        if (ReadSmallServerFile(m_connection, kAppSizeObject, sizeText, &m_slot)) {
+            uint64_t expected = wcstoull(sizeText.c_str(), nullptr, 10);
+            std::wstring target = GetDownloadTarget();
+            if (Download(target, expected) && m_running) {
+                // What comes over plain HTTP replaces the program only when it
+                // is this product's program in another version.
+                if (CheckDownloadedProgram(target, m_ownVersion) == DownloadedProgram::Accepted)
+                    installed = ReplaceProgramFile(m_programPath, target);
+                else
+                    reason = kUpdateFailedNotAProgram;
+            }
+            if (!installed) DeleteFileW(target.c_str());
         }
-        uint64_t expected = wcstoull(sizeText.c_str(), nullptr, 10);
-        std::wstring target = GetDownloadTarget();
-        if (Download(target, expected)) installed = ReplaceProgramFile(m_programPath, target);
-        else DeleteFileW(target.c_str());
+        // Without the size file the download window is told all the same: it
+        // would otherwise wait for a start that never comes.
     }
-    if (m_running) Post(m_mainWnd, installed ? WM_UPDATE_INSTALLED : WM_UPDATE_FAILED);
+    if (m_running) Post(m_mainWnd, installed ? WM_UPDATE_INSTALLED : WM_UPDATE_FAILED, installed ? 0 : reason);
     m_running = false;
     return installed ? 0 : 1;
 }
 
 bool CDownloadAppNewVersion::Download(const std::wstring& target, uint64_t expectedSize) {
+    if (!m_running) return false;
     Post(m_mainWnd, WM_DOWNLOAD_START, static_cast<WPARAM>(expectedSize));
     HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool ok = false;
-    HINTERNET request = SendGet(m_connection, kProgramObject);
+    HINTERNET request = SendGet(m_connection, kProgramObject, &m_slot);
     DWORD length = 0;
     if (request && ContentLength(request, length)) {
         std::vector<char> block(4096);
@@ -206,7 +329,7 @@ bool CDownloadAppNewVersion::Download(const std::wstring& target, uint64_t expec
             Post(m_mainWnd, WM_DOWNLOAD_PROGRESS, static_cast<WPARAM>(total));
         }
     }
-    if (request) InternetCloseHandle(request);
+    CloseRequest(request, &m_slot);
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     return ok;
 }

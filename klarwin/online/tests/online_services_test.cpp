@@ -68,14 +68,17 @@ protected:
 };
 
 TEST_F(OnlineServicesTest, OnlineServicesUpdateCheckThenDownloadThroughTheEngine) {
-    ASSERT_EQ(HttpGet(updatePort, L"/control?version=3.0.6&exe_size=10000"), "ok");
+    std::wstring marker;
+    for (const char* c = KWONLINE_MARKER_UNIX_PATH; *c; ++c) marker += static_cast<wchar_t>(*c);
+    ASSERT_EQ(HttpGet(updatePort, L"/control?version=3.0.6&exe_file=" + marker), "ok");
     ASSERT_TRUE(engine->StartUpdateCheck());
     EXPECT_TRUE(sink.WaitFor(WM_UPDATE_AVAILABLE, 10000));
     ASSERT_TRUE(engine->StartUpdateDownload());
-    EXPECT_TRUE(sink.WaitFor(WM_UPDATE_INSTALLED, 20000));
-    WIN32_FILE_ATTRIBUTE_DATA data{};
+    EXPECT_TRUE(sink.WaitFor(WM_UPDATE_INSTALLED, 30000));
+    WIN32_FILE_ATTRIBUTE_DATA data{}, served{};
     ASSERT_TRUE(GetFileAttributesExW(program.c_str(), GetFileExInfoStandard, &data));
-    EXPECT_EQ(data.nFileSizeLow, 10000u);
+    ASSERT_TRUE(GetFileAttributesExW((L"Z:" + marker).c_str(), GetFileExInfoStandard, &served));
+    EXPECT_EQ(data.nFileSizeLow, served.nFileSizeLow);
 
     // A second check replaces the first thread object; a check with nothing
     // new says so.

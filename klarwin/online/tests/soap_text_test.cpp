@@ -4,6 +4,7 @@
 #include <string>
 
 #include "klarwin/online/soap_text.h"
+#include "klarwin/online/solution_text.h"
 
 namespace {
 
@@ -54,6 +55,20 @@ TEST(SoapTextTest, OnlineSoapAnswersReadBack) {
     EXPECT_EQ(status.comments, L"Fixed & done \u00e9\u4e2d");
     EXPECT_EQ(status.solutionCommands, L"2%C:\\a.exe;1%b.exe");
 
+    // Blanks around numbers and booleans, as XML allows them.
+    EXPECT_EQ(ParseReportComputerLogResponse(
+                  Wrap("<ReportComputerLogResponse><ReportComputerLogResult>\r\n true </ReportComputerLogResult>"
+                       "<LogID>\t-42 \n</LogID></ReportComputerLogResponse>"),
+                  report),
+              SoapParse::Ok);
+    EXPECT_TRUE(report.result);
+    EXPECT_EQ(report.logId, -42);
+    EXPECT_EQ(ParseGetStatusResponse(Wrap("<GetStatusResponse><GetStatusResult> 2 </GetStatusResult>"
+                                          "</GetStatusResponse>"),
+                                     status),
+              SoapParse::Ok);
+    EXPECT_EQ(status.result, 2);
+
     // Empty elements and a missing optional text.
     EXPECT_EQ(ParseGetStatusResponse(Wrap("<GetStatusResponse><GetStatusResult>0</GetStatusResult>"
                                           "<Comments/></GetStatusResponse>"),
@@ -81,6 +96,10 @@ TEST(SoapTextTest, OnlineSoapFaultsAndBrokenAnswersAreRecognised) {
         "</ReportComputerLogResult></ReportComputerLogResponse></soap:Body></soap:Envelope>",
         "<soap:Envelope><soap:Body><ReportComputerLogResponse><ReportComputerLogResult>true"
         "</ReportComputerLogResult><LogID>99999999999</LogID></ReportComputerLogResponse></soap:Body></soap:Envelope>",
+        "<soap:Envelope><soap:Body><ReportComputerLogResponse><ReportComputerLogResult>true"
+        "</ReportComputerLogResult><LogID>1 2</LogID></ReportComputerLogResponse></soap:Body></soap:Envelope>",
+        "<soap:Envelope><soap:Body><ReportComputerLogResponse><ReportComputerLogResult>true"
+        "</ReportComputerLogResult><LogID> </LogID></ReportComputerLogResponse></soap:Body></soap:Envelope>",
     };
     for (const char* text : broken) {
         report = {};
@@ -111,6 +130,25 @@ TEST(SoapTextTest, OnlineSoapUtf8ConversionKeepsEveryUnit) {
     EXPECT_EQ(Utf8ToUtf16("\xc3"), std::wstring(1, static_cast<wchar_t>(0xFFFD)));
     EXPECT_EQ(Utf8ToUtf16("\xe4\xb8x"), std::wstring(1, static_cast<wchar_t>(0xFFFD)) + L"\xFFFD" + L"x");
     EXPECT_EQ(Utf8ToUtf16("\xc0\xaf"), std::wstring(2, static_cast<wchar_t>(0xFFFD)));
+}
+
+// The solution commands as the service sends them: only plain numbers 1 to 6
+// make a command; empty pieces are skipped.
+TEST(SolutionTextTest, OnlineSolutionCommandsAndTheirNumbers) {
+    EXPECT_EQ(ReadSolutionCommands(L";;2%C:\\a.exe; 1 %b.exe;1abc%c.exe;2x%d;0%e;7%f;+3%g;%;5;6%{X}%more;"),
+              (std::vector<SolutionCommand>{{2, L"C:\\a.exe"}, {1, L"b.exe"}, {6, L"{X}"}}));
+    int n = 0;
+    EXPECT_TRUE(ReadCommandNumber(L"\t4\r\n", n));
+    EXPECT_EQ(n, 4);
+    for (const wchar_t* bad : {L"", L" ", L"1abc", L"1 2", L"-1", L"99999999999", L"\x0661"})
+        EXPECT_FALSE(ReadCommandNumber(bad, n)) << bad;
+
+    RegistryValueTarget target;
+    EXPECT_TRUE(ReadRegistryValueTarget(L"HKEY_CURRENT_USER:Software\\X::Value:extra", target));
+    EXPECT_EQ(target.root, L"HKEY_CURRENT_USER");
+    EXPECT_EQ(target.subkey, L"Software\\X");
+    EXPECT_EQ(target.value, L"Value");
+    EXPECT_FALSE(ReadRegistryValueTarget(L"HKEY_CURRENT_USER:Software", target));
 }
 
 }  // namespace

@@ -182,14 +182,19 @@ TEST_F(SolutionRunnerTest, OnlineSolutionDllUnregisteredAndBrowserHelperRemoved)
     std::wstring plain = folder + L"\\plain.dll";
     WriteFile(plain, "not a library");
 
-    runner.ParseSolution(L"5%" + dll + L";5%" + plain);
+    // A read-only file is not deleted, and the log says so. "5x" is no command.
+    ASSERT_TRUE(SetFileAttributesW(plain.c_str(), FILE_ATTRIBUTE_READONLY));
+    runner.ParseSolution(L"5%" + dll + L";5%" + plain + L";5x%" + dll);
     ASSERT_EQ(runner.GetPendingActions().size(), 2u);
     std::wstring log = runner.RunSolution();
     EXPECT_EQ(log, L"Dll = " + dll + L" has been deleted.\r\n" + L"Dll = " + plain +
                        L" could not be unregistered because it was not registered.\r\n" + L"Dll = " + plain +
-                       L" has been deleted.\r\n");
+                       L" was not deleted.\r\n");
     EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kTestKey, L"Unregistered"));
     EXPECT_FALSE(Exists(dll));
+    EXPECT_TRUE(Exists(plain));
+    SetFileAttributesW(plain.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(plain.c_str());
     RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
 
     // A helper object whose class names the DLL: both go.
@@ -200,8 +205,11 @@ TEST_F(SolutionRunnerTest, OnlineSolutionDllUnregisteredAndBrowserHelperRemoved)
     ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, serverKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                               nullptr),
               ERROR_SUCCESS);
-    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(dll.c_str()),
-                   static_cast<DWORD>((dll.size() + 1) * sizeof(wchar_t)));
+    // The server's path as an expandable string, the way the system registers many.
+    ASSERT_TRUE(SetEnvironmentVariableW(L"KWSOLN_DLL_FOLDER", folder.c_str()));
+    const std::wstring unexpanded = L"%KWSOLN_DLL_FOLDER%\\helper.dll";
+    RegSetValueExW(key, nullptr, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(unexpanded.c_str()),
+                   static_cast<DWORD>((unexpanded.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
     std::wstring bhoKey = std::wstring(kBrowserHelperObjectsKey) + L"\\" + clsid;
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, bhoKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,

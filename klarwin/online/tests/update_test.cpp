@@ -137,13 +137,14 @@ protected:
     std::wstring folder, program, target;
 };
 
-std::string ProgramBytes(size_t n) {
-    std::string s(n, '\0');
-    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i % 251);
-    return s;
+std::wstring Widen(const char* text) {
+    std::wstring out;
+    for (; *text; ++text) out += static_cast<wchar_t>(*text);
+    return out;
 }
 
-TEST_F(DownloadTest, OnlineUpdateDownloadInBlocksThenInstalled) {
+TEST_F(DownloadTest, OnlineUpdateDownloadInBlocksInstalledOnlyWhenANewProgram) {
+    // Bytes that are no program arrive in full and are then discarded.
     Control(L"exe_size=10000");
     Messages m = Download();
     EXPECT_EQ(m, (Messages{{WM_DOWNLOAD_START, 10000},
@@ -151,10 +152,78 @@ TEST_F(DownloadTest, OnlineUpdateDownloadInBlocksThenInstalled) {
                            {WM_DOWNLOAD_PROGRESS, 8192},
                            {WM_DOWNLOAD_PROGRESS, 10000},
                            {WM_DOWNLOAD_COMPLETE, 0},
-                           {WM_UPDATE_INSTALLED, 0}}));
-    EXPECT_EQ(ReadAll(program), ProgramBytes(10000));
+                           {WM_UPDATE_FAILED, kUpdateFailedNotAProgram}}));
+    EXPECT_EQ(ReadAll(program), "old program");
+    EXPECT_EQ(GetFileAttributesW(target.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // Programs that are not a new Klarwin: a DLL, a program without this
+    // product's name, this product in the running version.
+    const Messages rejected = {{WM_DOWNLOAD_COMPLETE, 0}, {WM_UPDATE_FAILED, kUpdateFailedNotAProgram}};
+    for (const char* file : {KWONLINE_TESTDLL_UNIX_PATH, KWONLINE_SLEEPER_UNIX_PATH}) {
+        Control(L"exe_file=" + Widen(file));
+        m = Download();
+        ASSERT_GE(m.size(), 2u) << file;
+        EXPECT_EQ(Messages(m.end() - 2, m.end()), rejected) << file;
+        EXPECT_EQ(ReadAll(program), "old program");
+    }
+    EXPECT_EQ(CheckDownloadedProgram(L"Z:" + Widen(KWONLINE_MARKER_UNIX_PATH), L"9.9.9"),
+              DownloadedProgram::SameVersion);
+
+    // This product in another version, with bytes after its image: in place.
+    const std::string marker = ReadAll(L"Z:" + Widen(KWONLINE_MARKER_UNIX_PATH));
+    ASSERT_FALSE(marker.empty());
+    const size_t padded = marker.size() + 5000;
+    Control(L"exe_file=" + Widen(KWONLINE_MARKER_UNIX_PATH) + L"&exe_pad=" + std::to_wstring(padded));
+    m = Download();
+    ASSERT_GE(m.size(), 3u);
+    EXPECT_EQ(Messages(m.end() - 2, m.end()), (Messages{{WM_DOWNLOAD_COMPLETE, 0}, {WM_UPDATE_INSTALLED, 0}}));
+    EXPECT_EQ(ReadAll(program), marker + std::string(padded - marker.size(), '\0'));
     EXPECT_EQ(GetFileAttributesW((program + L".bak").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesW(target.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A server that stops answering part way: the stop closes the request under
+// the blocked read, so the thread ends at once and posts nothing more; a stop
+// before the thread runs is kept.
+TEST_F(DownloadTest, OnlineUpdateStopEndsThreadsHeldByAServerThatStopsAnswering) {
+    Control(L"exe_size=100000&hold=exe");
+    {
+        CMessageSink sink;
+        CDownloadAppNewVersion download(sink.Hwnd(), program);
+        ASSERT_TRUE(download.CreateThread());
+        ASSERT_TRUE(sink.WaitFor(WM_DOWNLOAD_PROGRESS, 20000));
+        download.Stop();
+        // Without the close the read would wait for the receive time-out.
+        EXPECT_TRUE(download.Wait(kReceiveTimeoutMs / 3)) << "the stop did not end the download";
+        download.Wait(INFINITE);  // never deleted under a running thread
+        sink.Pump(100);
+        EXPECT_EQ(sink.Messages().back(), (std::pair<UINT, WPARAM>{WM_DOWNLOAD_PROGRESS, 4096}));
+    }
+    Control(L"hold=version");
+    {
+        CMessageSink sink;
+        CAutoFindNewVersion check(sink.Hwnd(), L"3.0.5");
+        ASSERT_TRUE(check.CreateThread());
+        check.RequestCheck();
+        sink.Pump(1000);  // into the read of the version file
+        check.Stop();
+        // Where closing the request does not end a read, the receive time-out does.
+        EXPECT_TRUE(check.Wait(kReceiveTimeoutMs * 2)) << "the check was held past its time-out";
+        check.Wait(INFINITE);  // never deleted under a running thread
+        sink.Pump(100);
+        EXPECT_TRUE(sink.Messages().empty());
+    }
+
+    // Stopped before it runs: nothing is fetched, posted or replaced.
+    Control(L"exe_file=" + Widen(KWONLINE_MARKER_UNIX_PATH));
+    CMessageSink sink;
+    CDownloadAppNewVersion download(sink.Hwnd(), program);
+    download.Stop();
+    ASSERT_TRUE(download.CreateThread());
+    EXPECT_TRUE(download.Wait(10000));
+    sink.Pump(200);
+    EXPECT_TRUE(sink.Messages().empty());
+    EXPECT_EQ(ReadAll(program), "old program");
 }
 
 TEST_F(DownloadTest, OnlineUpdateIncompleteDownloadKeepsTheProgram) {
@@ -174,13 +243,14 @@ TEST_F(DownloadTest, OnlineUpdateIncompleteDownloadKeepsTheProgram) {
     EXPECT_EQ(m.back(), (std::pair<UINT, WPARAM>{WM_UPDATE_FAILED, 0}));
     EXPECT_EQ(ReadAll(program), "old program");
 
-    // The program file without Content-Length fails; a size file without it ends silently.
+    // The program file without Content-Length fails; so does a size file
+    // without it, which the window is told too (it would wait for ever).
     Control(L"nolength=exe");
     m = Download();
-    EXPECT_EQ(m, (Messages{{WM_DOWNLOAD_START, 10000}, {WM_UPDATE_FAILED, 0}}));
+    EXPECT_EQ(m, (Messages{{WM_DOWNLOAD_START, 10000}, {WM_UPDATE_FAILED, kUpdateFailedDownload}}));
     EXPECT_EQ(ReadAll(program), "old program");
     Control(L"nolength=appsize");
-    EXPECT_EQ(Download(), Messages{});
+    EXPECT_EQ(Download(), (Messages{{WM_UPDATE_FAILED, kUpdateFailedDownload}}));
     EXPECT_EQ(ReadAll(program), "old program");
 }
 

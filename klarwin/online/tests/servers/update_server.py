@@ -12,6 +12,10 @@ files on loopback, with faults the tests switch on through /control.
   exe_file=PATH    serve this file as the program file instead
   nolength=NAME    answer NAME (version, appsize, exe) without Content-Length
   cut=N            send only N bytes of the program file, then drop the connection
+  exe_pad=N        with exe_file: zero bytes added up to N bytes in all
+  hold=NAME        answer NAME (version, appsize, exe) with its headers (and the
+                   program file's first 4096 bytes), then hold the connection
+                   open without a word
 """
 import http.server
 import socketserver
@@ -19,7 +23,9 @@ import sys
 import time
 import urllib.parse
 
-DEFAULTS = {"version": "3.0.5", "version_big": "", "appsize": "", "exe_size": "10000", "nolength": "", "cut": "", "exe_file": ""}
+DEFAULTS = {"version": "3.0.5", "version_big": "", "appsize": "", "exe_size": "10000", "nolength": "", "cut": "",
+            "exe_file": "", "exe_pad": "", "hold": ""}
+HOLD_SECONDS = 120
 state = dict(DEFAULTS)
 
 
@@ -46,6 +52,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if cut:
             self.send_header("Connection", "close")
         self.end_headers()
+        if state["hold"] == name:
+            # The program file: its first block; a small file: nothing.
+            self.wfile.write(body[: min(4096, len(body) - 1)] if name == "exe" else b"")
+            self.wfile.flush()
+            time.sleep(HOLD_SECONDS)
+            self.close_connection = True
+            return
         if cut:
             self.wfile.write(body[: int(cut)])
             self.wfile.flush()
@@ -76,6 +89,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if state["exe_file"]:
             with open(state["exe_file"], "rb") as f:
                 program = f.read()
+            if state["exe_pad"]:
+                program += bytes(max(0, int(state["exe_pad"]) - len(program)))
         else:
             program = program_bytes(int(state["exe_size"]))
         size = len(program)

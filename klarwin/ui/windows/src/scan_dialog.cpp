@@ -608,8 +608,14 @@ LRESULT CScanDialog::OnUpdateInstalled(WPARAM, LPARAM) {
     return 1;
 }
 
-LRESULT CScanDialog::OnUpdateFailed(WPARAM, LPARAM) {
-    MessageBox(Str(IDS_DOWNLOAD_FAILED).c_str(), Str(IDS_APP_NAME).c_str(), MB_OK);
+LRESULT CScanDialog::OnUpdateFailed(WPARAM wParam, LPARAM) {
+    // An open download window tells the user and closes (sent, so that it
+    // cannot close first and leave the message untold).
+    if (HWND download = RelayTarget(3)) {
+        ::SendMessageW(download, WM_UPDATE_FAILED, wParam, 0);
+        return 1;
+    }
+    MessageBox(UpdateFailedText(wParam).c_str(), Str(IDS_APP_NAME).c_str(), MB_OK);
     return 1;
 }
 

@@ -247,6 +247,7 @@ const CMessageMap& CDownloadDialog::GetThisMessageMap() {
                                        .OnMessage(WM_DOWNLOAD_START, &CDownloadDialog::OnDownloadStart)
                                        .OnMessage(WM_DOWNLOAD_COMPLETE, &CDownloadDialog::OnDownloadComplete)
                                        .OnMessage(WM_DOWNLOAD_PROGRESS, &CDownloadDialog::OnDownloadProgress)
+                                       .OnMessage(WM_UPDATE_FAILED, &CDownloadDialog::OnUpdateFailed)
                                        .OnMessage(WM_CLOSE, &CDownloadDialog::OnClose)
                                        .OnCommand(IDABORT, &CDownloadDialog::OnAbortDownload)
                                        .OnCommand(IDCANCEL, &CDownloadDialog::OnAbortDownload);
@@ -303,6 +304,17 @@ LRESULT CDownloadDialog::OnDownloadProgress(WPARAM wParam, LPARAM) {
 }
 
 LRESULT CDownloadDialog::OnDownloadComplete(WPARAM, LPARAM) {
+    OnCancel();
+    return 1;
+}
+
+std::wstring UpdateFailedText(WPARAM reason) {
+    return Str(reason == kUpdateFailedNotAProgram ? IDS_UPDATE_REJECTED : IDS_DOWNLOAD_FAILED);
+}
+
+LRESULT CDownloadDialog::OnUpdateFailed(WPARAM wParam, LPARAM) {
+    // The thread has ended: nothing more will come to this window.
+    MessageBox(UpdateFailedText(wParam).c_str(), Str(IDS_APP_NAME).c_str(), MB_OK);
     OnCancel();
     return 1;
 }

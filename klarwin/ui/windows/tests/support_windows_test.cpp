@@ -642,7 +642,13 @@ private:
                 return 1;
             }
             if (message == WM_UPDATE_INSTALLED) ++self->installed;
-            if (message == WM_UPDATE_FAILED) ++self->failed;
+            if (message == WM_UPDATE_FAILED) {
+                ++self->failed;
+                // As the main window does: an open download window tells the user.
+                CDownloadDialog* dlg = CDownloadDialog::GetInstance();
+                if (dlg && dlg->m_hWnd && IsWindow(dlg->m_hWnd)) SendMessageW(dlg->m_hWnd, message, wParam, lParam);
+                return 1;
+            }
         }
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
@@ -671,13 +677,19 @@ protected:
     CRelay relay;
 };
 
+// The stand-in for a new Klarwin that the update server sends, and its size.
+std::wstring MarkerUnixPath() { return Widen(KWONLINE_MARKER_UNIX_PATH); }
+std::uintmax_t MarkerSize() { return FileSize(L"Z:" + MarkerUnixPath()); }
+
 TEST_F(KwSupportDownload, FollowsARealDownloadToItsEnd) {
-    // 400,000 bytes in blocks of 4096, 50 ms apart.
-    ASSERT_EQ(HttpGet(updatePort, L"/control?exe_size=400000"), "ok");
+    // A new program (some hundred KB) in blocks of 4096, 50 ms apart.
+    const std::uintmax_t size = MarkerSize();
+    ASSERT_GT(size, 100u * 1024);
+    ASSERT_EQ(HttpGet(updatePort, L"/control?exe_file=" + MarkerUnixPath()), "ok");
     CDownloadDialog dlg;
     ASSERT_TRUE(engine->StartUpdateDownload());
     INT_PTR result = 0;
-    std::wstring size;
+    std::wstring sizeText;
     kwtest::RunWithUser([&] { result = dlg.DoModal(); },
                         [&] {
                             HWND wnd = uidriver::WaitForTopWindow(
@@ -694,22 +706,22 @@ TEST_F(KwSupportDownload, FollowsARealDownloadToItsEnd) {
                             HWND bar = uidriver::FindControl(wnd, IDC_PROGRESS);
                             EXPECT_TRUE(
                                 uidriver::WaitUntil([&] { return kwtest::ProgressPosition(bar) >= 60; }, 30000));
-                            size = uidriver::GetControlText(wnd, IDC_DL_SIZE);
+                            sizeText = uidriver::GetControlText(wnd, IDC_DL_SIZE);
                             EXPECT_FALSE(uidriver::SaveScreenshot(wnd, L"klarwin_download").empty());
                             // The window ends by itself when the download is complete.
                             EXPECT_TRUE(uidriver::WaitForWindowGone(wnd, 60000));
                         });
     EXPECT_EQ(result, IDCANCEL);
-    EXPECT_EQ(size, L"390 KB");
+    EXPECT_EQ(sizeText, std::to_wstring(size / 1024) + L" KB");
     EXPECT_GT(relay.progress.load(), 1);
     EXPECT_TRUE(relay.PumpUntil([&] { return relay.installed.load() == 1; }, 30000));
     EXPECT_EQ(relay.failed.load(), 0);
-    EXPECT_EQ(FileSize(program), 400000u);
+    EXPECT_EQ(FileSize(program), size);
 }
 
 TEST_F(KwSupportDownload, AbortStopsTheDownloadAndKeepsTheProgram) {
-    // About 25 seconds of blocks: long enough to be aborted part way.
-    ASSERT_EQ(HttpGet(updatePort, L"/control?exe_size=2000000"), "ok");
+    // The server sends the first block, then holds the connection without a word.
+    ASSERT_EQ(HttpGet(updatePort, L"/control?exe_size=2000000&hold=exe"), "ok");
     const std::uintmax_t before = FileSize(program);
     CDownloadDialog dlg;
     ASSERT_TRUE(engine->StartUpdateDownload());
@@ -720,8 +732,7 @@ TEST_F(KwSupportDownload, AbortStopsTheDownloadAndKeepsTheProgram) {
                                 {.className = L"#32770", .processId = GetCurrentProcessId()});
                             ASSERT_NE(wnd, nullptr);
                             ASSERT_TRUE(uidriver::WaitUntil([&] {
-                                const std::wstring text = uidriver::GetControlText(wnd, IDC_DL_DOWNLOADED);
-                                return !text.empty() && text != L"0 KB";
+                                return uidriver::GetControlText(wnd, IDC_DL_DOWNLOADED) == L"4 KB";
                             }, 20000));
                             EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_SIZE), L"1953 KB");
                             uidriver::PostClick(uidriver::FindControl(wnd, IDABORT));
@@ -732,6 +743,18 @@ TEST_F(KwSupportDownload, AbortStopsTheDownloadAndKeepsTheProgram) {
     relay.PumpUntil([] { return false; }, 1000);
     EXPECT_EQ(relay.installed.load(), 0);
     EXPECT_EQ(relay.failed.load(), 0);
+    EXPECT_EQ(FileSize(program), before);
+
+    // Without the size file the window is told, tells the user and closes.
+    ASSERT_EQ(HttpGet(updatePort, L"/control?nolength=appsize"), "ok");
+    ASSERT_TRUE(engine->StartUpdateDownload());
+    kwtest::RunWithUser([&] { result = dlg.DoModal(); },
+                        [&] {
+                            ExpectBox(L"Klarwin",
+                                      L"The new version was not downloaded successfully. You need to download it again");
+                        });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(relay.failed.load(), 1);
     EXPECT_EQ(FileSize(program), before);
 }
 
@@ -806,14 +829,15 @@ private:
 
 }  // namespace
 
-// The update from the main window's "Update" button: the question, the
-// download window fed through the main window, the new program in place and
-// the success message.
+// The update from the main window's "Update" button: no update ("Not ready
+// yet" and its message, once); then a download that is no program (discarded,
+// the user told); then the question, the download window fed through the main
+// window, the new program in place and the success message.
 TEST(KwSupportUpdateFlow, UpdateButtonDownloadsThroughTheDownloadWindow) {
     const unsigned short updatePort = ServerPort("update_port");
     ASSERT_NE(updatePort, 0);
     SetUpdateServer({L"127.0.0.1", updatePort});
-    ASSERT_EQ(HttpGet(updatePort, L"/control?version=3.0.6&exe_size=100000"), "ok");
+    ASSERT_EQ(HttpGet(updatePort, L"/control?version=3.0.5"), "ok");
     kwtest::SetSetting(L"StartWithWindows", L"false");
     kwtest::SetSetting(L"StartScanAtProgramStartup", L"false");
     kwtest::SetSetting(L"ShowInTaskbarOnClose", L"true");
@@ -833,15 +857,32 @@ TEST(KwSupportUpdateFlow, UpdateButtonDownloadsThroughTheDownloadWindow) {
             [&] {
                 HWND wnd = WaitTop(CScanDialog::kTitle);
                 ASSERT_NE(wnd, nullptr);
-                // The start-up check finds the new version and only says so.
+                // The start-up check finds no other version and only says so.
                 EXPECT_TRUE(uidriver::WaitUntil(
-                    [&] { return uidriver::GetControlText(wnd, IDC_UPDATE_STATUS) == L"Available"; }, 30000));
+                    [&] { return uidriver::GetControlText(wnd, IDC_UPDATE_STATUS) == L"Not ready yet"; }, 30000));
                 uidriver::PostClick(uidriver::FindControl(wnd, IDC_CHECK_UPDATES));
+                ExpectBox(L"Updates",
+                          L"No updates available. The latest version of Klarwin is already installed on your PC.");
+                EXPECT_EQ(uidriver::GetControlText(wnd, IDC_UPDATE_STATUS), L"Not ready yet");
+
                 uidriver::MessageBoxInfo box;
-                ASSERT_TRUE(uidriver::WaitForMessageBox(box, 0, L"Klarwin", 30000));
-                EXPECT_EQ(box.text, L"A new version of Klarwin is available. Do you want to download it now?");
-                uidriver::AnswerMessageBox(box.hwnd, IDYES);
-                uidriver::WaitForWindowGone(box.hwnd);
+                const auto askAndAgree = [&] {
+                    uidriver::PostClick(uidriver::FindControl(wnd, IDC_CHECK_UPDATES));
+                    ASSERT_TRUE(uidriver::WaitForMessageBox(box, 0, L"Klarwin", 30000));
+                    EXPECT_EQ(box.text, L"A new version of Klarwin is available. Do you want to download it now?");
+                    uidriver::AnswerMessageBox(box.hwnd, IDYES);
+                    uidriver::WaitForWindowGone(box.hwnd);
+                };
+                // Bytes that are no program: downloaded, then discarded with a word.
+                ASSERT_EQ(HttpGet(updatePort, L"/control?version=3.0.6&exe_size=100000"), "ok");
+                askAndAgree();
+                ExpectBox(L"Klarwin", L"The downloaded file is not a new version of Klarwin and has been discarded. "
+                                      L"Your Klarwin has not been changed.");
+                EXPECT_EQ(uidriver::GetControlText(wnd, IDC_UPDATE_STATUS), L"Available");
+
+                // A new program.
+                ASSERT_EQ(HttpGet(updatePort, L"/control?version=3.0.6&exe_file=" + MarkerUnixPath()), "ok");
+                askAndAgree();
                 // The download window follows the download and ends by itself.
                 HWND download = nullptr;
                 EXPECT_TRUE(uidriver::WaitUntil([&] {
@@ -869,7 +910,7 @@ TEST(KwSupportUpdateFlow, UpdateButtonDownloadsThroughTheDownloadWindow) {
             });
     }
     std::error_code ec;
-    EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(program), ec), 100000u);
+    EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(program), ec), MarkerSize());
     std::filesystem::remove_all(std::filesystem::path(folder), ec);
     SetUpdateServer({});
 }

@@ -7,12 +7,17 @@
 // The threads report to the main window given here; without one, to the
 // application's main window at the time a thread starts. Shutdown (called by
 // the engine before deleting the object) stops both threads and waits for them.
+//
+// No wait here is without limit: a stopped thread has kStopWaitMs to end (its
+// request is closed under it, which normally ends it at once); one that has not
+// is set aside, ends by its WinINet time-outs and is deleted later.
 #pragma once
 
 #include <windows.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "klarwin/brisko_engine.h"
 #include "klarwin/online/log_service.h"
@@ -40,9 +45,13 @@ public:
     CAutoFindNewVersion* GetUpdateCheck() const { return m_check.get(); }
     CDownloadAppNewVersion* GetDownload() const { return m_download.get(); }
     // Stops the download (the download window's abort), waits for the thread
-    // and releases it; the thread posts nothing more and the program file is
-    // left as it is.
+    // at most kStopWaitMs and releases it; the thread posts nothing more and
+    // the program file is left as it is.
     void StopUpdateDownload() override;
+
+    static constexpr DWORD kStopWaitMs = 1000;
+    // Stopped threads that had not ended within kStopWaitMs.
+    size_t GetThreadsSetAside() const { return m_setAside.size(); }
 
     CLogServiceClient& GetLogClient() { return m_client; }
     const std::wstring& GetOwnVersion() const { return m_ownVersion; }
@@ -51,11 +60,16 @@ private:
     HWND MainWindow() const;
     void EndCheck();
     void EndDownload();
+    template <class T>
+    void End(std::unique_ptr<T>& thread);
+    // Deletes the set-aside threads that have ended, waiting for each at most waitMs.
+    void DeleteEndedThreads(DWORD waitMs);
 
     HWND m_mainWnd;
     std::wstring m_programPath;
     std::wstring m_ownVersion;
     std::unique_ptr<CAutoFindNewVersion> m_check;
     std::unique_ptr<CDownloadAppNewVersion> m_download;
+    std::vector<std::unique_ptr<CWinThread>> m_setAside;
     CLogServiceClient m_client;
 };

@@ -75,6 +75,9 @@ struct DownloadProgressTexts {
 };
 DownloadProgressTexts FormatDownloadProgress(unsigned long long bytes, unsigned long long elapsedMs);
 
+// What the user is told about a failed update (the WM_UPDATE_FAILED reason).
+std::wstring UpdateFailedText(WPARAM reason);
+
 class CDownloadDialog : public CBitmapDialog, public CSingleton<CDownloadDialog> {
 public:
     explicit CDownloadDialog(CWnd* parent = nullptr);
@@ -93,6 +96,8 @@ protected:
     LRESULT OnDownloadStart(WPARAM wParam, LPARAM lParam);
     LRESULT OnDownloadComplete(WPARAM wParam, LPARAM lParam);
     LRESULT OnDownloadProgress(WPARAM wParam, LPARAM lParam);
+    // WM_UPDATE_FAILED, handed on by the main window: tells the user, ends the window.
+    LRESULT OnUpdateFailed(WPARAM wParam, LPARAM lParam);
     LRESULT OnClose(WPARAM wParam, LPARAM lParam);
 
 private:
