@@ -82,8 +82,19 @@ bool ReadAt(HANDLE file, DWORD offset, void* buffer, DWORD size) {
     return ReadFile(file, buffer, size, &got, nullptr) && got == size;
 }
 
-// A 32-bit Windows executable (not a DLL): "MZ", the "PE" header it points to,
-// an i386 image marked executable.
+// The machine the running program is built for: what a new version must be too.
+#if defined(_WIN64)
+constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_AMD64;
+constexpr WORD kOwnOptionalMagic = IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+#else
+constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_I386;
+constexpr WORD kOwnOptionalMagic = IMAGE_NT_OPTIONAL_HDR32_MAGIC;
+#endif
+
+// A Windows executable (not a DLL) for the machine of the running program (the
+// products are 32-bit): "MZ", the "PE" header it points to, an image of that
+// machine marked executable. The optional header's first field (its magic) sits
+// at the same place in both header forms.
 bool IsWindowsProgram(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -94,8 +105,8 @@ bool IsWindowsProgram(const std::wstring& path) {
     if (ReadAt(file, 0, &dos, sizeof(dos)) && dos.e_magic == IMAGE_DOS_SIGNATURE && dos.e_lfanew > 0 &&
         static_cast<DWORD>(dos.e_lfanew) < fileSize && ReadAt(file, static_cast<DWORD>(dos.e_lfanew), &nt, sizeof(nt))) {
         const WORD flags = nt.FileHeader.Characteristics;
-        ok = nt.Signature == IMAGE_NT_SIGNATURE && nt.FileHeader.Machine == IMAGE_FILE_MACHINE_I386 &&
-             nt.OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC && (flags & IMAGE_FILE_EXECUTABLE_IMAGE) &&
+        ok = nt.Signature == IMAGE_NT_SIGNATURE && nt.FileHeader.Machine == kOwnMachine &&
+             nt.OptionalHeader.Magic == kOwnOptionalMagic && (flags & IMAGE_FILE_EXECUTABLE_IMAGE) &&
              !(flags & IMAGE_FILE_DLL);
     }
     CloseHandle(file);
