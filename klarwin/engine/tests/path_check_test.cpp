@@ -239,6 +239,7 @@ TEST(KlarwinFileFinder, StopEndsTheWholeSearch) {
     // stopped, although it clears its own stop flag.
     std::atomic<bool> running{false};
     finder.SetRunningFlag(&running);
+    log.events.clear();
     EXPECT_EQ(finder.FindFiles(dir.Path(), L"*.lnk", true), found + 6);
     EXPECT_TRUE(log.events.empty());
     running = true;
