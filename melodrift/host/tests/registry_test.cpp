@@ -36,7 +36,7 @@ TEST_F(MdHostLoader, GoodModulesLoadAndBadOnesAreDroppedWithTheirLogLines) {
     const std::wstring modules = m_folder / L"Modules\\";
     EXPECT_EQ(vocalith->Path, modules + L"tm_vocalith.dll");
     EXPECT_EQ(vocalith->OrderFile, L"tm_vocalith.mvm");
-    EXPECT_EQ(vocalith->Info.Size, 20u);
+    EXPECT_EQ(vocalith->Info.Size, sizeof(void*) == 4 ? 20u : 32u);   // as the 32-bit programs know it
     EXPECT_EQ(vocalith->DisplayName, L"Vocalith");  // string 339
     EXPECT_EQ(alpha->DisplayName, L"Alpha");        // a name the table does not know: its own
     EXPECT_EQ(vocalith->Order, 0xFFFF);
