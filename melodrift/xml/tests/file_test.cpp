@@ -1,4 +1,4 @@
-// Load through the system XML parser and Save to files, in the test's own
+// Load through the system XML pull parser and Save to files, in the test's own
 // temporary folder: encodings, node kinds, failures that must leave the node or
 // the old file alone, and read-write-read round trips.
 #include "xml_test_support.h"
@@ -249,6 +249,11 @@ TEST_F(MdXmlFiles, LoadFailuresLeaveTheNodeUnchanged) {
     WriteBytes(Path(L"garbage.xml"), std::string("\x00\x01\x02\xFF\xFE\x00<<>>", 10));
     WriteBytes(Path(L"undefined-entity.xml"), "<a v=\"&nbsp;\"/>");
     WriteBytes(Path(L"unquoted.xml"), "<a v=1/>");
+    // Document type declarations are refused, so entities cannot multiply.
+    WriteBytes(Path(L"entities.xml"),
+               "<!DOCTYPE a [<!ENTITY x \"xxxxxxxx\"><!ENTITY y \"&x;&x;&x;&x;&x;&x;&x;&x;\">"
+               "<!ENTITY z \"&y;&y;&y;&y;&y;&y;&y;&y;\">]><a v=\"&z;&z;&z;&z;\">&z;</a>");
+    WriteBytes(Path(L"external.xml"), "<!DOCTYPE a SYSTEM \"a.dtd\"><a/>");
     ASSERT_TRUE(CreateDirectoryW(Path(L"folder.xml").c_str(), nullptr));
 
     enXml node(L"Keep");
@@ -272,6 +277,8 @@ TEST_F(MdXmlFiles, LoadFailuresLeaveTheNodeUnchanged) {
         {Path(L"garbage.xml"), enXmlLoadError::NotWellFormed},
         {Path(L"undefined-entity.xml"), enXmlLoadError::NotWellFormed},
         {Path(L"unquoted.xml"), enXmlLoadError::NotWellFormed},
+        {Path(L"entities.xml"), enXmlLoadError::NotWellFormed},
+        {Path(L"external.xml"), enXmlLoadError::NotWellFormed},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(mdxml_test::Describe(c.path));
