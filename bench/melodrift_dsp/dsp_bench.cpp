@@ -80,7 +80,7 @@ std::vector<float> Noise(std::size_t n)
 std::function<void()> OursForward(int order, bool simd, const std::vector<float>& x, std::vector<ComplexF>& out)
 {
     return [order, simd, &x, &out] {
-        dsp::detail::SetFftSimd(simd);
+        dsp::detail::SetFftForm(form);
         nspsRealFftlNip(x.data(), out.data(), order, NSP_FORWARD);
         g_sink = out[1].re;
     };
@@ -89,7 +89,7 @@ std::function<void()> OursForward(int order, bool simd, const std::vector<float>
 std::function<void()> OursInverse(int order, bool simd, const std::vector<ComplexF>& in, std::vector<float>& out)
 {
     return [order, simd, &in, &out] {
-        dsp::detail::SetFftSimd(simd);
+        dsp::detail::SetFftForm(form);
         nspsCcsFftlNip(in.data(), out.data(), order, NSP_INVERSE);
         g_sink = out[1];
     };

@@ -4,6 +4,8 @@
 
 #include "dsp/signal.h"
 
+#include <cstddef>
+
 namespace dsp::detail {
 
 // Forward (or positive-exponent) real FFT; returns the reported status, 0 on success.
@@ -11,9 +13,32 @@ int RealFft(const float* in, ComplexF* out, int order, int flags, const char* fu
 // Real signal from a CCS spectrum; returns the reported status, 0 on success.
 int CcsFft(const ComplexF* in, float* out, int order, int flags, const char* funcName);
 
-// Chooses between the SSE2 form of the transforms (the default where the build
-// has one) and the plain form; false when the SSE2 form was asked for but the
-// build has none. Meant for tests and benchmarks that compare the two.
-bool SetFftSimd(bool enabled);
+// The forms of the transforms: plain C++, SSE2 (where the compiler targets
+// it) and AVX (64-bit x86 builds, on processors and systems that support it).
+// All compute the same sums in the same order.
+enum class FftForm { Plain = 0, Sse2 = 1, Avx = 2 };
+
+// Chooses the form of the transforms that follow; false (and nothing changed)
+// when this build or this processor has no such form. The default is the best
+// one there is. Meant for tests and benchmarks that compare them.
+bool SetFftForm(FftForm form);
+FftForm BestFftForm();
+
+// What the AVX form of the complex FFT needs of an order's tables.
+struct FftWork {
+    std::size_t half;            // M complex points, at least 64
+    const float* stageTwiddles;
+    float* bufferA;
+    float* bufferB;
+};
+
+#if (defined(__x86_64__) || defined(_M_X64)) && !defined(DSP_NO_AVX_FORM)
+#define DSP_HAVE_AVX_FORM 1
+// The complex FFT of ComplexFft (signal_fft.cpp) in the AVX form.
+const float* ComplexFftAvx(const FftWork& work, const float* packedIn, const float* inR, const float* inI,
+                           float* packedOut);
+#else
+#define DSP_HAVE_AVX_FORM 0
+#endif
 
 }  // namespace dsp::detail

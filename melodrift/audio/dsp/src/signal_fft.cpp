@@ -15,8 +15,11 @@
 //
 // Where the compiler targets SSE2 (every x86-64 build, and 32-bit builds with
 // SSE2 enabled) the passes and the recombination of orders 5 and above also have
-// an SSE2 form written with intrinsics, four values per instruction; it is used
-// unless the plain form is asked for (SetFftSimd), and both are tested alike.
+// an SSE2 form written with intrinsics, four values per instruction; 64-bit
+// builds also have an AVX form of the passes of orders 7 and above, eight
+// values per instruction (signal_fft_avx.cpp), used where the processor has
+// AVX. The best form there is runs unless another is asked for (SetFftForm);
+// all are tested alike.
 #include "dsp/signal.h"
 #include "fft_internal.h"
 
@@ -33,6 +36,14 @@
 #include <emmintrin.h>
 #else
 #define DSP_HAVE_SSE2 0
+#endif
+
+#if DSP_HAVE_AVX_FORM
+#if defined(_MSC_VER)
+#include <intrin.h>
+#else
+#include <cpuid.h>
+#endif
 #endif
 
 #if defined(_MSC_VER)
@@ -753,25 +764,86 @@ void SplitPairsV(std::size_t half, const float* x, const float* xHi, const float
 
 #endif  // DSP_HAVE_SSE2
 
-// Whether transforms take the SSE2 form where there is one.
-std::atomic<bool> g_simd{DSP_HAVE_SSE2 != 0};
-
-bool UseSimd(const FftTables& tables)
+// Whether the processor and the system support AVX: the instructions, and the
+// system saving the wide registers (OSXSAVE, and XCR0 with SSE and AVX state).
+bool ProcessorHasAvx()
 {
-    return DSP_HAVE_SSE2 != 0 && tables.half >= 16 && g_simd.load(std::memory_order_relaxed);
+#if DSP_HAVE_AVX_FORM
+#if defined(_MSC_VER)
+    int regs[4];
+    __cpuid(regs, 1);
+    const unsigned ecx = static_cast<unsigned>(regs[2]);
+#else
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) {
+        return false;
+    }
+#endif
+    if ((ecx & (1u << 27)) == 0 || (ecx & (1u << 28)) == 0) {
+        return false;
+    }
+#if defined(_MSC_VER)
+    const unsigned long long xcr0 = _xgetbv(0);
+#else
+    unsigned lo = 0, hi = 0;
+    __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+    const unsigned long long xcr0 = (static_cast<unsigned long long>(hi) << 32) | lo;
+#endif
+    return (xcr0 & 6) == 6;
+#else
+    return false;
+#endif
+}
+
+using dsp::detail::FftForm;
+
+FftForm BestForm()
+{
+    static const FftForm best = ProcessorHasAvx() ? FftForm::Avx : DSP_HAVE_SSE2 ? FftForm::Sse2 : FftForm::Plain;
+    return best;
+}
+
+// The form transforms take (where the order has it).
+std::atomic<int> g_form{static_cast<int>(BestForm())};
+
+FftForm FormFor(const FftTables& tables)
+{
+    const auto form = static_cast<FftForm>(g_form.load(std::memory_order_relaxed));
+    if (form == FftForm::Avx && tables.half >= 64) {
+        return FftForm::Avx;
+    }
+    if (form != FftForm::Plain && tables.half >= 16) {
+        return FftForm::Sse2;
+    }
+    return FftForm::Plain;
+}
+
+// The complex FFT in the given form.
+const float* ComplexFftIn(FftForm form, const FftTables& tables, const float* packedIn, const float* inR,
+                          const float* inI, float* packedOut)
+{
+#if DSP_HAVE_AVX_FORM
+    if (form == FftForm::Avx) {
+        const dsp::detail::FftWork work = {tables.half, tables.stageTwiddles, tables.bufferA, tables.bufferB};
+        return dsp::detail::ComplexFftAvx(work, packedIn, inR, inI, packedOut);
+    }
+#endif
+#if DSP_HAVE_SSE2
+    if (form != FftForm::Plain) {
+        return ComplexFftV(tables, packedIn, inR, inI, packedOut);
+    }
+#endif
+    (void)form;
+    return ComplexFft(tables, packedIn, inR, inI, packedOut);
 }
 
 // Real to CCS for order >= 2: `out` gets bins 0..M.
 void RealForward(const FftTables& tables, const float* in, ComplexF* out)
 {
     const std::size_t m = tables.half;
-    const bool simd = UseSimd(tables);
-#if DSP_HAVE_SSE2
-    const float* zr = simd ? ComplexFftV(tables, in, nullptr, nullptr, nullptr)
-                           : ComplexFft(tables, in, nullptr, nullptr, nullptr);
-#else
-    const float* zr = ComplexFft(tables, in, nullptr, nullptr, nullptr);
-#endif
+    const FftForm form = FormFor(tables);
+    const bool simd = form != FftForm::Plain;
+    const float* zr = ComplexFftIn(form, tables, in, nullptr, nullptr, nullptr);
     const float* zi = zr + m;
     float* o = &out[0].re;
 
@@ -815,15 +887,17 @@ void RealInverse(const FftTables& tables, const ComplexF* in, float* out, bool c
     aRe[0] = h * (x0 - xm);
     aIm[m / 2] = 2.0f * h * x[m];
     aRe[m / 2] = -2.0f * h * sign * x[m + 1];
+    const FftForm form = FormFor(tables);
 #if DSP_HAVE_SSE2
-    if (UseSimd(tables)) {
+    if (form != FftForm::Plain) {
         SplitPairsV(m, x, x + 2 * m, tables.recombCos, tables.recombSin, h, sign, aRe, aIm, aRe + m, aIm + m);
-        ComplexFftV(tables, nullptr, tables.bufferA, tables.bufferA + m, out);
-        return;
+    } else {
+        SplitPairs(1, m, x, x + 2 * m, tables.recombCos, tables.recombSin, h, sign, aRe, aIm, aRe + m, aIm + m);
     }
-#endif
+#else
     SplitPairs(1, m, x, x + 2 * m, tables.recombCos, tables.recombSin, h, sign, aRe, aIm, aRe + m, aIm + m);
-    ComplexFft(tables, nullptr, tables.bufferA, tables.bufferA + m, out);
+#endif
+    ComplexFftIn(form, tables, nullptr, tables.bufferA, tables.bufferA + m, out);
 }
 
 // A failed check: status, condition text and line, reported after the lock is released.
@@ -911,10 +985,18 @@ int RealFft(const float* in, ComplexF* out, int order, int flags, const char* fu
     });
 }
 
-bool SetFftSimd(bool enabled)
+bool SetFftForm(FftForm form)
 {
-    g_simd.store(enabled && DSP_HAVE_SSE2 != 0);
-    return !enabled || DSP_HAVE_SSE2 != 0;
+    if (static_cast<int>(form) > static_cast<int>(BestForm())) {
+        return false;
+    }
+    g_form.store(static_cast<int>(form));
+    return true;
+}
+
+FftForm BestFftForm()
+{
+    return BestForm();
 }
 
 int CcsFft(const ComplexF* in, float* out, int order, int flags, const char* funcName)
