@@ -466,16 +466,30 @@ void RecombinePairs(std::size_t from, std::size_t half, const float* DSP_RESTRIC
 
 // The reverse of RecombinePairs, scaled by h, for the bin pairs 0 < k < M/2:
 // the packed spectrum goes to (re, im) with real and imaginary parts swapped.
-// `sign` -1 reads the input conjugated.
-void SplitPairs(std::size_t from, std::size_t half, const float* DSP_RESTRICT x, const float* DSP_RESTRICT xHi,
-                const float* DSP_RESTRICT cosT, const float* DSP_RESTRICT sinT, float h, float sign,
-                float* DSP_RESTRICT re, float* DSP_RESTRICT im, float* DSP_RESTRICT reHi,
-                float* DSP_RESTRICT imHi)
+// `sign` -1 reads the input conjugated. With `f` the input is first multiplied
+// bin by bin by that spectrum (as nspcbMpy2 does).
+template <bool Product>
+void SplitPairsOf(std::size_t from, std::size_t half, const float* DSP_RESTRICT x, const float* DSP_RESTRICT xHi,
+                  const float* DSP_RESTRICT cosT, const float* DSP_RESTRICT sinT, float h, float sign,
+                  float* DSP_RESTRICT re, float* DSP_RESTRICT im, float* DSP_RESTRICT reHi,
+                  float* DSP_RESTRICT imHi, const float* DSP_RESTRICT f)
 {
+    const float* fHi = Product ? f + 2 * half : nullptr;
     for (std::size_t k = from; k < half / 2; ++k) {
         const std::ptrdiff_t back = -static_cast<std::ptrdiff_t>(k);
-        const float ar = x[2 * k], ai = sign * x[2 * k + 1];
-        const float br = xHi[2 * back], bi = sign * xHi[2 * back + 1];
+        float ar = x[2 * k], ai = x[2 * k + 1];
+        float br = xHi[2 * back], bi = xHi[2 * back + 1];
+        if constexpr (Product) {
+            const float pr = ar * f[2 * k] - ai * f[2 * k + 1], pi = ar * f[2 * k + 1] + ai * f[2 * k];
+            const float qr = br * fHi[2 * back] - bi * fHi[2 * back + 1];
+            const float qi = br * fHi[2 * back + 1] + bi * fHi[2 * back];
+            ar = pr;
+            ai = pi;
+            br = qr;
+            bi = qi;
+        }
+        ai = sign * ai;
+        bi = sign * bi;
         const float sr = ar + br, si = ai - bi;   // twice the even part
         const float dr = ar - br, di = ai + bi;
         const float c = cosT[k], sn = sinT[k];
@@ -485,6 +499,16 @@ void SplitPairs(std::size_t from, std::size_t half, const float* DSP_RESTRICT x,
         re[k] = h * (si + v);
         imHi[back] = h * (sr + u);
         reHi[back] = h * (v - si);
+    }
+}
+
+void SplitPairs(std::size_t from, std::size_t half, const float* x, const float* xHi, const float* cosT,
+                const float* sinT, float h, float sign, float* re, float* im, float* reHi, float* imHi, const float* f)
+{
+    if (f != nullptr) {
+        SplitPairsOf<true>(from, half, x, xHi, cosT, sinT, h, sign, re, im, reHi, imHi, f);
+    } else {
+        SplitPairsOf<false>(from, half, x, xHi, cosT, sinT, h, sign, re, im, reHi, imHi, f);
     }
 }
 
@@ -735,20 +759,43 @@ void RecombinePairsV(std::size_t half, const float* zr, const float* zi, const f
 }
 
 // SplitPairs, four bin pairs at a time; the rest as before.
+// Values k..k+3 of a packed spectrum, split.
+inline Vc LoadBins(const float* x, std::size_t k)
+{
+    const __m128 a0 = _mm_loadu_ps(x + 2 * k), a1 = _mm_loadu_ps(x + 2 * k + 4);
+    return {_mm_shuffle_ps(a0, a1, _MM_SHUFFLE(2, 0, 2, 0)), _mm_shuffle_ps(a0, a1, _MM_SHUFFLE(3, 1, 3, 1))};
+}
+
+// Bins -k-3..-k of a packed spectrum (`x` pointing at bin -k-3), split and
+// taken in the order -k, -k-1, -k-2, -k-3.
+inline Vc LoadBinsBackwards(const float* x)
+{
+    const __m128 b0 = _mm_loadu_ps(x), b1 = _mm_loadu_ps(x + 4);
+    return {_mm_shuffle_ps(b1, b0, _MM_SHUFFLE(0, 2, 0, 2)), _mm_shuffle_ps(b1, b0, _MM_SHUFFLE(1, 3, 1, 3))};
+}
+
+inline Vc Product(Vc a, Vc f)
+{
+    return {_mm_sub_ps(_mm_mul_ps(a.re, f.re), _mm_mul_ps(a.im, f.im)),
+            _mm_add_ps(_mm_mul_ps(a.re, f.im), _mm_mul_ps(a.im, f.re))};
+}
+
 void SplitPairsV(std::size_t half, const float* x, const float* xHi, const float* cosT, const float* sinT, float h,
-                 float sign, float* re, float* im, float* reHi, float* imHi)
+                 float sign, float* re, float* im, float* reHi, float* imHi, const float* f)
 {
     const __m128 hV = _mm_set1_ps(h), signV = _mm_set1_ps(sign);
+    const float* fHi = f != nullptr ? f + 2 * half : nullptr;
     std::size_t k = 1;
     for (; k + 4 <= half / 2; k += 4) {
         const std::ptrdiff_t back = -static_cast<std::ptrdiff_t>(k) - 3;
-        const __m128 a0 = _mm_loadu_ps(x + 2 * k), a1 = _mm_loadu_ps(x + 2 * k + 4);
-        const __m128 ar = _mm_shuffle_ps(a0, a1, _MM_SHUFFLE(2, 0, 2, 0));
-        const __m128 ai = _mm_mul_ps(signV, _mm_shuffle_ps(a0, a1, _MM_SHUFFLE(3, 1, 3, 1)));
-        // Bins -k-3..-k, taken in the order -k, -k-1, -k-2, -k-3.
-        const __m128 b0 = _mm_loadu_ps(xHi + 2 * back), b1 = _mm_loadu_ps(xHi + 2 * back + 4);
-        const __m128 br = _mm_shuffle_ps(b1, b0, _MM_SHUFFLE(0, 2, 0, 2));
-        const __m128 bi = _mm_mul_ps(signV, _mm_shuffle_ps(b1, b0, _MM_SHUFFLE(1, 3, 1, 3)));
+        Vc a = LoadBins(x, k);
+        Vc b = LoadBinsBackwards(xHi + 2 * back);
+        if (f != nullptr) {
+            a = Product(a, LoadBins(f, k));
+            b = Product(b, LoadBinsBackwards(fHi + 2 * back));
+        }
+        const __m128 ar = a.re, ai = _mm_mul_ps(signV, a.im);
+        const __m128 br = b.re, bi = _mm_mul_ps(signV, b.im);
         const __m128 sr = _mm_add_ps(ar, br), si = _mm_sub_ps(ai, bi);
         const __m128 dr = _mm_sub_ps(ar, br), di = _mm_add_ps(ai, bi);
         const __m128 c = _mm_loadu_ps(cosT + k), sn = _mm_loadu_ps(sinT + k);
@@ -759,7 +806,7 @@ void SplitPairsV(std::size_t half, const float* x, const float* xHi, const float
         _mm_storeu_ps(imHi + back, Reverse(_mm_mul_ps(hV, _mm_add_ps(sr, u))));
         _mm_storeu_ps(reHi + back, Reverse(_mm_mul_ps(hV, _mm_sub_ps(v, si))));
     }
-    SplitPairs(k, half, x, xHi, cosT, sinT, h, sign, re, im, reHi, imHi);
+    SplitPairs(k, half, x, xHi, cosT, sinT, h, sign, re, im, reHi, imHi, f);
 }
 
 #endif  // DSP_HAVE_SSE2
@@ -820,14 +867,15 @@ FftForm FormFor(const FftTables& tables)
 
 // The complex FFT in the given form.
 const float* ComplexFftIn(FftForm form, const FftTables& tables, const float* packedIn, const float* inR,
-                          const float* inI, float* packedOut)
+                          const float* inI, float* packedOut, bool zeroTail = false)
 {
 #if DSP_HAVE_AVX_FORM
     if (form == FftForm::Avx) {
         const dsp::detail::FftWork work = {tables.half, tables.stageTwiddles, tables.bufferA, tables.bufferB};
-        return dsp::detail::ComplexFftAvx(work, packedIn, inR, inI, packedOut);
+        return dsp::detail::ComplexFftAvx(work, packedIn, inR, inI, packedOut, zeroTail);
     }
 #endif
+    (void)zeroTail;
 #if DSP_HAVE_SSE2
     if (form != FftForm::Plain) {
         return ComplexFftV(tables, packedIn, inR, inI, packedOut);
@@ -838,12 +886,12 @@ const float* ComplexFftIn(FftForm form, const FftTables& tables, const float* pa
 }
 
 // Real to CCS for order >= 2: `out` gets bins 0..M.
-void RealForward(const FftTables& tables, const float* in, ComplexF* out)
+void RealForward(const FftTables& tables, const float* in, ComplexF* out, bool zeroTail)
 {
     const std::size_t m = tables.half;
     const FftForm form = FormFor(tables);
     const bool simd = form != FftForm::Plain;
-    const float* zr = ComplexFftIn(form, tables, in, nullptr, nullptr, nullptr);
+    const float* zr = ComplexFftIn(form, tables, in, nullptr, nullptr, nullptr, zeroTail);
     const float* zi = zr + m;
     float* o = &out[0].re;
 
@@ -851,6 +899,13 @@ void RealForward(const FftTables& tables, const float* in, ComplexF* out)
     o[1] = 0.0f;
     o[2 * m] = zr[0] - zi[0];
     o[2 * m + 1] = 0.0f;
+#if DSP_HAVE_AVX_FORM
+    if (form == FftForm::Avx) {
+        const std::size_t from = dsp::detail::RecombinePairsAvx(m, zr, zi, zr + m, zi + m, tables.recombCos,
+                                                                tables.recombSin, o, o + 2 * m);
+        RecombinePairs(from, m, zr, zi, zr + m, zi + m, tables.recombCos, tables.recombSin, o, o + 2 * m);
+    } else
+#endif
 #if DSP_HAVE_SSE2
     if (simd) {
         RecombinePairsV(m, zr, zi, zr + m, zi + m, tables.recombCos, tables.recombSin, o, o + 2 * m);
@@ -868,11 +923,14 @@ void RealForward(const FftTables& tables, const float* in, ComplexF* out)
 
 // CCS to real for order >= 2. `conjugate` reads the spectrum conjugated (the
 // negative-exponent variant); `factor` is the overall scale (1/M for a scaled
-// inverse, 2 without scaling).
-void RealInverse(const FftTables& tables, const ComplexF* in, float* out, bool conjugate, float factor)
+// inverse, 2 without scaling). With `product` the spectrum is first multiplied
+// bin by bin by that one.
+void RealInverse(const FftTables& tables, const ComplexF* in, const ComplexF* product, float* out, bool conjugate,
+                 float factor)
 {
     const std::size_t m = tables.half;
     const float* x = &in[0].re;
+    const float* f = product != nullptr ? &product[0].re : nullptr;
     // The spectrum of the packed signal goes into work buffer A with real and
     // imaginary parts swapped, so that the forward complex FFT computes the
     // inverse one (the last pass swaps them back into the packed output).
@@ -881,21 +939,41 @@ void RealInverse(const FftTables& tables, const ComplexF* in, float* out, bool c
     const float h = 0.5f * factor;
     const float sign = conjugate ? -1.0f : 1.0f;
 
-    const float x0 = x[0];
-    const float xm = x[2 * m];
+    // Bins 0, M/2 and M (of the product).
+    auto bin = [&](std::size_t k, float& re, float& im) {
+        re = x[2 * k];
+        im = x[2 * k + 1];
+        if (f != nullptr) {
+            const float pr = re * f[2 * k] - im * f[2 * k + 1], pi = re * f[2 * k + 1] + im * f[2 * k];
+            re = pr;
+            im = pi;
+        }
+    };
+    float x0, unused, xm, mr, mi;
+    bin(0, x0, unused);
+    bin(m, xm, unused);
+    bin(m / 2, mr, mi);
     aIm[0] = h * (x0 + xm);
     aRe[0] = h * (x0 - xm);
-    aIm[m / 2] = 2.0f * h * x[m];
-    aRe[m / 2] = -2.0f * h * sign * x[m + 1];
+    aIm[m / 2] = 2.0f * h * mr;
+    aRe[m / 2] = -2.0f * h * sign * mi;
     const FftForm form = FormFor(tables);
+#if DSP_HAVE_AVX_FORM
+    if (form == FftForm::Avx) {
+        const std::size_t from = dsp::detail::SplitPairsAvx(m, x, x + 2 * m, tables.recombCos, tables.recombSin, h,
+                                                             sign, aRe, aIm, aRe + m, aIm + m, f);
+        SplitPairs(from, m, x, x + 2 * m, tables.recombCos, tables.recombSin, h, sign, aRe, aIm, aRe + m, aIm + m,
+                   f);
+    } else
+#endif
 #if DSP_HAVE_SSE2
     if (form != FftForm::Plain) {
-        SplitPairsV(m, x, x + 2 * m, tables.recombCos, tables.recombSin, h, sign, aRe, aIm, aRe + m, aIm + m);
+        SplitPairsV(m, x, x + 2 * m, tables.recombCos, tables.recombSin, h, sign, aRe, aIm, aRe + m, aIm + m, f);
     } else {
-        SplitPairs(1, m, x, x + 2 * m, tables.recombCos, tables.recombSin, h, sign, aRe, aIm, aRe + m, aIm + m);
+        SplitPairs(1, m, x, x + 2 * m, tables.recombCos, tables.recombSin, h, sign, aRe, aIm, aRe + m, aIm + m, f);
     }
 #else
-    SplitPairs(1, m, x, x + 2 * m, tables.recombCos, tables.recombSin, h, sign, aRe, aIm, aRe + m, aIm + m);
+    SplitPairs(1, m, x, x + 2 * m, tables.recombCos, tables.recombSin, h, sign, aRe, aIm, aRe + m, aIm + m, f);
 #endif
     ComplexFftIn(form, tables, nullptr, tables.bufferA, tables.bufferA + m, out);
 }
@@ -961,7 +1039,7 @@ int Transform(const void* in, const void* out, int order, int flags, const char*
 
 }  // namespace
 
-int RealFft(const float* in, ComplexF* out, int order, int flags, const char* funcName)
+int RealFft(const float* in, ComplexF* out, int order, int flags, const char* funcName, bool zeroTail)
 {
     return Transform(in, out, order, flags, funcName, [&](const FftTables* tables) {
         const bool inverse = (flags & NSP_INVERSE) != 0;
@@ -972,7 +1050,7 @@ int RealFft(const float* in, ComplexF* out, int order, int flags, const char* fu
             out[0] = {in[0] + in[1], 0.0f};
             out[1] = {in[0] - in[1], 0.0f};
         } else {
-            RealForward(*tables, in, out);
+            RealForward(*tables, in, out, zeroTail);
         }
         if (inverse) {
             // Positive exponent: the conjugate spectrum, scaled unless told not to.
@@ -999,23 +1077,27 @@ FftForm BestFftForm()
     return BestForm();
 }
 
-int CcsFft(const ComplexF* in, float* out, int order, int flags, const char* funcName)
+int CcsFft(const ComplexF* in, float* out, int order, int flags, const char* funcName, const ComplexF* product)
 {
     return Transform(in, out, order, flags, funcName, [&](const FftTables* tables) {
         const bool forward = (flags & NSP_FORWARD) != 0;
         const bool scaled = !forward && (flags & NSP_NO_SCALE) == 0;
         const std::size_t n = std::size_t(1) << order;
+        // Real part of bin k (of the product).
+        auto re = [&](int k) {
+            return product != nullptr ? in[k].re * product[k].re - in[k].im * product[k].im : in[k].re;
+        };
         if (order == 0) {
-            out[0] = in[0].re;
+            out[0] = re(0);
         } else if (order == 1) {
             const float scale = scaled ? 0.5f : 1.0f;
-            const float x0 = in[0].re;
-            const float x1 = in[1].re;
+            const float x0 = re(0);
+            const float x1 = re(1);
             out[0] = scale * (x0 + x1);
             out[1] = scale * (x0 - x1);
         } else {
             const float factor = scaled ? 2.0f / static_cast<float>(n) : 2.0f;
-            RealInverse(*tables, in, out, forward, factor);
+            RealInverse(*tables, in, product, out, forward, factor);
         }
     });
 }

@@ -105,13 +105,22 @@ inline void StoreTransposed(float* out, __m256 y0, __m256 y1, __m256 y2, __m256 
     _mm256_storeu_ps(out + 24, _mm256_permute2f128_ps(y2, y3, 0x31));
 }
 
-template <bool InPacked>
+// The four-point transform of (a, b, 0, 0).
+inline Four Dft4HalfZero(Vc a, Vc b)
+{
+    return {a + b, {_mm256_add_ps(a.re, b.im), _mm256_sub_ps(a.im, b.re)}, a - b,
+            {_mm256_sub_ps(a.re, b.im), _mm256_add_ps(a.im, b.re)}};
+}
+
+// `ZeroTail`: the upper half of the input is known to be zero and is not read.
+template <bool InPacked, bool ZeroTail>
 void PassFirst(const float* xr, const float* xi, float* yr, float* yi, std::size_t len, const float* tw)
 {
     const std::size_t quarter = len / 4;
     for (std::size_t p = 0; p < quarter; p += 8) {
-        const Four f = Dft4(Load<InPacked>(xr, xi, p), Load<InPacked>(xr, xi, p + quarter),
-                            Load<InPacked>(xr, xi, p + 2 * quarter), Load<InPacked>(xr, xi, p + 3 * quarter));
+        const Four f = ZeroTail ? Dft4HalfZero(Load<InPacked>(xr, xi, p), Load<InPacked>(xr, xi, p + quarter))
+                                : Dft4(Load<InPacked>(xr, xi, p), Load<InPacked>(xr, xi, p + quarter),
+                                       Load<InPacked>(xr, xi, p + 2 * quarter), Load<InPacked>(xr, xi, p + 3 * quarter));
         const Vc y1 = Mul(f.y1, _mm256_loadu_ps(tw + p), _mm256_loadu_ps(tw + quarter + p));
         const Vc y2 = Mul(f.y2, _mm256_loadu_ps(tw + 2 * quarter + p), _mm256_loadu_ps(tw + 3 * quarter + p));
         const Vc y3 = Mul(f.y3, _mm256_loadu_ps(tw + 4 * quarter + p), _mm256_loadu_ps(tw + 5 * quarter + p));
@@ -222,7 +231,7 @@ void PassLast8(const float* xr, const float* xi, float* yr, float* yi, std::size
 }  // namespace
 
 const float* ComplexFftAvx(const FftWork& work, const float* packedIn, const float* inR, const float* inI,
-                           float* packedOut)
+                           float* packedOut, bool zeroTail)
 {
     const std::size_t m = work.half;
     const float* tw = work.stageTwiddles;
@@ -240,10 +249,12 @@ const float* ComplexFftAvx(const FftWork& work, const float* packedIn, const flo
             dstI = packedOut;
         }
         if (s == 1) {
-            if (packedIn != nullptr) {
-                PassFirst<true>(curR, curI, dstR, dstI, len, tw);
+            if (packedIn != nullptr && zeroTail) {
+                PassFirst<true, true>(curR, curI, dstR, dstI, len, tw);
+            } else if (packedIn != nullptr) {
+                PassFirst<true, false>(curR, curI, dstR, dstI, len, tw);
             } else {
-                PassFirst<false>(curR, curI, dstR, dstI, len, tw);
+                PassFirst<false, false>(curR, curI, dstR, dstI, len, tw);
             }
         } else if (len == 4) {
             if (outPacked) {
@@ -276,6 +287,80 @@ const float* ComplexFftAvx(const FftWork& work, const float* packedIn, const flo
         len = next;
     }
     return curR;
+}
+
+
+namespace {
+
+inline __m256 Reverse8(__m256 v)
+{
+    const __m256 inLane = _mm256_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
+    return _mm256_permute2f128_ps(inLane, inLane, 0x01);
+}
+
+// Pairs (a[i], b[i]), i = 0..7, written as 16 values.
+inline void StorePairs(float* out, __m256 a, __m256 b)
+{
+    const __m256 lo = _mm256_unpacklo_ps(a, b);
+    const __m256 hi = _mm256_unpackhi_ps(a, b);
+    _mm256_storeu_ps(out, _mm256_permute2f128_ps(lo, hi, 0x20));
+    _mm256_storeu_ps(out + 8, _mm256_permute2f128_ps(lo, hi, 0x31));
+}
+
+}  // namespace
+
+std::size_t RecombinePairsAvx(std::size_t half, const float* zr, const float* zi, const float* zrHi,
+                              const float* ziHi, const float* cosT, const float* sinT, float* lo, float* hi)
+{
+    const __m256 halfV = _mm256_set1_ps(0.5f);
+    std::size_t k = 1;
+    for (; k + 8 <= half / 2; k += 8) {
+        const std::ptrdiff_t back = -static_cast<std::ptrdiff_t>(k) - 7;
+        const __m256 ar = _mm256_loadu_ps(zr + k), ai = _mm256_loadu_ps(zi + k);
+        const __m256 br = Reverse8(_mm256_loadu_ps(zrHi + back)), bi = Reverse8(_mm256_loadu_ps(ziHi + back));
+        const __m256 er = _mm256_add_ps(ar, br), ei = _mm256_sub_ps(ai, bi);
+        const __m256 fr = _mm256_add_ps(ai, bi), fi = _mm256_sub_ps(br, ar);
+        const __m256 c = _mm256_loadu_ps(cosT + k), sn = _mm256_loadu_ps(sinT + k);
+        const __m256 tr = _mm256_add_ps(_mm256_mul_ps(c, fr), _mm256_mul_ps(sn, fi));
+        const __m256 ti = _mm256_sub_ps(_mm256_mul_ps(c, fi), _mm256_mul_ps(sn, fr));
+        StorePairs(lo + 2 * k, _mm256_mul_ps(halfV, _mm256_add_ps(er, tr)), _mm256_mul_ps(halfV, _mm256_add_ps(ei, ti)));
+        StorePairs(hi + 2 * back, Reverse8(_mm256_mul_ps(halfV, _mm256_sub_ps(er, tr))),
+                   Reverse8(_mm256_mul_ps(halfV, _mm256_sub_ps(ti, ei))));
+    }
+    return k;
+}
+
+std::size_t SplitPairsAvx(std::size_t half, const float* x, const float* xHi, const float* cosT, const float* sinT,
+                          float h, float sign, float* re, float* im, float* reHi, float* imHi, const float* f)
+{
+    const __m256 hV = _mm256_set1_ps(h), signV = _mm256_set1_ps(sign);
+    const float* fHi = f != nullptr ? f + 2 * half : nullptr;
+    std::size_t k = 1;
+    for (; k + 8 <= half / 2; k += 8) {
+        const std::ptrdiff_t back = -static_cast<std::ptrdiff_t>(k) - 7;
+        Vc a = Load<true>(x, nullptr, k);
+        Vc b = Load<true>(xHi + 2 * back, nullptr, 0);   // bins -k-7..-k
+        if (f != nullptr) {
+            const Vc fa = Load<true>(f, nullptr, k);
+            const Vc fb = Load<true>(fHi + 2 * back, nullptr, 0);
+            a = {_mm256_sub_ps(_mm256_mul_ps(a.re, fa.re), _mm256_mul_ps(a.im, fa.im)),
+                 _mm256_add_ps(_mm256_mul_ps(a.re, fa.im), _mm256_mul_ps(a.im, fa.re))};
+            b = {_mm256_sub_ps(_mm256_mul_ps(b.re, fb.re), _mm256_mul_ps(b.im, fb.im)),
+                 _mm256_add_ps(_mm256_mul_ps(b.re, fb.im), _mm256_mul_ps(b.im, fb.re))};
+        }
+        const __m256 ar = a.re, ai = _mm256_mul_ps(signV, a.im);
+        const __m256 br = Reverse8(b.re), bi = _mm256_mul_ps(signV, Reverse8(b.im));
+        const __m256 sr = _mm256_add_ps(ar, br), si = _mm256_sub_ps(ai, bi);
+        const __m256 dr = _mm256_sub_ps(ar, br), di = _mm256_add_ps(ai, bi);
+        const __m256 c = _mm256_loadu_ps(cosT + k), sn = _mm256_loadu_ps(sinT + k);
+        const __m256 u = _mm256_add_ps(_mm256_mul_ps(c, di), _mm256_mul_ps(sn, dr));
+        const __m256 v = _mm256_sub_ps(_mm256_mul_ps(c, dr), _mm256_mul_ps(sn, di));
+        _mm256_storeu_ps(im + k, _mm256_mul_ps(hV, _mm256_sub_ps(sr, u)));
+        _mm256_storeu_ps(re + k, _mm256_mul_ps(hV, _mm256_add_ps(si, v)));
+        _mm256_storeu_ps(imHi + back, Reverse8(_mm256_mul_ps(hV, _mm256_add_ps(sr, u))));
+        _mm256_storeu_ps(reHi + back, Reverse8(_mm256_mul_ps(hV, _mm256_sub_ps(v, si))));
+    }
+    return k;
 }
 
 }  // namespace dsp::detail

@@ -194,9 +194,9 @@ bool CreateReader(ComRef<IXmlReader>& reader) {
     const CreateXmlReaderFn factory = ReaderFactory();
     if (!factory || FAILED(factory(kIID_IXmlReader, reinterpret_cast<void**>(reader.Out()), nullptr)) || !reader)
         return false;
-    if (FAILED(reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)))
-        return false;
-    // Readers that do not know these limits keep their defaults.
+    // Readers that do not know one of these settings keep their defaults: a
+    // document type node fails the load anyway, before any entity is used.
+    reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
     reader->SetProperty(XmlReaderProperty_MaxEntityExpansion, kMaxEntityExpansion);
     reader->SetProperty(XmlReaderProperty_MaxElementDepth, kMaxElementDepth);
     return true;
