@@ -1,6 +1,6 @@
 // The Windows half of the XML benchmark, run under Wine:
 //   measure <file> <runs> <folder>
-// best-of-runs Load (file read, XmlLite parse into enXml) and Save (writer
+// best-of-runs Load (file read, MSXML parse, copy into enXml) and Save (writer
 // and file replace) of the document. Since the document was written by the same
 // writer, the saved file must equal it byte for byte; "identical" says whether it does.
 // Prints key=value lines for run.sh.

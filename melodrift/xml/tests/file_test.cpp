@@ -1,4 +1,4 @@
-// Load through the system XML pull parser and Save to files, in the test's own
+// Load through the system XML parser and Save to files, in the test's own
 // temporary folder: encodings, node kinds, failures that must leave the node or
 // the old file alone, and read-write-read round trips.
 #include "xml_test_support.h"
@@ -162,6 +162,10 @@ TEST_F(MdXmlFiles, LoadReadsUtf8AndUtf16Documents) {
         {L"utf8-bom.xml", "\xEF\xBB\xBF" + Utf8(utf8Declaration + kSampleBody)},
         {L"utf16-declared.xml", Utf16Bytes(u"\uFEFF" + utf16Declaration + kSampleBody)},
         {L"utf16-plain.xml", Utf16Bytes(u"\uFEFF" + kSampleBody)},
+        // Comments and processing instructions before the document element
+        // are no document type declaration, whatever they hold.
+        {L"utf16-prolog.xml", Utf16Bytes(u"\uFEFF" + utf16Declaration +
+                                         u"<!-- <!DOCTYPE x> \u043c\u0421 --><?pi <!x?>\r\n" + kSampleBody)},
     };
     const std::unique_ptr<enXml> expected = SampleTree();
     for (const auto& variant : variants) {

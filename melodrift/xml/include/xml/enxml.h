@@ -11,7 +11,7 @@
 // Strings are std::wstring holding UTF-16 code units.
 //
 // The tree, the lookups and the writer (SaveToBuffer) need no Windows header and
-// live in the library melodrift_xml_core. Load (through the system XML pull
+// live in the library melodrift_xml_core. Load (through the system XML DOM
 // parser) and Save (to a file) live in the Windows library melodrift_xml.
 #pragma once
 

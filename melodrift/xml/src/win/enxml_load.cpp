@@ -1,21 +1,15 @@
-// Reading: the file's bytes are read here and handed to the system pull parser
-// (XmlLite's IXmlReader) through a stream over memory; the reader's nodes are
-// turned into enXml nodes as they come, so no second tree is built and copied.
+// Reading: the file's bytes are handed to the system XML DOM parser (MSXML, the
+// 6.0 document object, else 3.0), whose tree is then copied into enXml nodes.
+// Documents with a document type declaration are refused before parsing.
 // The bytes are read here rather than by the parser from the path, so that a
 // path is never taken for a URL ("#" or "%" in a file name) and a directory or a
 // wildcard pattern is refused before the parser sees it.
-//
-// Document type declarations are refused (the reader's own setting, and a
-// document type node seen anyway fails the load), so no entity beyond the
-// predefined ones and character references can be expanded; the reader's
-// entity expansion limit is set low as a second guard.
 #include "xml/enxml.h"
 
 #include <windows.h>
-#include <objbase.h>
-#include <xmllite.h>
+#include <msxml2.h>
+#include <ole2.h>
 
-#include <cstring>
 #include <new>
 #include <string>
 #include <utility>
@@ -23,16 +17,13 @@
 
 namespace {
 
-// The interface id, defined here: the MinGW import libraries lack it.
-const IID kIID_IXmlReader = {0x7279fc81, 0x709d, 0x4095, {0xb6, 0x3d, 0x69, 0xfe, 0x4b, 0x0d, 0x90, 0x30}};
+// The interface ids, defined here: the MinGW import libraries lack some of them.
+const IID kIID_IXMLDOMDocument2 = {0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
+const IID kIID_IXMLDOMNode = {0x2933bf80, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 
-// Files above this size are refused: a 32-bit process holds the bytes and the tree at once.
+// Files above this size are refused: a 32-bit process holds the bytes, the DOM
+// and the tree at once.
 constexpr LONGLONG kMaxFileBytes = 256LL * 1024 * 1024;
-// Entity expansions allowed in one document (only matters should a reader
-// expand entities despite the refused document type declaration).
-constexpr LONG_PTR kMaxEntityExpansion = 1000;
-// Element nesting the reader accepts; the walk keeps no call stack per level.
-constexpr LONG_PTR kMaxElementDepth = 100000;
 
 template <class T>
 class ComRef {
@@ -41,6 +32,14 @@ public:
     ~ComRef() { Reset(); }
     ComRef(const ComRef&) = delete;
     ComRef& operator=(const ComRef&) = delete;
+    ComRef(ComRef&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
+    ComRef& operator=(ComRef&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            m_p = std::exchange(other.m_p, nullptr);
+        }
+        return *this;
+    }
     void Reset() {
         if (m_p)
             m_p->Release();
@@ -58,6 +57,82 @@ private:
     T* m_p = nullptr;
 };
 
+class Bstr {
+public:
+    Bstr() = default;
+    ~Bstr() { SysFreeString(m_s); }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    BSTR* Out() {
+        SysFreeString(m_s);
+        m_s = nullptr;
+        return &m_s;
+    }
+    std::wstring_view View() const { return m_s ? std::wstring_view(m_s, SysStringLen(m_s)) : std::wstring_view(); }
+
+private:
+    BSTR m_s = nullptr;
+};
+
+class Variant {
+public:
+    Variant() { VariantInit(&m_v); }
+    ~Variant() { VariantClear(&m_v); }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+    VARIANT* Out() {
+        VariantClear(&m_v);
+        return &m_v;
+    }
+    // The text of a string value; empty for anything else.
+    std::wstring_view Text() const {
+        if (V_VT(&m_v) != VT_BSTR || !V_BSTR(&m_v))
+            return {};
+        return std::wstring_view(V_BSTR(&m_v), SysStringLen(V_BSTR(&m_v)));
+    }
+
+private:
+    VARIANT m_v;
+};
+
+// COM on this thread for the time of one Load; a thread already in the
+// multithreaded apartment is used as it is.
+class ComScope {
+public:
+    ComScope() {
+        const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        m_uninitialize = SUCCEEDED(hr);
+        m_usable = SUCCEEDED(hr) || hr == RPC_E_CHANGED_MODE;
+    }
+    ~ComScope() {
+        if (m_uninitialize)
+            CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+    bool Usable() const { return m_usable; }
+
+private:
+    bool m_uninitialize = false;
+    bool m_usable = false;
+};
+
+class SafeArrayOwner {
+public:
+    explicit SafeArrayOwner(SAFEARRAY* array) : m_array(array) {}
+    ~SafeArrayOwner() {
+        if (m_array)
+            SafeArrayDestroy(m_array);
+    }
+    SafeArrayOwner(const SafeArrayOwner&) = delete;
+    SafeArrayOwner& operator=(const SafeArrayOwner&) = delete;
+    SAFEARRAY* Get() const { return m_array; }
+    SAFEARRAY* Release() { return std::exchange(m_array, nullptr); }
+
+private:
+    SAFEARRAY* m_array;
+};
+
 class FileHandle {
 public:
     explicit FileHandle(HANDLE handle) : m_handle(handle) {}
@@ -73,8 +148,9 @@ private:
     HANDLE m_handle;
 };
 
-// The whole file in memory.
-enXmlLoadError ReadFileBytes(const std::wstring& path, std::vector<char>& bytes) {
+// The whole file as a byte array for the parser.
+enXmlLoadError ReadFileBytes(const std::wstring& path, SAFEARRAY*& bytes) {
+    bytes = nullptr;
     FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (file.Get() == INVALID_HANDLE_VALUE)
@@ -86,203 +162,183 @@ enXmlLoadError ReadFileBytes(const std::wstring& path, std::vector<char>& bytes)
         return enXmlLoadError::TooLarge;
     if (size.QuadPart == 0)
         return enXmlLoadError::NotWellFormed;
-    const DWORD count = static_cast<DWORD>(size.QuadPart);
-    bytes.resize(count);
-    DWORD done = 0;
+    const ULONG count = static_cast<ULONG>(size.QuadPart);
+    SafeArrayOwner array(SafeArrayCreateVector(VT_UI1, 0, count));
+    if (!array.Get())
+        return enXmlLoadError::ReadFailed;
+    void* data = nullptr;
+    if (FAILED(SafeArrayAccessData(array.Get(), &data)))
+        return enXmlLoadError::ReadFailed;
+    ULONG done = 0;
+    bool ok = true;
     while (done < count) {
         DWORD got = 0;
-        if (!ReadFile(file.Get(), bytes.data() + done, count - done, &got, nullptr) || got == 0)
-            return enXmlLoadError::ReadFailed;  // the file shrank or the read failed: not the whole document
+        if (!ReadFile(file.Get(), static_cast<BYTE*>(data) + done, count - done, &got, nullptr) || got == 0) {
+            ok = false;  // the file shrank or the read failed: not the whole document
+            break;
+        }
         done += got;
     }
+    SafeArrayUnaccessData(array.Get());
+    if (!ok)
+        return enXmlLoadError::ReadFailed;
+    bytes = array.Release();
     return enXmlLoadError::None;
 }
 
-// A read-only stream over bytes held by the caller, living on the caller's
-// stack: the reader releases its reference before the bytes go away.
-class MemoryStream final : public IStream {
-public:
-    MemoryStream(const char* data, std::size_t size) : m_data(data), m_size(size) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ISequentialStream) ||
-            IsEqualIID(riid, IID_IStream)) {
-            *object = static_cast<IStream*>(this);
-            AddRef();
-            return S_OK;
+// Whether the prolog of the document (what stands before its first element)
+// holds a document type declaration. Such documents are refused before the
+// parser sees them: not every parser honours ProhibitDTD, and a declaration's
+// entities could otherwise multiply without bound. The prolog is read as
+// UTF-16 (little or big endian, told by its zero bytes) or as an ASCII-based
+// encoding; it is markup, so its letters are ASCII in every encoding the
+// parser takes.
+bool PrologHasDoctype(const BYTE* bytes, ULONG count) {
+    ULONG start = 0, step = 1, offset = 0;
+    if (count >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF)))
+        start = 2;
+    if (count >= start + 2 && (bytes[start] == 0 || bytes[start + 1] == 0)) {
+        step = 2;
+        offset = bytes[start] == 0 ? 1 : 0;  // big endian: the low byte comes second
+    }
+    // Character i, or 1 for a UTF-16 unit beyond ASCII.
+    auto at = [&](ULONG i) {
+        const ULONG p = start + i * step;
+        if (step == 2 && bytes[p + 1 - offset] != 0)
+            return '\1';
+        return static_cast<char>(bytes[p + offset]);
+    };
+    const ULONG chars = (count - start) / step;
+    char closing = 0;  // inside a comment ('-') or a processing instruction ('?')
+    for (ULONG i = 0; i < chars; ++i) {
+        if (closing != 0) {
+            if (closing == '-' && at(i) == '-' && i + 2 < chars && at(i + 1) == '-' && at(i + 2) == '>') {
+                closing = 0;
+                i += 2;
+            } else if (closing == '?' && at(i) == '?' && i + 1 < chars && at(i + 1) == '>') {
+                closing = 0;
+                i += 1;
+            }
+            continue;
         }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        if (at(i) != '<' || i + 1 >= chars)
+            continue;
+        const char next = at(i + 1);
+        if (next == '?') {
+            closing = '?';  // the declaration or a processing instruction
+            i += 1;
+            continue;
+        }
+        if (next == '!' && i + 3 < chars && at(i + 2) == '-' && at(i + 3) == '-') {
+            closing = '-';
+            i += 3;
+            continue;
+        }
+        // The first element ends the prolog; any other "<!" there than a
+        // comment is a document type declaration (or not well-formed anyway).
+        return next == '!';
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(InterlockedDecrement(&m_refs)); }
-
-    HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG wanted, ULONG* got) override {
-        const std::size_t left = m_size - m_position;
-        const ULONG n = static_cast<ULONG>(wanted < left ? wanted : left);
-        if (n > 0)
-            std::memcpy(buffer, m_data + m_position, n);
-        m_position += n;
-        if (got)
-            *got = n;
-        return n == wanted ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
-    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* position) override {
-        LONGLONG base = 0;
-        if (origin == STREAM_SEEK_CUR)
-            base = static_cast<LONGLONG>(m_position);
-        else if (origin == STREAM_SEEK_END)
-            base = static_cast<LONGLONG>(m_size);
-        else if (origin != STREAM_SEEK_SET)
-            return STG_E_INVALIDFUNCTION;
-        const LONGLONG target = base + move.QuadPart;
-        if (target < 0)
-            return STG_E_INVALIDFUNCTION;
-        m_position = static_cast<std::size_t>(target) < m_size ? static_cast<std::size_t>(target) : m_size;
-        if (position)
-            position->QuadPart = m_position;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return STG_E_ACCESSDENIED; }
-    HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Revert() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
-        return STG_E_INVALIDFUNCTION;
-    }
-    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
-        return STG_E_INVALIDFUNCTION;
-    }
-    HRESULT STDMETHODCALLTYPE Stat(STATSTG* stat, DWORD) override {
-        if (!stat)
-            return E_POINTER;
-        std::memset(stat, 0, sizeof *stat);
-        stat->type = STGTY_STREAM;
-        stat->cbSize.QuadPart = m_size;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
-
-    bool Referenced() const { return m_refs != 0; }
-
-private:
-    const char* m_data;
-    std::size_t m_size;
-    std::size_t m_position = 0;
-    LONG m_refs = 0;
-};
-
-using CreateXmlReaderFn = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
-
-// The reader's factory from the system library, loaded once and kept.
-CreateXmlReaderFn ReaderFactory() {
-    static const CreateXmlReaderFn factory = [] {
-        HMODULE module = LoadLibraryExW(L"xmllite.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        if (!module)
-            module = LoadLibraryW(L"xmllite.dll");  // systems without the search flags
-        return module ? reinterpret_cast<CreateXmlReaderFn>(GetProcAddress(module, "CreateXmlReader")) : nullptr;
-    }();
-    return factory;
+    return false;
 }
 
-bool CreateReader(ComRef<IXmlReader>& reader) {
-    const CreateXmlReaderFn factory = ReaderFactory();
-    if (!factory || FAILED(factory(kIID_IXmlReader, reinterpret_cast<void**>(reader.Out()), nullptr)) || !reader)
+bool CreateDocument(ComRef<IXMLDOMDocument2>& document) {
+    static const wchar_t* const kProgIds[] = {L"Msxml2.DOMDocument.6.0", L"Msxml2.DOMDocument.3.0"};
+    for (const wchar_t* progId : kProgIds) {
+        CLSID clsid{};
+        if (FAILED(CLSIDFromProgID(progId, &clsid)))
+            continue;
+        if (SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIID_IXMLDOMDocument2,
+                                       reinterpret_cast<void**>(document.Out()))) &&
+            document)
+            return true;
+    }
+    return false;
+}
+
+void SetBoolProperty(IXMLDOMDocument2* document, const wchar_t* name, bool value) {
+    BSTR bstrName = SysAllocString(name);
+    if (!bstrName)
+        return;
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BOOL;
+    V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
+    document->setProperty(bstrName, v);  // an older parser without the property keeps its default
+    SysFreeString(bstrName);
+}
+
+bool ReadNodeName(IXMLDOMNode* node, std::wstring& name) {
+    Bstr bstr;
+    if (FAILED(node->get_nodeName(bstr.Out())))
         return false;
-    // Readers that do not know one of these settings keep their defaults: a
-    // document type node fails the load anyway, before any entity is used.
-    reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
-    reader->SetProperty(XmlReaderProperty_MaxEntityExpansion, kMaxEntityExpansion);
-    reader->SetProperty(XmlReaderProperty_MaxElementDepth, kMaxElementDepth);
+    name.assign(bstr.View());
     return true;
 }
 
-std::wstring_view QualifiedName(IXmlReader* reader, bool& ok) {
-    const WCHAR* name = nullptr;
-    UINT length = 0;
-    if (FAILED(reader->GetQualifiedName(&name, &length)) || !name) {
-        ok = false;
-        return {};
+// The attributes of one DOM element, in document order, appended to `target`.
+bool ReadAttributes(IXMLDOMNode* element, enXml& target) {
+    ComRef<IXMLDOMNamedNodeMap> attributes;
+    if (FAILED(element->get_attributes(attributes.Out())) || !attributes)
+        return true;
+    long count = 0;
+    if (FAILED(attributes->get_length(&count)))
+        return false;
+    std::wstring name;
+    for (long i = 0; i < count; ++i) {
+        ComRef<IXMLDOMNode> attribute;
+        if (FAILED(attributes->get_item(i, attribute.Out())) || !attribute)
+            return false;
+        if (!ReadNodeName(attribute.Get(), name))
+            return false;
+        Variant value;
+        if (FAILED(attribute->get_nodeValue(value.Out())))
+            return false;
+        target.AppendAttribute(name, value.Text());
     }
-    return std::wstring_view(name, length);
+    return true;
 }
 
-std::wstring_view Value(IXmlReader* reader, bool& ok) {
-    const WCHAR* value = nullptr;
-    UINT length = 0;
-    if (FAILED(reader->GetValue(&value, &length))) {
-        ok = false;
-        return {};
-    }
-    return value ? std::wstring_view(value, length) : std::wstring_view();
-}
-
-// Reads the document into `root` (a fresh node): the document element's name,
-// attributes and children. Nodes that are not elements within it become
-// nameless children; white space between elements is dropped.
-enXmlLoadError ReadDocument(IXmlReader* reader, enXml& root, std::wstring& rootName) {
-    enXml* current = nullptr;  // open element, null before and after the document element
-    bool rootSeen = false;
-    XmlNodeType type = XmlNodeType_None;
-    HRESULT hr;
-    while ((hr = reader->Read(&type)) == S_OK) {
-        bool ok = true;
-        switch (type) {
-        case XmlNodeType_Element: {
-            if (rootSeen && !current)
-                return enXmlLoadError::NotWellFormed;  // a second document element
-            const bool empty = reader->IsEmptyElement() != FALSE;
-            const std::wstring_view name = QualifiedName(reader, ok);
-            if (!ok)
-                return enXmlLoadError::ReadFailed;
-            enXml* node;
-            if (!current) {
-                rootName.assign(name);
-                node = &root;
-                rootSeen = true;
-            } else {
-                node = new enXml(name);
-                current->AddChild(node);
-            }
-            for (hr = reader->MoveToFirstAttribute(); hr == S_OK; hr = reader->MoveToNextAttribute()) {
-                const std::wstring_view attributeName = QualifiedName(reader, ok);
-                const std::wstring_view value = ok ? Value(reader, ok) : std::wstring_view();
-                if (!ok)
-                    return enXmlLoadError::ReadFailed;
-                node->AppendAttribute(attributeName, value);
-            }
-            if (FAILED(hr))
-                return enXmlLoadError::NotWellFormed;
-            if (!empty)
-                current = node;
-            break;
-        }
-        case XmlNodeType_EndElement:
-            if (!current)
-                return enXmlLoadError::NotWellFormed;
-            current = current == &root ? nullptr : current->GetParent();
-            break;
-        case XmlNodeType_Text:
-        case XmlNodeType_CDATA:
-        case XmlNodeType_Comment:
-        case XmlNodeType_ProcessingInstruction:
-            if (current)
-                current->AddChild(new enXml());
-            break;
-        case XmlNodeType_DocumentType:
-            return enXmlLoadError::NotWellFormed;
-        default:  // declaration, white space
-            break;
+// Copies the attributes and the children of the DOM element `root` into
+// `target`. Children of any kind become nodes; those that are not elements stay
+// nameless and empty. Walks with its own stack, so the depth of a document
+// costs no call stack.
+bool CopyTree(IXMLDOMNode* root, enXml& target) {
+    struct Pending {
+        ComRef<IXMLDOMNode> dom;
+        enXml* node;
+    };
+    std::vector<Pending> pending;
+    ComRef<IXMLDOMNode> first;
+    root->AddRef();
+    *first.Out() = root;
+    pending.push_back({std::move(first), &target});
+    std::wstring name;
+    while (!pending.empty()) {
+        Pending item = std::move(pending.back());
+        pending.pop_back();
+        if (!ReadAttributes(item.dom.Get(), *item.node))
+            return false;
+        ComRef<IXMLDOMNode> child;
+        if (FAILED(item.dom->get_firstChild(child.Out())))
+            return false;
+        while (child) {
+            DOMNodeType type = NODE_INVALID;
+            if (FAILED(child->get_nodeType(&type)))
+                return false;
+            const bool isElement = type == NODE_ELEMENT;
+            if (isElement && !ReadNodeName(child.Get(), name))
+                return false;
+            enXml* node = isElement ? new enXml(name) : new enXml();
+            item.node->AddChild(node);
+            ComRef<IXMLDOMNode> next;
+            if (FAILED(child->get_nextSibling(next.Out())))
+                return false;
+            if (isElement)
+                pending.push_back({std::move(child), node});
+            child = std::move(next);
         }
     }
-    if (hr != S_FALSE || !rootSeen || current)
-        return enXmlLoadError::NotWellFormed;
-    return enXmlLoadError::None;
+    return true;
 }
 
 }  // namespace
@@ -303,32 +359,74 @@ bool enXml::Load(const std::wstring& path, enXmlLoadError* error) {
         return false;
     }
     try {
-        std::vector<char> bytes;
-        result = ReadFileBytes(path, bytes);
+        ComScope com;
+        if (!com.Usable()) {
+            result = enXmlLoadError::ParserUnavailable;
+            return false;
+        }
+        SAFEARRAY* rawBytes = nullptr;
+        result = ReadFileBytes(path, rawBytes);
+        SafeArrayOwner bytes(rawBytes);
         if (result != enXmlLoadError::None)
             return false;
+
+        {
+            void* data = nullptr;
+            if (FAILED(SafeArrayAccessData(bytes.Get(), &data))) {
+                result = enXmlLoadError::ReadFailed;
+                return false;
+            }
+            const bool doctype = PrologHasDoctype(static_cast<const BYTE*>(data), bytes.Get()->rgsabound[0].cElements);
+            SafeArrayUnaccessData(bytes.Get());
+            if (doctype) {
+                result = enXmlLoadError::NotWellFormed;
+                return false;
+            }
+        }
+
+        ComRef<IXMLDOMDocument2> document;
+        if (!CreateDocument(document)) {
+            result = enXmlLoadError::ParserUnavailable;
+            return false;
+        }
+        document->put_async(VARIANT_FALSE);
+        document->put_validateOnParse(VARIANT_FALSE);
+        document->put_resolveExternals(VARIANT_FALSE);
+        document->put_preserveWhiteSpace(VARIANT_FALSE);
+        SetBoolProperty(document.Get(), L"ProhibitDTD", true);
+
+        VARIANT source;
+        VariantInit(&source);
+        V_VT(&source) = VT_ARRAY | VT_UI1;
+        V_ARRAY(&source) = bytes.Get();
+        VARIANT_BOOL loaded = VARIANT_FALSE;
+        if (FAILED(document->load(source, &loaded)) || loaded != VARIANT_TRUE) {
+            result = enXmlLoadError::NotWellFormed;
+            return false;
+        }
+        ComRef<IXMLDOMElement> element;
+        if (FAILED(document->get_documentElement(element.Out())) || !element) {
+            result = enXmlLoadError::NotWellFormed;
+            return false;
+        }
+        ComRef<IXMLDOMNode> rootNode;
+        if (FAILED(element->QueryInterface(kIID_IXMLDOMNode, reinterpret_cast<void**>(rootNode.Out()))) || !rootNode) {
+            result = enXmlLoadError::ReadFailed;
+            return false;
+        }
 
         // Everything is read into a separate node first: a failure part way
         // leaves this node as it was.
-        enXml read;
         std::wstring rootName;
-        {
-            MemoryStream stream(bytes.data(), bytes.size());
-            ComRef<IXmlReader> reader;
-            if (!CreateReader(reader)) {
-                result = enXmlLoadError::ParserUnavailable;
-                return false;
-            }
-            if (FAILED(reader->SetInput(static_cast<IStream*>(&stream)))) {
-                result = enXmlLoadError::ParserUnavailable;
-                return false;
-            }
-            result = ReadDocument(reader.Get(), read, rootName);
-            reader->SetInput(nullptr);
-        }
-        if (result != enXmlLoadError::None)
+        if (!ReadNodeName(rootNode.Get(), rootName)) {
+            result = enXmlLoadError::ReadFailed;
             return false;
-
+        }
+        enXml read;
+        if (!CopyTree(rootNode.Get(), read)) {
+            result = enXmlLoadError::ReadFailed;
+            return false;
+        }
         m_attributes.reserve(m_attributes.size() + read.m_attributes.size());
         m_name = std::move(rootName);
         m_tag = 0;
