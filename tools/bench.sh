@@ -139,6 +139,6 @@ print(f"| what | build | measured | target |")
 print(f"|---|---|---:|---|")
 for what, build, value, target in rows:
     print(f"| {what} | {build} | {value} | {target} |")
-if xw.get("identical") != "1":
+if xw and xw.get("identical") != "1":
     print("note: the XML document saved under Wine differs from the original")
 PY
