@@ -162,6 +162,10 @@ TEST_F(MdXmlFiles, LoadReadsUtf8AndUtf16Documents) {
         {L"utf8-bom.xml", "\xEF\xBB\xBF" + Utf8(utf8Declaration + kSampleBody)},
         {L"utf16-declared.xml", Utf16Bytes(u"\uFEFF" + utf16Declaration + kSampleBody)},
         {L"utf16-plain.xml", Utf16Bytes(u"\uFEFF" + kSampleBody)},
+        // Comments and processing instructions before the document element
+        // are no document type declaration, whatever they hold.
+        {L"utf16-prolog.xml", Utf16Bytes(u"\uFEFF" + utf16Declaration +
+                                         u"<!-- <!DOCTYPE x> \u043c\u0421 --><?pi <!x?>\r\n" + kSampleBody)},
     };
     const std::unique_ptr<enXml> expected = SampleTree();
     for (const auto& variant : variants) {
@@ -249,6 +253,11 @@ TEST_F(MdXmlFiles, LoadFailuresLeaveTheNodeUnchanged) {
     WriteBytes(Path(L"garbage.xml"), std::string("\x00\x01\x02\xFF\xFE\x00<<>>", 10));
     WriteBytes(Path(L"undefined-entity.xml"), "<a v=\"&nbsp;\"/>");
     WriteBytes(Path(L"unquoted.xml"), "<a v=1/>");
+    // Document type declarations are refused, so entities cannot multiply.
+    WriteBytes(Path(L"entities.xml"),
+               "<!DOCTYPE a [<!ENTITY x \"xxxxxxxx\"><!ENTITY y \"&x;&x;&x;&x;&x;&x;&x;&x;\">"
+               "<!ENTITY z \"&y;&y;&y;&y;&y;&y;&y;&y;\">]><a v=\"&z;&z;&z;&z;\">&z;</a>");
+    WriteBytes(Path(L"external.xml"), "<!DOCTYPE a SYSTEM \"a.dtd\"><a/>");
     ASSERT_TRUE(CreateDirectoryW(Path(L"folder.xml").c_str(), nullptr));
 
     enXml node(L"Keep");
@@ -272,6 +281,8 @@ TEST_F(MdXmlFiles, LoadFailuresLeaveTheNodeUnchanged) {
         {Path(L"garbage.xml"), enXmlLoadError::NotWellFormed},
         {Path(L"undefined-entity.xml"), enXmlLoadError::NotWellFormed},
         {Path(L"unquoted.xml"), enXmlLoadError::NotWellFormed},
+        {Path(L"entities.xml"), enXmlLoadError::NotWellFormed},
+        {Path(L"external.xml"), enXmlLoadError::NotWellFormed},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(mdxml_test::Describe(c.path));

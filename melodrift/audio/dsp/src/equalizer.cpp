@@ -32,7 +32,7 @@ CEqualizer::CEqualizer(const std::uint32_t edges[kEdgeCount])
 {
     std::copy(edges, edges + kEdgeCount, m_edges);
     std::fill(m_gains, m_gains + kBandCount, 1.0f);
-    std::fill(m_input, m_input + kBlockSize, 0.0f);
+    std::fill(m_input, m_input + kFftSize, 0.0f);
     std::fill(m_output, m_output + kBlockSize, 0.0f);
     std::fill(m_overlap, m_overlap + kBlockSize, 0.0f);
     std::fill(m_work, m_work + kFftSize, 0.0f);
@@ -131,19 +131,20 @@ void CEqualizer::Silence()
 
 void CEqualizer::Convolve()
 {
-    std::copy(m_input, m_input + kBlockSize, m_work);
-    std::fill(m_work + kBlockSize, m_work + kFftSize, 0.0f);
-    if (dsp::detail::RealFft(m_work, m_spectrum, kFftOrder, NSP_FORWARD, "CEqualizer::Process") != 0) {
+    // The upper half of the input stays zero: the transform reads the block as
+    // it was collected.
+    if (dsp::detail::RealFft(m_input, m_spectrum, kFftOrder, NSP_FORWARD, "CEqualizer::Process", true) != 0) {
         Silence();
         return;
     }
-    nspcbMpy2(m_response, m_spectrum, kResponseBins);
-    if (dsp::detail::CcsFft(m_spectrum, m_work, kFftOrder, NSP_INVERSE, "CEqualizer::Process") != 0) {
+    // The product with the filter's response is taken as the inverse reads it.
+    if (dsp::detail::CcsFft(m_spectrum, m_work, kFftOrder, NSP_INVERSE, "CEqualizer::Process", m_response) != 0) {
         Silence();
         return;
     }
-    nspsbAdd2(m_overlap, m_work, kBlockSize);
-    std::copy(m_work, m_work + kBlockSize, m_output);
+    for (int i = 0; i < kBlockSize; ++i) {
+        m_output[i] = m_work[i] + m_overlap[i];
+    }
     std::copy(m_work + kBlockSize, m_work + kFftSize, m_overlap);
 }
 

@@ -12,15 +12,39 @@
 // that the compiler can vectorise the loops. The first pass reads the packed
 // samples directly and the last pass of the inverse writes the packed output, so
 // no extra copy passes are needed.
+//
+// Where the compiler targets SSE2 (every x86-64 build, and 32-bit builds with
+// SSE2 enabled) the passes and the recombination of orders 5 and above also have
+// an SSE2 form written with intrinsics, four values per instruction; 64-bit
+// builds also have an AVX form of the passes of orders 7 and above, eight
+// values per instruction (signal_fft_avx.cpp), used where the processor has
+// AVX. The best form there is runs unless another is asked for (SetFftForm);
+// all are tested alike.
 #include "dsp/signal.h"
 #include "fft_internal.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <new>
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#define DSP_HAVE_SSE2 1
+#include <emmintrin.h>
+#else
+#define DSP_HAVE_SSE2 0
+#endif
+
+#if DSP_HAVE_AVX_FORM
+#if defined(_MSC_VER)
+#include <intrin.h>
+#else
+#include <cpuid.h>
+#endif
+#endif
 
 #if defined(_MSC_VER)
 #define DSP_RESTRICT __restrict
@@ -420,12 +444,12 @@ const float* ComplexFft(const FftTables& tables, const float* packedIn, const fl
 // odd samples and recombines them, for the bin pairs (k, M - k), 0 < k < M/2:
 // X[k] = E + w^k O and X[M - k] = conj(E - w^k O), w = e^(-2 pi i / N). The
 // `...Hi` pointers point at index M and are read and written backwards.
-void RecombinePairs(std::size_t half, const float* DSP_RESTRICT zr, const float* DSP_RESTRICT zi,
+void RecombinePairs(std::size_t from, std::size_t half, const float* DSP_RESTRICT zr, const float* DSP_RESTRICT zi,
                     const float* DSP_RESTRICT zrHi, const float* DSP_RESTRICT ziHi,
                     const float* DSP_RESTRICT cosT, const float* DSP_RESTRICT sinT, float* DSP_RESTRICT lo,
                     float* DSP_RESTRICT hi)
 {
-    for (std::size_t k = 1; k < half / 2; ++k) {
+    for (std::size_t k = from; k < half / 2; ++k) {
         const float ar = zr[k], ai = zi[k];
         const float br = zrHi[-static_cast<std::ptrdiff_t>(k)], bi = ziHi[-static_cast<std::ptrdiff_t>(k)];
         const float er = ar + br, ei = ai - bi;  // twice the even part
@@ -442,16 +466,30 @@ void RecombinePairs(std::size_t half, const float* DSP_RESTRICT zr, const float*
 
 // The reverse of RecombinePairs, scaled by h, for the bin pairs 0 < k < M/2:
 // the packed spectrum goes to (re, im) with real and imaginary parts swapped.
-// `sign` -1 reads the input conjugated.
-void SplitPairs(std::size_t half, const float* DSP_RESTRICT x, const float* DSP_RESTRICT xHi,
-                const float* DSP_RESTRICT cosT, const float* DSP_RESTRICT sinT, float h, float sign,
-                float* DSP_RESTRICT re, float* DSP_RESTRICT im, float* DSP_RESTRICT reHi,
-                float* DSP_RESTRICT imHi)
+// `sign` -1 reads the input conjugated. With `f` the input is first multiplied
+// bin by bin by that spectrum (as nspcbMpy2 does).
+template <bool Product>
+void SplitPairsOf(std::size_t from, std::size_t half, const float* DSP_RESTRICT x, const float* DSP_RESTRICT xHi,
+                  const float* DSP_RESTRICT cosT, const float* DSP_RESTRICT sinT, float h, float sign,
+                  float* DSP_RESTRICT re, float* DSP_RESTRICT im, float* DSP_RESTRICT reHi,
+                  float* DSP_RESTRICT imHi, const float* DSP_RESTRICT f)
 {
-    for (std::size_t k = 1; k < half / 2; ++k) {
+    const float* fHi = Product ? f + 2 * half : nullptr;
+    for (std::size_t k = from; k < half / 2; ++k) {
         const std::ptrdiff_t back = -static_cast<std::ptrdiff_t>(k);
-        const float ar = x[2 * k], ai = sign * x[2 * k + 1];
-        const float br = xHi[2 * back], bi = sign * xHi[2 * back + 1];
+        float ar = x[2 * k], ai = x[2 * k + 1];
+        float br = xHi[2 * back], bi = xHi[2 * back + 1];
+        if constexpr (Product) {
+            const float pr = ar * f[2 * k] - ai * f[2 * k + 1], pi = ar * f[2 * k + 1] + ai * f[2 * k];
+            const float qr = br * fHi[2 * back] - bi * fHi[2 * back + 1];
+            const float qi = br * fHi[2 * back + 1] + bi * fHi[2 * back];
+            ar = pr;
+            ai = pi;
+            br = qr;
+            bi = qi;
+        }
+        ai = sign * ai;
+        bi = sign * bi;
         const float sr = ar + br, si = ai - bi;   // twice the even part
         const float dr = ar - br, di = ai + bi;
         const float c = cosT[k], sn = sinT[k];
@@ -464,11 +502,396 @@ void SplitPairs(std::size_t half, const float* DSP_RESTRICT x, const float* DSP_
     }
 }
 
-// Real to CCS for order >= 2: `out` gets bins 0..M.
-void RealForward(const FftTables& tables, const float* in, ComplexF* out)
+void SplitPairs(std::size_t from, std::size_t half, const float* x, const float* xHi, const float* cosT,
+                const float* sinT, float h, float sign, float* re, float* im, float* reHi, float* imHi, const float* f)
+{
+    if (f != nullptr) {
+        SplitPairsOf<true>(from, half, x, xHi, cosT, sinT, h, sign, re, im, reHi, imHi, f);
+    } else {
+        SplitPairsOf<false>(from, half, x, xHi, cosT, sinT, h, sign, re, im, reHi, imHi, f);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The SSE2 form: the same passes and the same recombination, four values of
+// one array per register. Used for M >= 16, where every pass after the first has
+// a stride that is a multiple of 4 and the first pass has M/4 >= 4 butterflies.
+
+#if DSP_HAVE_SSE2
+
+struct Vc {
+    __m128 re, im;
+};
+
+inline Vc operator+(Vc a, Vc b)
+{
+    return {_mm_add_ps(a.re, b.re), _mm_add_ps(a.im, b.im)};
+}
+
+inline Vc operator-(Vc a, Vc b)
+{
+    return {_mm_sub_ps(a.re, b.re), _mm_sub_ps(a.im, b.im)};
+}
+
+inline Vc MulV(Vc a, __m128 wr, __m128 wi)
+{
+    return {_mm_sub_ps(_mm_mul_ps(a.re, wr), _mm_mul_ps(a.im, wi)),
+            _mm_add_ps(_mm_mul_ps(a.re, wi), _mm_mul_ps(a.im, wr))};
+}
+
+inline __m128 Reverse(__m128 v)
+{
+    return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
+}
+
+// Values k..k+3, packed or split.
+template <bool Packed>
+inline Vc LoadV(const float* re, const float* im, std::size_t k)
+{
+    if constexpr (Packed) {
+        const __m128 a = _mm_loadu_ps(re + 2 * k);
+        const __m128 b = _mm_loadu_ps(re + 2 * k + 4);
+        return {_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)), _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))};
+    } else {
+        return {_mm_loadu_ps(re + k), _mm_loadu_ps(im + k)};
+    }
+}
+
+// The packed output takes each value with real and imaginary parts swapped.
+template <bool Packed>
+inline void StoreV(float* re, float* im, std::size_t k, Vc v)
+{
+    if constexpr (Packed) {
+        _mm_storeu_ps(re + 2 * k, _mm_unpacklo_ps(v.im, v.re));
+        _mm_storeu_ps(re + 2 * k + 4, _mm_unpackhi_ps(v.im, v.re));
+    } else {
+        _mm_storeu_ps(re + k, v.re);
+        _mm_storeu_ps(im + k, v.im);
+    }
+}
+
+struct FourV {
+    Vc y0, y1, y2, y3;
+};
+
+inline FourV Dft4V(Vc a, Vc b, Vc c, Vc d)
+{
+    const Vc apc = a + c, amc = a - c, bpd = b + d, bmd = b - d;
+    return {apc + bpd,
+            {_mm_add_ps(amc.re, bmd.im), _mm_sub_ps(amc.im, bmd.re)},
+            apc - bpd,
+            {_mm_sub_ps(amc.re, bmd.im), _mm_add_ps(amc.im, bmd.re)}};
+}
+
+template <bool OutPacked>
+void Radix4PassLastV(const float* xr, const float* xi, float* yr, float* yi, std::size_t s)
+{
+    for (std::size_t q = 0; q < s; q += 4) {
+        const FourV f = Dft4V(LoadV<false>(xr, xi, q), LoadV<false>(xr, xi, q + s), LoadV<false>(xr, xi, q + 2 * s),
+                              LoadV<false>(xr, xi, q + 3 * s));
+        StoreV<OutPacked>(yr, yi, q, f.y0);
+        StoreV<OutPacked>(yr, yi, q + s, f.y1);
+        StoreV<OutPacked>(yr, yi, q + 2 * s, f.y2);
+        StoreV<OutPacked>(yr, yi, q + 3 * s, f.y3);
+    }
+}
+
+template <bool OutPacked>
+void Radix8PassLastV(const float* xr, const float* xi, float* yr, float* yi, std::size_t s)
+{
+    const __m128 r = _mm_set1_ps(0.70710678118654752f);
+    for (std::size_t q = 0; q < s; q += 4) {
+        const FourV e = Dft4V(LoadV<false>(xr, xi, q), LoadV<false>(xr, xi, q + 2 * s),
+                              LoadV<false>(xr, xi, q + 4 * s), LoadV<false>(xr, xi, q + 6 * s));
+        const FourV o = Dft4V(LoadV<false>(xr, xi, q + s), LoadV<false>(xr, xi, q + 3 * s),
+                              LoadV<false>(xr, xi, q + 5 * s), LoadV<false>(xr, xi, q + 7 * s));
+        const Vc t1 = {_mm_mul_ps(r, _mm_add_ps(o.y1.re, o.y1.im)), _mm_mul_ps(r, _mm_sub_ps(o.y1.im, o.y1.re))};
+        const Vc t2 = {o.y2.im, _mm_sub_ps(_mm_setzero_ps(), o.y2.re)};
+        const Vc t3 = {_mm_mul_ps(r, _mm_sub_ps(o.y3.im, o.y3.re)),
+                       _mm_sub_ps(_mm_setzero_ps(), _mm_mul_ps(r, _mm_add_ps(o.y3.re, o.y3.im)))};
+        StoreV<OutPacked>(yr, yi, q, e.y0 + o.y0);
+        StoreV<OutPacked>(yr, yi, q + s, e.y1 + t1);
+        StoreV<OutPacked>(yr, yi, q + 2 * s, e.y2 + t2);
+        StoreV<OutPacked>(yr, yi, q + 3 * s, e.y3 + t3);
+        StoreV<OutPacked>(yr, yi, q + 4 * s, e.y0 - o.y0);
+        StoreV<OutPacked>(yr, yi, q + 5 * s, e.y1 - t1);
+        StoreV<OutPacked>(yr, yi, q + 6 * s, e.y2 - t2);
+        StoreV<OutPacked>(yr, yi, q + 7 * s, e.y3 - t3);
+    }
+}
+
+template <std::size_t S>
+void Radix4PassMiddleV(const float* xr, const float* xi, float* yr, float* yi, std::size_t len, std::size_t stride,
+                       const float* tw)
+{
+    const std::size_t s = S != 0 ? S : stride;
+    const std::size_t quarter = len / 4;
+    const std::size_t dist = quarter * s;
+    for (std::size_t p = 0; p < quarter; ++p) {
+        const __m128 w1r = _mm_set1_ps(tw[p]), w1i = _mm_set1_ps(tw[quarter + p]);
+        const __m128 w2r = _mm_set1_ps(tw[2 * quarter + p]), w2i = _mm_set1_ps(tw[3 * quarter + p]);
+        const __m128 w3r = _mm_set1_ps(tw[4 * quarter + p]), w3i = _mm_set1_ps(tw[5 * quarter + p]);
+        const float* ar = xr + p * s;
+        const float* ai = xi + p * s;
+        float* br = yr + 4 * p * s;
+        float* bi = yi + 4 * p * s;
+        for (std::size_t q = 0; q < s; q += 4) {
+            const FourV f = Dft4V(LoadV<false>(ar, ai, q), LoadV<false>(ar, ai, q + dist),
+                                  LoadV<false>(ar, ai, q + 2 * dist), LoadV<false>(ar, ai, q + 3 * dist));
+            StoreV<false>(br, bi, q, f.y0);
+            StoreV<false>(br, bi, q + s, MulV(f.y1, w1r, w1i));
+            StoreV<false>(br, bi, q + 2 * s, MulV(f.y2, w2r, w2i));
+            StoreV<false>(br, bi, q + 3 * s, MulV(f.y3, w3r, w3i));
+        }
+    }
+}
+
+// First pass: four butterflies at once, their outputs transposed so that the
+// four values of one butterfly land next to each other.
+template <bool InPacked>
+void Radix4PassFirstV(const float* xr, const float* xi, float* yr, float* yi, std::size_t len, const float* tw)
+{
+    const std::size_t quarter = len / 4;
+    for (std::size_t p = 0; p < quarter; p += 4) {
+        const FourV f = Dft4V(LoadV<InPacked>(xr, xi, p), LoadV<InPacked>(xr, xi, p + quarter),
+                              LoadV<InPacked>(xr, xi, p + 2 * quarter), LoadV<InPacked>(xr, xi, p + 3 * quarter));
+        Vc y0 = f.y0;
+        Vc y1 = MulV(f.y1, _mm_loadu_ps(tw + p), _mm_loadu_ps(tw + quarter + p));
+        Vc y2 = MulV(f.y2, _mm_loadu_ps(tw + 2 * quarter + p), _mm_loadu_ps(tw + 3 * quarter + p));
+        Vc y3 = MulV(f.y3, _mm_loadu_ps(tw + 4 * quarter + p), _mm_loadu_ps(tw + 5 * quarter + p));
+        _MM_TRANSPOSE4_PS(y0.re, y1.re, y2.re, y3.re);
+        _MM_TRANSPOSE4_PS(y0.im, y1.im, y2.im, y3.im);
+        float* r = yr + 4 * p;
+        float* i = yi + 4 * p;
+        _mm_storeu_ps(r, y0.re);
+        _mm_storeu_ps(r + 4, y1.re);
+        _mm_storeu_ps(r + 8, y2.re);
+        _mm_storeu_ps(r + 12, y3.re);
+        _mm_storeu_ps(i, y0.im);
+        _mm_storeu_ps(i + 4, y1.im);
+        _mm_storeu_ps(i + 8, y2.im);
+        _mm_storeu_ps(i + 12, y3.im);
+    }
+}
+
+// ComplexFft in the SSE2 form (M >= 16).
+const float* ComplexFftV(const FftTables& tables, const float* packedIn, const float* inR, const float* inI,
+                         float* packedOut)
 {
     const std::size_t m = tables.half;
-    const float* zr = ComplexFft(tables, in, nullptr, nullptr, nullptr);
+    const float* tw = tables.stageTwiddles;
+    const float* curR = packedIn != nullptr ? packedIn : inR;
+    const float* curI = packedIn != nullptr ? packedIn : inI;
+    std::size_t s = 1;
+    for (std::size_t len = m; len > 1;) {
+        const std::size_t next = len <= 8 ? 1 : len / 4;
+        const bool last = next == 1;
+        float* dst = curR == tables.bufferA ? tables.bufferB : tables.bufferA;
+        float* dstR = dst;
+        float* dstI = dst + m;
+        const bool outPacked = last && packedOut != nullptr;
+        if (outPacked) {
+            dstR = packedOut;
+            dstI = packedOut;
+        }
+        if (s == 1) {
+            if (packedIn != nullptr) {
+                Radix4PassFirstV<true>(curR, curI, dstR, dstI, len, tw);
+            } else {
+                Radix4PassFirstV<false>(curR, curI, dstR, dstI, len, tw);
+            }
+        } else if (len == 4) {
+            if (outPacked) {
+                Radix4PassLastV<true>(curR, curI, dstR, dstI, s);
+            } else {
+                Radix4PassLastV<false>(curR, curI, dstR, dstI, s);
+            }
+        } else if (len == 8) {
+            if (outPacked) {
+                Radix8PassLastV<true>(curR, curI, dstR, dstI, s);
+            } else {
+                Radix8PassLastV<false>(curR, curI, dstR, dstI, s);
+            }
+        } else {
+            switch (s) {
+            case 4: Radix4PassMiddleV<4>(curR, curI, dstR, dstI, len, s, tw); break;
+            case 16: Radix4PassMiddleV<16>(curR, curI, dstR, dstI, len, s, tw); break;
+            case 64: Radix4PassMiddleV<64>(curR, curI, dstR, dstI, len, s, tw); break;
+            case 256: Radix4PassMiddleV<256>(curR, curI, dstR, dstI, len, s, tw); break;
+            default: Radix4PassMiddleV<0>(curR, curI, dstR, dstI, len, s, tw); break;
+            }
+        }
+        if (len >= 16) {
+            tw += 6 * (len / 4);
+        }
+        curR = dstR;
+        curI = dstI;
+        s *= len <= 8 ? len : 4;
+        len = next;
+    }
+    return curR;
+}
+
+// RecombinePairs, four bin pairs at a time; the rest as before.
+void RecombinePairsV(std::size_t half, const float* zr, const float* zi, const float* zrHi, const float* ziHi,
+                     const float* cosT, const float* sinT, float* lo, float* hi)
+{
+    const __m128 halfV = _mm_set1_ps(0.5f);
+    std::size_t k = 1;
+    for (; k + 4 <= half / 2; k += 4) {
+        const std::ptrdiff_t back = -static_cast<std::ptrdiff_t>(k) - 3;
+        const __m128 ar = _mm_loadu_ps(zr + k), ai = _mm_loadu_ps(zi + k);
+        const __m128 br = Reverse(_mm_loadu_ps(zrHi + back)), bi = Reverse(_mm_loadu_ps(ziHi + back));
+        const __m128 er = _mm_add_ps(ar, br), ei = _mm_sub_ps(ai, bi);
+        const __m128 fr = _mm_add_ps(ai, bi), fi = _mm_sub_ps(br, ar);
+        const __m128 c = _mm_loadu_ps(cosT + k), sn = _mm_loadu_ps(sinT + k);
+        const __m128 tr = _mm_add_ps(_mm_mul_ps(c, fr), _mm_mul_ps(sn, fi));
+        const __m128 ti = _mm_sub_ps(_mm_mul_ps(c, fi), _mm_mul_ps(sn, fr));
+        const __m128 lr = _mm_mul_ps(halfV, _mm_add_ps(er, tr)), li = _mm_mul_ps(halfV, _mm_add_ps(ei, ti));
+        _mm_storeu_ps(lo + 2 * k, _mm_unpacklo_ps(lr, li));
+        _mm_storeu_ps(lo + 2 * k + 4, _mm_unpackhi_ps(lr, li));
+        const __m128 hr = Reverse(_mm_mul_ps(halfV, _mm_sub_ps(er, tr)));
+        const __m128 hiIm = Reverse(_mm_mul_ps(halfV, _mm_sub_ps(ti, ei)));
+        _mm_storeu_ps(hi + 2 * back, _mm_unpacklo_ps(hr, hiIm));
+        _mm_storeu_ps(hi + 2 * back + 4, _mm_unpackhi_ps(hr, hiIm));
+    }
+    RecombinePairs(k, half, zr, zi, zrHi, ziHi, cosT, sinT, lo, hi);
+}
+
+// SplitPairs, four bin pairs at a time; the rest as before.
+// Values k..k+3 of a packed spectrum, split.
+inline Vc LoadBins(const float* x, std::size_t k)
+{
+    const __m128 a0 = _mm_loadu_ps(x + 2 * k), a1 = _mm_loadu_ps(x + 2 * k + 4);
+    return {_mm_shuffle_ps(a0, a1, _MM_SHUFFLE(2, 0, 2, 0)), _mm_shuffle_ps(a0, a1, _MM_SHUFFLE(3, 1, 3, 1))};
+}
+
+// Bins -k-3..-k of a packed spectrum (`x` pointing at bin -k-3), split and
+// taken in the order -k, -k-1, -k-2, -k-3.
+inline Vc LoadBinsBackwards(const float* x)
+{
+    const __m128 b0 = _mm_loadu_ps(x), b1 = _mm_loadu_ps(x + 4);
+    return {_mm_shuffle_ps(b1, b0, _MM_SHUFFLE(0, 2, 0, 2)), _mm_shuffle_ps(b1, b0, _MM_SHUFFLE(1, 3, 1, 3))};
+}
+
+inline Vc Product(Vc a, Vc f)
+{
+    return {_mm_sub_ps(_mm_mul_ps(a.re, f.re), _mm_mul_ps(a.im, f.im)),
+            _mm_add_ps(_mm_mul_ps(a.re, f.im), _mm_mul_ps(a.im, f.re))};
+}
+
+void SplitPairsV(std::size_t half, const float* x, const float* xHi, const float* cosT, const float* sinT, float h,
+                 float sign, float* re, float* im, float* reHi, float* imHi, const float* f)
+{
+    const __m128 hV = _mm_set1_ps(h), signV = _mm_set1_ps(sign);
+    const float* fHi = f != nullptr ? f + 2 * half : nullptr;
+    std::size_t k = 1;
+    for (; k + 4 <= half / 2; k += 4) {
+        const std::ptrdiff_t back = -static_cast<std::ptrdiff_t>(k) - 3;
+        Vc a = LoadBins(x, k);
+        Vc b = LoadBinsBackwards(xHi + 2 * back);
+        if (f != nullptr) {
+            a = Product(a, LoadBins(f, k));
+            b = Product(b, LoadBinsBackwards(fHi + 2 * back));
+        }
+        const __m128 ar = a.re, ai = _mm_mul_ps(signV, a.im);
+        const __m128 br = b.re, bi = _mm_mul_ps(signV, b.im);
+        const __m128 sr = _mm_add_ps(ar, br), si = _mm_sub_ps(ai, bi);
+        const __m128 dr = _mm_sub_ps(ar, br), di = _mm_add_ps(ai, bi);
+        const __m128 c = _mm_loadu_ps(cosT + k), sn = _mm_loadu_ps(sinT + k);
+        const __m128 u = _mm_add_ps(_mm_mul_ps(c, di), _mm_mul_ps(sn, dr));
+        const __m128 v = _mm_sub_ps(_mm_mul_ps(c, dr), _mm_mul_ps(sn, di));
+        _mm_storeu_ps(im + k, _mm_mul_ps(hV, _mm_sub_ps(sr, u)));
+        _mm_storeu_ps(re + k, _mm_mul_ps(hV, _mm_add_ps(si, v)));
+        _mm_storeu_ps(imHi + back, Reverse(_mm_mul_ps(hV, _mm_add_ps(sr, u))));
+        _mm_storeu_ps(reHi + back, Reverse(_mm_mul_ps(hV, _mm_sub_ps(v, si))));
+    }
+    SplitPairs(k, half, x, xHi, cosT, sinT, h, sign, re, im, reHi, imHi, f);
+}
+
+#endif  // DSP_HAVE_SSE2
+
+// Whether the processor and the system support AVX: the instructions, and the
+// system saving the wide registers (OSXSAVE, and XCR0 with SSE and AVX state).
+bool ProcessorHasAvx()
+{
+#if DSP_HAVE_AVX_FORM
+#if defined(_MSC_VER)
+    int regs[4];
+    __cpuid(regs, 1);
+    const unsigned ecx = static_cast<unsigned>(regs[2]);
+#else
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) {
+        return false;
+    }
+#endif
+    if ((ecx & (1u << 27)) == 0 || (ecx & (1u << 28)) == 0) {
+        return false;
+    }
+#if defined(_MSC_VER)
+    const unsigned long long xcr0 = _xgetbv(0);
+#else
+    unsigned lo = 0, hi = 0;
+    __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+    const unsigned long long xcr0 = (static_cast<unsigned long long>(hi) << 32) | lo;
+#endif
+    return (xcr0 & 6) == 6;
+#else
+    return false;
+#endif
+}
+
+using dsp::detail::FftForm;
+
+FftForm BestForm()
+{
+    static const FftForm best = ProcessorHasAvx() ? FftForm::Avx : DSP_HAVE_SSE2 ? FftForm::Sse2 : FftForm::Plain;
+    return best;
+}
+
+// The form transforms take (where the order has it).
+std::atomic<int> g_form{static_cast<int>(BestForm())};
+
+FftForm FormFor(const FftTables& tables)
+{
+    const auto form = static_cast<FftForm>(g_form.load(std::memory_order_relaxed));
+    if (form == FftForm::Avx && tables.half >= 64) {
+        return FftForm::Avx;
+    }
+    if (form != FftForm::Plain && tables.half >= 16) {
+        return FftForm::Sse2;
+    }
+    return FftForm::Plain;
+}
+
+// The complex FFT in the given form.
+const float* ComplexFftIn(FftForm form, const FftTables& tables, const float* packedIn, const float* inR,
+                          const float* inI, float* packedOut, bool zeroTail = false)
+{
+#if DSP_HAVE_AVX_FORM
+    if (form == FftForm::Avx) {
+        const dsp::detail::FftWork work = {tables.half, tables.stageTwiddles, tables.bufferA, tables.bufferB};
+        return dsp::detail::ComplexFftAvx(work, packedIn, inR, inI, packedOut, zeroTail);
+    }
+#endif
+    (void)zeroTail;
+#if DSP_HAVE_SSE2
+    if (form != FftForm::Plain) {
+        return ComplexFftV(tables, packedIn, inR, inI, packedOut);
+    }
+#endif
+    (void)form;
+    return ComplexFft(tables, packedIn, inR, inI, packedOut);
+}
+
+// Real to CCS for order >= 2: `out` gets bins 0..M.
+void RealForward(const FftTables& tables, const float* in, ComplexF* out, bool zeroTail)
+{
+    const std::size_t m = tables.half;
+    const FftForm form = FormFor(tables);
+    const bool simd = form != FftForm::Plain;
+    const float* zr = ComplexFftIn(form, tables, in, nullptr, nullptr, nullptr, zeroTail);
     const float* zi = zr + m;
     float* o = &out[0].re;
 
@@ -476,7 +899,23 @@ void RealForward(const FftTables& tables, const float* in, ComplexF* out)
     o[1] = 0.0f;
     o[2 * m] = zr[0] - zi[0];
     o[2 * m + 1] = 0.0f;
-    RecombinePairs(m, zr, zi, zr + m, zi + m, tables.recombCos, tables.recombSin, o, o + 2 * m);
+#if DSP_HAVE_AVX_FORM
+    if (form == FftForm::Avx) {
+        const std::size_t from = dsp::detail::RecombinePairsAvx(m, zr, zi, zr + m, zi + m, tables.recombCos,
+                                                                tables.recombSin, o, o + 2 * m);
+        RecombinePairs(from, m, zr, zi, zr + m, zi + m, tables.recombCos, tables.recombSin, o, o + 2 * m);
+    } else
+#endif
+#if DSP_HAVE_SSE2
+    if (simd) {
+        RecombinePairsV(m, zr, zi, zr + m, zi + m, tables.recombCos, tables.recombSin, o, o + 2 * m);
+    } else {
+        RecombinePairs(1, m, zr, zi, zr + m, zi + m, tables.recombCos, tables.recombSin, o, o + 2 * m);
+    }
+#else
+    (void)simd;
+    RecombinePairs(1, m, zr, zi, zr + m, zi + m, tables.recombCos, tables.recombSin, o, o + 2 * m);
+#endif
     // Bin M/2 is the conjugate of its own packed value.
     o[m] = zr[m / 2];
     o[m + 1] = -zi[m / 2];
@@ -484,11 +923,14 @@ void RealForward(const FftTables& tables, const float* in, ComplexF* out)
 
 // CCS to real for order >= 2. `conjugate` reads the spectrum conjugated (the
 // negative-exponent variant); `factor` is the overall scale (1/M for a scaled
-// inverse, 2 without scaling).
-void RealInverse(const FftTables& tables, const ComplexF* in, float* out, bool conjugate, float factor)
+// inverse, 2 without scaling). With `product` the spectrum is first multiplied
+// bin by bin by that one.
+void RealInverse(const FftTables& tables, const ComplexF* in, const ComplexF* product, float* out, bool conjugate,
+                 float factor)
 {
     const std::size_t m = tables.half;
     const float* x = &in[0].re;
+    const float* f = product != nullptr ? &product[0].re : nullptr;
     // The spectrum of the packed signal goes into work buffer A with real and
     // imaginary parts swapped, so that the forward complex FFT computes the
     // inverse one (the last pass swaps them back into the packed output).
@@ -497,15 +939,43 @@ void RealInverse(const FftTables& tables, const ComplexF* in, float* out, bool c
     const float h = 0.5f * factor;
     const float sign = conjugate ? -1.0f : 1.0f;
 
-    const float x0 = x[0];
-    const float xm = x[2 * m];
+    // Bins 0, M/2 and M (of the product).
+    auto bin = [&](std::size_t k, float& re, float& im) {
+        re = x[2 * k];
+        im = x[2 * k + 1];
+        if (f != nullptr) {
+            const float pr = re * f[2 * k] - im * f[2 * k + 1], pi = re * f[2 * k + 1] + im * f[2 * k];
+            re = pr;
+            im = pi;
+        }
+    };
+    float x0, unused, xm, mr, mi;
+    bin(0, x0, unused);
+    bin(m, xm, unused);
+    bin(m / 2, mr, mi);
     aIm[0] = h * (x0 + xm);
     aRe[0] = h * (x0 - xm);
-    SplitPairs(m, x, x + 2 * m, tables.recombCos, tables.recombSin, h, sign, aRe, aIm, aRe + m, aIm + m);
-    aIm[m / 2] = 2.0f * h * x[m];
-    aRe[m / 2] = -2.0f * h * sign * x[m + 1];
-
-    ComplexFft(tables, nullptr, tables.bufferA, tables.bufferA + m, out);
+    aIm[m / 2] = 2.0f * h * mr;
+    aRe[m / 2] = -2.0f * h * sign * mi;
+    const FftForm form = FormFor(tables);
+#if DSP_HAVE_AVX_FORM
+    if (form == FftForm::Avx) {
+        const std::size_t from = dsp::detail::SplitPairsAvx(m, x, x + 2 * m, tables.recombCos, tables.recombSin, h,
+                                                             sign, aRe, aIm, aRe + m, aIm + m, f);
+        SplitPairs(from, m, x, x + 2 * m, tables.recombCos, tables.recombSin, h, sign, aRe, aIm, aRe + m, aIm + m,
+                   f);
+    } else
+#endif
+#if DSP_HAVE_SSE2
+    if (form != FftForm::Plain) {
+        SplitPairsV(m, x, x + 2 * m, tables.recombCos, tables.recombSin, h, sign, aRe, aIm, aRe + m, aIm + m, f);
+    } else {
+        SplitPairs(1, m, x, x + 2 * m, tables.recombCos, tables.recombSin, h, sign, aRe, aIm, aRe + m, aIm + m, f);
+    }
+#else
+    SplitPairs(1, m, x, x + 2 * m, tables.recombCos, tables.recombSin, h, sign, aRe, aIm, aRe + m, aIm + m, f);
+#endif
+    ComplexFftIn(form, tables, nullptr, tables.bufferA, tables.bufferA + m, out);
 }
 
 // A failed check: status, condition text and line, reported after the lock is released.
@@ -569,7 +1039,7 @@ int Transform(const void* in, const void* out, int order, int flags, const char*
 
 }  // namespace
 
-int RealFft(const float* in, ComplexF* out, int order, int flags, const char* funcName)
+int RealFft(const float* in, ComplexF* out, int order, int flags, const char* funcName, bool zeroTail)
 {
     return Transform(in, out, order, flags, funcName, [&](const FftTables* tables) {
         const bool inverse = (flags & NSP_INVERSE) != 0;
@@ -580,7 +1050,7 @@ int RealFft(const float* in, ComplexF* out, int order, int flags, const char* fu
             out[0] = {in[0] + in[1], 0.0f};
             out[1] = {in[0] - in[1], 0.0f};
         } else {
-            RealForward(*tables, in, out);
+            RealForward(*tables, in, out, zeroTail);
         }
         if (inverse) {
             // Positive exponent: the conjugate spectrum, scaled unless told not to.
@@ -593,23 +1063,41 @@ int RealFft(const float* in, ComplexF* out, int order, int flags, const char* fu
     });
 }
 
-int CcsFft(const ComplexF* in, float* out, int order, int flags, const char* funcName)
+bool SetFftForm(FftForm form)
+{
+    if (static_cast<int>(form) > static_cast<int>(BestForm())) {
+        return false;
+    }
+    g_form.store(static_cast<int>(form));
+    return true;
+}
+
+FftForm BestFftForm()
+{
+    return BestForm();
+}
+
+int CcsFft(const ComplexF* in, float* out, int order, int flags, const char* funcName, const ComplexF* product)
 {
     return Transform(in, out, order, flags, funcName, [&](const FftTables* tables) {
         const bool forward = (flags & NSP_FORWARD) != 0;
         const bool scaled = !forward && (flags & NSP_NO_SCALE) == 0;
         const std::size_t n = std::size_t(1) << order;
+        // Real part of bin k (of the product).
+        auto re = [&](int k) {
+            return product != nullptr ? in[k].re * product[k].re - in[k].im * product[k].im : in[k].re;
+        };
         if (order == 0) {
-            out[0] = in[0].re;
+            out[0] = re(0);
         } else if (order == 1) {
             const float scale = scaled ? 0.5f : 1.0f;
-            const float x0 = in[0].re;
-            const float x1 = in[1].re;
+            const float x0 = re(0);
+            const float x1 = re(1);
             out[0] = scale * (x0 + x1);
             out[1] = scale * (x0 - x1);
         } else {
             const float factor = scaled ? 2.0f / static_cast<float>(n) : 2.0f;
-            RealInverse(*tables, in, out, forward, factor);
+            RealInverse(*tables, in, product, out, forward, factor);
         }
     });
 }

@@ -3,6 +3,7 @@
 #include "dsp/signal.h"
 
 #include "dsp_test_support.h"
+#include "fft_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -60,7 +61,27 @@ double Norm(const std::vector<float>& x)
     return std::sqrt(sum);
 }
 
-TEST(DspFft, ForwardThenInverseReturnsTheInputAtOrders0To14)
+using dsp::detail::FftForm;
+
+// Every transform test runs on every form of the transforms: the plain one and,
+// where the build and the processor have them, the SSE2 and the AVX ones.
+class DspFft : public ::testing::TestWithParam<FftForm> {
+protected:
+    void SetUp() override
+    {
+        if (!dsp::detail::SetFftForm(GetParam())) {
+            GTEST_SKIP() << "this form is not available here";
+        }
+    }
+    void TearDown() override { dsp::detail::SetFftForm(dsp::detail::BestFftForm()); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Forms, DspFft, ::testing::Values(FftForm::Plain, FftForm::Sse2, FftForm::Avx),
+                         [](const ::testing::TestParamInfo<FftForm>& info) {
+                             return info.param == FftForm::Plain ? "Plain" : info.param == FftForm::Sse2 ? "Sse2" : "Avx";
+                         });
+
+TEST_P(DspFft, ForwardThenInverseReturnsTheInputAtOrders0To14)
 {
     ErrorRecorder recorder;
     for (int order = 0; order <= 14; ++order) {
@@ -80,7 +101,7 @@ TEST(DspFft, ForwardThenInverseReturnsTheInputAtOrders0To14)
     EXPECT_EQ(nspGetErrStatus(), NSP_STS_OK);
 }
 
-TEST(DspFft, ForwardMatchesTheReferenceDft)
+TEST_P(DspFft, ForwardMatchesTheReferenceDft)
 {
     for (int order = 0; order <= 12; ++order) {
         const std::size_t n = std::size_t(1) << order;
@@ -100,7 +121,7 @@ TEST(DspFft, ForwardMatchesTheReferenceDft)
     }
 }
 
-TEST(DspFft, LargeOrdersMatchTheDftAtSampleBinsAndRoundTrip)
+TEST_P(DspFft, LargeOrdersMatchTheDftAtSampleBinsAndRoundTrip)
 {
     // Orders whose passes have strides beyond the specialised ones.
     for (int order : {17, 19}) {
@@ -130,7 +151,7 @@ TEST(DspFft, LargeOrdersMatchTheDftAtSampleBinsAndRoundTrip)
     }
 }
 
-TEST(DspFft, InverseMatchesTheReferenceAndIgnoresImaginaryPartsAtTheEnds)
+TEST_P(DspFft, InverseMatchesTheReferenceAndIgnoresImaginaryPartsAtTheEnds)
 {
     for (int order = 0; order <= 12; ++order) {
         const std::size_t n = std::size_t(1) << order;
@@ -150,7 +171,7 @@ TEST(DspFft, InverseMatchesTheReferenceAndIgnoresImaginaryPartsAtTheEnds)
     }
 }
 
-TEST(DspFft, KnownSpectraAndScaling)
+TEST_P(DspFft, KnownSpectraAndScaling)
 {
     for (int order : {0, 1, 2, 3, 5, 11, 12}) {
         const std::size_t n = std::size_t(1) << order;
@@ -184,7 +205,7 @@ TEST(DspFft, KnownSpectraAndScaling)
     }
 }
 
-TEST(DspFft, OppositeDirectionFlagsGiveTheConjugateTransforms)
+TEST_P(DspFft, OppositeDirectionFlagsGiveTheConjugateTransforms)
 {
     for (int order : {0, 1, 2, 4, 9}) {
         const std::size_t n = std::size_t(1) << order;
@@ -213,7 +234,7 @@ TEST(DspFft, OppositeDirectionFlagsGiveTheConjugateTransforms)
     }
 }
 
-TEST(DspFft, BadArgumentsReportStatusAndConditionAndLeaveTheOutput)
+TEST_P(DspFft, BadArgumentsReportStatusAndConditionAndLeaveTheOutput)
 {
     struct Case {
         const char* name;
@@ -264,7 +285,7 @@ TEST(DspFft, BadArgumentsReportStatusAndConditionAndLeaveTheOutput)
     }
 }
 
-TEST(DspFft, TableFlagsNeedNoBuffers)
+TEST_P(DspFft, TableFlagsNeedNoBuffers)
 {
     ErrorRecorder recorder;
     // Building or releasing tables alone takes no data and reports nothing,
@@ -287,7 +308,7 @@ TEST(DspFft, TableFlagsNeedNoBuffers)
     }
 }
 
-TEST(DspFft, AnOrderTooLargeForMemoryReportsNoWorkingTwiddleMemory)
+TEST_P(DspFft, AnOrderTooLargeForMemoryReportsNoWorkingTwiddleMemory)
 {
     ErrorRecorder recorder;
     float in[2] = {1.0f, 2.0f};
@@ -302,6 +323,77 @@ TEST(DspFft, AnOrderTooLargeForMemoryReportsNoWorkingTwiddleMemory)
     nspsRealFftlNip(in, out, 1, NSP_FORWARD);
     EXPECT_EQ(out[0].re, 3.0f);
     EXPECT_EQ(out[1].re, -1.0f);
+}
+
+// The forms compute the same sums in the same order: their results agree to
+// the last bits (a compiler that fuses multiply and add in one of them may
+// differ in rounding only).
+TEST_P(DspFft, AgreesWithThePlainForm)
+{
+    for (int order = 2; order <= 15; ++order) {
+        const std::size_t n = std::size_t(1) << order;
+        const std::vector<float> x = Noise(n, 900 + order);
+        std::vector<ComplexF> spectra[2];
+        std::vector<float> back[2];
+        for (int form = 0; form < 2; ++form) {
+            dsp::detail::SetFftForm(form == 0 ? FftForm::Plain : GetParam());
+            spectra[form].assign(n / 2 + 1, ComplexF{});
+            back[form].assign(n, 0.0f);
+            nspsRealFftlNip(x.data(), spectra[form].data(), order, NSP_FORWARD);
+            nspsCcsFftlNip(spectra[0].data(), back[form].data(), order, NSP_INVERSE | NSP_NO_SCALE);
+        }
+        double worstSpectrum = 0.0, worstBack = 0.0;
+        for (std::size_t k = 0; k <= n / 2; ++k) {
+            worstSpectrum = std::max(worstSpectrum, std::fabs(static_cast<double>(spectra[0][k].re) - spectra[1][k].re));
+            worstSpectrum = std::max(worstSpectrum, std::fabs(static_cast<double>(spectra[0][k].im) - spectra[1][k].im));
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            worstBack = std::max(worstBack, std::fabs(static_cast<double>(back[0][i]) - back[1][i]));
+        }
+        EXPECT_LE(worstSpectrum, 1e-6 * Norm(x)) << "order " << order;
+        EXPECT_LE(worstBack, 1e-6 * Norm(x) * static_cast<double>(n)) << "order " << order;
+
+        // A signal whose upper half is zero, announced as such (the equalizer's
+        // blocks): the same spectrum.
+        std::vector<float> padded(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(n / 2));
+        padded.resize(n, 0.0f);
+        dsp::detail::SetFftForm(FftForm::Plain);
+        nspsRealFftlNip(padded.data(), spectra[0].data(), order, NSP_FORWARD);
+        dsp::detail::SetFftForm(GetParam());
+        ASSERT_EQ(dsp::detail::RealFft(padded.data(), spectra[1].data(), order, NSP_FORWARD, "test", true), 0);
+        double worstPadded = 0.0;
+        for (std::size_t k = 0; k <= n / 2; ++k) {
+            worstPadded = std::max(worstPadded, std::fabs(static_cast<double>(spectra[0][k].re) - spectra[1][k].re));
+            worstPadded = std::max(worstPadded, std::fabs(static_cast<double>(spectra[0][k].im) - spectra[1][k].im));
+        }
+        EXPECT_LE(worstPadded, 1e-6 * Norm(padded)) << "order " << order;
+    }
+}
+
+// The inverse that takes the product with a second spectrum as it reads
+// (the equalizer's convolution) gives what the product and the inverse give.
+TEST_P(DspFft, InverseOfAProductMatchesProductThenInverse)
+{
+    for (int order = 0; order <= 13; ++order) {
+        const std::size_t n = std::size_t(1) << order;
+        const std::vector<float> a = Noise(2 * (n / 2 + 1), 300 + order);
+        const std::vector<float> b = Noise(2 * (n / 2 + 1), 700 + order);
+        std::vector<ComplexF> x(n / 2 + 1), f(n / 2 + 1);
+        for (std::size_t k = 0; k <= n / 2; ++k) {
+            x[k] = {a[2 * k], a[2 * k + 1]};
+            f[k] = {b[2 * k], b[2 * k + 1]};
+        }
+        for (int flags : {NSP_INVERSE, NSP_FORWARD}) {
+            std::vector<float> fused(n, 99.0f), separate(n, 99.0f);
+            ASSERT_EQ(dsp::detail::CcsFft(x.data(), fused.data(), order, flags, "test", f.data()), 0);
+            std::vector<ComplexF> product = x;
+            nspcbMpy2(f.data(), product.data(), static_cast<int>(product.size()));
+            nspsCcsFftlNip(product.data(), separate.data(), order, flags);
+            for (std::size_t i = 0; i < n; ++i) {
+                ASSERT_NEAR(fused[i], separate[i], 1e-6 * static_cast<double>(n)) << "order " << order << " i " << i;
+            }
+        }
+    }
 }
 
 TEST(DspStatus, TextOfEveryStatus)

@@ -1,5 +1,6 @@
 // Reading: the file's bytes are handed to the system XML DOM parser (MSXML, the
 // 6.0 document object, else 3.0), whose tree is then copied into enXml nodes.
+// Documents with a document type declaration are refused before parsing.
 // The bytes are read here rather than by the parser from the path, so that a
 // path is never taken for a URL ("#" or "%" in a file name) and a directory or a
 // wildcard pattern is refused before the parser sees it.
@@ -185,6 +186,61 @@ enXmlLoadError ReadFileBytes(const std::wstring& path, SAFEARRAY*& bytes) {
     return enXmlLoadError::None;
 }
 
+// Whether the prolog of the document (what stands before its first element)
+// holds a document type declaration. Such documents are refused before the
+// parser sees them: not every parser honours ProhibitDTD, and a declaration's
+// entities could otherwise multiply without bound. The prolog is read as
+// UTF-16 (little or big endian, told by its zero bytes) or as an ASCII-based
+// encoding; it is markup, so its letters are ASCII in every encoding the
+// parser takes.
+bool PrologHasDoctype(const BYTE* bytes, ULONG count) {
+    ULONG start = 0, step = 1, offset = 0;
+    if (count >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF)))
+        start = 2;
+    if (count >= start + 2 && (bytes[start] == 0 || bytes[start + 1] == 0)) {
+        step = 2;
+        offset = bytes[start] == 0 ? 1 : 0;  // big endian: the low byte comes second
+    }
+    // Character i, or 1 for a UTF-16 unit beyond ASCII.
+    auto at = [&](ULONG i) {
+        const ULONG p = start + i * step;
+        if (step == 2 && bytes[p + 1 - offset] != 0)
+            return '\1';
+        return static_cast<char>(bytes[p + offset]);
+    };
+    const ULONG chars = (count - start) / step;
+    char closing = 0;  // inside a comment ('-') or a processing instruction ('?')
+    for (ULONG i = 0; i < chars; ++i) {
+        if (closing != 0) {
+            if (closing == '-' && at(i) == '-' && i + 2 < chars && at(i + 1) == '-' && at(i + 2) == '>') {
+                closing = 0;
+                i += 2;
+            } else if (closing == '?' && at(i) == '?' && i + 1 < chars && at(i + 1) == '>') {
+                closing = 0;
+                i += 1;
+            }
+            continue;
+        }
+        if (at(i) != '<' || i + 1 >= chars)
+            continue;
+        const char next = at(i + 1);
+        if (next == '?') {
+            closing = '?';  // the declaration or a processing instruction
+            i += 1;
+            continue;
+        }
+        if (next == '!' && i + 3 < chars && at(i + 2) == '-' && at(i + 3) == '-') {
+            closing = '-';
+            i += 3;
+            continue;
+        }
+        // The first element ends the prolog; any other "<!" there than a
+        // comment is a document type declaration (or not well-formed anyway).
+        return next == '!';
+    }
+    return false;
+}
+
 bool CreateDocument(ComRef<IXMLDOMDocument2>& document) {
     static const wchar_t* const kProgIds[] = {L"Msxml2.DOMDocument.6.0", L"Msxml2.DOMDocument.3.0"};
     for (const wchar_t* progId : kProgIds) {
@@ -313,6 +369,20 @@ bool enXml::Load(const std::wstring& path, enXmlLoadError* error) {
         SafeArrayOwner bytes(rawBytes);
         if (result != enXmlLoadError::None)
             return false;
+
+        {
+            void* data = nullptr;
+            if (FAILED(SafeArrayAccessData(bytes.Get(), &data))) {
+                result = enXmlLoadError::ReadFailed;
+                return false;
+            }
+            const bool doctype = PrologHasDoctype(static_cast<const BYTE*>(data), bytes.Get()->rgsabound[0].cElements);
+            SafeArrayUnaccessData(bytes.Get());
+            if (doctype) {
+                result = enXmlLoadError::NotWellFormed;
+                return false;
+            }
+        }
 
         ComRef<IXMLDOMDocument2> document;
         if (!CreateDocument(document)) {

@@ -75,7 +75,7 @@ private:
     std::int32_t m_sampleRate = 0;
     std::uint32_t m_edges[kEdgeCount];
     float m_gains[kBandCount];
-    float m_input[kBlockSize];
+    float m_input[kFftSize];      // the block collected, then zeros up to the transform size
     float m_output[kBlockSize];
     float m_overlap[kBlockSize];
     float m_work[kFftSize];

@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# Every benchmark in one command: builds what it needs (the native-bench and the
+# windows presets), runs the native benchmarks and the Windows ones under Wine
+# (with the windows build's test environment up, for the playback into its null
+# sink), and prints one table: each figure as a ratio against its baseline
+# measured in the same run, with the machine's processor model.
+#   tools/bench.sh [--quick]
+# --quick: 10 s of playback instead of 60, one XML run instead of five (for a
+# first look; the table of the README comes from a full run).
+# Build folders: BENCH_NATIVE_BUILD (default build/native-bench) and
+# BENCH_WIN_BUILD (default build/windows).
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+native=${BENCH_NATIVE_BUILD:-$root/build/native-bench}
+win=${BENCH_WIN_BUILD:-$root/build/windows}
+playback_seconds=60
+xml_runs=5
+if [ "${1:-}" = "--quick" ]; then
+  playback_seconds=10
+  xml_runs=1
+fi
+
+echo "building..." >&2
+[ -f "$native/CMakeCache.txt" ] || (cd "$root" && cmake --preset native-bench -B "$native" >/dev/null)
+cmake --build "$native" -j2 --target melodrift_dsp_bench melodrift_xml_bench_pugixml melodrift_effects_bench >/dev/null
+[ -f "$win/CMakeCache.txt" ] || (cd "$root" && cmake --preset windows -B "$win" >/dev/null)
+cmake --build "$win" -j2 --target melodrift_dsp_bench melodrift_xml_bench melodrift_effects_bench \
+  melodrift_playback_bench klarwin_scan_bench >/dev/null
+
+work=$(mktemp -d /tmp/bench.XXXXXX)
+cleanup() {
+  "$root/tools/testenv" stop "$win" >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+"$root/tools/testenv" start "$win" >/dev/null || echo "test environment did not start" >&2
+winpath() { echo "Z:${1//\//\\}"; }
+# A Windows benchmark that cannot run (no 32-bit Wine) leaves its rows "not run".
+wrun() { "$root/tools/wine-run" "$@" | tr -d '\r' || echo "wine-run failed: $1" >&2; }
+
+echo "native benchmarks..." >&2
+"$native/bench/melodrift_dsp/melodrift_dsp_bench" --kv >"$work/dsp-native.txt"
+"$native/bench/effects/melodrift_effects_bench" >"$work/effects-native.txt"
+pugi="$native/bench/melodrift_xml/melodrift_xml_bench_pugixml"
+"$pugi" generate "$work/skin.xml" >"$work/xml-generate.txt"
+"$pugi" measure "$work/skin.xml" "$xml_runs" "$work" >"$work/xml-native.txt"
+
+echo "Windows benchmarks under Wine..." >&2
+wrun "$win/bench/melodrift_dsp/melodrift_dsp_bench.exe" --kv >"$work/dsp-win.txt"
+wrun "$win/bench/effects/melodrift_effects_bench.exe" >"$work/effects-win.txt"
+wrun "$win/bench/melodrift_xml/melodrift_xml_bench.exe" measure "$(winpath "$work/skin.xml")" "$xml_runs" \
+  "$(winpath "$work")" >"$work/xml-win.txt"
+wrun "$win/bench/klarwin_scan/klarwin_scan_bench.exe" >"$work/scan-win.txt"
+echo "playback, ${playback_seconds} s..." >&2
+wrun "$win/bench/melodrift_playback/melodrift_playback_bench.exe" "$playback_seconds" --kv >"$work/playback-win.txt"
+
+cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
+python3 - "$work" "$cpu" "$(nproc)" "$playback_seconds" <<'PY'
+import re, sys
+work, cpu, cores, playback_seconds = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4]
+
+def lines(name):
+    try:
+        return open(f"{work}/{name}").read().splitlines()
+    except OSError:
+        return []
+
+def kv(name):
+    values = {}
+    for line in lines(name):
+        key, sep, value = line.strip().partition("=")
+        if sep:
+            values[key] = value
+    return values
+
+def effects(name):
+    """(slowest effect, its real-time factor, its time over a copy)."""
+    rows = []
+    for line in lines(name):
+        m = re.match(r"^(\S.*?)\s+([0-9.]+)\s+([0-9.]+)\s*$", line)
+        if m and not m.group(1).startswith("copy"):
+            rows.append((m.group(1), float(m.group(2)), float(m.group(3))))
+    return min(rows, key=lambda r: r[1]) if rows else ("?", 0.0, 0.0)
+
+def scan(name):
+    text = "\n".join(lines(name))
+    bare = re.search(r"ratio scan / bare walk:\s+([0-9.]+)", text)
+    ignore = re.search(r"ratio ignore list / empty list:\s+([0-9.]+)", text)
+    return (float(bare.group(1)) if bare else float("nan"), float(ignore.group(1)) if ignore else float("nan"))
+
+dn, dw = kv("dsp-native.txt"), kv("dsp-win.txt")
+xg, xn, xw = kv("xml-generate.txt"), kv("xml-native.txt"), kv("xml-win.txt")
+pb = kv("playback-win.txt")
+en, ew = effects("effects-native.txt"), effects("effects-win.txt")
+scan_bare, scan_ignore = scan("scan-win.txt")
+
+rows = []
+def row(what, build, value, target):
+    """One row; a figure that is missing (its benchmark did not run) reads "not run"."""
+    try:
+        rows.append((what, build, value(), target))
+    except (KeyError, ValueError, ZeroDivisionError):
+        rows.append((what, build, "not run", target))
+
+for what in ("forward", "inverse"):
+    for order in (11, 12):
+        k = f"fft_{what}_{order}"
+        row(f"real FFT {what}, order {order}, ours ({dn.get('fft_form', '?')} form)/FFTW (FFTW_MEASURE)", "native",
+            lambda k=k: f"{float(dn[k + '_ours_ns']) / float(dn[k + '_fftw_ns']):.2f}", "<= 1.0")
+for what in ("forward", "inverse"):
+    for order in (11, 12):
+        k = f"fft_{what}_{order}"
+        row(f"real FFT {what}, order {order}, SSE2 form / plain form", "Win32",
+            lambda k=k: f"{float(dw[k + '_ours_ns']) / float(dw[k + '_plain_ns']):.2f}", "< 1")
+row("equalizer, x real time per channel at 44.1 kHz", "native", lambda: f"{float(dn['eq_realtime']):,.0f}x",
+    ">= 10,000x")
+row("equalizer, time / plain copy of the same blocks", "native", lambda: f"{float(dn['eq_over_copy']):.1f}", "")
+row("equalizer, x real time per channel at 44.1 kHz", "Win32", lambda: f"{float(dw['eq_realtime']):,.0f}x",
+    ">= 3,000x")
+row("equalizer, time / plain copy of the same blocks", "Win32", lambda: f"{float(dw['eq_over_copy']):.1f}", "")
+row(f"slowest effect ({en[0]}), x real time (time / copy)", "native",
+    lambda: f"{en[1]:,.0f}x ({en[2]:.1f})" if en[1] > 0 else float("x"), ">= 50x")
+row(f"slowest effect ({ew[0]}), x real time (time / copy)", "Win32",
+    lambda: f"{ew[1]:,.0f}x ({ew[2]:.1f})" if ew[1] > 0 else float("x"), ">= 50x")
+size = int(xg.get("document_bytes", "0")) / 1048576
+row(f"{size:.1f} MB skin load, ours (MSXML + copy) under Wine / pugixml native", "Win32/native",
+    lambda: f"{float(xw['enxml_load_ms']) / float(xn['pugixml_load_ms']):.2f}", "<= 5")
+row(f"{size:.1f} MB skin save, our writer / pugixml", "native",
+    lambda: f"{float(xn['enxml_native_save_ms']) / float(xn['pugixml_save_ms']):.2f}", "<= 1.5")
+row("registry scan / bare registry walk", "Win32", lambda: f"{scan_bare:.2f}" if scan_bare == scan_bare else float("x"),
+    "<= 1.1")
+row("scan with 10,000-entry ignore list / empty list", "Win32",
+    lambda: f"{scan_ignore:.2f}" if scan_ignore == scan_ignore else float("x"), "<= 1.05")
+row(f"plain playback {playback_seconds} s, CPU share of one core (idle process)", "Win32",
+    lambda: f"{100 * float(pb['playback_cpu_share']):.2f}% ({100 * float(pb['idle_cpu_share']):.2f}%)", "<= 2%")
+
+print(f"CPU: {cpu} ({cores} logical processors)")
+print(f"| what | build | measured | target |")
+print(f"|---|---|---:|---|")
+for what, build, value, target in rows:
+    print(f"| {what} | {build} | {value} | {target} |")
+if xw and xw.get("identical") != "1":
+    print("note: the XML document saved under Wine differs from the original")
+PY
