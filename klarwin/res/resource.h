@@ -383,6 +383,7 @@
 #define IDS_EXIT_DURING_REPAIR           20208
 #define IDS_RESULTS_STILL_OPEN           20209
 #define IDS_RESTORE_NOT_WRITTEN          20175
+#define IDS_REPAIR_NOT_STARTED           20282
 // Settings window
 #define IDS_SETTINGS_CAPTION             20210
 #define IDS_SETTINGS_HEADING             20211

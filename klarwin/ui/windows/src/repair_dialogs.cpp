@@ -55,7 +55,12 @@ BOOL CRepairErrorsDialog::OnInitDialog() {
     SetUpStatic(m_item, IDC_REPAIR_ITEM, this, {50, 160, 351, 30}, RGB(0, 0, 0), 8, FW_NORMAL, L"");
     ::MoveWindow(GetDlgItem(IDC_PROGRESS), 50, 210, 351, 21, TRUE);
 
-    if (CBriskoEngine* engine = Engine()) engine->StartRepair(static_cast<int>(engine->GetErrorList().GetSize()));
+    // A repair the engine refuses would leave this window waiting for ever.
+    CBriskoEngine* engine = Engine();
+    if (!engine || !engine->StartRepair(static_cast<int>(engine->GetErrorList().GetSize()))) {
+        MessageBox(Str(IDS_REPAIR_NOT_STARTED).c_str(), Str(IDS_APP_NAME).c_str(), MB_OK | MB_ICONEXCLAMATION);
+        PostMessage(WM_CLOSE);
+    }
     return TRUE;
 }
 

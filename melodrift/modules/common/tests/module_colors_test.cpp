@@ -474,7 +474,7 @@ TEST(ModuleColoursSelection, TheChosenTrackOfThePlaylistIsInTheHighlight)
         ASSERT_TRUE(list);
         for (const wchar_t* track : {L"First", L"Second", L"Third"})
             SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(track));
-        SendMessageW(list, LB_SETCURSEL, 1, 0);
+        SendMessageW(list, LB_SETSEL, TRUE, 1);   // the playlist takes several tracks
         InvalidateRect(list, nullptr, TRUE);
         RECT chosen = {}, other = {};
         ASSERT_NE(SendMessageW(list, LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&chosen)), LB_ERR);
