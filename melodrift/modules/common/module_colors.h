@@ -109,7 +109,16 @@ public:
     // the window with everything in it.
     void Apply(HWND window) {
         if (!window) return;
-        for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        // Every descendant: a module may keep its lists inside a panel of its own.
+        std::vector<HWND> children;
+        EnumChildWindows(
+            window,
+            [](HWND child, LPARAM all) {
+                reinterpret_cast<std::vector<HWND>*>(all)->push_back(child);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&children));
+        for (HWND child : children) {
             // Each child on its own too: a combo box does not always follow its parent's redrawing.
             InvalidateRect(child, nullptr, TRUE);
             wchar_t name[64] = {};
@@ -284,7 +293,6 @@ private:
         }
         const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
         switch (message) {
-        case WM_PAINT:
         case WM_ERASEBKGND:
         case WM_GETTEXT:
         case WM_GETTEXTLENGTH:
@@ -295,11 +303,12 @@ private:
             break;
         default:
             // The system draws a scroll bar straight away when it changes (a
-            // scroll, a new range, a thumb dragged): drawn again in the skin's colours.
+            // scroll, a new range, a thumb dragged; a list view may do so while
+            // it paints): drawn again in the skin's colours.
             for (auto& known : self->m_lists) {
                 if (known.first != list) continue;
                 const std::array<int, 8> state = ScrollState(list);
-                if (message == WM_NCPAINT || state != known.second) {
+                if (message == WM_NCPAINT || message == WM_PAINT || state != known.second) {
                     known.second = state;
                     self->PaintFrame(list);
                 }

@@ -2,6 +2,8 @@
 // headline and count, the scroller and its wheel rule, the section window's
 // "Cancel" and Escape, what closing and Escape store, a data folder that
 // cannot take the unresolved file, and a repair that cannot write its backup.
+#include "klarwin/repair_messages.h"
+#include "fw/testing/find_window.h"
 #include "klarwin/record_format.h"
 #include "klarwin/ui/repair_dialogs.h"
 #include "klarwin/ui/scan_results_dialog.h"
@@ -319,8 +321,27 @@ TEST(KwWinResults, EscapeDuringARepairStopsItAndTheSummaryFollows) {
     EXPECT_EQ(ReadSetting(L"IgnoredErrorsCount"), L"0");
 }
 
+// Stands in for the main window, which hands the repair thread's reports on to
+// the repair window of this process.
+LRESULT CALLBACK RelayToRepairWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message >= WM_REPAIR_START && message <= WM_REPAIR_DONE) {
+        if (HWND repair = fw::testing::FindOwnWindow(L"#32770", L"Repairing Errors"))
+            return PostMessageW(repair, message, wParam, lParam);
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
 TEST(KwWinResults, ARepairWithoutABackupSaysSoAndRepairsNothing) {
     EngineOptions options = TestEngineOptions();
+    WNDCLASSW relayClass = {};
+    relayClass.lpfnWndProc = &RelayToRepairWindow;
+    relayClass.hInstance = GetModuleHandleW(nullptr);
+    relayClass.lpszClassName = L"KwRepairRelay";
+    RegisterClassW(&relayClass);
+    HWND relay = CreateWindowW(L"KwRepairRelay", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, relayClass.hInstance,
+                               nullptr);
+    ASSERT_NE(relay, nullptr);
+    options.notifyWindow = relay;
     // A file where the backup folder should be: no backup can be written.
     const std::wstring blocker = options.dataFolder + L"\\backup-blocker";
     HANDLE file = CreateFileW(blocker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -356,5 +377,6 @@ TEST(KwWinResults, ARepairWithoutABackupSaysSoAndRepairsNothing) {
     EXPECT_EQ(CRepairErrorsDialog::DoneText(2, 6, L"C:\\b").rfind(L"2 of the issues have not been repaired", 0), 0u);
     EXPECT_EQ(CRepairErrorsDialog::DoneText(0, 6, L"C:\\b"),
               L"All the issues have been repaired successfully. Click OK to proceed.");
+    DestroyWindow(relay);
     DeleteFileW(blocker.c_str());
 }
