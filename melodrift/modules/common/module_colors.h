@@ -111,13 +111,7 @@ public:
         if (!window) return;
         // Every descendant: a module may keep its lists inside a panel of its own.
         std::vector<HWND> children;
-        EnumChildWindows(
-            window,
-            [](HWND child, LPARAM all) {
-                reinterpret_cast<std::vector<HWND>*>(all)->push_back(child);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&children));
+        EnumChildWindows(window, &CollectChild, reinterpret_cast<LPARAM>(&children));
         for (HWND child : children) {
             // Each child on its own too: a combo box does not always follow its parent's redrawing.
             InvalidateRect(child, nullptr, TRUE);
@@ -248,6 +242,11 @@ private:
             }
         }
         if (draw.itemState & ODS_FOCUS) DrawFocusRect(dc, &draw.rcItem);
+    }
+
+    static BOOL CALLBACK CollectChild(HWND child, LPARAM all) {
+        reinterpret_cast<std::vector<HWND>*>(all)->push_back(child);
+        return TRUE;
     }
 
     static constexpr UINT_PTR kHeaderSubclass = 0x4D43;
