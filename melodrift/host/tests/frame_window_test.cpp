@@ -767,7 +767,9 @@ TEST_F(FrameWindow, SlidersSetTheEngineAndEachOtherWithTheirTooltips) {
     SendMessageW(m_hwnd, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 75), reinterpret_cast<LPARAM>(balance1));
     EXPECT_EQ(m_frame->Player()->GetBalance(), 75);
     EXPECT_EQ(SendMessageW(balance2, TBM_GETPOS, 0, 0), 75);
-    if (kNamesReadBack) EXPECT_EQ(accName(balance1), L"Balance: 50% right");
+    if (kNamesReadBack) {
+        EXPECT_EQ(accName(balance1), L"Balance: 50% right");
+    }
 
     HWND volume = Control(14021);
     ASSERT_NE(volume, nullptr);
@@ -785,14 +787,18 @@ TEST_F(FrameWindow, SlidersSetTheEngineAndEachOtherWithTheirTooltips) {
     EXPECT_EQ(SendMessageW(position2, TBM_GETPOS, 0, 0), 0);  // only on thumb-position
     SendMessageW(m_hwnd, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 250), reinterpret_cast<LPARAM>(position1));
     EXPECT_EQ(SendMessageW(position2, TBM_GETPOS, 0, 0), 250);
-    if (kNamesReadBack) EXPECT_EQ(accName(position2), L"Position: 25%");
+    if (kNamesReadBack) {
+        EXPECT_EQ(accName(position2), L"Position: 25%");
+    }
 
     // The player's owner reports the position; the position timer shows it on every slider.
     SendMessageW(m_hwnd, WM_COMMAND, ORVO_CMD_POSITION, 600);
     SendMessageW(m_hwnd, WM_TIMER, CMainFrame::kPositionTimer, 0);
     EXPECT_EQ(SendMessageW(position1, TBM_GETPOS, 0, 0), 600);
     EXPECT_EQ(SendMessageW(position2, TBM_GETPOS, 0, 0), 600);
-    if (kNamesReadBack) EXPECT_EQ(accName(position1), L"Position: 60%");
+    if (kNamesReadBack) {
+        EXPECT_EQ(accName(position1), L"Position: 60%");
+    }
     SendMessageW(m_hwnd, WM_COMMAND, ORVO_CMD_POSITION, 5000);  // beyond the range: the end
     SendMessageW(m_hwnd, WM_TIMER, CMainFrame::kPositionTimer, 0);
     EXPECT_EQ(SendMessageW(position2, TBM_GETPOS, 0, 0), 1000);

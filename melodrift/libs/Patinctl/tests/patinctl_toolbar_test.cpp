@@ -152,7 +152,9 @@ TEST(PatinctlToolbar, ButtonsArePlacedNamedAndClickedThroughToTheParent) {
     ASSERT_EQ(CoInitialize(nullptr), S_OK);
     // Under 64-bit Wine 8 no accessible name is read back (see the frame's
     // accessible-name test); the 32-bit programs' build checks it.
-    if (sizeof(void*) == 4) EXPECT_EQ(AccessibleName(remove), L"Remove");
+    if (sizeof(void*) == 4) {
+        EXPECT_EQ(AccessibleName(remove), L"Remove");
+    }
     CoUninitialize();
 
     SetForegroundWindow(host.Hwnd());
