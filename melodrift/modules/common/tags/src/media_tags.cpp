@@ -13,6 +13,7 @@ std::size_t MemorySource::Read(std::uint64_t offset, void* buffer, std::size_t c
 {
     if (offset >= m_size) return 0;
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, m_size - offset));
+    if (n == 0) return 0;   // an empty read may come with no buffer at all
     std::memcpy(buffer, m_data + offset, n);
     return n;
 }
