@@ -295,7 +295,10 @@ TEST(PlayerSound, NoDataAtAllStopsAfterSilence)
         r = a.Finish();
         EXPECT_EQ(a.player.GetState(), kPlayerStopped);
         EXPECT_EQ(a.player.GetStopReason(), kStopDataEnded);
-        EXPECT_GE(tone.endAnswers, 2);   // the first fill, then the silence written at the end
+        // The first fill was told the end; whether the silence written at the
+        // end asks again depends on how far the cursor moved by then.
+        EXPECT_GE(tone.endAnswers, 1);
+        EXPECT_EQ(tone.dataCalls, 0);
         EXPECT_EQ(FindSound(r.left, 0.5).first, -1);
         return std::string();
     });

@@ -1,6 +1,7 @@
 // Tunestack's track list sorted by its columns, and playlist files of other
 // players (M3U, M3U8, PLS) imported as playlists of the library and exported.
 #include "mediatags/playlist_files.h"
+#include "mediatags/system_code_page.h"
 #include "tunestack_window.h"
 
 #include <commdlg.h>
@@ -13,37 +14,6 @@ namespace {
 
 // Playlist files larger than this are not read.
 constexpr std::size_t kMaxPlaylistBytes = 16 * 1024 * 1024;
-
-std::wstring DecodeCodePage(std::string_view bytes)
-{
-    if (bytes.empty() || bytes.size() > 0x7FFFFFFF) return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(std::max(n, 0)), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
-    return text;
-}
-
-bool EncodeCodePage(const std::wstring& text, std::string& bytes)
-{
-    bytes.clear();
-    if (text.empty()) return true;
-    BOOL lost = FALSE;
-    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                      nullptr, &lost);
-    if (n <= 0 || lost) return false;
-    bytes.resize(static_cast<std::size_t>(n));
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr,
-                        &lost);
-    return !lost;
-}
-
-const mediatags::CodePage kSystemCodePage{&DecodeCodePage, &EncodeCodePage};
-
-std::wstring WithoutExtension(const std::wstring& name)
-{
-    const std::size_t dot = name.find_last_of(L'.');
-    return dot == std::wstring::npos || dot == 0 ? name : name.substr(0, dot);
-}
 
 }  // namespace
 
@@ -61,7 +31,7 @@ std::wstring CTunestackWindow::TitleFor(std::int32_t id)
     const TrackInfo& track = InfoFor(id);
     std::wstring text = track.title;
     if (text.empty() && id >= 0 && static_cast<std::size_t>(id) < m_library.Files().size())
-        text = WithoutExtension(FileNamePart(m_library.Files()[static_cast<std::size_t>(id)]));
+        text = mediatags::TitleOfPath(m_library.Files()[static_cast<std::size_t>(id)]);
     if (IsMissing(id)) text += L" (missing)";
     return text;
 }
@@ -108,13 +78,13 @@ void CTunestackWindow::SortRows()
 bool CTunestackWindow::ImportPlaylist(const std::wstring& path)
 {
     std::string bytes;
-    const std::wstring name = WithoutExtension(FileNamePart(path));
+    const std::wstring name = mediatags::TitleOfPath(path);
     if (!ReadWholeFile(path, bytes) || bytes.size() > kMaxPlaylistBytes) {
         SetStatus(L"The playlist file " + path + L" could not be read.");
         return false;
     }
     const auto entries =
-        mediatags::ParsePlaylist(bytes, mediatags::PlaylistFormatOf(path), mediatags::FolderOf(path), kSystemCodePage);
+        mediatags::ParsePlaylist(bytes, mediatags::PlaylistFormatOf(path), mediatags::FolderOf(path), mediatags::SystemCodePage());
     // A name no playlist has yet: the file's, then "name 2", ...
     std::wstring title = name.empty() ? std::wstring(L"Playlist") : name;
     for (int n = 2;; ++n) {
@@ -162,7 +132,7 @@ bool CTunestackWindow::ExportPlaylist(const std::wstring& path)
         entries.push_back(entry);
     }
     const std::string bytes =
-        mediatags::WritePlaylist(entries, mediatags::PlaylistFormatOf(path), mediatags::FolderOf(path), kSystemCodePage);
+        mediatags::WritePlaylist(entries, mediatags::PlaylistFormatOf(path), mediatags::FolderOf(path), mediatags::SystemCodePage());
     if (!WriteFileAtomically(path, bytes)) {
         SetStatus(L"The playlist could not be written to " + path + L".");
         return false;

@@ -1,6 +1,7 @@
 #include "morph_files.h"
 
 #include "core/wav_file.h"
+#include "mediatags/playlist_files.h"
 #include "track_source.h"
 
 #include <commctrl.h>
@@ -30,12 +31,6 @@ std::wstring FolderOf(const std::wstring& path) {
 std::wstring NameOf(const std::wstring& path) {
     const std::size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
-std::wstring TitleOf(const std::wstring& path) {
-    std::wstring name = NameOf(path);
-    const std::size_t dot = name.find_last_of(L'.');
-    return dot == std::wstring::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -343,7 +338,7 @@ HWND MakeControl(HWND parent, HINSTANCE instance, const wchar_t* cls, const wcha
 }  // namespace
 
 std::wstring MorphedName(const std::wstring& path, const std::wstring& folder, const std::wstring& title) {
-    const std::wstring base = (folder.empty() ? FolderOf(path) : folder) + TitleOf(path) + L" - " + title;
+    const std::wstring base = (folder.empty() ? FolderOf(path) : folder) + mediatags::TitleOfPath(path) + L" - " + title;
     std::wstring name = base + L".wav";
     for (int n = 2; Exists(name) && n < 100000; ++n) name = base + L" (" + std::to_wstring(n) + L").wav";
     return name;

@@ -1,6 +1,7 @@
 // The player's tracks as the user knows them (their tags) and playlist files
 // of other players (M3U, M3U8, PLS), opened and saved.
 #include "mediatags/playlist_files.h"
+#include "mediatags/system_code_page.h"
 #include "vocalith_window.h"
 
 #include <commdlg.h>
@@ -42,36 +43,6 @@ private:
     std::uint64_t m_size = 0;
 };
 
-std::wstring DecodeCodePage(std::string_view bytes) {
-    if (bytes.empty() || bytes.size() > 0x7FFFFFFF) return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(std::max(n, 0)), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
-    return text;
-}
-
-bool EncodeCodePage(const std::wstring& text, std::string& bytes) {
-    bytes.clear();
-    if (text.empty()) return true;
-    BOOL lost = FALSE;
-    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                      nullptr, &lost);
-    if (n <= 0 || lost) return false;
-    bytes.resize(static_cast<std::size_t>(n));
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr,
-                        &lost);
-    return !lost;
-}
-
-const mediatags::CodePage kSystemCodePage{&DecodeCodePage, &EncodeCodePage};
-
-std::wstring NameWithoutExtension(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L"\\/");
-    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    const std::size_t dot = name.find_last_of(L'.');
-    return dot == std::wstring::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
 bool ReadWhole(const std::wstring& path, std::string& bytes) {
     CFileBytes file(path);
     if (!file.IsOpen() || file.Size() > static_cast<std::uint64_t>(kMaxPlaylistBytes)) return false;
@@ -97,7 +68,7 @@ const CVocalith::TrackTags& CVocalith::TagsFor(const std::wstring& path) {
 std::wstring CVocalith::TrackName(const std::wstring& path) {
     const TrackTags& t = TagsFor(path);
     if (t.tags.title.empty() && !t.listedTitle.empty()) return t.listedTitle;
-    return mediatags::DisplayName(t.tags, NameWithoutExtension(path));
+    return mediatags::DisplayName(t.tags, mediatags::TitleOfPath(path));
 }
 
 std::wstring CVocalith::ListLine(const std::wstring& path) {
@@ -119,11 +90,11 @@ std::vector<std::wstring> CVocalith::ExpandPlaylists(const std::vector<std::wstr
         }
         std::string bytes;
         if (!ReadWhole(f, bytes)) {
-            SetError(L"Cannot open the playlist " + NameWithoutExtension(f) + L": the file could not be read");
+            SetError(L"Cannot open the playlist " + mediatags::TitleOfPath(f) + L": the file could not be read");
             continue;
         }
         const auto entries =
-            mediatags::ParsePlaylist(bytes, mediatags::PlaylistFormatOf(f), mediatags::FolderOf(f), kSystemCodePage);
+            mediatags::ParsePlaylist(bytes, mediatags::PlaylistFormatOf(f), mediatags::FolderOf(f), mediatags::SystemCodePage());
         for (const mediatags::PlaylistEntry& e : entries) {
             TrackTags& t = m_tags[e.path];
             t = TrackTags();
@@ -149,7 +120,7 @@ bool CVocalith::SavePlaylist(const std::wstring& path) {
         entries.push_back(e);
     }
     const std::string bytes =
-        mediatags::WritePlaylist(entries, mediatags::PlaylistFormatOf(path), mediatags::FolderOf(path), kSystemCodePage);
+        mediatags::WritePlaylist(entries, mediatags::PlaylistFormatOf(path), mediatags::FolderOf(path), mediatags::SystemCodePage());
     // Written beside, then put in place: a failed write leaves the old playlist as it was.
     const std::wstring temporary = path + L".tmp";
     HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -209,6 +209,14 @@ std::wstring FolderOf(std::wstring_view path)
     return std::wstring(path.substr(0, slash));
 }
 
+std::wstring TitleOfPath(std::wstring_view path)
+{
+    const std::size_t slash = path.find_last_of(L"\\/");
+    const std::wstring_view name = slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = name.find_last_of(L'.');
+    return std::wstring(dot == std::wstring_view::npos || dot == 0 ? name : name.substr(0, dot));
+}
+
 std::wstring ResolvePath(std::wstring_view folder, std::wstring_view path)
 {
     path = TrimView(path);

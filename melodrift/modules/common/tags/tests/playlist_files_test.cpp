@@ -85,6 +85,9 @@ TEST(PlaylistFiles, FilesOfOtherPlayers)
     EXPECT_EQ(PlaylistFormatOf(L"x.PLS"), PlaylistFormat::Pls);
     EXPECT_EQ(PlaylistFormatOf(L"x.m3u"), PlaylistFormat::M3u);
     EXPECT_EQ(FolderOf(L"C:\\a\\b.m3u"), L"C:\\a");
+    EXPECT_EQ(TitleOfPath(L"C:\\a.d\\b.c.m3u"), L"b.c");
+    EXPECT_EQ(TitleOfPath(L"C:/a/.hidden"), L".hidden");
+    EXPECT_EQ(TitleOfPath(L"song"), L"song");
 }
 
 }  // namespace

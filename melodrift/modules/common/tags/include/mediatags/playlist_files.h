@@ -35,6 +35,9 @@ PlaylistFormat PlaylistFormatOf(std::wstring_view path);
 
 // The folder part of a path (without the last separator).
 std::wstring FolderOf(std::wstring_view path);
+// The file's name without its folder and extension: what a track or playlist
+// is called where it has no title of its own ("a.b.mp3" -> "a.b", ".mp3" stays).
+std::wstring TitleOfPath(std::wstring_view path);
 // `path` as a full path: a relative one joined to `folder`, "." and ".."
 // resolved; a web address is kept as it is.
 std::wstring ResolvePath(std::wstring_view folder, std::wstring_view path);
