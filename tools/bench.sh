@@ -12,7 +12,13 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 native=${BENCH_NATIVE_BUILD:-$root/build/native-bench}
-win=${BENCH_WIN_BUILD:-$root/build/windows}
+# shellcheck disable=SC1091
+. "$root/tools/wine-arch.sh"
+# Where 32-bit programs cannot run (see tools/test.sh), the Windows figures come
+# from the 64-bit build of the same sources under 64-bit Wine, and say so.
+win_preset=windows
+can_run_32bit || win_preset=windows64
+win=${BENCH_WIN_BUILD:-$root/build/$win_preset}
 playback_seconds=60
 xml_runs=5
 if [ "${1:-}" = "--quick" ]; then
@@ -23,7 +29,7 @@ fi
 echo "building..." >&2
 [ -f "$native/CMakeCache.txt" ] || (cd "$root" && cmake --preset native-bench -B "$native" >/dev/null)
 cmake --build "$native" -j2 --target melodrift_dsp_bench melodrift_xml_bench_pugixml melodrift_effects_bench >/dev/null
-[ -f "$win/CMakeCache.txt" ] || (cd "$root" && cmake --preset windows -B "$win" >/dev/null)
+[ -f "$win/CMakeCache.txt" ] || (cd "$root" && cmake --preset "$win_preset" -B "$win" >/dev/null)
 cmake --build "$win" -j2 --target melodrift_dsp_bench melodrift_xml_bench melodrift_effects_bench \
   melodrift_playback_bench klarwin_scan_bench >/dev/null
 
@@ -55,9 +61,11 @@ echo "playback, ${playback_seconds} s..." >&2
 wrun "$win/bench/melodrift_playback/melodrift_playback_bench.exe" "$playback_seconds" --kv >"$work/playback-win.txt"
 
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
-python3 - "$work" "$cpu" "$(nproc)" "$playback_seconds" <<'PY'
+winbuild=Win32
+[ "$(build_wine_arch "$win")" = win64 ] && winbuild=Win64
+python3 - "$work" "$cpu" "$(nproc)" "$playback_seconds" "$winbuild" <<'PY'
 import re, sys
-work, cpu, cores, playback_seconds = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4]
+work, cpu, cores, playback_seconds, winbuild = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5]
 
 def lines(name):
     try:
@@ -110,28 +118,28 @@ for what in ("forward", "inverse"):
 for what in ("forward", "inverse"):
     for order in (11, 12):
         k = f"fft_{what}_{order}"
-        row(f"real FFT {what}, order {order}, SSE2 form / plain form", "Win32",
+        row(f"real FFT {what}, order {order}, SSE2 form / plain form", winbuild,
             lambda k=k: f"{float(dw[k + '_ours_ns']) / float(dw[k + '_plain_ns']):.2f}", "< 1")
 row("equalizer, x real time per channel at 44.1 kHz", "native", lambda: f"{float(dn['eq_realtime']):,.0f}x",
     ">= 10,000x")
 row("equalizer, time / plain copy of the same blocks", "native", lambda: f"{float(dn['eq_over_copy']):.1f}", "")
-row("equalizer, x real time per channel at 44.1 kHz", "Win32", lambda: f"{float(dw['eq_realtime']):,.0f}x",
+row("equalizer, x real time per channel at 44.1 kHz", winbuild, lambda: f"{float(dw['eq_realtime']):,.0f}x",
     ">= 3,000x")
-row("equalizer, time / plain copy of the same blocks", "Win32", lambda: f"{float(dw['eq_over_copy']):.1f}", "")
+row("equalizer, time / plain copy of the same blocks", winbuild, lambda: f"{float(dw['eq_over_copy']):.1f}", "")
 row(f"slowest effect ({en[0]}), x real time (time / copy)", "native",
     lambda: f"{en[1]:,.0f}x ({en[2]:.1f})" if en[1] > 0 else float("x"), ">= 50x")
-row(f"slowest effect ({ew[0]}), x real time (time / copy)", "Win32",
+row(f"slowest effect ({ew[0]}), x real time (time / copy)", winbuild,
     lambda: f"{ew[1]:,.0f}x ({ew[2]:.1f})" if ew[1] > 0 else float("x"), ">= 50x")
 size = int(xg.get("document_bytes", "0")) / 1048576
-row(f"{size:.1f} MB skin load, ours (MSXML + copy) under Wine / pugixml native", "Win32/native",
+row(f"{size:.1f} MB skin load, ours (MSXML + copy) under Wine / pugixml native", f"{winbuild}/native",
     lambda: f"{float(xw['enxml_load_ms']) / float(xn['pugixml_load_ms']):.2f}", "<= 5")
 row(f"{size:.1f} MB skin save, our writer / pugixml", "native",
     lambda: f"{float(xn['enxml_native_save_ms']) / float(xn['pugixml_save_ms']):.2f}", "<= 1.5")
-row("registry scan / bare registry walk", "Win32", lambda: f"{scan_bare:.2f}" if scan_bare == scan_bare else float("x"),
+row("registry scan / bare registry walk", winbuild, lambda: f"{scan_bare:.2f}" if scan_bare == scan_bare else float("x"),
     "<= 1.1")
-row("scan with 10,000-entry ignore list / empty list", "Win32",
+row("scan with 10,000-entry ignore list / empty list", winbuild,
     lambda: f"{scan_ignore:.2f}" if scan_ignore == scan_ignore else float("x"), "<= 1.05")
-row(f"plain playback {playback_seconds} s, CPU share of one core (idle process)", "Win32",
+row(f"plain playback {playback_seconds} s, CPU share of one core (idle process)", winbuild,
     lambda: f"{100 * float(pb['playback_cpu_share']):.2f}% ({100 * float(pb['idle_cpu_share']):.2f}%)", "<= 2%")
 
 print(f"CPU: {cpu} ({cores} logical processors)")

@@ -279,8 +279,11 @@ Slips FindSlips(const std::vector<double>& left, const std::vector<double>& righ
 std::string ServerAlterations(const std::vector<std::int16_t>& interleaved, int channels, double hzLeft,
                               double hzRight, double rate)
 {
+    // Even a few frames of exact zero in every channel inside a tone are the
+    // server's: its stream ran dry for a moment (the checks themselves take
+    // out only longer stretches).
     Dropouts dropouts;
-    const std::vector<std::int16_t> rest = RemoveDropouts(interleaved, channels, &dropouts);
+    const std::vector<std::int16_t> rest = RemoveDropouts(interleaved, channels, &dropouts, 4);
     std::string cause = dropouts.count > 0 ? "inserted silence: " + dropouts.Describe() : std::string();
     if (channels >= 2 && hzLeft > 0 && hzRight > 0) {
         const std::vector<double> left = Channel(rest, channels, 0);

@@ -113,6 +113,14 @@ TEST(AudioTestAnalysis, SilenceTheServerInsertedIsTakenOutAndTheToneIsWholeAgain
     Dropouts none;
     EXPECT_EQ(RemoveDropouts(clean, 2, &none), clean);
     EXPECT_EQ(none.count, 0);
+
+    // Six frames of it stay in the recording (shorter than a check takes out),
+    // and they are still told as the server's: a reason to record again.
+    std::vector<std::int16_t> brief = clean;
+    InsertSilence(brief, 20000, 6);
+    EXPECT_EQ(RemoveDropouts(brief, 2), brief);
+    EXPECT_NE(ServerAlterations(brief, 2).find("inserted silence"), std::string::npos);
+    EXPECT_EQ(ServerAlterations(clean, 2), "");
 }
 
 TEST(AudioTestAnalysis, SilenceThatIsNotTheServersStays)
