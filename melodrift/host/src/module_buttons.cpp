@@ -1,5 +1,6 @@
 #include "module_buttons.h"
 
+#include "patinex/patinex.h"
 #include "utilon/utilon.h"
 
 namespace {
@@ -96,5 +97,33 @@ LRESULT CModulesFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCACTIVATE) {
         if (HWND top = ::GetWindow(m_hWnd, GW_CHILD)) ::SendMessageW(top, WM_NCACTIVATE, wParam, lParam);
     }
-    return CWnd::WindowProc(message, wParam, lParam);
+    const LRESULT result = CWnd::WindowProc(message, wParam, lParam);
+    if (message == WM_NCPAINT) PaintEdge();
+    return result;
+}
+
+// The sunken edge around the modules, drawn by the system in its own 3D
+// colours (white on a dark skin), is drawn again in the skin's: a line a
+// little lighter than the frame's background, and the background inside it.
+void CModulesFrame::PaintEdge() const {
+    if (!(::GetWindowLongW(m_hWnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE)) return;
+    const COLORREF back = ::GetSkinColor(L"FrameBackground", CLR_INVALID);
+    const COLORREF text = ::GetSkinColor(L"FrameText", CLR_INVALID);
+    if (back == CLR_INVALID || text == CLR_INVALID) return;
+    auto mix = [](BYTE a, BYTE b) { return static_cast<BYTE>((a * 3 + b) / 4); };
+    const COLORREF line = RGB(mix(GetRValue(back), GetRValue(text)), mix(GetGValue(back), GetGValue(text)),
+                              mix(GetBValue(back), GetBValue(text)));
+    RECT window = {};
+    ::GetWindowRect(m_hWnd, &window);
+    RECT edge = {0, 0, window.right - window.left, window.bottom - window.top};
+    HDC dc = ::GetWindowDC(m_hWnd);
+    if (!dc) return;
+    HBRUSH brushes[2] = {::CreateSolidBrush(line), ::CreateSolidBrush(back)};
+    const int ring = ::GetSystemMetrics(SM_CXEDGE);
+    for (int i = 0; i < ring; ++i) {
+        ::FrameRect(dc, &edge, brushes[i == 0 ? 0 : 1]);
+        ::InflateRect(&edge, -1, -1);
+    }
+    for (HBRUSH brush : brushes) ::DeleteObject(brush);
+    ::ReleaseDC(m_hWnd, dc);
 }

@@ -67,10 +67,14 @@ struct _CONTROL_INFO_STRUCT_ {
     _MAINFRAME_CONTROL_* controls = nullptr;
 };
 
-// The MDI client: passes a WM_NCACTIVATE on to the top module window first.
+// The MDI client: passes a WM_NCACTIVATE on to the top module window first,
+// and draws its edge in the skin's colours.
 class CModulesFrame : public CWnd {
 public:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void PaintEdge() const;
 };
 
 // The string shown when something is dropped on a module button (the frame
