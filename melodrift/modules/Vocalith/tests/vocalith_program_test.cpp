@@ -130,6 +130,20 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD ms) {
     return condition();
 }
 
+// Melodrift as `run` started it: its frame and Vocalith's window with its
+// title line, once that shows `firstTitle` (the first file it was given).
+struct Started {
+    HWND frame = nullptr, module = nullptr, title = nullptr;
+};
+void WaitForVocalith(mdtest::Process& run, const std::wstring& firstTitle, Started& out) {
+    ASSERT_TRUE(run.started);
+    out.frame = run.WaitForWindow(L"Melodrift", 60000);
+    ASSERT_NE(out.frame, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return (out.module = FindDescendant(out.frame, L"VocalithPlaylistWindow")) != nullptr; }, 30000));
+    out.title = GetDlgItem(out.module, 1001);
+    ASSERT_TRUE(WaitUntil([&] { return TextOf(out.title) == firstTitle; }, 30000)) << fw::ToUtf8(TextOf(out.title));
+}
+
 std::string ToneFindings(const std::vector<double>& x, double hz, double amplitude, double minSeconds,
                          double maxSeconds, const char* what, double levelTolerance = 0.03) {
     std::ostringstream out;
@@ -174,13 +188,9 @@ TEST(VocalithProgram, FileOnTheCommandLinePlaysThroughVocalithWithTheFramesSlide
         audiotest::CTestRecorder recorder;
         ASSERT_TRUE(recorder.Start() && recorder.WaitForData(200, 10000)) << recorder.Error();
         mdtest::Process run(install.exe, L"\"" + wav + L"\"");
-        ASSERT_TRUE(run.started);
-        HWND frame = run.WaitForWindow(L"Melodrift", 60000);
-        ASSERT_NE(frame, nullptr);
-        HWND module = nullptr;
-        ASSERT_TRUE(WaitUntil([&] { return (module = FindDescendant(frame, L"VocalithPlaylistWindow")) != nullptr; }, 30000));
-        HWND title = GetDlgItem(module, 1001);
-        ASSERT_TRUE(WaitUntil([&] { return TextOf(title) == L"three tones"; }, 30000)) << fw::ToUtf8(TextOf(title));
+        Started started;
+        ASSERT_NO_FATAL_FAILURE(WaitForVocalith(run, L"three tones", started));
+        HWND frame = started.frame, title = started.title;
         // The equalizer switched on with its bands flat (a fresh data folder):
         // the level stays, the sound comes the equalizer's delay later.
         SendMessageW(frame, WM_COMMAND, 14040, 0);
@@ -243,13 +253,9 @@ TEST(VocalithProgram, Mp3FileOnTheCommandLinePlays) {
         audiotest::CTestRecorder recorder;
         ASSERT_TRUE(recorder.Start() && recorder.WaitForData(200, 10000)) << recorder.Error();
         mdtest::Process run(install.exe, L"\"" + mp3 + L"\"");
-        ASSERT_TRUE(run.started);
-        HWND frame = run.WaitForWindow(L"Melodrift", 60000);
-        ASSERT_NE(frame, nullptr);
-        HWND module = nullptr;
-        ASSERT_TRUE(WaitUntil([&] { return (module = FindDescendant(frame, L"VocalithPlaylistWindow")) != nullptr; }, 30000));
-        HWND title = GetDlgItem(module, 1001);
-        ASSERT_TRUE(WaitUntil([&] { return TextOf(title) == L"song"; }, 30000));
+        Started started;
+        ASSERT_NO_FATAL_FAILURE(WaitForVocalith(run, L"song", started));
+        HWND frame = started.frame, title = started.title;
         EXPECT_TRUE(WaitUntil([&] { return TextOf(title) == L"No track"; }, 30000));
         Sleep(400);
         std::vector<std::int16_t> samples = recorder.Stop();
@@ -273,13 +279,9 @@ TEST(VocalithProgram, StopFromTheFrameEndsPlayback) {
     const std::wstring wav = install.folder / L"long tone.wav";
     ASSERT_TRUE(mdtest::WriteBytes(wav, ToneWav(20.0, 440, 440, 0.2)));
     mdtest::Process run(install.exe, L"\"" + wav + L"\"");
-    ASSERT_TRUE(run.started);
-    HWND frame = run.WaitForWindow(L"Melodrift", 60000);
-    ASSERT_NE(frame, nullptr);
-    HWND module = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (module = FindDescendant(frame, L"VocalithPlaylistWindow")) != nullptr; }, 30000));
-    HWND title = GetDlgItem(module, 1001);
-    ASSERT_TRUE(WaitUntil([&] { return TextOf(title) == L"long tone"; }, 30000));
+    Started started;
+    ASSERT_NO_FATAL_FAILURE(WaitForVocalith(run, L"long tone", started));
+    HWND frame = started.frame, title = started.title;
     SendMessageW(frame, WM_COMMAND, 13020, 0);
     EXPECT_TRUE(WaitUntil([&] { return TextOf(title) == L"No track"; }, 10000));
     // Nothing more is heard after the engine's buffer.
@@ -487,13 +489,9 @@ TEST(VocalithProgram, MorphMenuActsOnWhatPlaysAndOnSelectedFiles) {
         audiotest::CTestRecorder recorder;
         ASSERT_TRUE(recorder.Start() && recorder.WaitForData(200, 10000)) << recorder.Error();
         mdtest::Process run(install.exe, L"\"" + tone + L"\" \"" + voice + L"\" \"" + broken + L"\"");
-        ASSERT_TRUE(run.started);
-        HWND frame = run.WaitForWindow(L"Melodrift", 60000);
-        ASSERT_NE(frame, nullptr);
-        HWND module = nullptr;
-        ASSERT_TRUE(WaitUntil([&] { return (module = FindDescendant(frame, L"VocalithPlaylistWindow")) != nullptr; }, 30000));
-        HWND title = GetDlgItem(module, 1001);
-        ASSERT_TRUE(WaitUntil([&] { return TextOf(title) == L"tone"; }, 30000));
+        Started started;
+        ASSERT_NO_FATAL_FAILURE(WaitForVocalith(run, L"tone", started));
+        HWND frame = started.frame, module = started.module;
         Sleep(2000);
         SendMessageW(frame, WM_COMMAND, 17101, 0);   // Voice Morphing > Pitch Up
         Sleep(3000);
