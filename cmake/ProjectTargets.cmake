@@ -2,6 +2,7 @@
 #
 #   km_target_defaults(<target>)      C++20, Unicode, warnings as errors
 #   km_add_program(<target> ...)      a Windows GUI program (wWinMain), -municode under MinGW
+#   km_add_fuzzer(<target> ...)       a libFuzzer target and its bounded CTest case (see below)
 #
 # Code that includes no Windows header goes into libraries that also build natively
 # (the `native` preset); everything else is guarded by if(WIN32) in its folder.
@@ -39,4 +40,31 @@ function(km_add_subfolders)
       add_subdirectory(${child})
     endif()
   endforeach()
+endfunction()
+
+# A libFuzzer target over platform-neutral code, built only with KM_BUILD_FUZZERS
+# in native clang builds (elsewhere nothing is added). With the tests it also
+# runs as a short CTest case named TEST: ARGS (default 20 s), seed 1, new inputs
+# and crash files in the build tree, the SEEDS folders only read.
+#   km_add_fuzzer(<target> SOURCES ... [LIBS ...] [TEST <name>] [ARGS ...] [SEEDS <folder>...])
+function(km_add_fuzzer target)
+  cmake_parse_arguments(F "" "TEST" "SOURCES;LIBS;ARGS;SEEDS" ${ARGN})
+  if(NOT KM_BUILD_FUZZERS OR NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang" OR WIN32)
+    return()
+  endif()
+  add_executable(${target} ${F_SOURCES})
+  km_target_defaults(${target})
+  target_link_libraries(${target} PRIVATE ${F_LIBS})
+  target_compile_options(${target} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+  if(KM_BUILD_TESTS AND F_TEST)
+    if(NOT F_ARGS)
+      set(F_ARGS -max_total_time=20)
+    endif()
+    set(corpus ${CMAKE_CURRENT_BINARY_DIR}/corpus_${target})
+    file(MAKE_DIRECTORY ${corpus})
+    add_test(NAME ${F_TEST} COMMAND ${target} ${F_ARGS} -seed=1 -artifact_prefix=${CMAKE_CURRENT_BINARY_DIR}/
+             ${corpus} ${F_SEEDS})
+    set_tests_properties(${F_TEST} PROPERTIES TIMEOUT 120)
+  endif()
 endfunction()
