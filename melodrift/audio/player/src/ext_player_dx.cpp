@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -377,23 +378,24 @@ void CExtPlayerDX::ReleaseObjects(DeviceObjects& objects)
     objects.eventCount = 0;
 }
 
+CExtPlayerDX::DeviceObjects CExtPlayerDX::TakeDevice()
+{
+    DeviceObjects taken;
+    std::swap(taken.sound, m_sound);
+    std::swap(taken.primary, m_primary);
+    std::swap(taken.buffer, m_buffer);
+    std::swap(taken.notify, m_notify);
+    for (std::int32_t e = 0; e < m_eventCount; ++e) {
+        std::swap(taken.events[e], m_segmentEvents[e]);
+    }
+    std::swap(taken.eventCount, m_eventCount);
+    return taken;
+}
+
 void CExtPlayerDX::RetireDevice()
 {
     ReleaseObjects(m_lingering);
-    m_lingering.sound = m_sound;
-    m_lingering.primary = m_primary;
-    m_lingering.buffer = m_buffer;
-    m_lingering.notify = m_notify;
-    for (std::int32_t e = 0; e < m_eventCount; ++e) {
-        m_lingering.events[e] = m_segmentEvents[e];
-        m_segmentEvents[e] = nullptr;
-    }
-    m_lingering.eventCount = m_eventCount;
-    m_sound = nullptr;
-    m_primary = nullptr;
-    m_buffer = nullptr;
-    m_notify = nullptr;
-    m_eventCount = 0;
+    m_lingering = TakeDevice();
 }
 
 void CExtPlayerDX::ReleaseDevice()
@@ -404,15 +406,8 @@ void CExtPlayerDX::ReleaseDevice()
         m_releasePending = true;
         return;
     }
-    ReleaseObject(m_notify);
-    ReleaseObject(m_buffer);
-    ReleaseObject(m_primary);
-    ReleaseObject(m_sound);
-    for (std::int32_t e = 0; e < m_eventCount; ++e) {
-        CloseHandle(m_segmentEvents[e]);
-        m_segmentEvents[e] = nullptr;
-    }
-    m_eventCount = 0;
+    DeviceObjects open = TakeDevice();
+    ReleaseObjects(open);
 }
 
 bool CExtPlayerDX::QueryBufferFormat(WAVEFORMATEXTENSIBLE& format)

@@ -74,6 +74,8 @@ private:
     // which `real` are data (the rest silence while a source has none ready).
     std::uint32_t Fill(BYTE* dest, std::uint32_t bytes, bool& ended, std::uint32_t& real);
     void ReleaseDevice();
+    // The open device's objects, handed over (the engine holds none after it).
+    DeviceObjects TakeDevice();
     // Moves the open device aside (under the device lock) to let out what it
     // still holds; the feeder releases it a little later.
     void RetireDevice();
