@@ -1,6 +1,5 @@
 #include "morph_files.h"
 
-#include "core/wav_file.h"
 #include "mediatags/playlist_files.h"
 #include "track_source.h"
 
@@ -34,38 +33,6 @@ std::wstring NameOf(const std::wstring& path) {
 }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-class CFileReader : public IByteSource {
-public:
-    explicit CFileReader(HANDLE file) : m_file(file) {
-        LARGE_INTEGER size = {};
-        if (GetFileSizeEx(file, &size)) m_size = static_cast<std::uint64_t>(size.QuadPart);
-    }
-    std::uint64_t Size() const override { return m_size; }
-    bool ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override {
-        if (offset > m_size || count > m_size - offset) return false;
-        LARGE_INTEGER at;
-        at.QuadPart = static_cast<LONGLONG>(offset);
-        DWORD got = 0;
-        return SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN) &&
-               ReadFile(m_file, buffer, static_cast<DWORD>(count), &got, nullptr) && got == count;
-    }
-
-private:
-    HANDLE m_file;
-    std::uint64_t m_size = 0;
-};
-
-// Whether the file is a WAV file of float samples (its copy is then written in float too).
-bool IsFloatWav(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    CFileReader reader(file);
-    WavInfo info;
-    const bool isFloat = ReadWavHeader(reader, info) == WavResult::Ok && info.type == SampleType::Float;
-    CloseHandle(file);
-    return isFloat;
-}
 
 void Put16(std::uint8_t*& p, unsigned v) {
     *p++ = static_cast<std::uint8_t>(v & 0xFF);
@@ -190,7 +157,7 @@ bool MorphOne(Job& job, std::size_t index, std::wstring& written, std::wstring& 
         error = L"the effects do not take its format";
         return false;
     }
-    const bool isFloat = IsFloatWav(path);
+    const bool isFloat = source.IsFloatWav();
     const std::wstring folder = job.folder.empty() ? FolderOf(path) : job.folder;
     CWriter writer;
     if (!writer.Open(folder.empty() ? L".\\" : folder, error)) return false;

@@ -40,6 +40,8 @@ public:
     int Rate() const { return m_rate; }
     // The WAV file's speaker mask, or 0.
     DWORD ChannelMask() const { return m_channelMask; }
+    // Whether the file is a WAV file of float samples.
+    bool IsFloatWav() const { return m_kind == Kind::Wav && m_wav.type == SampleType::Float; }
     // Length in frames (estimated from the bit rate for MP3, as the file or
     // the media framework states it for the others).
     std::int64_t TotalFrames() const { return m_totalFrames; }
