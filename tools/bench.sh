@@ -131,7 +131,7 @@ row(f"slowest effect ({en[0]}), x real time (time / copy)", "native",
 row(f"slowest effect ({ew[0]}), x real time (time / copy)", winbuild,
     lambda: f"{ew[1]:,.0f}x ({ew[2]:.1f})" if ew[1] > 0 else float("x"), ">= 60x")
 size = int(xg.get("document_bytes", "0")) / 1048576
-row(f"{size:.1f} MB skin load, ours (MSXML + copy) under Wine / pugixml native", f"{winbuild}/native",
+row(f"{size:.1f} MB skin load, ours under Wine / pugixml native", f"{winbuild}/native",
     lambda: f"{float(xw['enxml_load_ms']) / float(xn['pugixml_load_ms']):.2f}", "<= 5")
 row(f"{size:.1f} MB skin save, our writer / pugixml", "native",
     lambda: f"{float(xn['enxml_native_save_ms']) / float(xn['pugixml_save_ms']):.2f}", "<= 1.5")

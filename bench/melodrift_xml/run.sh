@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # XML benchmark: load and save of one 5 MB skin-like document, in the same run,
-#   enXml   Load = file read + system XML DOM parser (MSXML as Wine provides it)
-#           + copy into the enXml tree; Save = our UTF-16LE writer + file replace.
+#   enXml   Load = file read + our reader building the enXml tree;
+#           Save = our UTF-16LE writer + file replace.
 #           32-bit Windows program (mingw-w64, -O2), run under Wine.
 #   pugixml load_file / save_file (UTF-16LE, tab indent), native x86-64 (clang -O2).
 # Also the enXml writer alone, natively with the same compiler as pugixml, to
@@ -46,7 +46,7 @@ print(f"XML load and save of a skin-like document: {size} bytes ({size / 1048576
       f"{g['elements']} elements, best of {runs} runs")
 print(f"{'':44}{'load ms':>10}{'save ms':>10}")
 rows = [
-    ("enXml (MSXML + our writer), Win32 under Wine", float(w["enxml_load_ms"]), float(w["enxml_save_ms"])),
+    ("enXml (our reader and writer), Win32 under Wine", float(w["enxml_load_ms"]), float(w["enxml_save_ms"])),
     ("pugixml, native x86-64", float(n["pugixml_load_ms"]), float(n["pugixml_save_ms"])),
 ]
 for name, load, save in rows:

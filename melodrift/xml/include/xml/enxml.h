@@ -10,9 +10,9 @@
 //
 // Strings are std::wstring holding UTF-16 code units.
 //
-// The tree, the lookups and the writer (SaveToBuffer) need no Windows header and
-// live in the library melodrift_xml_core. Load (through the system XML DOM
-// parser) and Save (to a file) live in the Windows library melodrift_xml.
+// The tree, the lookups, the reader (LoadFromBuffer) and the writer (SaveToBuffer)
+// need no Windows header and live in the library melodrift_xml_core. Load (from
+// a file) and Save (to a file) live in the Windows library melodrift_xml.
 #pragma once
 
 #include <cstdint>
@@ -99,6 +99,8 @@ public:
     // Appends (name, value) without looking for an attribute of that name (the
     // reader keeps a document's attributes as they come).
     void AppendAttribute(std::wstring_view name, std::wstring_view value);
+    // Makes room for `count` attributes in all (for a reader that knows how many follow).
+    void ReserveAttributes(std::size_t count) { m_attributes.reserve(count); }
 
     // Links `child` into this node's list: behind `after` when that is a child
     // of this node, else at the end. A child of another parent is moved. A null
@@ -110,8 +112,26 @@ public:
     // Reads the document element of an XML file into this node (name, attributes
     // and children are added to what the node holds). False, with the node
     // unchanged, for a missing file, a directory, or a document that does not
-    // parse. Windows only (melodrift_xml).
+    // parse. Besides the encodings LoadFromBuffer reads, an ASCII-based code
+    // page the document's declaration names (windows-1251, koi8-r, ...) is
+    // converted by the system. Windows only (melodrift_xml).
     bool Load(const std::wstring& path, enXmlLoadError* error = nullptr);
+
+    // Reads a whole document held in memory into this node, as Load does with
+    // a file's bytes: UTF-8 (with or without byte-order mark), UTF-16 in either
+    // byte order (told by its byte-order mark or by the zero bytes of its first
+    // character), or ISO-8859-1 / US-ASCII when the declaration names them;
+    // other declared encodings are NotWellFormed here. The document must be
+    // well-formed XML 1.0 without a document type declaration. Elements become
+    // named children; text with more than white space, CDATA sections, comments
+    // and processing instructions inside the document element become nameless,
+    // empty children; white space between elements is dropped. Attributes keep
+    // document order, values normalised as XML asks. False, with the node
+    // unchanged, when the document is refused.
+    bool LoadFromBuffer(std::string_view bytes, enXmlLoadError* error = nullptr);
+    // The same for a document already decoded to UTF-16 code units (a leading
+    // byte-order mark is stepped over).
+    bool LoadFromText(std::wstring_view text, enXmlLoadError* error = nullptr);
 
     // Writes this node as the document element: UTF-16LE with byte-order mark,
     // declaration, one element per line indented by tabs, CR LF line ends,
@@ -148,6 +168,12 @@ bool NameEquals(std::wstring_view a, std::wstring_view b);
 // The number parsers behind GetAttributeInt / GetAttributeFloat.
 std::int32_t ParseInt(std::wstring_view text);
 float ParseFloat(std::wstring_view text);
+
+// What a document's bytes are in: the byte-order mark, else UTF-16 when one of
+// the first two bytes is zero, else the encoding the declaration names (UTF-8
+// when it names none; `declaredName` receives the name as written).
+enum class TextEncoding { Utf8, Utf16LE, Utf16BE, Latin1, Other };
+TextEncoding DetectEncoding(std::string_view bytes, std::string* declaredName = nullptr);
 
 // XML 1.0 (fifth edition) Name production, and whether every code unit of
 // `text` is an XML character (surrogates only as well-formed pairs).
