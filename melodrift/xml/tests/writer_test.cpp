@@ -73,6 +73,33 @@ TEST(MdXmlWriter, TextEndsAtTheFirstNul) {
     enXml root(std::wstring(L"Name\0junk", 9));
     root.SetAttribute(std::wstring(L"id\0x", 4), std::wstring(L"12\0<34", 6));
     EXPECT_EQ(Saved(root), Utf16Bytes(kHead + u"<Name id=\"12\"/>\r\n"));
+
+    // Past ASCII, and past a long run of text.
+    enXml wide(std::wstring(L"N\u00e9\0 x", 5));
+    wide.AddChild(new enXml(std::wstring(L"\u0416a\0<", 4)));
+    wide.SetAttribute(L"v", std::wstring(5000, L'x') + std::wstring(L"\0<", 2));
+    EXPECT_EQ(Saved(wide), Utf16Bytes(kHead + u"<N\u00e9 v=\"" + std::u16string(5000, u'x') +
+                                      u"\">\r\n\t<\u0416a/>\r\n</N\u00e9>\r\n"));
+}
+
+TEST(MdXmlWriter, LongValuesKeepEveryEscapeAndPair) {
+    // Long runs of plain text end in each kind of unit, at lengths around those
+    // in which the writer copies text; a value of escapes only grows sixfold.
+    const std::u16string tails[] = {u"&", u"\t", u"\U0001F3B5", u"\u00e4\"", u"\uE000<"};
+    for (std::size_t run : {4094u, 4095u, 4096u, 4097u, 8191u, 12289u}) {
+        enXml root(L"r");
+        root.AppendAttribute(L"q", std::wstring(run, L'"'));
+        for (std::size_t i = 0; i < std::size(tails); ++i)
+            root.AppendAttribute(L"v" + std::to_wstring(i), std::wstring(run, L'x') + mdxml_test::Wide(tails[i]) + L"y");
+        ASSERT_EQ(Saved(root), mdxml_test::ReferenceDocument(root)) << run;
+
+        enXml loneHigh(L"r");
+        loneHigh.SetAttribute(L"v", std::wstring(run, L'x') + static_cast<wchar_t>(0xD83C));
+        EXPECT_TRUE(Refused(loneHigh)) << run;
+        enXml loneLow(L"r");
+        loneLow.SetAttribute(L"v", std::wstring(run, L'x') + static_cast<wchar_t>(0xDFB5) + L"y");
+        EXPECT_TRUE(Refused(loneLow)) << run;
+    }
 }
 
 TEST(MdXmlWriter, NamelessNodesFromCommentsAreLeftOut) {
@@ -101,6 +128,10 @@ TEST(MdXmlWriter, RefusesTreesThatWouldNotReadBack) {
     EXPECT_TRUE(Refused(digit));
     enXml nul(std::wstring(L"\0a", 2));
     EXPECT_TRUE(Refused(nul));
+    enXml times(L"a\u00d7");  // a Latin-1 letter that is no name character
+    EXPECT_TRUE(Refused(times));
+    enXml wideThenBad(L"\u0416<");
+    EXPECT_TRUE(Refused(wideThenBad));
 
     {
         enXml root(L"root");
@@ -116,6 +147,17 @@ TEST(MdXmlWriter, RefusesTreesThatWouldNotReadBack) {
         cased.AppendAttribute(L"Value", L"1");
         cased.AppendAttribute(L"VALUE", L"2");  // distinct names to an XML reader
         EXPECT_FALSE(Refused(cased));
+        // Names are compared up to their first NUL; many of them after sorting.
+        enXml cut(L"root");
+        cut.AppendAttribute(std::wstring(L"id\0a", 4), L"1");
+        cut.AppendAttribute(std::wstring(L"id\0b", 4), L"2");
+        EXPECT_TRUE(Refused(cut));
+        enXml many(L"root");
+        for (int i = 0; i < 40; ++i)
+            many.AppendAttribute(L"a" + std::to_wstring(i % 39), L"1");
+        EXPECT_TRUE(Refused(many));
+        many.FindAttribute(L"a0")->first = L"A0";
+        EXPECT_FALSE(Refused(many));
     }
     {
         enXml root(L"root");
