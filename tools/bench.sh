@@ -133,6 +133,8 @@ row(f"slowest effect ({ew[0]}), x real time (time / copy)", winbuild,
 size = int(xg.get("document_bytes", "0")) / 1048576
 row(f"{size:.1f} MB skin load, ours under Wine / pugixml native", f"{winbuild}/native",
     lambda: f"{float(xw['enxml_load_ms']) / float(xn['pugixml_load_ms']):.2f}", "<= 5")
+row(f"{size:.1f} MB skin load, our reader / pugixml", "native",
+    lambda: f"{float(xn['enxml_native_load_ms']) / float(xn['pugixml_load_ms']):.2f}", "")
 row(f"{size:.1f} MB skin save, our writer / pugixml", "native",
     lambda: f"{float(xn['enxml_native_save_ms']) / float(xn['pugixml_save_ms']):.2f}", "<= 1.5")
 row("registry scan / bare registry walk", winbuild, lambda: f"{scan_bare:.2f}" if scan_bare == scan_bare else float("x"),

@@ -1,7 +1,8 @@
 // The native half of the XML benchmark.
 //   generate <file> [bytes]        writes the skin-like document (our writer's format)
 //   measure <file> <runs> <folder>  best-of-runs load and save with pugixml, and the
-//                                   enXml writer on the same tree, natively
+//                                   enXml reader (file read included) and writer on
+//                                   the same document, natively
 // Prints key=value lines for run.sh.
 #include "skin_document.h"
 
@@ -21,6 +22,18 @@ using Clock = std::chrono::steady_clock;
 
 double Milliseconds(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+std::string ReadAll(const char* path) {
+    std::string bytes;
+    if (std::FILE* file = std::fopen(path, "rb")) {
+        char buffer[1 << 16];
+        std::size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            bytes.append(buffer, got);
+        std::fclose(file);
+    }
+    return bytes;
 }
 
 bool WriteFile(const std::string& path, const std::string& bytes) {
@@ -88,7 +101,7 @@ int Generate(const char* path, std::size_t bytes) {
 }
 
 int Measure(const char* path, int runs, const std::string& folder) {
-    double bestLoad = 1e300, bestSave = 1e300, bestWriter = 1e300;
+    double bestLoad = 1e300, bestSave = 1e300, bestWriter = 1e300, bestReader = 1e300;
     std::size_t elements = 0;
     const std::string pugiOut = folder + "/pugixml-out.xml";
     const std::string writerOut = folder + "/enxml-native-out.xml";
@@ -122,9 +135,20 @@ int Measure(const char* path, int runs, const std::string& folder) {
         }
         const Clock::time_point t4 = Clock::now();
         bestWriter = std::min(bestWriter, Milliseconds(t3, t4));
+
+        enXml read;
+        const Clock::time_point t5 = Clock::now();
+        const bool loaded = read.LoadFromBuffer(ReadAll(path));
+        const Clock::time_point t6 = Clock::now();
+        if (!loaded || CountElements(read) != elements) {
+            std::fprintf(stderr, "enXml reader failed\n");
+            return 1;
+        }
+        bestReader = std::min(bestReader, Milliseconds(t5, t6));
     }
-    std::printf("pugixml_load_ms=%.3f\npugixml_save_ms=%.3f\nenxml_native_save_ms=%.3f\nnodes=%zu\n", bestLoad,
-                bestSave, bestWriter, elements);
+    std::printf("pugixml_load_ms=%.3f\npugixml_save_ms=%.3f\nenxml_native_save_ms=%.3f\nenxml_native_load_ms=%.3f\n"
+                "nodes=%zu\n",
+                bestLoad, bestSave, bestWriter, bestReader, elements);
     return 0;
 }
 
