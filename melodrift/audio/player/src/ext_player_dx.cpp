@@ -23,6 +23,18 @@ void ReleaseObject(T*& object)
     }
 }
 
+// Names the calling thread for debuggers and profilers. The call exists from
+// Windows 10 (1607) on; on older systems the thread stays unnamed.
+void NameThisThread(const wchar_t* name)
+{
+    using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+    static const auto set = reinterpret_cast<SetDescription>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetThreadDescription"));
+    if (set) {
+        set(GetCurrentThread(), name);
+    }
+}
+
 HWND CooperativeWindow()
 {
     HWND window = GetForegroundWindow();
@@ -34,7 +46,11 @@ HWND CooperativeWindow()
 class CFeederThread : public CWinThread {
 public:
     explicit CFeederThread(CExtPlayerDX& player) : m_player(player) { m_bAutoDelete = FALSE; }
-    int Run() override { return m_player.FeederLoop(); }
+    int Run() override
+    {
+        NameThisThread(CExtPlayerDX::kFeederThreadName);
+        return m_player.FeederLoop();
+    }
 
 private:
     CExtPlayerDX& m_player;

@@ -30,6 +30,9 @@ public:
     CExtPlayerDX();
     ~CExtPlayerDX() override;
 
+    // The name the feeder thread gives itself (what debuggers and profilers show).
+    static constexpr const wchar_t* kFeederThreadName = L"Playback feeder";
+
     std::int32_t Play() override;
     std::int32_t Stop(std::int32_t reason) override;
     std::int32_t Pause() override;
