@@ -6,7 +6,7 @@
 // Prints key=value lines for run.sh.
 #include "skin_document.h"
 
-#include <pugixml.hpp>
+#include "pugixml_units.h"
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +17,8 @@
 #include <vector>
 
 namespace {
+
+using mdxml_test::Utf16Units;
 
 using Clock = std::chrono::steady_clock;
 
@@ -57,19 +59,6 @@ std::size_t CountElements(const enXml& root) {
     return count;
 }
 
-std::wstring Utf16Units(const char* utf8) {
-    std::wstring out;
-    for (const wchar_t c : pugi::as_wide(utf8)) {
-        const unsigned long code = static_cast<unsigned long>(c);
-        if (code > 0xFFFF) {
-            out.push_back(static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10)));
-            out.push_back(static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back(static_cast<wchar_t>(code));
-        }
-    }
-    return out;
-}
 
 std::unique_ptr<enXml> FromPugi(const pugi::xml_node& element) {
     auto root = std::make_unique<enXml>(Utf16Units(element.name()));

@@ -12,7 +12,7 @@
 #include <vector>
 
 #if defined(MDXML_FUZZ_WITH_PUGIXML)
-#include <pugixml.hpp>
+#include "pugixml_units.h"
 #endif
 
 namespace {
@@ -23,19 +23,7 @@ void Check(bool condition) {
 }
 
 #if defined(MDXML_FUZZ_WITH_PUGIXML)
-std::wstring Utf16Units(const char* utf8) {
-    std::wstring out;
-    for (const wchar_t c : pugi::as_wide(utf8)) {
-        const unsigned long code = static_cast<unsigned long>(c);
-        if (code > 0xFFFF) {
-            out.push_back(static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10)));
-            out.push_back(static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back(static_cast<wchar_t>(code));
-        }
-    }
-    return out;
-}
+using mdxml_test::Utf16Units;
 
 pugi::xml_node NextElement(pugi::xml_node node) {
     while (node && node.type() != pugi::node_element)

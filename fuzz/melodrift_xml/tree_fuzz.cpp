@@ -12,7 +12,7 @@
 #include <vector>
 
 #if defined(MDXML_FUZZ_WITH_PUGIXML)
-#include <pugixml.hpp>
+#include "pugixml_units.h"
 #endif
 
 namespace {
@@ -99,23 +99,12 @@ void CollectSubtree(enXml* node, std::vector<enXml*>& out) {
 }
 
 #if defined(MDXML_FUZZ_WITH_PUGIXML)
+using mdxml_test::Utf16Units;
+
 std::wstring UpToNul(const std::wstring& text) {
     return text.substr(0, text.find(L'\0'));
 }
 
-std::wstring Utf16Units(const char* utf8) {
-    std::wstring out;
-    for (const wchar_t c : pugi::as_wide(utf8)) {
-        const unsigned long code = static_cast<unsigned long>(c);
-        if (code > 0xFFFF) {
-            out.push_back(static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10)));
-            out.push_back(static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back(static_cast<wchar_t>(code));
-        }
-    }
-    return out;
-}
 
 bool Skipped(const enXml* node) {
     return UpToNul(node->Name()).empty() && node->Attributes().empty() && !node->FirstChild();

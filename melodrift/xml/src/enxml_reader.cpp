@@ -289,21 +289,13 @@ private:
         return false;
     }
 
-    // "<!--" seen: the comment, which may not hold "--".
+    // "<!--" seen: the comment, which may not hold "--" but at its end.
     bool Comment() {
         m_p += 4;
-        while (m_p < m_end) {
-            if (*m_p == L'-' && m_p + 1 < m_end && m_p[1] == L'-') {
-                if (m_p + 2 < m_end && m_p[2] == L'>') {
-                    m_p += 3;
-                    return true;
-                }
-                return false;
-            }
-            if (!Char())
-                return false;
-        }
-        return false;
+        if (!Until(L"--") || m_p >= m_end || *m_p != L'>')
+            return false;
+        ++m_p;
+        return true;
     }
 
     // "<?" seen: a processing instruction, whose target may not be "xml".

@@ -4,24 +4,12 @@
 #include "xml_test_support.h"
 
 #include <gtest/gtest.h>
-#include <pugixml.hpp>
+#include "pugixml_units.h"
 
 namespace {
 
-// UTF-8 (as pugixml keeps text) to UTF-16 code units, one per wchar_t.
-std::wstring Utf16Units(const char* utf8) {
-    std::wstring out;
-    for (const std::wstring::value_type c : pugi::as_wide(utf8)) {
-        const unsigned long code = static_cast<unsigned long>(c);
-        if (code > 0xFFFF) {
-            out.push_back(static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10)));
-            out.push_back(static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back(static_cast<wchar_t>(code));
-        }
-    }
-    return out;
-}
+using mdxml_test::Utf16Units;
+
 
 // The parsed document as an enXml tree, elements only.
 std::unique_ptr<enXml> FromPugi(const pugi::xml_node& element) {
