@@ -95,14 +95,14 @@ def scan(name):
     def ratio(label):
         m = re.search(re.escape(label) + r":\s+([0-9.]+)", text)
         return float(m.group(1)) if m else float("nan")
-    return (ratio("ratio scan / walk with reports"), ratio("ratio ignore list / empty list"),
-            ratio("ratio walk with reports / bare"))
+    return (ratio("ratio scan / bare walk"), ratio("ratio scan / walk with reports"),
+            ratio("ratio ignore list / empty list"), ratio("ratio walk with reports / bare"))
 
 dn, dw = kv("dsp-native.txt"), kv("dsp-win.txt")
 xg, xn, xw = kv("xml-generate.txt"), kv("xml-native.txt"), kv("xml-win.txt")
 pb = kv("playback-win.txt")
 en, ew = effects("effects-native.txt"), effects("effects-win.txt")
-scan_walk, scan_ignore, scan_reports = scan("scan-win.txt")
+scan_bare, scan_walk, scan_ignore, scan_reports = scan("scan-win.txt")
 
 rows = []
 def row(what, build, value, target):
@@ -139,8 +139,10 @@ row(f"{size:.1f} MB skin load, our reader / pugixml", "native",
     lambda: f"{float(xn['enxml_native_load_ms']) / float(xn['pugixml_load_ms']):.2f}", "")
 row(f"{size:.1f} MB skin save, our writer / pugixml", "native",
     lambda: f"{float(xn['enxml_native_save_ms']) / float(xn['pugixml_save_ms']):.2f}", "<= 1.5")
-row("registry scan / the same walk posting its reports", winbuild,
-    lambda: f"{scan_walk:.2f}" if scan_walk == scan_walk else float("x"), "<= 1.1")
+row("registry scan / bare registry walk", winbuild,
+    lambda: f"{scan_bare:.2f}" if scan_bare == scan_bare else float("x"), "<= 1.1")
+row("registry scan / the same walk posting its one message per finding", winbuild,
+    lambda: f"{scan_walk:.2f}" if scan_walk == scan_walk else float("x"), "")
 row("walk posting the scan's reports / bare registry walk", winbuild,
     lambda: f"{scan_reports:.2f}" if scan_reports == scan_reports else float("x"), "")
 row("scan with 10,000-entry ignore list / empty list", winbuild,
