@@ -109,6 +109,17 @@ private:
         return false;
     }
 
+    // What stands between a name and its quoted value (S? '=' S?); true with m_p
+    // at the opening quote.
+    bool Equals() {
+        SkipSpace();
+        if (m_p >= m_end || *m_p != L'=')
+            return false;
+        ++m_p;
+        SkipSpace();
+        return m_p < m_end && (*m_p == L'"' || *m_p == L'\'');
+    }
+
     // A name at m_p; empty (and m_p unchanged) when there is none.
     std::wstring_view Name() {
         const wchar_t* start = m_p;
@@ -335,12 +346,7 @@ private:
             if (which == 3 || (next == 0 && which != 0))
                 return false;
             next = which + 1;
-            SkipSpace();
-            if (m_p >= m_end || *m_p != L'=')
-                return false;
-            ++m_p;
-            SkipSpace();
-            if (m_p >= m_end || (*m_p != L'"' && *m_p != L'\''))
+            if (!Equals())
                 return false;
             const wchar_t quote = *m_p++;
             const wchar_t* start = m_p;
@@ -475,14 +481,7 @@ private:
                 if (earlier.name == attribute.name)
                     return false;  // the same attribute twice
             }
-            SkipSpace();
-            if (m_p >= m_end || *m_p != L'=')
-                return false;
-            ++m_p;
-            SkipSpace();
-            if (m_p >= m_end || (*m_p != L'"' && *m_p != L'\''))
-                return false;
-            if (!AttributeValue(attribute))
+            if (!Equals() || !AttributeValue(attribute))
                 return false;
             m_attributes.push_back(attribute);
         }
