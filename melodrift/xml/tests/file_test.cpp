@@ -162,6 +162,13 @@ TEST_F(MdXmlFiles, LoadReadsUtf8AndUtf16Documents) {
         {L"utf8-bom.xml", "\xEF\xBB\xBF" + Utf8(utf8Declaration + kSampleBody)},
         {L"utf16-declared.xml", Utf16Bytes(u"\uFEFF" + utf16Declaration + kSampleBody)},
         {L"utf16-plain.xml", Utf16Bytes(u"\uFEFF" + kSampleBody)},
+        {L"utf16-no-mark.xml", Utf16Bytes(kSampleBody)},
+        // A code page the declaration names: converted by the system (0xC6 is U+0416 there).
+        {L"cp1251.xml", [] {
+             std::string bytes = "<?xml version=\"1.0\" encoding=\"Windows-1251\"?>" + Utf8(kSampleBody);
+             bytes.replace(bytes.find("\xD0\x96"), 2, "\xC6");
+             return bytes;
+         }()},
         // Comments and processing instructions before the document element
         // are no document type declaration, whatever they hold.
         {L"utf16-prolog.xml", Utf16Bytes(u"\uFEFF" + utf16Declaration +
