@@ -683,6 +683,30 @@ TEST_F(KlarwinScan, ContextStepsOutsideAScan) {
     recorder.Drain();
     EXPECT_EQ(Describe(recorder.Messages()), "error(3,2) ");
 
+    // Later findings wait for their interval (a long one here), then come in
+    // order, each with its message, before the next section message; a stop
+    // drops what still waits.
+    ctx.progressIntervalMs = 60000;
+    e.Item.ValueName = L"second";
+    AddScanError(ctx, e, false);
+    e.Item.ValueName = L"third";
+    AddScanError(ctx, e, false);
+    PostScanProgress(ctx, L"not due");
+    EXPECT_EQ(errors.GetSize(), 1);
+    EXPECT_EQ(counters[3].Found, 1);
+    EXPECT_TRUE(PostScanMessage(ctx, WM_SCAN_SECTION_END, 3, 2));
+    ASSERT_EQ(errors.GetSize(), 3);
+    EXPECT_EQ(errors[2].Item.ValueName, L"third");
+    EXPECT_EQ(counters[3].Found, 3);
+    recorder.Drain();
+    EXPECT_EQ(Describe(recorder.WithoutProgress()), "error(3,2) error(3,2) error(3,2) end(3,2) ");
+    AddScanError(ctx, e, false);
+    ctx.running = false;
+    EXPECT_FALSE(PostScanMessage(ctx, WM_SCAN_COMPLETE, 0, 0));
+    EXPECT_EQ(errors.GetSize(), 3);
+    EXPECT_EQ(counters[3].Found, 3);
+    ctx.running = true;
+
     // A window that is gone: the post fails at once, nothing waits.
     MessageRecorder* gone = new MessageRecorder;
     ctx.notifyWindow = gone->Window();

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fw/win/com.h"
 #include "klarwin/file_finder.h"
@@ -27,7 +28,10 @@
 using ScanPostFunction = BOOL(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
 
 // Progress texts are posted at most this often (the window shows only the
-// latest one); the first text of a section is always posted.
+// latest one); the first text of a section is always posted. Findings are
+// announced at the same pace: the first of a section at once, later ones
+// together once the interval has passed (each with its own message), so that
+// the window's thread wakes once for a run of findings.
 constexpr DWORD kDefaultProgressIntervalMs = 50;
 
 struct ScanSetup {
@@ -76,6 +80,13 @@ struct ScanContext {
     // Progress throttling.
     DWORD lastProgressTick = 0;
     bool progressDue = true;
+
+    // Findings not announced yet: counted, appended and posted together when
+    // due. A stop drops them, as it drops a finding made after it.
+    std::vector<CError> heldErrors;
+    int heldOrdinal = 0;
+    DWORD lastFindingsTick = 0;
+    bool findingsDue = true;
 };
 
 // Stores the section in the context and posts WM_SCAN_SECTION_START.
@@ -86,6 +97,7 @@ void EndScanSection(ScanContext& ctx);
 // Posts a message that must arrive (error, section, completion): while the
 // window's queue is full the post is retried until it goes through or the scan
 // is stopped. Nothing is posted once the scan is stopped. True when posted.
+// Findings held back are announced first, so that they arrive in their section.
 bool PostScanMessage(ScanContext& ctx, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Posts the progress text "<root name>\<path>" (section 11: the path alone).
@@ -97,5 +109,11 @@ void PostScanProgress(ScanContext& ctx, std::wstring_view subKey, std::wstring_v
 
 // Adds a finding: nothing once the scan is stopped, nothing when `checkIgnore`
 // and the item is on the ignore list; otherwise the error gets the context's
-// section and protected flag, is counted, appended, and WM_SCAN_ERROR_FOUND posted.
+// section and protected flag, and is counted, appended and WM_SCAN_ERROR_FOUND
+// posted: at once for the first finding of a section or when the progress
+// interval has passed since the last announcement, else with the next that is
+// due (at the latest before the next section, end or completion message).
 void AddScanError(ScanContext& ctx, CError error, bool checkIgnore = true);
+// Announces the findings held back when their interval has passed (called by
+// the walks as they go, also by those that post no progress text).
+void AnnounceDueScanErrors(ScanContext& ctx);

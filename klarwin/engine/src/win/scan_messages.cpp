@@ -20,6 +20,7 @@ void BeginScanSection(ScanContext& ctx, int section, HKEY root, const wchar_t* r
     ctx.rootName = rootName;
     ctx.isProtected = info && info->Protected;
     ctx.progressDue = true;
+    ctx.findingsDue = true;
     PostScanMessage(ctx, WM_SCAN_SECTION_START, static_cast<WPARAM>(section), static_cast<LPARAM>(ctx.ordinal));
 }
 
@@ -48,7 +49,9 @@ void EndScanSection(ScanContext& ctx) {
     PostScanMessage(ctx, WM_SCAN_SECTION_END, static_cast<WPARAM>(ctx.section), static_cast<LPARAM>(ctx.ordinal));
 }
 
-bool PostScanMessage(ScanContext& ctx, UINT message, WPARAM wParam, LPARAM lParam) {
+namespace {
+
+bool PostNow(ScanContext& ctx, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!ctx.notifyWindow) return false;
     for (;;) {
         if (!ctx.running.load()) return false;
@@ -62,9 +65,35 @@ bool PostScanMessage(ScanContext& ctx, UINT message, WPARAM wParam, LPARAM lPara
     }
 }
 
+void AnnounceHeldErrors(ScanContext& ctx) {
+    for (CError& error : ctx.heldErrors) {
+        if (!ctx.running.load()) break;
+        const int section = error.Section;
+        if (ctx.counters) ++(*ctx.counters)[section].Found;
+        if (ctx.errors) ctx.errors->Add(std::move(error));
+        PostNow(ctx, WM_SCAN_ERROR_FOUND, static_cast<WPARAM>(section), static_cast<LPARAM>(ctx.heldOrdinal));
+    }
+    ctx.heldErrors.clear();
+    ctx.lastFindingsTick = GetTickCount();
+    ctx.findingsDue = false;
+}
+
+}  // namespace
+
+bool PostScanMessage(ScanContext& ctx, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!ctx.heldErrors.empty()) AnnounceHeldErrors(ctx);
+    return PostNow(ctx, message, wParam, lParam);
+}
+
+void AnnounceDueScanErrors(ScanContext& ctx) {
+    if (ctx.heldErrors.empty()) return;
+    if (ctx.findingsDue || GetTickCount() - ctx.lastFindingsTick >= ctx.progressIntervalMs) AnnounceHeldErrors(ctx);
+}
+
 namespace {
 
 void PostProgressText(ScanContext& ctx, std::wstring_view first, bool join, std::wstring_view second) {
+    AnnounceDueScanErrors(ctx);
     if (!ctx.notifyWindow || !ctx.running.load()) return;
     DWORD now = GetTickCount();
     if (!ctx.progressDue && now - ctx.lastProgressTick < ctx.progressIntervalMs) return;
@@ -103,7 +132,8 @@ void AddScanError(ScanContext& ctx, CError error, bool checkIgnore) {
     if (checkIgnore && ctx.ignore.Contains(error.Item)) return;
     error.Section = ctx.section;
     error.Protected = ctx.isProtected;
-    if (ctx.counters) ++(*ctx.counters)[ctx.section].Found;
-    if (ctx.errors) ctx.errors->Add(std::move(error));
-    PostScanMessage(ctx, WM_SCAN_ERROR_FOUND, static_cast<WPARAM>(ctx.section), static_cast<LPARAM>(ctx.ordinal));
+    if (!ctx.heldErrors.empty() && ctx.heldOrdinal != ctx.ordinal) AnnounceHeldErrors(ctx);
+    if (ctx.heldErrors.empty()) ctx.heldOrdinal = ctx.ordinal;
+    ctx.heldErrors.push_back(std::move(error));
+    AnnounceDueScanErrors(ctx);
 }

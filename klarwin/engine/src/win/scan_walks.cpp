@@ -214,6 +214,7 @@ void CheckValuesBelow(ScanContext& ctx, HKEY parent, const std::wstring& name, c
 
 void WalkEmptyKeysBelow(ScanContext& ctx, HKEY parent, const std::wstring& name, const std::wstring& path,
                         int depth) {
+    AnnounceDueScanErrors(ctx);  // this walk posts no progress text
     ReadKey key(parent, name);
     DWORD subKeys = 0;
     DWORD values = 0;
