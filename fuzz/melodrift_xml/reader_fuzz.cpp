@@ -38,11 +38,11 @@ void CheckAgainstPugixml(const enXml& root, std::string_view bytes) {
     while (!pending.empty()) {
         auto [node, element] = pending.back();
         pending.pop_back();
-        Check(node->Name() == Utf16Units(element.name()));
+        Check(std::wstring_view(node->Name()) == Utf16Units(element.name()));
         pugi::xml_attribute attribute = element.first_attribute();
         for (const enXmlAttribute& expected : node->Attributes()) {
-            Check(attribute && expected.first == Utf16Units(attribute.name()) &&
-                  expected.second == Utf16Units(attribute.value()));
+            Check(attribute && std::wstring_view(expected.first) == Utf16Units(attribute.name()) &&
+                  std::wstring_view(expected.second) == Utf16Units(attribute.value()));
             attribute = attribute.next_attribute();
         }
         Check(!attribute);

@@ -101,7 +101,7 @@ void CollectSubtree(enXml* node, std::vector<enXml*>& out) {
 #if defined(MDXML_FUZZ_WITH_PUGIXML)
 using mdxml_test::Utf16Units;
 
-std::wstring UpToNul(const std::wstring& text) {
+std::wstring_view UpToNul(std::wstring_view text) {
     return text.substr(0, text.find(L'\0'));
 }
 

@@ -56,7 +56,7 @@ constexpr const wchar_t* kPanelNames[kPanelCount] = {L"FramePanelUp", L"FramePan
 const ControlRow* ControlTable() { return kTable; }
 int ControlTableSize() { return static_cast<int>(sizeof kTable / sizeof kTable[0]); }
 
-int FindControlRow(const std::wstring& name) {
+int FindControlRow(std::wstring_view name) {
     for (int i = 0; i < ControlTableSize(); ++i)
         if (fw::EqualsNoCase(name, kTable[i].name)) return i;
     return -1;

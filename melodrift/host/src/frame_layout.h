@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 namespace mdframe {
 
@@ -23,7 +24,7 @@ struct ControlRow {
 const ControlRow* ControlTable();
 int ControlTableSize();
 // The row of a skin element's name (letter case ignored), or -1.
-int FindControlRow(const std::wstring& name);
+int FindControlRow(std::wstring_view name);
 // The row a child-window id belongs to (command + 1 up to command + 4), or -1.
 int RowOfControlId(UINT id);
 // The row of a command id, or -1.

@@ -199,7 +199,7 @@ TEST_P(SkinsFiles, EveryPictureReadsThroughGdiPlusWithTheCutItsElementNeeds) {
             const int states = IntAttr(el, L"States", 0);
             const bool twoState = std::any_of(std::begin(kTwoState), std::end(kTwoState),
                                               [&](const wchar_t* n) { return Is(el, n); });
-            EXPECT_EQ(states, twoState ? 8 : 4) << Narrow(el->Name());
+            EXPECT_EQ(states, twoState ? 8 : 4) << Narrow(el->GetName());
             EXPECT_EQ(w % states, 0);
         }
     }

@@ -613,7 +613,7 @@ bool enXml::LoadFromText(std::wstring_view text, enXmlLoadError* error) {
             return false;
         }
         m_attributes.reserve(m_attributes.size() + read.m_attributes.size());
-        m_name = std::move(rootName);
+        m_name.assign(rootName);
         m_tag = 0;
         for (enXmlAttribute& attribute : read.m_attributes)
             m_attributes.push_back(std::move(attribute));

@@ -229,7 +229,7 @@ void Writer::Grow(std::size_t bytes) {
     m_end = m_out.data() + m_out.size();
 }
 
-bool IsNameless(const std::wstring& name) {
+bool IsNameless(std::wstring_view name) {
     return name.empty() || name[0] == L'\0';
 }
 
@@ -307,7 +307,7 @@ private:
         m_writer.Unit(u'<');
         if (!m_writer.Name(node.Name(), nameLength))
             return false;
-        const std::vector<enXmlAttribute>& attributes = node.Attributes();
+        const enXmlAttributes& attributes = node.Attributes();
         if (!attributes.empty()) {
             m_names.clear();
             for (const enXmlAttribute& attribute : attributes) {

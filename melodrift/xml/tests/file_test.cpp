@@ -137,7 +137,7 @@ const std::u16string kSampleBody =
 
 // Name, tag, attributes and children of a node that must survive a failed Load.
 struct Snapshot {
-    explicit Snapshot(const enXml& node) : name(node.GetName()), tag(node.GetTag()), attributes(node.Attributes()) {
+    explicit Snapshot(const enXml& node) : name(node.GetName()), tag(node.GetTag()), attributes(node.Attributes().begin(), node.Attributes().end()) {
         for (const enXml* child = node.FirstChild(); child; child = child->NextSibling())
             children.push_back(child);
     }

@@ -9,6 +9,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -203,6 +204,42 @@ TEST(MdXmlTree, NewNodesHaveTagZeroAndTheTagIsKept) {
     EXPECT_EQ(named.GetTag(), 0);
     named.SetTag(-7);
     EXPECT_EQ(named.GetTag(), -7);
+}
+
+// Trees built, changed and destroyed on several threads at once: every string
+// of every size (empty, each small size class, beyond the pooled sizes) keeps
+// its units while other threads take and give back the same memory.
+TEST(MdXmlTree, TreesOnSeveralThreadsKeepTheirStrings) {
+    auto work = [](int seed, bool* ok) {
+        for (int round = 0; round < 40 && *ok; ++round) {
+            auto root = std::make_unique<enXml>(L"Root");
+            for (int i = 0; i < 200; ++i) {
+                const std::size_t length = static_cast<std::size_t>((seed * 131 + round * 17 + i * 7) % 700);
+                auto* child = new enXml(std::wstring(length % 40, static_cast<wchar_t>(L'a' + i % 26)));
+                child->SetAttribute(L"v", std::wstring(length, static_cast<wchar_t>(L'A' + (seed + i) % 26)));
+                root->AddChild(child);
+                if (i % 3 == 0)
+                    delete root->FirstChild();  // gives memory back while more is taken
+            }
+            int i = 0;
+            for (const enXml* child = root->FirstChild(); child; child = child->NextSibling(), ++i) {
+                const enXmlString& value = child->FindAttribute(L"v")->second;
+                *ok = *ok && value.size() % 40 == child->Name().size() &&
+                      std::all_of(value.begin(), value.end(), [&](wchar_t c) { return c == value[0]; }) &&
+                      std::all_of(child->Name().begin(), child->Name().end(),
+                                  [&](wchar_t c) { return c == child->Name()[0]; });
+            }
+            *ok = *ok && i == 200 - 67;
+        }
+    };
+    bool ok[4] = {true, true, true, true};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back(work, t, &ok[t]);
+    for (std::thread& thread : threads)
+        thread.join();
+    for (int t = 0; t < 4; ++t)
+        EXPECT_TRUE(ok[t]) << "thread " << t;
 }
 
 TEST(MdXmlLookup, FindChildIgnoresAsciiCaseAndTheFirstMatchWins) {

@@ -29,7 +29,7 @@ inline std::wstring Wide(std::u16string_view text) {
 }
 
 // A short, readable description of where two trees differ; empty when they match.
-inline std::string Describe(const std::wstring& text) {
+inline std::string Describe(std::wstring_view text) {
     std::string out;
     for (wchar_t c : text) {
         const unsigned long u = static_cast<unsigned long>(c);
@@ -163,7 +163,7 @@ private:
 // the product's writer on trees of moderate depth (names and values as built by
 // RandomTrees, without NUL and without nameless nodes).
 inline void ReferenceElement(const enXml& node, int depth, std::u16string& out) {
-    auto escaped = [&out](const std::wstring& text) {
+    auto escaped = [&out](std::wstring_view text) {
         for (wchar_t c : text) {
             switch (c) {
             case L'&': out += u"&amp;"; break;

@@ -221,7 +221,7 @@ TEST(SurroundSettingsFile, WrittenInTableOrderAndReadBack)
     SurroundSettings s;
     const auto defaults = BuildSurroundSettingsDocument(s);
     std::vector<std::wstring> names;
-    for (const enXml* n = defaults->FirstChild(); n; n = n->NextSibling()) names.push_back(n->Name());
+    for (const enXml* n = defaults->FirstChild(); n; n = n->NextSibling()) names.push_back(n->GetName());
     const std::vector<std::wstring> expected = {
         L"SurroundSoundPosX", L"SurroundSoundPosY", L"SurroundMode", L"SurroundReverb", L"SurroundDelays",
         L"SurroundProcessAdvance", L"SurroundSupportFormatDlg", L"SurroundLFE", L"SurroundVolOriginal",

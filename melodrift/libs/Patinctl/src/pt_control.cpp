@@ -75,7 +75,8 @@ HFONT DefaultFont() {
 
 Attributes::Attributes(const enXml* element) {
     if (!element) return;
-    for (const auto& attribute : element->Attributes()) m_values[Lower(attribute.first)] = attribute.second;
+    for (const auto& attribute : element->Attributes())
+        m_values[Lower(std::wstring(attribute.first))].assign(attribute.second);
 }
 
 bool Attributes::Has(const wchar_t* name) const { return m_values.count(Lower(name)) != 0; }

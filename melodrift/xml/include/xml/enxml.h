@@ -8,20 +8,36 @@
 //           Names of children and attributes match case-insensitively (ASCII
 //           letters, as the C runtime's _wcsicmp does in the "C" locale).
 //
-// Strings are std::wstring holding UTF-16 code units.
+// Strings hold UTF-16 code units. The tree's strings, attribute lists and
+// nodes live in one pool of this module (mdxml::TreeMemory): a skin of tens of
+// thousands of elements is hundreds of thousands of small blocks, which the
+// pool hands out and takes back far faster than the system heap does.
 //
 // The tree, the lookups, the reader (LoadFromBuffer) and the writer (SaveToBuffer)
 // need no Windows header and live in the library melodrift_xml_core. Load (from
 // a file) and Save (to a file) live in the Windows library melodrift_xml.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 class enXml;
+
+namespace mdxml {
+
+// The memory every tree's nodes, names, values and attribute lists come from:
+// small blocks pooled by size, safe to use from any thread, living as long as
+// the module (never destroyed, so that a tree may outlive static objects).
+// Builds with the address sanitizer take every block from the heap instead, so
+// that it sees each one.
+std::pmr::memory_resource* TreeMemory();
+
+}  // namespace mdxml
 
 class coTree {
 public:
@@ -43,8 +59,13 @@ protected:
     friend class enXml;
 };
 
+// A name or value of the tree (UTF-16 code units in the tree's memory). It
+// converts to std::wstring_view; std::wstring takes it by assign or construction.
+using enXmlString = std::pmr::wstring;
+
 // One attribute: (name, value).
-using enXmlAttribute = std::pair<std::wstring, std::wstring>;
+using enXmlAttribute = std::pair<enXmlString, enXmlString>;
+using enXmlAttributes = std::pmr::vector<enXmlAttribute>;
 
 // Why a Load failed (optional detail; the result of Load is the bool).
 enum class enXmlLoadError {
@@ -59,11 +80,16 @@ enum class enXmlLoadError {
 class enXml : public coTree {
 public:
     enXml() = default;
-    explicit enXml(std::wstring_view name) : m_name(name) {}
+    explicit enXml(std::wstring_view name) : m_name(name, mdxml::TreeMemory()) {}
     ~enXml() override;
 
-    std::wstring GetName() const { return m_name; }
-    const std::wstring& Name() const { return m_name; }
+    // Nodes come from the tree's memory too (a node made by `new` here and
+    // deleted in another module goes back through its virtual destructor).
+    static void* operator new(std::size_t size);
+    static void operator delete(void* node, std::size_t size) noexcept;
+
+    std::wstring GetName() const { return std::wstring(m_name); }
+    const enXmlString& Name() const { return m_name; }
 
     std::int32_t GetTag() const { return m_tag; }
     void SetTag(std::int32_t tag) { m_tag = tag; }
@@ -82,7 +108,7 @@ public:
     // stays valid until the next SetAttribute or Load on this node.
     const enXmlAttribute* FindAttribute(std::wstring_view name) const;
     enXmlAttribute* FindAttribute(std::wstring_view name);
-    const std::vector<enXmlAttribute>& Attributes() const { return m_attributes; }
+    const enXmlAttributes& Attributes() const { return m_attributes; }
 
     // The getters answer false and leave `out` untouched when the attribute is absent.
     bool GetAttribute(std::wstring_view name, std::wstring& out) const;
@@ -155,8 +181,8 @@ public:
     static bool FileExists(const std::wstring& path);
 
 private:
-    std::vector<enXmlAttribute> m_attributes;
-    std::wstring m_name;
+    enXmlAttributes m_attributes{mdxml::TreeMemory()};
+    enXmlString m_name{mdxml::TreeMemory()};
     std::int32_t m_tag = 0;
 };
 
