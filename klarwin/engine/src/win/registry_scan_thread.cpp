@@ -1,5 +1,7 @@
 #include "klarwin/registry_scan_thread.h"
 
+#include <optional>
+
 #include "klarwin/path_check.h"
 #include "klarwin/scan_walks.h"
 
@@ -40,9 +42,13 @@ int CRegistryScanThread::Run() {
     ScanContext& ctx = m_context;
     {
         // The shell-link object lives in this thread's apartment, made and
-        // released here, and is used by nothing else.
-        CComInit com(COINIT_APARTMENTTHREADED);
-        if (com.Succeeded()) ctx.shellLink.CoCreateInstance(CLSID_ShellLink, IID_IShellLinkW);
+        // released here, and is used by nothing else; only the shortcut
+        // section needs it (the first start of COM in a process is slow).
+        std::optional<CComInit> com;
+        if (m_enabled[kSectionShortcuts]) {
+            com.emplace(COINIT_APARTMENTTHREADED);
+            if (com->Succeeded()) ctx.shellLink.CoCreateInstance(CLSID_ShellLink, IID_IShellLinkW);
+        }
         ctx.systemRoot = ExpandEnvironment(L"%systemroot%");
         if (ctx.systemRoot.find(L'%') != std::wstring::npos) ctx.systemRoot.clear();
 
