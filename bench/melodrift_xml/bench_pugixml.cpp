@@ -26,9 +26,18 @@ double Milliseconds(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-std::string ReadAll(const char* path) {
-    std::string bytes;
+// The file's bytes in one buffer of its size, kept from round to round as
+// enXml::Load keeps the buffer of the last file it read.
+std::string_view ReadAll(const char* path) {
+    static std::string bytes;
+    bytes.clear();
     if (std::FILE* file = std::fopen(path, "rb")) {
+        if (std::fseek(file, 0, SEEK_END) == 0) {
+            const long size = std::ftell(file);
+            if (size > 0)
+                bytes.reserve(static_cast<std::size_t>(size));
+            std::rewind(file);
+        }
         char buffer[1 << 16];
         std::size_t got;
         while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)

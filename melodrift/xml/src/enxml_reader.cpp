@@ -14,10 +14,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <new>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "text_buffer.h"
 
 namespace {
 
@@ -597,6 +600,29 @@ TextEncoding DetectEncoding(std::string_view bytes, std::string* declaredName) {
     return TextEncoding::Other;
 }
 
+namespace {
+
+std::mutex g_keptLock;
+std::wstring g_kept[2];
+
+}  // namespace
+
+TextBuffer::TextBuffer() {
+    std::lock_guard<std::mutex> hold(g_keptLock);
+    std::wstring& fuller = g_kept[0].capacity() >= g_kept[1].capacity() ? g_kept[0] : g_kept[1];
+    units.swap(fuller);
+}
+
+TextBuffer::~TextBuffer() {
+    if (units.capacity() > kKeptUnits)
+        return;
+    units.clear();
+    std::lock_guard<std::mutex> hold(g_keptLock);
+    std::wstring& smaller = g_kept[0].capacity() <= g_kept[1].capacity() ? g_kept[0] : g_kept[1];
+    if (units.capacity() > smaller.capacity())
+        units.swap(smaller);
+}
+
 }  // namespace mdxml
 
 bool enXml::LoadFromText(std::wstring_view text, enXmlLoadError* error) {
@@ -631,7 +657,8 @@ bool enXml::LoadFromBuffer(std::string_view bytes, enXmlLoadError* error) {
     enXmlLoadError& result = error ? *error : dummy;
     result = enXmlLoadError::NotWellFormed;
     try {
-        std::wstring text;
+        mdxml::TextBuffer buffer;
+        std::wstring& text = buffer.units;
         bool decoded = false;
         switch (mdxml::DetectEncoding(bytes)) {
         case mdxml::TextEncoding::Utf8:

@@ -350,6 +350,26 @@ TEST_F(MdXmlFiles, LoadWorksOnThreadsWithAndWithoutCom) {
     });
     mta.join();
     EXPECT_TRUE(loadedMultithreaded);
+
+    // Threads reading at once, a long and a short document in turn: each
+    // reading has buffers of its own (those kept between readings included).
+    std::u16string longBody = kSampleBody;
+    longBody.insert(longBody.rfind(u"</"), std::u16string(20000, u' '));
+    WriteBytes(Path(L"long.xml"), Utf16Bytes(u"\uFEFF" + longBody));
+    const std::unique_ptr<enXml> expected = SampleTree();
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 4; ++t)
+        readers.emplace_back([&, t] {
+            for (int i = 0; i < 30; ++i) {
+                enXml node;
+                if (!node.Load((i + t) % 2 ? path : Path(L"long.xml")) || Difference(node, *expected) != "")
+                    ++wrong;
+            }
+        });
+    for (std::thread& reader : readers)
+        reader.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST_F(MdXmlFiles, SaveWritesTheDocumentByteForByte) {

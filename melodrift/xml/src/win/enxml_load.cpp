@@ -8,10 +8,11 @@
 
 #include <windows.h>
 
-#include <mutex>
 #include <new>
 #include <string>
 #include <string_view>
+
+#include "../text_buffer.h"
 
 static_assert(sizeof(wchar_t) == 2, "Windows keeps UTF-16 code units in wchar_t");
 
@@ -20,37 +21,6 @@ namespace {
 // Files above this size are refused: a 32-bit process holds the bytes, their
 // UTF-16 form and the tree at once.
 constexpr LONGLONG kMaxFileBytes = 256LL * 1024 * 1024;
-
-// The buffer of the last file read is kept for the next Load (skin changes,
-// presets read again): under Wine a fresh block of megabytes costs more in new
-// pages than reading the file into it. Only buffers up to this size are kept.
-constexpr std::size_t kKeptBufferUnits = 16 * 1024 * 1024;
-
-class ReadBuffer {
-public:
-    ReadBuffer() {
-        std::lock_guard<std::mutex> hold(s_lock);
-        units.swap(s_spare);
-    }
-    ~ReadBuffer() {
-        if (units.capacity() > kKeptBufferUnits)
-            return;
-        std::lock_guard<std::mutex> hold(s_lock);
-        if (units.capacity() > s_spare.capacity())
-            units.swap(s_spare);
-    }
-    ReadBuffer(const ReadBuffer&) = delete;
-    ReadBuffer& operator=(const ReadBuffer&) = delete;
-
-    std::wstring units;
-
-private:
-    static std::mutex s_lock;
-    static std::wstring s_spare;
-};
-
-std::mutex ReadBuffer::s_lock;
-std::wstring ReadBuffer::s_spare;
 
 class FileHandle {
 public:
@@ -82,7 +52,6 @@ enXmlLoadError ReadFileUnits(const std::wstring& path, std::wstring& units, std:
     if (size.QuadPart == 0)
         return enXmlLoadError::NotWellFormed;
     const DWORD count = static_cast<DWORD>(size.QuadPart);
-    units.clear();
     units.resize((count + 1) / 2);
     char* data = reinterpret_cast<char*>(units.data());
     DWORD done = 0;
@@ -146,7 +115,7 @@ bool enXml::Load(const std::wstring& path, enXmlLoadError* error) {
         return false;
     }
     try {
-        ReadBuffer buffer;
+        mdxml::TextBuffer buffer;  // the file's bytes, as 16-bit units
         std::wstring& units = buffer.units;
         std::string_view bytes;
         result = ReadFileUnits(path, units, bytes);
