@@ -33,8 +33,6 @@ namespace mdxml {
 // The memory every tree's nodes, names, values and attribute lists come from:
 // small blocks pooled by size, safe to use from any thread, living as long as
 // the module (never destroyed, so that a tree may outlive static objects).
-// Builds with the address sanitizer take every block from the heap instead, so
-// that it sees each one.
 std::pmr::memory_resource* TreeMemory();
 
 }  // namespace mdxml
