@@ -13,7 +13,7 @@ namespace mdxml {
 
 class TextBuffer {
 public:
-    static constexpr std::size_t kKeptUnits = 16 * 1024 * 1024;
+    static constexpr std::size_t kKeptUnits = 4 * 1024 * 1024;
 
     TextBuffer();
     ~TextBuffer();

@@ -63,7 +63,7 @@ void PathTest(ScanContext& ctx, const CRegistryItem& item, const std::wstring& d
               const std::wstring& candidate);
 
 // Adds that error without testing again (for callers that already did).
-void ReportMissingPath(ScanContext& ctx, const CRegistryItem& item, const std::wstring& displayText,
+void ReportMissingPath(ScanContext& ctx, CRegistryItem item, const std::wstring& displayText,
                        std::wstring_view candidate);
 
 // The shortcut test of a scan: false when the context has no shell-link object

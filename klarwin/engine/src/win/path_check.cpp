@@ -97,12 +97,17 @@ PathState CPathLookupCache::LookUp(const std::wstring& path) {
 }
 
 bool IsPathCandidateMissing(std::wstring_view candidate, std::wstring_view systemRoot, CPathLookupCache* cache) {
-    // Most registry texts hold no variable: nothing to expand then.
-    std::wstring expanded = candidate.find(L'%') == std::wstring_view::npos ? std::wstring(candidate)
-                                                                             : ExpandEnvironment(candidate);
+    // Most registry texts hold no variable: nothing to expand (nor copy) then.
+    std::wstring expandedText;
+    std::wstring_view expanded = candidate;
+    if (candidate.find(L'%') != std::wstring_view::npos) {
+        expandedText = ExpandEnvironment(candidate);
+        expanded = expandedText;
+    }
     bool hasDrive;
-    if (expanded.find(L'%') == std::wstring::npos && fw::FindNoCase(expanded, kSystemRootToken) == std::wstring::npos) {
-        hasDrive = expanded.find(L':') != std::wstring::npos;  // the drive test would change nothing
+    if (expanded.find(L'%') == std::wstring_view::npos &&
+        fw::FindNoCase(expanded, kSystemRootToken) == std::wstring_view::npos) {
+        hasDrive = expanded.find(L':') != std::wstring_view::npos;  // the drive test would change nothing
     } else {
         hasDrive = ExpandEnvironment(DriveTestText(expanded)).find(L':') != std::wstring::npos;
     }
@@ -116,7 +121,7 @@ void PathTest(ScanContext& ctx, const CRegistryItem& item, const std::wstring& d
     if (IsPathCandidateMissing(candidate, ctx.systemRoot, &ctx.pathCache)) ReportMissingPath(ctx, item, displayText, candidate);
 }
 
-void ReportMissingPath(ScanContext& ctx, const CRegistryItem& item, const std::wstring& displayText,
+void ReportMissingPath(ScanContext& ctx, CRegistryItem item, const std::wstring& displayText,
                        std::wstring_view candidate) {
     CError error;
     error.ErrorType = kErrorValue;
@@ -124,7 +129,7 @@ void ReportMissingPath(ScanContext& ctx, const CRegistryItem& item, const std::w
     error.Reason = fw::Format(L"The value in %s  contains an invalid path %s", displayText.c_str(),
                               error.FilePath.c_str());
     error.Title = L"The file is missing or invalid.";
-    error.Item = item;
+    error.Item = std::move(item);
     AddScanError(ctx, std::move(error));
 }
 

@@ -153,7 +153,7 @@ void CheckOpenKeyValues(ScanContext& ctx, const ReadKey& key, DWORD values, cons
             CRegistryItem item = MakeItem(ctx, kValueTypeDword, subKey, v.Name(),
                                           std::to_wstring(static_cast<int>(v.Dword())));
             item.Tag = ctx.ordinal;
-            ReportMissingPath(ctx, item, DisplayText(ctx, subKey, v.Name()), v.Name());
+            ReportMissingPath(ctx, std::move(item), DisplayText(ctx, subKey, v.Name()), v.Name());
         }
     }
 }
