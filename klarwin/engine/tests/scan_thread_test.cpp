@@ -542,9 +542,13 @@ TEST_F(KlarwinScan, StopDuringShortcutSearch) {
         EXPECT_FALSE(scan.IsScanning());
     }
 
-    // Stopped by the window's thread on the first finding it receives.
-    {
+    // Stopped by the window's thread on the first finding it receives, with
+    // every finding announced at once and with later ones held for their
+    // interval (those still held are dropped: the list holds what was announced).
+    for (DWORD interval : {DWORD{0}, kDefaultProgressIntervalMs}) {
+        SCOPED_TRACE(interval);
         ScanRun run;
+        run.progressIntervalMs = interval;
         bool stopped = false;
         std::size_t messagesAtStop = 0;
         run.recorder.onMessage = [&](const Received& r) {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstddef>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -204,6 +206,59 @@ TEST(MdXmlTree, NewNodesHaveTagZeroAndTheTagIsKept) {
     EXPECT_EQ(named.GetTag(), 0);
     named.SetTag(-7);
     EXPECT_EQ(named.GetTag(), -7);
+}
+
+// The tree memory on its own: blocks of every size are aligned and distinct;
+// once all blocks of some sizes are back, their memory serves other sizes
+// without disturbing blocks still held; larger and over-aligned blocks too.
+TEST(MdXmlTree, TreeMemoryHandsOutDistinctBlocksAndReusesWhatCameBack) {
+    std::pmr::memory_resource* memory = mdxml::TreeMemory();
+    struct Held {
+        unsigned char* at;
+        std::size_t size;
+        std::size_t alignment;
+        unsigned char mark;
+    };
+    std::vector<Held> held;
+    auto take = [&](std::size_t size, std::size_t alignment) {
+        auto* at = static_cast<unsigned char*>(memory->allocate(size, alignment));
+        const auto mark = static_cast<unsigned char>(held.size() * 7 + 1);
+        std::fill(at, at + size, mark);
+        held.push_back({at, size, alignment, mark});
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(at) % alignment, 0u) << size << " " << alignment;
+    };
+    auto intact = [&] {
+        for (const Held& h : held)
+            if (!std::all_of(h.at, h.at + h.size, [&](unsigned char c) { return c == h.mark; }))
+                return false;
+        return true;
+    };
+    // Enough small blocks to fill many slabs, some sizes interleaved with a
+    // size that stays, then large and over-aligned ones.
+    for (int round = 0; round < 3000; ++round) {
+        take(static_cast<std::size_t>(round % 33) * 16 + 1, alignof(std::max_align_t));
+        take(40, 8);
+    }
+    take(513, 16);
+    take(100000, 8);
+    for (int i = 0; i < 8; ++i)
+        take(48, 64);
+    ASSERT_TRUE(intact());
+    // Give back everything but the 40-byte blocks and the first block of each
+    // size (a slab with one block still held is not empty); take other sizes.
+    std::vector<Held> kept;
+    for (const Held& h : held) {
+        if (h.size == 40 || &h - held.data() < 66)
+            kept.push_back(h);
+        else
+            memory->deallocate(h.at, h.size, h.alignment);
+    }
+    held = kept;
+    for (int round = 0; round < 3000; ++round)
+        take(static_cast<std::size_t>(round % 7) * 64 + 8, 8);
+    EXPECT_TRUE(intact());
+    for (const Held& h : held)
+        memory->deallocate(h.at, h.size, h.alignment);
 }
 
 // Trees built, changed and destroyed on several threads at once: every string

@@ -45,6 +45,18 @@ struct ScanSetup {
     ScanPostFunction postMessage = nullptr;          // null: PostMessageW
 };
 
+// At once the first time (after Restart), then at most once per interval.
+struct ScanPace {
+    DWORD last = 0;
+    bool due = true;
+    bool Passed(DWORD now, DWORD interval) const { return due || now - last >= interval; }
+    void Mark(DWORD now) {
+        last = now;
+        due = false;
+    }
+    void Restart() { due = true; }
+};
+
 struct ScanContext {
     explicit ScanContext(const ScanSetup& setup);
     ScanContext(const ScanContext&) = delete;
@@ -77,16 +89,14 @@ struct ScanContext {
     // Paths this scan has looked up.
     CPathLookupCache pathCache;
 
-    // Progress throttling.
-    DWORD lastProgressTick = 0;
-    bool progressDue = true;
+    // Progress texts and announcements of findings: each section's first at once.
+    ScanPace progressPace;
+    ScanPace findingsPace;
 
     // Findings not announced yet: counted, appended and posted together when
     // due. A stop drops them, as it drops a finding made after it.
     std::vector<CError> heldErrors;
     int heldOrdinal = 0;
-    DWORD lastFindingsTick = 0;
-    bool findingsDue = true;
 };
 
 // Stores the section in the context and posts WM_SCAN_SECTION_START.

@@ -19,8 +19,8 @@ void BeginScanSection(ScanContext& ctx, int section, HKEY root, const wchar_t* r
     ctx.rootKey = root;
     ctx.rootName = rootName;
     ctx.isProtected = info && info->Protected;
-    ctx.progressDue = true;
-    ctx.findingsDue = true;
+    ctx.progressPace.Restart();
+    ctx.findingsPace.Restart();
     PostScanMessage(ctx, WM_SCAN_SECTION_START, static_cast<WPARAM>(section), static_cast<LPARAM>(ctx.ordinal));
 }
 
@@ -74,8 +74,7 @@ void AnnounceHeldErrors(ScanContext& ctx) {
         PostNow(ctx, WM_SCAN_ERROR_FOUND, static_cast<WPARAM>(section), static_cast<LPARAM>(ctx.heldOrdinal));
     }
     ctx.heldErrors.clear();
-    ctx.lastFindingsTick = GetTickCount();
-    ctx.findingsDue = false;
+    ctx.findingsPace.Mark(GetTickCount());
 }
 
 }  // namespace
@@ -87,7 +86,7 @@ bool PostScanMessage(ScanContext& ctx, UINT message, WPARAM wParam, LPARAM lPara
 
 void AnnounceDueScanErrors(ScanContext& ctx) {
     if (ctx.heldErrors.empty()) return;
-    if (ctx.findingsDue || GetTickCount() - ctx.lastFindingsTick >= ctx.progressIntervalMs) AnnounceHeldErrors(ctx);
+    if (ctx.findingsPace.Passed(GetTickCount(), ctx.progressIntervalMs)) AnnounceHeldErrors(ctx);
 }
 
 namespace {
@@ -96,7 +95,7 @@ void PostProgressText(ScanContext& ctx, std::wstring_view first, bool join, std:
     AnnounceDueScanErrors(ctx);
     if (!ctx.notifyWindow || !ctx.running.load()) return;
     DWORD now = GetTickCount();
-    if (!ctx.progressDue && now - ctx.lastProgressTick < ctx.progressIntervalMs) return;
+    if (!ctx.progressPace.Passed(now, ctx.progressIntervalMs)) return;
 
     std::wstring text;
     text.reserve(ctx.rootName.size() + first.size() + second.size() + 2);
@@ -113,8 +112,7 @@ void PostProgressText(ScanContext& ctx, std::wstring_view first, bool join, std:
     if (!posted) return;
     if (!ctx.postMessage(ctx.notifyWindow, WM_SCAN_PROGRESS_TEXT, reinterpret_cast<WPARAM>(posted), 0))
         SysFreeString(posted);
-    ctx.lastProgressTick = now;
-    ctx.progressDue = false;
+    ctx.progressPace.Mark(now);
 }
 
 }  // namespace
