@@ -79,15 +79,39 @@ apt_update() {
   return 1
 }
 
+# apt-get's own status lines (its status descriptor) become one line of
+# progress for each tenth of the download and of the installation.
+apt_progress() {
+  awk -F: '
+    /^dlstatus:/ { stage = "downloading"; pct = $3 }
+    /^pmstatus:/ { stage = "installing"; pct = $3 }
+    stage != "" {
+      step = int(pct / 10) * 10
+      if (stage != last_stage || step > last_step) {
+        printf "setup: %s %d%%\n", stage, step
+        fflush()
+        last_stage = stage; last_step = step
+      }
+      stage = ""
+    }'
+}
+
+apt_get_install() {
+  local rc
+  { $SUDO apt-get install -y -qq --no-install-recommends -o APT::Status-Fd=3 "$@" 3>&1 1>/dev/null | apt_progress; } 2>&1
+  rc=${PIPESTATUS[0]}
+  return "$rc"
+}
+
 apt_install() {
-  if $SUDO apt-get install -y -qq --no-install-recommends "$@" >/dev/null; then
+  if apt_get_install "$@"; then
     return 0
   fi
   local codename
   codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
   if [ -n "$codename" ]; then
     echo "setup: the install could not resolve (a mirror may be in the middle of a sync); installing from the release's own archive ($codename) instead"
-    if $SUDO apt-get install -y -qq --no-install-recommends -t "$codename" "$@" >/dev/null; then
+    if apt_get_install -t "$codename" "$@"; then
       return 0
     fi
   fi
@@ -108,3 +132,26 @@ if [ "${#missing[@]}" -gt 0 ] || [ "$need_i386" -eq 1 ]; then
   fi
 fi
 echo "setup: all packages present"
+
+# The npm packages of the test servers (a real SOAP server for Klarwin's log
+# service), installed from the lock file into their folder; tried three times.
+soap=$(cd "$(dirname "$0")/.." && pwd)/klarwin/online/tests/soap-server
+if [ ! -d "$soap/node_modules/soap" ]; then
+  echo "setup: installing the test servers' npm packages"
+  ok=0
+  for try in 1 2 3; do
+    if (cd "$soap" && npm ci --no-audit --no-fund --loglevel=error >/dev/null); then
+      ok=1
+      break
+    fi
+    if [ "$try" -lt 3 ]; then
+      echo "setup: npm ci failed (try $try of 3), trying again in $((retry_delay * try)) s"
+      sleep $((retry_delay * try))
+    fi
+  done
+  if [ "$ok" -ne 1 ]; then
+    echo "setup: FAILED: the test servers' npm packages could not be installed; when the registry answers again, run: tools/setup.sh" >&2
+    exit 1
+  fi
+fi
+echo "setup: test servers' packages present"

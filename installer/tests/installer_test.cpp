@@ -284,6 +284,98 @@ bool DeleteScheduledScan() {
     return deleted;
 }
 
+// ---- What a case leaves behind ---------------------------------------------------
+
+// The processes started by a process (its children), also after it ended.
+std::vector<DWORD> ChildProcesses(DWORD parent) {
+    std::vector<DWORD> children;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return children;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == parent && entry.th32ProcessID != parent) children.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return children;
+}
+
+// Ends every program a case may have left running in the prefix (the prefix is
+// these tests' own): the products, their installers and uninstallers, and the
+// copies the uninstallers run from the temporary folder.
+void EndLeftPrograms() {
+    const DWORD self = GetCurrentProcessId();
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    std::vector<HANDLE> ending;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        std::wstring name = entry.szExeFile;
+        for (wchar_t& c : name) c = static_cast<wchar_t>(towlower(c));
+        const bool left = name == L"klarwin.exe" || name == L"melodrift.exe" || name == L"rebooter.exe" ||
+                          name == L"uninstall.exe" || name == L"au_.exe" || name.rfind(L"un_", 0) == 0 ||
+                          name.rfind(L"klarwinsetup", 0) == 0 || name.rfind(L"melodriftsetup", 0) == 0;
+        if (!left || entry.th32ProcessID == self) continue;
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+            TerminateProcess(process, 1);
+            ending.push_back(process);
+        }
+    }
+    CloseHandle(snapshot);
+    for (HANDLE process : ending) {
+        WaitForSingleObject(process, 10000);
+        CloseHandle(process);
+    }
+}
+
+// Every case leaves the prefix as it found it, whether it passed or failed
+// (a program left running would also hold the test's output open, and CTest
+// would wait for it): what it left running is ended, an installation it left
+// is uninstalled in place and its folder removed, and the user data the cases
+// make is taken away.
+class InstallerCase : public ::testing::Test {
+protected:
+    void SetUp() override { m_hadMp3 = ReadString(HKEY_CLASSES_ROOT, L".mp3", L"", m_mp3); }
+    void TearDown() override {
+        EndLeftPrograms();
+        for (const wchar_t* product : {L"Klarwin", L"Melodrift"}) RemoveLeftInstallation(product);
+        std::error_code ec;
+        for (int folder : {CSIDL_COMMON_APPDATA, CSIDL_APPDATA}) {
+            fs::remove_all(fs::path(ShellFolder(folder) + L"\\Klarwin"), ec);
+            fs::remove_all(fs::path(ShellFolder(folder) + L"\\Corvena"), ec);
+        }
+        fs::remove_all(fs::path(L"C:\\Apps"), ec);
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Klarwin");
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Melodrift.Player");
+        if (m_hadMp3) {
+            WriteString(HKEY_CLASSES_ROOT, L".mp3", L"", m_mp3);
+            RegDeleteKeyValueW(HKEY_CLASSES_ROOT, L".mp3", L"Tonvar_Back");
+        } else {
+            RegDeleteTreeW(HKEY_CLASSES_ROOT, L".mp3");
+        }
+        ComScope com;
+        DeleteScheduledScan();
+    }
+
+private:
+    static void RemoveLeftInstallation(const std::wstring& product) {
+        const std::wstring key = kUninstallRoot + product;
+        std::wstring folder;
+        if (!ReadString(HKEY_LOCAL_MACHINE, key, L"InstallLocation", folder) || folder.empty()) return;
+        // In place (_?=): the uninstaller does its work and ends, with no copy of itself.
+        RunToEnd(folder + L"\\uninstall.exe", L"/S _?=" + folder, 120000);
+        EndLeftPrograms();
+        std::error_code ec;
+        fs::remove_all(fs::path(folder), ec);
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+    }
+
+    bool m_hadMp3 = false;
+    std::wstring m_mp3;
+};
+class InstallerKlarwin : public InstallerCase {};
+class InstallerMelodrift : public InstallerCase {};
+
 std::wstring KlarwinSetup() { return BuildPath(KLARWIN_SETUP); }
 std::wstring KlarwinReports() { return ShellFolder(CSIDL_COMMON_APPDATA) + L"\\Klarwin"; }
 std::wstring KlarwinShortcut() { return ShellFolder(CSIDL_COMMON_PROGRAMS) + L"\\Klarwin.lnk"; }
@@ -301,7 +393,7 @@ void ExpectKlarwinGone(const std::wstring& folder) {
 
 // Installs, runs a scan from the installed program up to its results, and
 // uninstalls down to nothing of the program.
-TEST(InstallerKlarwin, SilentInstallScanAndUninstall) {
+TEST_F(InstallerKlarwin, SilentInstallScanAndUninstall) {
     ComScope com;
     const std::wstring setup = KlarwinSetup();
     CheckInstaller(setup, L"Klarwin", kKlarwinVersion);
@@ -358,7 +450,7 @@ TEST(InstallerKlarwin, SilentInstallScanAndUninstall) {
 // An installation in a folder of the user's choice, with user data; installing
 // again goes to the same folder, replaces the program and keeps the data; the
 // uninstaller keeps it too.
-TEST(InstallerKlarwin, UpgradeKeepsTheUsersData) {
+TEST_F(InstallerKlarwin, UpgradeKeepsTheUsersData) {
     ComScope com;
     const std::wstring folder = L"C:\\Apps\\Klarwin Cleaner";
     ASSERT_EQ(RunToEnd(KlarwinSetup(), L"/S /D=" + folder), 0);
@@ -553,7 +645,7 @@ double RecordedLevel(DWORD ms) {
 // (and plays a file once the player module is there), uninstalls: the file
 // types go back to their earlier owner and nothing of the program is left but
 // the user's data.
-TEST(InstallerMelodrift, SilentInstallStartAndUninstall) {
+TEST_F(InstallerMelodrift, SilentInstallStartAndUninstall) {
     ComScope com;
     const std::wstring setup = MelodriftSetup();
     CheckInstaller(setup, L"Melodrift", kMelodriftVersion);
@@ -636,7 +728,7 @@ TEST(InstallerMelodrift, SilentInstallStartAndUninstall) {
 // Installed without the default-player component, then again (with it) over
 // the first installation: the user's settings, playlists and library stay, and
 // the uninstaller keeps them too.
-TEST(InstallerMelodrift, UpgradeKeepsTheUsersData) {
+TEST_F(InstallerMelodrift, UpgradeKeepsTheUsersData) {
     ComScope com;
     ASSERT_EQ(RunToEnd(MelodriftSetup(), L"/S /NOASSOC"), 0);
     const std::wstring folder = ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Melodrift";
@@ -695,7 +787,7 @@ std::wstring SavedShuffle(const std::wstring& data) {
 
 // Upgraded, then uninstalled, while the installed program runs: each time the
 // installer closes it as its own Close does (it saves its settings), and goes on.
-TEST(InstallerMelodrift, RunningProgramClosedByUpgradeAndUninstall) {
+TEST_F(InstallerMelodrift, RunningProgramClosedByUpgradeAndUninstall) {
     ComScope com;
     ASSERT_EQ(RunToEnd(MelodriftSetup(), L"/S /NOASSOC"), 0);
     const std::wstring folder = ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Melodrift";
@@ -785,7 +877,7 @@ std::vector<std::wstring> FolderState(const std::wstring& folder) {
 // A program that does not close (it does not answer): a silent upgrade and a
 // silent uninstallation stop with an error and leave the installation as it
 // is; once it answers again, it closes and the uninstallation goes through.
-TEST(InstallerMelodrift, ProgramThatDoesNotCloseStopsSilentRuns) {
+TEST_F(InstallerMelodrift, ProgramThatDoesNotCloseStopsSilentRuns) {
     ComScope com;
     ASSERT_EQ(RunToEnd(MelodriftSetup(), L"/S /NOASSOC"), 0);
     const std::wstring folder = ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Melodrift";
@@ -825,7 +917,7 @@ TEST(InstallerMelodrift, ProgramThatDoesNotCloseStopsSilentRuns) {
 // A Klarwin that will not close because a scan runs (its scan held still part
 // way): it refuses the Exit command it is sent, so a silent upgrade and a
 // silent uninstallation stop with an error and leave the installation as it is.
-TEST(InstallerKlarwin, ScanRunningStopsSilentRuns) {
+TEST_F(InstallerKlarwin, ScanRunningStopsSilentRuns) {
     ComScope com;
     ASSERT_EQ(RunToEnd(KlarwinSetup(), L"/S"), 0);
     const std::wstring folder = ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Klarwin";
@@ -1011,7 +1103,7 @@ void InstallThroughThePages(const std::wstring& arguments, bool tick, const std:
 // unticked (it is ticked at first) nothing is associated; ticked (after
 // /NOASSOC left it unticked) the program's "/reg /nostart" made it the
 // default player.
-TEST(InstallerMelodrift, InteractivePagesAndTheDefaultPlayerItem) {
+TEST_F(InstallerMelodrift, InteractivePagesAndTheDefaultPlayerItem) {
     ComScope com;
     const std::wstring folder = ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Melodrift";
     const std::wstring exe = folder + L"\\Melodrift.exe";
@@ -1041,7 +1133,7 @@ TEST(InstallerMelodrift, InteractivePagesAndTheDefaultPlayerItem) {
 // The uninstaller as Programs and Features starts it, through its pages, while
 // the program does not answer: it tells the user, who makes the program answer
 // again and retries; then it closes the program and removes everything.
-TEST(InstallerMelodrift, UninstallerAsksWhileTheProgramDoesNotClose) {
+TEST_F(InstallerMelodrift, UninstallerAsksWhileTheProgramDoesNotClose) {
     ComScope com;
     ASSERT_EQ(RunToEnd(MelodriftSetup(), L"/S /NOASSOC"), 0);
     const std::wstring folder = ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Melodrift";
@@ -1053,15 +1145,21 @@ TEST(InstallerMelodrift, UninstallerAsksWhileTheProgramDoesNotClose) {
     auto frozen = std::make_unique<FrozenProcess>(melodrift.Id());
     ASSERT_TRUE(frozen->Frozen());
 
-    // The uninstaller goes on as a copy of itself: its window is found by its title.
-    ASSERT_EQ(RunToEnd(folder + L"\\uninstall.exe", L""), 0);
+    // The uninstaller goes on as a copy of itself, started by it: its window is
+    // found among the windows of the processes it started.
+    uidriver::CProcess stub;
+    ASSERT_TRUE(stub.Start(folder + L"\\uninstall.exe"));
+    DWORD stubCode = 99;
+    ASSERT_TRUE(stub.WaitForExit(60000, &stubCode));
+    ASSERT_EQ(stubCode, 0u);
     // Its title ends in a blank.
     const std::wstring kUninstallerTitle = L"Melodrift 4.0 Uninstall";
     HWND uninstaller = nullptr;
     ASSERT_TRUE(uidriver::WaitUntil(
         [&] {
-            for (HWND w : uidriver::FindTopWindows({.className = L"#32770"}))
-                if (uidriver::GetText(w).rfind(kUninstallerTitle, 0) == 0) uninstaller = w;
+            for (DWORD child : ChildProcesses(stub.Id()))
+                for (HWND w : uidriver::FindTopWindows({.className = L"#32770", .processId = child}))
+                    if (uidriver::GetText(w).rfind(kUninstallerTitle, 0) == 0) uninstaller = w;
             return uninstaller != nullptr;
         },
         60000, 100))

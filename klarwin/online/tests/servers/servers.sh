@@ -3,7 +3,7 @@
 #   servers.sh start DIR [NAMESPACE]
 #       starts them; DIR/update_port and DIR/log_port hold the update server's
 #       and the log service's ports (the log service runs on node with the soap
-#       package, installed with "npm ci" when its node_modules is missing)
+#       package, which tools/setup.sh installs)
 #   servers.sh stop DIR    stops the ones started into DIR (by their pids)
 set -eu
 cmd=$1
@@ -16,7 +16,8 @@ start)
   rm -f "$dir/update_port" "$dir/log_port"
   soap="$here/../soap-server"
   if [ ! -d "$soap/node_modules/soap" ]; then
-    (cd "$soap" && npm ci --no-audit --no-fund >"$dir/npm.log" 2>&1) || { cat "$dir/npm.log" >&2; exit 1; }
+    echo "the SOAP server's npm packages are not installed: run tools/setup.sh" >&2
+    exit 1
   fi
   nohup node "$soap/server.js" "$here/../../service/LogService.wsdl" "$dir/log_port" ${3:-} \
     >"$dir/log_server.log" 2>&1 &
