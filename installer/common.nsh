@@ -117,7 +117,10 @@ FunctionEnd
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${PRODUCT}.exe,0"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  ; In place (_?=): whoever runs the quiet command waits for the real work and
+  ; gets its real exit code (2: the program would not close, nothing changed),
+  ; not the 0 of a copy that goes on alone (see RemoveUninstallerWhenDone).
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
   ; Size of the program folder in KB (the user's files in it count too: they
@@ -144,6 +147,41 @@ FunctionEnd
   Delete "$INSTDIR\${FILE_LIST}"
   Delete "$INSTDIR\uninstall.exe"
 !macroend
+
+; RemoveUninstallerWhenDone (uninstaller, last): an uninstaller run in place
+; (the quiet command) cannot delete its own file. A copy of it in the
+; temporary folder waits for it to end, then deletes it and the program folder
+; if that is left empty; the copy itself goes at the next restart, as the
+; copies the uninstaller makes of itself when run from Programs and Features.
+!macro RemoveUninstallerWhenDone
+  ${If} ${FileExists} "$INSTDIR\uninstall.exe"
+    System::Call 'kernel32::GetCurrentProcessId() i .r0'
+    GetTempFileName $1
+    Delete "$1"
+    CopyFiles /SILENT "$EXEPATH" "$1.exe"
+    Exec '"$1.exe" /S /REMOVEUNINSTALLER=$0 _?=$INSTDIR'
+  ${EndIf}
+!macroend
+
+; The copy's part: it waits (at most 30 s) for the uninstaller to end.
+Function un.onInit
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/REMOVEUNINSTALLER=" $R1
+  ${IfNot} ${Errors}
+    ; SYNCHRONIZE
+    System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i R1) p .R2'
+    ${If} $R2 <> 0
+      System::Call 'kernel32::WaitForSingleObject(p R2, i 30000) i'
+      System::Call 'kernel32::CloseHandle(p R2)'
+    ${EndIf}
+    Delete "$INSTDIR\uninstall.exe"
+    RMDir "$INSTDIR"
+    Delete /REBOOTOK "$EXEPATH"
+    SetErrorLevel 0
+    Quit
+  ${EndIf}
+FunctionEnd
 
 ; CloseRunningProgram: a copy of the program running from $INSTDIR is asked to
 ; end the way its own Close command ends it: WM_CLOSE to its main window (a

@@ -139,4 +139,5 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\Klarwin.lnk"
   RMDir "$APPDATA\Klarwin"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  !insertmacro RemoveUninstallerWhenDone
 SectionEnd

@@ -151,4 +151,5 @@ Section "Uninstall"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\Melodrift.lnk"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  !insertmacro RemoveUninstallerWhenDone
 SectionEnd

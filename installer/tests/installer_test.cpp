@@ -173,23 +173,28 @@ long RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD 
 
 const wchar_t* const kUninstallRoot = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-// Uninstalls the way the system does silently: the entry's QuietUninstallString.
-// The uninstaller runs on from a copy of itself; it is done when its entry is gone.
-void UninstallSilently(const std::wstring& product) {
-    const std::wstring key = kUninstallRoot + product;
+// Runs the entry's QuietUninstallString, the way the system uninstalls
+// silently; the uninstaller's exit code, or a negative number.
+long RunQuietUninstall(const std::wstring& product) {
     std::wstring quiet;
-    ASSERT_TRUE(ReadString(HKEY_LOCAL_MACHINE, key, L"QuietUninstallString", quiet));
-    ASSERT_EQ(quiet.front(), L'"');
+    if (!ReadString(HKEY_LOCAL_MACHINE, kUninstallRoot + product, L"QuietUninstallString", quiet)) return -3;
     const size_t close = quiet.find(L'"', 1);
-    ASSERT_NE(close, std::wstring::npos);
-    const std::wstring program = quiet.substr(1, close - 1);
+    if (quiet.empty() || quiet.front() != L'"' || close == std::wstring::npos) return -4;
     std::wstring arguments = quiet.substr(close + 1);
     while (!arguments.empty() && arguments.front() == L' ') arguments.erase(0, 1);
-    EXPECT_EQ(RunToEnd(program, arguments), 0);
-    EXPECT_TRUE(uidriver::WaitUntil([&] { return !KeyExists(HKEY_LOCAL_MACHINE, key); }, 120000, 200))
-        << "the uninstaller did not finish";
-    // The copy ends right after removing the entry.
-    Sleep(500);
+    return RunToEnd(quiet.substr(1, close - 1), arguments);
+}
+
+// Uninstalls silently. The quiet command returns when the work is done; its
+// own file goes a moment later, from a copy that waited for it to end.
+void UninstallSilently(const std::wstring& product) {
+    const std::wstring key = kUninstallRoot + product;
+    std::wstring folder;
+    ASSERT_TRUE(ReadString(HKEY_LOCAL_MACHINE, key, L"InstallLocation", folder));
+    EXPECT_EQ(RunQuietUninstall(product), 0);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key)) << "the uninstaller ended before its work was done";
+    EXPECT_TRUE(uidriver::WaitUntil([&] { return !Exists(folder + L"\\uninstall.exe"); }, 30000, 100))
+        << "the uninstaller's file was left";
 }
 
 void CheckUninstallEntry(const std::wstring& product, const std::wstring& displayName, const std::wstring& version,
@@ -200,7 +205,8 @@ void CheckUninstallEntry(const std::wstring& product, const std::wstring& displa
     EXPECT_EQ(String(HKEY_LOCAL_MACHINE, key, L"Publisher"), publisher);
     EXPECT_EQ(String(HKEY_LOCAL_MACHINE, key, L"InstallLocation"), folder);
     EXPECT_EQ(String(HKEY_LOCAL_MACHINE, key, L"UninstallString"), L"\"" + folder + L"\\uninstall.exe\"");
-    EXPECT_EQ(String(HKEY_LOCAL_MACHINE, key, L"QuietUninstallString"), L"\"" + folder + L"\\uninstall.exe\" /S");
+    EXPECT_EQ(String(HKEY_LOCAL_MACHINE, key, L"QuietUninstallString"),
+              L"\"" + folder + L"\\uninstall.exe\" /S _?=" + folder);
     EXPECT_EQ(String(HKEY_LOCAL_MACHINE, key, L"DisplayIcon"), folder + L"\\" + product + L".exe,0");
     DWORD size = 0;
     EXPECT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, key, L"EstimatedSize", size));
@@ -896,8 +902,8 @@ TEST_F(InstallerMelodrift, ProgramThatDoesNotCloseStopsSilentRuns) {
         FrozenProcess frozen(melodrift.Id());
         ASSERT_TRUE(frozen.Frozen());
         EXPECT_EQ(RunToEnd(MelodriftSetup(), L"/S /NOASSOC"), 2);
-        // In place (_?=): the uninstaller's own exit code.
-        EXPECT_EQ(RunToEnd(folder + L"\\uninstall.exe", L"/S _?=" + folder), 2);
+        // The registered quiet command tells its caller.
+        EXPECT_EQ(RunQuietUninstall(L"Melodrift"), 2);
         EXPECT_TRUE(melodrift.IsRunning());
         EXPECT_EQ(FolderState(folder), before) << "the installation was changed";
         EXPECT_TRUE(Exists(MelodriftShortcut()));
@@ -937,7 +943,7 @@ TEST_F(InstallerKlarwin, ScanRunningStopsSilentRuns) {
         FrozenProcess scan(klarwin.Id(), GetWindowThreadProcessId(main, nullptr));
         ASSERT_TRUE(scan.Frozen());
         EXPECT_EQ(RunToEnd(KlarwinSetup(), L"/S"), 2);
-        EXPECT_EQ(RunToEnd(folder + L"\\uninstall.exe", L"/S _?=" + folder), 2);
+        EXPECT_EQ(RunQuietUninstall(L"Klarwin"), 2);
         EXPECT_TRUE(klarwin.IsRunning());
         EXPECT_EQ(FolderState(folder), before) << "the installation was changed";
         EXPECT_TRUE(Exists(KlarwinShortcut()));
