@@ -309,9 +309,9 @@ int ClaimCommand(const CModuleEntry* module, UINT id) {
 
 bool HasItem(HMENU menu, UINT id) { return GetMenuState(menu, id, MF_BYCOMMAND) != static_cast<UINT>(-1); }
 
-// The name a screen reader reads: the control's accessible object asked through
-// WM_GETOBJECT ("" when there is none).
-std::wstring AccessibleName(HWND h) {
+// The name (and role) a screen reader reads: the control's accessible object asked
+// through WM_GETOBJECT ("" when there is none).
+std::wstring AccessibleName(HWND h, long* role = nullptr) {
     IAccessible* acc = nullptr;
     std::wstring out;
     if (FAILED(AccessibleObjectFromWindow(h, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
@@ -324,6 +324,9 @@ std::wstring AccessibleName(HWND h) {
     BSTR text = nullptr;
     if (SUCCEEDED(acc->get_accName(self, &text)) && text) out = text;
     SysFreeString(text);
+    VARIANT kind;
+    VariantInit(&kind);
+    if (role) *role = SUCCEEDED(acc->get_accRole(self, &kind)) && kind.vt == VT_I4 ? kind.lVal : 0;
     acc->Release();
     return out;
 }
@@ -725,7 +728,10 @@ TEST_F(FrameWindow, ButtonsAndSlidersCarryTheirTooltipsAsAccessibleNames) {
     ASSERT_NE(Open(), nullptr);
     EXPECT_EQ(AccessibleName(Control(13011)), L"Play");
     EXPECT_EQ(AccessibleName(Control(13036)), L"Shuffle");
-    EXPECT_EQ(AccessibleName(Control(14031)), L"Balance");
+    long role = 0;
+    EXPECT_EQ(AccessibleName(Control(14031), &role), L"Balance");
+    // The control's own object, not the system's for any window (whose name would be the same text).
+    EXPECT_EQ(role, ROLE_SYSTEM_SLIDER);
     EXPECT_EQ(AccessibleName(Control(16001)), L"Equalizer");
     EXPECT_EQ(AccessibleName(Control(14091)), L"Close");
     EXPECT_EQ(AccessibleName(Control(236)), L"Alpha");
