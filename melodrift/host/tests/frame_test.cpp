@@ -26,7 +26,7 @@ void AddPopup(HMENU bar, const wchar_t* title, HMENU popup) {
     AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), title);
 }
 
-// "text=id" per item, "-" for separators, "text>" for sub-menus.
+// "text=id" per item, "drawn=id" for owner-drawn ones, "-" for separators, "text>" for sub-menus.
 std::vector<std::wstring> Items(HMENU menu) {
     std::vector<std::wstring> out;
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
@@ -35,6 +35,7 @@ std::vector<std::wstring> Items(HMENU menu) {
         info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU;
         GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
         if (info.fType & MFT_SEPARATOR) out.push_back(L"-");
+        else if (info.fType & MFT_OWNERDRAW) out.push_back(L"drawn=" + std::to_wstring(static_cast<int>(info.wID)));
         else if (info.hSubMenu) out.push_back(MenuItemText(menu, i) + L">");
         else out.push_back(MenuItemText(menu, i) + L"=" + std::to_wstring(static_cast<int>(info.wID)));
     }
@@ -152,11 +153,13 @@ TEST(FrameMenuMerge, TheSeparatorStandsBetweenTheInsertedBlockAndTheOwnItems) {
     EXPECT_EQ(Items(dest), (std::vector<std::wstring>{L"One=1", L"two=20", L"-", L"Three=3", L"Four=4"}));
     DestroyMenu(dest);
     DestroyMenu(source);
-    // Text-less items first: the separator still comes after the whole inserted block.
+    // A text-less item first (owner-drawn, no separator): it stays with the inserted
+    // block, and the separator comes after the whole block.
     dest = Popup({{1, L"One"}});
-    source = Popup({{0, nullptr}, {3, L"Three"}, {4, L"Four"}});
+    source = Popup({{3, L"Three"}, {4, L"Four"}});
+    InsertMenuW(source, 0, MF_BYPOSITION | MF_OWNERDRAW, 5, nullptr);
     MergePopup(dest, source, MergeMode::Front, true);
-    EXPECT_EQ(Items(dest), (std::vector<std::wstring>{L"-", L"Three=3", L"Four=4", L"-", L"One=1"}));
+    EXPECT_EQ(Items(dest), (std::vector<std::wstring>{L"drawn=5", L"Three=3", L"Four=4", L"-", L"One=1"}));
     DestroyMenu(dest);
     DestroyMenu(source);
     // A source ending with a separator brings its own.

@@ -2,6 +2,12 @@
 // accessible object for its window, wrapped so that its name is the control's
 // tooltip (or text), and its role, state and value are those of the control
 // kind (button, check button, slider, text).
+//
+// The interface's id is always taken as __uuidof(IAccessible), never by the name
+// IID_IAccessible: mingw-w64's 64-bit import library of oleacc lists that name as
+// a function, so a link that meets oleacc before uuid makes it the address of an
+// import thunk. Every call given it then fails with E_NOINTERFACE, and a client's
+// QueryInterface for IAccessible is not recognised.
 #include "pt_internal.h"
 
 #include <oleacc.h>
@@ -18,7 +24,7 @@ public:
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IAccessible) {
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == __uuidof(IAccessible)) {
             *out = static_cast<IAccessible*>(this);
             AddRef();
             return S_OK;
@@ -137,11 +143,11 @@ private:
 LRESULT AccessibleObject(HWND hwnd, WPARAM wParam, LPARAM, const std::wstring& name, long role, long state,
                          const std::wstring& value) {
     IAccessible* inner = nullptr;
-    if (FAILED(CreateStdAccessibleObject(hwnd, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&inner))) ||
+    if (FAILED(CreateStdAccessibleObject(hwnd, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&inner))) ||
         !inner)
         return 0;
     auto* named = new NamedAccessible(inner, name, role, state, value);
-    LRESULT result = LresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(named));
+    LRESULT result = LresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(named));
     named->Release();
     return result;
 }
