@@ -65,8 +65,10 @@ for preset in "${presets[@]}"; do
                         echo "exit status, see $log"))"
       status=1
     fi
-    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-    printf 'fuzz: %-9s %-28s %12s runs in %s s  %s\n' "$preset" "$target" "${runs:-?}" "$seconds" "$result"
+    # "Done 123 runs in 300 second(s)" at the end of a run that found nothing.
+    runs=$(sed -n 's/^Done \([0-9]*\) runs in \([0-9]*\) second.*/\1 runs in \2 s/p' "$log" | tail -1)
+    [ -n "$runs" ] || runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1) runs"
+    printf 'fuzz: %-9s %-28s %24s  %s\n' "$preset" "$target" "$runs" "$result"
     [ "$result" = passed ] || { grep -m1 'Test unit written to' "$log" || true; echo "fuzz: log: $log"; }
   done
 done
