@@ -46,6 +46,10 @@ endfunction()
 # in native clang builds (elsewhere nothing is added). With the tests it also
 # runs as a short CTest case named TEST: ARGS (default 20 s), seed 1, new inputs
 # and crash files in the build tree, the SEEDS folders only read.
+# For long runs (tools/fuzz.sh) it is described in fuzzers/<target>.txt of the
+# build folder: "program=", its options of ARGS but the bounds of a run
+# ("option=", the dictionary and the largest input, for example), "corpus=" and
+# "seeds=" lines.
 #   km_add_fuzzer(<target> SOURCES ... [LIBS ...] [TEST <name>] [ARGS ...] [SEEDS <folder>...])
 function(km_add_fuzzer target)
   cmake_parse_arguments(F "" "TEST" "SOURCES;LIBS;ARGS;SEEDS" ${ARGN})
@@ -57,11 +61,21 @@ function(km_add_fuzzer target)
   target_link_libraries(${target} PRIVATE ${F_LIBS})
   target_compile_options(${target} PRIVATE -fsanitize=fuzzer)
   target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+  set(corpus ${CMAKE_CURRENT_BINARY_DIR}/corpus_${target})
+  set(description "program=$<TARGET_FILE:${target}>\ncorpus=${corpus}\n")
+  foreach(arg IN LISTS F_ARGS)
+    if(NOT arg MATCHES "^-(runs|max_total_time)=")
+      string(APPEND description "option=${arg}\n")
+    endif()
+  endforeach()
+  foreach(seeds IN LISTS F_SEEDS)
+    string(APPEND description "seeds=${seeds}\n")
+  endforeach()
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/fuzzers/${target}.txt CONTENT "${description}")
   if(KM_BUILD_TESTS AND F_TEST)
     if(NOT F_ARGS)
       set(F_ARGS -max_total_time=20)
     endif()
-    set(corpus ${CMAKE_CURRENT_BINARY_DIR}/corpus_${target})
     file(MAKE_DIRECTORY ${corpus})
     add_test(NAME ${F_TEST} COMMAND ${target} ${F_ARGS} -seed=1 -artifact_prefix=${CMAKE_CURRENT_BINARY_DIR}/
              ${corpus} ${F_SEEDS})

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs, only where missing, everything the build and the tests need on Debian 12:
 # the mingw-w64 i686 cross compiler, 32-bit Wine, Xvfb, PulseAudio, GoogleTest's
-# sources, NSIS, clang for the native builds, the peer libraries the benchmarks
-# compare against, and Node.js for the test servers. Safe to run again: with
-# everything present it does nothing and asks no package server.
+# sources, NSIS, clang for the native builds (with 32-bit libraries for -m32), the
+# peer libraries the benchmarks compare against, and Node.js for the test servers.
+# Safe to run again: with everything present it does nothing and asks no package
+# server.
 set -eu
 
 packages=(
@@ -37,6 +38,8 @@ packages=(
   nsis
   # native builds: sanitizers, fuzzers, peer libraries of the benchmarks
   clang libclang-rt-14-dev libfftw3-dev libkissfft-dev libpugixml-dev
+  # the 32-bit native build (preset native32, clang -m32): 32-bit C and C++ libraries
+  g++-multilib
 )
 
 SUDO=

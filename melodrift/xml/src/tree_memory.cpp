@@ -11,9 +11,13 @@
 // (a freed skin's memory serves the next one).
 //
 // One lock: without contention it costs a few nanoseconds, where the system
-// heap under Wine spends hundreds per block. Under the address sanitizer every
-// block not handed out is poisoned, so that a use after it was given back is
-// caught as with the heap.
+// heap under Wine spends hundreds per block.
+//
+// Under the address sanitizer there is no pool: every block comes from the
+// system allocator, which the sanitizer watches with guard zones after each
+// block and holds back what was given back, so that a read or write past the
+// requested size or after the block's return is reported in every tree (the
+// pool would round sizes up, put blocks side by side and reuse them at once).
 #include "xml/enxml.h"
 
 #include <cstdint>
@@ -29,18 +33,24 @@
 #endif
 #endif
 
-#if defined(MDXML_ADDRESS_SANITIZER)
-#include <sanitizer/asan_interface.h>
-#define MDXML_POISON(address, size) ASAN_POISON_MEMORY_REGION(address, size)
-#define MDXML_UNPOISON(address, size) ASAN_UNPOISON_MEMORY_REGION(address, size)
-#else
-#define MDXML_POISON(address, size) ((void)(address), (void)(size))
-#define MDXML_UNPOISON(address, size) ((void)(address), (void)(size))
-#endif
-
 namespace mdxml {
 
 namespace {
+
+#if defined(MDXML_ADDRESS_SANITIZER)
+
+class SystemMemory final : public std::pmr::memory_resource {
+    void* do_allocate(std::size_t bytes, std::size_t alignment) override {
+        return ::operator new(bytes, std::align_val_t(alignment));
+    }
+    void do_deallocate(void* block, std::size_t, std::size_t alignment) override {
+        ::operator delete(block, std::align_val_t(alignment));
+    }
+    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
+};
+using Memory = SystemMemory;
+
+#else
 
 class SlabPool final : public std::pmr::memory_resource {
 public:
@@ -114,7 +124,6 @@ private:
         slab->given = nullptr;
         slab->fresh = reinterpret_cast<unsigned char*>(slab) + kHeader;
         slab->live = 0;
-        MDXML_POISON(slab->fresh, kSlabBytes - kHeader);
         return slab;
     }
 
@@ -134,12 +143,10 @@ private:
             void* block = nullptr;
             if (slab->given) {
                 block = slab->given;
-                MDXML_UNPOISON(block, size);
                 slab->given = slab->given->next;
             } else if (static_cast<std::size_t>(End(slab) - slab->fresh) >= size) {
                 block = slab->fresh;
                 slab->fresh += size;
-                MDXML_UNPOISON(block, size);
             }
             if (block) {
                 ++slab->live;
@@ -156,11 +163,9 @@ private:
             return;
         }
         const std::size_t c = ClassOf(bytes);
-        const std::size_t size = (c + 1) * kGrain;
         std::lock_guard<std::mutex> hold(m_lock);
         Slab* slab = SlabOf(block);
         if (--slab->live == 0) {
-            MDXML_POISON(block, size);
             if (slab->withRoom)
                 Unlink(m_withRoom[c], slab);
             slab->withRoom = false;
@@ -168,7 +173,6 @@ private:
             return;
         }
         slab->given = new (block) FreeBlock{slab->given};
-        MDXML_POISON(block, size);
         if (!slab->withRoom) {
             slab->withRoom = true;
             PushFront(m_withRoom[c], slab);
@@ -182,12 +186,15 @@ private:
     Slab* m_empty = nullptr;
     std::vector<void*> m_arenas;  // kept for the life of the module
 };
+using Memory = SlabPool;
+
+#endif
 
 }  // namespace
 
 std::pmr::memory_resource* TreeMemory() {
-    static SlabPool* const pool = new SlabPool;
-    return pool;
+    static Memory* const memory = new Memory;
+    return memory;
 }
 
 }  // namespace mdxml

@@ -147,19 +147,25 @@ std::uint64_t ReadId3v2(ByteSource& source, MediaTags& info, bool& found)
     const std::uint32_t size = Synchsafe(&header[6]);
     const std::uint64_t end = 10ull + size + ((version == 4 && (flags & 0x10)) ? 10 : 0);
     std::vector<unsigned char> tag = ReadAt(source, 10, std::min<std::size_t>(size, kMaxId3Bytes));
-    if (10ull + size > source.Size()) info.damaged = true;
+    if (size > source.Size() - 10) info.damaged = true;
     // Versions 2 and 3 unsynchronise the whole tag, version 4 each frame.
     if (version < 4 && (flags & 0x80)) tag = Resynchronise(tag.data(), tag.size());
-    std::size_t pos = 0;
+    std::size_t pos = 0;   // never beyond tag.size()
     if (version >= 3 && (flags & 0x40) && tag.size() >= 4) {
-        // Extended header: its size includes itself in version 4, not in version 3.
-        const std::uint32_t extended = version == 4 ? Synchsafe(&tag[0]) : Be32(&tag[0]) + 4;
-        pos = extended;
-        if (pos > tag.size()) info.damaged = true;
+        // Extended header: its size includes itself in version 4, not in version 3
+        // (there it follows its four bytes of size).
+        const std::uint32_t extended = version == 4 ? Synchsafe(&tag[0]) : Be32(&tag[0]);
+        const std::size_t before = version == 4 ? 0 : 4;
+        if (extended > tag.size() - before) {
+            info.damaged = true;   // no frame is read from a tag whose extended header runs past it
+            pos = tag.size();
+        } else {
+            pos = before + extended;
+        }
     }
     const std::size_t idLength = version == 2 ? 3 : 4;
     const std::size_t headerLength = version == 2 ? 6 : 10;
-    while (pos + headerLength <= tag.size()) {
+    while (tag.size() - pos >= headerLength) {
         const unsigned char* frame = &tag[pos];
         if (frame[0] == 0) break;   // padding
         std::uint32_t frameSize = 0;
@@ -559,7 +565,7 @@ struct Mp4State {
 // The atoms between `from` and `to`; false (and damaged) when one claims more than its parent holds.
 bool NextAtom(ByteSource& source, std::uint64_t pos, std::uint64_t to, Atom& atom, Mp4State& state)
 {
-    if (to - pos < 8) return false;
+    if (pos > to || to - pos < 8) return false;
     const std::vector<unsigned char> h = ReadAt(source, pos, 16);
     if (h.size() < 8) {
         state.damaged = true;
@@ -634,7 +640,7 @@ void WalkMp4(ByteSource& source, std::uint64_t from, std::uint64_t to, int depth
             // A full atom: version and flags before its children (QuickTime's has none).
             const std::vector<unsigned char> peek = ReadAt(source, atom.body + 4, 4);
             const bool full = !(peek.size() == 4 && (std::memcmp(peek.data(), "hdlr", 4) == 0));
-            WalkMp4(source, atom.body + (full ? 4 : 0), atom.end, depth + 1, info, state);
+            if (!full || length >= 4) WalkMp4(source, atom.body + (full ? 4 : 0), atom.end, depth + 1, info, state);
         } else if (type == "mvhd" || type == "mdhd") {
             const std::vector<unsigned char> h = ReadAt(source, atom.body, 32);
             std::uint32_t scale = 0;

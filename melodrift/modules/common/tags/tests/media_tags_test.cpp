@@ -118,6 +118,22 @@ TEST(MediaTags, HandmadeHeadersThatClaimMoreThanTheFileHolds)
     EXPECT_EQ(Read(mp4, tags), MediaFormat::Mp4);
     EXPECT_EQ(tags.title, L"Caf\u00e9");
     EXPECT_TRUE(tags.damaged);   // and no sound track
+    // MP4: a meta atom too short for its version and flags; nothing is read beyond it.
+    mp4 = Atom("ftyp", "M4A ") + Atom("moov", Atom("udta", Atom("meta", "") + Atom("free", "\xA9nam" + data)));
+    EXPECT_EQ(Read(mp4, tags), MediaFormat::Mp4);
+    EXPECT_EQ(tags.title, L"");
+    // ID3v2.3 with an extended header, a title frame and one MPEG frame; extended header sizes
+    // near 2^32 (which wrap when its own 4 bytes are added) leave the tag damaged and unread.
+    const std::string title = std::string("TIT2") + Be32(5) + std::string(3, '\0') + "Late";
+    for (std::uint32_t extended : {6u, 0xFFFFFFFBu, 0xFFFFFFFCu, 0xFFFFFFFFu}) {
+        const std::string body = Be32(extended) + std::string(6, '\0') + title;
+        const std::string mp3 = std::string("ID3\x03\x00\x40\x00\x00\x00", 9) + static_cast<char>(body.size()) + body +
+                                "\xFF\xFB\x90\x00" + std::string(413, '\0');
+        const bool sound = extended == 6;
+        EXPECT_EQ(Read(mp3, tags), MediaFormat::Mp3) << extended;
+        EXPECT_EQ(tags.title, sound ? L"Late" : L"") << extended;
+        EXPECT_EQ(tags.damaged, !sound) << extended;
+    }
     // ASF: a header that claims more than the file.
     std::string asf("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C", 16);
     asf += std::string("\xFF\xFF\xFF\x7F\x00\x00\x00\x00", 8) + std::string("\x05\x00\x00\x00\x01\x02", 6);
