@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds both presets and runs every test:
 #   native   platform-neutral code under AddressSanitizer/UBSan, fuzzers for a bounded time
+#   native32 the same code as 32-bit Linux programs; its tests only where 32-bit programs run
 #   windows  everything, cross-built for 32-bit Windows and run under Wine
 # On a machine that cannot execute 32-bit programs (no 32-bit user mode in its
 # kernel or virtual machine, so 32-bit Wine cannot start), the 32-bit programs,
@@ -72,22 +73,33 @@ if ! can_run_32bit; then
   windows=windows64
 fi
 
+# The platform-neutral code as 32-bit programs (preset native32): always built; its
+# tests run only where this machine executes 32-bit programs.
+presets=(native)
+if can_run_native32; then
+  presets+=(native32)
+else
+  build native32
+  echo "test: native32 is built; this machine cannot execute 32-bit programs, so its tests do not run"
+fi
+presets+=("$windows")
+
 strict=
 [ "${CI:-}" = true ] && strict=--strict
 status=0
-for preset in native "$windows"; do
+for preset in "${presets[@]}"; do
   build "$preset"
   tools/run-suite.py "$preset" $strict "$@" || status=1
 done
 
 passed=0 failed=0 skipped=0
-for preset in native "$windows"; do
+for preset in "${presets[@]}"; do
   read -r p f s <"build/$preset/suite-counts" || continue
   passed=$((passed + p)) failed=$((failed + f)) skipped=$((skipped + s))
 done
 echo "tests took $(( $(date +%s) - start )) s in all"
 echo "$passed passed, $failed failed, $skipped skipped"
-for preset in native "$windows"; do
+for preset in "${presets[@]}"; do
   [ -s "build/$preset/suite-reruns" ] && sed 's/^/run again: /' "build/$preset/suite-reruns"
 done
 exit $status
