@@ -384,6 +384,13 @@
 #define IDS_RESULTS_STILL_OPEN           20209
 #define IDS_RESTORE_NOT_WRITTEN          20175
 #define IDS_REPAIR_NOT_STARTED           20282
+#define IDS_REPAIR_UNREADABLE            20283
+#define IDS_REPAIR_NOT_DELETED           20284
+#define IDS_REPAIR_REST_DONE             20285
+#define IDS_REPAIR_LEFT_KEPT             20286
+#define IDS_REPAIR_LEFT_NOT_SAVED        20287
+#define IDS_SCAN_NOT_STARTED             20288
+#define IDS_SECTION_NOT_CHECKED_FORMAT   20289
 // Settings window
 #define IDS_SETTINGS_CAPTION             20210
 #define IDS_SETTINGS_HEADING             20211

@@ -38,24 +38,6 @@ private:
     std::vector<Message> m_messages;
 };
 
-// An engine over a folder of its own (backups, data files, reports), with the
-// pauses off and its messages going to a recorder.
-struct EngineRun {
-    EngineRun();
-    ~EngineRun();
-    scantest::TempFolder folder;
-    Recorder recorder;
-    std::unique_ptr<CBriskoEngine> engine;
-    std::wstring BackupFolder() const { return folder.Path() + L"\\backup"; }
-    std::wstring DataFolder() const { return folder.Path() + L"\\data"; }
-    std::wstring ReportsFolder() const { return folder.Path() + L"\\reports"; }
-    // Starts a repair and pumps until it ended; false on failure or time-out.
-    bool Repair(int count);
-    // Runs a scan of the given sections to its end.
-    bool Scan(std::initializer_list<int> sections);
-    std::vector<std::wstring> BackupFiles() const;
-};
-
 // Remembers a registry value (or its absence) and puts it back on destruction.
 class SavedValue {
 public:
@@ -71,6 +53,26 @@ private:
     bool m_existed = false;
     DWORD m_type = 0;
     std::vector<BYTE> m_data;
+};
+
+// An engine over a folder of its own (backups, data files, reports), with the
+// pauses off and its messages going to a recorder.
+struct EngineRun {
+    EngineRun();
+    ~EngineRun();
+    scantest::TempFolder folder;
+    Recorder recorder;
+    // A repair stores how many errors it left in Klarwin's settings.
+    SavedValue ignoredCount{HKEY_LOCAL_MACHINE, kSettingsKey, L"IgnoredErrorsCount"};
+    std::unique_ptr<CBriskoEngine> engine;
+    std::wstring BackupFolder() const { return folder.Path() + L"\\backup"; }
+    std::wstring DataFolder() const { return folder.Path() + L"\\data"; }
+    std::wstring ReportsFolder() const { return folder.Path() + L"\\reports"; }
+    // Starts a repair and pumps until it ended; false on failure or time-out.
+    bool Repair(int count);
+    // Runs a scan of the given sections to its end.
+    bool Scan(std::initializer_list<int> sections);
+    std::vector<std::wstring> BackupFiles() const;
 };
 
 // Reads a value's type and its data as a string (REG_SZ / REG_EXPAND_SZ,

@@ -398,6 +398,7 @@ TEST(KlarwinRepair, NoBackupNothingRepaired) {
     options.dataFolder = folder.Path() + L"\\data";
     options.notifyWindow = recorder.Window();
     options.pacingScale = 0;
+    SavedValue ignoredCount(HKEY_LOCAL_MACHINE, kSettingsKey, L"IgnoredErrorsCount");
     CBriskoEngine engine(options);
     scantest::RegistryFixture fixture;
     const std::wstring key = L"Software\\" + scantest::UniqueName(L"KlarwinNoBackup");
@@ -422,10 +423,12 @@ TEST(KlarwinRepair, NoBackupNothingRepaired) {
     EXPECT_EQ(recorder.Messages().back().wParam, 2u);
 }
 
-// Key errors, and locations already gone when the repair comes: an empty key
-// is removed, a key with subkeys stays but counts as repaired, a protected
-// key goes on the ignore list, a key or value already gone counts as
-// repaired and is not recorded, so a restore never creates it.
+// Key errors, values a backup cannot hold, and locations already gone when
+// the repair comes: an empty key is removed; a key with subkeys stays and is
+// left unrepaired, as is a binary value (named as unreadable); a protected
+// key, and a protected value of a kind a backup cannot hold, go on the ignore
+// list; a key or value already gone counts as repaired and is not recorded,
+// so a restore never creates it. What was left joins the unresolved errors.
 TEST(KlarwinRepair, KeyErrorsAndLocationsAlreadyGone) {
     EngineRun run;
     scantest::RegistryFixture fixture;
@@ -444,26 +447,47 @@ TEST(KlarwinRepair, KeyErrorsAndLocationsAlreadyGone) {
     errors.Add(keyError(kSectionAppPaths, base + L"\\Protected"));
     errors.Add(keyError(kSectionEmptyKeys, base + L"\\Gone"));
     errors.Add(ValueError(kSectionSoundFiles, HKEY_CURRENT_USER, base, L"gone", 1, L"C:\\old.wav"));
-    ASSERT_TRUE(run.Repair(5));
+    const BYTE bytes[] = {1, 2, 3};
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, base.c_str(), L"binary", REG_BINARY, bytes, sizeof bytes),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, base.c_str(), L"multi", REG_MULTI_SZ, L"a\0b\0", 6 * sizeof(wchar_t)),
+              ERROR_SUCCESS);
+    errors.Add(ValueError(kSectionSoundFiles, HKEY_CURRENT_USER, base, L"binary"));
+    errors.Add(ValueError(kSectionAppPaths, HKEY_CURRENT_USER, base, L"multi"));
+    ASSERT_TRUE(run.Repair(7));
+    RepairReport done;
+    EXPECT_EQ(run.engine->StopRepair(&done), 2);
+    EXPECT_EQ(done.repaired, 5);
+    ASSERT_EQ(done.notDeleted.GetSize(), 1);
+    EXPECT_TRUE(done.notDeleted[0] == L"HKEY_CURRENT_USER\\" + base + L"\\Parent");
+    ASSERT_EQ(done.unreadable.GetSize(), 1);
+    EXPECT_TRUE(done.unreadable[0] == L"HKEY_CURRENT_USER\\" + base + L"\\binary");
+    CErrorListEx kept;
+    ASSERT_EQ(LoadErrorFile(std::filesystem::path(run.engine->GetUnresolvedFilePath()), kept), RecordFileResult::Ok);
+    ASSERT_EQ(kept.GetSize(), 2);
+    EXPECT_TRUE(kept[1].Item.ValueName == L"binary");
+    EXPECT_TRUE(CRegKey::KeyExists(HKEY_CURRENT_USER, base.c_str()));
 
     EXPECT_FALSE(CRegKey::KeyExists(HKEY_CURRENT_USER, (base + L"\\Empty").c_str()));
     EXPECT_TRUE(CRegKey::KeyExists(HKEY_CURRENT_USER, (base + L"\\Parent\\Child").c_str()));
     EXPECT_TRUE(CRegKey::KeyExists(HKEY_CURRENT_USER, (base + L"\\Protected").c_str()));
-    EXPECT_EQ(run.engine->GetCounters()[kSectionEmptyKeys].Repaired, 3);
-    EXPECT_EQ(run.engine->GetCounters()[kSectionAppPaths].Repaired, 1);
+    EXPECT_EQ(run.engine->GetCounters()[kSectionEmptyKeys].Repaired, 2);
+    EXPECT_EQ(run.engine->GetCounters()[kSectionEmptyKeys].Ignored, 1);
+    EXPECT_EQ(run.engine->GetCounters()[kSectionAppPaths].Repaired, 2);
     EXPECT_EQ(run.engine->GetCounters()[kSectionSoundFiles].Repaired, 1);
     EXPECT_EQ(run.recorder.Messages().back().wParam, 0u);  // nothing left for want of a backup
     CArray<CRegistryItem> ignored;
     ASSERT_EQ(LoadIgnoreFile(std::filesystem::path(run.engine->GetIgnoreFilePath()), ignored), RecordFileResult::Ok);
-    ASSERT_EQ(ignored.GetSize(), 1);
+    ASSERT_EQ(ignored.GetSize(), 2);
     EXPECT_TRUE(ignored[0].SubKey == base + L"\\Protected");
+    EXPECT_TRUE(ignored[1].ValueName == L"multi");
 
     std::vector<std::wstring> files = run.BackupFiles();
     ASSERT_EQ(files.size(), 1u);
     const std::wstring backup = run.BackupFolder() + L"\\" + files[0];
     CArray<BackupRecord> records;
     ReadBackupRecords(ReadFileText(backup), records);
-    ASSERT_EQ(records.GetSize(), 3);
+    ASSERT_EQ(records.GetSize(), 3);  // neither value that could not be read
     for (const BackupRecord& r : records) EXPECT_EQ(r.Kind, kErrorKey);
     EXPECT_TRUE(records[0].Item.SubKey == base + L"\\Empty");
 

@@ -223,7 +223,7 @@ std::wstring TakeBstr(WPARAM wParam) {
     return out;
 }
 
-MessageRecorder::MessageRecorder() : MessageWindow(WM_SCAN_ERROR_FOUND, WM_SCAN_SECTION_END) {}
+MessageRecorder::MessageRecorder() : MessageWindow(WM_SCAN_ERROR_FOUND, WM_SCAN_SECTION_SKIPPED) {}
 
 void MessageRecorder::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     Received r{msg, wParam, lParam, {}};
@@ -260,6 +260,7 @@ std::string Describe(const std::vector<Received>& messages) {
             case WM_SCAN_COMPLETE: name = "complete"; break;
             case WM_SCAN_SECTION_START: name = "start"; break;
             case WM_SCAN_SECTION_END: name = "end"; break;
+            case WM_SCAN_SECTION_SKIPPED: name = "skipped"; break;
         }
         char line[64];
         std::snprintf(line, sizeof(line), "%s(%d,%d) ", name, static_cast<int>(r.wParam), static_cast<int>(r.lParam));

@@ -490,17 +490,34 @@ TEST_F(KlarwinScan, ShortcutsUnderTheProfile) {
     ASSERT_FALSE(texts.empty());
     EXPECT_EQ(texts.back(), profile.Path() + L"\\");
     EXPECT_NE(std::find(texts.begin(), texts.end(), profile.Path() + L"\\sub\\deep\\"), texts.end());
+
+    // Without a shell-link object no shortcut can be read: the section says it
+    // was not checked and reports nothing.
+    MessageRecorder recorder;
+    CErrorListEx errors;
+    ScanSetup setup;
+    setup.errors = &errors;
+    setup.notifyWindow = recorder.Window();
+    setup.pacingScale = 0;
+    ScanContext bare(setup);
+    bare.running = true;
+    RunScanSection(bare, kSectionShortcuts);
+    recorder.Drain();
+    EXPECT_EQ(Describe(recorder.WithoutProgress()), "start(11,0) skipped(11,0) end(11,0) ");
+    EXPECT_EQ(errors.GetSize(), 0);
+    EXPECT_EQ(bare.finder.GetFoundCount(), 0);
 }
 
 namespace {
 
 std::atomic<CRegistryScanThread*> g_stopTarget{nullptr};
+std::atomic<UINT> g_stopAfter{WM_SCAN_ERROR_FOUND};
 
-// Posts, and stops the scan right after the first finding of section 11 was
-// posted, as a window would that stops it on that message.
+// Posts, and stops the scan right after the first message g_stopAfter of
+// section 11 was posted, as a window would that stops it on that message.
 BOOL WINAPI PostThenStop(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     BOOL ok = PostMessageW(hwnd, msg, wParam, lParam);
-    if (msg == WM_SCAN_ERROR_FOUND && wParam == 11) {
+    if (msg == g_stopAfter.load() && wParam == 11) {
         if (CRegistryScanThread* t = g_stopTarget.load()) t->RequestStop();
     }
     return ok;
@@ -518,8 +535,12 @@ TEST_F(KlarwinScan, StopDuringShortcutSearch) {
     }
     ASSERT_TRUE(DeleteFileW(gone.c_str()));
 
-    // Stopped at the first finding: nothing follows, not even the section's end.
-    {
+    // Stopped at the section's start (the search never begins) or at the first
+    // finding: nothing follows, not even the section's end.
+    for (UINT stopAfter : {WM_SCAN_SECTION_START, WM_SCAN_ERROR_FOUND}) {
+        SCOPED_TRACE(stopAfter);
+        const bool atStart = stopAfter == WM_SCAN_SECTION_START;
+        g_stopAfter = stopAfter;
         ScanRun run;
         bool enabled[kSectionCount] = {};
         enabled[11] = true;
@@ -535,10 +556,11 @@ TEST_F(KlarwinScan, StopDuringShortcutSearch) {
         ASSERT_TRUE(run.recorder.PumpUntilEnded(scan.m_hThread));
         g_stopTarget = nullptr;
         std::vector<Received> seen = run.recorder.WithoutProgress();
-        EXPECT_EQ(Describe(seen), "start(11,0) error(11,0) ");
-        EXPECT_EQ(run.errors.GetSize(), 1);
-        EXPECT_EQ(run.counters[11].Found, 1);
-        EXPECT_LT(scan.Context().finder.GetFoundCount(), 3);  // the folder search ended there
+        EXPECT_EQ(Describe(seen), atStart ? "start(11,0) " : "start(11,0) error(11,0) ");
+        EXPECT_EQ(run.errors.GetSize(), atStart ? 0 : 1);
+        EXPECT_EQ(run.counters[11].Found, atStart ? 0 : 1);
+        // The folder search ended there, or never began.
+        EXPECT_LT(scan.Context().finder.GetFoundCount(), atStart ? 1 : 3);
         EXPECT_FALSE(scan.IsScanning());
     }
 

@@ -79,10 +79,11 @@ public:
     CBriskoEngine& operator=(const CBriskoEngine&) = delete;
 
     // ---- Scan and repair
-    // Loads the ignore list, records the last-scan date, replaces a previous
-    // scan thread, clears the counters and the errors and starts a scan of
-    // the enabled sections. Refused (false, nothing changed) while a repair
-    // works on the error list.
+    // Loads the ignore list, replaces a previous scan thread, clears the
+    // counters and the errors, starts a scan of the enabled sections and
+    // records the last-scan date. Refused (false) while a repair works on the
+    // error list; false too when the thread could not be started. On false
+    // the errors, counters and date are as they were.
     bool StartScan(const bool enable[kSectionCount]);
     void StopScan();
     CRegistryScanThread* GetScanThread() const { return m_scanThread; }
@@ -92,12 +93,20 @@ public:
     // started) while a scan or an earlier repair is still running; a scan
     // thread that has ended is released first.
     bool StartRepair(int count);
-    void StopRepair();
     // Stops a repair at its next safe point (after the error it works on, with
-    // the ignore list saved) and keeps the errors it did not reach: they are
-    // added to "unresolvederrors.dat" and counted in "IgnoredErrorsCount".
-    // Returns how many were kept; -1 when they could not be saved.
-    int StopRepairKeepingTheRest();
+    // the ignore list saved), waits for it and releases it. The errors it did
+    // not repair (no backup, unreadable, not deleted, not reached) are kept:
+    // added to "unresolvederrors.dat", counted in "IgnoredErrorsCount" and as
+    // ignored in their sections. Every way a repair ends comes here, also a
+    // repair that ended by itself and one released by StartRepair or the
+    // destructor. `report` (when given) receives what the repair did. Returns
+    // how many errors were kept; -1 when they could not be saved.
+    int StopRepair(RepairReport* report = nullptr);
+    // Adds the errors to "unresolvederrors.dat" (after those it holds),
+    // stores its new length as "IgnoredErrorsCount" and counts them as
+    // ignored. Returns how many were added; -1 (nothing changed) when the file
+    // could not be written.
+    int KeepUnresolvedErrors(const CErrorListEx& errors);
     CRepairErrorsThread* GetRepairThread() const { return m_repairThread; }
     bool IsRepairRunning() const { return m_repairThread && m_repairThread->IsRunning(); }
 

@@ -11,7 +11,8 @@
 //
 // The window receives WM_SCAN_SECTION_START / _END per section (section 4
 // starts twice, once per root), WM_SCAN_ERROR_FOUND per finding, progress
-// texts, and WM_SCAN_COMPLETE at the end unless the scan was stopped. Once
+// texts, WM_SCAN_SECTION_SKIPPED for a section that could not be checked,
+// and WM_SCAN_COMPLETE at the end unless the scan was stopped. Once
 // stopped, nothing more is posted. The error list and counters may be read
 // after WM_SCAN_COMPLETE or after Stop().
 #pragma once

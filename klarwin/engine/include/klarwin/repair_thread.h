@@ -14,16 +14,21 @@
 // that moment, then deleted; an error of a protected section only puts its
 // location on the ignore list (and is recorded too, so a restore brings it
 // back into later scans). A value or key already gone records nothing and
-// counts as repaired. A registry location whose backup line could not be
-// written is left alone and does not count as repaired; when the run's backup
-// file cannot be made at all, nothing is repaired. WM_REPAIR_DONE tells how
-// many errors were left for want of a backup.
+// counts as repaired. Left alone, and not counted as repaired: a registry
+// location whose backup line could not be written (when the run's backup
+// file cannot be made at all, nothing is repaired), a value that cannot be
+// read or has a type a backup line cannot hold (a protected one is still put
+// on the ignore list, which changes nothing in the registry), and a location
+// whose deletion failed. WM_REPAIR_DONE tells how many errors were left for
+// want of a backup; GetReport and GetUnrepaired tell the rest once the thread
+// has ended.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "fw/win/thread.h"
 #include "klarwin/repair_messages.h"
@@ -39,6 +44,20 @@ struct RepairSetup {
     // Scale of the one-second pauses after each error and at the end: 1 is
     // the normal pacing, 0 none.
     double pacingScale = 1.0;
+};
+
+// What a repair run did with the errors it was given.
+struct RepairReport {
+    int workCount = 0;          // errors the run was given
+    int repaired = 0;
+    int notBackedUp = 0;        // left: their backup could not be written
+    CStringArrayEx unreadable;  // left: could not be read, or of a type a backup cannot hold (RepairItemText)
+    CStringArrayEx notDeleted;  // left: the deletion failed (RepairItemText)
+    int notReached = 0;         // left: the run was stopped before them
+    int Left() const {
+        return notBackedUp + static_cast<int>(unreadable.GetSize()) + static_cast<int>(notDeleted.GetSize()) +
+               notReached;
+    }
 };
 
 // The text shown for an error: the file path (type 0), "root\subkey\value"
@@ -72,6 +91,11 @@ public:
     // Errors left unrepaired because their backup could not be written (all
     // of them when the backup file could not be made).
     int GetNotBackedUp() const { return m_notBackedUp.load(); }
+    // Once the thread has ended (after Stop or Wait): what the run did, and
+    // the errors it did not repair (those it did not reach included), in
+    // list order.
+    RepairReport GetReport() const;
+    CErrorListEx GetUnrepaired() const;
 
     int Run() override;
 
@@ -79,10 +103,11 @@ private:
     void Post(UINT message, WPARAM wParam, LPARAM lParam);
     void PostText(UINT message, const std::wstring& text);
     void Pause(DWORD milliseconds);
-    enum class Outcome { Repaired, NotBackedUp };
+    enum class Outcome { NotReached, Repaired, NotBackedUp, Unreadable, NotDeleted };
     Outcome RepairOne(const CError& error);
 
     CErrorListEx m_work;
+    std::vector<Outcome> m_outcomes;  // one per error of m_work, written by the thread
     int m_count;
     RepairSetup m_setup;
     std::atomic<bool> m_running{false};

@@ -10,3 +10,7 @@ constexpr UINT WM_SCAN_PROGRESS_TEXT = 0x810D;  // wParam BSTR: what is being ex
 constexpr UINT WM_SCAN_COMPLETE = 0x810F;       // 0, 0: the last section ended and the scan was not stopped
 constexpr UINT WM_SCAN_SECTION_START = 0x8110;  // wParam section, lParam ordinal
 constexpr UINT WM_SCAN_SECTION_END = 0x8111;    // wParam section, lParam ordinal
+// wParam section, lParam ordinal: the section was not checked (between its
+// start and end): the shortcut section when the system gave the scan no
+// shell-link object to read shortcuts with.
+constexpr UINT WM_SCAN_SECTION_SKIPPED = 0x8117;

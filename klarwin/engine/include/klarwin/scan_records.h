@@ -124,8 +124,8 @@ class CStringArrayEx : public CArray<std::wstring> {};
 
 struct SectionCounter {
     std::int32_t Found = 0;     // reported by the scan or reloaded as unresolved
-    std::int32_t Repaired = 0;  // processed by the repair
-    std::int32_t Ignored = 0;   // left unrepaired by the user
+    std::int32_t Repaired = 0;  // repaired (or found gone) by the repair
+    std::int32_t Ignored = 0;   // left unrepaired (by the user or the repair) and kept as unresolved
 };
 
 struct SectionCounters {

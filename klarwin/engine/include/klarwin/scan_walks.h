@@ -26,5 +26,6 @@ void WalkEmptyKeys(ScanContext& ctx, const std::wstring& subKey, int depth = 1);
 // names no "TypeLib\..." key.
 void CheckActiveXAppIds(ScanContext& ctx);
 void CheckActiveXTypeLibs(ScanContext& ctx);
-// ".lnk" files under the user's profile whose target is gone.
+// ".lnk" files under the user's profile whose target is gone; without the
+// context's shell-link object, WM_SCAN_SECTION_SKIPPED and nothing else.
 void SearchShortcuts(ScanContext& ctx);

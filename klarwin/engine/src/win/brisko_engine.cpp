@@ -122,11 +122,12 @@ bool CBriskoEngine::StartScan(const bool enable[kSectionCount]) {
     // The repair thread reads the error list and adds to the ignore list.
     if (IsRepairRunning()) return false;
     LoadIgnoreList();
-    m_lastScanDate = FormatLastScanDate(CurrentLocalTime());
-    WriteSetting(L"LastScanDate", m_lastScanDate);
     StopScan();
+    // The last results stay until a scan really starts.
+    CErrorListEx previousErrors;
+    previousErrors.Items().swap(m_errors.Items());
+    const SectionCounters previousCounters = m_counters;
     m_counters.Reset();
-    m_errors.RemoveAll();
 
     ScanSetup setup;
     setup.errors = &m_errors;
@@ -135,10 +136,16 @@ bool CBriskoEngine::StartScan(const bool enable[kSectionCount]) {
     setup.notifyWindow = NotifyWindow();
     setup.pacingScale = m_options.pacingScale;
     m_scanThread = new CRegistryScanThread(enable, setup);
-    if (m_scanThread->Start()) return true;
-    delete m_scanThread;
-    m_scanThread = nullptr;
-    return false;
+    if (!m_scanThread->Start()) {
+        delete m_scanThread;
+        m_scanThread = nullptr;
+        m_errors.Items().swap(previousErrors.Items());
+        m_counters = previousCounters;
+        return false;
+    }
+    m_lastScanDate = FormatLastScanDate(CurrentLocalTime());
+    WriteSetting(L"LastScanDate", m_lastScanDate);
+    return true;
 }
 
 void CBriskoEngine::StopScan() {
@@ -155,8 +162,7 @@ bool CBriskoEngine::StartRepair(int count) {
     if (m_repairThread) {
         // Two repairs never work on the same list at once.
         if (m_repairThread->IsRunning()) return false;
-        delete m_repairThread;
-        m_repairThread = nullptr;
+        StopRepair();
     }
     RepairSetup setup;
     setup.errors = &m_errors;
@@ -173,27 +179,30 @@ bool CBriskoEngine::StartRepair(int count) {
     return false;
 }
 
-void CBriskoEngine::StopRepair() {
-    if (!m_repairThread) return;
+int CBriskoEngine::StopRepair(RepairReport* report) {
+    if (!m_repairThread) {
+        if (report) *report = RepairReport();
+        return 0;
+    }
     m_repairThread->Stop();
+    if (report) *report = m_repairThread->GetReport();
+    const CErrorListEx left = m_repairThread->GetUnrepaired();
     delete m_repairThread;
     m_repairThread = nullptr;
+    return KeepUnresolvedErrors(left);
 }
 
-int CBriskoEngine::StopRepairKeepingTheRest() {
-    if (!m_repairThread) return 0;
-    m_repairThread->Stop();
-    const int processed = m_repairThread->GetProcessed();
-    const int count = m_repairThread->GetWorkCount();
-    StopRepair();
-    if (processed >= count) return 0;
-    // The repair works on the first errors of the list, which stays as it was.
+int CBriskoEngine::KeepUnresolvedErrors(const CErrorListEx& errors) {
+    if (errors.GetSize() == 0) return 0;
+    // What the unresolved file holds already stays; these errors join it.
     CErrorListEx kept;
     LoadErrorFile(std::filesystem::path(GetUnresolvedFilePath()), kept);
-    for (int i = processed; i < count && i < m_errors.GetSize(); ++i) kept.Add(m_errors[i]);
+    for (const CError& e : errors) kept.Add(e);
     if (!SaveUnresolvedErrors(kept)) return -1;
+    for (const CError& e : errors)
+        if (e.Section >= 0 && e.Section < kSectionCount) ++m_counters[e.Section].Ignored;
     WriteSetting(L"IgnoredErrorsCount", CounterText(static_cast<int>(kept.GetSize())));
-    return count - processed;
+    return static_cast<int>(errors.GetSize());
 }
 
 void CBriskoEngine::LoadUnresolvedErrors() {

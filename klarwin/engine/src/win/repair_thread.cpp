@@ -31,6 +31,7 @@ CRepairErrorsThread::CRepairErrorsThread(const RepairSetup& setup, int count) : 
         m_work.Reserve(n);
         for (int i = 0; i < n; ++i) m_work.Add((*setup.errors)[i]);
     }
+    m_outcomes.assign(static_cast<std::size_t>(m_work.GetSize()), Outcome::NotReached);
 }
 
 CRepairErrorsThread::~CRepairErrorsThread() {
@@ -77,19 +78,29 @@ void CRepairErrorsThread::Pause(DWORD milliseconds) {
 
 namespace {
 
-bool ValueExists(HKEY root, const std::wstring& subKey, const std::wstring& valueName) {
+// Whether a registry location is there: a location that cannot be looked at
+// (access denied) is neither there nor gone.
+enum class Presence { Gone, Present, Unknown };
+
+Presence PresenceOf(LONG rc) {
+    if (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) return Presence::Present;
+    return rc == ERROR_FILE_NOT_FOUND ? Presence::Gone : Presence::Unknown;
+}
+
+Presence ValuePresence(HKEY root, const std::wstring& subKey, const std::wstring& valueName) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
-    const bool found = RegQueryValueExW(key, valueName.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    const LONG rc = RegOpenKeyExW(root, subKey.c_str(), 0, KEY_QUERY_VALUE, &key);
+    if (rc != ERROR_SUCCESS) return PresenceOf(rc);
+    const Presence found = PresenceOf(RegQueryValueExW(key, valueName.c_str(), nullptr, nullptr, nullptr, nullptr));
     RegCloseKey(key);
     return found;
 }
 
-bool KeyExists(HKEY root, const std::wstring& subKey) {
+Presence KeyPresence(HKEY root, const std::wstring& subKey) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
+    const LONG rc = RegOpenKeyExW(root, subKey.c_str(), 0, KEY_READ, &key);
+    if (rc == ERROR_SUCCESS) RegCloseKey(key);
+    return PresenceOf(rc);
 }
 
 }  // namespace
@@ -107,33 +118,63 @@ CRepairErrorsThread::Outcome CRepairErrorsThread::RepairOne(const CError& error)
     // back exactly that, with its type. What is gone already needs nothing,
     // and nothing is recorded for it: a restore must not create it.
     CRegistryItem recorded = item;
-    if (error.ErrorType == kErrorValue) {
-        if (!ValueExists(root, item.SubKey, item.ValueName)) return Outcome::Repaired;
-        // A value of a type a backup line cannot hold is left as it is.
-        if (!ReadValueForBackup(root, item.SubKey, item.ValueName, recorded)) return Outcome::NotBackedUp;
-    } else if (!KeyExists(root, item.SubKey)) {
+    const bool isProtected = IsProtectedError(error);
+    const Presence presence = error.ErrorType == kErrorValue ? ValuePresence(root, item.SubKey, item.ValueName)
+                                                             : KeyPresence(root, item.SubKey);
+    if (presence == Presence::Gone) return Outcome::Repaired;
+    // A value that cannot be read, or of a type a backup line cannot hold,
+    // could not be put back: it is left as it is. Hiding a protected one
+    // changes nothing in the registry (a restore deletes the ignore list).
+    if (presence == Presence::Unknown ||
+        (error.ErrorType == kErrorValue && !ReadValueForBackup(root, item.SubKey, item.ValueName, recorded))) {
+        if (!isProtected) return Outcome::Unreadable;
+        if (m_setup.ignoreList) m_setup.ignoreList->Add(item);
         return Outcome::Repaired;
     }
     // Nothing is changed, nor hidden, that the backup does not hold.
     if (!AppendBackupLine(m_backupPath, error.ErrorType, recorded)) return Outcome::NotBackedUp;
 
-    if (IsProtectedError(error)) {
+    if (isProtected) {
         if (m_setup.ignoreList) m_setup.ignoreList->Add(item);
         return Outcome::Repaired;
     }
-    // A deletion that fails (access denied, a key with subkeys) still counts:
-    // the location was handled and is in the backup.
+    // A deletion that fails (access denied, a key with subkeys) leaves the
+    // error where it was; a location gone meanwhile needs nothing.
+    LONG rc;
     if (error.ErrorType == kErrorValue) {
         HKEY key = nullptr;
-        if (RegOpenKeyExW(root, item.SubKey.c_str(), 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
-            RegDeleteValueW(key, item.ValueName.c_str());
+        rc = RegOpenKeyExW(root, item.SubKey.c_str(), 0, KEY_SET_VALUE, &key);
+        if (rc == ERROR_SUCCESS) {
+            rc = RegDeleteValueW(key, item.ValueName.c_str());
             RegCloseKey(key);
         }
     } else {
         // Only a key without subkeys is removed.
-        RegDeleteKeyW(root, item.SubKey.c_str());
+        rc = RegDeleteKeyW(root, item.SubKey.c_str());
     }
-    return Outcome::Repaired;
+    return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ? Outcome::Repaired : Outcome::NotDeleted;
+}
+
+RepairReport CRepairErrorsThread::GetReport() const {
+    RepairReport report;
+    report.workCount = static_cast<int>(m_work.GetSize());
+    for (std::size_t i = 0; i < m_outcomes.size(); ++i) {
+        switch (m_outcomes[i]) {
+            case Outcome::Repaired: ++report.repaired; break;
+            case Outcome::NotBackedUp: ++report.notBackedUp; break;
+            case Outcome::Unreadable: report.unreadable.Add(RepairItemText(m_work[static_cast<int>(i)])); break;
+            case Outcome::NotDeleted: report.notDeleted.Add(RepairItemText(m_work[static_cast<int>(i)])); break;
+            case Outcome::NotReached: ++report.notReached; break;
+        }
+    }
+    return report;
+}
+
+CErrorListEx CRepairErrorsThread::GetUnrepaired() const {
+    CErrorListEx left;
+    for (std::size_t i = 0; i < m_outcomes.size(); ++i)
+        if (m_outcomes[i] != Outcome::Repaired) left.Add(m_work[static_cast<int>(i)]);
+    return left;
 }
 
 int CRepairErrorsThread::Run() {
@@ -146,11 +187,13 @@ int CRepairErrorsThread::Run() {
     if (m_backupPath.empty()) {
         // Without a backup nothing could be undone: nothing is repaired.
         m_notBackedUp.store(total);
+        m_outcomes.assign(static_cast<std::size_t>(total), Outcome::NotBackedUp);
     } else {
         for (int i = 0; i < total && !m_stop.load(); ++i) {
             const CError& error = m_work[i];
             PostText(WM_REPAIR_ITEM, RepairItemText(error));
             const Outcome outcome = RepairOne(error);
+            m_outcomes[static_cast<std::size_t>(i)] = outcome;
             if (outcome == Outcome::NotBackedUp) m_notBackedUp.fetch_add(1);
             if (outcome == Outcome::Repaired && m_setup.counters && error.Section >= 0 &&
                 error.Section < kSectionCount)

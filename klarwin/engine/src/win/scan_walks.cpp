@@ -287,6 +287,13 @@ void CheckActiveXTypeLibs(ScanContext& ctx) { CheckClasses(ctx, true); }
 void SearchShortcuts(ScanContext& ctx) {
     std::wstring profile = ExpandEnvironment(L"%USERPROFILE%");
     if (profile.empty() || profile.find(L'%') != std::wstring::npos) return;  // no profile to search
+    // Without the shell-link object no shortcut can be read, and every one
+    // would count as broken (and a repair would delete it, with no backup).
+    if (!ctx.shellLink) {
+        PostScanMessage(ctx, WM_SCAN_SECTION_SKIPPED, static_cast<WPARAM>(ctx.section),
+                        static_cast<LPARAM>(ctx.ordinal));
+        return;
+    }
     ctx.finder.SetCallback(&OnShortcutSearchEvent, &ctx);
     // The search clears its own stop flag when it starts; tied to the scan's
     // flag it still ends at once when the scan was stopped before that.

@@ -58,6 +58,8 @@ BOOL CRepairErrorsDialog::OnInitDialog() {
     // A repair the engine refuses would leave this window waiting for ever.
     CBriskoEngine* engine = Engine();
     if (!engine || !engine->StartRepair(static_cast<int>(engine->GetErrorList().GetSize()))) {
+        // The errors chosen for it go back with the unresolved ones.
+        if (engine) engine->KeepUnresolvedErrors(engine->GetErrorList());
         MessageBox(Str(IDS_REPAIR_NOT_STARTED).c_str(), Str(IDS_APP_NAME).c_str(), MB_OK | MB_ICONEXCLAMATION);
         PostMessage(WM_CLOSE);
     }
@@ -79,17 +81,47 @@ LRESULT CRepairErrorsDialog::OnRepairItem(WPARAM wParam, LPARAM) {
     return 1;
 }
 
-std::wstring CRepairErrorsDialog::DoneText(int notBackedUp, int count, const std::wstring& backupFolder) {
-    if (notBackedUp <= 0) return Str(IDS_REPAIR_DONE);
-    std::wstring text = Str(notBackedUp >= count ? IDS_REPAIR_NO_BACKUP : IDS_REPAIR_PART_BACKUP);
+namespace {
+
+// `format` with its "%d" and "%s" filled in.
+std::wstring Fill(UINT format, int number, const std::wstring& folder = std::wstring()) {
+    std::wstring text = Str(format);
     size_t at = text.find(L"%d");
-    if (at != std::wstring::npos) text.replace(at, 2, std::to_wstring(notBackedUp));
+    if (at != std::wstring::npos) text.replace(at, 2, std::to_wstring(number));
     at = text.find(L"%s");
-    if (at != std::wstring::npos) text.replace(at, 2, backupFolder);
+    if (at != std::wstring::npos) text.replace(at, 2, folder);
     return text;
 }
 
-LRESULT CRepairErrorsDialog::OnRepairDone(WPARAM wParam, LPARAM lParam) {
+// A few entries, one a line; a long list would not fit the box.
+std::wstring EntryLines(const CStringArrayEx& entries) {
+    constexpr int kShown = 10;
+    std::wstring text;
+    for (int i = 0; i < entries.GetSize() && i < kShown; ++i) text += L"\n" + entries[i];
+    if (entries.GetSize() > kShown) text += L"\n...";
+    return text;
+}
+
+}  // namespace
+
+std::wstring CRepairErrorsDialog::DoneText(const RepairReport& report, const std::wstring& backupFolder,
+                                           bool leftSaved) {
+    if (report.Left() == 0) return Str(IDS_REPAIR_DONE);
+    std::wstring text;
+    auto add = [&text](const std::wstring& part) { text += (text.empty() ? L"" : L"\n\n") + part; };
+    if (report.notBackedUp > 0)
+        add(Fill(report.notBackedUp >= report.workCount ? IDS_REPAIR_NO_BACKUP : IDS_REPAIR_PART_BACKUP,
+                 report.notBackedUp, backupFolder));
+    const int unreadable = static_cast<int>(report.unreadable.GetSize());
+    if (unreadable > 0) add(Fill(IDS_REPAIR_UNREADABLE, unreadable) + EntryLines(report.unreadable));
+    const int notDeleted = static_cast<int>(report.notDeleted.GetSize());
+    if (notDeleted > 0) add(Fill(IDS_REPAIR_NOT_DELETED, notDeleted) + EntryLines(report.notDeleted));
+    if (report.repaired > 0) add(Str(IDS_REPAIR_REST_DONE));
+    add(Str(leftSaved ? IDS_REPAIR_LEFT_KEPT : IDS_REPAIR_LEFT_NOT_SAVED));
+    return text;
+}
+
+LRESULT CRepairErrorsDialog::OnRepairDone(WPARAM, LPARAM lParam) {
     m_abort.SetCaption(Str(IDS_CLOSE));
     m_abort.SetCaptionRect({0, 0, 81, 21});
     if (lParam != 0) {
@@ -97,15 +129,14 @@ LRESULT CRepairErrorsDialog::OnRepairDone(WPARAM wParam, LPARAM lParam) {
         SendMessage(WM_CLOSE);
         return 1;
     }
-    // A repair that could not keep a backup of what it would change says so
-    // instead of reporting success.
-    const int notBackedUp = static_cast<int>(wParam);
+    // The thread has ended: it is released, and the errors it left are kept
+    // with the last results before the user is told about them.
     CBriskoEngine* engine = Engine();
-    const CRepairErrorsThread* thread = engine ? engine->GetRepairThread() : nullptr;
-    const int count = thread ? thread->GetWorkCount() : notBackedUp;
+    RepairReport report;
+    const int kept = engine ? engine->StopRepair(&report) : 0;
     const std::wstring folder = engine ? engine->GetBackupFolder() : std::wstring();
-    MessageBox(DoneText(notBackedUp, count, folder).c_str(), Str(IDS_APP_NAME).c_str(),
-               notBackedUp > 0 ? MB_OK | MB_ICONEXCLAMATION : MB_OK);
+    MessageBox(DoneText(report, folder, kept >= 0).c_str(), Str(IDS_APP_NAME).c_str(),
+               report.Left() > 0 ? MB_OK | MB_ICONEXCLAMATION : MB_OK);
     SendMessage(WM_CLOSE);
     return 1;
 }
@@ -121,7 +152,8 @@ LRESULT CRepairErrorsDialog::OnDestroy(WPARAM, LPARAM) {
 }
 
 void CRepairErrorsDialog::OnAbort() {
-    // Stops the thread, waits for it without a time-out and releases it.
+    // Stops the thread, waits for it without a time-out and releases it; the
+    // errors it did not repair are kept with the last results.
     if (CBriskoEngine* engine = Engine()) engine->StopRepair();
     OnCancel();
 }

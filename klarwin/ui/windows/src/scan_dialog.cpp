@@ -88,6 +88,7 @@ const CMessageMap& CScanDialog::GetThisMessageMap() {
             .OnMessage(WM_SCAN_COMPLETE, &CScanDialog::RelayTo<WM_SCAN_COMPLETE, 0>)
             .OnMessage(WM_SCAN_SECTION_START, &CScanDialog::RelayTo<WM_SCAN_SECTION_START, 0>)
             .OnMessage(WM_SCAN_SECTION_END, &CScanDialog::RelayTo<WM_SCAN_SECTION_END, 0>)
+            .OnMessage(WM_SCAN_SECTION_SKIPPED, &CScanDialog::RelayTo<WM_SCAN_SECTION_SKIPPED, 0>)
             .OnMessage(WM_REPAIR_START, &CScanDialog::RelayTo<WM_REPAIR_START, 1>)
             .OnMessage(WM_REPAIR_PROGRESS, &CScanDialog::RelayTo<WM_REPAIR_PROGRESS, 1>)
             .OnMessage(WM_REPAIR_ITEM, &CScanDialog::RelayTo<WM_REPAIR_ITEM, 1>)
@@ -372,23 +373,42 @@ LRESULT CScanDialog::OnStartupScan(WPARAM, LPARAM) {
 }
 
 bool CScanDialog::ResultsInUse() const {
-    return CScanResultsDialog::GetInstance() != nullptr || OpenWindowOf(CRepairErrorsDialog::GetInstance()) ||
-           m_engine->IsRepairRunning();
+    return m_bResultsFlow || CScanResultsDialog::GetInstance() != nullptr ||
+           OpenWindowOf(CRepairErrorsDialog::GetInstance()) || m_engine->IsRepairRunning();
 }
 
-bool CScanDialog::RefuseWhileResultsInUse() {
+bool CScanDialog::RefuseWhileBusy() {
+    // The progress window stays open after its scan thread has ended, while
+    // it tells the user how the scan ended.
+    if (m_engine->IsScanRunning() || OpenWindowOf(CScanProgressDialog::GetInstance())) {
+        AfxMessageBox(Str(IDS_SCAN_IN_PROGRESS).c_str(), MB_OK);
+        return true;
+    }
     if (!ResultsInUse()) return false;
     // A new scan would empty the list the open results or the repair work on.
     AfxMessageBox(Str(IDS_RESULTS_STILL_OPEN).c_str(), MB_OK | MB_ICONEXCLAMATION);
     return true;
 }
 
+namespace {
+
+// Marks a results flow as under way for the life of the object.
+class FlowGuard {
+public:
+    explicit FlowGuard(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~FlowGuard() { m_flag = false; }
+    FlowGuard(const FlowGuard&) = delete;
+    FlowGuard& operator=(const FlowGuard&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+}  // namespace
+
 void CScanDialog::OnScan() {
-    if (m_engine->IsScanRunning()) {
-        AfxMessageBox(Str(IDS_SCAN_IN_PROGRESS).c_str(), MB_OK);
-        return;
-    }
-    if (RefuseWhileResultsInUse()) return;
+    if (RefuseWhileBusy()) return;
+    const FlowGuard flow(m_bResultsFlow);
     bool selected[12] = {};
     bool any = false;
     for (int i = 0; i < 12; ++i) {
@@ -408,7 +428,10 @@ void CScanDialog::OnScan() {
         progress->m_pParentWnd = this;
         progress->DoModal();
 
-        if (m_engine->GetTotalErrorCount() > 0) {
+        if (!progress->m_bScanStarted) {
+            // Nothing was scanned: the last results and their count stay.
+            MessageBox(Str(IDS_SCAN_NOT_STARTED).c_str(), Str(IDS_APP_NAME).c_str(), MB_OK | MB_ICONEXCLAMATION);
+        } else if (m_engine->GetTotalErrorCount() > 0) {
             CScanResultsDialog results(this);
             results.DoModal();
         } else {
@@ -437,11 +460,8 @@ void CScanDialog::OpenCustomSolutionTarget() {
 
 void CScanDialog::OnViewLastResults() {
     // Reloading replaces the list a scan or an open results window works on.
-    if (m_engine->IsScanRunning()) {
-        AfxMessageBox(Str(IDS_SCAN_IN_PROGRESS).c_str(), MB_OK);
-        return;
-    }
-    if (RefuseWhileResultsInUse()) return;
+    if (RefuseWhileBusy()) return;
+    const FlowGuard flow(m_bResultsFlow);
     m_engine->LoadUnresolvedErrors();
     if (m_engine->GetTotalErrorCount() > 0) {
         CScanResultsDialog results(this);
@@ -490,7 +510,7 @@ void CScanDialog::ExitProgram() {
         // The repair ends after the error it works on, with its backup line
         // written and the ignore list saved; what it did not reach is kept.
         if (AfxMessageBox(Str(IDS_EXIT_DURING_REPAIR).c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-        m_engine->StopRepairKeepingTheRest();
+        m_engine->StopRepair();
         UpdateProblemsDisplay();
     }
     // A download is stopped and waited for: the program file is never left

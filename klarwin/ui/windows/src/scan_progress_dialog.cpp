@@ -38,6 +38,7 @@ const CMessageMap& CScanProgressDialog::GetThisMessageMap() {
             .OnMessage(WM_SCAN_ERROR_FOUND, &CScanProgressDialog::OnErrorFound)
             .OnMessage(WM_SCAN_PROGRESS_TEXT, &CScanProgressDialog::OnProgressText)
             .OnMessage(WM_SCAN_SECTION_END, &CScanProgressDialog::OnSectionEnd)
+            .OnMessage(WM_SCAN_SECTION_SKIPPED, &CScanProgressDialog::OnSectionSkipped)
             .OnMessage(WM_SCAN_COMPLETE, &CScanProgressDialog::OnScanComplete)
             .OnMessage(WM_DESTROY, &CScanProgressDialog::OnDestroy)
             .OnCommand(IDC_STOP_SCAN, &CScanProgressDialog::OnStopScan);
@@ -61,6 +62,7 @@ BOOL CScanProgressDialog::OnInitDialog() {
     m_bDragEnabled = true;
     SetWindowText(Str(IDS_PROGRESS_CAPTION));
     m_nSectionErrors = 0;
+    m_bScanStarted = false;
 
     const int x = (GetSystemMetrics(SM_CXFULLSCREEN) - 528) / 2;
     const int y = (GetSystemMetrics(SM_CYFULLSCREEN) - 461) / 2;
@@ -120,9 +122,11 @@ BOOL CScanProgressDialog::OnInitDialog() {
     if (m_loading.Load(fw::JoinPath(fw::GetModuleFolder(), L"Loading.gif"))) m_loading.Draw();
 
     // A scan refused by the engine (a repair still works on the error list)
-    // would leave the window waiting for nothing.
+    // or whose thread could not start would leave the window waiting for
+    // nothing; the main window tells the user.
     CBriskoEngine* engine = Engine();
-    if (!engine || !engine->StartScan(m_bSections)) PostMessage(WM_COMMAND, IDCANCEL);
+    m_bScanStarted = engine && engine->StartScan(m_bSections);
+    if (!m_bScanStarted) PostMessage(WM_COMMAND, IDCANCEL);
     return TRUE;
 }
 
@@ -162,6 +166,17 @@ LRESULT CScanProgressDialog::OnSectionEnd(WPARAM wParam, LPARAM) {
     const int i = static_cast<int>(wParam);
     m_loading.ShowWindow(SW_HIDE);
     if (i >= 0 && i < 12) SendDlgItemMessage(IDC_PROGRESS, PBM_SETPOS, ProgressAfterSection(i));
+    return 1;
+}
+
+LRESULT CScanProgressDialog::OnSectionSkipped(WPARAM wParam, LPARAM) {
+    const int i = static_cast<int>(wParam);
+    if (i < 0 || i >= 12) return 1;
+    m_counts[i].SetText(L"(-)");
+    std::wstring text = Str(IDS_SECTION_NOT_CHECKED_FORMAT);
+    const size_t at = text.find(L"%s");
+    if (at != std::wstring::npos) text.replace(at, 2, Str(IDS_SECTION_NAME_FIRST + i));
+    m_names[i].SetText(text);
     return 1;
 }
 

@@ -582,6 +582,8 @@ void CScanResultsDialog::OnRepairProblems() {
         local.DoModal();
     }
     m_bRepairDone = true;
+    // The errors the repair left have joined the unresolved ones.
+    if (CScanDialog* main = CScanDialog::GetInstance()) main->UpdateProblemsDisplay();
     if (CResultStatus* summary = CResultStatus::GetInstance()) {
         summary->m_pParentWnd = this;
         summary->DoModal();

@@ -35,14 +35,6 @@ void CloseMainWindow(HWND wnd) {
     uidriver::WaitForWindowGone(wnd);
 }
 
-// Settings as a later start finds them, without the Run value being touched.
-void KnownSettings() {
-    SetSetting(L"StartWithWindows", L"false");
-    SetSetting(L"StartScanAtProgramStartup", L"false");
-    SetSetting(L"ShowInTaskbarOnClose", L"true");
-    SetSetting(L"AllowAutoUpdates", L"false");
-}
-
 void SetHelpValue(const std::wstring& name, const std::wstring& data) {
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, kHelpKey, name.c_str(), REG_SZ, data.c_str(),
                     static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
@@ -54,21 +46,6 @@ std::optional<std::wstring> ReadRunValue() {
     if (RegGetValueW(HKEY_LOCAL_MACHINE, kRunKey, L"Klarwin", RRF_RT_REG_SZ, nullptr, run, &size) != ERROR_SUCCESS)
         return std::nullopt;
     return std::wstring(run);
-}
-
-// Checks exactly the given sections' boxes (clicking as a user does) and waits
-// until the window shows it.
-void SelectSections(HWND wnd, std::set<int> wanted) {
-    auto boxOn = [&](int s) {
-        return SendMessageW(uidriver::FindControl(wnd, kwui::kSectionCheckIds[s]), BM_GETCHECK, 0, 0) == BST_CHECKED;
-    };
-    for (int s = 0; s < 12; ++s)
-        if (boxOn(s) != (wanted.count(s) > 0)) uidriver::PostClick(uidriver::FindControl(wnd, kwui::kSectionCheckIds[s]));
-    EXPECT_TRUE(uidriver::WaitUntil([&] {
-        for (int s = 0; s < 12; ++s)
-            if (boxOn(s) != (wanted.count(s) > 0)) return false;
-        return true;
-    }));
 }
 
 struct ProblemsCase {
@@ -341,8 +318,18 @@ TEST(KwWinMain, ExitDuringAScanWaitsAndAWholeScanRunsThroughTheProgressWindow) {
                     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kHelpKey, name.c_str());
                     SelectSections(wnd, {3});
                     uidriver::PostClick(uidriver::FindControl(wnd, IDC_SCAN_NOW));
-                    ExpectMessageBox(L"The scan completed successfully.", IDOK);
                     uidriver::MessageBoxInfo box;
+                    ASSERT_TRUE(uidriver::WaitForMessageBox(box, 0, L"", 30000));
+                    EXPECT_EQ(box.text, L"The scan completed successfully.");
+                    // The scan's thread has ended, but its flow goes on: a scan from the
+                    // tray now is refused over the end-of-scan message.
+                    PostMessageW(wnd, WM_COMMAND, ID_TRAY_SCAN, 0);
+                    uidriver::MessageBoxInfo refusal;
+                    ASSERT_TRUE(WaitForOtherMessageBox(refusal, box.hwnd));
+                    EXPECT_EQ(refusal.text, L"Scan in progress. Please wait.");
+                    uidriver::AnswerMessageBox(refusal.hwnd, IDOK);
+                    uidriver::WaitForWindowGone(refusal.hwnd);
+                    uidriver::AnswerMessageBox(box.hwnd, IDOK);
                     ASSERT_TRUE(uidriver::WaitForMessageBox(box, 0, L"", 30000));
                     EXPECT_EQ(box.text.rfind(L"Good news!", 0), 0u);
                     uidriver::AnswerMessageBox(box.hwnd, IDNO);
@@ -465,8 +452,7 @@ TEST(KwWinMain, OpenResultsOrARepairRefuseScansAndExitStopsTheRepairAtASafePoint
                                      L"before starting a new scan.");
                     EXPECT_EQ(dlg.Engine().GetErrorList().GetSize(), 20);
 
-                    uidriver::PostClick(uidriver::FindControl(results, IDC_REPAIR_PROBLEMS));
-                    HWND rep = uidriver::WaitForTopWindow({.title = L"Repairing Errors", .processId = self});
+                    HWND rep = PressRepair(results);
                     ASSERT_NE(rep, nullptr);
                     PostMessageW(wnd, WM_COMMAND, ID_TRAY_SCAN, 0);
                     ExpectMessageBox(L"The results of the last scan are still open. Please finish or close them "

@@ -80,6 +80,11 @@ TEST(KwWinProgress, BarCutsAndCountsFollowTheScanMessages) {
                     const RECT loading = uidriver::GetRectInParent(uidriver::FindControl(wnd, IDC_LOADING));
                     EXPECT_EQ(loading.left, 275);
                     EXPECT_EQ(loading.top, 225 + 5 * 20);
+                    // A section that could not be checked says so in its row.
+                    PostMessageW(wnd, WM_SCAN_SECTION_SKIPPED, 11, 2);
+                    EXPECT_TRUE(uidriver::WaitUntil(
+                        [&] { return uidriver::GetControlText(wnd, IDC_COUNT_SHORTCUTS) == L"(-)"; }));
+                    EXPECT_EQ(uidriver::GetControlText(wnd, IDC_LABEL_SHORTCUTS), L"Program Shortcuts: not checked");
                     PostMessageW(wnd, WM_SCAN_SECTION_END, 11, 2);
                     EXPECT_TRUE(uidriver::WaitUntil([&] { return ProgressPosition(bar) == 100; }));
                     EXPECT_EQ(uidriver::GetControlText(wnd, IDC_COUNT_ACTIVEX), L"(12)");

@@ -3,7 +3,7 @@
 // and section windows, a repair with its progress and summary, the unresolved
 // file and the problems display, restoring the repair's backup, deleting
 // backups by multiple selection, restoring a damaged backup in part and
-// removing a start-up entry.
+// removing a start-up entry; and a repair that cannot write its backup.
 #include "fw/textfile.h"
 #include "klarwin/record_format.h"
 #include "klarwin/ui/repair_dialogs.h"
@@ -94,10 +94,7 @@ int FindListRow(HWND list, const std::wstring& text) {
 }  // namespace
 
 TEST(KwWinRepairFlow, ScanResultsRepairSummaryRestoreAndStartup) {
-    SetSetting(L"StartWithWindows", L"false");
-    SetSetting(L"StartScanAtProgramStartup", L"false");
-    SetSetting(L"ShowInTaskbarOnClose", L"true");
-    SetSetting(L"AllowAutoUpdates", L"false");
+    KnownSettings();
     const std::wstring id = L"KwWin2Flow" + std::to_wstring(GetCurrentProcessId());
     const std::wstring missing = L"C:\\" + id + L"-missing\\";
     // Help files: two, start-up: one, shared DLLs: three.
@@ -122,24 +119,12 @@ TEST(KwWinRepairFlow, ScanResultsRepairSummaryRestoreAndStartup) {
                     HWND wnd = WaitTop(CScanDialog::kTitle);
                     ASSERT_NE(wnd, nullptr);
                     const std::set<int> wanted = {kSectionHelpFiles, kSectionStartup, kSectionSharedDlls};
-                    for (int s = 0; s < 12; ++s) {
-                        HWND box = uidriver::FindControl(wnd, kwui::kSectionCheckIds[s]);
-                        const bool on = SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
-                        if (on != (wanted.count(s) > 0)) uidriver::PostClick(box);
-                    }
-                    ASSERT_TRUE(uidriver::WaitUntil([&] {
-                        for (int s = 0; s < 12; ++s) {
-                            HWND box = uidriver::FindControl(wnd, kwui::kSectionCheckIds[s]);
-                            if ((SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED) != (wanted.count(s) > 0))
-                                return false;
-                        }
-                        return true;
-                    }));
+                    SelectSections(wnd, wanted);
                     uidriver::PostClick(uidriver::FindControl(wnd, IDC_SCAN_NOW));
                     ExpectMessageBox(L"The scan completed successfully.");
 
                     // Results: three rows with the sections' counts.
-                    HWND results = WaitTop(L"Repair Problems");
+                    HWND results = WaitForResults();
                     ASSERT_NE(results, nullptr);
                     CScanResultsDialog* res = CScanResultsDialog::GetInstance();
                     ASSERT_NE(res, nullptr);
@@ -188,8 +173,7 @@ TEST(KwWinRepairFlow, ScanResultsRepairSummaryRestoreAndStartup) {
                         if (e.Section == kSectionSharedDlls) kept.Add(e);
                     const int repairCount = total - static_cast<int>(kept.GetSize());
 
-                    uidriver::PostClick(uidriver::FindControl(results, IDC_REPAIR_PROBLEMS));
-                    HWND rep = WaitTop(L"Repairing Errors");
+                    HWND rep = PressRepair(results);
                     ASSERT_NE(rep, nullptr);
                     uidriver::MessageBoxInfo box;
                     ASSERT_TRUE(uidriver::WaitForMessageBox(box));
@@ -334,4 +318,91 @@ TEST(KwWinRepairFlow, ScanResultsRepairSummaryRestoreAndStartup) {
         RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSharedDlls.c_str(),
                            (missing + L"shared" + std::to_wstring(i) + L".dll").c_str());
     EmptyFolder(options.backupFolder);
+}
+
+// A file named "backup" where the backup folder should be: the repair changes
+// nothing, says so, and every error it was given is kept with the last
+// results (the unresolved file, the stored count, the main window).
+TEST(KwWinRepairFlow, ARepairWithoutABackupKeepsEveryErrorUnresolved) {
+    KnownSettings();
+    const std::wstring id = L"KwWin2NoBackup" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring missing = L"C:\\" + id + L"-missing\\";
+    EngineOptions options = TestEngineOptions();
+    const std::wstring folder = options.dataFolder + L"\\" + id;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    options.backupFolder = folder + L"\\backup";
+    HANDLE file = CreateFileW(options.backupFolder.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    SetString(kHelp, id + L"a.chm", missing + L"a.chm");
+    SetString(kHelp, id + L"b.chm", missing + L"b.chm");
+    SetSetting(L"IgnoredErrorsCount", L"0");
+    CScanProgressDialog progress;
+    CRepairErrorsDialog repair;
+    CResultStatus summary;
+    CScanDialog dlg(false, &options);
+    dlg.m_endProcess = [](UINT) {};
+    CErrorListEx scanned;
+
+    RunWithUser([&] { dlg.DoModal(); },
+                [&] {
+                    HWND wnd = WaitTop(CScanDialog::kTitle);
+                    ASSERT_NE(wnd, nullptr);
+                    SelectSections(wnd, {kSectionHelpFiles});
+                    uidriver::PostClick(uidriver::FindControl(wnd, IDC_SCAN_NOW));
+                    ExpectMessageBox(L"The scan completed successfully.");
+                    HWND results = WaitForResults();
+                    ASSERT_NE(results, nullptr);
+                    scanned = dlg.Engine().GetErrorList();
+                    ASSERT_GE(scanned.GetSize(), 2);
+                    ASSERT_NE(PressRepair(results), nullptr);
+                    uidriver::MessageBoxInfo box;
+                    ASSERT_TRUE(uidriver::WaitForMessageBox(box));
+                    EXPECT_EQ(box.text, L"Nothing has been repaired: no registry backup could be written in the folder \"" +
+                                            options.backupFolder +
+                                            L"\", and no change is made that could not be undone. Please make sure the "
+                                            L"folder can be written and try again.\n\nThe issues left are kept with the "
+                                            L"results of your last scan.");
+                    uidriver::AnswerMessageBox(box.hwnd, IDOK);
+                    HWND sum = WaitTop(L"Repair results summary");
+                    ASSERT_NE(sum, nullptr);
+                    const std::wstring total = std::to_wstring(scanned.GetSize());
+                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_FOUND), total);
+                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_REPAIRED), L"0");
+                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_IGNORED), total);
+                    uidriver::PostClick(uidriver::FindControl(sum, IDC_CLOSE_WINDOW));
+                    EXPECT_TRUE(uidriver::WaitForWindowGone(results));
+                    EXPECT_TRUE(uidriver::WaitUntil(
+                        [&] { return uidriver::GetControlText(wnd, IDC_PROBLEMS) == total + L" registry errors"; }));
+                    PostMessageW(wnd, WM_COMMAND, IDCANCEL, 0);
+                    uidriver::WaitForWindowGone(wnd);
+                });
+    EXPECT_TRUE(ValueExists(kHelp, id + L"a.chm"));
+    EXPECT_TRUE(ValueExists(kHelp, id + L"b.chm"));
+    std::wstring expected;
+    for (const CError& e : scanned) expected += FormatErrorLine(e);
+    EXPECT_EQ(ReadUtf16(dlg.Engine().GetUnresolvedFilePath()), expected);
+    EXPECT_EQ(ReadSetting(L"IgnoredErrorsCount"), std::to_wstring(scanned.GetSize()));
+
+    // A repair that left some errors for other reasons names each reason and entry.
+    RepairReport report;
+    report.workCount = 5;
+    report.repaired = 2;
+    report.notBackedUp = 1;
+    report.unreadable.Add(L"HKEY_CURRENT_USER\\K\\binary");
+    report.notDeleted.Add(L"HKEY_CURRENT_USER\\K\\Parent");
+    EXPECT_EQ(CRepairErrorsDialog::DoneText(report, L"C:\\b", false),
+              L"1 of the issues have not been repaired: their registry backup could not be written in the folder "
+              L"\"C:\\b\", so they were left unchanged.\n\n1 of the issues have not been repaired: these registry "
+              L"entries could not be read, or hold a kind of data a backup cannot keep, so they were left "
+              L"unchanged:\nHKEY_CURRENT_USER\\K\\binary\n\n1 of the issues could not be removed from the registry "
+              L"(access denied, or a key that still has subkeys):\nHKEY_CURRENT_USER\\K\\Parent\n\nThe other "
+              L"issues have been repaired.\n\nThe issues left could not be saved with the results of your last scan.");
+
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kHelp.c_str(), (id + L"a.chm").c_str());
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kHelp.c_str(), (id + L"b.chm").c_str());
+    DeleteFileW(options.backupFolder.c_str());
+    RemoveDirectoryW(folder.c_str());
+    DeleteFileW(dlg.Engine().GetUnresolvedFilePath().c_str());
+    SetSetting(L"IgnoredErrorsCount", std::nullopt);
 }

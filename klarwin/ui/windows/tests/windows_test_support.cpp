@@ -1,5 +1,8 @@
 #include "windows_test_support.h"
 
+#include "klarwin/ui/section_controls.h"
+#include "resource.h"
+
 #include <gtest/gtest.h>
 #include <commctrl.h>
 #include <oleauto.h>
@@ -27,6 +30,13 @@ void SetSetting(const wchar_t* name, const std::optional<std::wstring>& value) {
     }
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, name, REG_SZ, value->c_str(),
                     static_cast<DWORD>((value->size() + 1) * sizeof(wchar_t)));
+}
+
+void KnownSettings() {
+    SetSetting(L"StartWithWindows", L"false");
+    SetSetting(L"StartScanAtProgramStartup", L"false");
+    SetSetting(L"ShowInTaskbarOnClose", L"true");
+    SetSetting(L"AllowAutoUpdates", L"false");
 }
 
 EngineOptions TestEngineOptions(double pacing) {
@@ -85,6 +95,59 @@ int ProgressPosition(HWND bar) {
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 2000, &result)) return -1;
     return static_cast<int>(result);
+}
+
+bool WaitForOtherMessageBox(uidriver::MessageBoxInfo& box, HWND other) {
+    return uidriver::WaitUntil([&] {
+        for (HWND hwnd : uidriver::FindTopWindows({.className = L"#32770"}))
+            if (hwnd != other && uidriver::ReadMessageBox(hwnd, box)) return true;
+        return false;
+    });
+}
+
+CError MakeError(int section, int n, int type) {
+    CError e;
+    e.ErrorType = type;
+    e.Section = section;
+    e.Title = L"Entry " + std::to_wstring(section) + L"-" + std::to_wstring(n);
+    e.Reason = L"The file C:\\KwWin2\\missing" + std::to_wstring(n) + L".dll does not exist";
+    e.FilePath = L"C:\\KwWin2\\Folder\\missing" + std::to_wstring(n) + L".dll";
+    e.Item.RootKey = RootLocalMachine();
+    e.Item.RootName = L"HKEY_LOCAL_MACHINE";
+    e.Item.SubKey = L"Software\\KwWin2Results\\S" + std::to_wstring(section);
+    e.Item.ValueName = L"V" + std::to_wstring(n);
+    return e;
+}
+
+void SeedErrors(CBriskoEngine& engine, const std::vector<std::pair<int, int>>& perSection) {
+    engine.GetErrorList().RemoveAll();
+    engine.GetCounters().Reset();
+    for (auto [section, count] : perSection) {
+        for (int i = 0; i < count; ++i) engine.GetErrorList().Add(MakeError(section, i, i % 2));
+        engine.GetCounters()[section].Found += count;
+    }
+}
+
+void SelectSections(HWND main, const std::set<int>& wanted) {
+    auto boxOn = [&](int s) {
+        return SendMessageW(uidriver::FindControl(main, kwui::kSectionCheckIds[s]), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    };
+    for (int s = 0; s < 12; ++s)
+        if (boxOn(s) != (wanted.count(s) > 0)) uidriver::PostClick(uidriver::FindControl(main, kwui::kSectionCheckIds[s]));
+    EXPECT_TRUE(uidriver::WaitUntil([&] {
+        for (int s = 0; s < 12; ++s)
+            if (boxOn(s) != (wanted.count(s) > 0)) return false;
+        return true;
+    }));
+}
+
+HWND WaitForResults() {
+    return uidriver::WaitForTopWindow({.title = L"Repair Problems", .processId = GetCurrentProcessId()});
+}
+
+HWND PressRepair(HWND results) {
+    uidriver::PostClick(uidriver::FindControl(results, IDC_REPAIR_PROBLEMS));
+    return uidriver::WaitForTopWindow({.title = L"Repairing Errors", .processId = GetCurrentProcessId()});
 }
 
 }  // namespace kwtest

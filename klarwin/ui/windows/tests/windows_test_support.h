@@ -11,7 +11,10 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kwtest {
 
@@ -19,6 +22,10 @@ namespace kwtest {
 std::optional<std::wstring> ReadSetting(const wchar_t* name);
 // Writes it, or deletes it for nullopt.
 void SetSetting(const wchar_t* name, const std::optional<std::wstring>& value);
+
+// The four settings a first start writes, as a later start finds them
+// (start-up scan off; the Run value untouched).
+void KnownSettings();
 
 // Engine options for a test: a fresh data folder under %TEMP%, no pauses
 // unless asked.
@@ -47,5 +54,26 @@ void ExpectMessageBox(const std::wstring& text, int button = IDOK);
 
 // The bar position of a progress control, or -1.
 int ProgressPosition(HWND bar);
+
+// Waits for a message box of this process other than `other` (one shown over
+// another), reads it and leaves it open.
+bool WaitForOtherMessageBox(uidriver::MessageBoxInfo& box, HWND other);
+
+// ---------------------------------------------------------------------------
+// The openings the results scenarios share.
+
+// Error n of a section (type 1 a value, 0 a file) under a key no scan walks.
+CError MakeError(int section, int n, int type = 1);
+// Replaces the engine's list by `perSection[s]` errors of each section s,
+// counted as found.
+void SeedErrors(CBriskoEngine& engine, const std::vector<std::pair<int, int>>& perSection);
+// Checks exactly the given sections' boxes in the main window (clicking as a
+// user does) and waits until it shows them.
+void SelectSections(HWND main, const std::set<int>& wanted);
+// The results window of this process once it is up (null on time-out).
+HWND WaitForResults();
+// Presses "Repair Problems" in the results window and returns the repair
+// window once it is up (null on time-out).
+HWND PressRepair(HWND results);
 
 }  // namespace kwtest

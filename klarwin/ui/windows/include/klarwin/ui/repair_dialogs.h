@@ -8,6 +8,7 @@
 
 #include "fw/singleton.h"
 #include "klarwin/backup_files.h"
+#include "klarwin/repair_thread.h"
 #include "klarwin/scan_records.h"
 #include "klarwin/ui/bitmap_button.h"
 #include "klarwin/ui/bitmap_dialog.h"
@@ -29,8 +30,10 @@ public:
     void OnAbort();
 
     // The completion message: success, or which errors were left unrepaired
-    // for want of a backup in `backupFolder` (all `count` of them, or some).
-    static std::wstring DoneText(int notBackedUp, int count, const std::wstring& backupFolder);
+    // and why (no backup in `backupFolder`, entries that could not be read or
+    // removed), and whether those left were saved with the last results.
+    static std::wstring DoneText(const RepairReport& report, const std::wstring& backupFolder,
+                                 bool leftSaved = true);
 
 protected:
     LRESULT OnRepairStart(WPARAM wParam, LPARAM lParam);

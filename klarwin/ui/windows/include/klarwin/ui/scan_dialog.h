@@ -47,7 +47,8 @@ public:
     // stops the repair at a safe point; a download is stopped and waited
     // for; then the tray icon goes and the process ends.
     void ExitProgram();
-    // A results window or a repair uses the engine's error list: no scan may
+    // A scan's flow (from its start until its results windows are closed),
+    // a results window or a repair uses the engine's error list: no scan may
     // start now.
     bool ResultsInUse() const;
     // Writes the four settings that are still empty with their defaults.
@@ -103,8 +104,8 @@ protected:
 
 private:
     bool SettingOn(const wchar_t* name) const;
-    // Tells the user and answers true while ResultsInUse.
-    bool RefuseWhileResultsInUse();
+    // Tells the user and answers true while a scan runs or ResultsInUse.
+    bool RefuseWhileBusy();
     void OpenCustomSolutionTarget();
     void AskGoodNews();
     void AskDownload();
@@ -131,4 +132,6 @@ private:
     NOTIFYICONDATAW m_nid = {};
     bool m_bTrayIconAdded = false;
     CMenu m_trayMenu;
+    // OnScan or OnViewLastResults is under way (its windows are open).
+    bool m_bResultsFlow = false;
 };

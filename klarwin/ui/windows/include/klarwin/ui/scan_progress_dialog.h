@@ -1,8 +1,9 @@
 // CScanProgressDialog: the modal window shown while a registry scan runs. The
 // main window sets the twelve section flags and runs it; the window starts
 // the scan itself, shows per-section activity and error counts, the item
-// being checked and the overall progress, and closes when the scan completes
-// or the user stops it. Everything it shows arrives as the scan thread's
+// being checked and the overall progress (a section that could not be
+// checked says so in its row), and closes when the scan completes or the user
+// stops it, or at once when the scan could not be started. Everything it shows arrives as the scan thread's
 // messages, re-posted to it unchanged by the main window.
 #pragma once
 
@@ -33,12 +34,15 @@ public:
 
     bool m_bSections[12] = {};
     int m_nSectionErrors = 0;
+    // Whether the engine started the scan (set when the window opens).
+    bool m_bScanStarted = false;
 
 protected:
     LRESULT OnSectionStart(WPARAM wParam, LPARAM lParam);
     LRESULT OnErrorFound(WPARAM wParam, LPARAM lParam);
     LRESULT OnProgressText(WPARAM wParam, LPARAM lParam);
     LRESULT OnSectionEnd(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSectionSkipped(WPARAM wParam, LPARAM lParam);
     LRESULT OnScanComplete(WPARAM wParam, LPARAM lParam);
     LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
     void OnStopScan();
