@@ -434,13 +434,15 @@ void CScanDialog::OnScan() {
         } else if (m_engine->GetTotalErrorCount() > 0) {
             CScanResultsDialog results(this);
             results.DoModal();
-        } else {
+        } else if (progress->m_bScanCompleted) {
             const std::wstring file = m_engine->GetUnresolvedFilePath();
             if (FileExists(file)) DeleteFileW(file.c_str());
             m_engine->WriteSetting(L"IgnoredErrorsCount", L"0");
             UpdateProblemsDisplay();
             AskGoodNews();
         }
+        // A scan stopped before it found anything says nothing of the PC: the
+        // user was told it was interrupted, and the last results stay.
     }
     m_lastScanDate.SetText(m_engine->GetLastScanDate());
     Invalidate(true);

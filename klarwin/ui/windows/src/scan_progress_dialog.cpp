@@ -63,6 +63,7 @@ BOOL CScanProgressDialog::OnInitDialog() {
     SetWindowText(Str(IDS_PROGRESS_CAPTION));
     m_nSectionErrors = 0;
     m_bScanStarted = false;
+    m_bScanCompleted = false;
 
     const int x = (GetSystemMetrics(SM_CXFULLSCREEN) - 528) / 2;
     const int y = (GetSystemMetrics(SM_CYFULLSCREEN) - 461) / 2;
@@ -181,6 +182,7 @@ LRESULT CScanProgressDialog::OnSectionSkipped(WPARAM wParam, LPARAM) {
 }
 
 LRESULT CScanProgressDialog::OnScanComplete(WPARAM, LPARAM) {
+    m_bScanCompleted = true;
     SendDlgItemMessage(IDC_PROGRESS, PBM_SETPOS, 100);
     MessageBox(Str(IDS_SCAN_COMPLETED).c_str(), Str(IDS_APP_NAME).c_str(), MB_OK);
     OnOK();

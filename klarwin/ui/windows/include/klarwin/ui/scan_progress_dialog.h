@@ -36,6 +36,8 @@ public:
     int m_nSectionErrors = 0;
     // Whether the engine started the scan (set when the window opens).
     bool m_bScanStarted = false;
+    // Whether the scan ran to its end (not stopped by the user).
+    bool m_bScanCompleted = false;
 
 protected:
     LRESULT OnSectionStart(WPARAM wParam, LPARAM lParam);
