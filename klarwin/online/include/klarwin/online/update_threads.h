@@ -146,8 +146,9 @@ public:
 
     // Ends the thread at once, whether it has started or not: nothing more is
     // posted once it returns, the download and its copy are deleted and the
-    // program file stays. Only a replacement already begun (Replacing) is
-    // completed or rolled back first, which takes no longer than two renames.
+    // program file stays. Only a swap of the program file already begun goes
+    // on to its end (two renames, a third to roll back): wait for the thread
+    // while Replacing() says so before the process ends.
     void Stop();
     bool Replacing() const { return m_replacing; }
     // Set from construction: a stop before the thread runs is kept.
