@@ -33,11 +33,17 @@ HWND COnlineServices::MainWindow() const {
     return main ? main->GetSafeHwnd() : nullptr;
 }
 
+bool COnlineServices::Replacing(const CAutoFindNewVersion&) { return false; }
+
+bool COnlineServices::Replacing(const CDownloadAppNewVersion& download) { return download.Replacing(); }
+
 template <class T>
 void COnlineServices::End(std::unique_ptr<T>& thread) {
     if (!thread) return;
     thread->Stop();
-    if (thread->Wait(kStopWaitMs))
+    // A swap of the program file that has begun is never cut (the process may
+    // end next): it takes two renames, and a third to roll back.
+    if (thread->Wait(kStopWaitMs) || (Replacing(*thread) && thread->Wait(INFINITE)))
         thread.reset();
     else
         m_setAside.push_back(std::move(thread));  // still inside WinINet: deleted once it has ended
@@ -106,9 +112,9 @@ void COnlineServices::ApplySolution(std::wstring& log, const std::wstring& comma
 void COnlineServices::Shutdown() {
     EndCheck();
     EndDownload();
-    // A thread still inside WinINet posts nothing more and holds nothing of
-    // this object; it ends by its time-outs. Rather than wait for that, it is
-    // left to end on its own (the process may be about to end too).
+    // A stopped thread that has not ended yet posts nothing more and holds
+    // nothing of this object. Rather than wait for it, it is left to end on
+    // its own (the process may be about to end too).
     DeleteEndedThreads(kStopWaitMs);
     for (std::unique_ptr<CWinThread>& thread : m_setAside) {
         if (thread->Wait(0)) continue;

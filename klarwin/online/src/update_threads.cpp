@@ -1,6 +1,7 @@
 #include "klarwin/online/update_threads.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -25,38 +26,7 @@ void SetTimeout(HINTERNET handle, DWORD option, DWORD ms) {
     InternetSetOptionW(handle, option, &ms, sizeof(ms));
 }
 
-void OpenConnection(const wchar_t* agent, HINTERNET& internet, HINTERNET& connection) {
-    internet = InternetOpenW(agent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-    if (!internet) return;
-    // Inherited by the connection and its requests: a server that stops
-    // answering fails the request instead of holding the thread.
-    SetTimeout(internet, INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs);
-    SetTimeout(internet, INTERNET_OPTION_SEND_TIMEOUT, kReceiveTimeoutMs);
-    SetTimeout(internet, INTERNET_OPTION_RECEIVE_TIMEOUT, kReceiveTimeoutMs);
-    SetTimeout(internet, INTERNET_OPTION_DATA_SEND_TIMEOUT, kReceiveTimeoutMs);
-    SetTimeout(internet, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, kReceiveTimeoutMs);
-    ServerAddress server = GetUpdateServer();
-    connection = InternetConnectW(internet, server.host.c_str(), server.port, nullptr, nullptr,
-                                  INTERNET_SERVICE_HTTP, 0, 0);
-}
-
-void CloseConnection(HINTERNET& internet, HINTERNET& connection) {
-    if (connection) InternetCloseHandle(connection);
-    if (internet) InternetCloseHandle(internet);
-    connection = internet = nullptr;
-}
-
-void CloseRequest(HINTERNET request, CRequestSlot* slot) {
-    if (!request) return;
-    if (slot)
-        slot->Close(request);
-    else
-        InternetCloseHandle(request);
-}
-
-// Sends a GET for object; the request handle on an answer with status 200.
-// With a slot the request is held there from before it is sent.
-HINTERNET SendGet(HINTERNET connection, const wchar_t* object, CRequestSlot* slot) {
+HINTERNET SendGet(HINTERNET connection, const wchar_t* object, DWORD& length) {
     if (!connection) return nullptr;
     HINTERNET request = HttpOpenRequestW(connection, L"GET", object, nullptr, nullptr,
                                          const_cast<LPCWSTR*>(kAcceptAll), INTERNET_FLAG_RELOAD, 0);
@@ -64,12 +34,14 @@ HINTERNET SendGet(HINTERNET connection, const wchar_t* object, CRequestSlot* slo
     // On the request too: not every WinINet passes the session's on to it.
     SetTimeout(request, INTERNET_OPTION_SEND_TIMEOUT, kReceiveTimeoutMs);
     SetTimeout(request, INTERNET_OPTION_RECEIVE_TIMEOUT, kReceiveTimeoutMs);
-    if (slot && !slot->Hold(request)) return nullptr;
     DWORD status = 0, size = sizeof(status);
+    length = 0;
+    DWORD lengthSize = sizeof(length);
     if (!HttpSendRequestW(request, nullptr, 0, nullptr, 0) ||
         !HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
-        status != 200) {
-        CloseRequest(request, slot);
+        status != 200 ||
+        !HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &lengthSize, nullptr)) {
+        InternetCloseHandle(request);
         return nullptr;
     }
     return request;
@@ -113,62 +85,139 @@ bool IsWindowsProgram(const std::wstring& path) {
     return ok;
 }
 
-bool ContentLength(HINTERNET request, DWORD& length) {
-    DWORD size = sizeof(length);
-    length = 0;
-    return HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr) !=
-           FALSE;
-}
+// What the session's thread is asked to do.
+enum SessionCall { kCallGet, kCallRead, kCallEndRequest };
 
 }  // namespace
 
-bool CRequestSlot::Hold(HINTERNET request) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    if (m_aborted) {
-        InternetCloseHandle(request);
-        return false;
+struct CUpdateSession::Shared {
+    ~Shared() {
+        for (HANDLE event : {work, done, aborted})
+            if (event) CloseHandle(event);
     }
-    m_request = request;
-    return true;
-}
 
-void CRequestSlot::Close(HINTERNET request) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    if (m_request != request) return;  // closed by Abort
-    InternetCloseHandle(request);
-    m_request = nullptr;
-}
+    // Set before the thread starts.
+    std::wstring agent;
+    ServerAddress server;
+    HANDLE work = CreateEventW(nullptr, FALSE, FALSE, nullptr);    // a call or the end is asked for
+    HANDLE done = CreateEventW(nullptr, FALSE, FALSE, nullptr);    // the call asked for returned
+    HANDLE aborted = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // set by Abort, for good
+    std::atomic<bool> quit{false};
+    // The call and its results: the caller writes them only while no call is
+    // under way and reads them only once it has returned (never after Abort).
+    int call = kCallGet;
+    std::wstring object;
+    std::vector<char> buffer;
+    DWORD length = 0;
+    bool ok = false;
+    // Used and closed on the session's thread only.
+    HINTERNET internet = nullptr, connection = nullptr, request = nullptr;
 
-namespace {
+    void Perform() {
+        if (request) InternetCloseHandle(request);
+        request = nullptr;
+        ok = false;
+        if (call == kCallGet) {
+            request = SendGet(connection, object.c_str(), length);
+            ok = request != nullptr;
+        }
+    }
+    void Run() {
+        internet = InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+        if (internet) {
+            // Inherited by the connection and its requests: a server that stops
+            // answering fails the request instead of holding the thread.
+            SetTimeout(internet, INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs);
+            SetTimeout(internet, INTERNET_OPTION_SEND_TIMEOUT, kReceiveTimeoutMs);
+            SetTimeout(internet, INTERNET_OPTION_RECEIVE_TIMEOUT, kReceiveTimeoutMs);
+            SetTimeout(internet, INTERNET_OPTION_DATA_SEND_TIMEOUT, kReceiveTimeoutMs);
+            SetTimeout(internet, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, kReceiveTimeoutMs);
+            connection = InternetConnectW(internet, server.host.c_str(), server.port, nullptr, nullptr,
+                                          INTERNET_SERVICE_HTTP, 0, 0);
+        }
+        while (WaitForSingleObject(work, INFINITE) == WAIT_OBJECT_0 && !quit) {
+            if (call == kCallRead) {
+                DWORD got = 0;
+                ok = request && InternetReadFile(request, buffer.data(), length, &got);
+                length = got;
+            } else {
+                Perform();
+            }
+            SetEvent(done);
+        }
+        if (request) InternetCloseHandle(request);
+        if (connection) InternetCloseHandle(connection);
+        if (internet) InternetCloseHandle(internet);
+    }
+};
 
-DWORD WINAPI CloseRequestThread(void* request) {
-    InternetCloseHandle(static_cast<HINTERNET>(request));
+DWORD WINAPI CUpdateSession::ThreadMain(void* param) {
+    auto* held = static_cast<std::shared_ptr<Shared>*>(param);
+    std::shared_ptr<Shared> shared = std::move(*held);
+    delete held;
+    shared->Run();
     return 0;
 }
 
-}  // namespace
-
-void CRequestSlot::Abort() {
-    HINTERNET request = nullptr;
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_aborted = true;
-        request = m_request;
-        m_request = nullptr;
+CUpdateSession::CUpdateSession(const wchar_t* agent) {
+    auto shared = std::make_shared<Shared>();
+    if (!shared->work || !shared->done || !shared->aborted) return;
+    shared->agent = agent;
+    shared->server = GetUpdateServer();
+    auto* held = new std::shared_ptr<Shared>(shared);
+    HANDLE thread = CreateThread(nullptr, 0, &ThreadMain, held, 0, nullptr);
+    if (!thread) {
+        delete held;
+        return;
     }
-    if (!request) return;
-    // Closed on a thread of its own: the stopping side (the window) never
-    // waits inside WinINet, however long the close of a busy request takes.
-    HANDLE closer = CreateThread(nullptr, 0, &CloseRequestThread, request, 0, nullptr);
-    if (closer)
-        CloseHandle(closer);
-    else
-        InternetCloseHandle(request);
+    CloseHandle(thread);
+    m_shared = std::move(shared);
 }
 
-bool CRequestSlot::Aborted() {
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_aborted;
+CUpdateSession::~CUpdateSession() {
+    if (!m_shared) return;
+    m_shared->quit = true;
+    SetEvent(m_shared->work);
+}
+
+bool CUpdateSession::Aborted() const {
+    return !m_shared || WaitForSingleObject(m_shared->aborted, 0) == WAIT_OBJECT_0;
+}
+
+void CUpdateSession::Abort() {
+    if (m_shared) SetEvent(m_shared->aborted);
+}
+
+bool CUpdateSession::Call(int call) {
+    m_shared->call = call;
+    SetEvent(m_shared->work);
+    // Both set: the call returned, and its result stands.
+    HANDLE events[] = {m_shared->done, m_shared->aborted};
+    return WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 && m_shared->ok;
+}
+
+bool CUpdateSession::Get(const wchar_t* object, DWORD& length) {
+    length = 0;
+    if (Aborted()) return false;
+    m_shared->object = object;
+    if (!Call(kCallGet)) return false;
+    length = m_shared->length;
+    return true;
+}
+
+bool CUpdateSession::Read(void* buffer, DWORD size, DWORD& got) {
+    got = 0;
+    if (Aborted()) return false;
+    if (m_shared->buffer.size() < size) m_shared->buffer.resize(size);
+    m_shared->length = size;
+    if (!Call(kCallRead)) return false;
+    got = m_shared->length;
+    memcpy(buffer, m_shared->buffer.data(), got);
+    return true;
+}
+
+void CUpdateSession::EndRequest() {
+    if (!Aborted()) Call(kCallEndRequest);
 }
 
 DownloadedProgram CheckDownloadedProgram(const std::wstring& file, const std::wstring& ownVersion) {
@@ -181,26 +230,23 @@ DownloadedProgram CheckDownloadedProgram(const std::wstring& file, const std::ws
     return DownloadedProgram::Accepted;
 }
 
-bool ReadSmallServerFile(HINTERNET connection, const wchar_t* object, std::wstring& text, CRequestSlot* slot) {
+bool ReadSmallServerFile(CUpdateSession& session, const wchar_t* object, std::wstring& text) {
     text.clear();
-    HINTERNET request = SendGet(connection, object, slot);
-    if (!request) return false;
     DWORD length = 0;
-    bool ok = ContentLength(request, length);
-    if (ok) {
-        // Never more than the buffer holds, whatever the header announces.
-        char buffer[kSmallFileLimit] = {};
-        DWORD wanted = length < kSmallFileLimit - 1 ? length : kSmallFileLimit - 1;
-        DWORD total = 0;
-        while (total < wanted) {
-            DWORD got = 0;
-            if (!InternetReadFile(request, buffer + total, wanted - total, &got) || got == 0) break;
-            total += got;
-        }
-        for (DWORD i = 0; i < total && buffer[i]; ++i) text += static_cast<wchar_t>(static_cast<unsigned char>(buffer[i]));
+    if (!session.Get(object, length)) return false;
+    // Never more than the buffer holds, whatever the header announces.
+    char buffer[kSmallFileLimit] = {};
+    DWORD wanted = length < kSmallFileLimit - 1 ? length : kSmallFileLimit - 1;
+    DWORD total = 0;
+    while (total < wanted) {
+        DWORD got = 0;
+        if (!session.Read(buffer + total, wanted - total, got) || got == 0) break;
+        total += got;
     }
-    CloseRequest(request, slot);
-    return ok;
+    session.EndRequest();
+    if (session.Aborted()) return false;
+    for (DWORD i = 0; i < total && buffer[i]; ++i) text += static_cast<wchar_t>(static_cast<unsigned char>(buffer[i]));
+    return true;
 }
 
 bool IsDifferentVersion(const std::wstring& serverVersion, const std::wstring& ownVersion) {
@@ -220,9 +266,7 @@ CAutoFindNewVersion::CAutoFindNewVersion(HWND mainWnd, const std::wstring& ownVe
     m_bAutoDelete = FALSE;
 }
 
-CAutoFindNewVersion::~CAutoFindNewVersion() {
-    CloseConnection(m_internet, m_connection);
-}
+CAutoFindNewVersion::~CAutoFindNewVersion() = default;
 
 void CAutoFindNewVersion::SleepWhileRunning(DWORD ms) {
     // Looks at the flags every 50 ms so that a stop or a new request is seen at once.
@@ -233,7 +277,6 @@ void CAutoFindNewVersion::SleepWhileRunning(DWORD ms) {
 }
 
 int CAutoFindNewVersion::Run() {
-    OpenConnection(L"AutoFindNewVersion", m_internet, m_connection);
     while (m_running) {
         if (m_checkRequested) {
             Check();
@@ -246,9 +289,9 @@ int CAutoFindNewVersion::Run() {
 }
 
 void CAutoFindNewVersion::Check() {
-    if (Online() && m_internet && m_checkRequested) {
+    if (Online() && m_checkRequested) {
         std::wstring version;
-        if (ReadSmallServerFile(m_connection, kVersionObject, version, &m_slot) && m_mainWnd && m_checkRequested) {
+        if (ReadSmallServerFile(m_session, kVersionObject, version) && m_mainWnd && m_checkRequested) {
             if (IsDifferentVersion(version, m_ownVersion))
                 Post(m_mainWnd, WM_UPDATE_AVAILABLE);
             else if (m_notifyIfCurrent)
@@ -266,11 +309,21 @@ CDownloadAppNewVersion::CDownloadAppNewVersion(HWND mainWnd, const std::wstring&
     : m_mainWnd(mainWnd), m_programPath(programPath), m_ownVersion(ownVersion) {
     m_bAutoDelete = FALSE;
     if (m_ownVersion.empty()) m_ownVersion = CVersionInfo(m_programPath).GetString(L"ProductVersion");
-    OpenConnection(L"DownloadNewVersion", m_internet, m_connection);
 }
 
-CDownloadAppNewVersion::~CDownloadAppNewVersion() {
-    CloseConnection(m_internet, m_connection);
+CDownloadAppNewVersion::~CDownloadAppNewVersion() = default;
+
+void CDownloadAppNewVersion::Stop() {
+    {
+        std::lock_guard<std::mutex> guard(m_stateLock);
+        m_running = false;
+    }
+    m_session.Abort();
+}
+
+void CDownloadAppNewVersion::PostWhileRunning(UINT message, WPARAM wParam) {
+    std::lock_guard<std::mutex> guard(m_stateLock);
+    if (m_running) Post(m_mainWnd, message, wParam);
 }
 
 std::wstring CDownloadAppNewVersion::GetDownloadTarget() const {
@@ -285,72 +338,104 @@ int CDownloadAppNewVersion::Run() {
     if (!m_running) return 1;
     bool installed = false;
     WPARAM reason = kUpdateFailedDownload;
-    if (Online() && m_internet) {
-        std::wstring sizeText;
-        if (ReadSmallServerFile(m_connection, kAppSizeObject, sizeText, &m_slot)) {
-            uint64_t expected = wcstoull(sizeText.c_str(), nullptr, 10);
-            std::wstring target = GetDownloadTarget();
-            if (Download(target, expected) && m_running) {
-                // What comes over plain HTTP replaces the program only when it
-                // is this product's program in another version.
-                if (CheckDownloadedProgram(target, m_ownVersion) == DownloadedProgram::Accepted)
-                    installed = ReplaceProgramFile(m_programPath, target);
-                else
-                    reason = kUpdateFailedNotAProgram;
-            }
-            if (!installed) DeleteFileW(target.c_str());
-        }
-        // Without the size file the download window is told all the same: it
-        // would otherwise wait for a start that never comes.
+    std::wstring sizeText;
+    if (Online() && ReadSmallServerFile(m_session, kAppSizeObject, sizeText)) {
+        uint64_t expected = wcstoull(sizeText.c_str(), nullptr, 10);
+        std::wstring target = GetDownloadTarget();
+        if (Download(target, expected)) reason = Install(target, installed);
+        DeleteFileW(target.c_str());
     }
-    if (m_running) Post(m_mainWnd, installed ? WM_UPDATE_INSTALLED : WM_UPDATE_FAILED, installed ? 0 : reason);
+    // Without the size file the download window is told all the same: it
+    // would otherwise wait for a start that never comes.
+    PostWhileRunning(installed ? WM_UPDATE_INSTALLED : WM_UPDATE_FAILED, installed ? 0 : reason);
     m_running = false;
     return installed ? 0 : 1;
 }
 
+// The download is copied beside the program file (the temporary folder may be
+// on another volume, and anyone may write there), and that copy is checked and
+// renamed into place: what was checked is what runs, and a stop or the end of
+// the process never leaves the program file in part. A stop is looked at until
+// the swap begins; from there the swap is completed or rolled back.
+WPARAM CDownloadAppNewVersion::Install(const std::wstring& target, bool& installed) {
+    const std::wstring staged = GetStagedCopy();
+    WPARAM reason = kUpdateFailedDownload;
+    if (CopyWhileRunning(target, staged)) {
+        // What comes over plain HTTP replaces the program only when it is
+        // this product's program in another version.
+        if (CheckDownloadedProgram(staged, m_ownVersion) != DownloadedProgram::Accepted) {
+            reason = kUpdateFailedNotAProgram;
+        } else {
+            {
+                std::lock_guard<std::mutex> guard(m_stateLock);
+                m_replacing = m_running.load();
+            }
+            if (m_replacing) installed = ReplaceProgramFile(m_programPath, staged);
+            m_replacing = false;
+        }
+    }
+    if (!installed) DeleteFileW(staged.c_str());
+    return reason;
+}
+
+bool CDownloadAppNewVersion::CopyWhileRunning(const std::wstring& from, const std::wstring& to) {
+    if (!m_running) return false;
+    HANDLE in = CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (in == INVALID_HANDLE_VALUE) return false;
+    HANDLE out = CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool ok = out != INVALID_HANDLE_VALUE;
+    std::vector<char> block(64 * 1024);
+    while (ok) {
+        DWORD got = 0, written = 0;
+        ok = m_running && ReadFile(in, block.data(), static_cast<DWORD>(block.size()), &got, nullptr);
+        if (!ok || got == 0) break;
+        ok = WriteFile(out, block.data(), got, &written, nullptr) && written == got;
+    }
+    // On disk before it is renamed into place.
+    if (ok) ok = FlushFileBuffers(out) != FALSE;
+    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+    CloseHandle(in);
+    return ok && m_running;
+}
+
 bool CDownloadAppNewVersion::Download(const std::wstring& target, uint64_t expectedSize) {
     if (!m_running) return false;
-    Post(m_mainWnd, WM_DOWNLOAD_START, static_cast<WPARAM>(expectedSize));
+    PostWhileRunning(WM_DOWNLOAD_START, static_cast<WPARAM>(expectedSize));
     HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool ok = false;
-    HINTERNET request = SendGet(m_connection, kProgramObject, &m_slot);
     DWORD length = 0;
-    if (request && ContentLength(request, length)) {
+    if (m_session.Get(kProgramObject, length)) {
         std::vector<char> block(4096);
         uint64_t total = 0;
-        while (Online() && m_internet) {
+        while (Online()) {
             DWORD got = 0;
-            if (!InternetReadFile(request, block.data(), static_cast<DWORD>(block.size()), &got)) break;
-            if (!m_running) break;
+            if (!m_session.Read(block.data(), static_cast<DWORD>(block.size()), got) || !m_running) break;
             if (got == 0) {
                 // The server stopped sending: complete only when everything
                 // announced (header and size file) has arrived.
                 ok = total == length && total == expectedSize;
-                if (ok) {
-                    CloseHandle(file);
-                    file = INVALID_HANDLE_VALUE;
-                    Post(m_mainWnd, WM_DOWNLOAD_COMPLETE);
-                }
+                if (ok) PostWhileRunning(WM_DOWNLOAD_COMPLETE);
                 break;
             }
             DWORD written = 0;
             if (!WriteFile(file, block.data(), got, &written, nullptr) || written != got) break;
             total += got;
-            Post(m_mainWnd, WM_DOWNLOAD_PROGRESS, static_cast<WPARAM>(total));
+            PostWhileRunning(WM_DOWNLOAD_PROGRESS, static_cast<WPARAM>(total));
         }
     }
-    CloseRequest(request, &m_slot);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    return ok;
+    m_session.EndRequest();
+    CloseHandle(file);
+    return ok && m_running;
 }
 
 bool ReplaceProgramFile(const std::wstring& program, const std::wstring& newFile) {
     std::wstring backup = program + L".bak";
     DeleteFileW(backup.c_str());
-    if (!MoveFileExW(program.c_str(), backup.c_str(), MOVEFILE_COPY_ALLOWED)) return false;
-    if (!MoveFileExW(newFile.c_str(), program.c_str(), MOVEFILE_COPY_ALLOWED)) {
-        MoveFileExW(backup.c_str(), program.c_str(), MOVEFILE_COPY_ALLOWED);  // keep the program
+    // Renames only: a copy could be cut part way.
+    if (!MoveFileExW(program.c_str(), backup.c_str(), 0)) return false;
+    if (!MoveFileExW(newFile.c_str(), program.c_str(), 0)) {
+        MoveFileExW(backup.c_str(), program.c_str(), 0);  // keep the program
         return false;
     }
     DeleteFileW(backup.c_str());

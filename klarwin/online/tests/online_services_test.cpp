@@ -54,6 +54,7 @@ protected:
         engine.reset();
         DeleteFileW(program.c_str());
         DeleteFileW((program + L".bak").c_str());
+        DeleteFileW((program + L".new").c_str());
         RemoveDirectoryW(folder.c_str());
         SetUpdateServer({});
         SetLogServer({});
@@ -70,15 +71,25 @@ protected:
 TEST_F(OnlineServicesTest, OnlineServicesUpdateCheckThenDownloadThroughTheEngine) {
     std::wstring marker;
     for (const char* c = KWONLINE_MARKER_UNIX_PATH; *c; ++c) marker += static_cast<wchar_t>(*c);
+    // A download held by the server, stopped as the exit stops it: the thread
+    // has ended when the stop returns, nothing is left beside the program.
+    ASSERT_EQ(HttpGet(updatePort, L"/control?exe_size=100000&hold=exe"), "ok");
+    ASSERT_TRUE(engine->StartUpdateDownload());
+    ASSERT_TRUE(sink.WaitFor(WM_DOWNLOAD_PROGRESS, 10000));
+    engine->StopUpdateDownload();
+    EXPECT_EQ(online->GetThreadsSetAside(), 0u);
+    EXPECT_EQ(GetFileAttributesW((program + L".new").c_str()), INVALID_FILE_ATTRIBUTES);
+
     ASSERT_EQ(HttpGet(updatePort, L"/control?version=3.0.6&exe_file=" + marker), "ok");
     ASSERT_TRUE(engine->StartUpdateCheck());
     EXPECT_TRUE(sink.WaitFor(WM_UPDATE_AVAILABLE, 10000));
     ASSERT_TRUE(engine->StartUpdateDownload());
-    EXPECT_TRUE(sink.WaitFor(WM_UPDATE_INSTALLED, 30000));
+    EXPECT_TRUE(sink.WaitFor(WM_UPDATE_INSTALLED, 90000));  // paced by the server: 8 s and more
     WIN32_FILE_ATTRIBUTE_DATA data{}, served{};
     ASSERT_TRUE(GetFileAttributesExW(program.c_str(), GetFileExInfoStandard, &data));
     ASSERT_TRUE(GetFileAttributesExW((L"Z:" + marker).c_str(), GetFileExInfoStandard, &served));
     EXPECT_EQ(data.nFileSizeLow, served.nFileSizeLow);
+    EXPECT_EQ(GetFileAttributesW((program + L".new").c_str()), INVALID_FILE_ATTRIBUTES);
 
     // A second check replaces the first thread object; a check with nothing
     // new says so.

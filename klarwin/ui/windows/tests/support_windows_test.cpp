@@ -129,7 +129,9 @@ protected:
         engine = std::make_unique<CBriskoEngine>(options);
     }
     void UseOnlineServices(HWND mainWnd) {
-        engine->SetOnlineServices(std::make_unique<COnlineServices>(mainWnd, program, L"3.0.5"));
+        auto services = std::make_unique<COnlineServices>(mainWnd, program, L"3.0.5");
+        online = services.get();
+        engine->SetOnlineServices(std::move(services));
     }
     void TearDown() override {
         engine.reset();
@@ -141,6 +143,7 @@ protected:
 
     unsigned short updatePort = 0, logPort = 0;
     std::wstring folder, program;
+    COnlineServices* online = nullptr;
     EngineOptions options;
     std::unique_ptr<CBriskoEngine> engine;
 };
@@ -739,7 +742,9 @@ TEST_F(KwSupportDownload, AbortStopsTheDownloadAndKeepsTheProgram) {
                             EXPECT_TRUE(uidriver::WaitForWindowGone(wnd, 20000));
                         });
     EXPECT_EQ(result, IDCANCEL);
-    // The thread is gone: nothing more arrives, the program file is as it was.
+    // The thread ended within the abort's wait of a second (else it would be
+    // set aside): nothing more arrives, the program file is as it was.
+    EXPECT_EQ(online->GetThreadsSetAside(), 0u);
     relay.PumpUntil([] { return false; }, 1000);
     EXPECT_EQ(relay.installed.load(), 0);
     EXPECT_EQ(relay.failed.load(), 0);

@@ -8,9 +8,10 @@
 // application's main window at the time a thread starts. Shutdown (called by
 // the engine before deleting the object) stops both threads and waits for them.
 //
-// No wait here is without limit: a stopped thread has kStopWaitMs to end (its
-// request is closed under it, which normally ends it at once); one that has not
-// is set aside, ends by its WinINet time-outs and is deleted later.
+// A stopped thread ends at once (it leaves a WinINet call in progress to its
+// session); one that has not within kStopWaitMs is set aside and deleted once
+// it has ended. Only a swap of the program file that has begun is waited for
+// to its end: two renames, never cut by the end of the process.
 #pragma once
 
 #include <windows.h>
@@ -62,6 +63,8 @@ private:
     void EndDownload();
     template <class T>
     void End(std::unique_ptr<T>& thread);
+    static bool Replacing(const CAutoFindNewVersion&);
+    static bool Replacing(const CDownloadAppNewVersion& download);
     // Deletes the set-aside threads that have ended, waiting for each at most waitMs.
     void DeleteEndedThreads(DWORD waitMs);
 

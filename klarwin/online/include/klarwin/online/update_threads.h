@@ -9,10 +9,10 @@
 //   ...
 //   check->Stop(); check->Wait(1000); // before deleting it
 //
-// Stop also closes the request the thread is working on, so that a read from a
-// server that stopped answering returns at once; the connection, send and
-// receive time-outs (kConnectTimeoutMs, kReceiveTimeoutMs) end the thread
-// by themselves however the server behaves.
+// A stop ends the thread at once, whatever the server does: the thread leaves
+// the WinINet call it waits for to its session (CUpdateSession), where the
+// connection, send and receive time-outs (kConnectTimeoutMs,
+// kReceiveTimeoutMs) end it.
 //
 // Server files (below the update server's root):
 //   "/klarwin-latest-version/klarwin_version.txt"  the published version
@@ -25,6 +25,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -45,30 +46,48 @@ constexpr DWORD kReceiveTimeoutMs = 15000;
 // The ProductName a downloaded program must carry to replace this one.
 constexpr wchar_t kUpdateProductName[] = L"Klarwin 2011";
 
-// The request a worker thread is working on, which the stopping side may close
-// so that a blocked send or read returns. Once aborted, no request is taken.
-class CRequestSlot {
+// A session with the update server whose blocking WinINet calls (sending a
+// request, reading its answer) run on a thread of its own, one at a time; the
+// caller waits for the call or for Abort, whichever comes first. A stop thus
+// never waits for the server: closing a request from another thread does not
+// end a send or read in progress everywhere (under Wine only the receive
+// time-out ends it). An abandoned call ends by its time-outs on the session's
+// thread, which then closes the handles and ends. Every handle is used and
+// closed on that thread only, so none is used again once closed (WinINet
+// reuses handle values).
+class CUpdateSession {
 public:
-    // Takes the request; false (the request then closed) once aborted.
-    bool Hold(HINTERNET request);
-    // The worker is done with the request: closes it unless Abort already did.
-    void Close(HINTERNET request);
-    // From the stopping side: closes the request held and refuses later ones.
+    // Connects to the update server (GetUpdateServer) with this user agent.
+    explicit CUpdateSession(const wchar_t* agent);
+    // Returns at once; the session's thread ends after its call in progress.
+    ~CUpdateSession();
+    CUpdateSession(const CUpdateSession&) = delete;
+    CUpdateSession& operator=(const CUpdateSession&) = delete;
+
+    // Sends a GET for object (ending the request before it). True on status
+    // 200 with a Content-Length (length); the request then stays open to Read.
+    bool Get(const wchar_t* object, DWORD& length);
+    // Reads at most size bytes of the open request; got is 0 at its end.
+    bool Read(void* buffer, DWORD size, DWORD& got);
+    // Closes the open request.
+    void EndRequest();
+    // From any thread, at once: the call in progress and every later call
+    // return false.
     void Abort();
-    bool Aborted();
+    bool Aborted() const;
 
 private:
-    std::mutex m_lock;
-    HINTERNET m_request = nullptr;
-    bool m_aborted = false;
+    struct Shared;
+    static DWORD WINAPI ThreadMain(void* shared);
+    bool Call(int call);
+
+    std::shared_ptr<Shared> m_shared;  // null when the thread could not start
 };
 
 // Reads a small single-byte text file from the server into text. Fails without
 // a Content-Length header or on a non-200 answer; reads at most
-// kSmallFileLimit - 1 bytes whatever the header says. With a slot, the request
-// is held there while it is worked on.
-bool ReadSmallServerFile(HINTERNET connection, const wchar_t* object, std::wstring& text,
-                         CRequestSlot* slot = nullptr);
+// kSmallFileLimit - 1 bytes whatever the header says.
+bool ReadSmallServerFile(CUpdateSession& session, const wchar_t* object, std::wstring& text);
 
 // What a downloaded file is, as a replacement of the running program.
 enum class DownloadedProgram {
@@ -97,7 +116,7 @@ public:
     void Stop() {
         m_running = false;
         m_checkRequested = false;
-        m_slot.Abort();
+        m_session.Abort();
     }
 
     std::atomic<bool> m_running{true};
@@ -114,9 +133,7 @@ private:
 
     HWND m_mainWnd;
     std::wstring m_ownVersion;
-    HINTERNET m_internet = nullptr;
-    HINTERNET m_connection = nullptr;
-    CRequestSlot m_slot;
+    CUpdateSession m_session{L"AutoFindNewVersion"};
 };
 
 class CDownloadAppNewVersion : public CWinThread {
@@ -127,12 +144,13 @@ public:
     CDownloadAppNewVersion(HWND mainWnd, const std::wstring& programPath, const std::wstring& ownVersion = {});
     ~CDownloadAppNewVersion() override;
 
-    // Ends the thread soon, whether it has started or not: nothing more is
-    // posted, the program file stays, the request in work is closed.
-    void Stop() {
-        m_running = false;
-        m_slot.Abort();
-    }
+    // Ends the thread at once, whether it has started or not: nothing more is
+    // posted once it returns, the download and its copy are deleted and the
+    // program file stays. Only a swap of the program file already begun goes
+    // on to its end (two renames, a third to roll back): wait for the thread
+    // while Replacing() says so before the process ends.
+    void Stop();
+    bool Replacing() const { return m_replacing; }
     // Set from construction: a stop before the thread runs is kept.
     std::atomic<bool> m_running{true};
 
@@ -141,19 +159,27 @@ public:
     // The downloaded file (the temporary folder and the program file's name).
     std::wstring GetDownloadTarget() const;
 
+    // The download's copy beside the program file, which is checked and swapped in.
+    std::wstring GetStagedCopy() const { return m_programPath + L".new"; }
+
 private:
     bool Download(const std::wstring& target, uint64_t expectedSize);
+    WPARAM Install(const std::wstring& target, bool& installed);
+    bool CopyWhileRunning(const std::wstring& from, const std::wstring& to);
+    // Posts unless stopped; Stop waits for a post under way.
+    void PostWhileRunning(UINT message, WPARAM wParam = 0);
 
     HWND m_mainWnd;
     std::wstring m_programPath;
     std::wstring m_ownVersion;
-    HINTERNET m_internet = nullptr;
-    HINTERNET m_connection = nullptr;
-    CRequestSlot m_slot;
+    CUpdateSession m_session{L"DownloadNewVersion"};
+    std::mutex m_stateLock;  // m_running's end, posts and m_replacing's start
+    std::atomic<bool> m_replacing{false};
 };
 
-// Puts newFile in place of program: program goes to program + ".bak" first;
-// when the second move fails the ".bak" file is moved back, so the program
-// file always exists. The ".bak" file is deleted when possible (not while the
-// old program runs).
+// Puts newFile, a file in program's folder, in place of program with two
+// renames, neither of which copies (newFile on another volume fails): program
+// goes to program + ".bak" first; when the second rename fails the ".bak" file
+// is renamed back, so the program file always exists, old or new, never in
+// part. The ".bak" file is deleted when possible (not while the old program runs).
 bool ReplaceProgramFile(const std::wstring& program, const std::wstring& newFile);
