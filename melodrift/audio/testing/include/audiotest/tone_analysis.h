@@ -56,10 +56,11 @@ struct Silence {
     // Frames of the stream missing across it, told by the tones on both sides
     // (each to within half its period; the worst of the channels), NaN where
     // no tone tells. Silence the sound server inserts loses nothing: its
-    // stream goes on after it unchanged. Silence written over the stream
-    // (a program's) takes the frames it covers.
+    // stream goes on after it unchanged, at most a frame early or late (where
+    // it starts again). Silence written over the stream (a program's) takes
+    // the frames it covers.
     double lost = std::numeric_limits<double>::quiet_NaN();
-    bool LostNothing() const { return std::fabs(lost) <= 0.5; }
+    bool LostNothing() const { return std::fabs(lost) <= 1.5; }
     bool Told() const { return !std::isnan(lost); }
     std::string Describe(double rate) const;
 };
