@@ -287,7 +287,12 @@ TEST_F(SonicutModule, RecordsAToneWithItsFrequencyAndLevel)
         const std::string recorded = ReadBytes(path);
         const std::vector<std::int16_t> samples = SamplesOf(recorded);
         const FileSilences silences = JudgeFileSilences(samples, monitored);
-        EXPECT_EQ(silences.own, "") << "silence in the file that the sound server did not play";
+        EXPECT_EQ(silences.own, "") << "silence in the file that the sound server did not play (the monitor's "
+                                    << "recording kept as sonicut_monitor_" << attempt << ".wav)";
+        if (!silences.own.empty()) {
+            audiotest::WriteWav(L"sonicut_monitor_" + std::to_wstring(attempt) + L".wav", monitored, 2, 44100);
+            CopyFileW(path.c_str(), (L"sonicut_file_" + std::to_wstring(attempt) + L".wav").c_str(), FALSE);
+        }
         findings = ToneFindings(recorded, audiotest::WithoutSilences(samples, 2, silences.played));
         std::string meter;
         if (!(std::fabs(NumberAfter(level, L"left peak ") + 6.0) < 0.5)) meter += "meter " + Narrow(level) + "; ";
