@@ -328,8 +328,15 @@ TEST_F(SonicutModule, RecordsAToneWithItsFrequencyAndLevel)
         EXPECT_FALSE(IsWindowEnabled(file));
         ASSERT_TRUE(RecordFor(2));
         // The meter shows the tone: peak at half scale (-6 dB), RMS 3 dB lower.
-        const std::wstring level = Text(meter);
+        // Between buffers it falls back, so it is read a few times for the
+        // highest reading (a buffer late on a busy machine shows it falling).
+        std::wstring level = Text(meter);
         const std::int64_t levelAt = (static_cast<std::int64_t>(ReadBytes(path).size()) - 44) / 4;
+        for (int read = 0; read < 4; ++read) {
+            Pump(60);
+            const std::wstring again = Text(meter);
+            if (NumberAfter(again, L"left peak ") > NumberAfter(level, L"left peak ")) level = again;
+        }
         ASSERT_TRUE(RecordFor(3));
         fw::testing::SaveWindowScreenshot(host->Frame(), fw::testing::ScreenshotPath(L"melodrift_sonicut.png"));
         ASSERT_TRUE(RecordFor(4));
@@ -358,7 +365,7 @@ TEST_F(SonicutModule, RecordsAToneWithItsFrequencyAndLevel)
         // The meter shows the last tenths of a second before it was read.
         std::string cause;
         for (const audiotest::Silence& s : silences.played) {
-            if (s.frame + s.frames >= levelAt - 11025 && s.frame <= levelAt + 4410) cause += s.Describe(44100) + "; ";
+            if (s.frame + s.frames >= levelAt - 11025 && s.frame <= levelAt + 15435) cause += s.Describe(44100) + "; ";
         }
         findings += meter;
         if (!findings.empty() && (cause.empty() || !silences.own.empty() || findings != meter)) break;
