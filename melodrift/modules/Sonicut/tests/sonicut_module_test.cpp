@@ -367,8 +367,12 @@ TEST_F(SonicutModule, RecordsAToneWithItsFrequencyAndLevel)
         for (const audiotest::Silence& s : silences.played) {
             if (s.frame + s.frames >= levelAt - 11025 && s.frame <= levelAt + 15435) cause += s.Describe(44100) + "; ";
         }
+        // With no stretch of 1.5 seconds free of the server's silence the tone
+        // cannot be judged: another attempt.
+        const bool unjudged = findings == "no continuous stretch; no continuous stretch; " && !silences.played.empty();
+        if (unjudged) cause += std::to_string(silences.played.size()) + " stretches of the server's silence; ";
         findings += meter;
-        if (!findings.empty() && (cause.empty() || !silences.own.empty() || findings != meter)) break;
+        if (!findings.empty() && (cause.empty() || !silences.own.empty() || (findings != meter && !unjudged))) break;
         std::printf("attempt %d: %s\n  tried again: the sound server altered the stream where the meter was read (%s)\n",
                     attempt, findings.c_str(), cause.c_str());
     }
