@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <limits>
 #include <sstream>
 
 namespace audiotest {
@@ -148,6 +150,7 @@ ToneCheck CheckTone(const std::vector<double>& x, std::int64_t from, std::int64_
     check.continuous = check.amplitude > 0;
     for (std::size_t i = 0; i < amplitudes.size(); ++i) {
         const double level = std::fabs(amplitudes[i] / check.amplitude - 1.0);
+        bool fault = level > maxLevel;
         if (level > check.worstLevel) {
             check.worstLevel = level;
             if (level > maxLevel) {
@@ -165,21 +168,23 @@ ToneCheck CheckTone(const std::vector<double>& x, std::int64_t from, std::int64_
                     check.worstWindow = static_cast<std::int64_t>(i);
                 }
             }
+            fault = fault || step > maxPhaseDegrees;
+        }
+        if (fault) {
+            check.faults.push_back(from + static_cast<std::int64_t>(i) * window);
         }
     }
     check.continuous = check.continuous && check.worstPhase <= maxPhaseDegrees && check.worstLevel <= maxLevel;
     return check;
 }
 
-std::vector<std::int16_t> RemoveDropouts(const std::vector<std::int16_t>& interleaved, int channels,
-                                         Dropouts* found, std::int64_t minFrames, std::int64_t maxFrames)
+std::vector<Silence> FindSilences(const std::vector<std::int16_t>& interleaved, int channels,
+                                  const std::vector<double>& hz, double rate, std::int64_t minFrames,
+                                  std::int64_t maxFrames, int level)
 {
-    Dropouts dropouts;
+    std::vector<Silence> found;
     if (channels < 1) {
-        if (found) {
-            *found = dropouts;
-        }
-        return interleaved;
+        return found;
     }
     const std::int64_t frames = static_cast<std::int64_t>(interleaved.size()) / channels;
     auto silent = [&](std::int64_t frame) {
@@ -190,14 +195,12 @@ std::vector<std::int16_t> RemoveDropouts(const std::vector<std::int16_t>& interl
         }
         return true;
     };
-    std::vector<std::int16_t> out;
-    out.reserve(interleaved.size());
-    bool sounded = false;
-    std::int64_t i = 0;
-    while (i < frames) {
+    std::int64_t first = 0;
+    while (first < frames && silent(first)) {
+        ++first;
+    }
+    for (std::int64_t i = first; i < frames;) {
         if (!silent(i)) {
-            sounded = true;
-            out.insert(out.end(), interleaved.begin() + i * channels, interleaved.begin() + (i + 1) * channels);
             ++i;
             continue;
         }
@@ -205,23 +208,143 @@ std::vector<std::int16_t> RemoveDropouts(const std::vector<std::int16_t>& interl
         while (end < frames && silent(end)) {
             ++end;
         }
-        const std::int64_t run = end - i;
-        const bool inside = sounded && end < frames;
-        if (inside && run >= minFrames && run <= maxFrames) {
-            ++dropouts.count;
-            dropouts.frames += run;
-            dropouts.longest = std::max(dropouts.longest, run);
-        } else {
-            out.insert(out.end(), interleaved.begin() + i * channels, interleaved.begin() + end * channels);
+        // Loud sound on both sides, within a few periods of it.
+        auto loud = [&](std::int64_t from, std::int64_t to) {
+            from = std::max<std::int64_t>(from, 0);
+            to = std::min(to, frames);
+            for (std::int64_t f = from; f < to; ++f) {
+                for (int c = 0; c < channels; ++c) {
+                    if (std::abs(interleaved[static_cast<std::size_t>(f * channels + c)]) >= level) {
+                        return true;
+                    }
+                }
+            }
+            return false;
+        };
+        if (end < frames && end - i >= minFrames && end - i <= maxFrames && loud(i - 64, i) && loud(end, end + 64)) {
+            Silence s;
+            s.frame = i;
+            s.frames = end - i;
+            found.push_back(s);
         }
         i = end;
     }
-    // A partial frame at the end stays as it was.
-    out.insert(out.end(), interleaved.begin() + frames * channels, interleaved.end());
+    // Each group of stretches with less than `kLeast` sounding frames between
+    // them is judged by the sound around the group: up to `kWindow` frames
+    // each side, as far as the next stretch of silence of any length.
+    constexpr std::int64_t kLeast = 32;
+    constexpr std::int64_t kWindow = 441;
+    std::vector<std::vector<double>> x;
+    for (int c = 0; c < channels; ++c) {
+        x.push_back(c < static_cast<int>(hz.size()) && hz[c] > 0 ? Channel(interleaved, channels, c)
+                                                                   : std::vector<double>());
+    }
+    // Sounding frames from `at` on in the direction of `step`, up to `most`
+    // (a single silent frame is a tone's zero crossing).
+    auto soundingFrom = [&](std::int64_t at, std::int64_t step, std::int64_t most) {
+        std::int64_t n = 0;
+        for (; n < most; ++n) {
+            const std::int64_t f = at + step * n;
+            const std::int64_t next = f + step;
+            if (f < 0 || f >= frames || (silent(f) && (next < 0 || next >= frames || silent(next)))) {
+                break;
+            }
+        }
+        return n;
+    };
+    for (std::size_t g = 0; g < found.size();) {
+        std::size_t last = g;
+        std::int64_t silence = found[g].frames;
+        while (last + 1 < found.size() &&
+               found[last + 1].frame - (found[last].frame + found[last].frames) < kLeast) {
+            silence += found[last + 1].frames;
+            ++last;
+        }
+        const std::int64_t before = soundingFrom(found[g].frame - 1, -1, kWindow);
+        const std::int64_t afterStart = found[last].frame + found[last].frames;
+        const std::int64_t after = soundingFrom(afterStart, 1, kWindow);
+        double lost = std::numeric_limits<double>::quiet_NaN();
+        for (int c = 0; c < channels && before >= kLeast && after >= kLeast; ++c) {
+            if (x[c].empty()) {
+                continue;
+            }
+            const double w = 2 * kPi * hz[c] / rate;
+            double pb = 0, ab = 0, pa = 0, aa = 0;
+            if (!FitPhase(x[c], found[g].frame - before, before, w, &pb, &ab) ||
+                !FitPhase(x[c], afterStart, after, w, &pa, &aa)) {
+                continue;
+            }
+            // Each side must hold the tone at one level: the fit explains it.
+            const double rb = Rms(x[c], found[g].frame - before, found[g].frame) * std::sqrt(2.0);
+            const double ra = Rms(x[c], afterStart, afterStart + after) * std::sqrt(2.0);
+            if (std::fabs(rb / ab - 1) > 0.1 || std::fabs(ra / aa - 1) > 0.1 || std::fabs(aa / ab - 1) > 0.2) {
+                continue;
+            }
+            // Nothing lost: the tone after the silence is the one before it,
+            // later by the silence's length.
+            const double shift = StepAsFrames(pa - pb + w * static_cast<double>(silence), hz[c], rate);
+            if (!(std::fabs(shift) <= std::fabs(lost))) {
+                lost = shift;
+            }
+        }
+        for (std::size_t k = g; k <= last; ++k) {
+            found[k].lost = lost;
+        }
+        g = last + 1;
+    }
+    return found;
+}
+
+std::vector<std::int16_t> WithoutSilences(const std::vector<std::int16_t>& interleaved, int channels,
+                                          const std::vector<Silence>& silences)
+{
+    if (channels < 1) {
+        return interleaved;
+    }
+    std::vector<std::int16_t> out;
+    out.reserve(interleaved.size());
+    std::size_t from = 0;
+    for (const Silence& s : silences) {
+        const std::size_t at = static_cast<std::size_t>(s.frame * channels);
+        if (at < from || at + static_cast<std::size_t>(s.frames * channels) > interleaved.size()) {
+            continue;
+        }
+        out.insert(out.end(), interleaved.begin() + static_cast<std::ptrdiff_t>(from),
+                   interleaved.begin() + static_cast<std::ptrdiff_t>(at));
+        from = at + static_cast<std::size_t>(s.frames * channels);
+    }
+    out.insert(out.end(), interleaved.begin() + static_cast<std::ptrdiff_t>(from), interleaved.end());
+    return out;
+}
+
+std::string Silence::Describe(double rate) const
+{
+    std::ostringstream out;
+    out << frames << " frames of silence at " << static_cast<double>(frame) / rate << " s, ";
+    if (!Told()) {
+        out << "the stream around it tells nothing";
+    } else if (LostNothing()) {
+        out << "the stream went on unchanged after it";
+    } else {
+        out << lost << " frames of the stream lost across it";
+    }
+    return out.str();
+}
+
+std::vector<std::int16_t> RemoveDropouts(const std::vector<std::int16_t>& interleaved, int channels,
+                                         Dropouts* found, std::int64_t minFrames, std::int64_t maxFrames)
+{
+    const std::vector<Silence> silences = FindSilences(interleaved, channels, {}, 0, minFrames, maxFrames, 1);
+    Dropouts dropouts;
+    for (const Silence& s : silences) {
+        ++dropouts.count;
+        dropouts.frames += s.frames;
+        dropouts.longest = std::max(dropouts.longest, s.frames);
+    }
     if (found) {
         *found = dropouts;
     }
-    return out;
+    return WithoutSilences(interleaved, channels, silences);
 }
 
 std::string Dropouts::Describe() const
@@ -267,6 +390,7 @@ Slips FindSlips(const std::vector<double>& left, const std::vector<double>& righ
         const bool whole = std::fabs(sl - std::round(sl)) <= 0.3 && std::fabs(sr - std::round(sr)) <= 0.3;
         if (std::fabs(sl - sr) <= 0.35 && whole && std::fabs(shift) >= 0.6 && std::fabs(shift) <= maxFrames) {
             ++slips.count;
+            slips.at.push_back(from + static_cast<std::int64_t>(i) * window);
             if (std::fabs(shift) > std::fabs(slips.largest)) {
                 slips.largest = shift;
             }

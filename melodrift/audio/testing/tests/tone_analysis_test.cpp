@@ -121,6 +121,24 @@ TEST(AudioTestAnalysis, SilenceTheServerInsertedIsTakenOutAndTheToneIsWholeAgain
     EXPECT_EQ(RemoveDropouts(brief, 2), brief);
     EXPECT_NE(ServerAlterations(brief, 2).find("inserted silence"), std::string::npos);
     EXPECT_EQ(ServerAlterations(clean, 2), "");
+
+    // Judged by the tones: the server's silence loses nothing, even in a
+    // cluster; 50 ms of zeros written over the tone take its frames.
+    InsertSilence(brief, 20010, 3);
+    std::vector<Silence> found = FindSilences(brief, 2, {997, 1499}, kRate);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_TRUE(found[0].LostNothing() && found[1].LostNothing()) << found[0].Describe(kRate);
+    std::vector<std::int16_t> written = clean;
+    std::fill(written.begin() + 2 * 44110, written.begin() + 2 * (44110 + 2205), std::int16_t{0});
+    found = FindSilences(written, 2, {997, 1499}, kRate);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_FALSE(found[0].LostNothing()) << found[0].Describe(kRate);
+    EXPECT_TRUE(found[0].Told());
+    // A tone that is not there tells nothing; quiet sound crossing zero now
+    // and then holds no silence inside the sound.
+    EXPECT_FALSE(FindSilences(brief, 2, {500, 500}, kRate)[0].Told());
+    for (std::int16_t& v : brief) v = static_cast<std::int16_t>(v / 200);
+    EXPECT_TRUE(FindSilences(brief, 2, {997, 1499}, kRate).empty());
 }
 
 TEST(AudioTestAnalysis, SilenceThatIsNotTheServersStays)

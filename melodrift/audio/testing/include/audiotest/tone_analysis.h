@@ -3,7 +3,9 @@
 // Platform-neutral, so the measurements themselves are tested natively.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,7 @@ struct ToneCheck {
     double worstPhase = 0;        // largest phase step between windows, degrees
     double worstLevel = 0;        // largest relative level difference of a window
     std::int64_t worstWindow = -1;
+    std::vector<std::int64_t> faults;   // first samples of the windows that did not match
     std::string Describe() const;
 };
 
@@ -44,6 +47,37 @@ struct ToneCheck {
 // within `maxLevel` of the median.
 ToneCheck CheckTone(const std::vector<double>& x, std::int64_t from, std::int64_t to, double hz, double rate,
                     std::int64_t window = 441, double maxPhaseDegrees = 4.0, double maxLevel = 0.05);
+
+// A stretch of silence inside the sound: frames at exact zero in every
+// channel, with sounding frames before and after it.
+struct Silence {
+    std::int64_t frame = 0;    // its first frame in the recording
+    std::int64_t frames = 0;   // its length
+    // Frames of the stream missing across it, told by the tones on both sides
+    // (each to within half its period; the worst of the channels), NaN where
+    // no tone tells. Silence the sound server inserts loses nothing: its
+    // stream goes on after it unchanged, at most a frame early or late (where
+    // it starts again). Silence written over the stream (a program's) takes
+    // the frames it covers.
+    double lost = std::numeric_limits<double>::quiet_NaN();
+    bool LostNothing() const { return std::fabs(lost) <= 1.5; }
+    bool Told() const { return !std::isnan(lost); }
+    std::string Describe(double rate) const;
+};
+
+// Every stretch of `minFrames` to `maxFrames` frames at exact zero in every
+// channel, between sounding frames (silence before and after the sound, and
+// longer pauses, are none) with a sample of at least `level` within 64 frames
+// on each side (a quiet onset or fade crosses zero now and then), judged by the tones of `hz` (one a channel, 0
+// where a channel tells nothing) in the sound around it. Stretches closer
+// together than a few periods are judged as one.
+std::vector<Silence> FindSilences(const std::vector<std::int16_t>& interleaved, int channels,
+                                  const std::vector<double>& hz, double rate, std::int64_t minFrames = 2,
+                                  std::int64_t maxFrames = 22050, int level = 1000);
+
+// The recording without the given stretches (those of FindSilences, in order).
+std::vector<std::int16_t> WithoutSilences(const std::vector<std::int16_t>& interleaved, int channels,
+                                          const std::vector<Silence>& silences);
 
 // Stretches of silence the sound server played on its own. When a playing
 // program falls behind, the server plays digital silence in every channel
@@ -74,6 +108,7 @@ std::vector<std::int16_t> RemoveDropouts(const std::vector<std::int16_t>& interl
 struct Slips {
     int count = 0;
     double largest = 0;        // largest shift, frames (negative: frames doubled)
+    std::vector<std::int64_t> at;   // where each one is (the first frame of its window)
     std::string Describe() const;
 };
 
