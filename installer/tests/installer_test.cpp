@@ -292,16 +292,24 @@ bool DeleteScheduledScan() {
 
 // ---- What a case leaves behind ---------------------------------------------------
 
-// The processes started by a process (its children), also after it ended.
-std::vector<DWORD> ChildProcesses(DWORD parent) {
-    std::vector<DWORD> children;
+// The processes of the prefix, as the system lists them.
+std::vector<PROCESSENTRY32W> Processes() {
+    std::vector<PROCESSENTRY32W> processes;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return children;
+    if (snapshot == INVALID_HANDLE_VALUE) return processes;
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-        if (entry.th32ParentProcessID == parent && entry.th32ProcessID != parent) children.push_back(entry.th32ProcessID);
+        processes.push_back(entry);
     CloseHandle(snapshot);
+    return processes;
+}
+
+// The processes started by a process (its children), also after it ended.
+std::vector<DWORD> ChildProcesses(DWORD parent) {
+    std::vector<DWORD> children;
+    for (const PROCESSENTRY32W& p : Processes())
+        if (p.th32ParentProcessID == parent && p.th32ProcessID != parent) children.push_back(p.th32ProcessID);
     return children;
 }
 
@@ -309,25 +317,19 @@ std::vector<DWORD> ChildProcesses(DWORD parent) {
 // these tests' own): the products, their installers and uninstallers, and the
 // copies the uninstallers run from the temporary folder.
 void EndLeftPrograms() {
-    const DWORD self = GetCurrentProcessId();
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return;
     std::vector<HANDLE> ending;
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        std::wstring name = entry.szExeFile;
+    for (const PROCESSENTRY32W& p : Processes()) {
+        std::wstring name = p.szExeFile;
         for (wchar_t& c : name) c = static_cast<wchar_t>(towlower(c));
         const bool left = name == L"klarwin.exe" || name == L"melodrift.exe" || name == L"rebooter.exe" ||
                           name == L"uninstall.exe" || name == L"au_.exe" || name.rfind(L"un_", 0) == 0 ||
                           name.rfind(L"klarwinsetup", 0) == 0 || name.rfind(L"melodriftsetup", 0) == 0;
-        if (!left || entry.th32ProcessID == self) continue;
-        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+        if (!left || p.th32ProcessID == GetCurrentProcessId()) continue;
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, p.th32ProcessID)) {
             TerminateProcess(process, 1);
             ending.push_back(process);
         }
     }
-    CloseHandle(snapshot);
     for (HANDLE process : ending) {
         WaitForSingleObject(process, 10000);
         CloseHandle(process);
