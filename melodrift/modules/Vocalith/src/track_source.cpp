@@ -127,10 +127,12 @@ bool CTrackSource::OpenWav(std::wstring& error) {
 }
 
 // FLAC, Ogg, MP4 and ASF files go to the media framework, what has no
-// signature of its own to the MP3 reader. Our own reading of the file's
-// headers tells a damaged file from one the system has no decoder for, and
-// the exact length where the file states it (the framework's may include an
-// encoder's delay and padding).
+// signature of its own to the MP3 reader. The system's decoder decides whether
+// a file plays: a tag our own reader finds broken costs the tags, not the
+// sound. Where the headers are whole, they give the exact length (the
+// framework's may include an encoder's delay and padding); where they are
+// broken, the decoder's length counts, and a file it cannot open is named
+// damaged rather than undecodable.
 bool CTrackSource::OpenMedia(const std::wstring& path, std::wstring& error) {
     CFileSource file(m_file, m_fileSize);
     CTagSource source(file);
@@ -138,12 +140,12 @@ bool CTrackSource::OpenMedia(const std::wstring& path, std::wstring& error) {
     const mediatags::MediaFormat format = mediatags::ReadMediaTags(source, tags);
     if (format == mediatags::MediaFormat::Unknown || format == mediatags::MediaFormat::Mp3) return OpenMp3(error);
     const std::wstring name = mediatags::FormatName(format);
-    if (tags.damaged) {
-        error = L"the " + name + L" file is damaged";
+    if (!m_media.Open(path, name, error) || (tags.damaged && m_media.TotalFrames() <= 0)) {
+        if (tags.damaged) error = L"the " + name + L" file is damaged";
+        m_media.Close();
         return false;
     }
-    if (!m_media.Open(path, name, error)) return false;
-    if (tags.frames > 0 && tags.rate == m_media.Rate()) m_media.SetLength(tags.frames);
+    if (!tags.damaged && tags.frames > 0 && tags.rate == m_media.Rate()) m_media.SetLength(tags.frames);
     m_kind = Kind::Media;
     m_channels = m_media.Channels();
     m_rate = m_media.Rate();

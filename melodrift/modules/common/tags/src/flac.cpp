@@ -40,7 +40,62 @@ bool ReadVorbisComment(const unsigned char* p, std::size_t n, MediaTags& info)
     return true;
 }
 
-// "fLaC" at `start`, then metadata blocks: STREAMINFO first, the comments anywhere.
+bool ReadStreamInfo(const unsigned char* si, MediaTags& info)
+{
+    const int rate = static_cast<int>((si[10] << 12) | (si[11] << 4) | (si[12] >> 4));
+    const std::uint64_t total = (static_cast<std::uint64_t>(si[13] & 0x0F) << 32) | Be32(&si[14]);
+    if (rate > 0 && total > 0) SetLength(info, total, rate);
+    return rate > 0;
+}
+
+namespace {
+
+// Whether a metadata block header (not STREAMINFO) that fits in the file stands at `pos`.
+bool IsBlockHeader(ByteSource& source, std::uint64_t pos)
+{
+    const std::vector<unsigned char> h = ReadAt(source, pos, 4);
+    if (h.size() < 4) return false;
+    const int type = h[0] & 0x7F;
+    return type >= 1 && type <= 6 && Be24(&h[1]) <= source.Size() - pos - 4;
+}
+
+// The length a comment or picture block has by its own contents; 0 when they
+// do not tell (another kind of block, or contents that run past the file).
+std::uint64_t OwnLength(ByteSource& source, int type, std::uint64_t body)
+{
+    const std::uint64_t size = source.Size();
+    std::uint64_t at = body;
+    const auto field = [&](std::uint64_t skip) -> bool {   // a 32-bit length, then that many bytes more
+        const std::vector<unsigned char> b = ReadAt(source, at, 4);
+        if (b.size() < 4) return false;
+        const std::uint32_t n = type == 4 ? Le32(b.data()) : Be32(b.data());
+        if (n > size - at - 4) return false;
+        at += 4 + n + skip;
+        return at <= size;
+    };
+    if (type == 4) {
+        if (!field(0)) return 0;
+        const std::vector<unsigned char> b = ReadAt(source, at, 4);
+        if (b.size() < 4) return 0;
+        const std::uint32_t count = Le32(b.data());
+        at += 4;
+        for (std::uint32_t i = 0; i < count; ++i)
+            if (!field(0)) return 0;
+    } else if (type == 6) {
+        at += 4;   // the picture type
+        if (!field(0) || !field(16) || !field(0)) return 0;   // MIME type; description and size; the picture
+    } else {
+        return 0;
+    }
+    return at - body;
+}
+
+}  // namespace
+
+// "fLaC" at `start`, then metadata blocks: STREAMINFO first, the comments
+// anywhere. A file cut short gives what it holds; a comment or picture block
+// whose stated length disagrees with its contents (the next block would not
+// start where it says) is passed by its own length, and the reading goes on.
 void ReadFlac(ByteSource& source, std::uint64_t start, MediaTags& info)
 {
     std::uint64_t pos = start + 4;
@@ -49,30 +104,43 @@ void ReadFlac(ByteSource& source, std::uint64_t start, MediaTags& info)
         const std::vector<unsigned char> header = ReadAt(source, pos, 4);
         if (header.size() < 4) {
             info.damaged = true;
-            return;
+            break;
         }
         const bool last = (header[0] & 0x80) != 0;
         const int type = header[0] & 0x7F;
         const std::uint32_t length = Be24(&header[1]);
         const std::uint64_t body = pos + 4;
-        if (length > source.Size() - body || (blocks == 0 && (type != 0 || length < 34))) {
+        if (blocks == 0 && (type != 0 || length < 34)) {
             info.damaged = true;
             return;
         }
+        const bool cut = length > source.Size() - body;
         if (type == 0 && length >= 34) {
             const std::vector<unsigned char> si = ReadAt(source, body, 34);
-            if (si.size() == 34) {
-                const int rate = static_cast<int>((si[10] << 12) | (si[11] << 4) | (si[12] >> 4));
-                const std::uint64_t total = (static_cast<std::uint64_t>(si[13] & 0x0F) << 32) | Be32(&si[14]);
-                streamInfo = rate > 0;
-                if (streamInfo && total > 0) SetLength(info, total, rate);
-                if (!streamInfo) info.damaged = true;
-            }
+            if (si.size() == 34 && blocks == 0) streamInfo = ReadStreamInfo(si.data(), info);
         } else if (type == 4) {
             const std::vector<unsigned char> comment = ReadAt(source, body, std::min<std::size_t>(length, kMaxCommentBytes));
             ReadVorbisComment(comment.data(), comment.size(), info);
         }
-        pos = body + length;
+        std::uint64_t next = body + length;
+        if (!last && (cut || !IsBlockHeader(source, next))) {
+            const std::uint64_t own = OwnLength(source, type, body);
+            if (own == 0 || own == length || !IsBlockHeader(source, body + own)) {
+                info.damaged = true;   // nothing tells where the next block starts
+                break;
+            }
+            if (type == 4 && own > length) {   // the comments the stated length left out
+                const std::vector<unsigned char> comment =
+                    ReadAt(source, body, static_cast<std::size_t>(std::min<std::uint64_t>(own, kMaxCommentBytes)));
+                ReadVorbisComment(comment.data(), comment.size(), info);
+            }
+            info.damaged = true;
+            next = body + own;
+        } else if (cut) {
+            info.damaged = true;
+            break;
+        }
+        pos = next;
         if (last) break;
     }
     if (!streamInfo) info.damaged = true;

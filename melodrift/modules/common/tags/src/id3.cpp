@@ -9,7 +9,9 @@ namespace mediatags::detail {
 
 namespace {
 
-constexpr std::size_t kMaxId3Bytes = 256 * 1024;   // frames beyond this (pictures, mostly) are not read
+constexpr std::size_t kMaxId3Bytes = 256 * 1024;   // a whole unsynchronised tag: read this much of it
+constexpr std::size_t kMaxFrameBytes = 64 * 1024;  // larger frames (pictures, mostly) are passed by their size
+constexpr int kMaxFrames = 10000;
 
 // Undoes ID3v2 unsynchronisation: FF 00 becomes FF.
 std::vector<unsigned char> Resynchronise(const unsigned char* p, std::size_t n)
@@ -23,13 +25,9 @@ std::vector<unsigned char> Resynchronise(const unsigned char* p, std::size_t n)
     return out;
 }
 
-// The text of an ID3v2 text frame: an encoding byte, then the text.
-std::wstring Id3Text(const unsigned char* p, std::size_t n)
+// One string of an ID3v2 text frame in its encoding (a UTF-16 string with its own byte-order mark).
+std::wstring Id3String(unsigned char encoding, const unsigned char* p, std::size_t n)
 {
-    if (n < 1) return {};
-    const unsigned char encoding = p[0];
-    ++p;
-    --n;
     switch (encoding) {
     case 0: return Latin1(p, n);
     case 1:
@@ -42,9 +40,47 @@ std::wstring Id3Text(const unsigned char* p, std::size_t n)
     }
 }
 
+// The text of an ID3v2 text frame: an encoding byte, then the text. Several
+// values (NUL between them, or "/" where `slashes` says so) are joined as "A / B".
+std::wstring Id3Text(const unsigned char* p, std::size_t n, bool slashes)
+{
+    if (n < 1) return {};
+    const unsigned char encoding = p[0];
+    ++p;
+    --n;
+    const std::size_t unit = encoding == 1 || encoding == 2 ? 2 : 1;
+    std::wstring text;
+    const auto add = [&](std::wstring value) {
+        value = Trim(std::move(value));
+        if (value.empty()) return;
+        if (!text.empty()) text += L" / ";
+        text += value;
+    };
+    std::size_t start = 0;
+    for (std::size_t i = 0; n - i >= unit; i += unit) {
+        if (p[i] != 0 || (unit == 2 && p[i + 1] != 0)) continue;
+        add(Id3String(encoding, p + start, i - start));
+        start = i + unit;
+    }
+    if (start < n) add(Id3String(encoding, p + start, n - start));
+    if (!slashes || text.find(L'/') == std::wstring::npos) return text;
+    std::wstring joined;
+    for (std::size_t from = 0;;) {
+        const std::size_t slash = text.find(L'/', from);
+        const std::wstring value = Trim(text.substr(from, slash == std::wstring::npos ? std::wstring::npos : slash - from));
+        if (!value.empty()) joined += (joined.empty() ? L"" : L" / ") + value;
+        if (slash == std::wstring::npos) break;
+        from = slash + 1;
+    }
+    return joined;
+}
+
 }  // namespace
 
-// The ID3v2 tag at the start: its title and artist; the offset after it.
+// The ID3v2 tag at the start: its title, artist, album and track; the offset
+// after it. Frames are read one at a time from the file, and a large one
+// (a picture, say) is passed by its size without being read; every size is
+// checked against what is left, so that none can wrap.
 std::uint64_t ReadId3v2(ByteSource& source, MediaTags& info, bool& found)
 {
     found = false;
@@ -56,51 +92,65 @@ std::uint64_t ReadId3v2(ByteSource& source, MediaTags& info, bool& found)
     const unsigned char flags = header[5];
     const std::uint32_t size = Synchsafe(&header[6]);
     const std::uint64_t end = 10ull + size + ((version == 4 && (flags & 0x10)) ? 10 : 0);
-    std::vector<unsigned char> tag = ReadAt(source, 10, std::min<std::size_t>(size, kMaxId3Bytes));
     if (size > source.Size() - 10) info.damaged = true;
-    // Versions 2 and 3 unsynchronise the whole tag, version 4 each frame.
-    if (version < 4 && (flags & 0x80)) tag = Resynchronise(tag.data(), tag.size());
-    std::size_t pos = 0;   // never beyond tag.size()
-    if (version >= 3 && (flags & 0x40) && tag.size() >= 4) {
+    const std::uint64_t tagEnd = 10 + std::min<std::uint64_t>(size, source.Size() - 10);
+    // Versions 2 and 3 unsynchronise the whole tag, version 4 each frame: a
+    // whole unsynchronised tag is read (as much of it as kMaxId3Bytes) and its
+    // frames taken from memory; otherwise from the file.
+    std::vector<unsigned char> whole;
+    const bool inMemory = version < 4 && (flags & 0x80);
+    if (inMemory) {
+        whole = ReadAt(source, 10, static_cast<std::size_t>(std::min<std::uint64_t>(size, kMaxId3Bytes)));
+        whole = Resynchronise(whole.data(), whole.size());
+    }
+    const std::uint64_t limit = inMemory ? whole.size() : tagEnd - 10;   // frame offsets count from the tag's body
+    const auto read = [&](std::uint64_t at, std::size_t count) {
+        if (!inMemory) return ReadAt(source, 10 + at, count);
+        const std::size_t from = static_cast<std::size_t>(std::min<std::uint64_t>(at, whole.size()));
+        const std::size_t n = std::min(count, whole.size() - from);
+        return std::vector<unsigned char>(whole.begin() + static_cast<std::ptrdiff_t>(from),
+                                          whole.begin() + static_cast<std::ptrdiff_t>(from + n));
+    };
+    std::uint64_t pos = 0;   // never beyond limit
+    if (version >= 3 && (flags & 0x40) && limit >= 4) {
         // Extended header: its size includes itself in version 4, not in version 3
         // (there it follows its four bytes of size).
-        const std::uint32_t extended = version == 4 ? Synchsafe(&tag[0]) : Be32(&tag[0]);
-        const std::size_t before = version == 4 ? 0 : 4;
-        if (extended > tag.size() - before) {
+        const std::vector<unsigned char> e = read(0, 4);
+        const std::uint32_t extended = e.size() < 4 ? 0xFFFFFFFFu : version == 4 ? Synchsafe(e.data()) : Be32(e.data());
+        const std::uint64_t before = version == 4 ? 0 : 4;
+        if (extended > limit - before) {
             info.damaged = true;   // no frame is read from a tag whose extended header runs past it
-            pos = tag.size();
+            pos = limit;
         } else {
             pos = before + extended;
         }
     }
     const std::size_t idLength = version == 2 ? 3 : 4;
     const std::size_t headerLength = version == 2 ? 6 : 10;
-    while (tag.size() - pos >= headerLength) {
-        const unsigned char* frame = &tag[pos];
-        if (frame[0] == 0) break;   // padding
+    for (int frames = 0; frames < kMaxFrames && limit - pos >= headerLength; ++frames) {
+        const std::vector<unsigned char> frame = read(pos, headerLength);
+        if (frame.size() < headerLength || frame[0] == 0) break;   // padding
         std::uint32_t frameSize = 0;
-        if (version == 2) frameSize = (frame[3] << 16) | (frame[4] << 8) | frame[5];
-        else if (version == 3) frameSize = Be32(frame + 4);
-        else frameSize = Synchsafe(frame + 4);
-        if (frameSize > tag.size() - pos - headerLength) break;
-        const std::string_view id(reinterpret_cast<const char*>(frame), idLength);
+        if (version == 2) frameSize = Be24(&frame[3]);
+        else if (version == 3) frameSize = Be32(&frame[4]);
+        else frameSize = Synchsafe(&frame[4]);
+        if (frameSize > limit - pos - headerLength) break;
+        const std::string_view id(reinterpret_cast<const char*>(frame.data()), idLength);
+        const bool wanted = id == "TIT2" || id == "TT2" || id == "TPE1" || id == "TP1" || id == "TALB" || id == "TAL" ||
+                            id == "TRCK" || id == "TRK";
         const bool compressedOrEncrypted = version == 3 ? (frame[9] & 0xC0) != 0 : version == 4 ? (frame[9] & 0x0C) != 0 : false;
-        if (!compressedOrEncrypted) {
-            const unsigned char* body = frame + headerLength;
-            std::size_t bodySize = frameSize;
-            std::vector<unsigned char> plain;
-            if (version == 4 && (frame[9] & 0x01) && bodySize >= 4) {   // a data length indicator first
-                body += 4;
-                bodySize -= 4;
-            }
+        if (wanted && !compressedOrEncrypted && frameSize <= kMaxFrameBytes) {
+            std::vector<unsigned char> body = read(pos + headerLength, frameSize);
+            std::size_t skip = 0;
+            if (version == 4 && (frame[9] & 0x01) && body.size() >= 4) skip = 4;   // a data length indicator first
             if (version == 4 && ((frame[9] & 0x02) || (flags & 0x80))) {   // this frame unsynchronised
-                plain = Resynchronise(body, bodySize);
-                body = plain.data();
-                bodySize = plain.size();
+                body = Resynchronise(body.data() + skip, body.size() - skip);
+                skip = 0;
             }
-            const auto text = [&] { return Trim(Id3Text(body, bodySize)); };
+            const bool artist = id == "TPE1" || id == "TP1";
+            const auto text = [&] { return Id3Text(body.data() + skip, body.size() - skip, artist && version < 4); };
             if ((id == "TIT2" || id == "TT2") && info.title.empty()) info.title = text();
-            if ((id == "TPE1" || id == "TP1") && info.artist.empty()) info.artist = text();
+            if (artist && info.artist.empty()) info.artist = text();
             if ((id == "TALB" || id == "TAL") && info.album.empty()) info.album = text();
             if ((id == "TRCK" || id == "TRK") && info.track == 0) info.track = LeadingNumber(text());
         }

@@ -64,18 +64,34 @@ bool ReadMpegDuration(ByteSource& source, std::uint64_t start, bool id3v1, Media
         const std::size_t next = pos + static_cast<std::size_t>(frame.length);
         MpegFrame second;
         if (next + 4 <= bytes.size() && !ParseFrameHeader(&bytes[next], second)) continue;
-        // A "Xing" or "Info" frame after the side information counts the frames.
+        // A "Xing" or "Info" frame after the side information counts the frames (and
+        // LAME's tag after it gives the encoder's delay and padding), or a "VBRI"
+        // frame 32 bytes after the header does.
         const std::size_t side = frame.version == 1 ? (frame.channels == 1 ? 17 : 32) : (frame.channels == 1 ? 9 : 17);
-        const std::size_t xing = pos + 4 + side;
-        if (frame.layer == 3 && xing + 12 <= bytes.size() &&
+        const std::size_t crc = (bytes[pos + 1] & 1) ? 0 : 2;
+        const std::size_t xing = pos + 4 + crc + side;
+        const std::size_t vbri = pos + 4 + 32;
+        std::uint64_t frames = 0;
+        std::uint64_t trim = 0;
+        if (frame.layer == 3 && xing <= bytes.size() && bytes.size() - xing >= 12 &&
             (std::memcmp(&bytes[xing], "Xing", 4) == 0 || std::memcmp(&bytes[xing], "Info", 4) == 0)) {
             const std::uint32_t flags = Be32(&bytes[xing + 4]);
             if (flags & 1) {
-                const std::uint64_t frames = Be32(&bytes[xing + 8]);
-                info.durationMs = static_cast<std::int64_t>(frames * static_cast<std::uint64_t>(frame.samples) * 1000 /
-                                                            static_cast<std::uint64_t>(frame.rate));
-                return true;
+                frames = Be32(&bytes[xing + 8]);
+                const std::size_t lame = xing + 8 + 4 + ((flags & 2) ? 4 : 0) + ((flags & 4) ? 100 : 0) + ((flags & 8) ? 4 : 0);
+                if (lame < bytes.size() && bytes.size() - lame >= 24 && std::memcmp(&bytes[lame], "LAME", 4) == 0) {
+                    const std::uint32_t delay = (bytes[lame + 21] << 4) | (bytes[lame + 22] >> 4);
+                    const std::uint32_t padding = ((bytes[lame + 22] & 0x0F) << 8) | bytes[lame + 23];
+                    trim = delay + padding;
+                }
             }
+        } else if (frame.layer == 3 && vbri <= bytes.size() && bytes.size() - vbri >= 18 && std::memcmp(&bytes[vbri], "VBRI", 4) == 0) {
+            frames = Be32(&bytes[vbri + 14]);
+        }
+        if (frames > 0) {
+            const std::uint64_t samples = frames * static_cast<std::uint64_t>(frame.samples);
+            SetLength(info, samples > trim ? samples - trim : samples, frame.rate);
+            return true;
         }
         const std::uint64_t audioStart = start + pos;
         std::uint64_t audioEnd = source.Size();

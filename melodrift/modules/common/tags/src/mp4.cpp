@@ -1,6 +1,7 @@
 // MP4 (M4A): the sound track's length and the iTunes item list.
 #include "tag_readers.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -39,6 +40,7 @@ struct Mp4State {
 };
 
 // The atoms between `from` and `to`; false (and damaged) when one claims more than its parent holds.
+// An atom that runs past the end of the file (one cut short) ends there: what it holds is read.
 bool NextAtom(ByteSource& source, std::uint64_t pos, std::uint64_t to, Atom& atom, Mp4State& state)
 {
     if (pos > to || to - pos < 8) return false;
@@ -59,9 +61,14 @@ bool NextAtom(ByteSource& source, std::uint64_t pos, std::uint64_t to, Atom& ato
     } else if (size == 0) {
         size = to - pos;   // to the end of its parent
     }
-    if (size < header || size > to - pos) {
+    if (size < header) {
         state.damaged = true;
         return false;
+    }
+    if (size > to - pos) {
+        state.damaged = true;
+        if (to < source.Size()) return false;
+        size = to - pos;
     }
     std::memcpy(atom.type, h.data() + 4, 4);
     atom.body = pos + header;
@@ -69,14 +76,24 @@ bool NextAtom(ByteSource& source, std::uint64_t pos, std::uint64_t to, Atom& ato
     return true;
 }
 
-// The text or number of an item of the iTunes list ("©nam" holding a "data" atom).
-void ReadMp4Item(ByteSource& source, const Atom& item, MediaTags& info, Mp4State& state)
+// The text or number of an item of the iTunes list ("©nam" holding a "data"
+// atom), or a QuickTime text item of "udta" ("©nam" holding text records of a
+// 16-bit length and a 16-bit language each, the first of which is read).
+void ReadMp4Item(ByteSource& source, const Atom& item, bool quickTime, MediaTags& info, Mp4State& state)
 {
-    Atom data;
-    if (!NextAtom(source, item.body, item.end, data, state) || std::memcmp(data.type, "data", 4) != 0) return;
-    if (data.end - data.body < 8) return;
-    const std::vector<unsigned char> value =
-        ReadAt(source, data.body + 8, static_cast<std::size_t>(std::min<std::uint64_t>(data.end - data.body - 8, kMaxItemBytes)));
+    std::vector<unsigned char> value;
+    const std::vector<unsigned char> head = ReadAt(source, item.body, 8);
+    if (head.size() == 8 && std::memcmp(&head[4], "data", 4) == 0) {
+        Atom data;
+        if (!NextAtom(source, item.body, item.end, data, state) || data.end - data.body < 8) return;
+        value = ReadAt(source, data.body + 8, static_cast<std::size_t>(std::min<std::uint64_t>(data.end - data.body - 8, kMaxItemBytes)));
+    } else if (quickTime && head.size() >= 4 && item.end - item.body >= 4) {
+        const std::uint64_t length = (head[0] << 8) | head[1];
+        if (length > item.end - item.body - 4) return;
+        value = ReadAt(source, item.body + 4, static_cast<std::size_t>(length));
+    } else {
+        return;
+    }
     const std::string_view type(item.type, 4);
     const auto text = [&] { return Trim(Utf8OrLatin1(value.data(), value.size())); };
     if (type == "\xA9nam" && info.title.empty()) info.title = text();
@@ -85,7 +102,8 @@ void ReadMp4Item(ByteSource& source, const Atom& item, MediaTags& info, Mp4State
     if (type == "trkn" && info.track == 0 && value.size() >= 4) info.track = (value[2] << 8) | value[3];
 }
 
-void WalkMp4(ByteSource& source, std::uint64_t from, std::uint64_t to, int depth, MediaTags& info, Mp4State& state)
+void WalkMp4(ByteSource& source, std::uint64_t from, std::uint64_t to, int depth, std::string_view parent, MediaTags& info,
+             Mp4State& state)
 {
     if (depth > kMaxAtomDepth) return;
     std::uint64_t pos = from;
@@ -96,13 +114,13 @@ void WalkMp4(ByteSource& source, std::uint64_t from, std::uint64_t to, int depth
         const std::uint64_t length = atom.end - atom.body;
         if (type == "moov" || type == "mdia" || type == "minf" || type == "stbl" || type == "edts" || type == "udta" ||
             type == "ilst") {
-            WalkMp4(source, atom.body, atom.end, depth + 1, info, state);
+            WalkMp4(source, atom.body, atom.end, depth + 1, type, info, state);
         } else if (type == "trak") {
             state.inSound = false;
             state.trackScale = 0;
             state.trackEdit = false;
             state.trackRate = 0;
-            WalkMp4(source, atom.body, atom.end, depth + 1, info, state);
+            WalkMp4(source, atom.body, atom.end, depth + 1, type, info, state);
             if (state.inSound && !state.haveSound) {
                 state.haveSound = true;
                 state.mediaScale = state.trackScale;
@@ -115,8 +133,8 @@ void WalkMp4(ByteSource& source, std::uint64_t from, std::uint64_t to, int depth
         } else if (type == "meta") {
             // A full atom: version and flags before its children (QuickTime's has none).
             const std::vector<unsigned char> peek = ReadAt(source, atom.body + 4, 4);
-            const bool full = !(peek.size() == 4 && (std::memcmp(peek.data(), "hdlr", 4) == 0));
-            if (!full || length >= 4) WalkMp4(source, atom.body + (full ? 4 : 0), atom.end, depth + 1, info, state);
+            const bool full = !(length >= 8 && peek.size() == 4 && std::memcmp(peek.data(), "hdlr", 4) == 0);
+            if (!full || length >= 4) WalkMp4(source, atom.body + (full ? 4 : 0), atom.end, depth + 1, type, info, state);
         } else if (type == "mvhd" || type == "mdhd") {
             const std::vector<unsigned char> h = ReadAt(source, atom.body, 32);
             std::uint32_t scale = 0;
@@ -155,7 +173,7 @@ void WalkMp4(ByteSource& source, std::uint64_t from, std::uint64_t to, int depth
             const std::vector<unsigned char> h = ReadAt(source, atom.body, 8 + 36);
             if (h.size() >= 44) state.trackRate = Be32(&h[8 + 32]) >> 16;
         } else if (depth >= 1 && length > 0 && (atom.type[0] == '\xA9' || type == "trkn")) {
-            ReadMp4Item(source, atom, info, state);
+            ReadMp4Item(source, atom, parent == "udta", info, state);
         }
         pos = atom.end;
     }
@@ -166,7 +184,7 @@ void WalkMp4(ByteSource& source, std::uint64_t from, std::uint64_t to, int depth
 void ReadMp4(ByteSource& source, MediaTags& info)
 {
     Mp4State state;
-    WalkMp4(source, 0, source.Size(), 0, info, state);
+    WalkMp4(source, 0, source.Size(), 0, "", info, state);
     if (state.damaged || state.movieScale == 0) info.damaged = true;
     if (state.haveSound && state.mediaScale > 0) {
         const int rate = static_cast<int>(state.sampleRate ? state.sampleRate : state.mediaScale);

@@ -50,6 +50,8 @@ bool ReadWav(ByteSource& source, MediaTags& info);
 // flac.cpp: "fLaC" at `start`; and the Vorbis comment block FLAC and Ogg share.
 void ReadFlac(ByteSource& source, std::uint64_t start, MediaTags& info);
 bool ReadVorbisComment(const unsigned char* p, std::size_t n, MediaTags& info);
+// The 34 bytes of a STREAMINFO block: the rate and length; false without a rate.
+bool ReadStreamInfo(const unsigned char* si, MediaTags& info);
 // ogg.cpp
 MediaFormat ReadOgg(ByteSource& source, MediaTags& info);
 // mp4.cpp
