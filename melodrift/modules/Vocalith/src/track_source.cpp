@@ -195,7 +195,10 @@ bool CTrackSource::OpenMp3(std::wstring& error) {
     m_channels = m_mp3.channels;
     m_rate = m_mp3.rate;
     if (m_hasStreamInfo) {
-        m_totalFrames = static_cast<std::int64_t>(m_streamInfo.frames) * m_mp3.samplesPerFrame;
+        // Without the encoder's delay and padding, where LAME's tag gives them.
+        const std::int64_t samples = static_cast<std::int64_t>(m_streamInfo.frames) * m_mp3.samplesPerFrame;
+        const std::int64_t silence = static_cast<std::int64_t>(m_streamInfo.delay) + m_streamInfo.padding;
+        m_totalFrames = samples > silence ? samples - silence : samples;
     } else {
         // A constant bit rate: the frames that fit in the rest of the file.
         const double frameBytes = (m_mp3.version == 10 ? 144.0 : 72.0) * m_mp3.bitrate * 1000.0 / m_mp3.rate;
