@@ -23,8 +23,11 @@ namespace detail {
 
 std::vector<unsigned char> ReadAt(ByteSource& source, std::uint64_t offset, std::size_t count)
 {
-    std::vector<unsigned char> bytes(count);
-    bytes.resize(source.Read(offset, bytes.data(), count));
+    // No more room than the file holds from there: a size a file claims may be far beyond it.
+    const std::uint64_t size = source.Size();
+    if (offset >= size) return {};
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(std::min<std::uint64_t>(count, size - offset)));
+    bytes.resize(source.Read(offset, bytes.data(), bytes.size()));
     return bytes;
 }
 

@@ -106,6 +106,10 @@ MediaFormat ReadOgg(ByteSource& source, MediaTags& info)
         pos = page.bodyAt + page.bodySize;
     }
     const std::vector<unsigned char>& id = packets[0];
+    if (Identify(id) != codec) {   // another stream's page of the same serial number came first
+        info.damaged = true;
+        return MediaFormat::OggVorbis;
+    }
     MediaFormat format = MediaFormat::OggVorbis;
     int rate = 0;
     std::uint64_t preSkip = 0;

@@ -4,32 +4,11 @@
 #include "mediatags/media_tags.h"
 #include "mediatags/playlist_files.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
-
-namespace {
-
-// A system code page that holds Latin-1 only (as a Western system's does): the
-// playlists read and written through it as well as without one.
-std::wstring DecodeLatin1(std::string_view bytes)
-{
-    std::wstring text;
-    for (char c : bytes) text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
-    return text;
-}
-bool EncodeLatin1(const std::wstring& text, std::string& bytes)
-{
-    bytes.clear();
-    for (wchar_t c : text) {
-        if (c > 0xFF) return false;
-        bytes.push_back(static_cast<char>(c));
-    }
-    return true;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -42,7 +21,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (tags.title.size() > size || tags.artist.size() > size || tags.album.size() > size) std::abort();
 
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const mediatags::CodePage latin1{&DecodeLatin1, &EncodeLatin1};
+    // Without a system code page, and with one that holds Latin-1 only (a Western system's).
+    const CodePage latin1{[](std::string_view b) {
+                              const auto* p = reinterpret_cast<const unsigned char*>(b.data());
+                              return std::wstring(p, p + b.size());
+                          },
+                          [](const std::wstring& t, std::string& b) {
+                              b.assign(t.begin(), t.end());
+                              return std::all_of(t.begin(), t.end(), [](wchar_t c) { return c >= 0 && c <= 0xFF; });
+                          }};
     for (const CodePage& codePage : {CodePage(), latin1}) {
         for (PlaylistFormat kind : {PlaylistFormat::M3u, PlaylistFormat::M3u8, PlaylistFormat::Pls}) {
             const auto entries = ParsePlaylist(bytes, kind, L"C:\\Music", codePage);
