@@ -444,7 +444,9 @@ std::string SecondHalfFindings(const std::vector<std::int16_t>& recorded) {
 // QuickTime text items (no track number), a video stream before the sound.
 // Seeking to the middle leaves a second of sound: the length the player goes
 // by is the true one. MPEG-2 MP3 (576 samples a frame, LAME's delay and
-// padding) plays whole: two seconds heard, two shown.
+// padding) plays whole: two seconds heard, two shown; so does the file with the
+// long comment header (a move within it leaves a gap in the system decoder's
+// sound while it reads past the 4 MB header again).
 TEST_F(Vocalith, EncodedFilesPlayThroughTheMediaFrameworkWithTheirTagsLengthAndSeeking) {
     LoadModule();
     int played = 0;
@@ -455,7 +457,7 @@ TEST_F(Vocalith, EncodedFilesPlayThroughTheMediaFrameworkWithTheirTagsLengthAndS
             std::printf("%ls: its encoder was missing at build time; skipped\n", name);
             continue;
         }
-        const bool whole = name == std::wstring(L"lsf.mp3");
+        const bool whole = name == std::wstring(L"lsf.mp3") || name == std::wstring(L"cover.ogg");
         const std::wstring album = name == std::wstring(L"qt.m4a") ? L"  (Tonleiter)" : L"  (Tonleiter, track 3)";
         ++played;
         RecordUntilClean(name, [&] {

@@ -101,12 +101,16 @@ TEST(MediaTags, DamagedFilesAreReadWithinTheirBytes)
         const bool tagsFirst = std::string(name).find("m4a") == std::string::npos;
         MediaTags cutShort;
         Read(bytes.substr(0, bytes.size() * 3 / 4), cutShort);
-        if (tagsFirst) EXPECT_EQ(cutShort.title, kTitle);
+        if (tagsFirst) {
+            EXPECT_EQ(cutShort.title, kTitle);
+        }
         std::string garbled = bytes;
         for (std::size_t at = bytes.size() / 2; at < garbled.size(); at += 97) garbled[at] = static_cast<char>(0xFF - garbled[at]);
         MediaTags tags;
         Read(garbled, tags);
-        if (tagsFirst) EXPECT_EQ(tags.title, kTitle);
+        if (tagsFirst) {
+            EXPECT_EQ(tags.title, kTitle);
+        }
         EXPECT_TRUE(tags.frames < 0 || tags.rate > 0);
     }
 }
