@@ -127,10 +127,12 @@ bool CTrackSource::OpenWav(std::wstring& error) {
 }
 
 // FLAC, Ogg, MP4 and ASF files go to the media framework, what has no
-// signature of its own to the MP3 reader. Our own reading of the file's
-// headers tells a damaged file from one the system has no decoder for, and
-// the exact length where the file states it (the framework's may include an
-// encoder's delay and padding).
+// signature of its own to the MP3 reader. The system's decoder decides whether
+// a file plays: a tag our own reader finds broken costs the tags, not the
+// sound. Where the headers are whole, they give the exact length (the
+// framework's may include an encoder's delay and padding); where they are
+// broken, the decoder's length counts, and a file it cannot open is named
+// damaged rather than undecodable.
 bool CTrackSource::OpenMedia(const std::wstring& path, std::wstring& error) {
     CFileSource file(m_file, m_fileSize);
     CTagSource source(file);
@@ -138,12 +140,12 @@ bool CTrackSource::OpenMedia(const std::wstring& path, std::wstring& error) {
     const mediatags::MediaFormat format = mediatags::ReadMediaTags(source, tags);
     if (format == mediatags::MediaFormat::Unknown || format == mediatags::MediaFormat::Mp3) return OpenMp3(error);
     const std::wstring name = mediatags::FormatName(format);
-    if (tags.damaged) {
-        error = L"the " + name + L" file is damaged";
+    if (!m_media.Open(path, name, error) || (tags.damaged && m_media.TotalFrames() <= 0)) {
+        if (tags.damaged) error = L"the " + name + L" file is damaged";
+        m_media.Close();
         return false;
     }
-    if (!m_media.Open(path, name, error)) return false;
-    if (tags.frames > 0 && tags.rate == m_media.Rate()) m_media.SetLength(tags.frames);
+    if (!tags.damaged && tags.frames > 0 && tags.rate == m_media.Rate()) m_media.SetLength(tags.frames);
     m_kind = Kind::Media;
     m_channels = m_media.Channels();
     m_rate = m_media.Rate();
@@ -193,7 +195,10 @@ bool CTrackSource::OpenMp3(std::wstring& error) {
     m_channels = m_mp3.channels;
     m_rate = m_mp3.rate;
     if (m_hasStreamInfo) {
-        m_totalFrames = static_cast<std::int64_t>(m_streamInfo.frames) * m_mp3.samplesPerFrame;
+        // Without the encoder's delay and padding, where LAME's tag gives them.
+        const std::int64_t samples = static_cast<std::int64_t>(m_streamInfo.frames) * m_mp3.samplesPerFrame;
+        const std::int64_t silence = static_cast<std::int64_t>(m_streamInfo.delay) + m_streamInfo.padding;
+        m_totalFrames = samples > silence ? samples - silence : samples;
     } else {
         // A constant bit rate: the frames that fit in the rest of the file.
         const double frameBytes = (m_mp3.version == 10 ? 144.0 : 72.0) * m_mp3.bitrate * 1000.0 / m_mp3.rate;

@@ -317,12 +317,19 @@ TEST(VocalithMp3, StreamHeadersGiveTheFrameCountAndTheSeekTable) {
     EXPECT_EQ(Mp3SeekOffset(info, -1.0, 0), 0u);
     EXPECT_EQ(Mp3SeekOffset(info, std::nan(""), 0), 0u);
 
-    // "Info" (a constant rate) with the count only: positions in proportion to the stream.
+    EXPECT_EQ(info.delay + info.padding, 0u);
+
+    // "Info" (a constant rate) with the count only: positions in proportion to the
+    // stream. LAME's tag after it: 576 samples of delay, 832 of padding.
     auto plain = HeaderFrame(stereo, 32, "Info", 0x1, 77, 0, {});
+    std::memcpy(&plain[48], "LAME3.100", 9);
+    plain[48 + 21] = 0x24, plain[48 + 22] = 0x03, plain[48 + 23] = 0x40;
     ASSERT_TRUE(ReadMp3StreamInfo(plain.data(), plain.size(), f, info));
     EXPECT_EQ(info.frames, 77u);
     EXPECT_EQ(info.bytes, 0u);
     EXPECT_FALSE(info.hasToc);
+    EXPECT_EQ(info.delay, 576u);
+    EXPECT_EQ(info.padding, 832u);
     EXPECT_EQ(Mp3SeekOffset(info, 0.5, 1000), 500u);
 
     // Mono frames have shorter side information; a checksum moves the header by two bytes.
@@ -336,16 +343,25 @@ TEST(VocalithMp3, StreamHeadersGiveTheFrameCountAndTheSeekTable) {
     ASSERT_TRUE(ReadMp3StreamInfo(checkedXing.data(), checkedXing.size(), f, info));
     EXPECT_EQ(info.frames, 6u);
 
-    // "VBRI" 32 bytes after the header: bytes, then frames.
+    // "VBRI" 32 bytes after the header: bytes, then frames, then a table of the
+    // bytes of four groups of 80 frames (2 bytes each, scale 1), seeked by.
     ASSERT_TRUE(ParseMp3Header(stereo, f));
     std::vector<std::uint8_t> vbri(417, 0);
     std::memcpy(vbri.data(), stereo, 4);
     std::memcpy(&vbri[36], "VBRI", 4);
     PutBe32(vbri, 46, 123456);
     PutBe32(vbri, 50, 321);
+    PutBe32(vbri, 54, 0x00040001);
+    PutBe32(vbri, 58, 0x00020050);
+    PutBe32(vbri, 62, (10000u << 16) | 30000u);
+    PutBe32(vbri, 66, (40000u << 16) | 43456u);
     ASSERT_TRUE(ReadMp3StreamInfo(vbri.data(), vbri.size(), f, info));
     EXPECT_EQ(info.frames, 321u);
     EXPECT_EQ(info.bytes, 123456u);
+    ASSERT_TRUE(info.hasToc);
+    EXPECT_EQ(Mp3SeekOffset(info, 0.5, 0), 40000u * 256 / 123456 * 123456 / 256);   // frame 160 starts the third group
+    vbri[59] = 0;   // no table without a size of its entries
+    ASSERT_TRUE(ReadMp3StreamInfo(vbri.data(), vbri.size(), f, info));
     EXPECT_FALSE(info.hasToc);
 
     // Refused, and what was read before stays as it was.

@@ -28,3 +28,31 @@ if have ffmpeg; then
       -metadata "album=$album" -metadata "track=$track" "$1"
   done
 fi
+# Files other players play that our header readers once refused, tagged alike:
+#   lsf.mp3    MPEG-2 layer III (22.05 kHz, 576 samples a frame) with LAME's tag
+#   tune.oga   FLAC in Ogg
+#   cover.ogg  a comment header over more than 64 pages (a cover picture)
+#   qt.m4a     QuickTime text items in "udta" (a movie file's own way)
+#   video.ogg  a Theora stream before the Vorbis one
+if have lame; then
+  lame --quiet -V 5 --resample 22.05 --id3v2-only --tt "$title" --ta "$artist" --tl "$album" --tn "$track" tune.wav lsf.mp3
+fi
+if have flac; then
+  flac --silent --force --ogg -T "TITLE=$title" -T "ARTIST=$artist" -T "ALBUM=$album" -T "TRACKNUMBER=$track" -o tune.oga tune.wav
+fi
+if have oggenc && have vorbiscomment; then
+  oggenc --quiet -q 2 -o cover.ogg tune.wav
+  # The picture last, as taggers put it: over 4 MB, more than 64 of the largest pages.
+  printf 'TITLE=%s\nARTIST=%s\nALBUM=%s\nTRACKNUMBER=%s\n' "$title" "$artist" "$album" "$track" >cover.txt
+  "$python" -c 'import base64, sys
+sys.stdout.write("METADATA_BLOCK_PICTURE=" + base64.b64encode(bytes(range(256)) * 13000).decode() + "\n")' >>cover.txt
+  vorbiscomment -w -R -c cover.txt cover.ogg
+  rm -f cover.txt
+fi
+if have ffmpeg; then
+  ffmpeg -v error -nostdin -y -i tune.wav -c:a aac -b:a 128k -f mov -metadata "title=$title" -metadata "artist=$artist" \
+    -metadata "album=$album" qt.m4a
+  ffmpeg -v error -nostdin -y -f lavfi -i color=c=gray:s=64x48:r=10:d=2 -i tune.wav -map 0:v -map 1:a -c:v libtheora \
+    -c:a libvorbis -q:a 4 -metadata "title=$title" -metadata "artist=$artist" -metadata "album=$album" \
+    -metadata "track=$track" -shortest video.ogg
+fi

@@ -439,27 +439,43 @@ std::string SecondHalfFindings(const std::vector<std::int16_t>& recorded) {
     return out.str();
 }
 
+// Beside the plain files, the kinds other players play that our header readers
+// once refused: FLAC in Ogg, a comment header over more than 64 pages,
+// QuickTime text items (no track number), a video stream before the sound.
+// Seeking to the middle leaves a second of sound: the length the player goes
+// by is the true one. MPEG-2 MP3 (576 samples a frame, LAME's delay and
+// padding) plays whole: two seconds heard, two shown; so does the file with the
+// long comment header (a move within it leaves a gap in the system decoder's
+// sound while it reads past the 4 MB header again).
 TEST_F(Vocalith, EncodedFilesPlayThroughTheMediaFrameworkWithTheirTagsLengthAndSeeking) {
     LoadModule();
     int played = 0;
-    for (const wchar_t* name : {L"tune.flac", L"tune.ogg", L"tune.opus", L"tune.m4a"}) {
+    for (const wchar_t* name : {L"tune.flac", L"tune.ogg", L"tune.opus", L"tune.m4a", L"tune.oga", L"cover.ogg", L"qt.m4a",
+                                L"video.ogg", L"lsf.mp3"}) {
         SCOPED_TRACE(std::string(name, name + wcslen(name)));
         if (!Encoded(name)) {
             std::printf("%ls: its encoder was missing at build time; skipped\n", name);
             continue;
         }
+        const bool whole = name == std::wstring(L"lsf.mp3") || name == std::wstring(L"cover.ogg");
+        const std::wstring album = name == std::wstring(L"qt.m4a") ? L"  (Tonleiter)" : L"  (Tonleiter, track 3)";
         ++played;
         RecordUntilClean(name, [&] {
             ASSERT_EQ(Open({EncodedFile(name)}), MESSAGE_OK);
             ASSERT_EQ(State(), ORVO_PLAYER_PLAYING) << std::string(m_frame.transient.begin(), m_frame.transient.end());
-            EXPECT_EQ(Text(kIdTitle), kTagged + L"  (Tonleiter, track 3)");
+            EXPECT_EQ(Text(kIdTitle), kTagged + album);
             EXPECT_EQ(m_frame.status, L"Playing " + kTagged);
             EXPECT_EQ(ListItems(true).back(), kTagged);
             EXPECT_EQ(lengths.back(), L"0:02");
             EXPECT_NE(Text(kIdTime).find(L"/ 0:02"), std::wstring::npos);
-            SendMessageW(m_module->Window, WM_COMMAND, ORVO_CMD_POSITION, 500);
+            if (!whole) SendMessageW(m_module->Window, WM_COMMAND, ORVO_CMD_POSITION, 500);
             ASSERT_TRUE(PumpUntil([&] { return State() == ORVO_PLAYER_STOPPED; }));
-        }, SecondHalfFindings);
+        }, [&](const std::vector<std::int16_t>& recorded) {
+            if (!whole) return SecondHalfFindings(recorded);
+            const audiotest::Span s = audiotest::FindSound(audiotest::Channel(recorded, 2, 0), 0.02 * 0.5 * 32767);
+            const double seconds = static_cast<double>(s.Length()) / kRate;
+            return s.first >= 0 && std::fabs(seconds - 2.0) <= 0.05 ? std::string() : "heard for " + std::to_string(seconds) + " s";
+        });
         Command(kIdClearForTest);
     }
     // The MP3 reader of our own shows the ID3v2 tag too.

@@ -43,9 +43,43 @@ bool ReadXing(const std::uint8_t* data, std::size_t size, std::size_t at, Mp3Str
         // A table that goes back is damaged: positions are taken from the bytes instead.
         read.hasToc = std::is_sorted(read.toc, read.toc + 100);
     }
+    if (flags & 8) field += 4;   // a quality indicator
+    if (field + 24 <= size && std::memcmp(data + field, "LAME", 4) == 0) {
+        read.delay = (static_cast<std::uint32_t>(data[field + 21]) << 4) | (data[field + 22] >> 4);
+        read.padding = ((static_cast<std::uint32_t>(data[field + 22]) & 0x0F) << 8) | data[field + 23];
+    }
     if (read.frames == 0) return false;
     info = read;
     return true;
+}
+
+// A "VBRI" table: the bytes of each group of frames (in units of `scale`), as
+// positions of each hundredth of the frames.
+void VbriToc(const std::uint8_t* data, std::size_t size, std::size_t at, Mp3StreamInfo& info) {
+    if (at + 26 > size || info.bytes == 0) return;
+    const std::uint32_t entries = (data[at + 18] << 8) | data[at + 19];
+    const std::uint32_t scale = (data[at + 20] << 8) | data[at + 21];
+    const std::uint32_t entryBytes = (data[at + 22] << 8) | data[at + 23];
+    const std::uint32_t framesPerEntry = (data[at + 24] << 8) | data[at + 25];
+    if (entries == 0 || framesPerEntry == 0 || entryBytes == 0 || entryBytes > 4 || entries > (size - at - 26) / entryBytes) return;
+    std::uint64_t sum = 0;
+    std::uint64_t ends[101] = {};   // the bytes before each hundredth
+    std::uint32_t percent = 1;
+    for (std::uint32_t i = 0; i < entries && percent <= 100; ++i) {
+        std::uint64_t group = 0;
+        for (std::uint32_t k = 0; k < entryBytes; ++k) group = (group << 8) | data[at + 26 + i * entryBytes + k];
+        const std::uint64_t from = static_cast<std::uint64_t>(i) * framesPerEntry;
+        const std::uint64_t to = from + framesPerEntry;
+        // The hundredths whose first frame lies within this group, read between its ends.
+        while (percent <= 100 && static_cast<std::uint64_t>(percent) * info.frames / 100 < to) {
+            const std::uint64_t frame = static_cast<std::uint64_t>(percent) * info.frames / 100;
+            ends[percent] = sum + group * std::max<std::uint32_t>(scale, 1) * (frame - std::min(frame, from)) / framesPerEntry;
+            ++percent;
+        }
+        sum += group * std::max<std::uint32_t>(scale, 1);
+    }
+    for (int p = 0; p < 100; ++p) info.toc[p] = static_cast<std::uint8_t>(std::min<std::uint64_t>(255, ends[p] * 256 / info.bytes));
+    info.hasToc = percent > 99 && std::is_sorted(info.toc, info.toc + 100);
 }
 
 }  // namespace
@@ -106,6 +140,7 @@ bool ReadMp3StreamInfo(const std::uint8_t* data, std::size_t size, const Mp3Fram
     read.bytes = Be32(data + vbri + 10);
     read.frames = Be32(data + vbri + 14);
     if (read.frames == 0) return false;
+    VbriToc(data, size, vbri, read);
     info = read;
     return true;
 }

@@ -34,13 +34,17 @@ std::int64_t FindFirstMp3Frame(const std::uint8_t* data, std::size_t size, Mp3Fr
 
 // What a "Xing"/"Info" or "VBRI" header in the first frame tells: the
 // number of audio frames after it, the bytes of the stream (from the header's
-// frame on), and for "Xing"/"Info" a table of 100 entries: the byte position
-// of 0 %, 1 %, ... 99 % of the playing time, in 256ths of `bytes`.
+// frame on), and a table of 100 entries: the byte position of 0 %, 1 %, ...
+// 99 % of the playing time, in 256ths of `bytes` (a "VBRI" table of frame
+// groups is turned into the same). LAME's tag after "Xing"/"Info" adds the
+// encoder's delay and padding: samples of silence at either end.
 struct Mp3StreamInfo {
     std::uint32_t frames = 0;
     std::uint32_t bytes = 0;       // 0 when not given
     bool hasToc = false;
     std::uint8_t toc[100] = {};
+    std::uint32_t delay = 0;
+    std::uint32_t padding = 0;
 };
 
 // Reads such a header from the bytes of the first frame (`size` of them

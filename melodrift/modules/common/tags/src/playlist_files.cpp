@@ -30,6 +30,13 @@ bool IsWebAddress(std::wstring_view path)
     return true;
 }
 
+int HexDigit(wchar_t c)
+{
+    if (c >= L'0' && c <= L'9') return c - L'0';
+    c = Lower(c);
+    return c >= L'a' && c <= L'f' ? c - L'a' + 10 : -1;
+}
+
 std::wstring Utf8ToWide(std::string_view b, bool* valid = nullptr)
 {
     if (valid) *valid = true;
@@ -220,14 +227,39 @@ std::wstring TitleOfPath(std::wstring_view path)
 std::wstring ResolvePath(std::wstring_view folder, std::wstring_view path)
 {
     path = TrimView(path);
-    if (path.empty() || IsWebAddress(path)) return std::wstring(path);
-    if (path.size() >= 8 && StartsWithNoCase(path, L"file:///")) path.remove_prefix(8);
+    std::wstring local;
+    if (StartsWithNoCase(path, L"file://")) {
+        // A file address: "file:///C:/a%20b.mp3" is C:\a b.mp3, "file://server/share/x" a network path.
+        path.remove_prefix(7);
+        if (!path.empty() && path[0] == L'/') path.remove_prefix(1);
+        else local = L"\\\\";
+        std::string escaped;
+        for (std::size_t i = 0; i <= path.size(); ++i) {
+            if (i + 2 < path.size() && path[i] == L'%' && HexDigit(path[i + 1]) >= 0 && HexDigit(path[i + 2]) >= 0) {
+                escaped.push_back(static_cast<char>(HexDigit(path[i + 1]) * 16 + HexDigit(path[i + 2])));
+                i += 2;
+                continue;
+            }
+            local += Utf8ToWide(escaped);   // the escaped bytes are UTF-8
+            escaped.clear();
+            if (i < path.size()) local.push_back(path[i]);
+        }
+        path = local;
+        if (path.empty()) return {};
+    } else if (path.empty() || IsWebAddress(path)) {
+        return std::wstring(path);
+    }
     std::wstring root;    // "C:", "\\server\share" or empty
     std::wstring rest;
     const bool drive = path.size() >= 2 && path[1] == L':' && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
     if (drive && path.size() >= 3 && IsSeparator(path[2])) {
         root = std::wstring(path.substr(0, 2));
         rest = std::wstring(path.substr(3));
+    } else if (drive) {
+        // "C:song.mp3" is relative to that drive's own current folder, which a
+        // playlist cannot know: its root, never the playlist's folder.
+        root = std::wstring(path.substr(0, 2));
+        rest = std::wstring(path.substr(2));
     } else if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
         root = L"\\";   // a network path keeps its two leading separators below
         rest = std::wstring(path.substr(2));

@@ -4,8 +4,10 @@
 #include "mediatags/media_tags.h"
 #include "mediatags/playlist_files.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -19,13 +21,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (tags.title.size() > size || tags.artist.size() > size || tags.album.size() > size) std::abort();
 
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    for (PlaylistFormat kind : {PlaylistFormat::M3u, PlaylistFormat::M3u8, PlaylistFormat::Pls}) {
-        const auto entries = ParsePlaylist(bytes, kind, L"C:\\Music", CodePage());
-        if (entries.size() > kMaxPlaylistEntries) std::abort();
-        const auto again = ParsePlaylist(WritePlaylist(entries, kind, L"C:\\Music", CodePage()), kind, L"C:\\Music", CodePage());
-        if (again.size() != entries.size()) std::abort();
-        for (std::size_t i = 0; i < entries.size(); ++i)
-            if (again[i].path != entries[i].path) std::abort();
+    // Without a system code page, and with one that holds Latin-1 only (a Western system's).
+    const CodePage latin1{[](std::string_view b) {
+                              const auto* p = reinterpret_cast<const unsigned char*>(b.data());
+                              return std::wstring(p, p + b.size());
+                          },
+                          [](const std::wstring& t, std::string& b) {
+                              b.assign(t.begin(), t.end());
+                              return std::all_of(t.begin(), t.end(), [](wchar_t c) { return c >= 0 && c <= 0xFF; });
+                          }};
+    for (const CodePage& codePage : {CodePage(), latin1}) {
+        for (PlaylistFormat kind : {PlaylistFormat::M3u, PlaylistFormat::M3u8, PlaylistFormat::Pls}) {
+            const auto entries = ParsePlaylist(bytes, kind, L"C:\\Music", codePage);
+            if (entries.size() > kMaxPlaylistEntries) std::abort();
+            const auto again = ParsePlaylist(WritePlaylist(entries, kind, L"C:\\Music", codePage), kind, L"C:\\Music", codePage);
+            if (again.size() != entries.size()) std::abort();
+            for (std::size_t i = 0; i < entries.size(); ++i)
+                if (again[i].path != entries[i].path) std::abort();
+        }
     }
     return 0;
 }

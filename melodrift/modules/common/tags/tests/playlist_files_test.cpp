@@ -79,6 +79,14 @@ TEST(PlaylistFiles, FilesOfOtherPlayers)
     EXPECT_EQ(b[1].path, L"C:\\L\\two.ogg");
     EXPECT_EQ(b[1].title, L"Two");
     EXPECT_EQ(b[2].path, L"C:\\x\\nine.wma");
+    // File addresses are files (escaped UTF-8 included); "D:song.mp3" is on its own drive, not in the playlist's folder.
+    const auto c = ParsePlaylist("file:///D:/M%C3%BCsik/a%20b.mp3\nfile://server/share/c.ogg\nD:song.mp3\nhttp://radio/x\n",
+                                 PlaylistFormat::M3u8, L"C:\\L", CodePage());
+    ASSERT_EQ(c.size(), 4u);
+    EXPECT_EQ(c[0].path, L"D:\\M\u00fcsik\\a b.mp3");
+    EXPECT_EQ(c[1].path, L"\\\\server\\share\\c.ogg");
+    EXPECT_EQ(c[2].path, L"D:\\song.mp3");
+    EXPECT_EQ(c[3].path, L"http://radio/x");
     // A UTF-8 file without a mark is read as UTF-8 even as .m3u; other bytes in the code page.
     EXPECT_EQ(ParsePlaylist("K\xC3\xB6ln.mp3", PlaylistFormat::M3u, L"C:", kLatin1)[0].path, L"C:\\K\u00f6ln.mp3");
     EXPECT_EQ(ParsePlaylist("K\xF6ln.mp3", PlaylistFormat::M3u, L"C:", kLatin1)[0].path, L"C:\\K\u00f6ln.mp3");

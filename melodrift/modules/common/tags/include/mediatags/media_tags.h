@@ -3,16 +3,20 @@
 // album, track number and length from
 //   WAV     RIFF "LIST"/"INFO" (INAM, IART, IPRD, ITRK) and "fmt "/"data"
 //   MP3     ID3v2.2/2.3/2.4 at the start, ID3v1(.1) at the end, the length from
-//           the first MPEG frame ("Xing"/"Info" frame count, else the bit rate)
+//           the first MPEG frame ("Xing"/"Info" frame count less LAME's delay
+//           and padding, or "VBRI"'s, else the bit rate)
 //   FLAC    STREAMINFO and the Vorbis comment block
-//   Ogg     Vorbis and Opus: identification and comment headers, the length
-//           from the last page's granule position
+//   Ogg     the first Vorbis, Opus, FLAC or Speex stream (after a Skeleton or
+//           video stream): identification and comment headers, the length
+//           from the last page's granule position; FLAC in Ogg reads as Flac
 //   MP4     (M4A) moov/mvhd, the sound track's mdhd and edit list, the iTunes
-//           item list (udta/meta/ilst: ©nam, ©ART, ©alb, trkn)
+//           item list (udta/meta/ilst: ©nam, ©ART, ©alb, trkn) or QuickTime's
+//           text items in udta
 //   ASF     (WMA) File Properties, Content Description, Extended Content
 //           Description (WM/AlbumTitle, WM/TrackNumber)
 // Platform-neutral and bounded: every size a file claims is checked against
-// what it holds, and no reader takes more than a fixed amount of memory.
+// what it holds, and no reader takes more than a fixed amount of memory. A
+// file cut short gives what it holds (and is damaged).
 #pragma once
 
 #include <cstddef>
@@ -50,7 +54,7 @@ struct MediaTags {
     int track = 0;                 // 0 when none
     std::int64_t durationMs = -1;  // -1 when unknown
     // The exact length in frames at `rate`, where the file states it (FLAC,
-    // Ogg, an MP4 edit list); -1 otherwise.
+    // Ogg, an MP4 edit list, an MP3's frame count); -1 otherwise.
     std::int64_t frames = -1;
     int rate = 0;
     // The format was recognised but its structure is broken (a header cut
