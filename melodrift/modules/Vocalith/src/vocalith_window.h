@@ -24,20 +24,26 @@ constexpr UINT kMsgTrackEnded = WM_APP + 1;   // posted from the player's thread
 constexpr UINT kMsgOpenFiles = WM_APP + 2;    // lParam: const std::vector<std::wstring>*
 constexpr UINT kMsgSkipFailed = WM_APP + 3;   // a track could not be played: on to the next
 
-// Control and command identifiers.
+// Control identifiers.
 enum : UINT {
     kIdTitle = 1001,
     kIdTime = 1002,
     kIdList = 1003,
-    kIdAdd = 41001,
-    kIdLibrary = 41002,
-    kIdRemove = 41003,
-    kIdClear = 41004,
-    kIdPlaySelected = 41005,
-    kIdMorphFolder = 41010,    // the folder morphed files go to
-    kIdMorphBeside = 41011,    // morphed files beside their originals
-    kIdOpenPlaylist = 41006,
-    kIdSavePlaylist = 41007,
+};
+
+// Command identifiers: the module's own range, 43000-43999 (Tunestack has
+// 41000-41999, Sonicut 42000-42999): the frame shows the Morph pop-up of every
+// module whichever is active, and routes its items by their numbers.
+enum : UINT {
+    kIdAdd = 43001,
+    kIdLibrary = 43002,
+    kIdRemove = 43003,
+    kIdClear = 43004,
+    kIdPlaySelected = 43005,
+    kIdOpenPlaylist = 43006,
+    kIdSavePlaylist = 43007,
+    kIdMorphFolder = 43010,    // the folder morphed files go to
+    kIdMorphBeside = 43011,    // morphed files beside their originals
 };
 
 class CVocalith {
