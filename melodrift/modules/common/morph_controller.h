@@ -11,7 +11,8 @@
 //   OnCommand(id) / Query(id, ...)    for the commands the frame routes to it
 //   OnBusMessage(sender, message)     for "effects" from the other modules
 //   PreTranslate(msg)                 so that Tab moves through the window
-//   CheckFailure()                    now and then (a timer): a failure said once
+//   CheckFailure()                    now and then (a timer): a failure said once, and
+//                                     what the data path left is freed
 // and Chain().Process... on its data path.
 #pragma once
 
@@ -94,6 +95,7 @@ public:
     }
 
     void CheckFailure() {
+        m_chain.Collect();
         if (m_chain.TakeFailure()) ReportFailure();
     }
 
