@@ -48,6 +48,11 @@ DWORD DefaultMask(int channels) {
     }
 }
 
+// Every format the player plays, for the file choosers.
+#define VOCALITH_AUDIO_FILTER                                                                 \
+    L"Audio files (*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma)\0"     \
+    L"*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma\0"
+
 }  // namespace
 
 CVocalith::CVocalith(HINSTANCE instance, IQueryInterface* host) : m_instance(instance), m_host(host) {
@@ -392,8 +397,7 @@ void CVocalith::ChooseFiles() {
     OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof(ofn);
     ofn.hwndOwner = GetAncestor(m_window, GA_ROOT);
-    ofn.lpstrFilter = L"Audio files (*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma)\0"
-                      L"*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma\0"
+    ofn.lpstrFilter = VOCALITH_AUDIO_FILTER
                       L"Playlists (*.m3u;*.m3u8;*.pls)\0*.m3u;*.m3u8;*.pls\0All files (*.*)\0*.*\0";
     ofn.lpstrFile = buffer.data();
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
@@ -482,7 +486,7 @@ void CVocalith::MorphSelectedFiles() {
         OPENFILENAMEW ofn = {};
         ofn.lStructSize = sizeof(ofn);
         ofn.hwndOwner = GetAncestor(m_window, GA_ROOT);
-        ofn.lpstrFilter = L"Audio files (*.wav;*.mp3)\0*.wav;*.mp3\0All files (*.*)\0*.*\0";
+        ofn.lpstrFilter = VOCALITH_AUDIO_FILTER L"All files (*.*)\0*.*\0";
         ofn.lpstrFile = buffer.data();
         ofn.nMaxFile = static_cast<DWORD>(buffer.size());
         ofn.lpstrTitle = L"Morph Files";
