@@ -225,6 +225,26 @@ public:
 
     // ---- the data path
 
+    // The data path goes back to an earlier place of the same stream (what
+    // the player held ahead is made again): the effects of the latest choice
+    // start there at once, without a fade (the player fades the seam),
+    // primed with `primer`, the frames just before that place (interleaved).
+    void Restart(const float* primer, int primerFrames, int channels, int rate) {
+        if (channels <= 0 || rate <= 0) return;
+        TakeHandOver(channels, rate);
+        DropAllFading();
+        m_current->Reset();
+        m_inAt = m_fadeLength;
+        m_historyFrames = 0;
+        m_historyAt = 0;
+        const int capacity = std::max(1, rate / 10);
+        if (primer && primerFrames > 0) {
+            const int keep = std::min(primerFrames, capacity);
+            Remember(primer + static_cast<std::size_t>(primerFrames - keep) * channels, keep, channels);
+        }
+        Prime(m_current);
+    }
+
     // One array per channel.
     void ProcessPlanar(float* const* channels, int frames, int channelCount, int rate) {
         if (!channels || frames <= 0 || channelCount <= 0) return;

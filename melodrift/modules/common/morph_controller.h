@@ -85,6 +85,7 @@ public:
         m_choice = LoadMorphChoice(m_app, sender, m_link);
         SaveMorphChoice(m_app, m_owner.c_str(), m_choice, m_link);
         if (!m_chain.Choose(m_choice, m_link.Entries())) ReportFailure();
+        NotifyChange();
         ShowEffect(m_shownId);
         return true;
     }
@@ -101,6 +102,13 @@ public:
 
     HWND LibraryWindow() const { return m_window; }
 
+    // Called on the window's thread after each change of the effects in the
+    // chain (the module has the change heard at once: see IPlayer::RequestRewrite).
+    void SetChangeListener(void (*listener)(void* context), void* context) {
+        m_listener = listener;
+        m_listenerContext = context;
+    }
+
 private:
     enum : int {
         kIdList = 100,
@@ -112,6 +120,10 @@ private:
     };
     static constexpr int kSteps = 1000;   // slider positions over a parameter's range
 
+    void NotifyChange() {
+        if (m_listener) m_listener(m_listenerContext);
+    }
+
     void ReportFailure() {
         if (m_app) m_app->ShowStatusText(L"An effect could not be used; the sound plays unchanged.", 5000);
     }
@@ -119,6 +131,7 @@ private:
     void ChoiceChanged() {
         SaveMorphChoice(m_app, m_owner.c_str(), m_choice, m_link);
         if (!m_chain.Choose(m_choice, m_link.Entries())) ReportFailure();
+        NotifyChange();
         BroadcastMorphChoice(m_host, m_owner.c_str());
         if (m_window) ShowEffect(m_shownId);
     }
@@ -293,6 +306,7 @@ private:
         ShowValue(p, values[static_cast<std::size_t>(p)]);
         SendDlgItemMessageW(m_window, kIdPreset, CB_SETCURSEL, 0, 0);
         m_chain.SetParams(e->id, values);
+        NotifyChange();
         if (code == TB_ENDTRACK || code == TB_THUMBPOSITION) {
             SaveMorphChoice(m_app, m_owner.c_str(), m_choice, m_link);
             BroadcastMorphChoice(m_host, m_owner.c_str());
@@ -311,6 +325,8 @@ private:
     CSonarixLink m_link;
     MorphChoice m_choice;
     CEffectChain m_chain;
+    void (*m_listener)(void*) = nullptr;
+    void* m_listenerContext = nullptr;
 };
 
 }  // namespace orvo

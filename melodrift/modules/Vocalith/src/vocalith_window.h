@@ -110,6 +110,17 @@ private:
     void ChooseMorphFolder();
     std::wstring MorphFolder() const;
 
+    // What was given to the player lately, as read (before the effects), so
+    // that a change of the effects is heard at once: the player gives back
+    // what it held ahead and it is given again through the new effects.
+    // Made afresh (window's thread, player stopped) for each start of playback.
+    void ResetReplay();
+    // The player's notice that it takes `frames` back: those it gets again (feeder's thread).
+    int TakeBack(int frames);
+    int ReplayRead(float* const* channels, int capacity);
+    void KeepForReplay(const float* const* channels, int frames);
+    static void OnEffectsChanged(void* self);
+
     // Tags and playlist files (vocalith_playlists.cpp).
     struct TrackTags {
         mediatags::MediaTags tags;
@@ -151,6 +162,11 @@ private:
     volatile LONG m_callbackSet = 0;  // the player holds this module's data callback
     bool m_restoring = false;
     orvo::CMorphController m_morph;   // the effects on what is played, their menu and window
+    // The replay ring (interleaved, the source's format): frames given in all,
+    // and of the last of them those to be given again.
+    std::vector<float> m_replay, m_primer;
+    int m_replayCapacity = 0, m_replayChannels = 0, m_replayRate = 0;
+    std::int64_t m_replayEnd = 0, m_replayBack = 0;
     std::map<std::wstring, TrackTags> m_tags;   // by path, read when first listed
     int m_failures = 0;                         // tracks that failed one after another
 };
