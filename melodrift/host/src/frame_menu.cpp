@@ -244,6 +244,31 @@ HMENU BuildMergedMenu(HMENU frameMenu, HMENU moduleMenu, const std::vector<HMENU
     return result;
 }
 
+namespace {
+
+void CollectCommands(HMENU menu, std::vector<UINT>& out) {
+    const int count = menu ? GetMenuItemCount(menu) : 0;
+    for (int i = 0; i < count; ++i) {
+        if (HMENU sub = GetSubMenu(menu, i)) {
+            CollectCommands(sub, out);
+            continue;
+        }
+        const UINT id = GetMenuItemID(menu, i);
+        if (id != 0 && id != static_cast<UINT>(-1)) out.push_back(id);
+    }
+}
+
+}  // namespace
+
+std::vector<UINT> MorphCommands(HMENU mergedMenu, const MenuTexts& texts) {
+    std::vector<UINT> out;
+    const int at = FindPopup(mergedMenu, texts.morph);
+    if (at >= 0) CollectCommands(GetSubMenu(mergedMenu, at), out);
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
 HACCEL BuildAccelerators(HACCEL moduleAccel, HACCEL frameAccel) {
     int moduleCount = moduleAccel ? CopyAcceleratorTableW(moduleAccel, nullptr, 0) : 0;
     int frameCount = frameAccel ? CopyAcceleratorTableW(frameAccel, nullptr, 0) : 0;

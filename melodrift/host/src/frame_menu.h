@@ -59,6 +59,11 @@ HMENU BuildEffectMenu(const std::vector<EffectDescription>& table, int type, con
 HMENU BuildMergedMenu(HMENU frameMenu, HMENU moduleMenu, const std::vector<HMENU>& moduleMenus, HMENU voiceMenu,
                       const MenuTexts& texts);
 
+// The commands of the merged menu's "Morph" pop-up (its sub-menus included):
+// the effects of the program, carried out by the modules that offer them
+// whichever module is active.
+std::vector<UINT> MorphCommands(HMENU mergedMenu, const MenuTexts& texts);
+
 // The module's accelerators first, then the frame's; null when both are empty.
 HACCEL BuildAccelerators(HACCEL moduleAccel, HACCEL frameAccel);
 

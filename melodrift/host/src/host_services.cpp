@@ -322,6 +322,11 @@ int64_t CHostServices::XPlayer::GetPlayedFrames() {
     return engine ? engine->GetPlayedFrames() : 0;
 }
 
+BOOL CHostServices::XPlayer::RequestRewrite() {
+    CExtPlayerDX* engine = m_host.m_frame.GetPlayerEngine();
+    return engine && engine->RequestRewrite() == kPlayerOk ? TRUE : FALSE;
+}
+
 // ---- IMicro -----------------------------------------------------------------------
 
 BOOL CHostServices::XMicro::Start() {

@@ -121,6 +121,7 @@ private:
         BOOL GetRepeat() override;
         int GetState() override;
         int64_t GetPlayedFrames() override;
+        BOOL RequestRewrite() override;
 
     private:
         CHostServices& m_host;

@@ -15,6 +15,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace {
 constexpr wchar_t kLogSource[] = L"MainFrame";
 const std::wstring kFrameSection = CHostSettings::OwnerSection(ORVO_MAIN_FRAME_NAME);
@@ -420,6 +422,7 @@ void CMainFrame::RebuildMenus() {
     HMENU merged = mdframe::BuildMergedMenu(m_frameMenu, active ? active->Menu : nullptr, menus, m_voiceMenu, m_menuTexts);
     if (m_mergedMenu) DestroyMenu(m_mergedMenu);
     m_mergedMenu = merged;
+    m_morphCommands = mdframe::MorphCommands(merged, m_menuTexts);
     HACCEL accel = mdframe::BuildAccelerators(active ? active->Accel : nullptr, m_frameAccel);
     if (m_hAccelTable) DestroyAcceleratorTable(m_hAccelTable);
     m_hAccelTable = accel;
@@ -488,7 +491,12 @@ bool CMainFrame::OnCmdMsg(UINT id, int code, void* extra, bool queryOnly) {
     // The active module first: its own handler for an id the frame maps too
     // (its Window pop-up, for example) wins over the frame's.
     if (m_registry.OnCmdMsg(id, code, extra, queryOnly)) return true;
-    return CMDIFrameWnd::OnCmdMsg(id, code, extra, queryOnly);
+    if (CMDIFrameWnd::OnCmdMsg(id, code, extra, queryOnly)) return true;
+    // The effects (the Morph pop-up and the Effects Library) are the program's:
+    // the player's and the recorder's modules carry them out from behind too.
+    const bool effects = id == ID_VIEW_EFFECTS_LIBRARY ||
+                         std::binary_search(m_morphCommands.begin(), m_morphCommands.end(), id);
+    return effects && m_registry.OnCmdMsgInactive(id, code, extra, queryOnly);
 }
 
 bool CMainFrame::PrepareClose(bool force) {

@@ -215,6 +215,7 @@ private:
     HMENU m_frameMenu = nullptr;     // the menu resource (its View pop-up gets the registry's menus)
     HMENU m_viewMenu = nullptr;
     HMENU m_mergedMenu = nullptr;
+    std::vector<UINT> m_morphCommands;   // of the merged menu's "Morph" pop-up, sorted
     HMENU m_voiceMenu = nullptr;
     HMENU m_specialMenu = nullptr;
     HACCEL m_frameAccel = nullptr;

@@ -318,22 +318,35 @@ bool CModuleRegistry::PreTranslateMessage(MSG* msg) {
     return active && active->OrvoPreTranslateMessage && active->OrvoPreTranslateMessage(active->Window, msg) != 0;
 }
 
-bool CModuleRegistry::OnCmdMsg(UINT id, int code, void* extra, bool queryOnly) {
-    CModuleEntry* active = FindActive();
-    if (!active || !active->OrvoOnCmdMsg) return false;
+namespace {
+
+bool DispatchCommand(CModuleEntry* module, UINT id, int code, void* extra, bool queryOnly) {
+    if (!module || !module->OrvoOnCmdMsg) return false;
     ORVO_CMD_HANDLER_INFO info = {};
     if (code != CN_UPDATE_COMMAND_UI)
-        return active->OrvoOnCmdMsg(active->Window, id, code, extra, queryOnly ? &info : nullptr) != 0;
+        return module->OrvoOnCmdMsg(module->Window, id, code, extra, queryOnly ? &info : nullptr) != 0;
     // The framework's update object stays on this side; the module sees a plain record.
     auto* ui = static_cast<CCmdUI*>(extra);
     ORVO_CMD_UI state = {id, ui ? (ui->m_bEnabled ? TRUE : FALSE) : TRUE, -1};
-    if (active->OrvoOnCmdMsg(active->Window, id, ORVO_CN_UPDATE_COMMAND_UI, &state, queryOnly ? &info : nullptr) == 0)
+    if (module->OrvoOnCmdMsg(module->Window, id, ORVO_CN_UPDATE_COMMAND_UI, &state, queryOnly ? &info : nullptr) == 0)
         return false;
     if (ui && !queryOnly) {
         ui->Enable(state.Enabled != FALSE);
         if (state.Check >= 0) ui->SetCheck(state.Check);
     }
     return true;
+}
+
+}  // namespace
+
+bool CModuleRegistry::OnCmdMsg(UINT id, int code, void* extra, bool queryOnly) {
+    return DispatchCommand(FindActive(), id, code, extra, queryOnly);
+}
+
+bool CModuleRegistry::OnCmdMsgInactive(UINT id, int code, void* extra, bool queryOnly) {
+    for (CModuleEntry* e : m_entries)
+        if (!e->Active && DispatchCommand(e, id, code, extra, queryOnly)) return true;
+    return false;
 }
 
 void CModuleRegistry::OnIdle() {

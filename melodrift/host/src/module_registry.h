@@ -113,6 +113,10 @@ public:
     // Routing to the active module. True when the module handled it.
     bool PreTranslateMessage(MSG* msg);
     bool OnCmdMsg(UINT id, int code, void* extra, bool queryOnly);
+    // The same for every module but the active one, in registry order, until
+    // one answers: the commands of the program's effects, which the player's
+    // and the recorder's modules carry out whichever module is in front.
+    bool OnCmdMsgInactive(UINT id, int code, void* extra, bool queryOnly);
     void OnIdle();
 
     CModuleEntry* FindActive() const;

@@ -19,7 +19,10 @@
 #include <oleacc.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <atomic>
+#include <functional>
+#include <iterator>
 #include <filesystem>
 #include <cstring>
 #include <string>
@@ -903,6 +906,83 @@ TEST_F(FrameWindow, TheActiveModuleGetsACommandTheFrameMapsTooFirst) {
     // Once the module no longer handles it, the frame does.
     SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(mdframe::kCmdRepeat, 0), 0);
     EXPECT_TRUE(m_frame->Repeat());
+
+    // The effects are the program's: a module behind the active one carries out
+    // "Effects Library" and sets its state; its other commands stay its own.
+    CModuleEntry* beta = Module(L"Beta");
+    ASSERT_TRUE(beta && !beta->Active);
+    for (UINT id : {UINT{ID_VIEW_EFFECTS_LIBRARY}, UINT{41010}}) {
+        SCOPED_TRACE(id);
+        ClaimCommand(beta, id);
+        CCmdUI ui;
+        ui.m_nID = id;
+        ui.DoUpdate(m_frame, true);
+        SendMessageW(m_hwnd, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+        const bool routed = id == ID_VIEW_EFFECTS_LIBRARY;
+        EXPECT_EQ(ui.m_bEnabled, routed);
+        EXPECT_EQ(ClaimCommand(beta, 0), routed ? 1 : 0);
+    }
+}
+
+// The real modules side by side: apart from the program's effects and the
+// transport commands the frame hands to the player's owner, no command
+// number is used by two modules, or by a module and the frame.
+TEST_F(FrameWindow, ShippedModulesHaveCommandNumbersOfTheirOwn) {
+    AddSkin(L"A-eng.xml", Skin("A", ""));
+    m_modules.clear();
+    const std::wstring shipped = std::wstring(L"" MD_MELODRIFT_DIR) + L"\\";
+    ASSERT_TRUE(mdtest::CopyInto(shipped + L"Sonarix.dll", m_folder.Path()));
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((shipped + L"Modules\\*.dll").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    do {
+        names.push_back(found.cFileName);
+        ASSERT_TRUE(mdtest::CopyInto(shipped + L"Modules\\" + found.cFileName, m_folder / L"Modules"));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    m_realEffects = true;
+    ASSERT_NE(Open(), nullptr);
+    ASSERT_EQ(m_frame->Registry().Entries().GetSize(), static_cast<int>(names.size()));
+
+    const auto shared = [](UINT id) {
+        return id == ID_VIEW_EFFECTS_LIBRARY || id == ID_MORPH_SELECTED || (id >= 17100 && id < 18300) ||
+               (id >= ID_PLAYER_PREV && id <= ID_PLAYER_RECORD);
+    };
+    const auto commands = [&](HMENU menu, HACCEL accel) {
+        std::vector<UINT> out;
+        std::function<void(HMENU)> walk = [&](HMENU m) {
+            for (int i = 0; m && i < GetMenuItemCount(m); ++i) {
+                if (HMENU sub = GetSubMenu(m, i)) walk(sub);
+                else if (UINT id = GetMenuItemID(m, i); id != 0 && id != static_cast<UINT>(-1) && !shared(id)) out.push_back(id);
+            }
+        };
+        walk(menu);
+        std::vector<ACCEL> keys(accel ? static_cast<std::size_t>(CopyAcceleratorTableW(accel, nullptr, 0)) : 0);
+        if (!keys.empty()) CopyAcceleratorTableW(accel, keys.data(), static_cast<int>(keys.size()));
+        for (const ACCEL& k : keys)
+            if (!shared(k.cmd)) out.push_back(k.cmd);
+        std::sort(out.begin(), out.end());
+        out.erase(std::unique(out.begin(), out.end()), out.end());
+        return out;
+    };
+    std::vector<std::pair<std::wstring, std::vector<UINT>>> owners;
+    HMENU frameMenu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    owners.emplace_back(L"the frame", commands(frameMenu, LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))));
+    DestroyMenu(frameMenu);
+    for (CModuleEntry* e : m_frame->Registry().Entries()) {
+        HMENU menu = e->Menu ? e->Menu : e->OrvoGetMenu(e->Window);   // asked for when first shown
+        EXPECT_NE(menu, nullptr) << fw::ToUtf8(e->DisplayName);
+        owners.emplace_back(e->Name(), commands(menu, e->Accel ? e->Accel : e->OrvoGetAccelTable ? e->OrvoGetAccelTable(e->Window) : nullptr));
+    }
+    for (std::size_t a = 0; a < owners.size(); ++a)
+        for (std::size_t b = a + 1; b < owners.size(); ++b) {
+            std::vector<UINT> both;
+            std::set_intersection(owners[a].second.begin(), owners[a].second.end(), owners[b].second.begin(),
+                                  owners[b].second.end(), std::back_inserter(both));
+            for (UINT id : both)
+                ADD_FAILURE() << id << " is used by " << fw::ToUtf8(owners[a].first) << " and " << fw::ToUtf8(owners[b].first);
+        }
 }
 
 TEST_F(FrameWindow, SurroundWithoutASupportedModeSwitchesTheFrameOffAndPutsThePositionBack) {

@@ -1,10 +1,10 @@
 // The effects of the Morph menu in a module's data path (header only, no
 // Windows header: tested natively with the effect manager's effects). The
-// window's thread makes the effects of a new choice and hands them over by a
-// pointer swap under a short lock; the data path primes them with the last
-// tenth of a second it passed, fades from the old effects to the new ones over
-// 40 ms and limits what leaves to finite samples within full scale. Nothing
-// here throws.
+// window's thread makes the effects of a new choice and hands them over by an
+// atomic pointer, with no lock and nothing allocated or freed on the data
+// path; the data path primes them with the last tenth of a second it passed,
+// fades from what is heard to the new effects over 40 ms and limits what
+// leaves to finite samples within full scale. Nothing here throws.
 #pragma once
 
 #include "sonarix/sonarix.h"
@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
@@ -79,11 +78,19 @@ struct MorphChoice {
 
 // ---- The effects in a data path --------------------------------------------------------
 
+// What the data path hands back to the window's thread to be freed there: the
+// data path neither allocates nor frees while the sound runs.
+class CRetired {
+public:
+    virtual ~CRetired() = default;
+    CRetired* m_nextRetired = nullptr;
+};
+
 // Effects made from the choice for one stream: the voice morph first, then the special effect.
-class CEffectStage {
+class CEffectStage final : public CRetired {
 public:
     CEffectStage() = default;
-    ~CEffectStage() {
+    ~CEffectStage() override {
         for (Slot& s : m_slots)
             if (s.effect) s.effect->Destroy();
     }
@@ -137,13 +144,35 @@ private:
     bool m_ready = false;
 };
 
+// New parameter values for the data path: every effect's latest, gathered on
+// the window's thread.
+class CParamUpdates final : public CRetired {
+public:
+    struct Update {
+        int id;
+        std::vector<float> values;
+    };
+    std::vector<Update> updates;
+};
+
+// The handover from the window's thread to the data path: the new effects,
+// made and made ready for the stream's last format on the window's thread,
+// pass by an atomic pointer; what the data path leaves goes back on a
+// lock-free list that the window's thread empties. Successive switches fade
+// from what is heard at that moment: up to kFading effects fade out at once,
+// each from the level it had.
 class CEffectChain {
 public:
+    static constexpr int kFading = 4;
+
     CEffectChain() = default;
     ~CEffectChain() {
-        delete m_pending;
-        delete m_current;
-        delete m_old;
+        Collect();
+        delete m_pending.exchange(nullptr);
+        delete m_params.exchange(nullptr);
+        if (m_current != &m_plain) delete m_current;
+        for (int k = 0; k < m_fadingCount; ++k)
+            if (m_fading[k].stage != &m_plain) delete m_fading[k].stage;
     }
     CEffectChain(const CEffectChain&) = delete;
     CEffectChain& operator=(const CEffectChain&) = delete;
@@ -153,28 +182,40 @@ public:
     // Makes the effects of the choice and hands them to the data path, which
     // fades them in. False when one could not be made (the others run).
     bool Choose(const MorphChoice& choice, const std::vector<EffectEntry>& entries) {
+        Collect();
         CEffectStage* stage = new (std::nothrow) CEffectStage;
         if (!stage) return false;
         bool ok = true;
         for (int id : {choice.voice, choice.special})
             if (const EffectEntry* e = FindEffect(entries, id)) ok = stage->Add(*e, choice.ParamsOf(*e)) && ok;
-        CEffectStage* replaced = nullptr;
-        {
-            std::lock_guard<std::mutex> guard(m_lock);
-            replaced = m_pending;
-            m_pending = stage;
-            m_hasPending = true;
-        }
-        delete replaced;
+        const int channels = m_knownChannels.load(), rate = m_knownRate.load();
+        if (!stage->Empty() && channels > 0 && rate > 0) stage->Prepare(channels, rate);
+        delete m_pending.exchange(stage);   // one the data path never took
         return ok;
     }
     // New values for the parameters of one effect, taken on the next block.
     void SetParams(int id, const std::vector<float>& values) {
-        std::lock_guard<std::mutex> guard(m_lock);
+        Collect();
+        CParamUpdates* box = new (std::nothrow) CParamUpdates;
+        if (!box) return;
+        CParamUpdates* untaken = m_params.exchange(nullptr);
         try {
-            m_paramUpdates.push_back({id, values});
-            m_hasParams = true;
+            if (untaken)
+                for (CParamUpdates::Update& u : untaken->updates)
+                    if (u.id != id) box->updates.push_back(std::move(u));
+            box->updates.push_back({id, values});
         } catch (...) {
+        }
+        delete untaken;
+        delete m_params.exchange(box);
+    }
+    // Frees what the data path has left (also done by Choose and SetParams).
+    void Collect() {
+        CRetired* r = m_retired.exchange(nullptr);
+        while (r) {
+            CRetired* next = r->m_nextRetired;
+            delete r;
+            r = next;
         }
     }
     // Playback starts over (another track, another place): tails and history go.
@@ -184,9 +225,30 @@ public:
 
     // ---- the data path
 
+    // The data path goes back to an earlier place of the same stream (what
+    // the player held ahead is made again): the effects of the latest choice
+    // start there at once, without a fade (the player fades the seam),
+    // primed with `primer`, the frames just before that place (interleaved).
+    void Restart(const float* primer, int primerFrames, int channels, int rate) {
+        if (channels <= 0 || rate <= 0) return;
+        TakeHandOver(channels, rate);
+        DropAllFading();
+        m_current->Reset();
+        m_inAt = m_fadeLength;
+        m_historyFrames = 0;
+        m_historyAt = 0;
+        const int capacity = std::max(1, rate / 10);
+        if (primer && primerFrames > 0) {
+            const int keep = std::min(primerFrames, capacity);
+            Remember(primer + static_cast<std::size_t>(primerFrames - keep) * channels, keep, channels);
+        }
+        Prime(m_current);
+    }
+
     // One array per channel.
     void ProcessPlanar(float* const* channels, int frames, int channelCount, int rate) {
-        if (!channels || frames <= 0 || channelCount <= 0 || !Active()) return;
+        if (!channels || frames <= 0 || channelCount <= 0) return;
+        // Also without effects: the history that primes the next ones stays that of the sound now.
         if (!Reserve(m_io, static_cast<std::size_t>(frames) * channelCount)) return;
         for (int f = 0; f < frames; ++f)
             for (int c = 0; c < channelCount; ++c) m_io[static_cast<std::size_t>(f) * channelCount + c] = channels[c][f];
@@ -198,33 +260,45 @@ public:
     // Interleaved frames in place.
     void Process(float* samples, int frames, int channels, int rate) {
         if (!samples || frames <= 0 || channels <= 0 || rate <= 0) return;
+        // The working arrays grow with the first block of a size, never on a switch.
+        const std::size_t count = static_cast<std::size_t>(frames) * channels;
+        if (!Reserve(m_wet, count) || !Reserve(m_oldWet, count) || !Reserve(m_mix, count) || !Reserve(m_dry, count)) return;
         TakeHandOver(channels, rate);
-        if (IsEmpty(m_current) && !m_old) {
+        if (m_current->Empty() && m_fadingCount == 0) {
             Remember(samples, frames, channels);
             return;
         }
-        const std::size_t count = static_cast<std::size_t>(frames) * channels;
-        if (!Reserve(m_wet, count) || (m_old && !Reserve(m_oldWet, count))) return;
         std::copy(samples, samples + count, m_wet.begin());
         RunStage(m_current, m_wet.data(), frames);
         DropPlainFade();   // the new effects may have failed
-        if (m_old) {
-            std::copy(samples, samples + count, m_oldWet.begin());
-            RunStage(m_old, m_oldWet.data(), frames);
-            // An equal-power fade from the old effects to the new ones.
+        if (m_fadingCount > 0) {
+            // The new effects come in on an equal-power curve; each fading one
+            // goes out from the level it had when it was replaced.
             for (int f = 0; f < frames; ++f) {
-                const float t = m_fadeAt >= m_fadeLength ? 1.0f : static_cast<float>(m_fadeAt) / m_fadeLength;
-                const float in = std::sin(1.5707963f * t), out = std::cos(1.5707963f * t);
+                const float in = std::sin(1.5707963f * std::min(1.0f, static_cast<float>(m_inAt + f) / m_fadeLength));
                 for (int c = 0; c < channels; ++c) {
                     const std::size_t i = static_cast<std::size_t>(f) * channels + c;
-                    m_wet[i] = m_wet[i] * in + m_oldWet[i] * out;
+                    m_mix[i] = m_wet[i] * in;
                 }
-                ++m_fadeAt;
             }
-            if (m_fadeAt >= m_fadeLength) {
-                delete m_old;
-                m_old = nullptr;
+            for (int k = 0; k < m_fadingCount; ++k) {
+                Fading& old = m_fading[k];
+                std::copy(samples, samples + count, m_oldWet.begin());
+                RunStage(old.stage, m_oldWet.data(), frames);
+                for (int f = 0; f < frames; ++f) {
+                    const int at = old.at + f;
+                    const float out = at >= m_fadeLength ? 0.0f : old.from * std::cos(1.5707963f * static_cast<float>(at) / m_fadeLength);
+                    for (int c = 0; c < channels; ++c) {
+                        const std::size_t i = static_cast<std::size_t>(f) * channels + c;
+                        m_mix[i] += m_oldWet[i] * out;
+                    }
+                }
+                old.at += frames;
             }
+            std::copy(m_mix.begin(), m_mix.begin() + static_cast<std::ptrdiff_t>(count), m_wet.begin());
+            m_inAt = std::min(m_fadeLength, m_inAt + frames);
+            for (int k = m_fadingCount - 1; k >= 0; --k)
+                if (m_fading[k].at >= m_fadeLength) DropFading(k);
         }
         Remember(samples, frames, channels);
         Limit(m_wet.data(), frames, channels, rate);
@@ -232,6 +306,12 @@ public:
     }
 
 private:
+    struct Fading {
+        CEffectStage* stage;
+        float from;   // its level when it was replaced
+        int at;       // frames of its fade done
+    };
+
     static bool Reserve(std::vector<float>& v, std::size_t count) {
         if (v.size() >= count) return true;
         try {
@@ -242,76 +322,95 @@ private:
         }
     }
 
-    bool Active() const { return m_current || m_old || m_hasPending; }
+    void Retire(CRetired* r) {
+        if (!r || r == &m_plain) return;
+        r->m_nextRetired = m_retired.load();
+        while (!m_retired.compare_exchange_weak(r->m_nextRetired, r)) {
+        }
+    }
+
+    void DropFading(int k) {
+        Retire(m_fading[k].stage);
+        for (int j = k; j + 1 < m_fadingCount; ++j) m_fading[j] = m_fading[j + 1];
+        --m_fadingCount;
+    }
+
+    void DropAllFading() {
+        while (m_fadingCount > 0) DropFading(m_fadingCount - 1);
+    }
 
     void TakeHandOver(int channels, int rate) {
         if (channels != m_channels || rate != m_rate) {
             // Another stream: no history of the old one, no fade across.
             m_channels = channels;
             m_rate = rate;
+            m_knownChannels = channels;
+            m_knownRate = rate;
             m_historyFrames = 0;
             m_historyAt = 0;
-            delete m_old;
-            m_old = nullptr;
-            if (m_current && !m_current->Prepare(channels, rate)) Fail(m_current);
+            m_fadeLength = std::max(1, rate / 25);   // 40 ms
+            m_inAt = m_fadeLength;
+            DropAllFading();
+            Reserve(m_history, static_cast<std::size_t>(std::max(1, rate / 10)) * channels);
+            Reserve(m_primer, static_cast<std::size_t>(std::max(1, rate / 10)) * channels);
+            if (!m_current->Prepare(channels, rate)) Fail(m_current);
         }
         if (m_resetRequested.exchange(false)) {
-            if (m_current) m_current->Reset();
-            delete m_old;
-            m_old = nullptr;
+            m_current->Reset();
+            DropAllFading();
             m_historyFrames = 0;
             m_historyAt = 0;
         }
-        if (m_hasPending) {
-            CEffectStage* next = nullptr;
-            {
-                std::lock_guard<std::mutex> guard(m_lock);
-                next = m_pending;
-                m_pending = nullptr;
-                m_hasPending = false;
-            }
-            if (next) {
-                if (!next->Empty() && !next->Prepare(channels, rate)) Fail(next);
-                Prime(next);
-                delete m_old;
-                m_old = m_current ? m_current : new (std::nothrow) CEffectStage;
+        if (CEffectStage* next = m_pending.exchange(nullptr)) {
+            if (!next->Empty() && !next->Prepare(channels, rate)) Fail(next);
+            Prime(next);
+            const bool plainToPlain = next->Empty() && m_current->Empty() && m_fadingCount == 0;
+            if (plainToPlain) {
+                Retire(m_current);
                 m_current = next;
-                m_fadeAt = 0;
-                m_fadeLength = std::max(1, rate / 25);   // 40 ms
-                DropPlainFade();
+            } else {
+                // What is heard of the current effects now: its level on its way in.
+                const float level = m_inAt >= m_fadeLength ? 1.0f : std::sin(1.5707963f * static_cast<float>(m_inAt) / m_fadeLength);
+                if (m_fadingCount == kFading) {
+                    // Too many switches at once: the quietest goes at once.
+                    int quietest = 0;
+                    for (int k = 1; k < m_fadingCount; ++k)
+                        if (FadingLevel(m_fading[k]) < FadingLevel(m_fading[quietest])) quietest = k;
+                    DropFading(quietest);
+                }
+                m_fading[m_fadingCount++] = {m_current, level, 0};
+                m_current = next;
+                m_inAt = 0;
             }
         }
-        if (m_hasParams) {
-            std::vector<ParamUpdate> updates;
-            {
-                std::lock_guard<std::mutex> guard(m_lock);
-                updates.swap(m_paramUpdates);
-                m_hasParams = false;
-            }
-            for (const ParamUpdate& u : updates)
-                if (m_current) m_current->SetParams(u.id, u.values);
+        if (CParamUpdates* box = m_params.exchange(nullptr)) {
+            for (const CParamUpdates::Update& u : box->updates) m_current->SetParams(u.id, u.values);
+            Retire(box);
         }
     }
-
-    static bool IsEmpty(const CEffectStage* stage) { return !stage || stage->Empty(); }
 
     // From the plain sound to the plain sound there is nothing to fade.
     void DropPlainFade() {
-        if (m_old && IsEmpty(m_old) && IsEmpty(m_current)) {
-            delete m_old;
-            m_old = nullptr;
-        }
+        if (!m_current->Empty()) return;
+        for (int k = 0; k < m_fadingCount; ++k)
+            if (!m_fading[k].stage->Empty()) return;
+        DropAllFading();
+        m_inAt = m_fadeLength;
     }
 
-    // An effect that fails is dropped from the stage: the sound passes unchanged.
+    float FadingLevel(const Fading& f) const {
+        return f.at >= m_fadeLength ? 0.0f : f.from * std::cos(1.5707963f * static_cast<float>(f.at) / m_fadeLength);
+    }
+
+    // An effect that fails is dropped: the sound passes unchanged.
     void Fail(CEffectStage*& stage) {
-        delete stage;
-        stage = new (std::nothrow) CEffectStage;
+        Retire(stage);
+        stage = &m_plain;
         m_failed = true;
     }
 
     void RunStage(CEffectStage*& stage, float* samples, int frames) {
-        if (!stage || stage->Empty()) return;
+        if (stage->Empty()) return;
         const std::size_t count = static_cast<std::size_t>(frames) * m_channels;
         if (!Reserve(m_dry, count)) return;
         std::copy(samples, samples + count, m_dry.begin());
@@ -335,7 +434,7 @@ private:
     }
 
     void Prime(CEffectStage*& stage) {
-        if (!stage || stage->Empty() || m_historyFrames <= 0 || m_channels <= 0) return;
+        if (stage->Empty() || m_historyFrames <= 0 || m_channels <= 0) return;
         const int capacity = std::max(1, m_rate / 10);
         const int start = (m_historyAt - m_historyFrames + capacity) % capacity;
         if (!Reserve(m_primer, static_cast<std::size_t>(m_historyFrames) * m_channels)) return;
@@ -365,25 +464,22 @@ private:
         }
     }
 
-    struct ParamUpdate {
-        int id;
-        std::vector<float> values;
-    };
-
-    std::mutex m_lock;
-    // Shared with the window's thread (under m_lock; the flags read without it).
-    CEffectStage* m_pending = nullptr;
-    std::atomic<bool> m_hasPending{false};
-    std::vector<ParamUpdate> m_paramUpdates;
-    std::atomic<bool> m_hasParams{false};
+    // Shared between the threads.
+    std::atomic<CEffectStage*> m_pending{nullptr};
+    std::atomic<CParamUpdates*> m_params{nullptr};
+    std::atomic<CRetired*> m_retired{nullptr};
     std::atomic<bool> m_resetRequested{false};
     std::atomic<bool> m_failed{false};
+    std::atomic<int> m_knownChannels{0}, m_knownRate{0};   // the stream's last format
     // The data path's own.
-    CEffectStage* m_current = nullptr;
-    CEffectStage* m_old = nullptr;   // fading out
-    int m_fadeAt = 0, m_fadeLength = 1;
+    CEffectStage m_plain;   // no effects
+    CEffectStage* m_current = &m_plain;
+    Fading m_fading[kFading] = {};
+    int m_fadingCount = 0;
+    int m_inAt = 1;   // frames of the current effects' fade in done
+    int m_fadeLength = 1;
     int m_channels = 0, m_rate = 0;
-    std::vector<float> m_io, m_wet, m_oldWet, m_dry, m_history, m_primer;
+    std::vector<float> m_io, m_wet, m_oldWet, m_mix, m_dry, m_history, m_primer;
     int m_historyAt = 0, m_historyFrames = 0;
     float m_gain = 1.0f;
 };

@@ -11,7 +11,8 @@
 //   OnCommand(id) / Query(id, ...)    for the commands the frame routes to it
 //   OnBusMessage(sender, message)     for "effects" from the other modules
 //   PreTranslate(msg)                 so that Tab moves through the window
-//   CheckFailure()                    now and then (a timer): a failure said once
+//   CheckFailure()                    now and then (a timer): a failure said once, and
+//                                     what the data path left is freed
 // and Chain().Process... on its data path.
 #pragma once
 
@@ -84,6 +85,7 @@ public:
         m_choice = LoadMorphChoice(m_app, sender, m_link);
         SaveMorphChoice(m_app, m_owner.c_str(), m_choice, m_link);
         if (!m_chain.Choose(m_choice, m_link.Entries())) ReportFailure();
+        NotifyChange();
         ShowEffect(m_shownId);
         return true;
     }
@@ -94,10 +96,18 @@ public:
     }
 
     void CheckFailure() {
+        m_chain.Collect();
         if (m_chain.TakeFailure()) ReportFailure();
     }
 
     HWND LibraryWindow() const { return m_window; }
+
+    // Called on the window's thread after each change of the effects in the
+    // chain (the module has the change heard at once: see IPlayer::RequestRewrite).
+    void SetChangeListener(void (*listener)(void* context), void* context) {
+        m_listener = listener;
+        m_listenerContext = context;
+    }
 
 private:
     enum : int {
@@ -110,6 +120,10 @@ private:
     };
     static constexpr int kSteps = 1000;   // slider positions over a parameter's range
 
+    void NotifyChange() {
+        if (m_listener) m_listener(m_listenerContext);
+    }
+
     void ReportFailure() {
         if (m_app) m_app->ShowStatusText(L"An effect could not be used; the sound plays unchanged.", 5000);
     }
@@ -117,6 +131,7 @@ private:
     void ChoiceChanged() {
         SaveMorphChoice(m_app, m_owner.c_str(), m_choice, m_link);
         if (!m_chain.Choose(m_choice, m_link.Entries())) ReportFailure();
+        NotifyChange();
         BroadcastMorphChoice(m_host, m_owner.c_str());
         if (m_window) ShowEffect(m_shownId);
     }
@@ -291,6 +306,7 @@ private:
         ShowValue(p, values[static_cast<std::size_t>(p)]);
         SendDlgItemMessageW(m_window, kIdPreset, CB_SETCURSEL, 0, 0);
         m_chain.SetParams(e->id, values);
+        NotifyChange();
         if (code == TB_ENDTRACK || code == TB_THUMBPOSITION) {
             SaveMorphChoice(m_app, m_owner.c_str(), m_choice, m_link);
             BroadcastMorphChoice(m_host, m_owner.c_str());
@@ -309,6 +325,8 @@ private:
     CSonarixLink m_link;
     MorphChoice m_choice;
     CEffectChain m_chain;
+    void (*m_listener)(void*) = nullptr;
+    void* m_listenerContext = nullptr;
 };
 
 }  // namespace orvo

@@ -40,9 +40,9 @@ MENUS = [("MENU_FILE", "File"), ("MENU_EDIT", "Edit"), ("MENU_VIEW", "View"), ("
 # (command the module knows, glyph, label drawn on the button or None for an
 # icon-only button, tooltip); None leaves a gap with a divider.
 TOOLBARS = {
-    "Vocalith": [(41001, "add", "Add", "Add files to the playlist"),
-                 (41002, "library", "Library", "Add from the library"),
-                 (41003, "remove", "Remove", "Remove from the playlist"),
+    "Vocalith": [(43001, "add", "Add", "Add files to the playlist"),
+                 (43002, "library", "Library", "Add from the library"),
+                 (43003, "remove", "Remove", "Remove from the playlist"),
                  None,
                  (13000, "prev", None, "Previous track"), (13010, "play", None, "Play"),
                  (13015, "pause", None, "Pause"), (13020, "stop", None, "Stop"),

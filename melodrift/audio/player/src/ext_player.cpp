@@ -295,6 +295,19 @@ void CExtPlayer::ClearBlock()
     m_readPos = 0;
 }
 
+std::int32_t CExtPlayer::AskToTakeBack(std::int32_t frames)
+{
+    CPlayerLockGuard lock(m_callbackLock);
+    if (!m_callback || frames <= 0) {
+        return 0;
+    }
+    SampleBlock notice = {0, nullptr, 2, frames};
+    if (!m_callback(m_userData, &notice, 0)) {
+        return 0;
+    }
+    return std::clamp(notice.filled, 0, frames);
+}
+
 bool CExtPlayer::PullBlock(bool surround)
 {
     int result = 0;

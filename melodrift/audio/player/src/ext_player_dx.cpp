@@ -5,6 +5,7 @@
 #include "utilon/utilon.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -317,6 +318,16 @@ std::int32_t CExtPlayerDX::OpenDevice()
     m_deviceFormat = format;
     m_deviceSurround = surround;
     m_plan = player::PlanSegments(m_segmentCount, bufferBytes);
+    // Room for a rewrite's seam, made here so that the feeder allocates nothing.
+    try {
+        m_seamOld.assign(static_cast<std::size_t>(format.Format.nSamplesPerSec * kSeamMs / 1000 + 1) * format.Format.nChannels, 0);
+    } catch (...) {
+        m_seamOld.clear();
+    }
+    m_seamFrames = m_seamAt = 0;
+    m_seamPending = false;
+    m_discardFrames = 0;
+    InterlockedExchange(&m_rewriteRequested, 0);
 
     if (FAILED(DirectSoundCreate(nullptr, &m_sound, nullptr)) || !m_sound) {
         return fail();
@@ -460,6 +471,103 @@ std::int64_t CExtPlayerDX::GetPlayedFrames()
     return frameBytes ? static_cast<std::int64_t>(m_clock.PlayedData() / frameBytes) : 0;
 }
 
+std::int32_t CExtPlayerDX::RequestRewrite()
+{
+    CPlayerLockGuard device(m_deviceLock);
+    const std::int32_t state = GetState();
+    if ((state != kPlayerPlaying && state != kPlayerPaused) || !m_buffer || m_eventCount == 0 || m_deviceSurround) {
+        return kPlayerFailedState;
+    }
+    InterlockedExchange(&m_rewriteRequested, 1);
+    SetEvent(m_segmentEvents[0]);   // wakes the feeder, which refills up to the cursor in any case
+    return kPlayerOk;
+}
+
+void CExtPlayerDX::Rewrite()
+{
+    const std::uint32_t frameBytes = m_deviceFormat.Format.nBlockAlign;
+    const std::uint32_t rate = m_deviceFormat.Format.nSamplesPerSec;
+    const std::uint32_t bufferBytes = m_plan.bufferBytes;
+    if (frameBytes == 0 || bufferBytes == 0 || m_seamOld.empty() || GetStopReason() == kStopDataEnded) {
+        return;
+    }
+    DWORD play = 0;
+    DWORD write = 0;
+    {
+        CPlayerLockGuard clock(m_clockLock);
+        if (FAILED(m_buffer->GetCurrentPosition(&play, &write))) {
+            return;
+        }
+        m_clock.Cursor(play);
+    }
+    // What the device may still take before the new samples are in place: up
+    // to its write cursor, and a margin for the time the rewrite takes.
+    const std::uint32_t margin = rate * kRewriteMarginMs / 1000 * frameBytes;
+    const std::uint32_t toWrite = (write + bufferBytes - play) % bufferBytes + margin;
+    const std::uint32_t written = (m_writePos + bufferBytes - play) % bufferBytes;   // ahead of the cursor
+    if (written <= toWrite) {
+        return;
+    }
+    const std::int32_t ahead = static_cast<std::int32_t>((written - toWrite) / frameBytes);
+    const std::int32_t unconverted = std::max(0, m_block.filled - m_readPos);
+    // With the equalizer on, its delay holds frames given but not yet out, and
+    // it starts over from a run-in of a block before the place taken back.
+    bool equalizer = false;
+    {
+        CPlayerLockGuard effects(m_effectsLock);
+        equalizer = m_equalizerOn;
+    }
+    const std::int32_t runIn = equalizer ? CEqualizer::kDelay + CEqualizer::kBlockSize : 0;
+    const std::int32_t taken = AskToTakeBack(ahead + unconverted + runIn);
+    if (taken <= 0) {
+        return;
+    }
+    if (taken <= unconverted) {
+        m_block.filled -= taken;   // the frames given again follow the rest of the block
+        return;
+    }
+    m_block.filled = m_readPos;
+    const std::int32_t rewritten = taken - unconverted - runIn;
+    if (rewritten <= 0) {
+        m_discardFrames = taken - unconverted;   // too little history for a run-in: those frames are not heard twice
+        return;
+    }
+    if (equalizer) {
+        CPlayerLockGuard effects(m_effectsLock);
+        for (auto& eq : m_equalizers) {
+            eq->Reset();
+        }
+        m_discardFrames = runIn;
+    }
+    const std::uint32_t back = static_cast<std::uint32_t>(rewritten) * frameBytes;
+    m_writePos = (m_writePos + bufferBytes - back) % bufferBytes;
+    {
+        CPlayerLockGuard clock(m_clockLock);
+        m_clock.Unwritten(back);
+    }
+    const std::int32_t channels = m_deviceFormat.Format.nChannels;
+    m_seamFrames = std::min<std::int32_t>(rewritten, static_cast<std::int32_t>(m_seamOld.size()) / channels);
+    m_seamAt = 0;
+    m_seamPending = true;
+}
+
+void CExtPlayerDX::BlendSeam(BYTE* dest, std::int32_t frames)
+{
+    const std::int32_t channels = m_deviceFormat.Format.nChannels;
+    auto* samples = reinterpret_cast<std::int16_t*>(dest);
+    for (std::int32_t f = 0; f < frames && m_seamAt < m_seamFrames; ++f, ++m_seamAt) {
+        // Equal power: the old and the new samples are different sounds.
+        const float t = (static_cast<float>(m_seamAt) + 0.5f) / static_cast<float>(m_seamFrames);
+        const float in = std::sin(1.5707963f * t);
+        const float out = std::cos(1.5707963f * t);
+        for (std::int32_t c = 0; c < channels; ++c) {
+            const std::size_t i = static_cast<std::size_t>(f) * channels + c;
+            const float v = samples[i] * in + m_seamOld[static_cast<std::size_t>(m_seamAt) * channels + c] * out;
+            samples[i] = static_cast<std::int16_t>(std::clamp(std::lround(v), -32768L, 32767L));
+        }
+    }
+}
+
 int CExtPlayerDX::FeederLoop()
 {
     HANDLE handles[player::kMaxSegmentEvents + 1];
@@ -523,6 +631,9 @@ int CExtPlayerDX::FeederLoop()
         }
         if (index < 0) {
             continue;
+        }
+        if (InterlockedExchange(&m_rewriteRequested, 0) && !dataEnded) {
+            Rewrite();
         }
         // A segment has been played: it is filled again (with silence once
         // the data has ended, so the ring never plays old samples again).
@@ -590,6 +701,17 @@ bool CExtPlayerDX::Refill(bool wholeWhenEqual, bool& deviceFailed)
         deviceFailed = true;
         return false;
     }
+    if (m_seamPending) {
+        // What the buffer holds where the rewrite starts, to fade from.
+        m_seamPending = false;
+        const std::uint32_t seamBytes = static_cast<std::uint32_t>(m_seamFrames) * m_deviceFormat.Format.nBlockAlign;
+        const std::uint32_t fromFirst = std::min<std::uint32_t>(seamBytes, firstBytes);
+        std::memcpy(m_seamOld.data(), first, fromFirst);
+        if (second && fromFirst < seamBytes) {
+            std::memcpy(reinterpret_cast<BYTE*>(m_seamOld.data()) + fromFirst, second,
+                        std::min<std::uint32_t>(seamBytes - fromFirst, secondBytes));
+        }
+    }
     m_refillThread = GetCurrentThreadId();
     bool ended = false;
     std::uint32_t real = 0;
@@ -639,6 +761,9 @@ std::uint32_t CExtPlayerDX::Fill(BYTE* dest, std::uint32_t bytes, bool& ended, s
                 m_readPos = m_block.filled;   // a block that cannot be converted is skipped
                 continue;
             }
+            if (m_seamAt < m_seamFrames) {
+                BlendSeam(dest + written, converted);
+            }
             m_readPos += converted;
             written += static_cast<std::uint32_t>(converted) * frameBytes;
             real = written;
@@ -647,6 +772,14 @@ std::uint32_t CExtPlayerDX::Fill(BYTE* dest, std::uint32_t bytes, bool& ended, s
         if (!PullBlock(m_deviceSurround) || WaitForSingleObject(m_stopEvent, 0) == WAIT_OBJECT_0) {
             ended = true;   // the data ended, or the callback stopped the engine
             break;
+        }
+        if (m_discardFrames > 0) {
+            const std::int32_t dropped = std::min(m_discardFrames, m_block.filled);
+            m_readPos = dropped;
+            m_discardFrames -= dropped;
+            if (m_block.filled > 0 && m_readPos >= m_block.filled) {
+                continue;   // all of it dropped: the next block
+            }
         }
         if (m_block.filled == 0) {
             // Data to come but none now: silence for the rest of this piece.

@@ -85,4 +85,10 @@ void PlaybackClock::Written(std::uint32_t realBytes, std::uint32_t advance)
     m_written += advance;
 }
 
+void PlaybackClock::Unwritten(std::uint32_t bytes)
+{
+    m_written -= std::min<std::uint64_t>(bytes, m_written - std::min(m_written, m_played));
+    m_dataEnd = std::min(m_dataEnd, m_written);
+}
+
 }  // namespace player

@@ -74,6 +74,21 @@ void CTestRecorder::TakeDone()
     }
 }
 
+std::int64_t CTestRecorder::FramesNow()
+{
+    MMTIME time = {};
+    time.wType = TIME_SAMPLES;
+    if (m_device && waveInGetPosition(m_device, &time, sizeof(time)) == MMSYSERR_NOERROR) {
+        if (time.wType == TIME_SAMPLES) {
+            return time.u.sample;
+        }
+        if (time.wType == TIME_BYTES) {
+            return time.u.cb / (2 * m_channels);
+        }
+    }
+    return static_cast<std::int64_t>(m_collected / m_channels);
+}
+
 bool CTestRecorder::WaitForData(int ms, DWORD timeoutMs)
 {
     const std::size_t wanted = static_cast<std::size_t>(m_rate) * m_channels * ms / 1000;

@@ -81,7 +81,7 @@ struct ORVO_SAMPLE_BLOCK {
 // the data has ended. Called on the player's own thread. Two notices come
 // with an empty block (no arrays, Filled 0): Capacity 0 when the callback is
 // replaced by another one, Capacity 1 when playback stopped because the data
-// ended.
+// ended; and a third after IPlayer::RequestRewrite (Capacity 2, see there).
 typedef int(__cdecl* ORVO_PLAYER_CALLBACK)(UINT_PTR userData, ORVO_SAMPLE_BLOCK* block, int reserved);
 
 // The microphone hands each filled buffer of raw PCM in the capture format to
@@ -250,6 +250,14 @@ struct IPlayer {
     // from the stopped state): follows the device's play cursor, stands still
     // while paused, ends at the last frame given. For the time a module shows.
     virtual int64_t GetPlayedFrames() = 0;
+    // The owner changed what its callback makes of the data (its effects):
+    // what the device holds ahead of its play cursor is taken back and asked
+    // for again, so that the change is heard at once. The callback first gets
+    // a notice (no arrays, Capacity 2, Filled the frames the player would
+    // take back, the last ones given); it sets Filled to the frames it will
+    // give again, at most those, and returns nonzero (0: none taken back).
+    // FALSE unless playing or paused.
+    virtual BOOL RequestRewrite() = 0;
 };
 
 // The shared capture engine (the default wave-input device).

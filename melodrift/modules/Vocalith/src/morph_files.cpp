@@ -68,7 +68,9 @@ std::vector<std::uint8_t> WavHeader(int channels, int rate, bool isFloat, std::u
 
 struct Job {
     const orvo::CSonarixLink* link;
-    const orvo::MorphChoice* choice;
+    // The choice as it was at the start: the Effects Library may change the
+    // module's own while the worker runs.
+    orvo::MorphChoice choice;
     std::vector<std::wstring> files;
     std::wstring folder;
     std::wstring title;
@@ -147,9 +149,9 @@ bool MorphOne(Job& job, std::size_t index, std::wstring& written, std::wstring& 
     if (!source.Open(path, error)) return false;
     const int channels = source.Channels(), rate = source.Rate();
     orvo::CEffectStage stage;
-    for (int id : {job.choice->voice, job.choice->special})
+    for (int id : {job.choice.voice, job.choice.special})
         if (const orvo::EffectEntry* e = job.link->Find(id))
-            if (!stage.Add(*e, job.choice->ParamsOf(*e))) {
+            if (!stage.Add(*e, job.choice.ParamsOf(*e))) {
                 error = L"the effect " + e->name + L" could not be made";
                 return false;
             }
@@ -315,7 +317,13 @@ MorphOutcome MorphFiles(HINSTANCE instance, HWND owner, const orvo::CSonarixLink
                         const std::vector<std::wstring>& files, const std::wstring& folder) {
     Job job;
     job.link = &link;
-    job.choice = &choice;
+    try {
+        job.choice = choice;
+    } catch (...) {
+        MorphOutcome none;
+        none.failed.push_back(L"not enough memory");
+        return none;
+    }
     job.files = files;
     job.folder = folder;
     if (!job.folder.empty() && job.folder.back() != L'\\') job.folder += L'\\';

@@ -48,6 +48,11 @@ DWORD DefaultMask(int channels) {
     }
 }
 
+// Every format the player plays, for the file choosers.
+#define VOCALITH_AUDIO_FILTER                                                                 \
+    L"Audio files (*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma)\0"     \
+    L"*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma\0"
+
 }  // namespace
 
 CVocalith::CVocalith(HINSTANCE instance, IQueryInterface* host) : m_instance(instance), m_host(host) {
@@ -114,6 +119,7 @@ HWND CVocalith::Create(HWND parent) {
     m_toolbar.Load(m_window, m_host, kName);
     m_colors.Apply(m_window);
     m_morph.Initialize(m_host, kName, m_instance, m_window);
+    m_morph.SetChangeListener(&CVocalith::OnEffectsChanged, this);
     LoadList();
     Layout();
     return m_window;
@@ -392,8 +398,7 @@ void CVocalith::ChooseFiles() {
     OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof(ofn);
     ofn.hwndOwner = GetAncestor(m_window, GA_ROOT);
-    ofn.lpstrFilter = L"Audio files (*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma)\0"
-                      L"*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma\0"
+    ofn.lpstrFilter = VOCALITH_AUDIO_FILTER
                       L"Playlists (*.m3u;*.m3u8;*.pls)\0*.m3u;*.m3u8;*.pls\0All files (*.*)\0*.*\0";
     ofn.lpstrFile = buffer.data();
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
@@ -482,7 +487,7 @@ void CVocalith::MorphSelectedFiles() {
         OPENFILENAMEW ofn = {};
         ofn.lStructSize = sizeof(ofn);
         ofn.hwndOwner = GetAncestor(m_window, GA_ROOT);
-        ofn.lpstrFilter = L"Audio files (*.wav;*.mp3)\0*.wav;*.mp3\0All files (*.*)\0*.*\0";
+        ofn.lpstrFilter = VOCALITH_AUDIO_FILTER L"All files (*.*)\0*.*\0";
         ofn.lpstrFile = buffer.data();
         ofn.nMaxFile = static_cast<DWORD>(buffer.size());
         ofn.lpstrTitle = L"Morph Files";
@@ -555,6 +560,7 @@ bool CVocalith::PlayTrack(int index) {
     }
     m_failures = 0;
     m_playing = index;
+    ResetReplay();
     bool ready = SetOutputFormat() && m_player->SetDataCallback(&CVocalith::Fill, reinterpret_cast<UINT_PTR>(this));
     if (ready) InterlockedExchange(&m_callbackSet, 1);
     m_startFrame = 0;
@@ -621,6 +627,7 @@ void CVocalith::SeekTo(int position) {
     m_player->Stop();
     m_source.Seek(frame);
     m_morph.Chain().RequestReset();
+    ResetReplay();
     m_startFrame = m_source.Position();
     if (wasPlaying) {
         m_player->Play();
@@ -637,13 +644,81 @@ int __cdecl CVocalith::Fill(UINT_PTR user, ORVO_SAMPLE_BLOCK* block, int) {
         if (block->Capacity == 0) InterlockedExchange(&self->m_callbackSet, 0);
         // Capacity 1: playback stopped because the data ended.
         if (block->Capacity == 1) PostMessageW(self->m_window, kMsgTrackEnded, static_cast<WPARAM>(self->m_generation), 0);
+        // Capacity 2: the player takes back what it held ahead, to be given again.
+        if (block->Capacity == 2) {
+            block->Filled = self->TakeBack(block->Filled);
+            return 1;
+        }
         return 0;
     }
-    const int n = self->m_source.Read(block->Channels, block->Capacity);
+    int n = self->ReplayRead(block->Channels, block->Capacity);
+    if (n == 0) {
+        n = self->m_source.Read(block->Channels, block->Capacity);
+        if (n > 0) self->KeepForReplay(block->Channels, n);
+    }
     block->Filled = n;
     // The chosen effects on what is played.
     if (n > 0) self->m_morph.Chain().ProcessPlanar(block->Channels, n, self->m_source.Channels(), self->m_source.Rate());
     return n > 0 ? 1 : 0;
+}
+
+void CVocalith::ResetReplay() {
+    m_replayEnd = m_replayBack = 0;
+    m_replayChannels = m_source.Channels();
+    m_replayRate = m_source.Rate();
+    // The player's buffer (five quarter seconds by default), a block and the
+    // equalizer's run-in, with room to spare.
+    m_replayCapacity = m_replayRate > 0 && m_replayChannels > 0 ? m_replayRate * 3 : 0;
+    try {
+        m_replay.assign(static_cast<std::size_t>(m_replayCapacity) * m_replayChannels, 0.0f);
+        m_primer.assign(static_cast<std::size_t>(m_replayRate / 10 + 1) * m_replayChannels, 0.0f);
+    } catch (...) {
+        m_replayCapacity = 0;   // no replay: a change is heard after the player's buffer
+    }
+}
+
+void CVocalith::KeepForReplay(const float* const* channels, int frames) {
+    if (m_replayCapacity <= 0 || m_replayChannels != m_source.Channels()) return;
+    for (int f = 0; f < frames; ++f) {
+        float* to = m_replay.data() + static_cast<std::size_t>((m_replayEnd + f) % m_replayCapacity) * m_replayChannels;
+        for (int c = 0; c < m_replayChannels; ++c) to[c] = channels[c][f];
+    }
+    m_replayEnd += frames;
+}
+
+int CVocalith::ReplayRead(float* const* channels, int capacity) {
+    if (m_replayBack <= 0 || capacity <= 0) return 0;
+    const int n = static_cast<int>(std::min<std::int64_t>(capacity, m_replayBack));
+    const std::int64_t from = m_replayEnd - m_replayBack;
+    for (int f = 0; f < n; ++f) {
+        const float* at = m_replay.data() + static_cast<std::size_t>((from + f) % m_replayCapacity) * m_replayChannels;
+        for (int c = 0; c < m_replayChannels; ++c) channels[c][f] = at[c];
+    }
+    m_replayBack -= n;
+    return n;
+}
+
+int CVocalith::TakeBack(int frames) {
+    if (m_replayCapacity <= 0 || frames <= 0) return 0;
+    const std::int64_t kept = std::min<std::int64_t>(m_replayEnd, m_replayCapacity);
+    const int taken = static_cast<int>(std::clamp<std::int64_t>(kept - m_replayBack, 0, frames));
+    if (taken == 0) return 0;
+    m_replayBack += taken;
+    // The effects start over at the place taken back, primed with what came just before it.
+    const std::int64_t seam = m_replayEnd - m_replayBack;
+    const std::int64_t oldest = m_replayEnd - kept;
+    const int primed = static_cast<int>(std::min<std::int64_t>(m_replayRate / 10, seam - oldest));
+    for (int f = 0; f < primed; ++f) {
+        const float* at = m_replay.data() + static_cast<std::size_t>((seam - primed + f) % m_replayCapacity) * m_replayChannels;
+        std::copy(at, at + m_replayChannels, m_primer.begin() + static_cast<std::ptrdiff_t>(f) * m_replayChannels);
+    }
+    m_morph.Chain().Restart(m_primer.data(), primed, m_replayChannels, m_replayRate);
+    return taken;
+}
+
+void CVocalith::OnEffectsChanged(void* context) {
+    auto* self = static_cast<CVocalith*>(context);
+    if (self->m_player && self->m_playing >= 0 && self->OwnsPlayer()) self->m_player->RequestRewrite();
 }
 
 void CVocalith::ShowTrackInfo() {

@@ -24,20 +24,26 @@ constexpr UINT kMsgTrackEnded = WM_APP + 1;   // posted from the player's thread
 constexpr UINT kMsgOpenFiles = WM_APP + 2;    // lParam: const std::vector<std::wstring>*
 constexpr UINT kMsgSkipFailed = WM_APP + 3;   // a track could not be played: on to the next
 
-// Control and command identifiers.
+// Control identifiers.
 enum : UINT {
     kIdTitle = 1001,
     kIdTime = 1002,
     kIdList = 1003,
-    kIdAdd = 41001,
-    kIdLibrary = 41002,
-    kIdRemove = 41003,
-    kIdClear = 41004,
-    kIdPlaySelected = 41005,
-    kIdMorphFolder = 41010,    // the folder morphed files go to
-    kIdMorphBeside = 41011,    // morphed files beside their originals
-    kIdOpenPlaylist = 41006,
-    kIdSavePlaylist = 41007,
+};
+
+// Command identifiers: the module's own range, 43000-43999 (Tunestack has
+// 41000-41999, Sonicut 42000-42999): the frame shows the Morph pop-up of every
+// module whichever is active, and routes its items by their numbers.
+enum : UINT {
+    kIdAdd = 43001,
+    kIdLibrary = 43002,
+    kIdRemove = 43003,
+    kIdClear = 43004,
+    kIdPlaySelected = 43005,
+    kIdOpenPlaylist = 43006,
+    kIdSavePlaylist = 43007,
+    kIdMorphFolder = 43010,    // the folder morphed files go to
+    kIdMorphBeside = 43011,    // morphed files beside their originals
 };
 
 class CVocalith {
@@ -104,6 +110,17 @@ private:
     void ChooseMorphFolder();
     std::wstring MorphFolder() const;
 
+    // What was given to the player lately, as read (before the effects), so
+    // that a change of the effects is heard at once: the player gives back
+    // what it held ahead and it is given again through the new effects.
+    // Made afresh (window's thread, player stopped) for each start of playback.
+    void ResetReplay();
+    // The player's notice that it takes `frames` back: those it gets again (feeder's thread).
+    int TakeBack(int frames);
+    int ReplayRead(float* const* channels, int capacity);
+    void KeepForReplay(const float* const* channels, int frames);
+    static void OnEffectsChanged(void* self);
+
     // Tags and playlist files (vocalith_playlists.cpp).
     struct TrackTags {
         mediatags::MediaTags tags;
@@ -145,6 +162,11 @@ private:
     volatile LONG m_callbackSet = 0;  // the player holds this module's data callback
     bool m_restoring = false;
     orvo::CMorphController m_morph;   // the effects on what is played, their menu and window
+    // The replay ring (interleaved, the source's format): frames given in all,
+    // and of the last of them those to be given again.
+    std::vector<float> m_replay, m_primer;
+    int m_replayCapacity = 0, m_replayChannels = 0, m_replayRate = 0;
+    std::int64_t m_replayEnd = 0, m_replayBack = 0;
     std::map<std::wstring, TrackTags> m_tags;   // by path, read when first listed
     int m_failures = 0;                         // tracks that failed one after another
 };

@@ -442,6 +442,32 @@ std::vector<std::int16_t> ReadWav16(const std::wstring& path, int& channels, int
     return samples;
 }
 
+// Seconds from frame `from` of the recording until the tone is above `hz`
+// (`above`) or below it, in 10 ms windows (counted from the first's middle),
+// for 100 ms on end; -1 when never.
+double SecondsUntilPitch(const std::vector<double>& x, std::int64_t from, double hz, bool above, int rate) {
+    const std::int64_t window = rate / 100;
+    int run = 0;
+    for (std::int64_t at = std::max<std::int64_t>(0, from); at + window <= static_cast<std::int64_t>(x.size()); at += window) {
+        const double f = audiotest::MeasureFrequency(x, at, at + window, rate);
+        run = f > 0 && (f > hz) == above ? run + 1 : 0;
+        if (run == 10) return static_cast<double>(at - 9 * window + window / 2 - from) / rate;
+    }
+    return -1;
+}
+
+// The phase (degrees) of a sine of `hz` fitted over [from, to), counted from
+// frame 0 of the recording: the same before and after a stretch exactly when
+// nothing of the stream was lost or repeated in between.
+double PhaseAt(const std::vector<double>& x, std::int64_t from, std::int64_t to, double hz, int rate) {
+    double s = 0, c = 0;
+    for (std::int64_t i = std::max<std::int64_t>(0, from); i < to && i < static_cast<std::int64_t>(x.size()); ++i) {
+        s += x[static_cast<std::size_t>(i)] * std::sin(2 * kPi * hz * static_cast<double>(i) / rate);
+        c += x[static_cast<std::size_t>(i)] * std::cos(2 * kPi * hz * static_cast<double>(i) / rate);
+    }
+    return std::atan2(c, s) * 180 / kPi;
+}
+
 // The texts of a message box's static controls.
 BOOL CALLBACK CollectText(HWND hwnd, LPARAM param) {
     wchar_t cls[32] = {};
@@ -465,15 +491,18 @@ std::wstring MorphAllAndReadSummary(const mdtest::Process& run, HWND frame, HWND
 
 }  // namespace
 
-// The Morph menu on what plays: Pitch Up chosen from the frame while a 440 Hz
-// tone plays is heard at the effect's ratio, "none" brings 440 Hz back, and
-// neither switch leaves a gap. Then Morph Selected Files on the playlist: a
+// The Morph menu on what plays, with the library (Tunestack) in front: Pitch
+// Up chosen from the frame while a 440 Hz tone plays is heard at the effect's
+// ratio within 150 ms, "none" brings 440 Hz back as soon, and neither switch
+// leaves a gap or loses or repeats anything of the tone. Then Morph Selected Files on the playlist: a
 // morphed copy of each file beside it at the effect's pitch and in the file's
 // own format, the originals untouched, the broken file named in the summary,
 // and a second run adding a number instead of replacing.
 TEST(VocalithProgram, MorphMenuActsOnWhatPlaysAndOnSelectedFiles) {
     mdtest::Install install(L"vocalith morph");
     CompleteInstall(install);
+    ASSERT_TRUE(mdtest::CopyInto(mdtest::MelodriftFolder() + L"Modules\\Tunestack.dll", install.folder / L"Modules"));
+    WritePrivateProfileStringW(L"CURRENTSKIN", L"name", L"Midnight", (install.data + L"config.ini").c_str());   // with module buttons
     install.FrameSetting(L"CheckDefaultPlayer", L"No");
     install.FrameSetting(L"AutoOpen_AskMe", L"No");
     const std::wstring tone = install.folder / L"tone.wav", voice = install.folder / L"voice.wav",
@@ -492,13 +521,33 @@ TEST(VocalithProgram, MorphMenuActsOnWhatPlaysAndOnSelectedFiles) {
         Started started;
         ASSERT_NO_FATAL_FAILURE(WaitForVocalith(run, L"tone", started));
         HWND frame = started.frame, module = started.module;
-        Sleep(2000);
+        // The library in front: the effects are the program's, not the active module's.
+        ModuleButtonSearch library{L"Tunestack", nullptr};
+        EnumChildWindows(frame, &VisitModuleButton, reinterpret_cast<LPARAM>(&library));
+        ASSERT_NE(library.found, nullptr);
+        PostMessageW(frame, WM_COMMAND, static_cast<WPARAM>(GetDlgCtrlID(library.found)), 0);
+        ASSERT_TRUE(WaitUntil([&] {
+            HWND w = FindDescendant(frame, L"TunestackWindow");
+            return w && IsWindowVisible(w);
+        }, 20000));
+        Sleep(1500);
+        std::int64_t upAt = recorder.FramesNow();
         SendMessageW(frame, WM_COMMAND, 17101, 0);   // Voice Morphing > Pitch Up
         Sleep(3000);
+        std::int64_t backAt = recorder.FramesNow();
         SendMessageW(frame, WM_COMMAND, 17100, 0);   // Voice Morphing > none
         Sleep(2500);
         SendMessageW(frame, WM_COMMAND, 13020, 0);
-        std::vector<std::int16_t> samples = recorder.Stop();
+        std::vector<std::int16_t> recorded = recorder.Stop();
+        // Judged without the silence a busy sound server plays on its own
+        // (the stream goes on after it unchanged), the commands' frames moved along.
+        const std::vector<audiotest::Silence> dropouts = audiotest::FindSilences(recorded, 2, {440.0, 440.0}, kRate);
+        const std::vector<std::int16_t> samples = audiotest::WithoutSilences(recorded, 2, dropouts);
+        for (std::int64_t* at : {&upAt, &backAt}) {
+            std::int64_t removed = 0;
+            for (const audiotest::Silence& d : dropouts) removed += std::clamp<std::int64_t>(*at - d.frame, 0, d.frames);
+            *at -= removed;
+        }
 
         // What was heard: 440 Hz, then a second and more at the ratio, then 440 Hz again.
         const std::vector<double> left = audiotest::Channel(samples, 2, 0);
@@ -524,6 +573,21 @@ TEST(VocalithProgram, MorphMenuActsOnWhatPlaysAndOnSelectedFiles) {
             longestQuiet = std::max(longestQuiet, quiet);
         }
         if (longestQuiet > kRate / 200) findings += "a gap of " + std::to_string(longestQuiet) + " samples; ";
+        // Heard at once (the time counted from the command includes the capture's own latency).
+        const double upLatency = SecondsUntilPitch(left, upAt, 440 * (1 + ratio) / 2, true, kRate);
+        const double backLatency = SecondsUntilPitch(left, backAt, 440 * (1 + ratio) / 2, false, kRate);
+        std::printf("attempt %d: Pitch Up heard after %.3f s, none after %.3f s\n", attempt, upLatency, backLatency);
+        if (upLatency < 0 || upLatency > 0.15 || backLatency < 0 || backLatency > 0.15) {
+            std::ostringstream out;
+            out << "heard " << upLatency << " s and " << backLatency << " s after the commands; ";
+            findings += out.str();
+        }
+        // Nothing of the tone lost or repeated across the two switches: the
+        // plain tone after them is in phase with the plain tone before.
+        const double before = PhaseAt(left, upAt - kRate / 2, upAt, 440, kRate);
+        const double after = PhaseAt(left, backAt + kRate / 2, backAt + kRate, 440, kRate);
+        const double slip = std::fabs(std::remainder(after - before, 360.0));
+        if (slip > 15) findings += "the tone's phase moved " + std::to_string(slip) + " degrees across the switches; ";
         if (findings.empty() || attempt == 3) {
             // The playlist morphed with Pitch Up, twice.
             HWND list = GetDlgItem(module, 1003);
@@ -567,7 +631,7 @@ TEST(VocalithProgram, MorphMenuActsOnWhatPlaysAndOnSelectedFiles) {
         }
         if (findings.empty()) return;
         std::printf("attempt %d: %s\n", attempt, findings.c_str());
-        audiotest::WriteWav(L"vocalith_morph_" + std::to_wstring(attempt) + L".wav", samples, 2, kRate);
+        audiotest::WriteWav(L"vocalith_morph_" + std::to_wstring(attempt) + L".wav", recorded, 2, kRate);
     }
     ADD_FAILURE() << findings;
 }

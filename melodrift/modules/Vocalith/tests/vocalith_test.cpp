@@ -40,9 +40,9 @@ namespace {
 constexpr int kRate = 44100;
 constexpr double kPi = 3.14159265358979323846;
 // The module's own commands and controls.
-constexpr UINT kIdRemove = 41003;
-constexpr UINT kIdClearForTest = 41004;
-constexpr UINT kIdSavePlaylist = 41007;
+constexpr UINT kIdRemove = 43003;
+constexpr UINT kIdClearForTest = 43004;
+constexpr UINT kIdSavePlaylist = 43007;
 constexpr int kIdTitle = 1001;
 constexpr int kIdTime = 1002;
 

@@ -8,8 +8,26 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <new>
 #include <vector>
+
+// Allocations made while the chain runs its data path on this thread.
+#if defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"   // the replaced forms pair with malloc and free
+#endif
+namespace {
+thread_local bool t_onDataPath = false;
+thread_local int t_dataPathAllocations = 0;
+}  // namespace
+void* operator new(std::size_t size) {
+    if (t_onDataPath) ++t_dataPathAllocations;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -50,10 +68,19 @@ std::vector<float> Stream(orvo::CEffectChain& chain, double hz, int from, int fr
         for (int f = 0; f < 512; ++f) block[2 * f] = block[2 * f + 1] = static_cast<float>(0.5 * std::sin(2 * kPi * hz * (at + f) / kRate));
         if (input)
             for (int f = 0; f < 512; ++f) input->push_back(block[2 * f]);
+        t_onDataPath = true;
         chain.Process(block.data(), 512, 2, kRate);
+        t_onDataPath = false;
         for (int f = 0; f < 512; ++f) out.push_back(block[2 * f]);
     }
     return out;
+}
+
+// The largest step between neighbouring samples.
+float LargestStep(const std::vector<float>& x) {
+    float step = 0;
+    for (std::size_t i = 1; i < x.size(); ++i) step = std::max(step, std::fabs(x[i] - x[i - 1]));
+    return step;
 }
 
 // Frequency from the rising zero crossings of [from, to).
@@ -133,6 +160,23 @@ TEST(MorphChain, SwitchesWithoutAGapAndTakesTheEffectOffAgain) {
         quietest = std::min(quietest, std::sqrt(sum / window));
     }
     EXPECT_GT(quietest, 0.5 / std::sqrt(2.0) * 0.2);
+
+    // Switches that follow one another within the fade fade from what is heard
+    // then (none dropped half-way: no step beyond a tone's own), and the data
+    // path neither allocates nor frees for them.
+    const int before = t_dataPathAllocations;
+    std::vector<float> quick;
+    const int pitchUp = SONARIX_ID_PITCH_UP;
+    for (int voice : {pitchUp, 0, pitchUp, 0, pitchUp, 0}) {
+        choice.voice = voice;
+        ASSERT_TRUE(chain.Choose(choice, table.entries));
+        const std::vector<float> part = Stream(chain, 440, 4 * kRate + static_cast<int>(quick.size()), 512 * 2);
+        quick.insert(quick.end(), part.begin(), part.end());
+    }
+    const std::vector<float> rest = Stream(chain, 440, 4 * kRate + static_cast<int>(quick.size()), kRate / 4);
+    quick.insert(quick.end(), rest.begin(), rest.end());
+    EXPECT_LT(LargestStep(quick), 2.5 * 0.5 * 2 * kPi * 440 * ratio / kRate);
+    EXPECT_EQ(t_dataPathAllocations, before);
 }
 
 TEST(MorphChain, LeavesOnlyFiniteSoundWithinFullScaleAndPassesTheSoundWhenAnEffectFails) {

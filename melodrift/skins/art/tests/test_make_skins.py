@@ -33,7 +33,7 @@ PANELS = skin_preview.PANELS
 MODULES = ["Vocalith", "Tunestack", "Sonicut", "Transcodia", "Discwright", "Discreel", "Sleevewright", "Jestroom"]
 SKINS = ["Midnight", "Daylight"]
 # The commands each module answers on its toolbar ("ModuleToolbar" ID="Main").
-TOOLBAR_COMMANDS = {"Vocalith": {41001, 41002, 41003, 13000, 13010, 13015, 13020, 13030},
+TOOLBAR_COMMANDS = {"Vocalith": {43001, 43002, 43003, 13000, 13010, 13015, 13020, 13030},
                     "Tunestack": set(range(41001, 41009)),
                     "Sonicut": {42010, 42011, 42012, 42013}}
 

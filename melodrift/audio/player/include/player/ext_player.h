@@ -12,6 +12,10 @@
 // 0 when there is no more data. The callback also receives two notices with
 // an empty block (no channel arrays, filled 0): capacity 0 when it is replaced
 // by another callback, capacity 1 when playback stopped because the data ended.
+// A third comes after the client asked for a rewrite (see
+// CExtPlayerDX::RequestRewrite): capacity 2 and `filled` the frames the engine
+// would take back (the last ones given); the client sets `filled` to the
+// frames it will give again (at most those) and returns nonzero.
 //
 // Results: 0 success, 1 a device call failed or an argument is out of range,
 // 5 the engine is failed (or Play has no callback), 6 the operation needs the
@@ -108,6 +112,11 @@ public:
     virtual std::int32_t SetFormat(const WAVEFORMATEXTENSIBLE* format);
     // 5 when failed, 6 unless stopped, 1 outside 1..100.
     virtual std::int32_t SetSegmentCount(std::int32_t count);
+    // Asks for what the device holds ahead of its play cursor to be written
+    // again from the data callback (a client whose processing of the data
+    // changed wants it heard at once). Answered on the feeder's thread; 5
+    // unless playing or paused.
+    virtual std::int32_t RequestRewrite() { return kPlayerFailedState; }
     // Values outside 0..100 are clamped (a negative one never inverts the signal).
     virtual std::int32_t SetVolume(std::int32_t volume);
     virtual std::int32_t SetBalance(std::int32_t balance);
@@ -171,6 +180,9 @@ protected:
     void ApplyEffects(bool surround);
     // The callback once with an empty block of the given capacity.
     void SendNotice(PlayerDataCallback callback, std::uintptr_t userData, std::int32_t capacity);
+    // The rewrite notice (capacity 2) to the current callback: the frames it
+    // will give again, at most `frames` (0 when it takes none back).
+    std::int32_t AskToTakeBack(std::int32_t frames);
     void ResetEffects();
 
     volatile LONG m_state = kPlayerStopped;

@@ -23,6 +23,9 @@
 
 #include <dsound.h>
 
+#include <cstdint>
+#include <vector>
+
 class CFeederThread;
 
 class CExtPlayerDX : public CExtPlayer {
@@ -38,6 +41,14 @@ public:
     std::int32_t Pause() override;
     std::int32_t OpenDevice() override;
     std::int32_t CloseDevice() override;
+    // The feeder wakes at once, takes back from the callback what lies
+    // further ahead of the play cursor than kRewriteMarginMs (see the rewrite
+    // notice in ext_player.h) and writes it again, faded over kSeamMs from
+    // what was written there. Not with surround on (its processor's state
+    // cannot be taken back): the change is then heard after the buffer.
+    std::int32_t RequestRewrite() override;
+    static constexpr std::uint32_t kRewriteMarginMs = 20;
+    static constexpr std::uint32_t kSeamMs = 10;
 
     // The format the device was last opened with, and its buffer size.
     const WAVEFORMATEXTENSIBLE& GetDeviceFormat() const { return m_deviceFormat; }
@@ -71,6 +82,11 @@ private:
     std::int32_t TogglePause(std::int32_t state);
     // Reads the play cursor into the clock; false when the device fails.
     bool ReadPlayCursor(DWORD& play);
+    // Takes back what lies ahead of the play cursor (a margin past the
+    // device's write cursor) for the refill that follows.
+    void Rewrite();
+    // Fades the frames just converted at `dest` from what the buffer held there.
+    void BlendSeam(BYTE* dest, std::int32_t frames);
     // Refills the free span; false when the data ran out within it.
     bool Refill(bool wholeWhenEqual, bool& deviceFailed);
     // Fills `bytes` at `dest` from the blocks; returns the bytes written, of
@@ -107,5 +123,13 @@ private:
     player::PlaybackClock m_clock;   // under the clock lock (taken after the device lock, never before)
     CPlayerLock m_clockLock;
     DWORD m_refillThread = 0;        // the thread inside a refill, or 0
+    volatile LONG m_rewriteRequested = 0;
+    // The seam of a rewrite (the feeder's): what the buffer held from the new
+    // write position on, faded out under what is written there again.
+    std::vector<std::int16_t> m_seamOld;
+    std::int32_t m_seamFrames = 0;   // frames of m_seamOld to fade over
+    std::int32_t m_seamAt = 0;       // of them done
+    bool m_seamPending = false;      // the next refill keeps the old samples first
+    std::int32_t m_discardFrames = 0;   // processed frames dropped before the buffer (the equalizer's run-in)
     bool m_releasePending = false;   // release once that refill is done
 };

@@ -67,6 +67,9 @@ public:
     // A refill advanced the write position by `advance` bytes, the first
     // `realBytes` of them data (the rest silence).
     void Written(std::uint32_t realBytes, std::uint32_t advance);
+    // The last `bytes` written are taken back, to be written again (never
+    // more than was written; the end of the data follows).
+    void Unwritten(std::uint32_t bytes);
     std::uint64_t Played() const { return m_played; }
     std::uint64_t WrittenTotal() const { return m_written; }
     std::uint64_t DataEnd() const { return m_dataEnd; }

@@ -25,6 +25,9 @@ public:
     // Waits until `ms` milliseconds of sound have come in (the capture runs);
     // false after `timeoutMs`.
     bool WaitForData(int ms, DWORD timeoutMs);
+    // The frame of the recording the device is taking in now (the sound
+    // heard now lands there, give or take the server's capture latency).
+    std::int64_t FramesNow();
     // Ends the recording and hands over the interleaved samples.
     std::vector<std::int16_t> Stop();
     const std::string& Error() const { return m_error; }
