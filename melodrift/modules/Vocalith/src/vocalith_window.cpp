@@ -228,10 +228,11 @@ void CVocalith::OnLoadSkin() {
 int CVocalith::OnBusMessage(const wchar_t* sender, const wchar_t* message) {
     if (m_morph.OnBusMessage(sender, message)) return 1;
     std::vector<std::wstring> names;
-    if (!message || !ParseOpenMessage(message, names)) return 0;
+    bool addOnly = false;
+    if (!message || !ParseOpenMessage(message, names, &addOnly)) return 0;
     if (!m_window) return 0;
     // The bus may call on any thread; the window's thread does the work.
-    SendMessageW(m_window, kMsgOpenFiles, 0, reinterpret_cast<LPARAM>(&names));
+    SendMessageW(m_window, kMsgOpenFiles, addOnly ? 1 : 0, reinterpret_cast<LPARAM>(&names));
     return 1;
 }
 
@@ -749,7 +750,7 @@ LRESULT CVocalith::Handle(UINT message, WPARAM w, LPARAM l) {
     }
     case kMsgOpenFiles: {
         const auto* names = reinterpret_cast<const std::vector<std::wstring>*>(l);
-        if (names) AddFiles(*names, true);
+        if (names) AddFiles(*names, w == 0);
         return 0;
     }
     case kMsgSkipFailed: {

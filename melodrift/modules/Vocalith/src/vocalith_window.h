@@ -21,7 +21,7 @@ namespace vocalith {
 
 // Window messages of the module's own.
 constexpr UINT kMsgTrackEnded = WM_APP + 1;   // posted from the player's thread
-constexpr UINT kMsgOpenFiles = WM_APP + 2;    // lParam: const std::vector<std::wstring>*
+constexpr UINT kMsgOpenFiles = WM_APP + 2;    // lParam: const std::vector<std::wstring>*; wParam 1: list only
 constexpr UINT kMsgSkipFailed = WM_APP + 3;   // a track could not be played: on to the next
 
 // Control and command identifiers.
@@ -56,7 +56,7 @@ public:
     HACCEL GetAccelerators();
     void OnActivate(bool active);
     void OnLoadSkin();
-    // The bus: "open" with quoted names; 1 when taken.
+    // The bus: "open" (or "add", which only lists them) with quoted names; 1 when taken.
     int OnBusMessage(const wchar_t* sender, const wchar_t* message);
     // A command routed by the frame (code 0), or a state request (code -1).
     int OnCommand(UINT id, int code, void* extra, bool queryOnly);
