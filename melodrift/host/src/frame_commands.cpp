@@ -159,7 +159,10 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             CArray<std::wstring> files;
             for (std::wstring& file : handOver.files) files.Add(std::move(file));
             const std::wstring command = BuildOpenCommand(files, handOver.addOnly ? L"add" : L"open");
-            if (!handOver.addOnly) m_services.Application()->ActivateModule(L"Vocalith");
+            // The player in front; activating it again would reload its skin for nothing.
+            const CModuleEntry* active = m_registry.FindActive();
+            if (!handOver.addOnly && !(active && std::wstring(active->Name()) == L"Vocalith"))
+                m_services.Application()->ActivateModule(L"Vocalith");
             m_services.ModuleCom()->SendMessage(L"Vocalith", ORVO_MAIN_FRAME_NAME, command.c_str());
         }
         return 0;
