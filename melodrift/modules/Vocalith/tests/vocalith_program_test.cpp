@@ -42,9 +42,11 @@ void Put32(std::string& b, std::uint32_t v) {
     Put16(b, v >> 16);
 }
 
-std::string ToneWav(double seconds, double leftHz, double rightHz, double amplitude, int channels = 2, int rate = kRate) {
+// Frames [from, to) of the tone (to < 0: its end).
+std::string ToneWav(double seconds, double leftHz, double rightHz, double amplitude, int channels = 2, int rate = kRate,
+                    int from = 0, int to = -1) {
     std::string data;
-    for (int i = 0; i < static_cast<int>(seconds * rate); ++i)
+    for (int i = from; i < (to < 0 ? static_cast<int>(seconds * rate) : to); ++i)
         for (int c = 0; c < channels; ++c) {
             const double hz = c == 0 ? leftHz : rightHz;
             Put16(data, static_cast<std::uint16_t>(
@@ -270,6 +272,50 @@ TEST(VocalithProgram, Mp3FileOnTheCommandLinePlays) {
         findings = ToneFindings(audiotest::Channel(samples, 2, 0), 440, 0.5 * 32767, 1.45, 2.0, "left", 0.1) +
                    ToneFindings(audiotest::Channel(samples, 2, 1), 660, 0.5 * 32767, 1.45, 2.0, "right", 0.1);
         if (findings.empty()) return;
+        if (!ServerAlteredTheStream(attempt, findings, samples, 440, 660)) return;
+    }
+    ADD_FAILURE() << findings;
+}
+
+// Three tracks of the same format cut from one tone, not where it crosses
+// zero: heard as the one tone, without a gap or a jump of its phase.
+TEST(VocalithProgram, TracksOfTheSameFormatFollowWithoutAGap) {
+    mdtest::Install install(L"vocalith gapless");
+    CompleteInstall(install);
+    install.FrameSetting(L"CheckDefaultPlayer", L"No");
+    install.FrameSetting(L"AutoOpen_AskMe", L"No");
+    const int cuts[] = {0, 2 * kRate + 37, 4 * kRate + 91, 6 * kRate};
+    std::wstring args;
+    for (int i = 0; i < 3; ++i) {
+        const std::wstring wav = install.folder / (L"part " + std::to_wstring(i + 1) + L".wav");
+        ASSERT_TRUE(mdtest::WriteBytes(wav, ToneWav(6.0, 440, 660, 0.5, 2, kRate, cuts[i], cuts[i + 1])));
+        args += L"\"" + wav + L"\" ";
+    }
+    std::string findings;
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        audiotest::CTestRecorder recorder;
+        ASSERT_TRUE(recorder.Start() && recorder.WaitForData(200, 10000)) << recorder.Error();
+        mdtest::Process run(install.exe, args);
+        Started started;
+        ASSERT_NO_FATAL_FAILURE(WaitForVocalith(run, L"part 1", started));
+        EXPECT_TRUE(WaitUntil([&] { return TextOf(started.title) == L"part 3"; }, 20000));
+        EXPECT_TRUE(WaitUntil([&] { return TextOf(started.title) == L"No track"; }, 20000));
+        Sleep(400);
+        std::vector<std::int16_t> samples = recorder.Stop();
+        PostMessageW(started.frame, WM_CLOSE, 0, 0);
+        run.Ended(20000);
+        findings.clear();
+        for (int c = 0; c < 2; ++c) {
+            const std::vector<double> x = audiotest::Channel(samples, 2, c);
+            const double hz = c == 0 ? 440 : 660;
+            findings += ToneFindings(x, hz, 0.5 * 32767, 5.95, 6.3, c == 0 ? "left" : "right");
+            const audiotest::Span s = audiotest::FindSound(x, 0.05 * 0.5 * 32767);
+            if (s.first < 0) continue;
+            const audiotest::ToneCheck tone = audiotest::CheckTone(x, s.first + 4410, s.last - 4410, hz, kRate);
+            if (!tone.continuous) findings += (c == 0 ? "left: " : "right: ") + tone.Describe() + "; ";
+        }
+        if (findings.empty()) return;
+        audiotest::WriteWav(L"vocalith_gapless_" + std::to_wstring(attempt) + L".wav", samples, 2, kRate);
         if (!ServerAlteredTheStream(attempt, findings, samples, 440, 660)) return;
     }
     ADD_FAILURE() << findings;
