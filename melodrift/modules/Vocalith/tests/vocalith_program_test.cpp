@@ -307,12 +307,10 @@ TEST(VocalithProgram, TracksOfTheSameFormatFollowWithoutAGap) {
         findings.clear();
         for (int c = 0; c < 2; ++c) {
             const std::vector<double> x = audiotest::Channel(samples, 2, c);
-            const double hz = c == 0 ? 440 : 660;
-            findings += ToneFindings(x, hz, 0.5 * 32767, 5.95, 6.3, c == 0 ? "left" : "right");
+            findings += ToneFindings(x, c ? 660 : 440, 0.5 * 32767, 5.95, 6.3, c ? "right" : "left");
             const audiotest::Span s = audiotest::FindSound(x, 0.05 * 0.5 * 32767);
-            if (s.first < 0) continue;
-            const audiotest::ToneCheck tone = audiotest::CheckTone(x, s.first + 4410, s.last - 4410, hz, kRate);
-            if (!tone.continuous) findings += (c == 0 ? "left: " : "right: ") + tone.Describe() + "; ";
+            const audiotest::ToneCheck tone = audiotest::CheckTone(x, s.first + 4410, s.last - 4410, c ? 660 : 440, kRate);
+            if (s.first >= 0 && !tone.continuous) findings += tone.Describe() + "; ";
         }
         if (findings.empty()) return;
         audiotest::WriteWav(L"vocalith_gapless_" + std::to_wstring(attempt) + L".wav", samples, 2, kRate);
@@ -347,25 +345,12 @@ TEST(VocalithProgram, StopFromTheFrameEndsPlayback) {
 // Every thread of a process suspended (true) or resumed (false).
 void SuspendProcess(DWORD pid, bool suspend) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID != pid) continue;
-        if (HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID)) {
-            if (suspend) SuspendThread(thread);
-            else ResumeThread(thread);
-            CloseHandle(thread);
-        }
+    THREADENTRY32 e = {sizeof e};
+    for (BOOL more = Thread32First(snapshot, &e); more; more = Thread32Next(snapshot, &e)) {
+        HANDLE thread = e.th32OwnerProcessID == pid ? OpenThread(THREAD_SUSPEND_RESUME, FALSE, e.th32ThreadID) : nullptr;
+        if (thread) (suspend ? SuspendThread(thread) : ResumeThread(thread)), CloseHandle(thread);
     }
     CloseHandle(snapshot);
-}
-
-void PressKey(WORD key) {
-    INPUT input[2] = {};
-    input[0].type = input[1].type = INPUT_KEYBOARD;
-    input[0].ki.wVk = input[1].ki.wVk = key;
-    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, input, sizeof(INPUT));
 }
 
 // A start of the program that should hand its command line over and end at once.
@@ -405,25 +390,21 @@ TEST(VocalithProgram, LaterStartsHandTheirFilesToTheRunningCopyAndMediaKeysActOn
     EXPECT_TRUE(WaitUntil([&] { return tracks() == 1; }, 5000));
     EXPECT_EQ(TextOf(title), L"No track");
     wchar_t line[512] = {};
-    SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(line));
-    EXPECT_EQ(std::wstring(line).find(L"missing"), std::wstring::npos) << fw::ToUtf8(line);
+    EXPECT_EQ(std::wstring(line, SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(line))), L"queued\t0:30");
     const ULONGLONG start = GetTickCount64();
     ASSERT_NO_FATAL_FAILURE(HandOver(install, L"\"" + wav[1] + L"\" \"" + wav[2] + L"\""));
     ASSERT_TRUE(WaitUntil([&] { return TextOf(title) == L"first"; }, 10000)) << fw::ToUtf8(TextOf(title));
     std::printf("hand-over: %llu ms from the second start to the first file playing\n", GetTickCount64() - start);
     EXPECT_EQ(tracks(), 3);
 
-    // Malformed hand-overs are refused and change nothing: an odd size, no
-    // terminator, a count beyond the names.
-    const std::uint16_t noEnd[] = {0, 1, 0, L'a'}, tooMany[] = {0, 5, 0, L'a', 0};
-    const struct { const void* data; DWORD bytes; } bad[] = {{noEnd, 7}, {noEnd, sizeof noEnd}, {tooMany, sizeof tooMany}};
-    for (const auto& b : bad) {
-        COPYDATASTRUCT data = {0x4D444831, b.bytes, const_cast<void*>(b.data)};
+    // Malformed hand-overs are refused and change nothing: an odd size, a count beyond the names.
+    std::uint16_t bad[] = {0, 5, 0, L'a', 0};
+    for (DWORD bytes : {9ul, 10ul}) {
+        COPYDATASTRUCT data = {0x4D444831, bytes, bad};
         DWORD_PTR answer = 1;
         EXPECT_TRUE(SendMessageTimeoutW(frame, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_BLOCK, 5000, &answer));
         EXPECT_EQ(answer, 0u);
     }
-    Sleep(300);
     EXPECT_EQ(tracks(), 3);
 
     // Media keys: a posted WM_APPCOMMAND pauses (the position stands still);
@@ -440,9 +421,10 @@ TEST(VocalithProgram, LaterStartsHandTheirFilesToTheRunningCopyAndMediaKeysActOn
                                  nullptr, nullptr, nullptr);
     SetForegroundWindow(other);
     fw::testing::PumpFor(300);
-    PressKey(VK_MEDIA_PLAY_PAUSE);
+    auto press = [](BYTE key) { keybd_event(key, 0, 0, 0), keybd_event(key, 0, KEYEVENTF_KEYUP, 0); };
+    press(VK_MEDIA_PLAY_PAUSE);
     EXPECT_TRUE(WaitUntil([&] { return where() > paused; }, 5000));
-    PressKey(VK_MEDIA_NEXT_TRACK);
+    press(VK_MEDIA_NEXT_TRACK);
     EXPECT_TRUE(WaitUntil([&] { return TextOf(title) == L"second"; }, 5000)) << fw::ToUtf8(TextOf(title));
     PostMessageW(frame, WM_APPCOMMAND, reinterpret_cast<WPARAM>(frame), MAKELPARAM(0, APPCOMMAND_MEDIA_STOP));
     EXPECT_TRUE(WaitUntil([&] { return TextOf(title) == L"No track"; }, 5000));
