@@ -287,7 +287,7 @@ TEST(VocalithProgram, TracksOfTheSameFormatFollowWithoutAGap) {
     const int cuts[] = {0, 2 * kRate + 37, 4 * kRate + 91, 6 * kRate};
     std::wstring args;
     for (int i = 0; i < 3; ++i) {
-        const std::wstring wav = install.folder / (L"part " + std::to_wstring(i + 1) + L".wav");
+        const std::wstring wav = install.folder / (L"piece " + std::to_wstring(i + 1) + L".wav");
         ASSERT_TRUE(mdtest::WriteBytes(wav, ToneWav(6.0, 440, 660, 0.5, 2, kRate, cuts[i], cuts[i + 1])));
         args += L"\"" + wav + L"\" ";
     }
@@ -297,8 +297,8 @@ TEST(VocalithProgram, TracksOfTheSameFormatFollowWithoutAGap) {
         ASSERT_TRUE(recorder.Start() && recorder.WaitForData(200, 10000)) << recorder.Error();
         mdtest::Process run(install.exe, args);
         Started started;
-        ASSERT_NO_FATAL_FAILURE(WaitForVocalith(run, L"part 1", started));
-        EXPECT_TRUE(WaitUntil([&] { return TextOf(started.title) == L"part 3"; }, 20000));
+        ASSERT_NO_FATAL_FAILURE(WaitForVocalith(run, L"piece 1", started));
+        EXPECT_TRUE(WaitUntil([&] { return TextOf(started.title) == L"piece 3"; }, 20000));
         EXPECT_TRUE(WaitUntil([&] { return TextOf(started.title) == L"No track"; }, 20000));
         Sleep(400);
         std::vector<std::int16_t> samples = recorder.Stop();
