@@ -1,7 +1,8 @@
 ; Melodrift's installer: the program, its libraries, Modules\, Skins\,
 ; Language\ (language DLLs and the English presets files), appdatadefault.ini, a
 ; Start-menu shortcut and the uninstaller; the component "Make Melodrift the
-; default player" runs "Melodrift.exe /reg /nostart".
+; default player" runs "Melodrift.exe /reg /nostart" (the file types open in
+; Melodrift, with "Play" and "Enqueue in Melodrift" in their context menu).
 ;
 ; A running Melodrift (from the program folder) is closed first, by the
 ; installer and by the uninstaller, the way its own Close does it, so that it

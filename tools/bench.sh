@@ -31,7 +31,7 @@ echo "building..." >&2
 cmake --build "$native" -j2 --target melodrift_dsp_bench melodrift_xml_bench_pugixml melodrift_effects_bench >/dev/null
 [ -f "$win/CMakeCache.txt" ] || (cd "$root" && cmake --preset "$win_preset" -B "$win" >/dev/null)
 cmake --build "$win" -j2 --target melodrift_dsp_bench melodrift_xml_bench melodrift_effects_bench \
-  melodrift_playback_bench klarwin_scan_bench >/dev/null
+  melodrift_playback_bench klarwin_scan_bench vocalith_program_test >/dev/null
 
 work=$(mktemp -d /tmp/bench.XXXXXX)
 cleanup() {
@@ -59,6 +59,9 @@ wrun "$win/bench/melodrift_xml/melodrift_xml_bench.exe" measure "$(winpath "$wor
 wrun "$win/bench/klarwin_scan/klarwin_scan_bench.exe" >"$work/scan-win.txt"
 echo "playback, ${playback_seconds} s..." >&2
 wrun "$win/bench/melodrift_playback/melodrift_playback_bench.exe" "$playback_seconds" --kv >"$work/playback-win.txt"
+echo "hand-over to a running Melodrift..." >&2
+(cd "$win/melodrift/modules/Vocalith/tests" &&
+  wrun "$win/melodrift/modules/Vocalith/tests/vocalith_program_test.exe" --gtest_filter='VocalithProgram.LaterStarts*' >"$work/handover-win.txt")
 
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
 winbuild=Win32
@@ -103,6 +106,7 @@ xg, xn, xw = kv("xml-generate.txt"), kv("xml-native.txt"), kv("xml-win.txt")
 pb = kv("playback-win.txt")
 en, ew = effects("effects-native.txt"), effects("effects-win.txt")
 scan_bare, scan_walk, scan_ignore, scan_reports = scan("scan-win.txt")
+handover = re.search(r"hand-over: (\d+) ms", "\n".join(lines("handover-win.txt")))
 
 rows = []
 def row(what, build, value, target):
@@ -152,6 +156,8 @@ row(f"plain playback {playback_seconds} s, CPU share of one core: engine's feede
 row(f"plain playback {playback_seconds} s, CPU share of one core: whole process, the system's sound mixing"
     " included (idle process)", winbuild,
     lambda: f"{100 * float(pb['playback_cpu_share']):.2f}% ({100 * float(pb['idle_cpu_share']):.2f}%)", "")
+row("hand-over: a later start with files to the first one playing in the running copy", winbuild,
+    lambda: f"{int(handover.group(1)) / 1000:.2f} s" if handover else "not run", "<= 1 s")
 
 print(f"CPU: {cpu} ({cores} logical processors)")
 print(f"| what | build | measured | target |")

@@ -674,6 +674,8 @@ TEST_F(InstallerMelodrift, SilentInstallStartAndUninstall) {
     // The default-player component ran the installed program's "/reg /nostart".
     EXPECT_EQ(String(HKEY_CLASSES_ROOT, L"Melodrift.Player\\shell\\open\\command", L""),
               L"\"" + exe + L"\" \"%1\"");
+    EXPECT_EQ(String(HKEY_CLASSES_ROOT, L"Melodrift.Player\\shell\\enqueue\\command", L""),
+              L"\"" + exe + L"\" /add \"%1\"");
     EXPECT_EQ(String(HKEY_CLASSES_ROOT, L".mp3", L""), L"Melodrift.Player");
 
     const std::wstring data = MelodriftData(folder);

@@ -9,6 +9,7 @@
 #include "main_frame.h"
 #include "paths.h"
 #include "patinctl/patinctl.h"
+#include "single_instance.h"
 #include "starting_dlg.h"
 #include "utilon/utilon.h"
 
@@ -60,6 +61,13 @@ BOOL COrvoFrameApp::InitInstance() {
     ApplyAssociationSwitches();
     if (m_cmdInfo.HasSwitch(L"nostart")) return FALSE;
 
+    // One Melodrift: a later start hands its files to the running copy and
+    // ends, unless the settings or "/new" ask for another copy.
+    m_instance = std::make_unique<CSingleInstance>(mdhost::GetDataFilePath(L"config.ini"));
+    if (!m_instance->First() && !m_cmdInfo.HasSwitch(L"new") && !AllowSeveral() &&
+        m_instance->HandOver(CommandLineHandOver(), kHandOverTimeoutMs))
+        return FALSE;
+
     m_splash = new CStartingDlg;
     if (m_splash->CreateSplash()) {
         m_splash->SetStatus(mdhost::HostString(IDS_LOADING));
@@ -101,6 +109,7 @@ BOOL COrvoFrameApp::InitInstance() {
     CloseSplash();
     frame->ShowWindow(frame->ShowState());
     frame->UpdateWindow();
+    m_instance->PublishFrame(frame->m_hWnd);
 
     OfferDefaultPlayer();
     OpenCommandLineFiles();
@@ -126,6 +135,26 @@ void COrvoFrameApp::ApplyAssociationSwitches() {
     }
 }
 
+bool COrvoFrameApp::AllowSeveral() const {
+    const std::wstring value =
+        mdhost::ReadProfileString(mdhost::GetDataFilePath(L"config.ini"), kFrameSection.c_str(), L"AllowSeveral", L"", 10);
+    return fw::EqualsNoCase(value, L"Yes") || fw::EqualsNoCase(value, L"On") || value == L"1";
+}
+
+mdhost::HandOver COrvoFrameApp::CommandLineHandOver() const {
+    mdhost::HandOver handOver;
+    handOver.addOnly = m_cmdInfo.HasSwitch(L"add");
+    // Full names: the running copy has a working folder of its own.
+    for (const std::wstring& file : m_cmdInfo.m_files) {
+        std::wstring full(32768, L'\0');
+        const DWORD length = GetFullPathNameW(file.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0 || length >= full.size()) continue;
+        full.resize(length);
+        handOver.files.push_back(std::move(full));
+    }
+    return handOver;
+}
+
 void COrvoFrameApp::OfferDefaultPlayer() {
     CMainFrame* frame = MainFrame();
     std::wstring check = frame->Settings().Read(kFrameSection, L"CheckDefaultPlayer", L"", 10);
@@ -140,7 +169,7 @@ void COrvoFrameApp::OpenCommandLineFiles() {
     if (m_cmdInfo.m_files.IsEmpty()) return;
     CMainFrame* frame = MainFrame();
     IApplication* app = frame->Services().Application();
-    std::wstring command = BuildOpenCommand(m_cmdInfo.m_files);
+    std::wstring command = BuildOpenCommand(m_cmdInfo.m_files, m_cmdInfo.HasSwitch(L"add") ? L"add" : L"open");
     std::wstring ask = frame->Settings().Read(kFrameSection, L"AutoOpen_AskMe", L"", 10);
     if (ask.empty() || fw::EqualsNoCase(ask, L"Yes")) {
         CChooseModuleMusicDlg dlg(app, frame);
@@ -153,6 +182,7 @@ void COrvoFrameApp::OpenCommandLineFiles() {
 
 int COrvoFrameApp::ExitInstance() {
     int code = m_failedStartCode ? m_failedStartCode : CWinApp::ExitInstance();
+    m_instance.reset();   // the mutex goes before a restart starts the next copy
     if (SUCCEEDED(m_oleInit)) OleUninitialize();
     m_oleInit = E_FAIL;
     if (m_restart) {

@@ -32,8 +32,8 @@ void ParseOrvoCommandLine(const wchar_t* commandLine, COrvoCommandLineInfo& info
     LocalFree(args);
 }
 
-std::wstring BuildOpenCommand(const CArray<std::wstring>& files) {
-    std::wstring text = L"open";
+std::wstring BuildOpenCommand(const CArray<std::wstring>& files, const wchar_t* word) {
+    std::wstring text = word;
     for (const std::wstring& f : files) text += L" \"" + f + L"\"";
     return text;
 }

@@ -27,6 +27,7 @@ public:
 // (CommandLineToArgvW) and hands each parameter to info.ParseParam.
 void ParseOrvoCommandLine(const wchar_t* commandLine, COrvoCommandLineInfo& info);
 
-// The bus message that hands files to a module: "open", then for each file a
-// blank and the name in double quotes.
-std::wstring BuildOpenCommand(const CArray<std::wstring>& files);
+// The bus message that hands files to a module: "open" (or another word:
+// "add" lists them without playing), then for each file a blank and the name
+// in double quotes.
+std::wstring BuildOpenCommand(const CArray<std::wstring>& files, const wchar_t* word = L"open");

@@ -5,6 +5,7 @@
 #include "frame_effects.h"
 #include "fw/strutil.h"
 #include "fw/win/module.h"
+#include "command_line.h"
 #include "host_resources.h"
 #include "paths.h"
 #include "patinex/patinex.h"
@@ -138,7 +139,42 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             }
         }
         break;
+    case WM_COPYDATA: {
+        // A later start's files: taken here, acted on once the sender has its answer.
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        mdhost::HandOver handOver;
+        if (!data || data->dwData != mdhost::kHandOverTag || !mdhost::DecodeHandOver(data->lpData, data->cbData, handOver))
+            return FALSE;
+        TakeHandOver(std::move(handOver));
+        return TRUE;
+    }
+    case kHandOverMessage: {
+        std::vector<mdhost::HandOver> taken;
+        taken.swap(m_handOvers);
+        for (mdhost::HandOver& handOver : taken) {
+            if (handOver.files.empty()) {
+                BringToFront();
+                continue;
+            }
+            CArray<std::wstring> files;
+            for (std::wstring& file : handOver.files) files.Add(std::move(file));
+            const std::wstring command = BuildOpenCommand(files, handOver.addOnly ? L"add" : L"open");
+            // The player in front; activating it again would reload its skin for nothing.
+            const CModuleEntry* active = m_registry.FindActive();
+            if (!handOver.addOnly && !(active && std::wstring(active->Name()) == L"Vocalith"))
+                m_services.Application()->ActivateModule(L"Vocalith");
+            m_services.ModuleCom()->SendMessage(L"Vocalith", ORVO_MAIN_FRAME_NAME, command.c_str());
+        }
+        return 0;
+    }
+    case WM_APPCOMMAND:
+        if (OnMediaCommand(GET_APPCOMMAND_LPARAM(lParam))) return TRUE;
+        break;
+    case WM_HOTKEY:
+        if (OnMediaCommand(static_cast<int>(wParam))) return 0;
+        break;
     case WM_DESTROY:
+        ReleaseMediaKeys();
         KillTimer(kPositionTimer);
         KillTimer(kStatusTimer);
         if (m_surround && m_surround->m_hWnd) m_surround->DestroyWindow();

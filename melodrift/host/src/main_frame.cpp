@@ -173,6 +173,9 @@ int CMainFrame::OnCreate(CREATESTRUCTW* cs) {
     ShowStatusText(fw::Format(mdhost::HostString(IDS_LOADED_SUCCESSFULLY).c_str(), L"Melodrift", version.c_str()).c_str(),
                    5000);
     RebuildMenus();
+
+    // 13: the media keys, where no other program holds them.
+    HoldMediaKeys();
     return 0;
 }
 

@@ -21,6 +21,7 @@
 #include "frame_controls.h"
 #include "frame_menu.h"
 #include "frame_services.h"
+#include "hand_over.h"
 #include "fw/win/frame.h"
 #include "host_services.h"
 #include "languages.h"
@@ -42,6 +43,7 @@ class CStartingDlg;
 class CMainFrame : public CMDIFrameWnd, public IFrameServices, public ISurroundFrame {
 public:
     static constexpr UINT kTrayMessage = 0x8D28;
+    static constexpr UINT kHandOverMessage = 0x8D29;   // posted to itself: act on the files handed over
     static constexpr UINT_PTR kPositionTimer = 1;
     static constexpr UINT_PTR kStatusTimer = 555;
 
@@ -151,6 +153,19 @@ public:
     void SetPositionSlider(int position) override;
     void SetSurroundSwitch(bool on) override;
 
+    // Files handed over by a later start (frame_instance.cpp): Vocalith plays
+    // the first and lists the rest (or only lists them); none brings the frame
+    // to the front, restored from the tray.
+    void TakeHandOver(mdhost::HandOver handOver);
+    void BringToFront();
+    // The media keys, for as long as the frame holds them: Play/Pause, Stop,
+    // Next and Previous track act on Vocalith wherever the focus is. Keys
+    // another program holds are left to it.
+    void HoldMediaKeys();
+    void ReleaseMediaKeys();
+    // An APPCOMMAND_MEDIA_* (the focus in Melodrift, or a held key); false for other commands.
+    bool OnMediaCommand(int appCommand);
+
     // The playback position the position timer shows (0 to 1000).
     void SetPlaybackPosition(int position) { m_position = position; }
 
@@ -241,5 +256,7 @@ private:
     int m_position = 0;
     bool m_closed = false;
     bool m_laidOut = false;
+    std::vector<mdhost::HandOver> m_handOvers;   // taken, not yet acted on
+    UINT m_mediaKeys = 0;                        // bit k: hot key k of the table is held
     int m_showState = SW_SHOWNORMAL;
 };

@@ -6,6 +6,7 @@
 
 #include "command_line.h"
 #include "fw/strutil.h"
+#include "hand_over.h"
 #include "fw/testing/screenshot.h"
 #include "host_dialogs.h"
 #include "languages.h"
@@ -42,6 +43,35 @@ TEST(MdHostCommandLine, SwitchesAndFilesInOrder) {
     ParseOrvoCommandLine((L"/" + std::wstring(300, L'r')).c_str(), longSwitch);
     longSwitch.m_switches.Add(std::wstring(261, L'x'));
     EXPECT_FALSE(longSwitch.HasSwitch(std::wstring(261, L'x').c_str()));  // too long to be compared
+}
+
+// The block a later start hands over: what it encodes decodes again, within
+// the bound; anything malformed is refused whole.
+TEST(MdHostHandOver, RoundTripAndMalformedBlocks) {
+    mdhost::HandOver sent{true, {L"C:\\a b.mp3", L"", L"\u97f3.wav", std::wstring(40000, L'x')}}, got;
+    std::vector<std::uint16_t> block = mdhost::EncodeHandOver(sent);
+    ASSERT_TRUE(mdhost::DecodeHandOver(block.data(), block.size() * 2, got));
+    EXPECT_TRUE(got.addOnly);
+    EXPECT_EQ(got.files, (std::vector<std::wstring>{L"C:\\a b.mp3", L"\u97f3.wav"}));   // empty and over-long left out
+    sent.files.assign(2000, std::wstring(300, L'n'));
+    block = mdhost::EncodeHandOver(sent);
+    ASSERT_TRUE(mdhost::DecodeHandOver(block.data(), block.size() * 2, got));
+    EXPECT_EQ(got.files.size(), (mdhost::kMaxHandOverBytes / 2 - 3) / 301);
+
+    const std::vector<std::vector<std::uint16_t>> malformed = {
+        {0, 1}, {2, 0, 0},                  // no room for the count; unknown flags
+        {0, 1, 0, 'a'}, {0, 1, 0, 0, 'a', 0},   // no terminator; an empty name
+        {0, 2, 0, 'a', 0}, {0, 0, 0, 'a', 0}, {0, 0xFFFF, 0xFFFF, 'a', 0},   // counts that do not match
+    };
+    for (const auto& bad : malformed) {
+        got.files = {L"kept?"};
+        EXPECT_FALSE(mdhost::DecodeHandOver(bad.data(), bad.size() * 2, got)) << bad.size();
+        EXPECT_TRUE(got.files.empty());
+    }
+    EXPECT_FALSE(mdhost::DecodeHandOver(malformed[4].data(), 9, got));   // odd size
+    std::vector<std::uint16_t> huge(mdhost::kMaxHandOverBytes / 2 + 1, 'x');
+    huge[0] = huge[1] = huge[2] = huge.back() = 0;
+    EXPECT_FALSE(mdhost::DecodeHandOver(huge.data(), huge.size() * 2, got));
 }
 
 // ---- Paths -------------------------------------------------------------------------

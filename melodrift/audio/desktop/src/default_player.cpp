@@ -9,6 +9,9 @@ namespace {
 
 constexpr wchar_t kIconKey[] = L"Melodrift.Player\\DefaultIcon";
 constexpr wchar_t kCommandKey[] = L"Melodrift.Player\\shell\\open\\command";
+constexpr wchar_t kOpenKey[] = L"Melodrift.Player\\shell\\open";
+constexpr wchar_t kEnqueueKey[] = L"Melodrift.Player\\shell\\enqueue";
+constexpr wchar_t kEnqueueCommandKey[] = L"Melodrift.Player\\shell\\enqueue\\command";
 
 // The default value of HKCR\key; false when the key or value cannot be read.
 bool ReadDefault(const wchar_t* key, std::wstring& value) {
@@ -29,6 +32,8 @@ CDefaultPlayer::CDefaultPlayer(std::wstring programPath)
     : m_programPath(programPath.empty() ? fw::GetModulePath(nullptr) : std::move(programPath)) {}
 
 std::wstring CDefaultPlayer::CommandText() const { return L"\"" + m_programPath + L"\" \"%1\""; }
+
+std::wstring CDefaultPlayer::EnqueueCommandText() const { return L"\"" + m_programPath + L"\" /add \"%1\""; }
 
 std::vector<std::wstring> CDefaultPlayer::ParseExtensionList(std::wstring_view filter) {
     std::vector<std::wstring> result;
@@ -59,6 +64,7 @@ bool CDefaultPlayer::IsDefault() const {
     std::wstring value;
     if (!ReadDefault(kProgId, value) || value != kProgIdText) return false;
     if (!ReadDefault(kCommandKey, value) || value != CommandText()) return false;
+    if (!ReadDefault(kEnqueueCommandKey, value) || value != EnqueueCommandText()) return false;
     std::vector<std::wstring> extensions;
     if (!GetSupportedExtensions(extensions)) return true;
     for (const std::wstring& ext : extensions)
@@ -70,6 +76,10 @@ bool CDefaultPlayer::MakeDefault() {
     if (!WriteDefault(kProgId, kProgIdText)) return false;
     if (!WriteDefault(kIconKey, m_programPath + L",0")) return false;
     if (!WriteDefault(kCommandKey, CommandText())) return false;
+    // The verbs of the files' context menu: "Play" (the default) and "Enqueue in Melodrift".
+    if (!WriteDefault(kOpenKey, kPlayVerbText) || !WriteDefault(kEnqueueKey, kEnqueueVerbText) ||
+        !WriteDefault(kEnqueueCommandKey, EnqueueCommandText()))
+        return false;
     std::vector<std::wstring> extensions;
     if (!GetSupportedExtensions(extensions)) return true;
     for (const std::wstring& ext : extensions) {
@@ -85,7 +95,7 @@ bool CDefaultPlayer::MakeDefault() {
 }
 
 bool CDefaultPlayer::RemoveAssociation() {
-    for (const wchar_t* key : {kCommandKey, L"Melodrift.Player\\shell\\open", L"Melodrift.Player\\shell", kIconKey, kProgId})
+    for (const wchar_t* key : {kCommandKey, kOpenKey, kEnqueueCommandKey, kEnqueueKey, L"Melodrift.Player\\shell", kIconKey, kProgId})
         RegDeleteKeyW(HKEY_CLASSES_ROOT, key);
     std::vector<std::wstring> extensions;
     if (!GetSupportedExtensions(extensions)) return true;

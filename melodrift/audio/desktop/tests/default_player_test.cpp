@@ -83,6 +83,10 @@ TEST_F(MdDefaultPlayer, MakeDefaultWritesTheKeysAndIsDefaultAgrees) {
     EXPECT_EQ(Value(L"Melodrift.Player"), L"Melodrift Player");
     EXPECT_EQ(Value(L"Melodrift.Player\\DefaultIcon"), exe + L",0");
     EXPECT_EQ(Value(L"Melodrift.Player\\shell\\open\\command"), L"\"" + exe + L"\" \"%1\"");
+    // "Enqueue in Melodrift" beside "Play".
+    EXPECT_EQ(Value(L"Melodrift.Player\\shell\\open"), L"&Play");
+    EXPECT_EQ(Value(L"Melodrift.Player\\shell\\enqueue"), L"&Enqueue in Melodrift");
+    EXPECT_EQ(Value(L"Melodrift.Player\\shell\\enqueue\\command"), L"\"" + exe + L"\" /add \"%1\"");
     EXPECT_EQ(Value(L".wav"), L"Melodrift.Player");
     EXPECT_EQ(Value(L".mp3"), L"Melodrift.Player");
     EXPECT_EQ(Value(L".wav", L"Tonvar_Back"), L"OtherPlayer.wav");
@@ -133,6 +137,9 @@ TEST_F(MdDefaultPlayer, AnotherProgramFolderOrAnotherOwnerIsNotDefault) {
     // A type whose key is gone is not held against us.
     CRegKey::DeleteTree(HKEY_CLASSES_ROOT, L".mp3");
     EXPECT_TRUE(here.IsDefault());
+    // A registration without the enqueue verb (an earlier version's) is made again.
+    CRegKey::DeleteTree(HKEY_CLASSES_ROOT, L"Melodrift.Player\\shell\\enqueue");
+    EXPECT_FALSE(here.IsDefault());
     CRegKey::DeleteTree(HKEY_CLASSES_ROOT, L"Melodrift.Player\\shell");
     EXPECT_FALSE(here.IsDefault());
 }

@@ -56,6 +56,7 @@ DWORD DefaultMask(int channels) {
 }  // namespace
 
 CVocalith::CVocalith(HINSTANCE instance, IQueryInterface* host) : m_instance(instance), m_host(host) {
+    InitializeCriticalSection(&m_nextLock);
     if (m_host) {
         m_app = m_host->GetApplication();
         m_player = m_host->GetPlayer();
@@ -63,11 +64,12 @@ CVocalith::CVocalith(HINSTANCE instance, IQueryInterface* host) : m_instance(ins
 }
 
 CVocalith::~CVocalith() {
-    m_source.Close();
+    for (CTrackSource& source : m_sources) source.Close();
     if (m_window && IsWindow(m_window)) DestroyWindow(m_window);
     if (m_menu) DestroyMenu(m_menu);
     if (m_accel) DestroyAcceleratorTable(m_accel);
     if (m_font) DeleteObject(m_font);
+    DeleteCriticalSection(&m_nextLock);
 }
 
 HWND CVocalith::Create(HWND parent) {
@@ -234,10 +236,11 @@ void CVocalith::OnLoadSkin() {
 int CVocalith::OnBusMessage(const wchar_t* sender, const wchar_t* message) {
     if (m_morph.OnBusMessage(sender, message)) return 1;
     std::vector<std::wstring> names;
-    if (!message || !ParseOpenMessage(message, names)) return 0;
+    bool addOnly = false;
+    if (!message || !ParseOpenMessage(message, names, &addOnly)) return 0;
     if (!m_window) return 0;
     // The bus may call on any thread; the window's thread does the work.
-    SendMessageW(m_window, kMsgOpenFiles, 0, reinterpret_cast<LPARAM>(&names));
+    SendMessageW(m_window, kMsgOpenFiles, addOnly ? 1 : 0, reinterpret_cast<LPARAM>(&names));
     return 1;
 }
 
@@ -333,6 +336,7 @@ void CVocalith::AddFiles(const std::vector<std::wstring>& chosen, bool playFirst
     RefreshList();
     SaveList();
     if (playFirst && first >= 0) PlayTrack(first);
+    else if (m_playing >= 0) ArmNext();   // the next track may be another now
 }
 
 void CVocalith::RemoveTrack(int index) {
@@ -345,6 +349,7 @@ void CVocalith::RemoveTrack(int index) {
     m_playlist.Remove(index);
     RefreshList();
     SaveList();
+    if (m_playing >= 0) ArmNext();
 }
 
 void CVocalith::RefreshList() {
@@ -516,9 +521,9 @@ bool CVocalith::OwnsPlayer() {
 
 bool CVocalith::SetOutputFormat() {
     WAVEFORMATEXTENSIBLE format = {};
-    const int channels = m_source.Channels();
+    const int channels = Source().Channels();
     format.Format.nChannels = static_cast<WORD>(channels);
-    format.Format.nSamplesPerSec = static_cast<DWORD>(m_source.Rate());
+    format.Format.nSamplesPerSec = static_cast<DWORD>(Source().Rate());
     format.Format.wBitsPerSample = 16;
     format.Format.nBlockAlign = static_cast<WORD>(2 * channels);
     format.Format.nAvgBytesPerSec = format.Format.nSamplesPerSec * format.Format.nBlockAlign;
@@ -528,7 +533,7 @@ bool CVocalith::SetOutputFormat() {
         format.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
         format.Format.cbSize = 22;
         format.Samples.wValidBitsPerSample = 16;
-        DWORD mask = m_source.ChannelMask();
+        DWORD mask = Source().ChannelMask();
         format.dwChannelMask = mask ? mask : DefaultMask(channels);
         format.SubFormat = kSubtypePcm;
     }
@@ -544,11 +549,12 @@ bool CVocalith::PlayTrack(int index) {
     }
     KillTimer(m_window, kUiTimer);
     InterlockedIncrement(&m_generation);
+    DisarmNext();
     m_playing = -1;
     m_morph.Chain().RequestReset();
     const std::wstring path = m_playlist.At(index);
     std::wstring error;
-    if (!m_source.Open(path, error)) {
+    if (!Source().Open(path, error)) {
         if (TagsFor(path).missing) error = L"the file is missing";
         SetError(L"Cannot play " + FileTitle(path) + L": " + error);
         RefreshList();
@@ -566,7 +572,7 @@ bool CVocalith::PlayTrack(int index) {
     m_startFrame = 0;
     if (!ready || !m_player->Play()) {
         SetError(L"Cannot play " + FileTitle(path) + L": the player refused the format");
-        m_source.Close();
+        Source().Close();
         m_playing = -1;
         ShowTrackInfo();
         return false;
@@ -576,7 +582,52 @@ bool CVocalith::PlayTrack(int index) {
     SaveList();
     ShowTrackInfo();
     SetTimer(m_window, kUiTimer, 250, nullptr);
+    ArmNext();
     return true;
+}
+
+void CVocalith::DisarmNext() {
+    EnterCriticalSection(&m_nextLock);
+    m_nextArmed = false;
+    m_nextIndex = -1;
+    LeaveCriticalSection(&m_nextLock);
+    // Unarmed, the player's thread leaves it alone.
+    m_sources[1 - m_current].Close();
+}
+
+void CVocalith::ArmNext() {
+    DisarmNext();
+    if (!m_player || m_playing < 0 || m_player->GetShuffle()) return;
+    int next = m_playing + 1;
+    if (next >= m_playlist.Count()) next = m_player->GetRepeat() ? 0 : -1;
+    if (next < 0 || next == m_playing) return;
+    CTrackSource& source = m_sources[1 - m_current];
+    std::wstring error;
+    if (!source.Open(m_playlist.At(next), error)) return;   // it fails again when its turn comes, and says why
+    if (source.Rate() != Source().Rate() || source.Channels() != Source().Channels()) {
+        source.Close();   // another format: the player starts over for it
+        return;
+    }
+    EnterCriticalSection(&m_nextLock);
+    m_nextIndex = next;
+    m_nextArmed = true;
+    LeaveCriticalSection(&m_nextLock);
+}
+
+int CVocalith::ReadOnIntoNext(ORVO_SAMPLE_BLOCK* block, int filled) {
+    int added = 0;
+    EnterCriticalSection(&m_nextLock);
+    if (m_nextArmed) {
+        m_nextArmed = false;
+        const std::int64_t previousFrames = Source().Position();
+        InterlockedExchange(&m_current, 1 - m_current);
+        std::vector<float*> rest(static_cast<std::size_t>(Source().Channels()));
+        for (std::size_t c = 0; c < rest.size(); ++c) rest[c] = block->Channels[c] + filled;
+        added = std::max(0, Source().Read(rest.data(), block->Capacity - filled));
+        PostMessageW(m_window, kMsgTrackAdvanced, static_cast<WPARAM>(m_generation), static_cast<LPARAM>(previousFrames));
+    }
+    LeaveCriticalSection(&m_nextLock);
+    return added;
 }
 
 void CVocalith::Play() {
@@ -597,8 +648,9 @@ void CVocalith::Pause() {
 void CVocalith::Stop() {
     if (m_player && OwnsPlayer()) m_player->Stop();
     InterlockedIncrement(&m_generation);
+    DisarmNext();
     KillTimer(m_window, kUiTimer);
-    m_source.Close();
+    Source().Close();
     m_playing = -1;
     ShowTrackInfo();
 }
@@ -618,17 +670,17 @@ void CVocalith::Previous() {
 }
 
 void CVocalith::SeekTo(int position) {
-    if (!m_player || m_playing < 0 || !m_source.IsOpen()) return;
+    if (!m_player || m_playing < 0 || !Source().IsOpen()) return;
     const int range = std::max(1, m_player->GetPositionRange());
     position = std::clamp(position, 0, range);
-    const std::int64_t frame = m_source.TotalFrames() * position / range;
+    const std::int64_t frame = Source().TotalFrames() * position / range;
     const bool wasPlaying = m_player->GetState() == ORVO_PLAYER_PLAYING;
     // The engine holds a buffer of what was read; it starts over from the new place.
     m_player->Stop();
-    m_source.Seek(frame);
+    Source().Seek(frame);
     m_morph.Chain().RequestReset();
     ResetReplay();
-    m_startFrame = m_source.Position();
+    m_startFrame = Source().Position();
     if (wasPlaying) {
         m_player->Play();
         SetTimer(m_window, kUiTimer, 250, nullptr);
@@ -653,19 +705,20 @@ int __cdecl CVocalith::Fill(UINT_PTR user, ORVO_SAMPLE_BLOCK* block, int) {
     }
     int n = self->ReplayRead(block->Channels, block->Capacity);
     if (n == 0) {
-        n = self->m_source.Read(block->Channels, block->Capacity);
+        n = self->Source().Read(block->Channels, block->Capacity);
+        if (n < block->Capacity) n += self->ReadOnIntoNext(block, std::max(n, 0));
         if (n > 0) self->KeepForReplay(block->Channels, n);
     }
     block->Filled = n;
     // The chosen effects on what is played.
-    if (n > 0) self->m_morph.Chain().ProcessPlanar(block->Channels, n, self->m_source.Channels(), self->m_source.Rate());
+    if (n > 0) self->m_morph.Chain().ProcessPlanar(block->Channels, n, self->Source().Channels(), self->Source().Rate());
     return n > 0 ? 1 : 0;
 }
 
 void CVocalith::ResetReplay() {
     m_replayEnd = m_replayBack = 0;
-    m_replayChannels = m_source.Channels();
-    m_replayRate = m_source.Rate();
+    m_replayChannels = Source().Channels();
+    m_replayRate = Source().Rate();
     // The player's buffer (five quarter seconds by default), a block and the
     // equalizer's run-in, with room to spare.
     m_replayCapacity = m_replayRate > 0 && m_replayChannels > 0 ? m_replayRate * 3 : 0;
@@ -678,7 +731,7 @@ void CVocalith::ResetReplay() {
 }
 
 void CVocalith::KeepForReplay(const float* const* channels, int frames) {
-    if (m_replayCapacity <= 0 || m_replayChannels != m_source.Channels()) return;
+    if (m_replayCapacity <= 0 || m_replayChannels != Source().Channels()) return;
     for (int f = 0; f < frames; ++f) {
         float* to = m_replay.data() + static_cast<std::size_t>((m_replayEnd + f) % m_replayCapacity) * m_replayChannels;
         for (int c = 0; c < m_replayChannels; ++c) to[c] = channels[c][f];
@@ -736,16 +789,16 @@ void CVocalith::ShowTrackInfo() {
 
 void CVocalith::ShowTime() {
     std::int64_t total = 0, at = 0;
-    if (m_source.IsOpen() && m_source.Rate() > 0) {
-        total = m_source.TotalFrames();
-        at = m_source.Position();
+    if (Source().IsOpen() && Source().Rate() > 0) {
+        total = Source().TotalFrames();
+        at = Source().Position();
         // What has been read is ahead of what is heard: while the engine plays
         // the track, the time follows its play cursor.
         const int state = m_player && OwnsPlayer() ? m_player->GetState() : ORVO_PLAYER_STOPPED;
         if (state == ORVO_PLAYER_PLAYING || state == ORVO_PLAYER_PAUSED) at = m_startFrame + m_player->GetPlayedFrames();
         at = std::clamp<std::int64_t>(at, 0, total);
     }
-    const int rate = std::max(1, m_source.Rate());
+    const int rate = std::max(1, Source().Rate());
     std::wstring text = FormatTime(at / rate) + L" / " + FormatTime(total / rate);
     SetWindowTextW(m_time, text.c_str());
     PlaceTime();
@@ -824,7 +877,23 @@ LRESULT CVocalith::Handle(UINT message, WPARAM w, LPARAM l) {
     }
     case kMsgOpenFiles: {
         const auto* names = reinterpret_cast<const std::vector<std::wstring>*>(l);
-        if (names) AddFiles(*names, true);
+        if (names) AddFiles(*names, w == 0);
+        return 0;
+    }
+    case kMsgTrackAdvanced: {
+        // The player's thread went on into the armed track: it is the one playing now.
+        const int index = m_nextIndex;
+        DisarmNext();   // closes the finished one
+        if (static_cast<LONG>(w) != m_generation || index < 0 || index >= m_playlist.Count()) return 0;
+        m_playing = index;
+        m_playlist.SetCurrent(index);
+        // The time follows the engine's count of frames played since the start.
+        m_startFrame -= static_cast<std::int64_t>(l);
+        if (m_app) m_app->SetStatusText((L"Playing " + TrackName(m_playlist.At(index))).c_str());
+        SelectTrack(index);
+        SaveList();
+        ShowTrackInfo();
+        ArmNext();
         return 0;
     }
     case kMsgSkipFailed: {
@@ -856,7 +925,8 @@ LRESULT CVocalith::Handle(UINT message, WPARAM w, LPARAM l) {
     case ORVO_WM_PLAYER_RELEASED:
         // Another module took the player: this one's playback is over.
         KillTimer(m_window, kUiTimer);
-        m_source.Close();
+        DisarmNext();
+        Source().Close();
         m_playing = -1;
         ShowTrackInfo();
         return 0;

@@ -21,8 +21,9 @@ namespace vocalith {
 
 // Window messages of the module's own.
 constexpr UINT kMsgTrackEnded = WM_APP + 1;   // posted from the player's thread
-constexpr UINT kMsgOpenFiles = WM_APP + 2;    // lParam: const std::vector<std::wstring>*
+constexpr UINT kMsgOpenFiles = WM_APP + 2;    // lParam: const std::vector<std::wstring>*; wParam 1: list only
 constexpr UINT kMsgSkipFailed = WM_APP + 3;   // a track could not be played: on to the next
+constexpr UINT kMsgTrackAdvanced = WM_APP + 4; // the player went on into the next track without a gap
 
 // Control identifiers.
 enum : UINT {
@@ -62,7 +63,7 @@ public:
     HACCEL GetAccelerators();
     void OnActivate(bool active);
     void OnLoadSkin();
-    // The bus: "open" with quoted names; 1 when taken.
+    // The bus: "open" (or "add", which only lists them) with quoted names; 1 when taken.
     int OnBusMessage(const wchar_t* sender, const wchar_t* message);
     // A command routed by the frame (code 0), or a state request (code -1).
     int OnCommand(UINT id, int code, void* extra, bool queryOnly);
@@ -101,6 +102,16 @@ private:
     bool SetOutputFormat();
     HWND AddButton(const wchar_t* text, UINT id);
     bool HandleOwnCommand(UINT id);
+    // No gap between tracks: while a track plays, the next one of the list
+    // (in order, not shuffled) is opened beside it when it has the same rate
+    // and channel count; the player's thread reads on into it in the same
+    // block when the first ends. Window's thread only.
+    CTrackSource& Source() { return m_sources[m_current]; }
+    const CTrackSource& Source() const { return m_sources[m_current]; }
+    void ArmNext();
+    void DisarmNext();
+    // The player's thread: the block's rest from the next track; frames added.
+    int ReadOnIntoNext(ORVO_SAMPLE_BLOCK* block, int filled);
     // The tracks chosen in the list (several may be).
     std::vector<int> SelectedTracks() const;
     int FocusedTrack() const;
@@ -155,7 +166,11 @@ private:
     HFONT m_font = nullptr;
     orvo::CModuleColors m_colors;   // the skin's colours of the window and its controls
     CPlaylist m_playlist;
-    CTrackSource m_source;
+    CTrackSource m_sources[2];            // the playing track, and the next one when armed
+    volatile LONG m_current = 0;          // which of them plays
+    CRITICAL_SECTION m_nextLock;          // the switch against arming and disarming
+    bool m_nextArmed = false;
+    int m_nextIndex = -1;
     int m_playing = -1;   // the track the source holds, or -1
     std::int64_t m_startFrame = 0;    // where in the track the engine last started
     volatile LONG m_generation = 0;   // counts the starts and stops of playback

@@ -466,6 +466,10 @@ TEST(VocalithOpenMessage, QuotedNamesBlanksAndOtherMessages) {
     EXPECT_TRUE(names.empty());
     ASSERT_TRUE(ParseOpenMessage(L"open \"\" \"unclosed name", names));
     EXPECT_EQ(names, std::vector<std::wstring>{L"unclosed name"});
+    bool addOnly = false;
+    ASSERT_TRUE(ParseOpenMessage(L" ADD \"b.wav\" c.wav", names, &addOnly) && addOnly);
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"b.wav", L"c.wav"}));
+    EXPECT_FALSE(ParseOpenMessage(L"adds \"a\"", names) || ParseOpenMessage(L"ad", names));
     EXPECT_FALSE(ParseOpenMessage(L"opened \"a\"", names));
     EXPECT_FALSE(ParseOpenMessage(L"play", names));
     EXPECT_FALSE(ParseOpenMessage(L"", names));

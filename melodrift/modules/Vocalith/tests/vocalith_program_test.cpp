@@ -2,17 +2,21 @@
 // and watched from outside: a WAV file named on the command line reaches
 // Vocalith over the bus and is heard in the sound server's monitor, with the
 // volume and balance set from the frame's sliders, and the frame's position
-// slider following it; the frame's Pause and Stop act on it. And the frame
-// with each of the three modules in front, their skin toolbars at the top.
+// slider following it; the frame's Pause and Stop act on it. One Melodrift:
+// later starts hand their files over to the running copy; the media keys act
+// on Vocalith. And the frame with each of the three modules in front, their
+// skin toolbars at the top.
 #include "audiotest/recorder.h"
 #include "audiotest/tone_analysis.h"
 #include "fw/testing/find_window.h"
+#include "fw/testing/input.h"
 #include "fw/testing/screenshot.h"
 #include "program_test_support.h"
 #include "tunestack/library_files.h"
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cmath>
@@ -38,9 +42,11 @@ void Put32(std::string& b, std::uint32_t v) {
     Put16(b, v >> 16);
 }
 
-std::string ToneWav(double seconds, double leftHz, double rightHz, double amplitude, int channels = 2, int rate = kRate) {
+// Frames [from, to) of the tone (to < 0: its end).
+std::string ToneWav(double seconds, double leftHz, double rightHz, double amplitude, int channels = 2, int rate = kRate,
+                    int from = 0, int to = -1) {
     std::string data;
-    for (int i = 0; i < static_cast<int>(seconds * rate); ++i)
+    for (int i = from; i < (to < 0 ? static_cast<int>(seconds * rate) : to); ++i)
         for (int c = 0; c < channels; ++c) {
             const double hz = c == 0 ? leftHz : rightHz;
             Put16(data, static_cast<std::uint16_t>(
@@ -271,6 +277,48 @@ TEST(VocalithProgram, Mp3FileOnTheCommandLinePlays) {
     ADD_FAILURE() << findings;
 }
 
+// Three tracks of the same format cut from one tone, not where it crosses
+// zero: heard as the one tone, without a gap or a jump of its phase.
+TEST(VocalithProgram, TracksOfTheSameFormatFollowWithoutAGap) {
+    mdtest::Install install(L"vocalith gapless");
+    CompleteInstall(install);
+    install.FrameSetting(L"CheckDefaultPlayer", L"No");
+    install.FrameSetting(L"AutoOpen_AskMe", L"No");
+    const int cuts[] = {0, 2 * kRate + 37, 4 * kRate + 91, 6 * kRate};
+    std::wstring args;
+    for (int i = 0; i < 3; ++i) {
+        const std::wstring wav = install.folder / (L"piece " + std::to_wstring(i + 1) + L".wav");
+        ASSERT_TRUE(mdtest::WriteBytes(wav, ToneWav(6.0, 440, 660, 0.5, 2, kRate, cuts[i], cuts[i + 1])));
+        args += L"\"" + wav + L"\" ";
+    }
+    std::string findings;
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        audiotest::CTestRecorder recorder;
+        ASSERT_TRUE(recorder.Start() && recorder.WaitForData(200, 10000)) << recorder.Error();
+        mdtest::Process run(install.exe, args);
+        Started started;
+        ASSERT_NO_FATAL_FAILURE(WaitForVocalith(run, L"piece 1", started));
+        EXPECT_TRUE(WaitUntil([&] { return TextOf(started.title) == L"piece 3"; }, 20000));
+        EXPECT_TRUE(WaitUntil([&] { return TextOf(started.title) == L"No track"; }, 20000));
+        Sleep(400);
+        std::vector<std::int16_t> samples = recorder.Stop();
+        PostMessageW(started.frame, WM_CLOSE, 0, 0);
+        run.Ended(20000);
+        findings.clear();
+        for (int c = 0; c < 2; ++c) {
+            const std::vector<double> x = audiotest::Channel(samples, 2, c);
+            findings += ToneFindings(x, c ? 660 : 440, 0.5 * 32767, 5.95, 6.3, c ? "right" : "left");
+            const audiotest::Span s = audiotest::FindSound(x, 0.05 * 0.5 * 32767);
+            const audiotest::ToneCheck tone = audiotest::CheckTone(x, s.first + 4410, s.last - 4410, c ? 660 : 440, kRate);
+            if (s.first >= 0 && !tone.continuous) findings += tone.Describe() + "; ";
+        }
+        if (findings.empty()) return;
+        audiotest::WriteWav(L"vocalith_gapless_" + std::to_wstring(attempt) + L".wav", samples, 2, kRate);
+        if (!ServerAlteredTheStream(attempt, findings, samples, 440, 660)) return;
+    }
+    ADD_FAILURE() << findings;
+}
+
 TEST(VocalithProgram, StopFromTheFrameEndsPlayback) {
     mdtest::Install install(L"vocalith stop");
     CompleteInstall(install);
@@ -292,6 +340,114 @@ TEST(VocalithProgram, StopFromTheFrameEndsPlayback) {
     EXPECT_EQ(audiotest::FindSound(audiotest::Channel(samples, 2, 0), 100).first, -1);
     PostMessageW(frame, WM_CLOSE, 0, 0);
     run.Ended(20000);
+}
+
+// Every thread of a process suspended (true) or resumed (false).
+void SuspendProcess(DWORD pid, bool suspend) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 e = {sizeof e};
+    for (BOOL more = Thread32First(snapshot, &e); more; more = Thread32Next(snapshot, &e)) {
+        HANDLE thread = e.th32OwnerProcessID == pid ? OpenThread(THREAD_SUSPEND_RESUME, FALSE, e.th32ThreadID) : nullptr;
+        if (thread) (suspend ? SuspendThread(thread) : ResumeThread(thread)), CloseHandle(thread);
+    }
+    CloseHandle(snapshot);
+}
+
+// A start of the program that should hand its command line over and end at once.
+void HandOver(const mdtest::Install& install, const std::wstring& args) {
+    mdtest::Process start(install.exe, args);
+    ASSERT_TRUE(start.Ended(10000)) << "a second copy ran: " << fw::ToUtf8(args);
+    EXPECT_EQ(start.ExitCode(), 0u);
+}
+
+TEST(VocalithProgram, LaterStartsHandTheirFilesToTheRunningCopyAndMediaKeysActOnIt) {
+    mdtest::Install install(L"one player");
+    CompleteInstall(install);
+    install.FrameSetting(L"CheckDefaultPlayer", L"No");
+    install.FrameSetting(L"AutoOpen_AskMe", L"No");
+    std::wstring wav[3];
+    const wchar_t* names[3] = {L"queued", L"first", L"second"};
+    for (int i = 0; i < 3; ++i) {
+        wav[i] = install.folder / (std::wstring(names[i]) + L".wav");
+        ASSERT_TRUE(mdtest::WriteBytes(wav[i], ToneWav(30.0, 440, 440, 0.1)));
+    }
+    mdtest::Process running(install.exe, L"");
+    ASSERT_TRUE(running.started);
+    HWND frame = running.WaitForWindow(L"Melodrift", 60000);
+    ASSERT_NE(frame, nullptr);
+    HWND module = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (module = FindDescendant(frame, L"VocalithPlaylistWindow")) != nullptr; }, 30000));
+    HWND title = GetDlgItem(module, 1001), list = GetDlgItem(module, 1003);
+    auto tracks = [&] { return SendMessageW(list, LB_GETCOUNT, 0, 0); };
+
+    // "/add" only lists (a name relative to the later start's folder made
+    // whole: it is no missing file); files play the first and list the rest.
+    wchar_t here[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, here);
+    SetCurrentDirectoryW(install.folder.Path().c_str());
+    HandOver(install, L"/add queued.wav");
+    SetCurrentDirectoryW(here);
+    EXPECT_TRUE(WaitUntil([&] { return tracks() == 1; }, 5000));
+    EXPECT_EQ(TextOf(title), L"No track");
+    wchar_t line[512] = {};
+    EXPECT_EQ(std::wstring(line, SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(line))), L"queued\t0:30");
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_NO_FATAL_FAILURE(HandOver(install, L"\"" + wav[1] + L"\" \"" + wav[2] + L"\""));
+    ASSERT_TRUE(WaitUntil([&] { return TextOf(title) == L"first"; }, 10000)) << fw::ToUtf8(TextOf(title));
+    std::printf("hand-over: %llu ms from the second start to the first file playing\n", GetTickCount64() - start);
+    EXPECT_EQ(tracks(), 3);
+
+    // Malformed hand-overs are refused and change nothing: an odd size, a count beyond the names.
+    std::uint16_t bad[] = {0, 5, 0, L'a', 0};
+    for (DWORD bytes : {9ul, 10ul}) {
+        COPYDATASTRUCT data = {0x4D444831, bytes, bad};
+        DWORD_PTR answer = 1;
+        EXPECT_TRUE(SendMessageTimeoutW(frame, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_BLOCK, 5000, &answer));
+        EXPECT_EQ(answer, 0u);
+    }
+    EXPECT_EQ(tracks(), 3);
+
+    // Media keys: a posted WM_APPCOMMAND pauses (the position stands still);
+    // keys pressed while another window has the focus play on and go to the next track.
+    HWND position = FindDescendant(frame, nullptr, 14011, 14014);
+    ASSERT_NE(position, nullptr);
+    auto where = [&] { return SendMessageW(position, TBM_GETPOS, 0, 0); };
+    PostMessageW(frame, WM_APPCOMMAND, reinterpret_cast<WPARAM>(frame), MAKELPARAM(0, APPCOMMAND_MEDIA_PLAY_PAUSE));
+    Sleep(600);
+    const LRESULT paused = where();
+    Sleep(1200);
+    EXPECT_EQ(where(), paused);
+    HWND other = CreateWindowExW(0, L"STATIC", L"elsewhere", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                 nullptr, nullptr, nullptr);
+    SetForegroundWindow(other);
+    fw::testing::PumpFor(300);
+    auto press = [](BYTE key) { keybd_event(key, 0, 0, 0), keybd_event(key, 0, KEYEVENTF_KEYUP, 0); };
+    press(VK_MEDIA_PLAY_PAUSE);
+    EXPECT_TRUE(WaitUntil([&] { return where() > paused; }, 5000));
+    press(VK_MEDIA_NEXT_TRACK);
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(title) == L"second"; }, 5000)) << fw::ToUtf8(TextOf(title));
+    PostMessageW(frame, WM_APPCOMMAND, reinterpret_cast<WPARAM>(frame), MAKELPARAM(0, APPCOMMAND_MEDIA_STOP));
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(title) == L"No track"; }, 5000));
+    DestroyWindow(other);
+
+    // A start without files brings the frame back from the tray.
+    SendMessageW(frame, WM_COMMAND, 14070, 0);
+    ASSERT_FALSE(IsWindowVisible(frame));
+    ASSERT_NO_FATAL_FAILURE(HandOver(install, L""));
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(frame) != FALSE; }, 5000));
+
+    // "/new", and a running copy that does not answer, give a copy of its own.
+    for (const bool hung : {false, true}) {
+        if (hung) SuspendProcess(running.pi.dwProcessId, true);
+        mdtest::Process another(install.exe, hung ? L"" : L"/new");
+        HWND own = another.WaitForWindow(L"Melodrift", 60000);
+        if (hung) SuspendProcess(running.pi.dwProcessId, false);
+        EXPECT_NE(own, nullptr) << "hung: " << hung;
+        if (own) PostMessageW(own, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(another.Ended(30000));
+    }
+    PostMessageW(frame, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(running.Ended(30000));
 }
 
 // A module button of the frame: the skinned check button captioned with the module's name.

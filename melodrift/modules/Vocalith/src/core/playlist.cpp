@@ -91,17 +91,25 @@ int CPlaylist::Previous(bool shuffle, bool repeat) {
     return m_current = Count() - 1;
 }
 
-bool ParseOpenMessage(const std::wstring& message, std::vector<std::wstring>& names) {
+bool ParseOpenMessage(const std::wstring& message, std::vector<std::wstring>& names, bool* addOnly) {
     names.clear();
     std::size_t at = 0;
     while (at < message.size() && (message[at] == L' ' || message[at] == L'\t')) ++at;
-    static const wchar_t kWord[] = L"open";
-    for (int i = 0; i < 4; ++i, ++at) {
-        if (at >= message.size()) return false;
-        wchar_t c = message[at];
+    // "open" or "add", in any letter case.
+    std::wstring word;
+    for (std::size_t i = at; i < message.size() && i < at + 4; ++i) {
+        wchar_t c = message[i];
         if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-        if (c != kWord[i]) return false;
+        word += c;
     }
+    if (word == L"open") {
+        at += 4;
+    } else if (word.compare(0, 3, L"add") == 0) {
+        at += 3;
+    } else {
+        return false;
+    }
+    if (addOnly) *addOnly = word != L"open";
     if (at < message.size() && message[at] != L' ' && message[at] != L'\t' && message[at] != L'"') return false;
     while (at < message.size()) {
         wchar_t c = message[at];

@@ -56,7 +56,9 @@ private:
 // (letters in any case), then each name between double quotes; names
 // without quotes are taken up to the next blank. False when the message is
 // not an "open" message; an "open" without names gives true and no names.
-bool ParseOpenMessage(const std::wstring& message, std::vector<std::wstring>& names);
+// The word "add" instead gives the same, with *addOnly set (the files join
+// the playlist and nothing starts to play).
+bool ParseOpenMessage(const std::wstring& message, std::vector<std::wstring>& names, bool* addOnly = nullptr);
 
 // "m:ss" (or "h:mm:ss" from an hour on) for a number of seconds.
 std::wstring FormatTime(std::int64_t seconds);
