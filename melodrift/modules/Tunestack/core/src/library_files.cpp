@@ -495,33 +495,98 @@ std::string SerializeXml(const XmlNode& root)
 
 // ---- The library ---------------------------------------------------------------------------------
 
+namespace {
+
+wchar_t FoldPathChar(wchar_t c)
+{
+    c = FoldAscii(c);
+    return c == L'/' ? L'\\' : c;
+}
+
+// Each track of the removed file goes; the identifiers above it move down.
+void RenumberTracks(XmlNode& node, std::int32_t removed)
+{
+    auto& children = node.children;
+    children.erase(std::remove_if(children.begin(), children.end(),
+                                  [&](const XmlNode& child) { return child.IsTrack() && child.TrackId() == removed; }),
+                   children.end());
+    for (XmlNode& child : children) {
+        if (!child.IsTrack()) {
+            RenumberTracks(child, removed);
+            continue;
+        }
+        const std::optional<std::int32_t> id = child.TrackId();
+        if (id && *id > removed) child.SetAttribute(L"id", std::to_wstring(*id - 1));
+    }
+}
+
+}  // namespace
+
 bool SamePath(std::wstring_view a, std::wstring_view b)
 {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        wchar_t x = FoldAscii(a[i]), y = FoldAscii(b[i]);
-        if (x == L'/') x = L'\\';
-        if (y == L'/') y = L'\\';
-        if (x != y) return false;
+        if (FoldPathChar(a[i]) != FoldPathChar(b[i])) return false;
     }
     return true;
+}
+
+std::wstring FoldPath(std::wstring_view path)
+{
+    std::wstring folded(path);
+    for (wchar_t& c : folded) c = FoldPathChar(c);
+    return folded;
 }
 
 Library::Library() { m_root.name = L"Library"; }
 
 std::int32_t Library::AddFile(const std::wstring& path)
 {
-    if (auto id = FindFile(path)) return *id;
+    const auto id = static_cast<std::int32_t>(m_files.size());
+    const auto [at, added] = m_index.emplace(FoldPath(path), id);
+    if (!added) return at->second;
     m_files.push_back(path);
-    return static_cast<std::int32_t>(m_files.size() - 1);
+    return id;
 }
 
 std::optional<std::int32_t> Library::FindFile(std::wstring_view path) const
 {
-    for (std::size_t i = 0; i < m_files.size(); ++i) {
-        if (SamePath(m_files[i], path)) return static_cast<std::int32_t>(i);
-    }
-    return std::nullopt;
+    const auto found = m_index.find(FoldPath(path));
+    if (found == m_index.end()) return std::nullopt;
+    return found->second;
+}
+
+bool Library::RemoveFile(std::int32_t id)
+{
+    if (id < 0 || static_cast<std::size_t>(id) >= m_files.size()) return false;
+    m_files.erase(m_files.begin() + id);
+    RenumberTracks(m_root, id);
+    // Every identifier after it moved, and a second copy of the same path may now come first.
+    RebuildIndex();
+    return true;
+}
+
+bool Library::RenameFile(std::int32_t id, const std::wstring& path)
+{
+    if (id < 0 || static_cast<std::size_t>(id) >= m_files.size()) return false;
+    std::wstring folded = FoldPath(path);
+    const auto found = m_index.find(folded);
+    if (found != m_index.end() && found->second != id) return false;
+    std::wstring& slot = m_files[static_cast<std::size_t>(id)];
+    const bool samePath = SamePath(slot, path);
+    slot = path;
+    // Only a change of letter case or separators keeps the index as it is;
+    // otherwise a later copy of the old path (a list written elsewhere may
+    // hold one) answers for it from now on.
+    if (!samePath) RebuildIndex();
+    return true;
+}
+
+void Library::RebuildIndex()
+{
+    m_index.clear();
+    m_index.reserve(m_files.size());
+    for (std::size_t i = 0; i < m_files.size(); ++i) m_index.emplace(FoldPath(m_files[i]), static_cast<std::int32_t>(i));
 }
 
 std::vector<XmlNode*> Library::Playlists()
@@ -578,6 +643,7 @@ bool Library::LoadFileList(std::string_view bytes)
 {
     FileListRead read = ParseFileList(bytes);
     m_files = std::move(read.paths);
+    RebuildIndex();
     return read.valid;
 }
 

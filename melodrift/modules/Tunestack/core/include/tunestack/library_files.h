@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -66,8 +67,11 @@ std::string SerializeXml(const XmlNode& root);
 // ---- The library --------------------------------------------------------------------------
 
 // Paths are compared without regard to the case of ASCII letters, as the
-// file system does.
+// file system does, and with '/' and '\\' alike.
 bool SamePath(std::wstring_view a, std::wstring_view b);
+// The path as SamePath sees it: ASCII letters lower-cased, '/' made '\\'.
+// Two paths are the same exactly when their folded forms are equal.
+std::wstring FoldPath(std::wstring_view path);
 
 class Library {
 public:
@@ -75,8 +79,19 @@ public:
 
     const std::vector<std::wstring>& Files() const { return m_files; }
     // The identifier of `path`, added at the end when it is not yet known.
+    // A look-up in an index of the folded paths, so adding n files costs
+    // about n steps, not n*n.
     std::int32_t AddFile(const std::wstring& path);
+    // The first identifier of the path (a list written elsewhere may hold a
+    // path twice), or nothing.
     std::optional<std::int32_t> FindFile(std::wstring_view path) const;
+    // Takes the file out of the list: the identifiers after it move down by
+    // one, in the playlists too, and the playlists' tracks of the file go.
+    // False for an identifier outside the list.
+    bool RemoveFile(std::int32_t id);
+    // Gives the file a new path, keeping its identifier; false when the
+    // identifier is outside the list or another file already has that path.
+    bool RenameFile(std::int32_t id, const std::wstring& path);
 
     XmlNode& Root() { return m_root; }
     const XmlNode& Root() const { return m_root; }
@@ -105,7 +120,10 @@ public:
     std::string PlaylistsBytes() const { return SerializeXml(m_root); }
 
 private:
+    void RebuildIndex();
+
     std::vector<std::wstring> m_files;
+    std::unordered_map<std::wstring, std::int32_t> m_index;   // folded path -> first identifier
     XmlNode m_root;
 };
 
