@@ -249,6 +249,42 @@ TEST(TunestackLibrary, PathIndexFollowsLoadsRemovalsAndRenames)
     EXPECT_EQ(library.Files().size(), 4u);
 }
 
+TEST(TunestackTagCache, ReadsBackWhatItWroteAndKeepsWhatStandsBeforeDamage)
+{
+    std::vector<CachedTags> records(2);
+    records[0].path = L"C:\\M\\\u00e9t\u00e9.mp3";
+    records[0].size = 0x123456789ull;
+    records[0].time = 0x01DA000000000001ull;
+    records[0].tags.title = L"T\u00eftle";
+    records[0].tags.artist = L"A";
+    records[0].tags.track = 7;
+    records[0].tags.durationMs = 61000;
+    records[1].path = L"D:\\b.wav";   // no tags, length unknown
+    const std::string bytes = SerializeTagCache(records);
+    const std::vector<CachedTags> read = ParseTagCache(bytes);
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].path, records[0].path);
+    EXPECT_EQ(read[0].size, records[0].size);
+    EXPECT_EQ(read[0].time, records[0].time);
+    EXPECT_EQ(read[0].tags.title, L"T\u00eftle");
+    EXPECT_EQ(read[0].tags.artist, L"A");
+    EXPECT_EQ(read[0].tags.album, L"");
+    EXPECT_EQ(read[0].tags.track, 7);
+    EXPECT_EQ(read[0].tags.durationMs, 61000);
+    EXPECT_EQ(read[1].tags.durationMs, -1);
+
+    // Cut inside the second record: the first stays; a foreign file or another version gives nothing.
+    EXPECT_EQ(ParseTagCache(bytes.substr(0, bytes.size() - 3)).size(), 1u);
+    EXPECT_TRUE(ParseTagCache("TSTC").empty());
+    EXPECT_TRUE(ParseTagCache(Utf16(L"C:\\a.mp3\r\n")).empty());
+    std::string other = bytes;
+    other[4] = 2;
+    EXPECT_TRUE(ParseTagCache(other).empty());
+    // A count far beyond what the bytes hold costs no memory.
+    std::string huge = bytes.substr(0, 8) + std::string("\xFF\xFF\xFF\x7F", 4);
+    EXPECT_TRUE(ParseTagCache(huge).empty());
+}
+
 TEST(TunestackLibrary, SupportedFilesAndNames)
 {
     EXPECT_TRUE(IsSupportedAudioFile(L"C:\\a\\b.WAV"));

@@ -14,6 +14,8 @@
 // kept and written back.
 #pragma once
 
+#include "mediatags/media_tags.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -126,6 +128,27 @@ private:
     std::unordered_map<std::wstring, std::int32_t> m_index;   // folded path -> first identifier
     XmlNode m_root;
 };
+
+// ---- The tag cache ------------------------------------------------------------------------
+
+// "tagcache.dat" beside the two files (Tunestack's own; the chooser does not
+// read it): the tags of each file as read, with the file's size and time of
+// last write then, so that a file changed since is read again. Little-endian:
+// "TSTC", version 1, the number of records, then per record the path, title,
+// artist and album (each a 32-bit length in UTF-16 units and the units), the
+// size and the time (64 bits), the track number (32 bits) and the length in
+// milliseconds (64 bits, -1 unknown).
+struct CachedTags {
+    std::wstring path;
+    std::uint64_t size = 0;
+    std::uint64_t time = 0;
+    mediatags::MediaTags tags;
+};
+
+std::string SerializeTagCache(const std::vector<CachedTags>& records);
+// The records; none when the bytes are not such a file (what stands before a
+// damaged record is kept).
+std::vector<CachedTags> ParseTagCache(std::string_view bytes);
 
 // A bus message: a verb, then file names, each in double quotes or ending at
 // a blank ("open \"C:\\a b.mp3\" C:\\c.mp3"). The verb is lower-cased (ASCII).
