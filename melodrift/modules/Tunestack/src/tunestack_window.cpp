@@ -24,6 +24,9 @@ constexpr UINT_PTR kProgressTimer = 1;
 // A worker hands over what it read at least this often while it reads.
 constexpr DWORD kBatchMs = 40;
 constexpr std::size_t kBatchFiles = 256;
+// A folder's worker waits while this many files it read are not yet taken by
+// the window: what is shown stays close to what was read, and memory bounded.
+constexpr std::size_t kMaxAhead = 512;
 
 struct ButtonDef {
     UINT id;
@@ -661,7 +664,8 @@ void CTunestackWindow::StartNextScan()
             if (!force && batch.size() < kBatchFiles && GetTickCount() - last < kBatchMs) return;
             bool post = false;
             {
-                std::lock_guard<std::mutex> guard(m_resultLock);
+                std::unique_lock<std::mutex> guard(m_resultLock);
+                m_resultSpace.wait(guard, [&] { return m_results.size() + batch.size() <= kMaxAhead || m_cancelScan; });
                 for (ReadResult& r : batch) m_results.push_back(std::move(r));
                 post = !m_resultsPosted;
                 m_resultsPosted = true;
@@ -723,7 +727,11 @@ void CTunestackWindow::CancelAdd()
 {
     if (!m_scanning) return;
     m_waitingFolders.clear();
-    m_cancelScan = true;
+    {
+        std::lock_guard<std::mutex> guard(m_resultLock);
+        m_cancelScan = true;
+    }
+    m_resultSpace.notify_all();
 }
 
 void CTunestackWindow::OnScanDone()
@@ -780,6 +788,7 @@ void CTunestackWindow::TakeResults()
         results.swap(m_results);
         m_resultsPosted = false;
     }
+    m_resultSpace.notify_all();
     if (results.empty()) return;
     const std::size_t before = m_library.Files().size();
     bool shownChanged = false;
@@ -920,7 +929,11 @@ void CTunestackWindow::StartTagReader()
 
 void CTunestackWindow::StopWorkers()
 {
-    m_cancelScan = true;
+    {
+        std::lock_guard<std::mutex> guard(m_resultLock);
+        m_cancelScan = true;
+    }
+    m_resultSpace.notify_all();
     if (m_scanner.joinable()) m_scanner.join();
     {
         std::lock_guard<std::mutex> guard(m_tagLock);

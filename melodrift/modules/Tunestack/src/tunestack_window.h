@@ -180,6 +180,7 @@ private:
     std::mutex m_resultLock;
     std::vector<ReadResult> m_results;
     bool m_resultsPosted = false;
+    std::condition_variable m_resultSpace;   // the window took what was read
 
     // The folder scan.
     std::thread m_scanner;
