@@ -455,6 +455,25 @@ TEST_F(TunestackModule, KeepsUnreadableFilesAsideAndComesBackAsLeft)
     EXPECT_EQ(Text(status), L"Nothing was chosen in the library.");
 }
 
+namespace {
+
+HWND g_addWindow = nullptr, g_cancel = nullptr, g_progress = nullptr;
+bool g_shownWhileAdding = false, g_clicked = false;
+
+// Clicks Cancel as the first batch a folder's worker read reaches the window.
+LRESULT CALLBACK CancelOnFirstBatch(int code, WPARAM w, LPARAM l)
+{
+    const MSG* msg = reinterpret_cast<const MSG*>(l);
+    if (code == HC_ACTION && w == PM_REMOVE && !g_clicked && msg->hwnd == g_addWindow && msg->message == WM_APP + 2) {
+        g_shownWhileAdding = IsWindowVisible(g_cancel) && IsWindowVisible(g_progress);
+        g_clicked = true;
+        SendMessageW(g_cancel, BM_CLICK, 0, 0);
+    }
+    return CallNextHookEx(nullptr, code, w, l);
+}
+
+}  // namespace
+
 // A folder of 2,000 files in nested folders added by the worker: cancelled
 // half-way what was added stays (in the list and in fileDB.dat); added again,
 // the rest joins with each file's tags; the tags come back from the cache
@@ -478,29 +497,16 @@ TEST_F(TunestackModule, ALargeFolderIsAddedBehindWithProgressCancelAndKeptTags)
     EXPECT_FALSE(IsWindowVisible(cancel));
     // Cancel is clicked as the first batch of what the worker read reaches the
     // window (a small folder is read faster than a person could click).
-    static HWND s_window = nullptr, s_cancel = nullptr, s_progress = nullptr;
-    static bool s_shown = false, s_clicked = false;
-    s_window = window;
-    s_cancel = cancel;
-    s_progress = progress;
-    HHOOK hook = SetWindowsHookExW(
-        WH_GETMESSAGE,
-        [](int code, WPARAM w, LPARAM l) -> LRESULT {
-            const MSG* msg = reinterpret_cast<const MSG*>(l);
-            if (code == HC_ACTION && w == PM_REMOVE && !s_clicked && msg->hwnd == s_window && msg->message == WM_APP + 2) {
-                s_shown = IsWindowVisible(s_cancel) && IsWindowVisible(s_progress);
-                s_clicked = true;
-                SendMessageW(s_cancel, BM_CLICK, 0, 0);
-            }
-            return CallNextHookEx(nullptr, code, w, l);
-        },
-        nullptr, GetCurrentThreadId());
+    g_addWindow = window;
+    g_cancel = cancel;
+    g_progress = progress;
+    HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, CancelOnFirstBatch, nullptr, GetCurrentThreadId());
     ASSERT_TRUE(hook);
     ASSERT_TRUE(host->PassMessage(L"Main frame", (L"addfolder \"" + big + L"\"").c_str()));
     const bool stopped = PumpUntil([&] { return Text(status).rfind(L"Stopped adding", 0) == 0; }, 30000);
     UnhookWindowsHookEx(hook);
     ASSERT_TRUE(stopped) << Narrow(Text(status));
-    EXPECT_TRUE(s_shown);
+    EXPECT_TRUE(g_shownWhileAdding);
     const int kept = ListView_GetItemCount(tracks);
     EXPECT_GT(kept, 0);
     EXPECT_LT(kept, 2000);
