@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <set>
 
 namespace tunestack {
 
@@ -26,6 +27,8 @@ void EnsureFolder(const std::wstring& folder)
     CreateDirectoryW(folder.c_str(), nullptr);
 }
 
+// A file read for its tags: the first 64 KiB in one read (where every reader
+// finds nearly all it needs), anything further from the file itself.
 class FileSource : public ByteSource {
 public:
     explicit FileSource(const std::wstring& path)
@@ -34,6 +37,12 @@ public:
     {
         LARGE_INTEGER size = {};
         if (m_file != INVALID_HANDLE_VALUE && GetFileSizeEx(m_file, &size)) m_size = static_cast<std::uint64_t>(size.QuadPart);
+        if (m_file != INVALID_HANDLE_VALUE) {
+            m_head.resize(static_cast<std::size_t>(std::min<std::uint64_t>(m_size, kHead)));
+            DWORD read = 0;
+            if (!m_head.empty() && !ReadFile(m_file, m_head.data(), static_cast<DWORD>(m_head.size()), &read, nullptr)) read = 0;
+            m_head.resize(read);
+        }
     }
     ~FileSource() override
     {
@@ -47,6 +56,10 @@ public:
     std::size_t Read(std::uint64_t offset, void* buffer, std::size_t count) override
     {
         if (!IsOpen() || offset >= m_size) return 0;
+        if (offset + count <= m_head.size()) {
+            std::copy_n(m_head.data() + offset, count, static_cast<char*>(buffer));
+            return count;
+        }
         LARGE_INTEGER at = {};
         at.QuadPart = static_cast<LONGLONG>(offset);
         if (!SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN)) return 0;
@@ -57,30 +70,84 @@ public:
     }
 
 private:
+    static constexpr std::uint64_t kHead = 64 * 1024;
     HANDLE m_file;
     std::uint64_t m_size = 0;
+    std::vector<char> m_head;
 };
 
-void Scan(const std::wstring& folder, int depth, std::size_t limit, const std::atomic<bool>* cancel,
-          std::vector<std::wstring>& out)
+struct FolderIdentity {
+    DWORD volume;
+    DWORD high;
+    DWORD low;
+    bool operator<(const FolderIdentity& o) const
+    {
+        return volume != o.volume ? volume < o.volume : high != o.high ? high < o.high : low < o.low;
+    }
+};
+
+// The folder's identity on its volume: the same folder reached under two
+// names (a link the listing does not mark as one) gives the same identity.
+bool IdentityOf(const std::wstring& folder, FolderIdentity& identity)
 {
-    if (depth > 64 || out.size() >= limit || (cancel && *cancel)) return;
-    WIN32_FIND_DATAW found = {};
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring path = folder + L"\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            // Junctions and folder links could lead round in a circle.
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) Scan(path, depth + 1, limit, cancel, out);
-        } else if (IsSupportedAudioFile(name) && out.size() < limit) {
-            out.push_back(path);
-        }
-    } while (out.size() < limit && !(cancel && *cancel) && FindNextFileW(search, &found));
-    FindClose(search);
+    HANDLE handle = CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    const bool ok = GetFileInformationByHandle(handle, &info) != FALSE;
+    CloseHandle(handle);
+    if (!ok || (info.nFileIndexHigh == 0 && info.nFileIndexLow == 0)) return false;
+    identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    return true;
 }
+
+struct Walk {
+    std::size_t limit;
+    const std::atomic<bool>* cancel;
+    const std::function<void(const std::wstring&, std::size_t)>& onFolder;
+    WalkProblems& problems;
+    std::vector<WalkedFile>& out;
+    std::set<FolderIdentity> seen;
+
+    bool Stopped() const { return out.size() >= limit || (cancel && *cancel); }
+
+    void Folder(const std::wstring& folder, int depth)
+    {
+        if (depth > 64 || Stopped()) return;
+        FolderIdentity identity = {};
+        if (IdentityOf(folder, identity) && !seen.insert(identity).second) {
+            ++problems.loops;
+            return;
+        }
+        if (onFolder) onFolder(folder, out.size());
+        WIN32_FIND_DATAW found = {};
+        HANDLE search = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+                                         FIND_FIRST_EX_LARGE_FETCH);
+        if (search == INVALID_HANDLE_VALUE) {
+            ++problems.unreadableFolders;
+            return;
+        }
+        std::vector<std::wstring> folders;
+        do {
+            const wchar_t* name = found.cFileName;
+            if (name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0))) continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                // Junctions and folder links could lead round in a circle.
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ++problems.links;
+                else folders.push_back(folder + L"\\" + name);
+            } else if (IsSupportedAudioFile(name) && out.size() < limit) {
+                WalkedFile file;
+                file.path = folder + L"\\" + name;
+                file.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+                file.time = (static_cast<std::uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32) |
+                            found.ftLastWriteTime.dwLowDateTime;
+                out.push_back(std::move(file));
+            }
+        } while (!Stopped() && FindNextFileW(search, &found));
+        FindClose(search);
+        for (const std::wstring& sub : folders) Folder(sub, depth + 1);
+    }
+};
 
 }  // namespace
 
@@ -136,23 +203,27 @@ bool WriteFileAtomically(const std::wstring& path, const std::string& bytes)
     return ok;
 }
 
-std::vector<std::wstring> ScanFolder(const std::wstring& folder, std::size_t limit, const std::atomic<bool>* cancel)
+std::vector<WalkedFile> WalkFolder(const std::wstring& folder, WalkProblems& problems, std::size_t limit,
+                                   const std::atomic<bool>* cancel,
+                                   const std::function<void(const std::wstring&, std::size_t)>& onFolder)
 {
     std::wstring root = folder;
     while (root.size() > 3 && (root.back() == L'\\' || root.back() == L'/')) root.pop_back();
-    if (root.size() == 3 && root.back() == L'\\') root.pop_back();   // "C:\" scans as "C:"
-    std::vector<std::wstring> files;
-    Scan(root, 0, limit, cancel, files);
-    std::sort(files.begin(), files.end());
+    if (root.size() == 3 && root.back() == L'\\') root.pop_back();   // "C:\" walks as "C:"
+    std::vector<WalkedFile> files;
+    Walk walk{limit, cancel, onFolder, problems, files, {}};
+    walk.Folder(root, 0);
+    std::sort(files.begin(), files.end(), [](const WalkedFile& a, const WalkedFile& b) { return a.path < b.path; });
     return files;
 }
 
-TrackInfo ReadFileTrackInfo(const std::wstring& path)
+bool ReadFileTrackInfo(const std::wstring& path, TrackInfo& info)
 {
-    TrackInfo info;
+    info = TrackInfo();
     FileSource source(path);
-    if (source.IsOpen()) ReadTrackInfo(source, info);
-    return info;
+    if (!source.IsOpen()) return false;
+    ReadTrackInfo(source, info);
+    return true;
 }
 
 LibraryStore::LibraryStore(std::wstring folder) : m_folder(std::move(folder)) {}

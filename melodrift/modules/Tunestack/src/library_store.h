@@ -10,6 +10,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,14 +29,33 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes);
 // the old file stays untouched and the temporary file is removed.
 bool WriteFileAtomically(const std::wstring& path, const std::string& bytes);
 
-// Every supported audio file under `folder` (sub-folders included, links to
-// folders not followed), sorted by path. Stops after `limit` files, or early
-// (with what it found so far) when `cancel` becomes true.
-std::vector<std::wstring> ScanFolder(const std::wstring& folder, std::size_t limit = 100000,
-                                     const std::atomic<bool>* cancel = nullptr);
+// A supported audio file found by WalkFolder, with the size and the time of
+// the last write the folder listing gave for it.
+struct WalkedFile {
+    std::wstring path;
+    std::uint64_t size = 0;
+    std::uint64_t time = 0;
+};
 
-// The tags of a file on disk (an empty record when it cannot be opened).
-TrackInfo ReadFileTrackInfo(const std::wstring& path);
+// What a walk could not do; each kind is told once when the walk is over.
+struct WalkProblems {
+    int unreadableFolders = 0;   // listing refused (no access, gone meanwhile)
+    int links = 0;               // links to folders, not followed
+    int loops = 0;               // a folder met again under another name
+};
+
+// Every supported audio file under `folder` (sub-folders included, links to
+// folders not followed, no folder walked twice), sorted by path. Stops after
+// `limit` files, or early (with what it found so far) when `cancel` becomes
+// true. `onFolder` is told each folder as the walk enters it and how many
+// files were found so far.
+std::vector<WalkedFile> WalkFolder(const std::wstring& folder, WalkProblems& problems, std::size_t limit = 100000,
+                                   const std::atomic<bool>* cancel = nullptr,
+                                   const std::function<void(const std::wstring&, std::size_t)>& onFolder = {});
+
+// The tags of a file on disk, its head read in one go; false when it cannot
+// be opened (gone since it was listed, say).
+bool ReadFileTrackInfo(const std::wstring& path, TrackInfo& info);
 
 // Loads and saves the two files of the data folder. A file that exists but
 // cannot be read as its format is kept: before the first save over it, it is

@@ -7,6 +7,7 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace tunestack {
 
@@ -20,10 +21,7 @@ constexpr std::size_t kMaxPlaylistBytes = 16 * 1024 * 1024;
 bool CTunestackWindow::IsMissing(std::int32_t id)
 {
     if (id < 0 || static_cast<std::size_t>(id) >= m_library.Files().size()) return false;
-    if (m_missing.size() < m_library.Files().size()) m_missing.resize(m_library.Files().size(), -1);
-    std::int8_t& slot = m_missing[static_cast<std::size_t>(id)];
-    if (slot < 0) slot = GetFileAttributesW(m_library.Files()[static_cast<std::size_t>(id)].c_str()) == INVALID_FILE_ATTRIBUTES;
-    return slot == 1;
+    return static_cast<std::size_t>(id) < m_missing.size() && m_missing[static_cast<std::size_t>(id)] == 1;
 }
 
 std::wstring CTunestackWindow::TitleFor(std::int32_t id)
@@ -41,32 +39,60 @@ void CTunestackWindow::SortRows()
     if (m_sortColumn < 0 || m_rows.empty()) return;
     std::vector<std::size_t> order(m_rows.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    // The keys first (reading a file's tags is not for the comparison).
-    std::vector<std::wstring> texts(m_rows.size());
-    std::vector<std::int64_t> numbers(m_rows.size(), -1);
+    // The keys from what is known of each file (sorting reads no file): numbers
+    // as they are, texts as the locale's sort keys, made once per file and
+    // column and kept until the file's tags change.
     const bool numeric = m_sortColumn == 3 || m_sortColumn == 4;
+    const std::size_t files = m_library.Files().size();
+    std::vector<std::int64_t> numbers;
+    std::vector<const std::string*> texts;
+    static const std::string kNone;
+    std::vector<std::string>& keys = m_sortKeys[std::clamp(m_sortColumn, 0, 5)];
+    if (keys.size() < files) keys.resize(files);
+    if (numeric) numbers.assign(m_rows.size(), -1);
+    else texts.assign(m_rows.size(), &kNone);
+    std::vector<wchar_t> lower;
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
         const std::int32_t id = m_rows[i];
-        const bool known = id >= 0 && static_cast<std::size_t>(id) < m_library.Files().size();
-        if (!known) continue;
-        const TrackInfo& track = InfoFor(id);
-        switch (m_sortColumn) {
-        case 0: texts[i] = TitleFor(id); break;
-        case 1: texts[i] = track.artist; break;
-        case 2: texts[i] = track.album; break;
-        case 3: numbers[i] = track.track; break;
-        case 4: numbers[i] = track.durationMs; break;
-        default: texts[i] = m_library.Files()[static_cast<std::size_t>(id)]; break;
+        if (id < 0 || static_cast<std::size_t>(id) >= files) continue;
+        const auto at = static_cast<std::size_t>(id);
+        const TrackInfo& track = at < m_info.size() && m_info[at] ? *m_info[at] : m_unknown;
+        if (numeric) {
+            numbers[i] = m_sortColumn == 3 ? track.track : track.durationMs;
+            continue;
         }
+        std::string& key = keys[at];
+        if (key.empty()) {
+            std::wstring text;
+            switch (m_sortColumn) {
+            case 0:
+                text = track.title.empty() ? mediatags::TitleOfPath(m_library.Files()[at]) : track.title;
+                if (IsMissing(id)) text += L" (missing)";
+                break;
+            case 1: text = track.artist; break;
+            case 2: text = track.album; break;
+            default: text = m_library.Files()[at]; break;
+            }
+            const int bytes = LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text.c_str(),
+                                           static_cast<int>(text.size()) + 1, nullptr, 0);
+            key.assign(static_cast<std::size_t>(std::max(bytes, 1)), '\0');
+            if (bytes > 0) {
+                LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text.c_str(), static_cast<int>(text.size()) + 1,
+                             reinterpret_cast<wchar_t*>(key.data()), bytes);
+            }
+        }
+        texts[i] = &key;
     }
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         int c = 0;
         if (numeric) c = numbers[a] < numbers[b] ? -1 : numbers[a] > numbers[b] ? 1 : 0;
-        else c = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, texts[a].c_str(), -1, texts[b].c_str(), -1) - CSTR_EQUAL;
+        else c = std::strcmp(texts[a]->c_str(), texts[b]->c_str());
         return m_sortDescending ? c > 0 : c < 0;
     });
     std::vector<std::int32_t> rows;
     std::vector<std::size_t> places;
+    rows.reserve(order.size());
+    places.reserve(order.size());
     for (std::size_t i : order) {
         rows.push_back(m_rows[i]);
         places.push_back(m_rowIndex[i]);
@@ -102,11 +128,13 @@ bool CTunestackWindow::ImportPlaylist(const std::wstring& path)
         // Missing files stay in the playlist (shown as missing), so that nothing of it is lost.
         const std::int32_t id = m_library.AddFile(entry.path);
         m_library.AddTrack(*playlist, id);
-        if (GetFileAttributesW(entry.path.c_str()) == INVALID_FILE_ATTRIBUTES) ++missing;
+        if (m_missing.size() < m_library.Files().size()) m_missing.resize(m_library.Files().size(), -1);
+        const bool gone = GetFileAttributesW(entry.path.c_str()) == INVALID_FILE_ATTRIBUTES;
+        m_missing[static_cast<std::size_t>(id)] = gone ? 1 : 0;
+        if (gone) ++missing;
     }
     Save();
     m_info.resize(m_library.Files().size());
-    m_missing.assign(m_library.Files().size(), -1);
     RefreshPlaylists(static_cast<int>(m_library.Playlists().size()));
     SetStatus(L"Imported " + std::to_wstring(entries.size()) + (entries.size() == 1 ? L" track" : L" tracks") +
               L" from " + path + (missing > 0 ? L" (" + std::to_wstring(missing) + L" missing)." : L"."));
@@ -124,7 +152,7 @@ bool CTunestackWindow::ExportPlaylist(const std::wstring& path)
     std::vector<mediatags::PlaylistEntry> entries;
     for (std::int32_t id : ids) {
         if (id < 0 || static_cast<std::size_t>(id) >= m_library.Files().size()) continue;
-        const TrackInfo& track = InfoFor(id);
+        const TrackInfo& track = InfoNow(id);
         mediatags::PlaylistEntry entry;
         entry.path = m_library.Files()[static_cast<std::size_t>(id)];
         entry.title = track.title.empty() ? std::wstring() : mediatags::DisplayName(track, std::wstring());

@@ -6,6 +6,8 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <memory>
+#include <unordered_map>
 
 namespace tunestack {
 
@@ -17,6 +19,14 @@ const wchar_t kWindowClass[] = L"TunestackWindow";
 const wchar_t kAllTracks[] = L"All tracks";
 const wchar_t kNewPlaylist[] = L"New playlist";
 constexpr UINT kScanDone = WM_APP + 1;
+constexpr UINT kResults = WM_APP + 2;     // a worker has read something
+constexpr UINT_PTR kProgressTimer = 1;
+// A worker hands over what it read at least this often while it reads.
+constexpr DWORD kBatchMs = 40;
+constexpr std::size_t kBatchFiles = 256;
+// A folder's worker waits while this many files it read are not yet taken by
+// the window: what is shown stays close to what was read, and memory bounded.
+constexpr std::size_t kMaxAhead = 512;
 
 struct ButtonDef {
     UINT id;
@@ -61,8 +71,8 @@ CTunestackWindow::CTunestackWindow(HINSTANCE instance, IQueryInterface* host)
 
 CTunestackWindow::~CTunestackWindow()
 {
-    m_cancelScan = true;
-    if (m_scanner.joinable()) m_scanner.join();
+    StopWorkers();
+    if (m_cacheDirty) SaveTagCache();
     if (m_hwnd && IsWindow(m_hwnd)) DestroyWindow(m_hwnd);
     if (m_menu) DestroyMenu(m_menu);
     if (m_accel) DestroyAcceleratorTable(m_accel);
@@ -72,7 +82,7 @@ HWND CTunestackWindow::Create(HWND parent)
 {
     // The skin's colours before any control is made, so that none is ever drawn in others.
     m_colors.Load(m_host);
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
 
     WNDCLASSEXW wc = {sizeof(wc)};
@@ -133,6 +143,11 @@ HWND CTunestackWindow::Create(HWND parent)
                                kStatusHeight, m_hwnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_TS_STATUS)),
                                m_instance, nullptr);
     font(m_status);
+    m_progress = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | PBS_SMOOTH, 0, 0, 160, kStatusHeight, m_hwnd,
+                                 reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_TS_PROGRESS)), m_instance, nullptr);
+    m_cancel = CreateWindowExW(0, L"BUTTON", L"Cancel", WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 64, kStatusHeight,
+                               m_hwnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(ID_TS_CANCEL_ADD)), m_instance, nullptr);
+    font(m_cancel);
 
     // The menu the frame merges in, and the accelerators.
     m_menu = CreateMenu();
@@ -161,6 +176,8 @@ HWND CTunestackWindow::Create(HWND parent)
 
     const bool loaded = m_store.Load(m_library);
     m_info.assign(m_library.Files().size(), std::nullopt);
+    LoadTagCache();
+    StartTagReader();
     // The entry shown last time, by playlist name.
     int select = 0;
     const std::wstring last = ReadSetting(L"Playlist");
@@ -192,6 +209,12 @@ LRESULT CALLBACK CTunestackWindow::WindowProc(HWND hwnd, UINT message, WPARAM wP
     }
     auto* self = reinterpret_cast<CTunestackWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_DESTROY) {
+        // The workers end with the window: the module's own destruction may
+        // come while the system's loader lock is held, where no thread may be waited for.
+        self->StopWorkers();
+        if (self->m_cacheDirty) self->SaveTagCache();
+    }
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         self->m_hwnd = nullptr;
@@ -217,6 +240,15 @@ LRESULT CTunestackWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case kScanDone:
         OnScanDone();
         return 0;
+    case kResults:
+        TakeResults();
+        return 0;
+    case WM_TIMER:
+        if (wParam == kProgressTimer) {
+            ShowScanProgress();
+            return 0;
+        }
+        break;
     case WM_DROPFILES: {
         // Files dropped from the shell join the library; folders are scanned.
         auto drop = reinterpret_cast<HDROP>(wParam);
@@ -319,7 +351,13 @@ void CTunestackWindow::PlaceLists(int top)
     const int right = std::max(kPlaylistWidth + 3 * kMargin + 40, static_cast<int>(client.right) - kMargin);
     MoveWindow(m_playlists, kMargin, top, kPlaylistWidth, bottom - top, TRUE);
     MoveWindow(m_tracks, kMargin * 2 + kPlaylistWidth, top, right - (kMargin * 2 + kPlaylistWidth), bottom - top, TRUE);
-    MoveWindow(m_status, kMargin, bottom + 4, right - kMargin, kStatusHeight, TRUE);
+    // While a folder is added, its progress and Cancel stand at the right of the status line.
+    const int progressWidth = m_scanning ? 160 + 4 + 64 + 4 : 0;
+    MoveWindow(m_status, kMargin, bottom + 4, right - kMargin - progressWidth, kStatusHeight, TRUE);
+    MoveWindow(m_progress, right - 64 - 4 - 160, bottom + 4, 160, kStatusHeight, TRUE);
+    MoveWindow(m_cancel, right - 64, bottom + 4, 64, kStatusHeight, TRUE);
+    ShowWindow(m_progress, m_scanning ? SW_SHOWNA : SW_HIDE);
+    ShowWindow(m_cancel, m_scanning ? SW_SHOWNA : SW_HIDE);
 }
 
 // ---- Library and views ------------------------------------------------------------------------
@@ -329,6 +367,7 @@ void CTunestackWindow::Save()
     if (!m_store.Save(m_library)) {
         SetStatus(L"The library could not be saved to " + m_store.Folder() + L".");
     }
+    if (m_cacheDirty) SaveTagCache();
 }
 
 void CTunestackWindow::RefreshPlaylists(int select)
@@ -419,9 +458,30 @@ const TrackInfo& CTunestackWindow::InfoFor(std::int32_t id)
 {
     if (id < 0 || static_cast<std::size_t>(id) >= m_library.Files().size()) return m_unknown;
     if (m_info.size() < m_library.Files().size()) m_info.resize(m_library.Files().size());
-    auto& slot = m_info[static_cast<std::size_t>(id)];
-    if (!slot) slot = ReadFileTrackInfo(m_library.Files()[static_cast<std::size_t>(id)]);
-    return *slot;
+    const auto& slot = m_info[static_cast<std::size_t>(id)];
+    if (slot) return *slot;
+    if (m_asked.size() < m_library.Files().size()) m_asked.resize(m_library.Files().size(), 0);
+    std::uint8_t& asked = m_asked[static_cast<std::size_t>(id)];
+    if (asked < 2) {
+        // Asked for a row on screen: ahead of the files read in the background.
+        asked = 2;
+        std::lock_guard<std::mutex> guard(m_tagLock);
+        m_tagWanted.push_front({m_library.Files()[static_cast<std::size_t>(id)]});
+        m_tagWake.notify_one();
+    }
+    return m_unknown;
+}
+
+const TrackInfo& CTunestackWindow::InfoNow(std::int32_t id)
+{
+    if (id < 0 || static_cast<std::size_t>(id) >= m_library.Files().size()) return m_unknown;
+    if (m_info.size() < m_library.Files().size()) m_info.resize(m_library.Files().size());
+    if (!m_info[static_cast<std::size_t>(id)]) {
+        TrackInfo info;
+        ReadFileTrackInfo(m_library.Files()[static_cast<std::size_t>(id)], info);
+        SetInfo(id, info, 0, 0);
+    }
+    return *m_info[static_cast<std::size_t>(id)];
 }
 
 void CTunestackWindow::SetStatus(const std::wstring& text)
@@ -475,6 +535,7 @@ bool CTunestackWindow::OnCommand(UINT id)
     case ID_TS_CHOOSE_FROM_LIBRARY: OnChooseFromLibrary(); return true;
     case ID_TS_IMPORT_PLAYLIST: OnImportPlaylist(); return true;
     case ID_TS_EXPORT_PLAYLIST: OnExportPlaylist(); return true;
+    case ID_TS_CANCEL_ADD: CancelAdd(); return true;
     case ID_TS_PLAY_SELECTED: {
         std::vector<std::wstring> paths;
         for (std::int32_t fileId : SelectedFileIds()) paths.push_back(m_library.Files()[static_cast<std::size_t>(fileId)]);
@@ -491,6 +552,7 @@ bool CTunestackWindow::QueryCommand(UINT id, bool& enabled) const
     const bool selection = ListView_GetSelectedCount(m_tracks) > 0;
     switch (id) {
     case ID_TS_ADD_FOLDER: enabled = !m_scanning; return true;
+    case ID_TS_CANCEL_ADD: enabled = m_scanning; return true;
     case ID_TS_NEW_PLAYLIST:
     case ID_TS_IMPORT_PLAYLIST:
     case ID_TS_CHOOSE_FROM_LIBRARY: enabled = true; return true;
@@ -549,37 +611,336 @@ void CTunestackWindow::StartNextScan()
     if (m_scanner.joinable()) m_scanner.join();
     if (m_waitingFolders.empty()) {
         m_scanning = false;
+        KillTimer(m_hwnd, kProgressTimer);
+        Layout();
         return;
     }
     const std::wstring folder = m_waitingFolders.front();
     m_waitingFolders.pop_front();
     m_scanning = true;
+    m_cancelScan = false;
+    m_scanRoot = folder;
+    m_scanFound = 0;
+    m_scanTotal = 0;
+    m_scanRead = 0;
+    m_scanAdded = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_scanLock);
+        m_scanFolderNow = folder;
+        m_scanProblems = WalkProblems();
+        m_scanGone = 0;
+    }
+    SendMessageW(m_progress, PBM_SETRANGE32, 0, 1);
+    SendMessageW(m_progress, PBM_SETPOS, 0, 0);
+    Layout();
     SetStatus(L"Looking for music in " + folder + L"...");
+    SetTimer(m_hwnd, kProgressTimer, 200, nullptr);
+
+    // Files already known with their tags are not read again unless they changed since.
+    auto known = std::make_shared<std::unordered_map<std::wstring, std::pair<std::uint64_t, std::uint64_t>>>();
+    for (std::size_t i = 0; i < m_library.Files().size() && i < m_info.size(); ++i) {
+        if (m_info[i] && i < m_stamps.size() && m_stamps[i].second != 0) known->emplace(FoldPath(m_library.Files()[i]), m_stamps[i]);
+    }
     HWND window = m_hwnd;
-    m_scanner = std::thread([this, folder, window] {
-        std::vector<std::wstring> files = ScanFolder(folder, 100000, &m_cancelScan);
+    m_scanner = std::thread([this, folder, window, known] {
+        WalkProblems problems;
+        const std::vector<WalkedFile> files = WalkFolder(folder, problems, 100000, &m_cancelScan,
+                                                         [&](const std::wstring& at, std::size_t found) {
+                                                             m_scanFound = found;
+                                                             std::lock_guard<std::mutex> guard(m_scanLock);
+                                                             m_scanFolderNow = at;
+                                                         });
+        m_scanFound = files.size();
+        m_scanTotal = files.size();
         {
             std::lock_guard<std::mutex> guard(m_scanLock);
-            m_scannedFolder = folder;
-            m_scannedFiles = std::move(files);
+            m_scanProblems = problems;
         }
-        if (!m_cancelScan) PostMessageW(window, kScanDone, 0, 0);
+        std::vector<ReadResult> batch;
+        DWORD last = GetTickCount();
+        std::size_t gone = 0;
+        const auto handOver = [&](bool force) {
+            if (batch.empty()) return;
+            if (!force && batch.size() < kBatchFiles && GetTickCount() - last < kBatchMs) return;
+            bool post = false;
+            {
+                std::unique_lock<std::mutex> guard(m_resultLock);
+                m_resultSpace.wait(guard, [&] { return m_results.size() + batch.size() <= kMaxAhead || m_cancelScan; });
+                for (ReadResult& r : batch) m_results.push_back(std::move(r));
+                post = !m_resultsPosted;
+                m_resultsPosted = true;
+            }
+            batch.clear();
+            last = GetTickCount();
+            if (post) PostMessageW(window, kResults, 0, 0);
+        };
+        for (const WalkedFile& file : files) {
+            if (m_cancelScan) break;
+            ReadResult r;
+            r.path = file.path;
+            r.size = file.size;
+            r.time = file.time;
+            r.scanned = true;
+            const auto stamp = known->find(FoldPath(file.path));
+            if (stamp == known->end() || stamp->second != std::make_pair(file.size, file.time)) {
+                if (!ReadFileTrackInfo(file.path, r.info) && GetFileAttributesW(file.path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+                    ++gone;   // gone since the walk: nothing to add
+                    ++m_scanRead;
+                    continue;
+                }
+            } else {
+                r.size = r.time = 0;   // the tags the library has stay
+            }
+            batch.push_back(std::move(r));
+            ++m_scanRead;
+            handOver(false);
+        }
+        handOver(true);
+        {
+            std::lock_guard<std::mutex> guard(m_scanLock);
+            m_scanGone = gone;
+        }
+        PostMessageW(window, kScanDone, 0, 0);
     });
+}
+
+void CTunestackWindow::ShowScanProgress()
+{
+    if (!m_scanning) return;
+    std::wstring at;
+    {
+        std::lock_guard<std::mutex> guard(m_scanLock);
+        at = m_scanFolderNow;
+    }
+    const std::size_t total = m_scanTotal;
+    if (total == 0) {
+        SetStatus(L"Looking for music in " + m_scanRoot + L": " + std::to_wstring(m_scanFound.load()) + L" found (" + at + L")");
+        return;
+    }
+    const std::size_t read = m_scanRead;
+    SendMessageW(m_progress, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
+    SendMessageW(m_progress, PBM_SETPOS, static_cast<WPARAM>(read), 0);
+    SetStatus(L"Adding " + std::to_wstring(read) + L" of " + std::to_wstring(total) + L" files from " + m_scanRoot + L"...");
+}
+
+void CTunestackWindow::CancelAdd()
+{
+    if (!m_scanning) return;
+    m_waitingFolders.clear();
+    {
+        std::lock_guard<std::mutex> guard(m_resultLock);
+        m_cancelScan = true;
+    }
+    m_resultSpace.notify_all();
 }
 
 void CTunestackWindow::OnScanDone()
 {
-    std::wstring folder;
-    std::vector<std::wstring> files;
+    if (m_scanner.joinable()) m_scanner.join();
+    TakeResults();
+    WalkProblems problems;
+    std::size_t gone = 0;
     {
         std::lock_guard<std::mutex> guard(m_scanLock);
-        folder.swap(m_scannedFolder);
-        files.swap(m_scannedFiles);
+        problems = m_scanProblems;
+        gone = m_scanGone;
     }
-    const int added = AddFiles(files);
-    SetStatus(L"Added " + std::to_wstring(added) + (added == 1 ? L" file" : L" files") + L" from " + folder + L" (" +
-              std::to_wstring(files.size()) + L" found).");
+    const std::size_t added = m_scanAdded;
+    Save();
+    if (added > 0) ShowEntry(m_entry);   // sorted again, selection cleared
+    const std::wstring files = std::to_wstring(added) + (added == 1 ? L" file" : L" files");
+    std::wstring text = m_cancelScan ? L"Stopped adding from " + m_scanRoot + L": " + files + L" added."
+                                     : L"Added " + files + L" from " + m_scanRoot + L" (" +
+                                           std::to_wstring(m_scanTotal.load()) + L" found).";
+    // What could not be done, each said once.
+    const auto count = [](std::size_t n, const wchar_t* one, const wchar_t* many) {
+        return std::to_wstring(n) + L" " + (n == 1 ? one : many);
+    };
+    if (problems.unreadableFolders > 0)
+        text += L" " + count(problems.unreadableFolders, L"folder", L"folders") + L" could not be read.";
+    if (gone > 0) text += L" " + count(gone, L"file was", L"files were") + L" gone before it could be read.";
+    if (problems.links + problems.loops > 0)
+        text += L" " + count(problems.links + problems.loops, L"link to a folder was", L"links to folders were") +
+                L" not followed.";
     StartNextScan();
+    SetStatus(text);
+}
+
+void CTunestackWindow::SetInfo(std::int32_t id, const TrackInfo& info, std::uint64_t size, std::uint64_t time)
+{
+    const auto at = static_cast<std::size_t>(id);
+    const std::size_t files = m_library.Files().size();
+    if (m_info.size() < files) m_info.resize(files);
+    if (m_stamps.size() < files) m_stamps.resize(files);
+    m_info[at] = info;
+    m_stamps[at] = {size, time};
+    for (auto& keys : m_sortKeys) {
+        if (at < keys.size()) keys[at].clear();
+    }
+    m_cacheDirty = true;
+}
+
+void CTunestackWindow::TakeResults()
+{
+    std::vector<ReadResult> results;
+    {
+        std::lock_guard<std::mutex> guard(m_resultLock);
+        results.swap(m_results);
+        m_resultsPosted = false;
+    }
+    m_resultSpace.notify_all();
+    if (results.empty()) return;
+    const std::size_t before = m_library.Files().size();
+    bool shownChanged = false;
+    for (ReadResult& r : results) {
+        std::int32_t id = -1;
+        if (r.scanned) {
+            id = m_library.AddFile(r.path);
+            if (static_cast<std::size_t>(id) >= before) ++m_scanAdded;
+        } else if (auto found = m_library.FindFile(r.path)) {
+            id = *found;
+        }
+        if (id < 0) continue;
+        if (m_missing.size() < m_library.Files().size()) m_missing.resize(m_library.Files().size(), -1);
+        const std::int8_t missing = r.gone ? 1 : 0;
+        if (m_missing[static_cast<std::size_t>(id)] != missing) shownChanged = true;
+        m_missing[static_cast<std::size_t>(id)] = missing;
+        if (r.scanned && r.size == 0 && r.time == 0 && static_cast<std::size_t>(id) < m_info.size() && m_info[static_cast<std::size_t>(id)])
+            continue;   // unchanged since its tags were read
+        SetInfo(id, r.info, r.size, r.time);
+        shownChanged = true;
+    }
+    const std::size_t after = m_library.Files().size();
+    if (after > before && m_entry == 0) {
+        // New files show at once in "All tracks"; a sorted list is sorted again when the folder is done.
+        for (std::size_t i = before; i < after; ++i) {
+            m_rows.push_back(static_cast<std::int32_t>(i));
+            m_rowIndex.push_back(m_rowIndex.size());
+        }
+        ListView_SetItemCountEx(m_tracks, static_cast<int>(m_rows.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    }
+    if (shownChanged) InvalidateRect(m_tracks, nullptr, FALSE);
+    if (m_scanning) ShowScanProgress();
+    bool idle = false;
+    {
+        std::lock_guard<std::mutex> guard(m_tagLock);
+        idle = m_tagWanted.empty();
+    }
+    if (idle && !m_scanning && m_cacheDirty) SaveTagCache();
+}
+
+void CTunestackWindow::LoadTagCache()
+{
+    std::string bytes;
+    if (!ReadWholeFile(TagCachePath(), bytes)) return;
+    const std::size_t files = m_library.Files().size();
+    m_stamps.assign(files, {0, 0});
+    for (CachedTags& record : ParseTagCache(bytes)) {
+        const std::optional<std::int32_t> id = m_library.FindFile(record.path);
+        if (!id) continue;
+        m_info[static_cast<std::size_t>(*id)] = std::move(record.tags);
+        m_stamps[static_cast<std::size_t>(*id)] = {record.size, record.time};
+    }
+}
+
+void CTunestackWindow::SaveTagCache()
+{
+    std::vector<CachedTags> records;
+    for (std::size_t i = 0; i < m_library.Files().size() && i < m_info.size(); ++i) {
+        if (!m_info[i]) continue;
+        CachedTags record;
+        record.path = m_library.Files()[i];
+        if (i < m_stamps.size()) {
+            record.size = m_stamps[i].first;
+            record.time = m_stamps[i].second;
+        }
+        record.tags = *m_info[i];
+        records.push_back(std::move(record));
+    }
+    if (WriteFileAtomically(TagCachePath(), SerializeTagCache(records))) m_cacheDirty = false;
+}
+
+void CTunestackWindow::StartTagReader()
+{
+    // Every file of the library: those without tags are read, the others
+    // looked at for a change of size or time since.
+    {
+        std::lock_guard<std::mutex> guard(m_tagLock);
+        for (std::size_t i = 0; i < m_library.Files().size(); ++i) {
+            TagRequest request{m_library.Files()[i]};
+            if (i < m_info.size() && m_info[i] && i < m_stamps.size() && m_stamps[i].second != 0) {
+                request.size = m_stamps[i].first;
+                request.time = m_stamps[i].second;
+                request.stamped = true;
+            }
+            m_tagWanted.push_back(std::move(request));
+        }
+    }
+    m_asked.assign(m_library.Files().size(), 1);
+    HWND window = m_hwnd;
+    m_tagThread = std::thread([this, window] {
+        std::vector<ReadResult> batch;
+        DWORD last = GetTickCount();
+        const auto handOver = [&](bool force) {
+            if (batch.empty()) return;
+            if (!force && batch.size() < kBatchFiles && GetTickCount() - last < kBatchMs) return;
+            bool post = false;
+            {
+                std::lock_guard<std::mutex> guard(m_resultLock);
+                for (ReadResult& r : batch) m_results.push_back(std::move(r));
+                post = !m_resultsPosted;
+                m_resultsPosted = true;
+            }
+            batch.clear();
+            last = GetTickCount();
+            if (post) PostMessageW(window, kResults, 0, 0);
+        };
+        for (;;) {
+            TagRequest request;
+            {
+                std::unique_lock<std::mutex> guard(m_tagLock);
+                if (m_tagWanted.empty()) {
+                    guard.unlock();
+                    handOver(true);
+                    guard.lock();
+                    m_tagWake.wait(guard, [&] { return m_tagStop || !m_tagWanted.empty(); });
+                }
+                if (m_tagStop) return;
+                request = std::move(m_tagWanted.front());
+                m_tagWanted.pop_front();
+            }
+            ReadResult r;
+            r.path = request.path;
+            WIN32_FILE_ATTRIBUTE_DATA data = {};
+            if (!GetFileAttributesExW(request.path.c_str(), GetFileExInfoStandard, &data)) {
+                r.gone = true;
+            } else {
+                r.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+                r.time = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                         data.ftLastWriteTime.dwLowDateTime;
+                if (request.stamped && request.size == r.size && request.time == r.time) continue;
+                ReadFileTrackInfo(request.path, r.info);
+            }
+            batch.push_back(std::move(r));
+            handOver(false);
+        }
+    });
+}
+
+void CTunestackWindow::StopWorkers()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_resultLock);
+        m_cancelScan = true;
+    }
+    m_resultSpace.notify_all();
+    if (m_scanner.joinable()) m_scanner.join();
+    {
+        std::lock_guard<std::mutex> guard(m_tagLock);
+        m_tagStop = true;
+        m_tagWake.notify_all();
+    }
+    if (m_tagThread.joinable()) m_tagThread.join();
 }
 
 int CTunestackWindow::AddFiles(const std::vector<std::wstring>& paths)

@@ -181,6 +181,12 @@ TEST(TunestackLibrary, FilesPlaylistsAndTracks)
     EXPECT_EQ(library.Files().size(), 2u);
     EXPECT_EQ(library.FindFile(L"C:\\MUSIC\\B.WAV"), 1);
     EXPECT_FALSE(library.FindFile(L"C:\\Music\\c.wav").has_value());
+    // Only ASCII letters fold, as the file system's comparison here does.
+    EXPECT_EQ(library.AddFile(L"C:\\Music\\\u00c9t\u00e9.mp3"), 2);
+    EXPECT_EQ(library.AddFile(L"C:\\Music\\\u00e9t\u00e9.mp3"), 3);
+    EXPECT_EQ(library.FindFile(L"c:/MUSIC/\u00c9T\u00e9.MP3"), 2);
+    EXPECT_TRUE(library.RemoveFile(3));
+    EXPECT_TRUE(library.RemoveFile(2));
 
     // A playlist inside a group, as another program may have written it.
     ASSERT_TRUE(library.LoadPlaylists("<Library><playlist Name=\"Top\"/><group Name=\"G\"><playlist Name=\"In\">"
@@ -207,6 +213,76 @@ TEST(TunestackLibrary, FilesPlaylistsAndTracks)
     ASSERT_EQ(library.Root().children.size(), 2u);   // the group stays
     XmlNode stranger;
     EXPECT_FALSE(library.RemovePlaylist(&stranger));
+}
+
+// The index of paths follows every change of the list: a list loaded with a
+// path twice (written elsewhere), files removed (identifiers after them move
+// down, in the playlists too) and renamed.
+TEST(TunestackLibrary, PathIndexFollowsLoadsRemovalsAndRenames)
+{
+    Library library;
+    ASSERT_TRUE(library.LoadFileList(SerializeFileList({L"C:\\a.mp3", L"C:\\b.mp3", L"c:/A.MP3", L"C:\\c.mp3"})));
+    EXPECT_EQ(library.FindFile(L"C:\\A.mp3"), 0);   // the first of the two
+    EXPECT_EQ(library.AddFile(L"c:\\c.MP3"), 3);
+    ASSERT_TRUE(library.LoadPlaylists("<Library><g><playlist Name=\"P\"><t id=\"3\"/><t id=\"1\"/><t id=\"0\"/>"
+                                      "<t id=\"2\"/></playlist></g></Library>"));
+
+    // Removing the first copy: the second answers for the path; tracks renumbered.
+    EXPECT_TRUE(library.RemoveFile(0));
+    EXPECT_FALSE(library.RemoveFile(3));
+    EXPECT_FALSE(library.RemoveFile(-1));
+    EXPECT_EQ(library.Files(), (std::vector<std::wstring>{L"C:\\b.mp3", L"c:/A.MP3", L"C:\\c.mp3"}));
+    EXPECT_EQ(library.FindFile(L"C:\\a.mp3"), 1);
+    EXPECT_EQ(library.FindFile(L"C:\\c.mp3"), 2);
+    EXPECT_EQ(Library::Tracks(*library.Playlists()[0]), (std::vector<std::int32_t>{2, 0, 1}));
+
+    // A rename keeps the identifier; the old path is free, a taken one is refused.
+    EXPECT_TRUE(library.RenameFile(1, L"D:\\new\\a.mp3"));
+    EXPECT_FALSE(library.FindFile(L"C:\\a.mp3").has_value());
+    EXPECT_EQ(library.FindFile(L"d:/NEW/a.mp3"), 1);
+    EXPECT_FALSE(library.RenameFile(1, L"c:/B.mp3"));
+    EXPECT_FALSE(library.RenameFile(7, L"C:\\x.mp3"));
+    EXPECT_TRUE(library.RenameFile(1, L"D:/New/A.mp3"));   // the same file, spelt otherwise
+    EXPECT_EQ(library.Files()[1], L"D:/New/A.mp3");
+    EXPECT_EQ(library.AddFile(L"C:\\a.mp3"), 3);
+    EXPECT_EQ(library.AddFile(L"d:\\new\\a.mp3"), 1);
+    EXPECT_EQ(library.Files().size(), 4u);
+}
+
+TEST(TunestackTagCache, ReadsBackWhatItWroteAndKeepsWhatStandsBeforeDamage)
+{
+    std::vector<CachedTags> records(2);
+    records[0].path = L"C:\\M\\\u00e9t\u00e9.mp3";
+    records[0].size = 0x123456789ull;
+    records[0].time = 0x01DA000000000001ull;
+    records[0].tags.title = L"T\u00eftle";
+    records[0].tags.artist = L"A";
+    records[0].tags.track = 7;
+    records[0].tags.durationMs = 61000;
+    records[1].path = L"D:\\b.wav";   // no tags, length unknown
+    const std::string bytes = SerializeTagCache(records);
+    const std::vector<CachedTags> read = ParseTagCache(bytes);
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].path, records[0].path);
+    EXPECT_EQ(read[0].size, records[0].size);
+    EXPECT_EQ(read[0].time, records[0].time);
+    EXPECT_EQ(read[0].tags.title, L"T\u00eftle");
+    EXPECT_EQ(read[0].tags.artist, L"A");
+    EXPECT_EQ(read[0].tags.album, L"");
+    EXPECT_EQ(read[0].tags.track, 7);
+    EXPECT_EQ(read[0].tags.durationMs, 61000);
+    EXPECT_EQ(read[1].tags.durationMs, -1);
+
+    // Cut inside the second record: the first stays; a foreign file or another version gives nothing.
+    EXPECT_EQ(ParseTagCache(bytes.substr(0, bytes.size() - 3)).size(), 1u);
+    EXPECT_TRUE(ParseTagCache("TSTC").empty());
+    EXPECT_TRUE(ParseTagCache(Utf16(L"C:\\a.mp3\r\n")).empty());
+    std::string other = bytes;
+    other[4] = 2;
+    EXPECT_TRUE(ParseTagCache(other).empty());
+    // A count far beyond what the bytes hold costs no memory.
+    std::string huge = bytes.substr(0, 8) + std::string("\xFF\xFF\xFF\x7F", 4);
+    EXPECT_TRUE(ParseTagCache(huge).empty());
 }
 
 TEST(TunestackLibrary, SupportedFilesAndNames)

@@ -1,5 +1,5 @@
 // Fuzzer over Tunestack's readers: the file list, the playlists document and
-// the tag reader. Whatever is read must write out and read back unchanged.
+// the tag cache and the tag reader. Whatever is read must write out and read back unchanged.
 #include "tunestack/library_files.h"
 #include "tunestack/track_info.h"
 
@@ -20,6 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         tunestack::Library again;
         if (!again.LoadPlaylists(written) || again.PlaylistsBytes() != written) std::abort();
     }
+
+    const std::vector<tunestack::CachedTags> cache = tunestack::ParseTagCache(bytes);
+    const std::string cached = tunestack::SerializeTagCache(cache);
+    if (tunestack::SerializeTagCache(tunestack::ParseTagCache(cached)) != cached) std::abort();
 
     tunestack::MemorySource source(data, size);
     tunestack::TrackInfo info;

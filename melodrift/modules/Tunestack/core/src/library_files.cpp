@@ -495,33 +495,98 @@ std::string SerializeXml(const XmlNode& root)
 
 // ---- The library ---------------------------------------------------------------------------------
 
+namespace {
+
+wchar_t FoldPathChar(wchar_t c)
+{
+    c = FoldAscii(c);
+    return c == L'/' ? L'\\' : c;
+}
+
+// Each track of the removed file goes; the identifiers above it move down.
+void RenumberTracks(XmlNode& node, std::int32_t removed)
+{
+    auto& children = node.children;
+    children.erase(std::remove_if(children.begin(), children.end(),
+                                  [&](const XmlNode& child) { return child.IsTrack() && child.TrackId() == removed; }),
+                   children.end());
+    for (XmlNode& child : children) {
+        if (!child.IsTrack()) {
+            RenumberTracks(child, removed);
+            continue;
+        }
+        const std::optional<std::int32_t> id = child.TrackId();
+        if (id && *id > removed) child.SetAttribute(L"id", std::to_wstring(*id - 1));
+    }
+}
+
+}  // namespace
+
 bool SamePath(std::wstring_view a, std::wstring_view b)
 {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        wchar_t x = FoldAscii(a[i]), y = FoldAscii(b[i]);
-        if (x == L'/') x = L'\\';
-        if (y == L'/') y = L'\\';
-        if (x != y) return false;
+        if (FoldPathChar(a[i]) != FoldPathChar(b[i])) return false;
     }
     return true;
+}
+
+std::wstring FoldPath(std::wstring_view path)
+{
+    std::wstring folded(path);
+    for (wchar_t& c : folded) c = FoldPathChar(c);
+    return folded;
 }
 
 Library::Library() { m_root.name = L"Library"; }
 
 std::int32_t Library::AddFile(const std::wstring& path)
 {
-    if (auto id = FindFile(path)) return *id;
+    const auto id = static_cast<std::int32_t>(m_files.size());
+    const auto [at, added] = m_index.emplace(FoldPath(path), id);
+    if (!added) return at->second;
     m_files.push_back(path);
-    return static_cast<std::int32_t>(m_files.size() - 1);
+    return id;
 }
 
 std::optional<std::int32_t> Library::FindFile(std::wstring_view path) const
 {
-    for (std::size_t i = 0; i < m_files.size(); ++i) {
-        if (SamePath(m_files[i], path)) return static_cast<std::int32_t>(i);
-    }
-    return std::nullopt;
+    const auto found = m_index.find(FoldPath(path));
+    if (found == m_index.end()) return std::nullopt;
+    return found->second;
+}
+
+bool Library::RemoveFile(std::int32_t id)
+{
+    if (id < 0 || static_cast<std::size_t>(id) >= m_files.size()) return false;
+    m_files.erase(m_files.begin() + id);
+    RenumberTracks(m_root, id);
+    // Every identifier after it moved, and a second copy of the same path may now come first.
+    RebuildIndex();
+    return true;
+}
+
+bool Library::RenameFile(std::int32_t id, const std::wstring& path)
+{
+    if (id < 0 || static_cast<std::size_t>(id) >= m_files.size()) return false;
+    std::wstring folded = FoldPath(path);
+    const auto found = m_index.find(folded);
+    if (found != m_index.end() && found->second != id) return false;
+    std::wstring& slot = m_files[static_cast<std::size_t>(id)];
+    const bool samePath = SamePath(slot, path);
+    slot = path;
+    // Only a change of letter case or separators keeps the index as it is;
+    // otherwise a later copy of the old path (a list written elsewhere may
+    // hold one) answers for it from now on.
+    if (!samePath) RebuildIndex();
+    return true;
+}
+
+void Library::RebuildIndex()
+{
+    m_index.clear();
+    m_index.reserve(m_files.size());
+    for (std::size_t i = 0; i < m_files.size(); ++i) m_index.emplace(FoldPath(m_files[i]), static_cast<std::int32_t>(i));
 }
 
 std::vector<XmlNode*> Library::Playlists()
@@ -578,6 +643,7 @@ bool Library::LoadFileList(std::string_view bytes)
 {
     FileListRead read = ParseFileList(bytes);
     m_files = std::move(read.paths);
+    RebuildIndex();
     return read.valid;
 }
 
@@ -591,6 +657,110 @@ bool Library::LoadPlaylists(std::string_view bytes)
     }
     m_root = std::move(*root);
     return true;
+}
+
+// ---- The tag cache ---------------------------------------------------------------------------
+
+namespace {
+
+void Put32(std::string& out, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+void Put64(std::string& out, std::uint64_t v)
+{
+    Put32(out, static_cast<std::uint32_t>(v));
+    Put32(out, static_cast<std::uint32_t>(v >> 32));
+}
+
+void PutString(std::string& out, const std::wstring& text)
+{
+    Put32(out, static_cast<std::uint32_t>(text.size()));
+    PutText(out, text);
+}
+
+class CacheReader {
+public:
+    explicit CacheReader(std::string_view bytes) : m_bytes(bytes) {}
+    bool Get32(std::uint32_t& v)
+    {
+        if (m_bytes.size() - m_pos < 4) return false;
+        v = 0;
+        for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(static_cast<unsigned char>(m_bytes[m_pos + i])) << (8 * i);
+        m_pos += 4;
+        return true;
+    }
+    bool Get64(std::uint64_t& v)
+    {
+        std::uint32_t lo = 0, hi = 0;
+        if (!Get32(lo) || !Get32(hi)) return false;
+        v = lo | (static_cast<std::uint64_t>(hi) << 32);
+        return true;
+    }
+    bool GetString(std::wstring& text)
+    {
+        std::uint32_t units = 0;
+        if (!Get32(units) || (m_bytes.size() - m_pos) / 2 < units) return false;
+        text.resize(units);
+        for (std::uint32_t i = 0; i < units; ++i) {
+            text[i] = static_cast<wchar_t>(static_cast<unsigned char>(m_bytes[m_pos]) |
+                                           (static_cast<unsigned char>(m_bytes[m_pos + 1]) << 8));
+            m_pos += 2;
+        }
+        return true;
+    }
+    std::size_t Left() const { return m_bytes.size() - m_pos; }
+
+private:
+    std::string_view m_bytes;
+    std::size_t m_pos = 0;
+};
+
+}  // namespace
+
+std::string SerializeTagCache(const std::vector<CachedTags>& records)
+{
+    std::string out = "TSTC";
+    Put32(out, 1);
+    Put32(out, static_cast<std::uint32_t>(records.size()));
+    for (const CachedTags& r : records) {
+        PutString(out, r.path);
+        PutString(out, r.tags.title);
+        PutString(out, r.tags.artist);
+        PutString(out, r.tags.album);
+        Put64(out, r.size);
+        Put64(out, r.time);
+        Put32(out, static_cast<std::uint32_t>(r.tags.track));
+        Put64(out, static_cast<std::uint64_t>(r.tags.durationMs));
+    }
+    return out;
+}
+
+std::vector<CachedTags> ParseTagCache(std::string_view bytes)
+{
+    std::vector<CachedTags> records;
+    if (bytes.substr(0, 4) != "TSTC") return records;
+    CacheReader in(bytes.substr(4));
+    std::uint32_t version = 0, count = 0;
+    if (!in.Get32(version) || version != 1 || !in.Get32(count)) return records;
+    // Each record takes at least 44 bytes: a count beyond that is not believed.
+    records.reserve(std::min<std::size_t>(count, in.Left() / 44));
+    for (std::uint32_t i = 0; i < count; ++i) {
+        CachedTags r;
+        std::uint32_t track = 0;
+        std::uint64_t duration = 0;
+        if (!in.GetString(r.path) || !in.GetString(r.tags.title) || !in.GetString(r.tags.artist) ||
+            !in.GetString(r.tags.album) || !in.Get64(r.size) || !in.Get64(r.time) || !in.Get32(track) || !in.Get64(duration)) {
+            break;
+        }
+        r.tags.track = static_cast<int>(track);
+        r.tags.durationMs = static_cast<std::int64_t>(duration);
+        if (r.tags.track < 0) r.tags.track = 0;
+        if (r.tags.durationMs < -1) r.tags.durationMs = -1;
+        records.push_back(std::move(r));
+    }
+    return records;
 }
 
 BusCommand ParseBusCommand(std::wstring_view message)

@@ -14,11 +14,14 @@
 // kept and written back.
 #pragma once
 
+#include "mediatags/media_tags.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -66,8 +69,11 @@ std::string SerializeXml(const XmlNode& root);
 // ---- The library --------------------------------------------------------------------------
 
 // Paths are compared without regard to the case of ASCII letters, as the
-// file system does.
+// file system does, and with '/' and '\\' alike.
 bool SamePath(std::wstring_view a, std::wstring_view b);
+// The path as SamePath sees it: ASCII letters lower-cased, '/' made '\\'.
+// Two paths are the same exactly when their folded forms are equal.
+std::wstring FoldPath(std::wstring_view path);
 
 class Library {
 public:
@@ -75,8 +81,19 @@ public:
 
     const std::vector<std::wstring>& Files() const { return m_files; }
     // The identifier of `path`, added at the end when it is not yet known.
+    // A look-up in an index of the folded paths, so adding n files costs
+    // about n steps, not n*n.
     std::int32_t AddFile(const std::wstring& path);
+    // The first identifier of the path (a list written elsewhere may hold a
+    // path twice), or nothing.
     std::optional<std::int32_t> FindFile(std::wstring_view path) const;
+    // Takes the file out of the list: the identifiers after it move down by
+    // one, in the playlists too, and the playlists' tracks of the file go.
+    // False for an identifier outside the list.
+    bool RemoveFile(std::int32_t id);
+    // Gives the file a new path, keeping its identifier; false when the
+    // identifier is outside the list or another file already has that path.
+    bool RenameFile(std::int32_t id, const std::wstring& path);
 
     XmlNode& Root() { return m_root; }
     const XmlNode& Root() const { return m_root; }
@@ -105,9 +122,33 @@ public:
     std::string PlaylistsBytes() const { return SerializeXml(m_root); }
 
 private:
+    void RebuildIndex();
+
     std::vector<std::wstring> m_files;
+    std::unordered_map<std::wstring, std::int32_t> m_index;   // folded path -> first identifier
     XmlNode m_root;
 };
+
+// ---- The tag cache ------------------------------------------------------------------------
+
+// "tagcache.dat" beside the two files (Tunestack's own; the chooser does not
+// read it): the tags of each file as read, with the file's size and time of
+// last write then, so that a file changed since is read again. Little-endian:
+// "TSTC", version 1, the number of records, then per record the path, title,
+// artist and album (each a 32-bit length in UTF-16 units and the units), the
+// size and the time (64 bits), the track number (32 bits) and the length in
+// milliseconds (64 bits, -1 unknown).
+struct CachedTags {
+    std::wstring path;
+    std::uint64_t size = 0;
+    std::uint64_t time = 0;
+    mediatags::MediaTags tags;
+};
+
+std::string SerializeTagCache(const std::vector<CachedTags>& records);
+// The records; none when the bytes are not such a file (what stands before a
+// damaged record is kept).
+std::vector<CachedTags> ParseTagCache(std::string_view bytes);
 
 // A bus message: a verb, then file names, each in double quotes or ending at
 // a blank ("open \"C:\\a b.mp3\" C:\\c.mp3"). The verb is lower-cased (ASCII).
