@@ -27,6 +27,7 @@ void PlaceWindow(CWnd& wnd, int width, int height, int bitmapHeight) {
 }
 
 void OpenWindow(CBitmapDialog& dialog, UINT bitmap, UINT caption, int width, int height, int bitmapHeight) {
+    dialog.CBitmapDialog::OnInitDialog();
     dialog.SetBitmap(bitmap);
     dialog.m_bDragEnabled = true;
     if (caption) dialog.SetWindowText(Str(caption));

@@ -43,7 +43,6 @@ const CMessageMap& CRepairErrorsDialog::GetThisMessageMap() {
 }
 
 BOOL CRepairErrorsDialog::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
     kwui::OpenWindow(*this, IDB_DIALOG_SMALL, IDS_REPAIR_CAPTION, 450, 413, 393);
 
     SetUpButton(m_abort, IDCANCEL, this, IDB_BUTTON_SMALL, {340, 350, 81, 21}, Str(IDS_ABORT));
@@ -173,7 +172,6 @@ const CMessageMap& CRestoreBackupsDialog::GetThisMessageMap() {
 }
 
 BOOL CRestoreBackupsDialog::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
     kwui::OpenWindow(*this, IDB_DIALOG_SMALL, IDS_RESTORE_CAPTION, 450, 413, 393);
 
     SetUpStatic(m_title, IDC_TITLE, this, {35, 30, 220, 31}, kHeadingBlue, 14, FW_NORMAL, Str(IDS_RESTORE_HEADING));
@@ -308,7 +306,6 @@ const CMessageMap& CManageStartupDialog::GetThisMessageMap() {
 }
 
 BOOL CManageStartupDialog::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
     kwui::OpenWindow(*this, IDB_DIALOG_LARGE, IDS_STARTUP_CAPTION, 528, 481, 461);
 
     m_list.SubclassDlgItem(IDC_STARTUP_LIST, this);

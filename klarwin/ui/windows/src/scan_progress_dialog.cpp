@@ -57,7 +57,6 @@ int CScanProgressDialog::ProgressAfterSection(int index) {
 }
 
 BOOL CScanProgressDialog::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
     m_nSectionErrors = 0;
     m_bScanStarted = false;
     m_bScanCompleted = false;

@@ -49,7 +49,6 @@ void CSectionResultDialog::SetSection(const std::wstring& name, CScanResultInfo*
 }
 
 BOOL CSectionResultDialog::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
     kwui::OpenWindow(*this, IDB_DIALOG_LARGE, IDS_SECTION_CAPTION, 526, 481, 461);
 
     SetUpStatic(m_title, IDC_TITLE, this, {50, 30, 181, 45}, kHeadingBlue, 14, FW_NORMAL, m_strName);
@@ -98,7 +97,6 @@ const CMessageMap& CScanResultsDialog::GetThisMessageMap() {
 }
 
 BOOL CScanResultsDialog::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
     kwui::OpenWindow(*this, IDB_RESULTS, IDS_RESULTS_CAPTION, 526, 481, 461);
 
     SetUpButton(m_repair, IDC_REPAIR_PROBLEMS, this, IDB_BUTTON_WIDE, {370, 410, 121, 21}, Str(IDS_REPAIR_PROBLEMS));
@@ -200,7 +198,6 @@ const CMessageMap& CResultStatus::GetThisMessageMap() {
 }
 
 BOOL CResultStatus::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
     kwui::OpenWindow(*this, IDB_SUMMARY, IDS_SUMMARY_CAPTION, 570, 518, 498);
     SetUpStatic(m_title, IDC_TITLE, this, {40, 30, 250, 21}, kHeadingBlue, 14, FW_NORMAL, Str(IDS_SUMMARY_HEADING));
 

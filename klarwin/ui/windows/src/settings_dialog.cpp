@@ -82,7 +82,6 @@ const CMessageMap& CSettingsDialog::GetThisMessageMap() {
 }
 
 BOOL CSettingsDialog::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
     kwui::OpenWindow(*this, IDB_DIALOG_SMALL, IDS_SETTINGS_CAPTION, 450, 413, 393);
 
     SetUpButton(m_save, IDOK, this, IDB_BUTTON_SMALL, {240, 353, 81, 21}, Str(IDS_SAVE));

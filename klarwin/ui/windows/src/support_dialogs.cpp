@@ -67,7 +67,6 @@ const CMessageMap& CSendLogDialog::GetThisMessageMap() {
 }
 
 BOOL CSendLogDialog::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
     kwui::OpenWindow(*this, IDB_DIALOG_LARGE, IDS_SEND_LOG_CAPTION, 526, 481, 461);
 
     SetUpButton(m_send, IDOK, this, IDB_BUTTON_SMALL, {310, 413, 81, 21}, Str(IDS_SEND_REPORT));
@@ -147,7 +146,6 @@ const CMessageMap& CCustomSolnDialog::GetThisMessageMap() {
 }
 
 BOOL CCustomSolnDialog::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
     kwui::OpenWindow(*this, IDB_DIALOG_LARGE, IDS_SOLUTION_CAPTION, 528, 481, 461);
 
     m_run.SubclassDlgItem(IDC_RUN_SOLUTION, this);
@@ -242,7 +240,6 @@ const CMessageMap& CDownloadDialog::GetThisMessageMap() {
 }
 
 BOOL CDownloadDialog::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
     kwui::OpenWindow(*this, IDB_DIALOG_SMALL, 0, 450, 393, 393);
 
     SetUpButton(m_abort, IDABORT, this, IDB_BUTTON_SMALL, {340, 340, 81, 21}, Str(IDS_ABORT));

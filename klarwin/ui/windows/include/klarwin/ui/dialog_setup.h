@@ -30,9 +30,9 @@ CBriskoEngine* Engine();
 // height (a captioned window is taller than its bitmap by the caption bar).
 void PlaceWindow(CWnd& wnd, int width, int height, int bitmapHeight);
 
-// The opening of a window, after CBitmapDialog::OnInitDialog: its background
-// bitmap, dragging by any point, its caption (none for 0) and its place as
-// PlaceWindow gives it.
+// The opening of a window's OnInitDialog: the dialog's own initialisation,
+// its background bitmap, dragging by any point, its caption (none for 0) and
+// its place as PlaceWindow gives it.
 void OpenWindow(CBitmapDialog& dialog, UINT bitmap, UINT caption, int width, int height, int bitmapHeight);
 
 // A template button made a skinned one: one bitmap in all four states,
