@@ -314,7 +314,8 @@ BOOL CManageStartupDialog::OnInitDialog() {
     m_list.InsertColumn(2, Str(IDS_COLUMN_LOCATION), LVCFMT_LEFT, 165);
     m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT);
 
-    SetUpStatic(m_title, IDC_STARTUP_TITLE, this, {50, 30, 181, 21}, kHeadingBlue, 14, FW_NORMAL, Str(IDS_STARTUP_HEADING));
+    SetUpStatic(m_title, IDC_STARTUP_TITLE, this, {50, 30, 181, 21}, kHeadingBlue, 14, FW_NORMAL,
+                Str(IDS_STARTUP_HEADING));
     SetUpButton(m_remove, IDC_REMOVE_SELECTED, this, IDB_BUTTON_WIDE, {290, 416, 118, 21}, Str(IDS_REMOVE_SELECTED));
     SetUpButton(m_close, IDC_CLOSE_WINDOW, this, IDB_BUTTON_SMALL, {420, 416, 81, 21}, Str(IDS_CLOSE));
     FillList();

@@ -124,27 +124,23 @@ TEST_F(KwSupportDownload, FollowsARealDownloadToItsEnd) {
     ASSERT_TRUE(engine->StartUpdateDownload());
     INT_PTR result = 0;
     std::wstring sizeText;
-    kwtest::RunWithUser([&] { result = dlg.DoModal(); },
-                        [&] {
-                            HWND wnd = uidriver::WaitForTopWindow(
-                                {.className = L"#32770", .processId = GetCurrentProcessId()});
-                            ASSERT_NE(wnd, nullptr);
-                            const RECT frame = uidriver::GetScreenRect(wnd);
-                            EXPECT_EQ(frame.right - frame.left, 450);
-                            EXPECT_EQ(frame.bottom - frame.top, 393);
-                            EXPECT_EQ(uidriver::GetStyle(wnd) & (WS_CAPTION | WS_BORDER), 0u);
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_TITLE), L"DOWNLOADING");
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDABORT), L"Abort");
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_SPEED_LABEL), L"Download Speed:");
-                            // Part way: the size is known and a good part has arrived.
-                            HWND bar = uidriver::FindControl(wnd, IDC_PROGRESS);
-                            EXPECT_TRUE(
-                                uidriver::WaitUntil([&] { return kwtest::ProgressPosition(bar) >= 60; }, 30000));
-                            sizeText = uidriver::GetControlText(wnd, IDC_DL_SIZE);
-                            EXPECT_FALSE(uidriver::SaveScreenshot(wnd, L"klarwin_download").empty());
-                            // The window ends by itself when the download is complete.
-                            EXPECT_TRUE(uidriver::WaitForWindowGone(wnd, 60000));
-                        });
+    result = RunWindow(dlg, {.className = L"#32770"}, [&](HWND wnd) {
+        const RECT frame = uidriver::GetScreenRect(wnd);
+        EXPECT_EQ(frame.right - frame.left, 450);
+        EXPECT_EQ(frame.bottom - frame.top, 393);
+        EXPECT_EQ(uidriver::GetStyle(wnd) & (WS_CAPTION | WS_BORDER), 0u);
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_TITLE), L"DOWNLOADING");
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDABORT), L"Abort");
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_SPEED_LABEL), L"Download Speed:");
+        // Part way: the size is known and a good part has arrived.
+        HWND bar = uidriver::FindControl(wnd, IDC_PROGRESS);
+        EXPECT_TRUE(
+            uidriver::WaitUntil([&] { return kwtest::ProgressPosition(bar) >= 60; }, 30000));
+        sizeText = uidriver::GetControlText(wnd, IDC_DL_SIZE);
+        EXPECT_FALSE(uidriver::SaveScreenshot(wnd, L"klarwin_download").empty());
+        // The window ends by itself when the download is complete.
+        EXPECT_TRUE(uidriver::WaitForWindowGone(wnd, 60000));
+    });
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_EQ(sizeText, std::to_wstring(size / 1024) + L" KB");
     EXPECT_GT(relay.progress.load(), 1);
@@ -159,19 +155,14 @@ TEST_F(KwSupportDownload, AbortStopsTheDownloadAndKeepsTheProgram) {
     const std::uintmax_t before = FileSize(program);
     CDownloadDialog dlg;
     ASSERT_TRUE(engine->StartUpdateDownload());
-    INT_PTR result = 0;
-    kwtest::RunWithUser([&] { result = dlg.DoModal(); },
-                        [&] {
-                            HWND wnd = uidriver::WaitForTopWindow(
-                                {.className = L"#32770", .processId = GetCurrentProcessId()});
-                            ASSERT_NE(wnd, nullptr);
-                            ASSERT_TRUE(uidriver::WaitUntil([&] {
-                                return uidriver::GetControlText(wnd, IDC_DL_DOWNLOADED) == L"4 KB";
-                            }, 20000));
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_SIZE), L"1953 KB");
-                            uidriver::PostClick(uidriver::FindControl(wnd, IDABORT));
-                            EXPECT_TRUE(uidriver::WaitForWindowGone(wnd, 20000));
-                        });
+    INT_PTR result = RunWindow(dlg, {.className = L"#32770"}, [&](HWND wnd) {
+        ASSERT_TRUE(uidriver::WaitUntil([&] {
+            return uidriver::GetControlText(wnd, IDC_DL_DOWNLOADED) == L"4 KB";
+        }, 20000));
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_SIZE), L"1953 KB");
+        uidriver::PostClick(uidriver::FindControl(wnd, IDABORT));
+        EXPECT_TRUE(uidriver::WaitForWindowGone(wnd, 20000));
+    });
     EXPECT_EQ(result, IDCANCEL);
     // The thread ended within the abort's wait of a second (else it would be
     // set aside): nothing more arrives, the program file is as it was.
@@ -199,39 +190,35 @@ TEST_F(KwSupportDownload, ProgressTextsFollowTheClock) {
     std::atomic<unsigned long long> now{5000};
     CDownloadDialog dlg;
     dlg.m_clock = [&] { return now.load(); };
-    kwtest::RunWithUser([&] { dlg.DoModal(); },
-                        [&] {
-                            HWND wnd = uidriver::WaitForTopWindow(
-                                {.className = L"#32770", .processId = GetCurrentProcessId()});
-                            ASSERT_NE(wnd, nullptr);
-                            HWND bar = uidriver::FindControl(wnd, IDC_PROGRESS);
-                            PostMessageW(wnd, WM_DOWNLOAD_START, 1000 * 1024, 0);
-                            EXPECT_TRUE(uidriver::WaitUntil(
-                                [&] { return uidriver::GetControlText(wnd, IDC_DL_SIZE) == L"1000 KB"; }));
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_SPEED), L"Initializing..");
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_ELAPSED), L"0 mins 0 secs");
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_DOWNLOADED), L"0 KB");
-                            EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), 1000);
-                            // At once: no whole second yet.
-                            PostMessageW(wnd, WM_DOWNLOAD_PROGRESS, 4096, 0);
-                            EXPECT_TRUE(uidriver::WaitUntil(
-                                [&] { return uidriver::GetControlText(wnd, IDC_DL_DOWNLOADED) == L"4 KB"; }));
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_SPEED), L"Initializing..");
-                            now = 6000;
-                            PostMessageW(wnd, WM_DOWNLOAD_PROGRESS, 300 * 1024, 0);
-                            EXPECT_TRUE(uidriver::WaitUntil(
-                                [&] { return uidriver::GetControlText(wnd, IDC_DL_DOWNLOADED) == L"300 KB"; }));
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_SPEED), L"300.0 KB per sec");
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_ELAPSED), L"0 mins 1 secs");
-                            EXPECT_EQ(kwtest::ProgressPosition(bar), 300);
-                            now = 5000 + 61000;
-                            PostMessageW(wnd, WM_DOWNLOAD_PROGRESS, 610 * 1024, 0);
-                            EXPECT_TRUE(uidriver::WaitUntil(
-                                [&] { return uidriver::GetControlText(wnd, IDC_DL_ELAPSED) == L"1 mins 1 secs"; }));
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_SPEED), L"10.0 KB per sec");
-                            PostMessageW(wnd, WM_DOWNLOAD_COMPLETE, 0, 0);
-                            EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
-                        });
+    RunWindow(dlg, {.className = L"#32770"}, [&](HWND wnd) {
+        HWND bar = uidriver::FindControl(wnd, IDC_PROGRESS);
+        PostMessageW(wnd, WM_DOWNLOAD_START, 1000 * 1024, 0);
+        EXPECT_TRUE(uidriver::WaitUntil(
+            [&] { return uidriver::GetControlText(wnd, IDC_DL_SIZE) == L"1000 KB"; }));
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_SPEED), L"Initializing..");
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_ELAPSED), L"0 mins 0 secs");
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_DOWNLOADED), L"0 KB");
+        EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), 1000);
+        // At once: no whole second yet.
+        PostMessageW(wnd, WM_DOWNLOAD_PROGRESS, 4096, 0);
+        EXPECT_TRUE(uidriver::WaitUntil(
+            [&] { return uidriver::GetControlText(wnd, IDC_DL_DOWNLOADED) == L"4 KB"; }));
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_SPEED), L"Initializing..");
+        now = 6000;
+        PostMessageW(wnd, WM_DOWNLOAD_PROGRESS, 300 * 1024, 0);
+        EXPECT_TRUE(uidriver::WaitUntil(
+            [&] { return uidriver::GetControlText(wnd, IDC_DL_DOWNLOADED) == L"300 KB"; }));
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_SPEED), L"300.0 KB per sec");
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_ELAPSED), L"0 mins 1 secs");
+        EXPECT_EQ(kwtest::ProgressPosition(bar), 300);
+        now = 5000 + 61000;
+        PostMessageW(wnd, WM_DOWNLOAD_PROGRESS, 610 * 1024, 0);
+        EXPECT_TRUE(uidriver::WaitUntil(
+            [&] { return uidriver::GetControlText(wnd, IDC_DL_ELAPSED) == L"1 mins 1 secs"; }));
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DL_SPEED), L"10.0 KB per sec");
+        PostMessageW(wnd, WM_DOWNLOAD_COMPLETE, 0, 0);
+        EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
+    });
 }
 
 namespace {
@@ -276,62 +263,58 @@ TEST(KwSupportUpdateFlow, UpdateButtonDownloadsThroughTheDownloadWindow) {
         CScanDialog dlg(false, &options);
         dlg.m_endProcess = [](UINT) {};
         dlg.Engine().SetOnlineServices(std::make_unique<COnlineServices>(toMain.Handle(), program, L"3.0.5"));
-        kwtest::RunWithUser(
-            [&] { dlg.DoModal(); },
-            [&] {
-                HWND wnd = WaitTop(CScanDialog::kTitle);
-                ASSERT_NE(wnd, nullptr);
-                // The start-up check finds no other version and only says so.
-                EXPECT_TRUE(uidriver::WaitUntil(
-                    [&] { return uidriver::GetControlText(wnd, IDC_UPDATE_STATUS) == L"Not ready yet"; }, 30000));
+        RunWindow(dlg, {.title = CScanDialog::kTitle}, [&](HWND wnd) {
+            // The start-up check finds no other version and only says so.
+            EXPECT_TRUE(uidriver::WaitUntil(
+                [&] { return uidriver::GetControlText(wnd, IDC_UPDATE_STATUS) == L"Not ready yet"; }, 30000));
+            uidriver::PostClick(uidriver::FindControl(wnd, IDC_CHECK_UPDATES));
+            ExpectBox(L"Updates",
+                      L"No updates available. The latest version of Klarwin is already installed on your PC.");
+            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_UPDATE_STATUS), L"Not ready yet");
+
+            uidriver::MessageBoxInfo box;
+            const auto askAndAgree = [&] {
                 uidriver::PostClick(uidriver::FindControl(wnd, IDC_CHECK_UPDATES));
-                ExpectBox(L"Updates",
-                          L"No updates available. The latest version of Klarwin is already installed on your PC.");
-                EXPECT_EQ(uidriver::GetControlText(wnd, IDC_UPDATE_STATUS), L"Not ready yet");
-
-                uidriver::MessageBoxInfo box;
-                const auto askAndAgree = [&] {
-                    uidriver::PostClick(uidriver::FindControl(wnd, IDC_CHECK_UPDATES));
-                    ASSERT_TRUE(uidriver::WaitForMessageBox(box, 0, L"Klarwin", 30000));
-                    EXPECT_EQ(box.text, L"A new version of Klarwin is available. Do you want to download it now?");
-                    uidriver::AnswerMessageBox(box.hwnd, IDYES);
-                    uidriver::WaitForWindowGone(box.hwnd);
-                };
-                // Bytes that are no program: downloaded, then discarded with a word.
-                ASSERT_EQ(HttpGet(updatePort, L"/control?version=3.0.6&exe_size=100000"), "ok");
-                askAndAgree();
-                ExpectBox(L"Klarwin", L"The downloaded file is not a new version of Klarwin and has been discarded. "
-                                      L"Your Klarwin has not been changed.");
-                EXPECT_EQ(uidriver::GetControlText(wnd, IDC_UPDATE_STATUS), L"Available");
-
-                // A new program.
-                ASSERT_EQ(HttpGet(updatePort, L"/control?version=3.0.6&exe_file=" + MarkerUnixPath()), "ok");
-                askAndAgree();
-                // The download window follows the download and ends by itself.
-                HWND download = nullptr;
-                EXPECT_TRUE(uidriver::WaitUntil([&] {
-                    download = nullptr;
-                    for (HWND top : uidriver::FindTopWindows({.className = L"#32770",
-                                                                .processId = GetCurrentProcessId()}))
-                        if (uidriver::GetControlText(top, IDC_TITLE) == L"DOWNLOADING") download = top;
-                    return download != nullptr;
-                }, 30000));
-                // The download window has a standard button too: the message box is told by its text.
-                const std::wstring congratulations =
-                    L"Congratulations! You have successfully updated Klarwin 2011.\nThe program will be "
-                    L"automatically restarted. Please click OK to proceed.";
-                EXPECT_TRUE(uidriver::WaitUntil([&] {
-                    for (HWND top : uidriver::FindTopWindows({.className = L"#32770",
-                                                                .processId = GetCurrentProcessId()}))
-                        if (uidriver::ReadMessageBox(top, box) && box.text == congratulations) return true;
-                    return false;
-                }, 60000));
-                uidriver::AnswerMessageBox(box.hwnd, IDOK);
+                ASSERT_TRUE(uidriver::WaitForMessageBox(box, 0, L"Klarwin", 30000));
+                EXPECT_EQ(box.text, L"A new version of Klarwin is available. Do you want to download it now?");
+                uidriver::AnswerMessageBox(box.hwnd, IDYES);
                 uidriver::WaitForWindowGone(box.hwnd);
-                EXPECT_TRUE(uidriver::WaitForWindowGone(download));
-                PostMessageW(wnd, WM_COMMAND, IDCANCEL, 0);
-                EXPECT_TRUE(uidriver::WaitForWindowGone(wnd, 30000));
-            });
+            };
+            // Bytes that are no program: downloaded, then discarded with a word.
+            ASSERT_EQ(HttpGet(updatePort, L"/control?version=3.0.6&exe_size=100000"), "ok");
+            askAndAgree();
+            ExpectBox(L"Klarwin", L"The downloaded file is not a new version of Klarwin and has been discarded. "
+                                  L"Your Klarwin has not been changed.");
+            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_UPDATE_STATUS), L"Available");
+
+            // A new program.
+            ASSERT_EQ(HttpGet(updatePort, L"/control?version=3.0.6&exe_file=" + MarkerUnixPath()), "ok");
+            askAndAgree();
+            // The download window follows the download and ends by itself.
+            HWND download = nullptr;
+            EXPECT_TRUE(uidriver::WaitUntil([&] {
+                download = nullptr;
+                for (HWND top : uidriver::FindTopWindows({.className = L"#32770",
+                                                            .processId = GetCurrentProcessId()}))
+                    if (uidriver::GetControlText(top, IDC_TITLE) == L"DOWNLOADING") download = top;
+                return download != nullptr;
+            }, 30000));
+            // The download window has a standard button too: the message box is told by its text.
+            const std::wstring congratulations =
+                L"Congratulations! You have successfully updated Klarwin 2011.\nThe program will be "
+                L"automatically restarted. Please click OK to proceed.";
+            EXPECT_TRUE(uidriver::WaitUntil([&] {
+                for (HWND top : uidriver::FindTopWindows({.className = L"#32770",
+                                                            .processId = GetCurrentProcessId()}))
+                    if (uidriver::ReadMessageBox(top, box) && box.text == congratulations) return true;
+                return false;
+            }, 60000));
+            uidriver::AnswerMessageBox(box.hwnd, IDOK);
+            uidriver::WaitForWindowGone(box.hwnd);
+            EXPECT_TRUE(uidriver::WaitForWindowGone(download));
+            PostMessageW(wnd, WM_COMMAND, IDCANCEL, 0);
+            EXPECT_TRUE(uidriver::WaitForWindowGone(wnd, 30000));
+        });
     }
     std::error_code ec;
     EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(program), ec), MarkerSize());

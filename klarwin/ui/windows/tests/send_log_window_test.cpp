@@ -56,38 +56,34 @@ TEST_F(KwSupportSendLog, ChecksTheEntriesThenSubmitsTheReport) {
     const std::wstring enterDescription =
         L"Please provide a full description of your problem.\r\nNOTE: the more details (error codes, error type, "
         L"etc.), the better chances we have to provide you with a relevant solution.";
-    kwtest::RunWithUser(
-        [&] { result = dlg.DoModal(); },
-        [&] {
-            HWND wnd = WaitTop(L"Send Report");
-            ASSERT_NE(wnd, nullptr);
-            const RECT frame = uidriver::GetScreenRect(wnd);
-            EXPECT_EQ(frame.right - frame.left, 526);
-            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_TITLE), L"ADVANCED REPAIR");
-            EXPECT_EQ(uidriver::GetControlText(wnd, IDOK), L"Send Report");
-            // The report of this computer is shown.
-            const std::wstring report = uidriver::GetControlText(wnd, IDC_REPORT_EDIT);
-            EXPECT_NE(report.find(L".exe"), std::wstring::npos);
-            EXPECT_EQ(report.find(L"<b>"), std::wstring::npos);
+    result = RunWindow(dlg, {.title = L"Send Report"}, [&](HWND wnd) {
+        const RECT frame = uidriver::GetScreenRect(wnd);
+        EXPECT_EQ(frame.right - frame.left, 526);
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_TITLE), L"ADVANCED REPAIR");
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDOK), L"Send Report");
+        // The report of this computer is shown.
+        const std::wstring report = uidriver::GetControlText(wnd, IDC_REPORT_EDIT);
+        EXPECT_NE(report.find(L".exe"), std::wstring::npos);
+        EXPECT_EQ(report.find(L"<b>"), std::wstring::npos);
 
-            Send(wnd, L"", L"user@example.com", L"Slow");
-            ExpectBox(L"Klarwin", L"Please enter your Name to proceed.");
-            Send(wnd, L"Ann", L"", L"Slow");
-            ExpectBox(L"Klarwin", enterEmail);
-            for (const wchar_t* address : {L"@example.com", L"user@example", L"user@"}) {
-                Send(wnd, L"Ann", address, L"Slow");
-                ExpectBox(L"Klarwin", badEmail);
-            }
-            Send(wnd, L"Ann", L"user@example.com", L"");
-            ExpectBox(L"Klarwin", enterDescription);
+        Send(wnd, L"", L"user@example.com", L"Slow");
+        ExpectBox(L"Klarwin", L"Please enter your Name to proceed.");
+        Send(wnd, L"Ann", L"", L"Slow");
+        ExpectBox(L"Klarwin", enterEmail);
+        for (const wchar_t* address : {L"@example.com", L"user@example", L"user@"}) {
+            Send(wnd, L"Ann", address, L"Slow");
+            ExpectBox(L"Klarwin", badEmail);
+        }
+        Send(wnd, L"Ann", L"user@example.com", L"");
+        ExpectBox(L"Klarwin", enterDescription);
 
-            SetEditText(wnd, IDC_DESCRIPTION_EDIT, L"My PC is slow & shows <errors>");
-            Sleep(500);  // drawn before the picture is taken
-            EXPECT_FALSE(uidriver::SaveScreenshot(wnd, L"klarwin_send_log").empty());
-            uidriver::PostClick(uidriver::FindControl(wnd, IDOK));
-            ExpectBox(L"Klarwin", L"Your report was sent successfully.");
-            EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
-        });
+        SetEditText(wnd, IDC_DESCRIPTION_EDIT, L"My PC is slow & shows <errors>");
+        Sleep(500);  // drawn before the picture is taken
+        EXPECT_FALSE(uidriver::SaveScreenshot(wnd, L"klarwin_send_log").empty());
+        uidriver::PostClick(uidriver::FindControl(wnd, IDOK));
+        ExpectBox(L"Klarwin", L"Your report was sent successfully.");
+        EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
+    });
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(ReadLogId(), 4711u);
     EXPECT_EQ(kwtest::ReadSetting(L"Email"), L"user@example.com");
@@ -111,21 +107,17 @@ TEST_F(KwSupportSendLog, ARejectedReportKeepsTheWindowAndTheStoredLog) {
     SetLogId(12);
     kwtest::SetSetting(L"Email", L"earlier@example.com");
     CSendLogDialog dlg;
-    INT_PTR result = 0;
-    kwtest::RunWithUser([&] { result = dlg.DoModal(); },
-                        [&] {
-                            HWND wnd = WaitTop(L"Send Report");
-                            ASSERT_NE(wnd, nullptr);
-                            Send(wnd, L"Ann", L"user@example.com", L"Slow");
-                            ExpectBox(L"Klarwin", L"There was some problem in sending the data. Please try again.");
-                            ExpectBox(L"Klarwin", L"No internet connection available. Please check your connection.");
-                            // The window stays with what was typed.
-                            EXPECT_TRUE(uidriver::IsVisible(wnd));
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_EMAIL_EDIT), L"user@example.com");
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DESCRIPTION_EDIT), L"Slow");
-                            uidriver::PostClick(uidriver::FindControl(wnd, IDCANCEL));
-                            EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
-                        });
+    INT_PTR result = RunWindow(dlg, {.title = L"Send Report"}, [&](HWND wnd) {
+        Send(wnd, L"Ann", L"user@example.com", L"Slow");
+        ExpectBox(L"Klarwin", L"There was some problem in sending the data. Please try again.");
+        ExpectBox(L"Klarwin", L"No internet connection available. Please check your connection.");
+        // The window stays with what was typed.
+        EXPECT_TRUE(uidriver::IsVisible(wnd));
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_EMAIL_EDIT), L"user@example.com");
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DESCRIPTION_EDIT), L"Slow");
+        uidriver::PostClick(uidriver::FindControl(wnd, IDCANCEL));
+        EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
+    });
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_EQ(ReadLogId(), 12u);
     EXPECT_EQ(kwtest::ReadSetting(L"Email"), L"earlier@example.com");

@@ -39,70 +39,66 @@ TEST_F(KwSupportSettings, ReadsTheOptionsAndScheduleAndSavesAWeeklyScan) {
     ASSERT_TRUE(engine->SetScanSchedule(kScheduleDaily, 8, 15, 0));
 
     CSettingsDialog dlg;
-    INT_PTR result = 0;
-    kwtest::RunWithUser([&] { result = dlg.DoModal(); },
-                        [&] {
-                            HWND wnd = WaitTop(L"Settings");
-                            ASSERT_NE(wnd, nullptr);
-                            const RECT frame = uidriver::GetScreenRect(wnd);
-                            EXPECT_EQ(frame.right - frame.left, 450);
-                            EXPECT_EQ(frame.bottom - frame.top, 413);
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_TITLE), L"SETTINGS");
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_OPT_TRAY_ON_CLOSE_LABEL),
-                                      L"Minimize Klarwin to tray on close.");
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDOK), L"Save");
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_VIEW_REPORTS), L"View scan reports");
-                            EXPECT_EQ(uidriver::GetCheck(uidriver::FindControl(wnd, IDC_OPT_START_WITH_WINDOWS)),
-                                      BST_UNCHECKED);
-                            EXPECT_EQ(uidriver::GetCheck(uidriver::FindControl(wnd, IDC_OPT_SCAN_AT_STARTUP)),
-                                      BST_CHECKED);
-                            EXPECT_EQ(uidriver::GetCheck(uidriver::FindControl(wnd, IDC_OPT_TRAY_ON_CLOSE)),
-                                      BST_UNCHECKED);
-                            EXPECT_EQ(uidriver::GetCheck(uidriver::FindControl(wnd, IDC_OPT_AUTO_UPDATES)),
-                                      BST_CHECKED);
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_LANGUAGE), L"English");
-                            // The boxes carry their labels' texts as their names.
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_OPT_AUTO_UPDATES),
-                                      L"Check for updates automatically.");
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DAY_WEDNESDAY), L"Wednesday");
-                            // Daily at 08:15: the time can be set, the days cannot.
-                            HWND schedule = uidriver::FindControl(wnd, IDC_SCHEDULE);
-                            HWND picker = uidriver::FindControl(wnd, IDC_SCAN_TIME);
-                            EXPECT_EQ(SendMessageW(schedule, CB_GETCURSEL, 0, 0), 1);
-                            SYSTEMTIME time = {};
-                            EXPECT_EQ(SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)),
-                                      GDT_VALID);
-                            EXPECT_EQ(time.wHour, 8);
-                            EXPECT_EQ(time.wMinute, 15);
-                            EXPECT_TRUE(uidriver::IsEnabled(picker));
-                            for (int id : CSettingsDialog::kDayIds)
-                                EXPECT_FALSE(uidriver::IsEnabled(uidriver::FindControl(wnd, id))) << id;
+    INT_PTR result = RunWindow(dlg, {.title = L"Settings"}, [&](HWND wnd) {
+        const RECT frame = uidriver::GetScreenRect(wnd);
+        EXPECT_EQ(frame.right - frame.left, 450);
+        EXPECT_EQ(frame.bottom - frame.top, 413);
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_TITLE), L"SETTINGS");
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_OPT_TRAY_ON_CLOSE_LABEL),
+                  L"Minimize Klarwin to tray on close.");
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDOK), L"Save");
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_VIEW_REPORTS), L"View scan reports");
+        EXPECT_EQ(uidriver::GetCheck(uidriver::FindControl(wnd, IDC_OPT_START_WITH_WINDOWS)),
+                  BST_UNCHECKED);
+        EXPECT_EQ(uidriver::GetCheck(uidriver::FindControl(wnd, IDC_OPT_SCAN_AT_STARTUP)),
+                  BST_CHECKED);
+        EXPECT_EQ(uidriver::GetCheck(uidriver::FindControl(wnd, IDC_OPT_TRAY_ON_CLOSE)),
+                  BST_UNCHECKED);
+        EXPECT_EQ(uidriver::GetCheck(uidriver::FindControl(wnd, IDC_OPT_AUTO_UPDATES)),
+                  BST_CHECKED);
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_LANGUAGE), L"English");
+        // The boxes carry their labels' texts as their names.
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_OPT_AUTO_UPDATES),
+                  L"Check for updates automatically.");
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_DAY_WEDNESDAY), L"Wednesday");
+        // Daily at 08:15: the time can be set, the days cannot.
+        HWND schedule = uidriver::FindControl(wnd, IDC_SCHEDULE);
+        HWND picker = uidriver::FindControl(wnd, IDC_SCAN_TIME);
+        EXPECT_EQ(SendMessageW(schedule, CB_GETCURSEL, 0, 0), 1);
+        SYSTEMTIME time = {};
+        EXPECT_EQ(SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)),
+                  GDT_VALID);
+        EXPECT_EQ(time.wHour, 8);
+        EXPECT_EQ(time.wMinute, 15);
+        EXPECT_TRUE(uidriver::IsEnabled(picker));
+        for (int id : CSettingsDialog::kDayIds)
+            EXPECT_FALSE(uidriver::IsEnabled(uidriver::FindControl(wnd, id))) << id;
 
-                            // Weekly on Monday and Friday at 14:30.
-                            SendMessageW(schedule, CB_SETCURSEL, 2, 0);
-                            uidriver::PostCommand(wnd, IDC_SCHEDULE, CBN_SELCHANGE);
-                            HWND monday = uidriver::FindControl(wnd, IDC_DAY_MONDAY);
-                            HWND friday = uidriver::FindControl(wnd, IDC_DAY_FRIDAY);
-                            ASSERT_TRUE(uidriver::WaitUntil([&] { return uidriver::IsEnabled(monday); }));
-                            time.wHour = 14;
-                            time.wMinute = 30;
-                            SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
-                            uidriver::PostMouseClick(monday, {6, 6});
-                            uidriver::PostMouseClick(friday, {6, 6});
-                            EXPECT_TRUE(uidriver::WaitUntil([&] {
-                                return uidriver::GetCheck(monday) == BST_CHECKED &&
-                                       uidriver::GetCheck(friday) == BST_CHECKED;
-                            }));
-                            // Tray on close switched on.
-                            HWND tray = uidriver::FindControl(wnd, IDC_OPT_TRAY_ON_CLOSE);
-                            uidriver::PostMouseClick(tray, {6, 6});
-                            EXPECT_TRUE(
-                                uidriver::WaitUntil([&] { return uidriver::GetCheck(tray) == BST_CHECKED; }));
-                            EXPECT_FALSE(uidriver::SaveScreenshot(wnd, L"klarwin_settings").empty());
-                            uidriver::PostClick(uidriver::FindControl(wnd, IDOK));
-                            ExpectBox(L"Settings", L"Your settings have been successfully saved.");
-                            EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
-                        });
+        // Weekly on Monday and Friday at 14:30.
+        SendMessageW(schedule, CB_SETCURSEL, 2, 0);
+        uidriver::PostCommand(wnd, IDC_SCHEDULE, CBN_SELCHANGE);
+        HWND monday = uidriver::FindControl(wnd, IDC_DAY_MONDAY);
+        HWND friday = uidriver::FindControl(wnd, IDC_DAY_FRIDAY);
+        ASSERT_TRUE(uidriver::WaitUntil([&] { return uidriver::IsEnabled(monday); }));
+        time.wHour = 14;
+        time.wMinute = 30;
+        SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
+        uidriver::PostMouseClick(monday, {6, 6});
+        uidriver::PostMouseClick(friday, {6, 6});
+        EXPECT_TRUE(uidriver::WaitUntil([&] {
+            return uidriver::GetCheck(monday) == BST_CHECKED &&
+                   uidriver::GetCheck(friday) == BST_CHECKED;
+        }));
+        // Tray on close switched on.
+        HWND tray = uidriver::FindControl(wnd, IDC_OPT_TRAY_ON_CLOSE);
+        uidriver::PostMouseClick(tray, {6, 6});
+        EXPECT_TRUE(
+            uidriver::WaitUntil([&] { return uidriver::GetCheck(tray) == BST_CHECKED; }));
+        EXPECT_FALSE(uidriver::SaveScreenshot(wnd, L"klarwin_settings").empty());
+        uidriver::PostClick(uidriver::FindControl(wnd, IDOK));
+        ExpectBox(L"Settings", L"Your settings have been successfully saved.");
+        EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
+    });
     EXPECT_EQ(result, IDOK);
 
     ScanSchedule saved;
@@ -121,41 +117,38 @@ TEST_F(KwSupportSettings, ReadsTheOptionsAndScheduleAndSavesAWeeklyScan) {
 
     // The next opening shows the weekly schedule; "None" then turns the time
     // and the days off, and start with Windows writes the Run value.
-    kwtest::RunWithUser([&] { result = dlg.DoModal(); },
-                        [&] {
-                            HWND wnd = WaitTop(L"Settings");
-                            ASSERT_NE(wnd, nullptr);
-                            HWND schedule = uidriver::FindControl(wnd, IDC_SCHEDULE);
-                            HWND picker = uidriver::FindControl(wnd, IDC_SCAN_TIME);
-                            EXPECT_EQ(SendMessageW(schedule, CB_GETCURSEL, 0, 0), 2);
-                            SYSTEMTIME time = {};
-                            SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time));
-                            EXPECT_EQ(time.wHour, 14);
-                            EXPECT_EQ(time.wMinute, 30);
-                            for (int i = 0; i < CSettingsDialog::kDayCount; ++i) {
-                                HWND day = uidriver::FindControl(wnd, CSettingsDialog::kDayIds[i]);
-                                EXPECT_TRUE(uidriver::IsEnabled(day)) << i;
-                                EXPECT_EQ(uidriver::GetCheck(day),
-                                          (CSettingsDialog::kDayBits[i] & 0x22) ? BST_CHECKED : BST_UNCHECKED)
-                                    << i;
-                            }
-                            SendMessageW(schedule, CB_SETCURSEL, 0, 0);
-                            uidriver::PostCommand(wnd, IDC_SCHEDULE, CBN_SELCHANGE);
-                            // The time and all seven days are turned off.
-                            EXPECT_TRUE(uidriver::WaitUntil([&] {
-                                bool anyOn = uidriver::IsEnabled(picker);
-                                for (int id : CSettingsDialog::kDayIds)
-                                    anyOn = anyOn || uidriver::IsEnabled(uidriver::FindControl(wnd, id));
-                                return !anyOn;
-                            }));
-                            HWND start = uidriver::FindControl(wnd, IDC_OPT_START_WITH_WINDOWS);
-                            uidriver::PostMouseClick(start, {6, 6});
-                            EXPECT_TRUE(
-                                uidriver::WaitUntil([&] { return uidriver::GetCheck(start) == BST_CHECKED; }));
-                            uidriver::PostClick(uidriver::FindControl(wnd, IDOK));
-                            ExpectBox(L"Settings", L"Your settings have been successfully saved.");
-                            EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
-                        });
+    result = RunWindow(dlg, {.title = L"Settings"}, [&](HWND wnd) {
+        HWND schedule = uidriver::FindControl(wnd, IDC_SCHEDULE);
+        HWND picker = uidriver::FindControl(wnd, IDC_SCAN_TIME);
+        EXPECT_EQ(SendMessageW(schedule, CB_GETCURSEL, 0, 0), 2);
+        SYSTEMTIME time = {};
+        SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time));
+        EXPECT_EQ(time.wHour, 14);
+        EXPECT_EQ(time.wMinute, 30);
+        for (int i = 0; i < CSettingsDialog::kDayCount; ++i) {
+            HWND day = uidriver::FindControl(wnd, CSettingsDialog::kDayIds[i]);
+            EXPECT_TRUE(uidriver::IsEnabled(day)) << i;
+            EXPECT_EQ(uidriver::GetCheck(day),
+                      (CSettingsDialog::kDayBits[i] & 0x22) ? BST_CHECKED : BST_UNCHECKED)
+                << i;
+        }
+        SendMessageW(schedule, CB_SETCURSEL, 0, 0);
+        uidriver::PostCommand(wnd, IDC_SCHEDULE, CBN_SELCHANGE);
+        // The time and all seven days are turned off.
+        EXPECT_TRUE(uidriver::WaitUntil([&] {
+            bool anyOn = uidriver::IsEnabled(picker);
+            for (int id : CSettingsDialog::kDayIds)
+                anyOn = anyOn || uidriver::IsEnabled(uidriver::FindControl(wnd, id));
+            return !anyOn;
+        }));
+        HWND start = uidriver::FindControl(wnd, IDC_OPT_START_WITH_WINDOWS);
+        uidriver::PostMouseClick(start, {6, 6});
+        EXPECT_TRUE(
+            uidriver::WaitUntil([&] { return uidriver::GetCheck(start) == BST_CHECKED; }));
+        uidriver::PostClick(uidriver::FindControl(wnd, IDOK));
+        ExpectBox(L"Settings", L"Your settings have been successfully saved.");
+        EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
+    });
     EXPECT_EQ(result, IDOK);
     ASSERT_TRUE(ReadScanSchedule(L"Klarwin", saved));
     EXPECT_TRUE(saved.Exists);  // the task stays, without its trigger
@@ -169,26 +162,22 @@ TEST_F(KwSupportSettings, DefaultsEmptyOptionsAndCancelWritesNothing) {
          {L"StartWithWindows", L"StartScanAtProgramStartup", L"ShowInTaskbarOnClose", L"AllowAutoUpdates"})
         kwtest::SetSetting(name, std::nullopt);
     CSettingsDialog dlg;
-    INT_PTR result = 0;
-    kwtest::RunWithUser([&] { result = dlg.DoModal(); },
-                        [&] {
-                            HWND wnd = WaitTop(L"Settings");
-                            ASSERT_NE(wnd, nullptr);
-                            // No task: "None", nothing of the schedule can be set.
-                            EXPECT_EQ(SendMessageW(uidriver::FindControl(wnd, IDC_SCHEDULE), CB_GETCURSEL, 0, 0), 0);
-                            EXPECT_FALSE(uidriver::IsEnabled(uidriver::FindControl(wnd, IDC_SCAN_TIME)));
-                            EXPECT_EQ(uidriver::GetCheck(uidriver::FindControl(wnd, IDC_OPT_TRAY_ON_CLOSE)),
-                                      BST_CHECKED);
-                            EXPECT_EQ(uidriver::GetCheck(uidriver::FindControl(wnd, IDC_OPT_SCAN_AT_STARTUP)),
-                                      BST_UNCHECKED);
-                            HWND start = uidriver::FindControl(wnd, IDC_OPT_START_WITH_WINDOWS);
-                            EXPECT_EQ(uidriver::GetCheck(start), BST_UNCHECKED);
-                            uidriver::PostMouseClick(start, {6, 6});
-                            EXPECT_TRUE(
-                                uidriver::WaitUntil([&] { return uidriver::GetCheck(start) == BST_CHECKED; }));
-                            uidriver::PostClose(wnd);
-                            EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
-                        });
+    INT_PTR result = RunWindow(dlg, {.title = L"Settings"}, [&](HWND wnd) {
+        // No task: "None", nothing of the schedule can be set.
+        EXPECT_EQ(SendMessageW(uidriver::FindControl(wnd, IDC_SCHEDULE), CB_GETCURSEL, 0, 0), 0);
+        EXPECT_FALSE(uidriver::IsEnabled(uidriver::FindControl(wnd, IDC_SCAN_TIME)));
+        EXPECT_EQ(uidriver::GetCheck(uidriver::FindControl(wnd, IDC_OPT_TRAY_ON_CLOSE)),
+                  BST_CHECKED);
+        EXPECT_EQ(uidriver::GetCheck(uidriver::FindControl(wnd, IDC_OPT_SCAN_AT_STARTUP)),
+                  BST_UNCHECKED);
+        HWND start = uidriver::FindControl(wnd, IDC_OPT_START_WITH_WINDOWS);
+        EXPECT_EQ(uidriver::GetCheck(start), BST_UNCHECKED);
+        uidriver::PostMouseClick(start, {6, 6});
+        EXPECT_TRUE(
+            uidriver::WaitUntil([&] { return uidriver::GetCheck(start) == BST_CHECKED; }));
+        uidriver::PostClose(wnd);
+        EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
+    });
     EXPECT_EQ(result, IDCANCEL);
     // The defaults were written on opening; Cancel left the Run value and the task alone.
     EXPECT_EQ(kwtest::ReadSetting(L"StartWithWindows"), L"true");

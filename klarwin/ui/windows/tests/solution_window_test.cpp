@@ -30,18 +30,15 @@ protected:
 
 TEST_F(KwSupportSolution, NoSolutionYetLeavesTheRunButtonDisabled) {
     CCustomSolnDialog dlg;
-    kwtest::RunWithUser([&] { dlg.DoModal(); },
-                        [&] {
-                            HWND wnd = WaitTop(L"Custom Solution");
-                            ASSERT_NE(wnd, nullptr);
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_SOLUTION_STATUS),
-                                      L"Your customized PC repair solution is not available yet. Please allow 24-48 "
-                                      L"hours. When the solution is ready, the button below will become active.");
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_INSTRUCTIONS), L"Not Yet Available.");
-                            EXPECT_FALSE(uidriver::IsEnabled(uidriver::FindControl(wnd, IDC_RUN_SOLUTION)));
-                            uidriver::PostClose(wnd);
-                            EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
-                        });
+    RunWindow(dlg, {.title = L"Custom Solution"}, [&](HWND wnd) {
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_SOLUTION_STATUS),
+                  L"Your customized PC repair solution is not available yet. Please allow 24-48 "
+                  L"hours. When the solution is ready, the button below will become active.");
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_INSTRUCTIONS), L"Not Yet Available.");
+        EXPECT_FALSE(uidriver::IsEnabled(uidriver::FindControl(wnd, IDC_RUN_SOLUTION)));
+        uidriver::PostClose(wnd);
+        EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
+    });
     EXPECT_TRUE(dlg.m_strSolution.empty());
     // Asked with the stored log.
     const std::wstring last = Widen(HttpGet(logPort, L"/last"));
@@ -76,29 +73,25 @@ TEST_F(KwSupportSolution, RunsTheSolutionTheServiceReturns) {
                                    UrlEncode(L"2%" + victim + L";")),
               "ok");
     CCustomSolnDialog dlg;
-    INT_PTR result = 0;
-    kwtest::RunWithUser([&] { result = dlg.DoModal(); },
-                        [&] {
-                            HWND wnd = WaitTop(L"Custom Solution");
-                            ASSERT_NE(wnd, nullptr);
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_SOLUTION_STATUS),
-                                      L"The solution is available. Please read the instructions below.");
-                            EXPECT_EQ(uidriver::GetControlText(wnd, IDC_INSTRUCTIONS), comments);
-                            HWND run = uidriver::FindControl(wnd, IDC_RUN_SOLUTION);
-                            EXPECT_TRUE(uidriver::IsEnabled(run));
-                            EXPECT_EQ(uidriver::GetText(run), L"Run Custom Solution");
-                            EXPECT_FALSE(uidriver::SaveScreenshot(wnd, L"klarwin_custom_solution").empty());
-                            uidriver::PostClick(run);
-                            // The log of what was done; the window stays.
-                            uidriver::MessageBoxInfo box;
-                            ASSERT_TRUE(uidriver::WaitForMessageBox(box, 0, L"", 30000));
-                            EXPECT_EQ(box.text, L"File = " + victim + L" has been deleted\r\n");
-                            uidriver::AnswerMessageBox(box.hwnd, IDOK);
-                            uidriver::WaitForWindowGone(box.hwnd);
-                            EXPECT_TRUE(uidriver::IsVisible(wnd));
-                            uidriver::PostClose(wnd);
-                            EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
-                        });
+    INT_PTR result = RunWindow(dlg, {.title = L"Custom Solution"}, [&](HWND wnd) {
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_SOLUTION_STATUS),
+                  L"The solution is available. Please read the instructions below.");
+        EXPECT_EQ(uidriver::GetControlText(wnd, IDC_INSTRUCTIONS), comments);
+        HWND run = uidriver::FindControl(wnd, IDC_RUN_SOLUTION);
+        EXPECT_TRUE(uidriver::IsEnabled(run));
+        EXPECT_EQ(uidriver::GetText(run), L"Run Custom Solution");
+        EXPECT_FALSE(uidriver::SaveScreenshot(wnd, L"klarwin_custom_solution").empty());
+        uidriver::PostClick(run);
+        // The log of what was done; the window stays.
+        uidriver::MessageBoxInfo box;
+        ASSERT_TRUE(uidriver::WaitForMessageBox(box, 0, L"", 30000));
+        EXPECT_EQ(box.text, L"File = " + victim + L" has been deleted\r\n");
+        uidriver::AnswerMessageBox(box.hwnd, IDOK);
+        uidriver::WaitForWindowGone(box.hwnd);
+        EXPECT_TRUE(uidriver::IsVisible(wnd));
+        uidriver::PostClose(wnd);
+        EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
+    });
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_EQ(GetFileAttributesW(victim.c_str()), INVALID_FILE_ATTRIBUTES);
     // The stored log is forgotten after a run.
@@ -107,19 +100,16 @@ TEST_F(KwSupportSolution, RunsTheSolutionTheServiceReturns) {
 
     // A solution with nothing left to do ends with the success text and closes the window.
     ASSERT_EQ(HttpGet(logPort, L"/control?status=1&comments=" + UrlEncode(comments)), "ok");
-    kwtest::RunWithUser([&] { result = dlg.DoModal(); },
-                        [&] {
-                            HWND wnd = WaitTop(L"Custom Solution");
-                            ASSERT_NE(wnd, nullptr);
-                            uidriver::PostClick(uidriver::FindControl(wnd, IDC_RUN_SOLUTION));
-                            uidriver::MessageBoxInfo box;
-                            ASSERT_TRUE(uidriver::WaitForMessageBox(box, 0, L"", 30000));
-                            EXPECT_EQ(box.text,
-                                      L"Our staff has thoroughly checked / repaired your Windows registry;\nyour "
-                                      L"computer is now free from registry errors caused by spyware, adware and "
-                                      L"other type of malware. Click OK to proceed.");
-                            uidriver::AnswerMessageBox(box.hwnd, IDOK);
-                            EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
-                        });
+    result = RunWindow(dlg, {.title = L"Custom Solution"}, [&](HWND wnd) {
+        uidriver::PostClick(uidriver::FindControl(wnd, IDC_RUN_SOLUTION));
+        uidriver::MessageBoxInfo box;
+        ASSERT_TRUE(uidriver::WaitForMessageBox(box, 0, L"", 30000));
+        EXPECT_EQ(box.text,
+                  L"Our staff has thoroughly checked / repaired your Windows registry;\nyour "
+                  L"computer is now free from registry errors caused by spyware, adware and "
+                  L"other type of malware. Click OK to proceed.");
+        uidriver::AnswerMessageBox(box.hwnd, IDOK);
+        EXPECT_TRUE(uidriver::WaitForWindowGone(wnd));
+    });
     EXPECT_EQ(result, IDOK);
 }

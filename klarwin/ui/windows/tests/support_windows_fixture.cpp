@@ -82,6 +82,18 @@ std::wstring TempFolder(const wchar_t* name) {
     return folder;
 }
 
+INT_PTR RunWindow(CDialog& dlg, uidriver::WindowQuery query, const std::function<void(HWND)>& user) {
+    query.processId = GetCurrentProcessId();
+    INT_PTR result = 0;
+    kwtest::RunWithUser([&] { result = dlg.DoModal(); },
+                        [&] {
+                            HWND wnd = uidriver::WaitForTopWindow(query);
+                            ASSERT_NE(wnd, nullptr);
+                            user(wnd);
+                        });
+    return result;
+}
+
 void SetEditText(HWND dialog, int id, const std::wstring& text) {
     DWORD_PTR result = 0;
     SendMessageTimeoutW(uidriver::FindControl(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),

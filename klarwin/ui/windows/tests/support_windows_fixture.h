@@ -5,6 +5,7 @@
 #pragma once
 
 #include "klarwin/brisko_engine.h"
+#include "fw/win/dialog.h"
 #include "klarwin/online/online_services.h"
 #include "ui_driver.h"
 
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +38,11 @@ std::wstring UrlEncode(const std::wstring& text);
 std::wstring Widen(const std::string& text);
 // A folder of that name under %TEMP%, made when missing.
 std::wstring TempFolder(const wchar_t* name);
+
+// Shows `dlg` modally on this thread while `user` drives, from another
+// thread, its window of this process that `query` finds (the test fails when
+// it does not come up); the dialog's result.
+INT_PTR RunWindow(CDialog& dlg, uidriver::WindowQuery query, const std::function<void(HWND)>& user);
 
 // Sets the text of an entry of the dialog.
 void SetEditText(HWND dialog, int id, const std::wstring& text);
