@@ -17,9 +17,8 @@ namespace {
 class LogServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        port = ServerPort("log_port");
+        port = UseLoopbackLogServer();
         ASSERT_NE(port, 0) << "no log service";
-        SetLogServer({L"127.0.0.1", port});
         client.SetMessageSink([this](const std::wstring& text) { shown.push_back(text); });
         ClearPair();
     }

@@ -22,12 +22,10 @@ using Messages = std::vector<std::pair<UINT, WPARAM>>;
 class OnlineServicesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        updatePort = ServerPort("update_port");
-        logPort = ServerPort("log_port");
+        updatePort = UseLoopbackUpdateServer();
+        logPort = UseLoopbackLogServer();
         ASSERT_NE(updatePort, 0);
         ASSERT_NE(logPort, 0);
-        SetUpdateServer({L"127.0.0.1", updatePort});
-        SetLogServer({L"127.0.0.1", logPort});
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         folder = std::wstring(temp) + L"kwonline_services";

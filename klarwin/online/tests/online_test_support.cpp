@@ -1,5 +1,7 @@
 #include "online_test_support.h"
 
+#include "klarwin/online/online_config.h"
+
 #include <wininet.h>
 
 #include <cstdio>
@@ -16,6 +18,18 @@ unsigned short ServerPort(const char* name) {
     if (fscanf(f, "%u", &port) != 1) port = 0;
     fclose(f);
     return static_cast<unsigned short>(port);
+}
+
+unsigned short UseLoopbackUpdateServer() {
+    const unsigned short port = ServerPort("update_port");
+    if (port) SetUpdateServer({L"127.0.0.1", port});
+    return port;
+}
+
+unsigned short UseLoopbackLogServer() {
+    const unsigned short port = ServerPort("log_port");
+    if (port) SetLogServer({L"127.0.0.1", port});
+    return port;
 }
 
 std::string HttpGet(unsigned short port, const std::wstring& path) {

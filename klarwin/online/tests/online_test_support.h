@@ -1,5 +1,6 @@
-// Helpers of the online tests: the loopback servers' ports and a window that
-// collects the messages the worker threads post.
+// Helpers of the online tests: the loopback servers' ports, pointing the
+// services at them, and a window that collects the messages the worker
+// threads post.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +11,11 @@
 
 // The port the fixture's server wrote to <servers dir>\<name> (0 when missing).
 unsigned short ServerPort(const char* name);
+
+// Points the update server (the log service) at the fixture's loopback one and
+// returns its port; 0, with nothing changed, when the fixture wrote no port.
+unsigned short UseLoopbackUpdateServer();
+unsigned short UseLoopbackLogServer();
 
 // GET http://127.0.0.1:port/path; the body, empty on failure.
 std::string HttpGet(unsigned short port, const std::wstring& path);

@@ -40,9 +40,8 @@ HANDLE Start(const std::wstring& exe, const std::wstring& args) {
 }
 
 TEST(RebooterTest, OnlineRebooterRestartsTheUpdatedProgram) {
-    unsigned short port = ServerPort("update_port");
+    const unsigned short port = UseLoopbackUpdateServer();
     ASSERT_NE(port, 0);
-    SetUpdateServer({L"127.0.0.1", port});
     ASSERT_EQ(HttpGet(port, L"/control?exe_file=" + Widen(KWONLINE_MARKER_UNIX_PATH)), "ok");
 
     wchar_t temp[MAX_PATH];

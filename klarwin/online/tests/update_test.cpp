@@ -18,9 +18,8 @@ using Messages = std::vector<std::pair<UINT, WPARAM>>;
 class UpdateTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        port = ServerPort("update_port");
+        port = UseLoopbackUpdateServer();
         ASSERT_NE(port, 0) << "no update server";
-        SetUpdateServer({L"127.0.0.1", port});
     }
     void TearDown() override { SetUpdateServer({}); }
 

@@ -184,11 +184,7 @@ LRESULT CBitmapButtonEx::OnSetCursor(WPARAM wParam, LPARAM lParam) {
 
 LRESULT CBitmapButtonEx::OnTimer(WPARAM wParam, LPARAM) {
     if (wParam != kHoverTimer) return Default();
-    DWORD pos = GetMessagePos();
-    POINT pt = {static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
-    ScreenToClient(m_hWnd, &pt);
-    RECT rc = GetClientRect();
-    if (!PtInRect(&rc, pt)) {
+    if (kwui::PointerOutside(m_hWnd)) {
         m_bHover = false;
         KillTimer(kHoverTimer);
         Invalidate(false);

@@ -74,16 +74,7 @@ void CXColorStatic::SetIcon(HICON icon) {
 bool CXColorStatic::IsTransparent() const { return (GetExStyle() & WS_EX_TRANSPARENT) != 0; }
 
 UINT CXColorStatic::GetDrawFlags() const {
-    DWORD style = m_bUseStyle && m_hWnd ? GetStyle() : m_dwAlignment;
-    UINT flags = 0;
-    DWORD type = style & SS_TYPEMASK;
-    if (type == SS_CENTER) flags |= DT_CENTER;
-    else if (type == SS_RIGHT) flags |= DT_RIGHT;
-    else flags |= DT_LEFT;
-    if (style & SS_CENTERIMAGE) flags |= DT_VCENTER | DT_SINGLELINE;
-    else flags |= DT_WORDBREAK;
-    if (style & SS_NOPREFIX) flags |= DT_NOPREFIX;
-    return flags;
+    return kwui::StaticTextFlags(m_bUseStyle && m_hWnd ? GetStyle() : m_dwAlignment);
 }
 
 LRESULT CXColorStatic::OnSetText(WPARAM, LPARAM) {

@@ -204,6 +204,27 @@ std::wstring CToolTipCtrl::GetToolText(HWND tool) const {
 // ===========================================================================
 namespace kwui {
 
+UINT StaticTextFlags(DWORD style) {
+    UINT flags = 0;
+    const DWORD type = style & SS_TYPEMASK;
+    if (type == SS_CENTER) flags |= DT_CENTER;
+    else if (type == SS_RIGHT) flags |= DT_RIGHT;
+    else flags |= DT_LEFT;
+    if (style & SS_CENTERIMAGE) flags |= DT_VCENTER | DT_SINGLELINE;
+    else flags |= DT_WORDBREAK;
+    if (style & SS_NOPREFIX) flags |= DT_NOPREFIX;
+    return flags;
+}
+
+bool PointerOutside(HWND wnd) {
+    const DWORD pos = GetMessagePos();
+    POINT pt = {static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
+    ScreenToClient(wnd, &pt);
+    RECT rc = {};
+    GetClientRect(wnd, &rc);
+    return !PtInRect(&rc, pt);
+}
+
 void PaintBackgroundUnder(HWND child, HDC dc) {
     HWND parent = ::GetParent(child);
     if (!parent || !dc) return;

@@ -176,12 +176,7 @@ void CHyperLink::Paint(HDC target) {
     CSelectObject selectFont(dc, font ? font : GetFont());
     dc.SetBkMode(TRANSPARENT);
     dc.SetTextColor(m_bHover ? m_crHover : (m_bVisited ? m_crVisited : m_crLink));
-    DWORD style = GetStyle();
-    UINT flags = (style & SS_NOPREFIX) ? DT_NOPREFIX : 0;
-    DWORD type = style & SS_TYPEMASK;
-    flags |= type == SS_CENTER ? DT_CENTER : type == SS_RIGHT ? DT_RIGHT : DT_LEFT;
-    flags |= (style & SS_CENTERIMAGE) ? (DT_VCENTER | DT_SINGLELINE) : DT_WORDBREAK;
-    dc.DrawText(text, rc, flags);
+    dc.DrawText(text, rc, kwui::StaticTextFlags(GetStyle()));
 }
 
 LRESULT CHyperLink::OnEraseBkgnd(WPARAM, LPARAM) { return TRUE; }  // painting covers it
@@ -202,11 +197,7 @@ LRESULT CHyperLink::OnMouseMove(WPARAM, LPARAM) {
 
 LRESULT CHyperLink::OnTimer(WPARAM wParam, LPARAM) {
     if (wParam != kHoverTimer) return Default();
-    DWORD pos = GetMessagePos();
-    POINT pt = {static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
-    ScreenToClient(m_hWnd, &pt);
-    RECT rc = GetClientRect();
-    if (!PtInRect(&rc, pt)) {
+    if (kwui::PointerOutside(m_hWnd)) {
         m_bHover = false;
         KillTimer(kHoverTimer);
         Redraw();

@@ -11,12 +11,27 @@ namespace kwui {
 
 std::wstring Str(UINT id) { return fw::LoadResourceString(id); }
 
+std::wstring FormatString(UINT formatId, const std::wstring& value) {
+    std::wstring format = Str(formatId);
+    const size_t at = format.find(L"%s");
+    if (at != std::wstring::npos) format.replace(at, 2, value);
+    return format;
+}
+
 CBriskoEngine* Engine() { return CSingleton<CBriskoEngine>::GetInstance(); }
 
 void PlaceWindow(CWnd& wnd, int width, int height, int bitmapHeight) {
     const int x = (GetSystemMetrics(SM_CXFULLSCREEN) - width) / 2;
     const int y = (GetSystemMetrics(SM_CYFULLSCREEN) - bitmapHeight) / 2;
     wnd.SetWindowPos(HWND_NOTOPMOST, x, y, width, height, SWP_NOACTIVATE);
+}
+
+void OpenWindow(CBitmapDialog& dialog, UINT bitmap, UINT caption, int width, int height, int bitmapHeight) {
+    dialog.CBitmapDialog::OnInitDialog();
+    dialog.SetBitmap(bitmap);
+    dialog.m_bDragEnabled = true;
+    if (caption) dialog.SetWindowText(Str(caption));
+    PlaceWindow(dialog, width, height, bitmapHeight);
 }
 
 void SetUpButton(CBitmapButtonEx& button, UINT id, CWnd* parent, UINT bitmap, const RECT& place,
@@ -38,6 +53,8 @@ void SetUpStatic(CXColorStatic& text, UINT id, CWnd* parent, const RECT& place, 
     text.SetFont(points, weight);
     text.SetText(value);
 }
+
+HWND OpenWindowOf(CWnd* wnd) { return wnd && wnd->m_hWnd && ::IsWindow(wnd->m_hWnd) ? wnd->m_hWnd : nullptr; }
 
 std::wstring TakeString(WPARAM wParam) {
     BSTR bstr = reinterpret_cast<BSTR>(wParam);

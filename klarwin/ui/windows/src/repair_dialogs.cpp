@@ -14,10 +14,10 @@
 
 namespace {
 
-constexpr COLORREF kBlue = RGB(13, 90, 153);
+using kwui::kBlack;
+using kwui::kHeadingBlue;
 
 using kwui::Engine;
-using kwui::PlaceWindow;
 using kwui::SetUpButton;
 using kwui::SetUpStatic;
 using kwui::Str;
@@ -43,16 +43,12 @@ const CMessageMap& CRepairErrorsDialog::GetThisMessageMap() {
 }
 
 BOOL CRepairErrorsDialog::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
-    SetBitmap(IDB_DIALOG_SMALL);
-    m_bDragEnabled = true;
-    SetWindowText(Str(IDS_REPAIR_CAPTION));
-    PlaceWindow(*this, 450, 413, 393);
+    kwui::OpenWindow(*this, IDB_DIALOG_SMALL, IDS_REPAIR_CAPTION, 450, 413, 393);
 
     SetUpButton(m_abort, IDCANCEL, this, IDB_BUTTON_SMALL, {340, 350, 81, 21}, Str(IDS_ABORT));
-    SetUpStatic(m_title, IDC_TITLE, this, {50, 30, 181, 21}, kBlue, 14, FW_NORMAL, Str(IDS_REPAIR_HEADING));
-    SetUpStatic(m_note, IDC_REPAIR_NOTE, this, {50, 70, 350, 21}, RGB(0, 0, 0), 8, FW_BOLD, Str(IDS_REPAIR_NOTE));
-    SetUpStatic(m_item, IDC_REPAIR_ITEM, this, {50, 160, 351, 30}, RGB(0, 0, 0), 8, FW_NORMAL, L"");
+    SetUpStatic(m_title, IDC_TITLE, this, {50, 30, 181, 21}, kHeadingBlue, 14, FW_NORMAL, Str(IDS_REPAIR_HEADING));
+    SetUpStatic(m_note, IDC_REPAIR_NOTE, this, {50, 70, 350, 21}, kBlack, 8, FW_BOLD, Str(IDS_REPAIR_NOTE));
+    SetUpStatic(m_item, IDC_REPAIR_ITEM, this, {50, 160, 351, 30}, kBlack, 8, FW_NORMAL, L"");
     ::MoveWindow(GetDlgItem(IDC_PROGRESS), 50, 210, 351, 21, TRUE);
 
     // A repair the engine refuses would leave this window waiting for ever.
@@ -176,15 +172,11 @@ const CMessageMap& CRestoreBackupsDialog::GetThisMessageMap() {
 }
 
 BOOL CRestoreBackupsDialog::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
-    SetBitmap(IDB_DIALOG_SMALL);
-    m_bDragEnabled = true;
-    SetWindowText(Str(IDS_RESTORE_CAPTION));
-    PlaceWindow(*this, 450, 413, 393);
+    kwui::OpenWindow(*this, IDB_DIALOG_SMALL, IDS_RESTORE_CAPTION, 450, 413, 393);
 
-    SetUpStatic(m_title, IDC_TITLE, this, {35, 30, 220, 31}, kBlue, 14, FW_NORMAL, Str(IDS_RESTORE_HEADING));
-    SetUpStatic(m_text, IDC_SUBTITLE, this, {35, 65, 381, 42}, RGB(0, 0, 0), 8, FW_NORMAL, Str(IDS_RESTORE_NOTE));
-    SetUpStatic(m_selectAllLabel, IDC_SELECT_ALL_LABEL, this, {50, 110, 151, 21}, kBlue, 8, FW_NORMAL,
+    SetUpStatic(m_title, IDC_TITLE, this, {35, 30, 220, 31}, kHeadingBlue, 14, FW_NORMAL, Str(IDS_RESTORE_HEADING));
+    SetUpStatic(m_text, IDC_SUBTITLE, this, {35, 65, 381, 42}, kBlack, 8, FW_NORMAL, Str(IDS_RESTORE_NOTE));
+    SetUpStatic(m_selectAllLabel, IDC_SELECT_ALL_LABEL, this, {50, 110, 151, 21}, kHeadingBlue, 8, FW_NORMAL,
                 Str(IDS_SELECT_ALL));
     m_selectAll.SubclassDlgItem(IDC_SELECT_ALL, this);
     m_selectAll.LoadImages(IDB_CHECKBOX_OFF, IDB_CHECKBOX_ON);
@@ -314,11 +306,7 @@ const CMessageMap& CManageStartupDialog::GetThisMessageMap() {
 }
 
 BOOL CManageStartupDialog::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
-    SetBitmap(IDB_DIALOG_LARGE);
-    m_bDragEnabled = true;
-    SetWindowText(Str(IDS_STARTUP_CAPTION));
-    PlaceWindow(*this, 528, 481, 461);
+    kwui::OpenWindow(*this, IDB_DIALOG_LARGE, IDS_STARTUP_CAPTION, 528, 481, 461);
 
     m_list.SubclassDlgItem(IDC_STARTUP_LIST, this);
     m_list.InsertColumn(0, Str(IDS_COLUMN_PROGRAM), LVCFMT_LEFT, 120);
@@ -326,7 +314,8 @@ BOOL CManageStartupDialog::OnInitDialog() {
     m_list.InsertColumn(2, Str(IDS_COLUMN_LOCATION), LVCFMT_LEFT, 165);
     m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT);
 
-    SetUpStatic(m_title, IDC_STARTUP_TITLE, this, {50, 30, 181, 21}, kBlue, 14, FW_NORMAL, Str(IDS_STARTUP_HEADING));
+    SetUpStatic(m_title, IDC_STARTUP_TITLE, this, {50, 30, 181, 21}, kHeadingBlue, 14, FW_NORMAL,
+                Str(IDS_STARTUP_HEADING));
     SetUpButton(m_remove, IDC_REMOVE_SELECTED, this, IDB_BUTTON_WIDE, {290, 416, 118, 21}, Str(IDS_REMOVE_SELECTED));
     SetUpButton(m_close, IDC_CLOSE_WINDOW, this, IDB_BUTTON_SMALL, {420, 416, 81, 21}, Str(IDS_CLOSE));
     FillList();

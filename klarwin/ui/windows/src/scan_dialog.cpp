@@ -13,7 +13,6 @@
 #include "klarwin/ui/window_messages.h"
 #include "resource.h"
 
-#include <oleauto.h>
 #include <shlobj.h>
 #include <wininet.h>
 
@@ -24,18 +23,14 @@ namespace {
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kGreen = RGB(0, 255, 0);
-constexpr COLORREF kBlue = RGB(13, 90, 153);
 constexpr wchar_t kContactPage[] = L"https://www.klarwin.example/contact";
 constexpr wchar_t kCompanionPage[] = L"https://www.vantrel.example/download";
 
-std::wstring Str(UINT id) { return fw::LoadResourceString(id); }
-
-std::wstring Format(UINT formatId, const std::wstring& value) {
-    std::wstring format = Str(formatId);
-    const size_t at = format.find(L"%s");
-    if (at != std::wstring::npos) format.replace(at, 2, value);
-    return format;
-}
+using kwui::FormatString;
+using kwui::OpenWindowOf;
+using kwui::RunSingleton;
+using kwui::SetUpStatic;
+using kwui::Str;
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -50,21 +45,6 @@ bool CompanionInstalled() {
     return false;
 }
 
-HWND OpenWindowOf(CWnd* wnd) {
-    return wnd && wnd->m_hWnd && ::IsWindow(wnd->m_hWnd) ? wnd->m_hWnd : nullptr;
-}
-
-template <class T>
-void RunSingleton(CWnd* parent) {
-    if (T* dlg = T::GetInstance()) {
-        dlg->m_pParentWnd = parent;
-        dlg->DoModal();
-    } else {
-        T local(parent);
-        local.DoModal();
-    }
-}
-
 }  // namespace
 
 CScanDialog::CScanDialog(bool scanOnStart, const EngineOptions* options, CWnd* parent)
@@ -75,6 +55,14 @@ CScanDialog::CScanDialog(bool scanOnStart, const EngineOptions* options, CWnd* p
 }
 
 CScanDialog::~CScanDialog() = default;
+
+// The engine's threads' messages go on to the window that shows them
+// (scan_dialog_notify.cpp).
+template <UINT Message, int Target>
+LRESULT CScanDialog::RelayTo(WPARAM wParam, LPARAM lParam) {
+    Relay(RelayTarget(Target), Message, wParam, lParam);
+    return 1;
+}
 
 const CMessageMap& CScanDialog::GetThisMessageMap() {
     static const CMessageMap map =
@@ -190,28 +178,6 @@ BOOL CScanDialog::OnInitDialog() {
     return TRUE;
 }
 
-void CScanDialog::SetUpTray() {
-    HICON big = fw::LoadResourceIcon(IDI_KLARWIN, GetSystemMetrics(SM_CXICON));
-    HICON small = fw::LoadResourceIcon(IDI_KLARWIN, GetSystemMetrics(SM_CXSMICON));
-    m_nid.cbSize = sizeof(m_nid);
-    m_nid.hWnd = m_hWnd;
-    m_nid.uID = IDI_KLARWIN;
-    m_nid.uCallbackMessage = WM_TRAY_NOTIFY;
-    m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    m_nid.hIcon = small;
-    wcsncpy(m_nid.szTip, kTitle, sizeof(m_nid.szTip) / sizeof(m_nid.szTip[0]) - 1);
-    m_bTrayIconAdded = Shell_NotifyIconW(NIM_ADD, &m_nid) != FALSE;
-    m_trayMenu.LoadMenu(IDR_TRAY_MENU);
-    SetIcon(big, true);
-    SetIcon(small, false);
-}
-
-void CScanDialog::RemoveTrayIcon() {
-    if (!m_bTrayIconAdded) return;
-    Shell_NotifyIconW(NIM_DELETE, &m_nid);
-    m_bTrayIconAdded = false;
-}
-
 void CScanDialog::LayOut() {
     for (int i = 0; i < 12; ++i) {
         const int x = i < 6 ? 280 : 510;
@@ -224,11 +190,8 @@ void CScanDialog::LayOut() {
         box.SetCheck(BST_CHECKED);
 
         CXColorStatic& label = m_labels[i];
-        label.SubclassDlgItem(kwui::kSectionLabelIds[i], this);
-        label.MoveWindow(x + 20, y - 2, 160, 21);
-        label.SetTextColor(kBlue);
-        label.SetFont(10, FW_NORMAL);
-        label.SetText(Str(IDS_SECTION_NAME_FIRST + i));
+        SetUpStatic(label, kwui::kSectionLabelIds[i], this, {x + 20, y - 2, 160, 21}, kwui::kHeadingBlue, 10, FW_NORMAL,
+                    Str(IDS_SECTION_NAME_FIRST + i));
         const std::wstring description = Str(IDS_SECTION_DESCRIPTION_FIRST + i);
         label.SetTooltipText(description);
         m_tooltip.AddTool(label.m_hWnd, description);
@@ -278,23 +241,11 @@ void CScanDialog::LayOut() {
     m_tooltip.AddTool(m_navScan.m_hWnd, Str(IDS_SCAN_BUTTON_TIP));
     m_navSolution.EnableWindow(false);
 
-    m_titleVersion.SubclassDlgItem(IDC_TITLE_VERSION, this);
-    m_titleVersion.MoveWindow(18, 12, 90, 15);
-    m_titleVersion.SetTextColor(kWhite);
-    m_titleVersion.SetFont(10, FW_BOLD);
-    m_titleVersion.SetText(Format(IDS_VERSION_FORMAT, m_engine->GetProductVersion()));
-
-    m_lastScanDate.SubclassDlgItem(IDC_LAST_SCAN_DATE, this);
-    m_lastScanDate.MoveWindow(257, 390, 200, 15);
-    m_lastScanDate.SetTextColor(kRed);
-    m_lastScanDate.SetFont(10, FW_BOLD);
-    m_lastScanDate.SetText(m_engine->GetLastScanDate());
-
-    m_problems.SubclassDlgItem(IDC_PROBLEMS, this);
-    m_problems.MoveWindow(257, 409, 200, 21);
-    m_problems.SetTextColor(kGreen);
-    m_problems.SetFont(7, FW_BOLD);
-    m_problems.SetText(Str(IDS_PROBLEMS_FIRST));
+    SetUpStatic(m_titleVersion, IDC_TITLE_VERSION, this, {18, 12, 90, 15}, kWhite, 10, FW_BOLD,
+                FormatString(IDS_VERSION_FORMAT, m_engine->GetProductVersion()));
+    SetUpStatic(m_lastScanDate, IDC_LAST_SCAN_DATE, this, {257, 390, 200, 15}, kRed, 10, FW_BOLD,
+                m_engine->GetLastScanDate());
+    SetUpStatic(m_problems, IDC_PROBLEMS, this, {257, 409, 200, 21}, kGreen, 7, FW_BOLD, Str(IDS_PROBLEMS_FIRST));
     m_problems.SetTooltipText(Str(IDS_PROBLEMS_TIP));
     m_tooltip.AddTool(m_problems.m_hWnd, Str(IDS_PROBLEMS_TIP));
 
@@ -323,7 +274,7 @@ void CScanDialog::UpdateProblemsDisplay() {
         return;
     }
     m_problems.SetTextColor(kRed);
-    m_problems.SetText(Format(IDS_ERRORS_FORMAT, stored));
+    m_problems.SetText(FormatString(IDS_ERRORS_FORMAT, stored));
     const int n = _wtoi(stored.c_str());
     if (n > 120)
         SetStatusBitmap(IDB_HEALTH_5);
@@ -482,16 +433,6 @@ void CScanDialog::OnRestore() { RunSingleton<CRestoreBackupsDialog>(this); }
 void CScanDialog::OnManageStartup() { RunSingleton<CManageStartupDialog>(this); }
 void CScanDialog::OnCustomSolution() { OpenCustomSolutionTarget(); }
 
-void CScanDialog::OnCheckUpdates() {
-    m_bReportUpdateResult = true;
-    if (InternetGetConnectedState(nullptr, 0) != TRUE) {
-        MessageBox(Str(IDS_NO_CONNECTION).c_str(), Str(IDS_APP_NAME).c_str(), MB_OK);
-        return;
-    }
-    m_bUpdatePromptPending = true;
-    m_engine->StartUpdateCheck();
-}
-
 void CScanDialog::OnHelp() { ShellExecuteW(m_hWnd, L"open", kContactPage, nullptr, nullptr, SW_SHOW); }
 
 void CScanDialog::OnMinimise() { ShowWindow(SW_MINIMIZE); }
@@ -521,124 +462,6 @@ void CScanDialog::ExitProgram() {
     RemoveTrayIcon();
     EndDialog(1);
     if (m_endProcess) m_endProcess(1);
-}
-
-void CScanDialog::OnTrayOpen() {
-    ShowWindow(SW_SHOWNORMAL);
-    SetForegroundWindow(m_hWnd);
-}
-
-void CScanDialog::OnTrayScan() {
-    ShowWindow(SW_SHOWNORMAL);
-    SetForegroundWindow(m_hWnd);
-    OnScan();
-}
-
-void CScanDialog::OnTrayLanguage() {}
-
-void CScanDialog::OnTrayStartupYes() { m_engine->SetStartWithWindows(true); }
-
-void CScanDialog::OnTrayStartupNo() { m_engine->SetStartWithWindows(false); }
-
-LRESULT CScanDialog::OnTrayNotify(WPARAM, LPARAM lParam) {
-    switch (static_cast<UINT>(lParam)) {
-    case WM_LBUTTONDBLCLK:
-        ShowWindow(SW_SHOWNORMAL);
-        SetForegroundWindow(m_hWnd);
-        break;
-    case WM_RBUTTONUP: {
-        POINT pt;
-        GetCursorPos(&pt);
-        SetForegroundWindow(m_hWnd);
-        HMENU tray = m_trayMenu.GetSubMenu(0);
-        if (!tray) break;
-        const bool on = SettingOn(L"StartWithWindows");
-        CheckMenuItem(tray, ID_TRAY_STARTUP_YES, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
-        CheckMenuItem(tray, ID_TRAY_STARTUP_NO, MF_BYCOMMAND | (on ? MF_UNCHECKED : MF_CHECKED));
-        TrackPopupMenu(tray, TPM_RIGHTALIGN, pt.x, pt.y, 0, m_hWnd, nullptr);
-        PostMessage(WM_NULL);
-        break;
-    }
-    default:
-        break;
-    }
-    return 1;
-}
-
-void CScanDialog::Relay(HWND target, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (target && ::PostMessageW(target, message, wParam, lParam)) return;
-    // Nobody takes the message: the string it carries would be lost.
-    if (MessageCarriesString(message)) SysFreeString(reinterpret_cast<BSTR>(wParam));
-}
-
-HWND CScanDialog::RelayTarget(int target) {
-    switch (target) {
-    case 0: return OpenWindowOf(CScanProgressDialog::GetInstance());
-    case 1: return OpenWindowOf(CRepairErrorsDialog::GetInstance());
-    case 2: return OpenWindowOf(CRestoreBackupsDialog::GetInstance());
-    case 3: return OpenWindowOf(CDownloadDialog::GetInstance());
-    default: return nullptr;
-    }
-}
-
-template <UINT Message, int Target>
-LRESULT CScanDialog::RelayTo(WPARAM wParam, LPARAM lParam) {
-    Relay(RelayTarget(Target), Message, wParam, lParam);
-    return 1;
-}
-
-LRESULT CScanDialog::OnIgnore(WPARAM, LPARAM) { return 1; }
-
-LRESULT CScanDialog::OnUpdateAvailable(WPARAM, LPARAM) {
-    m_updateStatus.SetTextColor(RGB(255, 255, 0));
-    m_updateStatus.SetFont(8, FW_BOLD);
-    m_updateStatus.SetText(Str(IDS_UPDATE_STATUS_AVAILABLE));
-    const RECT area = {115, 522, 200, 542};
-    InvalidateRect(&area, true);
-    if (m_bUpdatePromptPending) {
-        m_bUpdatePromptPending = false;
-        AskDownload();
-    } else if (m_bReportUpdateResult) {
-        AskDownload();
-        m_bReportUpdateResult = false;
-    }
-    return 1;
-}
-
-void CScanDialog::AskDownload() {
-    if (MessageBox(Str(IDS_UPDATE_ASK).c_str(), Str(IDS_APP_NAME).c_str(), MB_YESNO) != IDYES) return;
-    m_engine->StartUpdateDownload();
-    RunSingleton<CDownloadDialog>(this);
-}
-
-LRESULT CScanDialog::OnUpdateNone(WPARAM, LPARAM) {
-    m_updateStatus.SetText(Str(IDS_UPDATE_STATUS_NONE));
-    const RECT area = {115, 522, 200, 542};
-    InvalidateRect(&area, true);
-    if (m_bReportUpdateResult) {
-        MessageBox(Str(IDS_NO_UPDATES).c_str(), Str(IDS_UPDATES_TITLE).c_str(), MB_OK);
-        m_bReportUpdateResult = false;
-    }
-    return 1;
-}
-
-LRESULT CScanDialog::OnUpdateInstalled(WPARAM, LPARAM) {
-    AfxMessageBox(Str(IDS_UPDATE_INSTALLED).c_str(), MB_ICONINFORMATION | MB_TOPMOST);
-    const std::wstring folder = fw::GetModuleFolder();
-    const std::wstring program = folder + L"\\rebooter.exe";
-    ShellExecuteW(m_hWnd, L"open", program.c_str(), nullptr, folder.c_str(), SW_SHOW);
-    return 1;
-}
-
-LRESULT CScanDialog::OnUpdateFailed(WPARAM wParam, LPARAM) {
-    // An open download window tells the user and closes (sent, so that it
-    // cannot close first and leave the message untold).
-    if (HWND download = RelayTarget(3)) {
-        ::SendMessageW(download, WM_UPDATE_FAILED, wParam, 0);
-        return 1;
-    }
-    MessageBox(UpdateFailedText(wParam).c_str(), Str(IDS_APP_NAME).c_str(), MB_OK);
-    return 1;
 }
 
 LRESULT CScanDialog::OnStartupComplete(WPARAM, LPARAM) {

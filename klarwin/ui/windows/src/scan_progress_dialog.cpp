@@ -1,7 +1,6 @@
 #include "klarwin/ui/scan_progress_dialog.h"
 
 #include "fw/win/module.h"
-#include "fw/win/resources.h"
 #include "klarwin/brisko_engine.h"
 #include "klarwin/ui/dialog_setup.h"
 #include "klarwin/ui/section_controls.h"
@@ -14,14 +13,15 @@
 
 namespace {
 
-constexpr COLORREF kBlue = RGB(13, 90, 153);
 constexpr COLORREF kCountRed = RGB(154, 0, 0);
 constexpr COLORREF kGrey = RGB(128, 128, 128);
 constexpr size_t kItemLimit = 70;
 
-std::wstring Str(UINT id) { return fw::LoadResourceString(id); }
-
-CBriskoEngine* Engine() { return CSingleton<CBriskoEngine>::GetInstance(); }
+using kwui::Engine;
+using kwui::kBlack;
+using kwui::kHeadingBlue;
+using kwui::SetUpStatic;
+using kwui::Str;
 
 int RowX(int section) { return section < 6 ? 50 : 300; }
 int RowY(int section) { return 225 + (section % 6) * 20; }
@@ -57,43 +57,15 @@ int CScanProgressDialog::ProgressAfterSection(int index) {
 }
 
 BOOL CScanProgressDialog::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
-    SetBitmap(IDB_DIALOG_LARGE);
-    m_bDragEnabled = true;
-    SetWindowText(Str(IDS_PROGRESS_CAPTION));
     m_nSectionErrors = 0;
     m_bScanStarted = false;
     m_bScanCompleted = false;
+    kwui::OpenWindow(*this, IDB_DIALOG_LARGE, IDS_PROGRESS_CAPTION, 528, 481, 461);
 
-    const int x = (GetSystemMetrics(SM_CXFULLSCREEN) - 528) / 2;
-    const int y = (GetSystemMetrics(SM_CYFULLSCREEN) - 461) / 2;
-    SetWindowPos(HWND_NOTOPMOST, x, y, 528, 481, SWP_NOACTIVATE);
-
-    m_stop.SubclassDlgItem(IDC_STOP_SCAN, this);
-    m_stop.LoadBitmaps(RGB(255, 0, 0), IDB_BUTTON_SMALL, IDB_BUTTON_SMALL, IDB_BUTTON_SMALL, IDB_BUTTON_SMALL);
-    m_stop.SizeToBitmap();
-    m_stop.MoveWindow(415, 398, 81, 21);
-    m_stop.SetCaptionFont(8, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    m_stop.SetCaption(Str(IDS_STOP_SCAN));
-    m_stop.SetCaptionRect({0, 0, 81, 21});
-
-    m_title.SubclassDlgItem(IDC_TITLE, this);
-    m_title.MoveWindow(50, 30, 181, 21);
-    m_title.SetTextColor(kBlue);
-    m_title.SetFont(14, FW_NORMAL);
-    m_title.SetText(Str(IDS_PROGRESS_HEADING));
-
-    m_note.SubclassDlgItem(IDC_SUBTITLE, this);
-    m_note.MoveWindow(50, 90, 420, 21);
-    m_note.SetTextColor(RGB(0, 0, 0));
-    m_note.SetFont(9, FW_BOLD);
-    m_note.SetText(Str(IDS_PROGRESS_NOTE));
-
-    m_item.SubclassDlgItem(IDC_CURRENT_ITEM, this);
-    m_item.MoveWindow(50, 110, 420, 21);
-    m_item.SetTextColor(kGrey);
-    m_item.SetFont(8, FW_NORMAL);
-    m_item.SetText(L"");
+    kwui::SetUpButton(m_stop, IDC_STOP_SCAN, this, IDB_BUTTON_SMALL, {415, 398, 81, 21}, Str(IDS_STOP_SCAN));
+    SetUpStatic(m_title, IDC_TITLE, this, {50, 30, 181, 21}, kHeadingBlue, 14, FW_NORMAL, Str(IDS_PROGRESS_HEADING));
+    SetUpStatic(m_note, IDC_SUBTITLE, this, {50, 90, 420, 21}, kBlack, 9, FW_BOLD, Str(IDS_PROGRESS_NOTE));
+    SetUpStatic(m_item, IDC_CURRENT_ITEM, this, {50, 110, 420, 21}, kGrey, 8, FW_NORMAL, L"");
 
     HWND bar = GetDlgItem(IDC_PROGRESS);
     ::MoveWindow(bar, 50, 130, 420, 21, TRUE);
@@ -103,19 +75,10 @@ BOOL CScanProgressDialog::OnInitDialog() {
 
     for (int i = 0; i < 12; ++i) {
         const int x0 = RowX(i);
-        CXColorStatic& count = m_counts[i];
-        count.SubclassDlgItem(kwui::kSectionCountIds[i], this);
-        count.MoveWindow(x0, 227 + (i % 6) * 20, 25, 21);
-        count.SetTextColor(kCountRed);
-        count.SetFont(7, FW_NORMAL);
-        count.SetText(L"(0)");
-
-        CXColorStatic& name = m_names[i];
-        name.SubclassDlgItem(kwui::kSectionLabelIds[i], this);
-        name.MoveWindow(x0 + 25, RowY(i), 200, 21);
-        name.SetTextColor(kBlue);
-        name.SetFont(10, FW_NORMAL);
-        name.SetText(Str(IDS_SECTION_NAME_FIRST + i));
+        SetUpStatic(m_counts[i], kwui::kSectionCountIds[i], this, {x0, 227 + (i % 6) * 20, 25, 21}, kCountRed, 7,
+                    FW_NORMAL, L"(0)");
+        SetUpStatic(m_names[i], kwui::kSectionLabelIds[i], this, {x0 + 25, RowY(i), 200, 21}, kHeadingBlue, 10,
+                    FW_NORMAL, Str(IDS_SECTION_NAME_FIRST + i));
     }
 
     m_loading.SubclassDlgItem(IDC_LOADING, this);
@@ -156,10 +119,7 @@ LRESULT CScanProgressDialog::OnErrorFound(WPARAM wParam, LPARAM) {
 }
 
 LRESULT CScanProgressDialog::OnProgressText(WPARAM wParam, LPARAM) {
-    BSTR bstr = reinterpret_cast<BSTR>(wParam);
-    std::wstring text = bstr ? std::wstring(bstr, SysStringLen(bstr)) : std::wstring();
-    SysFreeString(bstr);
-    m_item.SetText(ShortenItemText(text));
+    m_item.SetText(ShortenItemText(kwui::TakeString(wParam)));
     return 1;
 }
 
@@ -174,10 +134,7 @@ LRESULT CScanProgressDialog::OnSectionSkipped(WPARAM wParam, LPARAM) {
     const int i = static_cast<int>(wParam);
     if (i < 0 || i >= 12) return 1;
     m_counts[i].SetText(L"(-)");
-    std::wstring text = Str(IDS_SECTION_NOT_CHECKED_FORMAT);
-    const size_t at = text.find(L"%s");
-    if (at != std::wstring::npos) text.replace(at, 2, Str(IDS_SECTION_NAME_FIRST + i));
-    m_names[i].SetText(text);
+    m_names[i].SetText(kwui::FormatString(IDS_SECTION_NOT_CHECKED_FORMAT, Str(IDS_SECTION_NAME_FIRST + i)));
     return 1;
 }
 

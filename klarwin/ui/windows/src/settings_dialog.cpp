@@ -82,11 +82,7 @@ const CMessageMap& CSettingsDialog::GetThisMessageMap() {
 }
 
 BOOL CSettingsDialog::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
-    SetBitmap(IDB_DIALOG_SMALL);
-    m_bDragEnabled = true;
-    SetWindowText(Str(IDS_SETTINGS_CAPTION));
-    kwui::PlaceWindow(*this, 450, 413, 393);
+    kwui::OpenWindow(*this, IDB_DIALOG_SMALL, IDS_SETTINGS_CAPTION, 450, 413, 393);
 
     SetUpButton(m_save, IDOK, this, IDB_BUTTON_SMALL, {240, 353, 81, 21}, Str(IDS_SAVE));
     SetUpButton(m_cancel, IDCANCEL, this, IDB_BUTTON_SMALL, {340, 353, 81, 21}, Str(IDS_CANCEL));

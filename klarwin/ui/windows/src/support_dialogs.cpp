@@ -36,13 +36,6 @@ std::vector<std::wstring> Tokens(const std::wstring& text, wchar_t separator) {
     return tokens;
 }
 
-std::wstring FormatWith(UINT formatId, const std::wstring& value) {
-    std::wstring format = Str(formatId);
-    const size_t at = format.find(L"%s");
-    if (at != std::wstring::npos) format.replace(at, 2, value);
-    return format;
-}
-
 std::wstring FormatNumber(UINT formatId, long long n) {
     wchar_t text[128] = {};
     swprintf(text, 128, Str(formatId).c_str(), static_cast<int>(n));
@@ -74,11 +67,7 @@ const CMessageMap& CSendLogDialog::GetThisMessageMap() {
 }
 
 BOOL CSendLogDialog::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
-    SetBitmap(IDB_DIALOG_LARGE);
-    m_bDragEnabled = true;
-    SetWindowText(Str(IDS_SEND_LOG_CAPTION));
-    kwui::PlaceWindow(*this, 526, 481, 461);
+    kwui::OpenWindow(*this, IDB_DIALOG_LARGE, IDS_SEND_LOG_CAPTION, 526, 481, 461);
 
     SetUpButton(m_send, IDOK, this, IDB_BUTTON_SMALL, {310, 413, 81, 21}, Str(IDS_SEND_REPORT));
     SetUpButton(m_cancel, IDCANCEL, this, IDB_BUTTON_SMALL, {400, 413, 81, 21}, Str(IDS_CANCEL));
@@ -130,7 +119,7 @@ void CSendLogDialog::OnSendReport() {
     CBriskoEngine* engine = Engine();
     const int result =
         engine ? engine->SubmitLog(m_strEmail, m_strDescription, m_strReportHtml,
-                                   FormatWith(IDS_LOG_LANGUAGE_FORMAT, engine->GetProductVersion()))
+                                   kwui::FormatString(IDS_LOG_LANGUAGE_FORMAT, engine->GetProductVersion()))
                : -1;
     if (result == 1) {
         OnOK();
@@ -157,11 +146,7 @@ const CMessageMap& CCustomSolnDialog::GetThisMessageMap() {
 }
 
 BOOL CCustomSolnDialog::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
-    SetBitmap(IDB_DIALOG_LARGE);
-    m_bDragEnabled = true;
-    SetWindowText(Str(IDS_SOLUTION_CAPTION));
-    kwui::PlaceWindow(*this, 528, 481, 461);
+    kwui::OpenWindow(*this, IDB_DIALOG_LARGE, IDS_SOLUTION_CAPTION, 528, 481, 461);
 
     m_run.SubclassDlgItem(IDC_RUN_SOLUTION, this);
     m_run.LoadBitmaps(RGB(255, 0, 0), IDB_BUTTON_WIDE, IDB_BUTTON_WIDE, IDB_BUTTON_WIDE, IDB_BUTTON_WIDE);
@@ -255,10 +240,7 @@ const CMessageMap& CDownloadDialog::GetThisMessageMap() {
 }
 
 BOOL CDownloadDialog::OnInitDialog() {
-    CBitmapDialog::OnInitDialog();
-    SetBitmap(IDB_DIALOG_SMALL);
-    m_bDragEnabled = true;
-    kwui::PlaceWindow(*this, 450, 393, 393);
+    kwui::OpenWindow(*this, IDB_DIALOG_SMALL, 0, 450, 393, 393);
 
     SetUpButton(m_abort, IDABORT, this, IDB_BUTTON_SMALL, {340, 340, 81, 21}, Str(IDS_ABORT));
     SetUpStatic(m_title, IDC_TITLE, this, {50, 30, 181, 21}, kHeadingBlue, 14, FW_NORMAL, Str(IDS_DOWNLOAD_HEADING));

@@ -44,18 +44,6 @@ void SetDword(const std::wstring& key, const std::wstring& name, DWORD data) {
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), REG_DWORD, &data, sizeof data);
 }
 
-std::wstring ReadUtf16(const std::wstring& path) {
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    if (!in) return L"<missing>";
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    const std::string raw = bytes.str();
-    std::wstring text;
-    for (size_t i = 0; i + 1 < raw.size(); i += 2)
-        text += static_cast<wchar_t>(static_cast<unsigned char>(raw[i]) | (static_cast<unsigned char>(raw[i + 1]) << 8));
-    return text;
-}
-
 int CountFiles(const std::wstring& folder) {
     int n = 0;
     std::error_code ec;
@@ -74,8 +62,6 @@ void EmptyFolder(const std::wstring& folder) {
 HWND WaitTop(const wchar_t* title) {
     return uidriver::WaitForTopWindow({.title = title, .processId = GetCurrentProcessId()});
 }
-
-HWND ChildDialog(HWND parent) { return FindWindowExW(parent, nullptr, L"#32770", nullptr); }
 
 int FindListRow(HWND list, const std::wstring& text) {
     const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));

@@ -23,20 +23,6 @@ HWND WaitForSection() {
     return uidriver::WaitForTopWindow({.title = L"Scanning results by section", .processId = GetCurrentProcessId()});
 }
 
-HWND ChildDialog(HWND parent) { return FindWindowExW(parent, nullptr, L"#32770", nullptr); }
-
-std::wstring ReadUtf16(const std::wstring& path) {
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    if (!in) return L"<missing>";
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    const std::string raw = bytes.str();
-    std::wstring text;
-    for (size_t i = 0; i + 1 < raw.size(); i += 2)
-        text += static_cast<wchar_t>(static_cast<unsigned char>(raw[i]) | (static_cast<unsigned char>(raw[i + 1]) << 8));
-    return text;
-}
-
 int CountReports(const std::wstring& folder) {
     int n = 0;
     std::error_code ec;

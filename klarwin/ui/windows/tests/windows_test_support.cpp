@@ -7,6 +7,9 @@
 #include <commctrl.h>
 #include <oleauto.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace kwtest {
@@ -52,15 +55,18 @@ EngineOptions TestEngineOptions(double pacing) {
     return options;
 }
 
-CMessageSink::CMessageSink() {
+HWND CreateMessageWindow(const wchar_t* className, WNDPROC proc, void* self) {
     WNDCLASSW wc = {};
-    wc.lpfnWndProc = &CMessageSink::Proc;
+    wc.lpfnWndProc = proc;
     wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"KwWinTestSink";
+    wc.lpszClassName = className;
     RegisterClassW(&wc);
-    m_hwnd = CreateWindowW(L"KwWinTestSink", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-    SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    HWND hwnd = CreateWindowW(className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    return hwnd;
 }
+
+CMessageSink::CMessageSink() : m_hwnd(CreateMessageWindow(L"KwWinTestSink", &CMessageSink::Proc, this)) {}
 
 CMessageSink::~CMessageSink() {
     MSG msg;
@@ -149,5 +155,19 @@ HWND PressRepair(HWND results) {
     uidriver::PostClick(uidriver::FindControl(results, IDC_REPAIR_PROBLEMS));
     return uidriver::WaitForTopWindow({.title = L"Repairing Errors", .processId = GetCurrentProcessId()});
 }
+
+std::wstring ReadUtf16(const std::wstring& path) {
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    if (!in) return L"<missing>";
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    const std::string raw = bytes.str();
+    std::wstring text;
+    for (size_t i = 0; i + 1 < raw.size(); i += 2)
+        text += static_cast<wchar_t>(static_cast<unsigned char>(raw[i]) | (static_cast<unsigned char>(raw[i + 1]) << 8));
+    return text;
+}
+
+HWND ChildDialog(HWND parent) { return FindWindowExW(parent, nullptr, L"#32770", nullptr); }
 
 }  // namespace kwtest

@@ -31,6 +31,10 @@ void KnownSettings();
 // unless asked.
 EngineOptions TestEngineOptions(double pacing = 0.0);
 
+// A message-only window of the calling thread, of the class `className`
+// (registered here) with `proc`; `self` is kept in its user data.
+HWND CreateMessageWindow(const wchar_t* className, WNDPROC proc, void* self);
+
 // A hidden window of the calling thread that swallows whatever is posted to it.
 class CMessageSink {
 public:
@@ -61,6 +65,12 @@ bool WaitForOtherMessageBox(uidriver::MessageBoxInfo& box, HWND other);
 
 // ---------------------------------------------------------------------------
 // The openings the results scenarios share.
+
+// The text of a file of UTF-16 units, little-endian ("<missing>" when it
+// cannot be read).
+std::wstring ReadUtf16(const std::wstring& path);
+// The first child dialog of `parent` (the list of a results window).
+HWND ChildDialog(HWND parent);
 
 // Error n of a section (type 1 a value, 0 a file) under a key no scan walks.
 CError MakeError(int section, int n, int type = 1);

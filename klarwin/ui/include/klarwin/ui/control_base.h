@@ -144,4 +144,14 @@ bool CreateArialFont(CFont& font, int points, int weight, bool underline = false
 // switched on or off.
 bool CreateFontVariant(CFont& font, HFONT source, bool underline);
 
+// The DrawText flags that draw a text as a static control of `style` does:
+// left, centred or right (SS_CENTER, SS_RIGHT), one line centred upright
+// (SS_CENTERIMAGE) or wrapped at words, without prefixes (SS_NOPREFIX).
+UINT StaticTextFlags(DWORD style);
+
+// Whether the pointer, where it was when the message being handled was
+// posted, lies outside the client area of `wnd`: a control's hover timer ends
+// its hovering then.
+bool PointerOutside(HWND wnd);
+
 }  // namespace kwui

@@ -1,9 +1,10 @@
 // What Klarwin's secondary windows share when they open: a resource string,
-// the engine, centring a window over its bitmap, and setting up the skinned
-// buttons and colour statics of their templates.
+// the engine, the background, caption and place of the window, and setting up
+// the skinned buttons and colour statics of their templates.
 #pragma once
 
 #include "klarwin/ui/bitmap_button.h"
+#include "klarwin/ui/bitmap_dialog.h"
 #include "klarwin/ui/color_static.h"
 
 #include <windows.h>
@@ -19,12 +20,20 @@ constexpr COLORREF kBlack = RGB(0, 0, 0);
 
 // A string of the program's resources.
 std::wstring Str(UINT id);
+// The resource string `formatId` with its first "%s" replaced by `value` as it
+// is (the wide printf family does not read %s the same way on every runtime).
+std::wstring FormatString(UINT formatId, const std::wstring& value);
 // The engine instance (null before it exists).
 CBriskoEngine* Engine();
 
 // Sizes the window and centres it on the work area by its background bitmap's
 // height (a captioned window is taller than its bitmap by the caption bar).
 void PlaceWindow(CWnd& wnd, int width, int height, int bitmapHeight);
+
+// The opening of a window's OnInitDialog: the dialog's own initialisation,
+// its background bitmap, dragging by any point, its caption (none for 0) and
+// its place as PlaceWindow gives it.
+void OpenWindow(CBitmapDialog& dialog, UINT bitmap, UINT caption, int width, int height, int bitmapHeight);
 
 // A template button made a skinned one: one bitmap in all four states,
 // `place` as x, y, width, height, the caption in Arial 8 pt centred on one line.
@@ -35,6 +44,22 @@ void SetUpButton(CBitmapButtonEx& button, UINT id, CWnd* parent, UINT bitmap, co
 // with its colour, Arial font and text.
 void SetUpStatic(CXColorStatic& text, UINT id, CWnd* parent, const RECT& place, COLORREF colour, int points,
                  int weight, const std::wstring& value);
+
+// The window of `wnd` while it is open (null otherwise).
+HWND OpenWindowOf(CWnd* wnd);
+
+// Shows the one window of class T modally over `parent`: the instance that
+// exists, or one made for the time it is shown.
+template <class T>
+void RunSingleton(CWnd* parent) {
+    if (T* dlg = T::GetInstance()) {
+        dlg->m_pParentWnd = parent;
+        dlg->DoModal();
+    } else {
+        T local(parent);
+        local.DoModal();
+    }
+}
 
 // The text of a system string carried in a posted message; frees the string.
 std::wstring TakeString(WPARAM wParam);
