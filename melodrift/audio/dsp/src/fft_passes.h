@@ -147,25 +147,23 @@ struct FftPasses {
     {
         const std::size_t s = S != 0 ? S : stride;
         const V r = Ops::Broadcast(0.70710678118654752f);
-        const V zero = Ops::Zero();
         for (std::size_t q = 0; q < s; q += W) {
             const Four e = Dft4(Load<InPacked>(xr, xi, q), Load<InPacked>(xr, xi, q + 2 * s),
                                 Load<InPacked>(xr, xi, q + 4 * s), Load<InPacked>(xr, xi, q + 6 * s));
             const Four o = Dft4(Load<InPacked>(xr, xi, q + s), Load<InPacked>(xr, xi, q + 3 * s),
                                 Load<InPacked>(xr, xi, q + 5 * s), Load<InPacked>(xr, xi, q + 7 * s));
-            // The odd half times w^k, w = e^(-i pi / 4).
+            // The odd half times w^k, w = e^(-i pi / 4): w o1 = t1, w^2 o2 = -i o2,
+            // w^3 o3 = (t3.re, -t3.im); the signs are folded into the sums.
             const C t1 = {Ops::Mul(r, Ops::Add(o.y1.re, o.y1.im)), Ops::Mul(r, Ops::Sub(o.y1.im, o.y1.re))};
-            const C t2 = {o.y2.im, Ops::Sub(zero, o.y2.re)};
-            const C t3 = {Ops::Mul(r, Ops::Sub(o.y3.im, o.y3.re)),
-                          Ops::Sub(zero, Ops::Mul(r, Ops::Add(o.y3.re, o.y3.im)))};
+            const C t3 = {Ops::Mul(r, Ops::Sub(o.y3.im, o.y3.re)), Ops::Mul(r, Ops::Add(o.y3.re, o.y3.im))};
             Store<OutPacked>(yr, yi, q, Add(e.y0, o.y0));
             Store<OutPacked>(yr, yi, q + s, Add(e.y1, t1));
-            Store<OutPacked>(yr, yi, q + 2 * s, Add(e.y2, t2));
-            Store<OutPacked>(yr, yi, q + 3 * s, Add(e.y3, t3));
+            Store<OutPacked>(yr, yi, q + 2 * s, {Ops::Add(e.y2.re, o.y2.im), Ops::Sub(e.y2.im, o.y2.re)});
+            Store<OutPacked>(yr, yi, q + 3 * s, {Ops::Add(e.y3.re, t3.re), Ops::Sub(e.y3.im, t3.im)});
             Store<OutPacked>(yr, yi, q + 4 * s, Sub(e.y0, o.y0));
             Store<OutPacked>(yr, yi, q + 5 * s, Sub(e.y1, t1));
-            Store<OutPacked>(yr, yi, q + 6 * s, Sub(e.y2, t2));
-            Store<OutPacked>(yr, yi, q + 7 * s, Sub(e.y3, t3));
+            Store<OutPacked>(yr, yi, q + 6 * s, {Ops::Sub(e.y2.re, o.y2.im), Ops::Add(e.y2.im, o.y2.re)});
+            Store<OutPacked>(yr, yi, q + 7 * s, {Ops::Sub(e.y3.re, t3.re), Ops::Add(e.y3.im, t3.im)});
         }
     }
 
