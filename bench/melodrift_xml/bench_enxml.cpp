@@ -1,6 +1,7 @@
 // The Windows half of the XML benchmark, run under Wine:
 //   measure <file> <runs> <folder>
-// best-of-runs Load (file read, decoding, our reader building the enXml tree) and Save (writer
+// best-of-runs Load (file read, decoding, our reader building the enXml tree; the first,
+// cold one too) and Save (writer
 // and file replace) of the document. Since the document was written by the same
 // writer, the saved file must equal it byte for byte; "identical" says whether it does.
 // Prints key=value lines for run.sh.
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
     const std::wstring out = Wide(argv[4]) + L"\\enxml-out.xml";
 
     double bestLoad = 1e300, bestSave = 1e300;
+    double firstLoad = 0.0;   // the first (cold) load: nothing of the document in memory yet
     std::size_t nodes = 0;
     // Loads in rounds of their own, then saves of the document read: each
     // finds the memory as its own previous round left it.
@@ -83,7 +85,11 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "Load failed (%d)\n", static_cast<int>(error));
             return 1;
         }
-        bestLoad = std::min(bestLoad, Milliseconds(t0, Clock::now()));
+        const double load = Milliseconds(t0, Clock::now());
+        if (run == 0) {
+            firstLoad = load;
+        }
+        bestLoad = std::min(bestLoad, load);
     }
     nodes = CountNodes(*document);
     for (int run = 0; run < runs; ++run) {
@@ -95,7 +101,7 @@ int main(int argc, char** argv) {
         bestSave = std::min(bestSave, Milliseconds(t1, Clock::now()));
     }
     const bool identical = ReadAll(path) == ReadAll(out);
-    std::printf("enxml_load_ms=%.3f\nenxml_save_ms=%.3f\nnodes=%u\nidentical=%d\n", bestLoad, bestSave,
-                static_cast<unsigned>(nodes), identical ? 1 : 0);
+    std::printf("enxml_load_ms=%.3f\nenxml_first_load_ms=%.3f\nenxml_save_ms=%.3f\nnodes=%u\nidentical=%d\n",
+                bestLoad, firstLoad, bestSave, static_cast<unsigned>(nodes), identical ? 1 : 0);
     return identical ? 0 : 1;
 }

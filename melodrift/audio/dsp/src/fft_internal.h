@@ -29,9 +29,9 @@ enum class FftForm { Plain = 0, Sse2 = 1, Avx = 2 };
 bool SetFftForm(FftForm form);
 FftForm BestFftForm();
 
-// What the AVX form of the complex FFT needs of an order's tables.
+// What the complex FFT needs of an order's tables.
 struct FftWork {
-    std::size_t half;            // M complex points, at least 64
+    std::size_t half;            // M complex points
     const float* stageTwiddles;
     float* bufferA;
     float* bufferB;
