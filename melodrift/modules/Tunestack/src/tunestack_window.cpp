@@ -606,6 +606,24 @@ bool CTunestackWindow::AddFolder(const std::wstring& folder)
     return true;
 }
 
+// Hands a worker's batch to the window: one posted message wakes it for every batch it has
+// not taken yet. The folder walk waits while the window is too far behind, so that what is
+// shown stays close to what was read (unless the walk is cancelled).
+void CTunestackWindow::HandOverResults(std::vector<ReadResult>& batch, bool waitForRoom, HWND window)
+{
+    bool post = false;
+    {
+        std::unique_lock<std::mutex> guard(m_resultLock);
+        if (waitForRoom)
+            m_resultSpace.wait(guard, [&] { return m_results.size() + batch.size() <= kMaxAhead || m_cancelScan; });
+        for (ReadResult& r : batch) m_results.push_back(std::move(r));
+        post = !m_resultsPosted;
+        m_resultsPosted = true;
+    }
+    batch.clear();
+    if (post) PostMessageW(window, kResults, 0, 0);
+}
+
 void CTunestackWindow::StartNextScan()
 {
     if (m_scanner.joinable()) m_scanner.join();
@@ -660,19 +678,10 @@ void CTunestackWindow::StartNextScan()
         DWORD last = GetTickCount();
         std::size_t gone = 0;
         const auto handOver = [&](bool force) {
-            if (batch.empty()) return;
-            if (!force && batch.size() < kBatchFiles && GetTickCount() - last < kBatchMs) return;
-            bool post = false;
-            {
-                std::unique_lock<std::mutex> guard(m_resultLock);
-                m_resultSpace.wait(guard, [&] { return m_results.size() + batch.size() <= kMaxAhead || m_cancelScan; });
-                for (ReadResult& r : batch) m_results.push_back(std::move(r));
-                post = !m_resultsPosted;
-                m_resultsPosted = true;
+            if (!batch.empty() && (force || batch.size() >= kBatchFiles || GetTickCount() - last >= kBatchMs)) {
+                HandOverResults(batch, true, window);
+                last = GetTickCount();
             }
-            batch.clear();
-            last = GetTickCount();
-            if (post) PostMessageW(window, kResults, 0, 0);
         };
         for (const WalkedFile& file : files) {
             if (m_cancelScan) break;
@@ -882,18 +891,10 @@ void CTunestackWindow::StartTagReader()
         std::vector<ReadResult> batch;
         DWORD last = GetTickCount();
         const auto handOver = [&](bool force) {
-            if (batch.empty()) return;
-            if (!force && batch.size() < kBatchFiles && GetTickCount() - last < kBatchMs) return;
-            bool post = false;
-            {
-                std::lock_guard<std::mutex> guard(m_resultLock);
-                for (ReadResult& r : batch) m_results.push_back(std::move(r));
-                post = !m_resultsPosted;
-                m_resultsPosted = true;
+            if (!batch.empty() && (force || batch.size() >= kBatchFiles || GetTickCount() - last >= kBatchMs)) {
+                HandOverResults(batch, false, window);
+                last = GetTickCount();
             }
-            batch.clear();
-            last = GetTickCount();
-            if (post) PostMessageW(window, kResults, 0, 0);
         };
         for (;;) {
             TagRequest request;

@@ -181,6 +181,7 @@ private:
     std::vector<ReadResult> m_results;
     bool m_resultsPosted = false;
     std::condition_variable m_resultSpace;   // the window took what was read
+    void HandOverResults(std::vector<ReadResult>& batch, bool waitForRoom, HWND window);
 
     // The folder scan.
     std::thread m_scanner;
