@@ -58,6 +58,75 @@ bool ChooseOutput(IMFSourceReader* reader, bool& isFloat) {
     return false;
 }
 
+// The framework's reader of a file, made on a thread of its own: Wine's has
+// been seen to wait for ever in there on a damaged file, and the window that
+// asked must not wait with it. A reader not made within kOpenWaitMs is given
+// up; its thread ends by itself when (if ever) the framework answers, and
+// releases what it made.
+constexpr DWORD kOpenWaitMs = 10000;
+
+struct PendingOpen {
+    std::wstring path;
+    HANDLE done = nullptr;
+    HRESULT hr = E_FAIL;
+    IMFSourceReader* reader = nullptr;
+    LONG owners = 2;   // the opener and the thread; the last one frees it
+
+    void Release() {
+        if (InterlockedDecrement(&owners) != 0) return;
+        if (reader) reader->Release();
+        CloseHandle(done);
+        delete this;
+    }
+};
+
+DWORD WINAPI MakeReader(void* parameter) {
+    auto* pending = static_cast<PendingOpen*>(parameter);
+    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    const bool started = SUCCEEDED(MFStartup(MF_VERSION, MFSTARTUP_LITE));
+    if (started) {
+        IMFAttributes* attributes = nullptr;
+        if (SUCCEEDED(MFCreateAttributes(&attributes, 1))) attributes->SetUINT32(MF_READWRITE_DISABLE_CONVERTERS, FALSE);
+        pending->hr = MFCreateSourceReaderFromURL(pending->path.c_str(), attributes, &pending->reader);
+        if (attributes) attributes->Release();
+    }
+    SetEvent(pending->done);
+    pending->Release();
+    if (started) MFShutdown();
+    if (com) CoUninitialize();
+    return 0;
+}
+
+// The reader of `path`, or null with the framework's answer in `hr`
+// (HRESULT_FROM_WIN32(ERROR_TIMEOUT) when it gave none in time).
+IMFSourceReader* OpenReader(const std::wstring& path, HRESULT& hr) {
+    auto* pending = new PendingOpen;
+    pending->path = path;
+    pending->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = pending->done ? CreateThread(nullptr, 0, MakeReader, pending, 0, nullptr) : nullptr;
+    if (!thread) {
+        if (pending->done) CloseHandle(pending->done);
+        delete pending;
+        hr = E_OUTOFMEMORY;
+        return nullptr;
+    }
+    CloseHandle(thread);
+    IMFSourceReader* reader = nullptr;
+    if (WaitForSingleObject(pending->done, kOpenWaitMs) == WAIT_OBJECT_0) {
+        hr = pending->hr;
+        reader = pending->reader;
+        pending->reader = nullptr;
+        if (FAILED(hr) && reader) {
+            reader->Release();
+            reader = nullptr;
+        }
+    } else {
+        hr = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+    }
+    pending->Release();
+    return reader;
+}
+
 }  // namespace
 
 CMfSource::~CMfSource() {
@@ -90,14 +159,12 @@ bool CMfSource::Open(const std::wstring& path, const std::wstring& format, std::
         return false;
     }
     m_started = true;
-    IMFAttributes* attributes = nullptr;
-    if (SUCCEEDED(MFCreateAttributes(&attributes, 1))) attributes->SetUINT32(MF_READWRITE_DISABLE_CONVERTERS, FALSE);
-    HRESULT hr = MFCreateSourceReaderFromURL(path.c_str(), attributes, &m_reader);
-    if (attributes) attributes->Release();
-    if (FAILED(hr) || !m_reader) {
-        m_reader = nullptr;
-        error = NoDecoder(hr) ? L"this system has no decoder for " + kind
-                              : L"the file could not be decoded (error " + Hex(hr) + L")";
+    HRESULT hr = E_FAIL;
+    m_reader = OpenReader(path, hr);
+    if (!m_reader) {
+        error = NoDecoder(hr)                              ? L"this system has no decoder for " + kind
+                : hr == HRESULT_FROM_WIN32(ERROR_TIMEOUT) ? L"the system's decoder did not answer"
+                                                           : L"the file could not be decoded (error " + Hex(hr) + L")";
         Close();
         return false;
     }

@@ -132,7 +132,9 @@ bool CTrackSource::OpenWav(std::wstring& error) {
 // sound. Where the headers are whole, they give the exact length (the
 // framework's may include an encoder's delay and padding); where they are
 // broken, the decoder's length counts, and a file it cannot open is named
-// damaged rather than undecodable.
+// damaged rather than undecodable. A file that ends before its first coded
+// sound is not handed to the decoder at all (nothing could play it, and
+// Wine's framework has been seen to wait for ever on such a file).
 bool CTrackSource::OpenMedia(const std::wstring& path, std::wstring& error) {
     CFileSource file(m_file, m_fileSize);
     CTagSource source(file);
@@ -140,7 +142,8 @@ bool CTrackSource::OpenMedia(const std::wstring& path, std::wstring& error) {
     const mediatags::MediaFormat format = mediatags::ReadMediaTags(source, tags);
     if (format == mediatags::MediaFormat::Unknown || format == mediatags::MediaFormat::Mp3) return OpenMp3(error);
     const std::wstring name = mediatags::FormatName(format);
-    if (!m_media.Open(path, name, error) || (tags.damaged && m_media.TotalFrames() <= 0)) {
+    if (tags.noSound || !m_media.Open(path, name, error) || (tags.damaged && m_media.TotalFrames() <= 0)) {
+        if (tags.noSound && !tags.damaged) error = L"the file holds no sound";
         if (tags.damaged) error = L"the " + name + L" file is damaged";
         m_media.Close();
         return false;

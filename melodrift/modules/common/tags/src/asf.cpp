@@ -31,11 +31,13 @@ void ReadAsf(ByteSource& source, MediaTags& info)
 {
     const std::vector<unsigned char> header = ReadAt(source, 0, 30);
     if (header.size() < 30) {
-        info.damaged = true;
+        info.damaged = info.noSound = true;
         return;
     }
     const std::uint64_t size = Le64(&header[16]);
+    // The data object follows the header object.
     if (size < 30 || size > source.Size()) info.damaged = true;
+    if (size < 30 || size >= source.Size()) info.noSound = true;
     const std::uint64_t end = std::min(size, source.Size());
     const std::uint32_t count = Le32(&header[24]);
     std::uint64_t pos = 30;

@@ -103,7 +103,7 @@ void ReadFlac(ByteSource& source, std::uint64_t start, MediaTags& info)
     for (int blocks = 0; blocks < 1000; ++blocks) {
         const std::vector<unsigned char> header = ReadAt(source, pos, 4);
         if (header.size() < 4) {
-            info.damaged = true;
+            info.damaged = info.noSound = true;
             break;
         }
         const bool last = (header[0] & 0x80) != 0;
@@ -111,7 +111,7 @@ void ReadFlac(ByteSource& source, std::uint64_t start, MediaTags& info)
         const std::uint32_t length = Be24(&header[1]);
         const std::uint64_t body = pos + 4;
         if (blocks == 0 && (type != 0 || length < 34)) {
-            info.damaged = true;
+            info.damaged = info.noSound = true;
             return;
         }
         const bool cut = length > source.Size() - body;
@@ -126,7 +126,7 @@ void ReadFlac(ByteSource& source, std::uint64_t start, MediaTags& info)
         if (!last && (cut || !IsBlockHeader(source, next))) {
             const std::uint64_t own = OwnLength(source, type, body);
             if (own == 0 || own == length || !IsBlockHeader(source, body + own)) {
-                info.damaged = true;   // nothing tells where the next block starts
+                info.damaged = info.noSound = true;   // nothing tells where the next block starts
                 break;
             }
             if (type == 4 && own > length) {   // the comments the stated length left out
@@ -137,13 +137,16 @@ void ReadFlac(ByteSource& source, std::uint64_t start, MediaTags& info)
             info.damaged = true;
             next = body + own;
         } else if (cut) {
-            info.damaged = true;
+            info.damaged = info.noSound = true;   // the frames follow the last block
             break;
         }
         pos = next;
-        if (last) break;
+        if (last) {
+            if (pos >= source.Size()) info.noSound = true;
+            break;
+        }
     }
-    if (!streamInfo) info.damaged = true;
+    if (!streamInfo) info.damaged = info.noSound = true;
 }
 
 }  // namespace mediatags::detail

@@ -196,7 +196,7 @@ void ReadMp4(ByteSource& source, MediaTags& info)
     } else if (state.movieScale > 0) {
         info.durationMs = static_cast<std::int64_t>(state.movieDuration * 1000 / state.movieScale);
     }
-    if (!state.haveSound) info.damaged = true;
+    if (!state.haveSound) info.damaged = info.noSound = true;
 }
 
 }  // namespace mediatags::detail

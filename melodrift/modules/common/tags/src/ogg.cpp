@@ -80,7 +80,7 @@ MediaFormat ReadOgg(ByteSource& source, MediaTags& info)
         pos = page.bodyAt + page.bodySize;
     }
     if (codec == Codec::None) {
-        info.damaged = true;   // no sound stream we know, or no header at all
+        info.damaged = info.noSound = true;   // no sound stream we know, or no header at all
         return MediaFormat::OggVorbis;
     }
     std::vector<std::vector<unsigned char>> packets(1);
@@ -107,7 +107,7 @@ MediaFormat ReadOgg(ByteSource& source, MediaTags& info)
     }
     const std::vector<unsigned char>& id = packets[0];
     if (Identify(id) != codec) {   // another stream's page of the same serial number came first
-        info.damaged = true;
+        info.damaged = info.noSound = true;
         return MediaFormat::OggVorbis;
     }
     MediaFormat format = MediaFormat::OggVorbis;
@@ -126,7 +126,7 @@ MediaFormat ReadOgg(ByteSource& source, MediaTags& info)
     } else {
         rate = static_cast<int>(Le32(&id[36]));
     }
-    if (packets.size() < 3) info.damaged = true;   // the comment header is cut short
+    if (packets.size() < 3) info.damaged = info.noSound = true;   // the comment header is cut short: no sound follows
     if (packets.size() >= 2) {
         const std::vector<unsigned char>& comment = packets[1];
         if (codec == Codec::Vorbis && comment.size() >= 7 && comment[0] == 3 && std::memcmp(&comment[1], "vorbis", 6) == 0) {

@@ -60,6 +60,9 @@ struct MediaTags {
     // The format was recognised but its structure is broken (a header cut
     // short, a size beyond the end of the file, a required part missing).
     bool damaged = false;
+    // The file ends before its first coded sound, or describes no sound a
+    // decoder could find (headers cut short, no sound track): nothing plays it.
+    bool noSound = false;
 };
 
 // The format by the first bytes of a file alone (after an ID3v2 tag, which
