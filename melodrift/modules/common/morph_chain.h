@@ -86,13 +86,111 @@ public:
     CRetired* m_nextRetired = nullptr;
 };
 
+// An effect run at a whole multiple of the stream's rate, for streams slower
+// than the effect takes (the effects need 8 kHz; a player plays slower files
+// too): each block goes up to the effect's rate, through the effect and back
+// down. Both steps are the same windowed-sinc low-pass, polyphase on the way
+// up, cut a little below the stream's own Nyquist frequency, so that what the
+// effect moves above it is not folded back. Everything is sized by Prepare();
+// Run() neither allocates nor frees. The sound comes out kDelay frames late.
+class CRateBridge {
+public:
+    static constexpr int kTapsPerPhase = 32;
+    static constexpr int kDelay = kTapsPerPhase;   // frames of the stream, both filters together
+
+    // The arrays for `channels` at `factor` times the rate; false when out of memory.
+    bool Prepare(int channels, int factor) {
+        if (channels <= 0 || factor < 2) return false;
+        m_channels = channels;
+        m_factor = factor;
+        m_taps = kTapsPerPhase * factor + 1;   // odd: each filter delays by kTapsPerPhase / 2 frames exactly
+        m_chunk = std::max(1, kInnerChunk / factor);
+        try {
+            m_filter.assign(static_cast<std::size_t>(m_taps), 0.0f);
+            m_in.assign(static_cast<std::size_t>(kUpHistory + m_chunk) * channels, 0.0f);
+            m_inner.assign(static_cast<std::size_t>(m_taps - 1 + m_chunk * factor) * channels, 0.0f);
+        } catch (...) {
+            m_factor = 0;
+            return false;
+        }
+        // Blackman-windowed sinc, cut at 0.45 of the stream's rate, unit gain at DC.
+        const double cut = 0.45 / factor;   // cycles per sample of the effect's rate
+        const double middle = (m_taps - 1) / 2.0;
+        double sum = 0;
+        for (int i = 0; i < m_taps; ++i) {
+            const double t = i - middle;
+            const double sinc = t == 0 ? 2 * cut : std::sin(2 * kPi * cut * t) / (kPi * t);
+            const double w = 0.42 - 0.5 * std::cos(2 * kPi * i / (m_taps - 1)) + 0.08 * std::cos(4 * kPi * i / (m_taps - 1));
+            m_filter[static_cast<std::size_t>(i)] = static_cast<float>(sinc * w);
+            sum += sinc * w;
+        }
+        for (float& h : m_filter) h = static_cast<float>(h / sum);
+        return true;
+    }
+    int Factor() const { return m_factor; }
+    void Reset() {
+        std::fill(m_in.begin(), m_in.end(), 0.0f);
+        std::fill(m_inner.begin(), m_inner.end(), 0.0f);
+    }
+    // `frames` interleaved frames in place through `effect` at the higher rate.
+    bool Run(enEffect* effect, float* samples, int frames) {
+        const int ch = m_channels, k = m_factor;
+        const std::size_t innerHistory = static_cast<std::size_t>(m_taps - 1) * ch;
+        for (int done = 0; done < frames;) {
+            const int n = std::min(m_chunk, frames - done);
+            float* block = samples + static_cast<std::size_t>(done) * ch;
+            // Up: the frames after the kept ones, then each of the k phases of every frame.
+            std::copy(block, block + static_cast<std::size_t>(n) * ch, m_in.begin() + static_cast<std::ptrdiff_t>(kUpHistory) * ch);
+            float* up = m_inner.data() + innerHistory;
+            for (int f = 0; f < n; ++f) {
+                const float* newest = m_in.data() + static_cast<std::size_t>(kUpHistory + f) * ch;
+                for (int j = 0; j < k; ++j) {
+                    float* out = up + (static_cast<std::size_t>(f) * k + j) * ch;
+                    for (int c = 0; c < ch; ++c) out[c] = 0.0f;
+                    for (int i = j, q = 0; i < m_taps; i += k, ++q) {
+                        const float h = m_filter[static_cast<std::size_t>(i)] * static_cast<float>(k);
+                        const float* x = newest - static_cast<std::ptrdiff_t>(q) * ch;
+                        for (int c = 0; c < ch; ++c) out[c] += h * x[c];
+                    }
+                }
+            }
+            std::copy(m_in.begin() + static_cast<std::ptrdiff_t>(n) * ch, m_in.begin() + static_cast<std::ptrdiff_t>(n + kUpHistory) * ch,
+                      m_in.begin());
+            if (!effect->Process(up, n * k)) return false;
+            // Down: every k-th sample of the filtered sound.
+            for (int f = 0; f < n; ++f) {
+                const float* newest = up + static_cast<std::size_t>(f) * k * ch;
+                float* out = block + static_cast<std::size_t>(f) * ch;
+                for (int c = 0; c < ch; ++c) {
+                    float sum = 0.0f;
+                    for (int i = 0; i < m_taps; ++i) sum += m_filter[static_cast<std::size_t>(i)] * newest[c - static_cast<std::ptrdiff_t>(i) * ch];
+                    out[c] = sum;
+                }
+            }
+            std::copy(m_inner.begin() + static_cast<std::ptrdiff_t>(n) * k * ch,
+                      m_inner.begin() + static_cast<std::ptrdiff_t>(n) * k * ch + static_cast<std::ptrdiff_t>(innerHistory), m_inner.begin());
+            done += n;
+        }
+        return true;
+    }
+
+private:
+    static constexpr double kPi = 3.14159265358979323846;
+    static constexpr int kInnerChunk = 2048;                 // frames at the effect's rate per step
+    static constexpr int kUpHistory = kTapsPerPhase;         // frames the way up looks back
+    std::vector<float> m_filter, m_in, m_inner;
+    int m_channels = 0, m_factor = 0, m_taps = 0, m_chunk = 1;
+};
+
 // Effects made from the choice for one stream: the voice morph first, then the special effect.
 class CEffectStage final : public CRetired {
 public:
     CEffectStage() = default;
     ~CEffectStage() override {
-        for (Slot& s : m_slots)
+        for (Slot& s : m_slots) {
             if (s.effect) s.effect->Destroy();
+            delete s.bridge;
+        }
     }
     CEffectStage(const CEffectStage&) = delete;
     CEffectStage& operator=(const CEffectStage&) = delete;
@@ -102,7 +200,7 @@ public:
         enEffect* effect = e.info ? e.info->CreateEffect() : nullptr;
         if (!effect) return false;
         try {
-            m_slots.push_back({effect, e.id});
+            m_slots.push_back({effect, e.id, nullptr});
         } catch (...) {
             effect->Destroy();
             return false;
@@ -111,22 +209,31 @@ public:
         return true;
     }
     bool Empty() const { return m_slots.empty(); }
-    // Makes the effects ready for the stream's format; false when one refuses it.
+    // Makes the effects ready for the stream's format; false when one refuses
+    // it. An effect that refuses the stream's rate runs at the lowest whole
+    // multiple of it that it takes (see CRateBridge).
     bool Prepare(int channels, int rate) {
         if (channels == m_channels && rate == m_rate) return m_ready;
         m_channels = channels;
         m_rate = rate;
         m_ready = true;
-        for (Slot& s : m_slots) m_ready = s.effect->SetFormat(channels, rate) != 0 && m_ready;
+        for (Slot& s : m_slots) m_ready = PrepareSlot(s, channels, rate) && m_ready;
         return m_ready;
     }
     bool Run(float* samples, int frames) {
         for (Slot& s : m_slots)
-            if (!s.effect->Process(samples, frames)) return false;
+            if (!(s.bridge ? s.bridge->Run(s.effect, samples, frames) : s.effect->Process(samples, frames) != 0)) return false;
         return true;
     }
     void Reset() {
-        for (Slot& s : m_slots) s.effect->Reset();
+        for (Slot& s : m_slots) {
+            s.effect->Reset();
+            if (s.bridge) s.bridge->Reset();
+        }
+    }
+    // The factor an effect's rate is of the stream's (1: the stream's own), by position.
+    int RateFactor(std::size_t slot) const {
+        return slot < m_slots.size() && m_slots[slot].bridge ? m_slots[slot].bridge->Factor() : 1;
     }
     void SetParams(int id, const std::vector<float>& values) {
         for (Slot& s : m_slots)
@@ -138,7 +245,28 @@ private:
     struct Slot {
         enEffect* effect;
         int id;
+        CRateBridge* bridge;   // null: the effect runs at the stream's rate
     };
+
+    // The highest rate tried for an effect that refuses a slow stream's.
+    static constexpr int kHighestBridgedRate = 192000;
+
+    static bool PrepareSlot(Slot& s, int channels, int rate) {
+        delete s.bridge;
+        s.bridge = nullptr;
+        if (s.effect->SetFormat(channels, rate) != 0) return true;
+        for (int factor = 2; rate > 0 && rate <= kHighestBridgedRate / factor; ++factor) {
+            if (s.effect->SetFormat(channels, rate * factor) == 0) continue;
+            CRateBridge* bridge = new (std::nothrow) CRateBridge;
+            if (!bridge || !bridge->Prepare(channels, factor)) {
+                delete bridge;
+                return false;
+            }
+            s.bridge = bridge;
+            return true;
+        }
+        return false;
+    }
     std::vector<Slot> m_slots;
     int m_channels = 0, m_rate = 0;
     bool m_ready = false;
@@ -353,6 +481,7 @@ private:
             DropAllFading();
             Reserve(m_history, static_cast<std::size_t>(std::max(1, rate / 10)) * channels);
             Reserve(m_primer, static_cast<std::size_t>(std::max(1, rate / 10)) * channels);
+            Reserve(m_dry, static_cast<std::size_t>(std::max(1, rate / 10)) * channels);   // priming runs through it too
             if (!m_current->Prepare(channels, rate)) Fail(m_current);
         }
         if (m_resetRequested.exchange(false)) {

@@ -63,8 +63,12 @@ protected:
             m_window[static_cast<std::size_t>(i)] =
                 static_cast<float>(0.5 - 0.5 * std::cos(kTwoPi * i / m_size));
         }
-        m_frame.resize(static_cast<std::size_t>(m_size));
-        m_spectrum.resize(static_cast<std::size_t>(Bins()));
+        m_frame.assign(static_cast<std::size_t>(m_size), 0.0f);
+        m_spectrum.assign(static_cast<std::size_t>(Bins()), ComplexF{0.0f, 0.0f});
+        // The transform builds its tables for a length on first use: here, on
+        // the thread that sets the format, not on the sound's with the first frame.
+        nspsRealFftlNip(m_frame.data(), m_spectrum.data(), m_order, NSP_FORWARD);
+        nspsCcsFftlNip(m_spectrum.data(), m_frame.data(), m_order, NSP_INVERSE);
         m_channels.assign(static_cast<std::size_t>(Channels()), Channel());
         for (Channel& ch : m_channels) {
             ch.inFifo.resize(static_cast<std::size_t>(m_size));

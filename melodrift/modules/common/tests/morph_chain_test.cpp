@@ -66,15 +66,16 @@ struct Table {
 };
 
 // Streams a stereo sine through the chain in blocks of 512 frames; returns the left channel out.
-std::vector<float> Stream(orvo::CEffectChain& chain, double hz, int from, int frames, std::vector<float>* input = nullptr) {
+std::vector<float> Stream(orvo::CEffectChain& chain, double hz, int from, int frames, std::vector<float>* input = nullptr,
+                          int rate = kRate) {
     std::vector<float> out;
     std::vector<float> block(1024);
     for (int at = from; at < from + frames; at += 512) {
-        for (int f = 0; f < 512; ++f) block[2 * f] = block[2 * f + 1] = static_cast<float>(0.5 * std::sin(2 * kPi * hz * (at + f) / kRate));
+        for (int f = 0; f < 512; ++f) block[2 * f] = block[2 * f + 1] = static_cast<float>(0.5 * std::sin(2 * kPi * hz * (at + f) / rate));
         if (input)
             for (int f = 0; f < 512; ++f) input->push_back(block[2 * f]);
         t_onDataPath = true;
-        chain.Process(block.data(), 512, 2, kRate);
+        chain.Process(block.data(), 512, 2, rate);
         t_onDataPath = false;
         for (int f = 0; f < 512; ++f) out.push_back(block[2 * f]);
     }
@@ -89,7 +90,7 @@ float LargestStep(const std::vector<float>& x) {
 }
 
 // Frequency from the rising zero crossings of [from, to).
-double Frequency(const std::vector<float>& x, std::size_t from, std::size_t to) {
+double Frequency(const std::vector<float>& x, std::size_t from, std::size_t to, int rate = kRate) {
     double first = -1, last = -1;
     int periods = -1;
     for (std::size_t i = from + 1; i < to; ++i) {
@@ -100,7 +101,7 @@ double Frequency(const std::vector<float>& x, std::size_t from, std::size_t to) 
             ++periods;
         }
     }
-    return periods > 0 ? periods * kRate / (last - first) : 0;
+    return periods > 0 ? periods * rate / (last - first) : 0;
 }
 
 // An effect that takes every format and fails on every block.
@@ -182,6 +183,27 @@ TEST(MorphChain, SwitchesWithoutAGapAndTakesTheEffectOffAgain) {
     quick.insert(quick.end(), rest.begin(), rest.end());
     EXPECT_LT(LargestStep(quick), 2.5 * 0.5 * 2 * kPi * 440 * ratio / kRate);
     EXPECT_EQ(t_dataPathAllocations, before);
+
+    // Streams slower than the effects take are morphed as well (the effects
+    // run at a multiple of their rate), switched just as allocation-free.
+    for (const int slow : {4000, 6000}) {
+        SCOPED_TRACE(slow);
+        orvo::CEffectChain slowChain;
+        std::vector<float> slowIn;
+        EXPECT_EQ(Stream(slowChain, 440, 0, slow / 2, &slowIn, slow), slowIn);
+        choice.voice = SONARIX_ID_PITCH_UP;
+        ASSERT_TRUE(slowChain.Choose(choice, table.entries));
+        const int slowBefore = t_dataPathAllocations;
+        slowIn.clear();
+        const std::vector<float> slowUp = Stream(slowChain, 440, slow / 2, 2 * slow, &slowIn, slow);
+        EXPECT_EQ(t_dataPathAllocations, slowBefore);
+        EXPECT_FALSE(slowChain.TakeFailure());
+        ASSERT_EQ(slowUp.size(), slowIn.size());
+        EXPECT_NEAR(Frequency(slowUp, slow / 2, slowUp.size(), slow), 440 * ratio, 440 * ratio * 0.01);
+        double level = 0;
+        for (std::size_t i = slow / 2; i < slowUp.size(); ++i) level += slowUp[i] * slowUp[i];
+        EXPECT_GT(std::sqrt(level / (slowUp.size() - slow / 2)), 0.5 / std::sqrt(2.0) * 0.5);
+    }
 }
 
 TEST(MorphChain, LeavesOnlyFiniteSoundWithinFullScaleAndPassesTheSoundWhenAnEffectFails) {
