@@ -632,10 +632,18 @@ BOOL CALLBACK CollectText(HWND hwnd, LPARAM param) {
     return TRUE;
 }
 
-// Morph Selected Files with everything in the playlist chosen: the summary's text, the box closed.
-std::wstring MorphAllAndReadSummary(const mdtest::Process& run, HWND frame, HWND list) {
-    SendMessageW(list, LB_SETSEL, TRUE, -1);
+// Morph Selected Files with the playlist's entries first..last chosen: the
+// summary's text, the box closed. With `cancel`, Cancel is pressed as soon as
+// the progress window shows.
+std::wstring MorphAndReadSummary(const mdtest::Process& run, HWND frame, HWND list, int first, int last, bool cancel = false) {
+    SendMessageW(list, LB_SETSEL, FALSE, -1);
+    SendMessageW(list, LB_SELITEMRANGEEX, static_cast<WPARAM>(first), last);
     PostMessageW(frame, WM_COMMAND, 10000, 0);
+    if (cancel) {
+        HWND progress = fw::testing::WaitForProcessWindow(run.pi.dwProcessId, L"VocalithMorphProgress", L"Morphing Files", 60000, false);
+        if (!progress) return L"(no progress window)";
+        PostMessageW(progress, WM_COMMAND, IDCANCEL, 0);
+    }
     HWND box = fw::testing::WaitForProcessWindow(run.pi.dwProcessId, L"#32770", L"Morph Selected Files", 60000, false);
     if (!box) return L"(no summary)";
     std::wstring text;
@@ -653,7 +661,9 @@ std::wstring MorphAllAndReadSummary(const mdtest::Process& run, HWND frame, HWND
 // leaves a gap or loses or repeats anything of the tone. Then Morph Selected Files on the playlist: a
 // morphed copy of each file beside it at the effect's pitch and in the file's
 // own format, the originals untouched, the broken file named in the summary,
-// and a second run adding a number instead of replacing.
+// and a second run adding a number instead of replacing; a run cancelled
+// while it morphs a long file, and one into a folder that takes no file, both
+// say so and leave nothing behind.
 TEST(VocalithProgram, MorphMenuActsOnWhatPlaysAndOnSelectedFiles) {
     mdtest::Install install(L"vocalith morph");
     CompleteInstall(install);
@@ -662,18 +672,18 @@ TEST(VocalithProgram, MorphMenuActsOnWhatPlaysAndOnSelectedFiles) {
     install.FrameSetting(L"CheckDefaultPlayer", L"No");
     install.FrameSetting(L"AutoOpen_AskMe", L"No");
     const std::wstring tone = install.folder / L"tone.wav", voice = install.folder / L"voice.wav",
-                       broken = install.folder / L"broken.wav";
+                       broken = install.folder / L"broken.wav", long_ = install.folder / L"long.wav";
     const std::string toneBytes = ToneWav(9.0, 440, 440, 0.3), voiceBytes = ToneWav(1.0, 330, 330, 0.3, 1, 22050),
                       brokenBytes = std::string("RIFF\x10\0\0\0WAVEjunkjunkjunk", 24);
     ASSERT_TRUE(mdtest::WriteBytes(tone, toneBytes) && mdtest::WriteBytes(voice, voiceBytes) &&
-                mdtest::WriteBytes(broken, brokenBytes));
+                mdtest::WriteBytes(broken, brokenBytes) && mdtest::WriteBytes(long_, ToneWav(300.0, 440, 440, 0.3, 1)));
     const double ratio = std::pow(2.0, 4.0 / 12.0);   // Pitch Up's four semitones
 
     std::string findings;
     for (int attempt = 1; attempt <= 3; ++attempt) {
         audiotest::CTestRecorder recorder;
         ASSERT_TRUE(recorder.Start() && recorder.WaitForData(200, 10000)) << recorder.Error();
-        mdtest::Process run(install.exe, L"\"" + tone + L"\" \"" + voice + L"\" \"" + broken + L"\"");
+        mdtest::Process run(install.exe, L"\"" + tone + L"\" \"" + voice + L"\" \"" + broken + L"\" \"" + long_ + L"\"");
         Started started;
         ASSERT_NO_FATAL_FAILURE(WaitForVocalith(run, L"tone", started));
         HWND frame = started.frame, module = started.module;
@@ -748,13 +758,26 @@ TEST(VocalithProgram, MorphMenuActsOnWhatPlaysAndOnSelectedFiles) {
             // The playlist morphed with Pitch Up, twice.
             HWND list = GetDlgItem(module, 1003);
             SendMessageW(frame, WM_COMMAND, 17101, 0);
-            const std::wstring first = MorphAllAndReadSummary(run, frame, list);
-            const std::wstring second = MorphAllAndReadSummary(run, frame, list);
+            const std::wstring first = MorphAndReadSummary(run, frame, list, 0, 2);
+            const std::wstring second = MorphAndReadSummary(run, frame, list, 0, 2);
+            const std::wstring cancelled = MorphAndReadSummary(run, frame, list, 3, 3, true);
+            // The folder for morphed files set to one that cannot hold a file (its
+            // name is a file's): no run of Wine's as root refuses files to a real
+            // folder, whatever its attributes or access list.
+            const std::wstring unwritable = install.folder / L"tone.wav\\";
+            WritePrivateProfileStringW(L"Vocalith: params", L"MorphFolder", unwritable.c_str(), (install.data + L"config.ini").c_str());
+            const std::wstring refused = MorphAndReadSummary(run, frame, list, 0, 1);
+            WritePrivateProfileStringW(L"Vocalith: params", L"MorphFolder", nullptr, (install.data + L"config.ini").c_str());
             PostMessageW(frame, WM_CLOSE, 0, 0);
             EXPECT_TRUE(run.Ended(20000));
             EXPECT_NE(first.find(L"2 files morphed"), std::wstring::npos) << fw::ToUtf8(first);
             EXPECT_NE(first.find(L"broken.wav: "), std::wstring::npos) << fw::ToUtf8(first);
             EXPECT_NE(second.find(L"voice - Pitch Up (2).wav"), std::wstring::npos) << fw::ToUtf8(second);
+            EXPECT_EQ(cancelled.rfind(L"Cancelled. 0 files morphed.", 0), 0u) << fw::ToUtf8(cancelled);
+            EXPECT_EQ(GetFileAttributesW((install.folder / L"long - Pitch Up.wav").c_str()), INVALID_FILE_ATTRIBUTES);
+            EXPECT_EQ(refused.rfind(L"0 files morphed.", 0), 0u) << fw::ToUtf8(refused);
+            EXPECT_NE(refused.find(L"tone.wav: the folder " + unwritable + L" cannot be written to"), std::wstring::npos) << fw::ToUtf8(refused);
+            EXPECT_NE(refused.find(L"voice.wav: the folder " + unwritable + L" cannot be written to"), std::wstring::npos) << fw::ToUtf8(refused);
             EXPECT_EQ(mdtest::ReadBytes(tone), toneBytes);
             EXPECT_EQ(mdtest::ReadBytes(voice), voiceBytes);
             EXPECT_EQ(mdtest::ReadBytes(broken), brokenBytes);
