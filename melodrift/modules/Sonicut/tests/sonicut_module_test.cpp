@@ -11,10 +11,12 @@
 #include "micro/ext_micro.h"
 #include "sonicut/wav_file.h"
 
+#include "fw/testing/find_window.h"
 #include "fw/testing/input.h"
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
 #include <mmsystem.h>
 
 #include <algorithm>
@@ -382,18 +384,38 @@ TEST_F(SonicutModule, RecordsAToneWithItsFrequencyAndLevel)
 }
 
 // Pitch Up chosen from the Morph menu (the frame routes its commands to the
-// module): the menu shows it checked, it is kept, and the recording of a
-// 1000 Hz tone holds it at the effect's ratio.
+// module): the menu shows it checked, it is kept, and, with its semitones
+// set to six (formants not kept) in the Effects Library, the recording of a 1000 Hz tone holds it
+// at that ratio. Then a special effect used from the library: its menu item
+// checked with and without a preset, the preset's item only while its values
+// are the ones in use.
 TEST_F(SonicutModule, RecordsWithTheEffectChosenInTheMorphMenu)
 {
     ASSERT_EQ(host->OnCmdMsg(17101, ORVO_CN_COMMAND), 1);
-    ORVO_CMD_UI up = {17101, FALSE, -1}, none = {17100, FALSE, -1}, robot = {17105, FALSE, -1};
-    ASSERT_EQ(host->OnCmdMsg(17101, ORVO_CN_UPDATE_COMMAND_UI, &up), 1);
-    ASSERT_EQ(host->OnCmdMsg(17100, ORVO_CN_UPDATE_COMMAND_UI, &none), 1);
-    ASSERT_EQ(host->OnCmdMsg(17105, ORVO_CN_UPDATE_COMMAND_UI, &robot), 1);
-    EXPECT_TRUE(up.Enabled && up.Check == 1 && none.Check == 0 && robot.Check == 0);
+    const auto check = [&](UINT id) {
+        ORVO_CMD_UI ui = {id, FALSE, -1};
+        return host->OnCmdMsg(id, ORVO_CN_UPDATE_COMMAND_UI, &ui) == 1 && ui.Enabled ? ui.Check : -2;
+    };
+    EXPECT_EQ(check(17101), 1);
+    EXPECT_EQ(check(17100), 0);
+    EXPECT_EQ(check(17105), 0);
     EXPECT_EQ(Setting(L"MorphVoice"), L"1");
-    const double hz = 1000 * std::pow(2.0, 4.0 / 12.0);   // Pitch Up's four semitones
+    // The Effects Library (View menu) opens on the effect in use.
+    ASSERT_EQ(host->OnCmdMsg(372, ORVO_CN_COMMAND), 1);
+    Pump(50);
+    HWND library = fw::testing::FindOwnWindow(L"MorphEffectsLibrary", L"Effects Library", true);
+    ASSERT_NE(library, nullptr);
+    EXPECT_EQ(check(372), 1);
+    EXPECT_EQ(IsDlgButtonChecked(library, 101), BST_CHECKED);
+    const auto slide = [&](int slider, int position) {
+        SendDlgItemMessageW(library, slider, TBM_SETPOS, TRUE, position);
+        SendMessageW(library, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(GetDlgItem(library, slider)));
+        Pump(20);
+    };
+    slide(300, 500);   // Semitones: half of 0..12
+    slide(302, 0);     // Keep Formants off (a pure tone has no formants to keep)
+    EXPECT_EQ(Setting(L"MorphParams1"), L"6;1;0");
+    const double hz = 1000 * std::pow(2.0, 6.0 / 12.0);
     std::string findings;
     for (int attempt = 1; attempt <= 3; ++attempt) {
         const std::wstring path = folder + L"morphed " + std::to_wstring(attempt) + L".wav";
@@ -424,6 +446,34 @@ TEST_F(SonicutModule, RecordsWithTheEffectChosenInTheMorphMenu)
         std::printf("attempt %d: %s\n", attempt, findings.c_str());
     }
     EXPECT_EQ(findings, "");
+
+    // Echo used from the library: checked in the menu beside the voice morph, no preset of it.
+    HWND list = GetDlgItem(library, 100);
+    const LRESULT echo = SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"Echo"));
+    ASSERT_GE(echo, 0);
+    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(echo), 0);
+    SendMessageW(library, WM_COMMAND, MAKEWPARAM(100, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    EXPECT_EQ(IsDlgButtonChecked(library, 101), BST_UNCHECKED);
+    SendDlgItemMessageW(library, 101, BM_CLICK, 0, 0);
+    Pump(20);
+    const UINT echoItem = 17120, stadium = 17200 + 20 * 16 + 1;
+    EXPECT_EQ(check(echoItem), 1);
+    EXPECT_EQ(check(17101), 1);
+    EXPECT_EQ(check(stadium), 0);
+    // A preset chosen in the library is the menu's; a parameter moved after it leaves the effect checked, the preset not.
+    SendDlgItemMessageW(library, 102, CB_SETCURSEL, 2, 0);
+    SendMessageW(library, WM_COMMAND, MAKEWPARAM(102, CBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(library, 102)));
+    Pump(20);
+    EXPECT_EQ(check(stadium), 1);
+    EXPECT_EQ(check(echoItem), 1);
+    EXPECT_EQ(Setting(L"MorphSpecialPreset"), L"1");
+    slide(301, 100);   // Feedback
+    EXPECT_EQ(check(stadium), 0);
+    EXPECT_EQ(check(echoItem), 1);
+    EXPECT_EQ(Setting(L"MorphSpecial"), L"20");
+    EXPECT_EQ(Setting(L"MorphSpecialPreset"), L"-1");
+    SendMessageW(library, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(check(372), 0);
 }
 
 TEST_F(SonicutModule, PauseStopAndLosingTheMicrophoneLeaveValidFiles)
