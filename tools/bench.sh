@@ -62,6 +62,14 @@ wrun "$win/bench/melodrift_playback/melodrift_playback_bench.exe" "$playback_sec
 echo "hand-over to a running Melodrift..." >&2
 (cd "$win/melodrift/modules/Vocalith/tests" &&
   wrun "$win/melodrift/modules/Vocalith/tests/vocalith_program_test.exe" --gtest_filter='VocalithProgram.LaterStarts*' >"$work/handover-win.txt")
+# The morph scenario switches Pitch Up on and off again while a recorded tone
+# plays and prints the time from each command to the moved pitch: five runs, ten switches.
+echo "morph switches..." >&2
+: >"$work/morph-win.txt"
+for run in 1 2 3 4 5; do
+  (cd "$win/melodrift/modules/Vocalith/tests" &&
+    wrun "$win/melodrift/modules/Vocalith/tests/vocalith_program_test.exe" --gtest_filter='VocalithProgram.MorphMenu*' >>"$work/morph-win.txt")
+done
 
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
 winbuild=Win32
@@ -107,6 +115,10 @@ pb = kv("playback-win.txt")
 en, ew = effects("effects-native.txt"), effects("effects-win.txt")
 scan_bare, scan_walk, scan_ignore, scan_reports = scan("scan-win.txt")
 handover = re.search(r"hand-over: (\d+) ms", "\n".join(lines("handover-win.txt")))
+morph = []
+for m in re.finditer(r"heard after (-?[0-9.]+) s, none after (-?[0-9.]+) s", "\n".join(lines("morph-win.txt"))):
+    morph += [float(v) if float(v) >= 0 else float("inf") for v in m.groups()]   # -1: never heard
+morph = sorted(morph[:10])
 
 rows = []
 def row(what, build, value, target):
@@ -171,6 +183,8 @@ row(f"plain playback {playback_seconds} s, CPU share of one core: whole process,
     lambda: f"{100 * float(pb['playback_cpu_share']):.2f}% ({100 * float(pb['idle_cpu_share']):.2f}%)", "")
 row("hand-over: a later start with files to the first one playing in the running copy", winbuild,
     lambda: f"{int(handover.group(1)) / 1000:.2f} s" if handover else "not run", "<= 1 s")
+row(f"morph switch: command to the moved pitch of a recorded tone, median of {len(morph)} switches", winbuild,
+    lambda: f"{1000 * (morph[(len(morph) - 1) // 2] + morph[len(morph) // 2]) / 2:.0f} ms" if morph else "not run", "<= 150 ms")
 
 print(f"CPU: {cpu} ({cores} logical processors)")
 print(f"| what | build | measured | target |")
