@@ -396,17 +396,14 @@ TEST_F(SonicutModule, RecordsWithTheEffectChosenInTheMorphMenu)
         ORVO_CMD_UI ui = {id, FALSE, -1};
         return host->OnCmdMsg(id, ORVO_CN_UPDATE_COMMAND_UI, &ui) == 1 && ui.Enabled ? ui.Check : -2;
     };
-    EXPECT_EQ(check(17101), 1);
-    EXPECT_EQ(check(17100), 0);
-    EXPECT_EQ(check(17105), 0);
+    EXPECT_EQ((std::vector<int>{check(17101), check(17100), check(17105)}), (std::vector<int>{1, 0, 0}));
     EXPECT_EQ(Setting(L"MorphVoice"), L"1");
     // The Effects Library (View menu) opens on the effect in use.
     ASSERT_EQ(host->OnCmdMsg(372, ORVO_CN_COMMAND), 1);
     Pump(50);
     HWND library = fw::testing::FindOwnWindow(L"MorphEffectsLibrary", L"Effects Library", true);
     ASSERT_NE(library, nullptr);
-    EXPECT_EQ(check(372), 1);
-    EXPECT_EQ(IsDlgButtonChecked(library, 101), BST_CHECKED);
+    EXPECT_TRUE(check(372) == 1 && IsDlgButtonChecked(library, 101) == BST_CHECKED);
     const auto slide = [&](int slider, int position) {
         SendDlgItemMessageW(library, slider, TBM_SETPOS, TRUE, position);
         SendMessageW(library, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(GetDlgItem(library, slider)));
@@ -457,19 +454,15 @@ TEST_F(SonicutModule, RecordsWithTheEffectChosenInTheMorphMenu)
     SendDlgItemMessageW(library, 101, BM_CLICK, 0, 0);
     Pump(20);
     const UINT echoItem = 17120, stadium = 17200 + 20 * 16 + 1;
-    EXPECT_EQ(check(echoItem), 1);
-    EXPECT_EQ(check(17101), 1);
-    EXPECT_EQ(check(stadium), 0);
+    EXPECT_EQ((std::vector<int>{check(echoItem), check(17101), check(stadium)}), (std::vector<int>{1, 1, 0}));
     // A preset chosen in the library is the menu's; a parameter moved after it leaves the effect checked, the preset not.
     SendDlgItemMessageW(library, 102, CB_SETCURSEL, 2, 0);
     SendMessageW(library, WM_COMMAND, MAKEWPARAM(102, CBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(library, 102)));
     Pump(20);
-    EXPECT_EQ(check(stadium), 1);
-    EXPECT_EQ(check(echoItem), 1);
+    EXPECT_EQ((std::vector<int>{check(echoItem), check(stadium)}), (std::vector<int>{1, 1}));
     EXPECT_EQ(Setting(L"MorphSpecialPreset"), L"1");
     slide(301, 100);   // Feedback
-    EXPECT_EQ(check(stadium), 0);
-    EXPECT_EQ(check(echoItem), 1);
+    EXPECT_EQ((std::vector<int>{check(echoItem), check(stadium)}), (std::vector<int>{1, 0}));
     EXPECT_EQ(Setting(L"MorphSpecial"), L"20");
     EXPECT_EQ(Setting(L"MorphSpecialPreset"), L"-1");
     SendMessageW(library, WM_COMMAND, IDCANCEL, 0);
