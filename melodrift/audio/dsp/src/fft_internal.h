@@ -33,6 +33,10 @@ FftForm BestFftForm();
 struct FftWork {
     std::size_t half;            // M complex points
     const float* stageTwiddles;
+    // The twiddles of the pass of stride 4 (64 <= M <= 2^16, else null) with
+    // every value four times over, six runs of four per column p: the
+    // four-wide form loads them as they are instead of broadcasting each one.
+    const float* stride4Twiddles;
     float* bufferA;
     float* bufferB;
 };

@@ -177,7 +177,16 @@ struct FftPasses {
         const std::size_t s = S != 0 ? S : stride;
         const std::size_t quarter = len / 4;
         const std::size_t dist = quarter * s;
-        for (std::size_t p = 0; p < quarter; ++p) {
+        // Column 0 has all its twiddles 1: no products.
+        for (std::size_t q = 0; q < s; q += W) {
+            const Four f = Dft4(Load<false>(xr, xi, q), Load<false>(xr, xi, q + dist),
+                                Load<false>(xr, xi, q + 2 * dist), Load<false>(xr, xi, q + 3 * dist));
+            Store<false>(yr, yi, q, f.y0);
+            Store<false>(yr, yi, q + s, f.y1);
+            Store<false>(yr, yi, q + 2 * s, f.y2);
+            Store<false>(yr, yi, q + 3 * s, f.y3);
+        }
+        for (std::size_t p = 1; p < quarter; ++p) {
             const V w1r = Ops::Broadcast(tw[p]), w1i = Ops::Broadcast(tw[quarter + p]);
             const V w2r = Ops::Broadcast(tw[2 * quarter + p]), w2i = Ops::Broadcast(tw[3 * quarter + p]);
             const V w3r = Ops::Broadcast(tw[4 * quarter + p]), w3i = Ops::Broadcast(tw[5 * quarter + p]);
@@ -225,6 +234,40 @@ struct FftPasses {
         }
     }
 
+    // The pass of stride 4 where a register holds four values: one butterfly
+    // column per register, its twiddles loaded from the table that holds each
+    // one four times over (`tw4`, 24 values per column).
+    static void Radix4Stride4Spread(const float* DSP_RESTRICT xr, const float* DSP_RESTRICT xi,
+                                    float* DSP_RESTRICT yr, float* DSP_RESTRICT yi, std::size_t len,
+                                    const float* DSP_RESTRICT tw4)
+    {
+        if constexpr (W == 4) {
+            const std::size_t quarter = len / 4;
+            const std::size_t dist = quarter * 4;
+            {
+                const Four f = Dft4(Load<false>(xr, xi, 0), Load<false>(xr, xi, dist), Load<false>(xr, xi, 2 * dist),
+                                    Load<false>(xr, xi, 3 * dist));
+                Store<false>(yr, yi, 0, f.y0);
+                Store<false>(yr, yi, 4, f.y1);
+                Store<false>(yr, yi, 8, f.y2);
+                Store<false>(yr, yi, 12, f.y3);
+            }
+            for (std::size_t p = 1; p < quarter; ++p) {
+                const std::size_t in = 4 * p;
+                const Four f = Dft4(Load<false>(xr, xi, in), Load<false>(xr, xi, in + dist),
+                                    Load<false>(xr, xi, in + 2 * dist), Load<false>(xr, xi, in + 3 * dist));
+                const float* t = tw4 + 24 * p;
+                const std::size_t out = 16 * p;
+                Store<false>(yr, yi, out, f.y0);
+                Store<false>(yr, yi, out + 4, Mul(f.y1, Ops::Load(t), Ops::Load(t + 4)));
+                Store<false>(yr, yi, out + 8, Mul(f.y2, Ops::Load(t + 8), Ops::Load(t + 12)));
+                Store<false>(yr, yi, out + 12, Mul(f.y3, Ops::Load(t + 16), Ops::Load(t + 20)));
+            }
+        } else {
+            (void)xr, (void)xi, (void)yr, (void)yi, (void)len, (void)tw4;
+        }
+    }
+
     // First pass (stride 1, L = M >= 16): W butterflies at once, their outputs
     // transposed so that the four values of one butterfly land next to each
     // other. `ZeroTail`: the upper half of the input is known to be zero and is
@@ -268,10 +311,14 @@ struct FftPasses {
 
     template <bool OutPacked>
     static void PassAfterFirst(const float* xr, const float* xi, float* yr, float* yi, std::size_t len,
-                               std::size_t s, const float* tw)
+                               std::size_t s, const float* tw, const float* tw4)
     {
         if (W == 8 && s == 4 && len >= 16) {
             Radix4Stride4(xr, xi, yr, yi, len, tw);
+            return;
+        }
+        if (W == 4 && s == 4 && len >= 16 && tw4 != nullptr) {
+            Radix4Stride4Spread(xr, xi, yr, yi, len, tw4);
             return;
         }
         switch (s) {
@@ -340,9 +387,9 @@ struct FftPasses {
                     Radix4First<false, false>(curR, curI, dstR, dstI, len, tw);
                 }
             } else if (outPacked) {
-                PassAfterFirst<true>(curR, curI, dstR, dstI, len, s, tw);
+                PassAfterFirst<true>(curR, curI, dstR, dstI, len, s, tw, work.stride4Twiddles);
             } else {
-                PassAfterFirst<false>(curR, curI, dstR, dstI, len, s, tw);
+                PassAfterFirst<false>(curR, curI, dstR, dstI, len, s, tw, work.stride4Twiddles);
             }
             if (len >= 16) {
                 tw += 6 * (len / 4);

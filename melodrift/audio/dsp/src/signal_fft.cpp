@@ -65,6 +65,7 @@ struct FftTables {
     std::size_t half = 0;                // M = N/2 complex points
     std::unique_ptr<float[]> storage;    // everything below lives here
     const float* stageTwiddles = nullptr;
+    const float* stride4Twiddles = nullptr;  // see FftWork; null where not built
     const float* recombCos = nullptr;    // cos(2 pi k / N), k = 0..M/2
     const float* recombSin = nullptr;    // sin(2 pi k / N), k = 0..M/2
     float* bufferA = nullptr;            // two work buffers of M complex values,
@@ -83,10 +84,21 @@ std::uint64_t StageTwiddleFloats(std::uint64_t m)
     return count;
 }
 
+// The stride-4 pass's twiddles four times over (M >= 64: that pass has L = M/4
+// >= 16 and L/4 columns of 24 values). Only up to M = 2^16, where they add at
+// most 384 KB: larger orders broadcast as before, so that the orders whose
+// tables fit the limit stay the same.
+constexpr std::uint64_t kMaxSpreadHalf = std::uint64_t(1) << 16;
+
+std::uint64_t Stride4TwiddleFloats(std::uint64_t m)
+{
+    return m >= 64 && m <= kMaxSpreadHalf ? 24 * (m / 16) : 0;
+}
+
 std::unique_ptr<FftTables> BuildTables(int order)
 {
     const std::uint64_t m = std::uint64_t(1) << (order - 1);
-    const std::uint64_t twiddleFloats = StageTwiddleFloats(m);
+    const std::uint64_t twiddleFloats = StageTwiddleFloats(m) + Stride4TwiddleFloats(m);
     const std::uint64_t recombFloats = 2 * (m / 2 + 1);
     const std::uint64_t bufferFloats = 4 * m;
     const std::uint64_t total = twiddleFloats + recombFloats + bufferFloats;
@@ -119,6 +131,20 @@ std::unique_ptr<FftTables> BuildTables(int order)
             }
         }
         p += 6 * quarter;
+    }
+    if (Stride4TwiddleFloats(m) != 0) {
+        // The second pass's runs (right after the first pass's), spread.
+        const float* second = tables->stageTwiddles + 6 * (half / 4);
+        const std::size_t quarter = half / 16;
+        for (std::size_t j = 0; j < quarter; ++j) {
+            for (std::size_t run = 0; run < 6; ++run) {
+                for (std::size_t lane = 0; lane < 4; ++lane) {
+                    p[24 * j + 4 * run + lane] = second[run * quarter + j];
+                }
+            }
+        }
+        tables->stride4Twiddles = p;
+        p += 24 * quarter;
     }
 
     // Recombination factors.
@@ -315,7 +341,8 @@ FftForm FormFor(const FftTables& tables)
 const float* ComplexFftIn(FftForm form, const FftTables& tables, const float* packedIn, const float* inR,
                           const float* inI, float* packedOut, bool zeroTail = false)
 {
-    const dsp::detail::FftWork work = {tables.half, tables.stageTwiddles, tables.bufferA, tables.bufferB};
+    const dsp::detail::FftWork work = {tables.half, tables.stageTwiddles, tables.stride4Twiddles, tables.bufferA,
+                                       tables.bufferB};
 #if DSP_HAVE_AVX_FORM
     if (form == FftForm::Avx) {
         return dsp::detail::ComplexFftAvx(work, packedIn, inR, inI, packedOut, zeroTail);
