@@ -183,6 +183,53 @@ TEST(MediaTags, HandmadeHeadersThatClaimMoreThanTheFileHolds)
     EXPECT_TRUE(tags.damaged);
 }
 
+// An M4A file's sound track (44.1 kHz, 2,048 + 44,100 + 500 frames coded),
+// with an edit list or iTunes' gapless item: the length leaves the encoder's
+// delay and padding out, and the delay is told where no edit list skips it.
+// An item that is broken or claims more than the track holds is not believed.
+TEST(MediaTags, Mp4GaplessItemGivesTheLengthAndTheDelayWithoutAnEditList)
+{
+    const auto mp4 = [](const std::string& edit, const std::string& smpb) {
+        const std::string times = Be32(0) + Be32(0) + Be32(0) + Be32(44100) + Be32(2048 + 44100 + 500);
+        const std::string entry = Be32(36) + "mp4a" + std::string(24, '\0') + Be32(44100u << 16);
+        const std::string stbl = Atom("stbl", Atom("stsd", Be32(0) + Be32(1) + entry));
+        const std::string mdia = Atom("mdia", Atom("mdhd", times) + Atom("hdlr", Be32(0) + Be32(0) + "soun" + std::string(12, '\0')) +
+                                                  Atom("minf", stbl));
+        const std::string elst = edit.empty() ? "" : Atom("edts", Atom("elst", Be32(0) + Be32(1) + edit));
+        std::string ilst = Atom("\xA9nam", Atom("data", Be32(1) + Be32(0) + "Gapless"));
+        if (!smpb.empty())
+            ilst += Atom("----", Atom("mean", Be32(0) + "com.apple.iTunes") + Atom("name", Be32(0) + "iTunSMPB") +
+                                     Atom("data", Be32(1) + Be32(0) + smpb));
+        return Atom("ftyp", "M4A ") + Atom("moov", Atom("mvhd", times) + Atom("trak", elst + mdia) +
+                                                    Atom("udta", Atom("meta", Be32(0) + Atom("ilst", ilst))));
+    };
+    const std::string item = " 00000000 00000800 000001F4 000000000000AC44 00000000 00000000";
+    struct Case {
+        std::string edit, smpb;
+        std::int64_t frames, lead;
+    } cases[] = {
+        {"", item, 44100, 2048},
+        {"", " 00000000 00000800 000001f4 000000000000ac44", 44100, 2048},   // lower case, no more fields
+        {Be32(44100 + 100) + Be32(2048) + Be32(0x10000), item, 44100 + 100, 0},   // the edit list counts
+        {"", "", 2048 + 44100 + 500, 0},
+        {"", " 00000000 00000800 000001F4", 2048 + 44100 + 500, 0},                  // no count
+        {"", " 00000000 00000800 000001F4 0000000000000000", 2048 + 44100 + 500, 0},  // none
+        {"", " 00000000 00000800 000001F4 00000000000AC44Z", 2048 + 44100 + 500, 0},  // not a number
+        {"", " 00000000 00000800 000001F4 000000000000B000", 2048 + 44100 + 500, 0},  // more than the track
+        {"", " 00000000 00FFFFFF 000001F4 000000000000AC44", 2048 + 44100 + 500, 0},  // a delay beyond it
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.smpb);
+        MediaTags tags;
+        ASSERT_EQ(Read(mp4(c.edit, c.smpb), tags), MediaFormat::Mp4);
+        EXPECT_EQ(tags.title, L"Gapless");
+        EXPECT_FALSE(tags.damaged);
+        EXPECT_EQ(tags.frames, c.frames);
+        EXPECT_EQ(tags.rate, 44100);
+        EXPECT_EQ(tags.leadFrames, c.lead);
+    }
+}
+
 std::string Synchsafe(std::size_t n)
 {
     return {static_cast<char>((n >> 21) & 0x7F), static_cast<char>((n >> 14) & 0x7F), static_cast<char>((n >> 7) & 0x7F),
