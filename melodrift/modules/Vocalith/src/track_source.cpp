@@ -133,7 +133,8 @@ bool CTrackSource::OpenWav(std::wstring& error) {
 // signature of its own to the MP3 reader. The system's decoder decides whether
 // a file plays: a tag our own reader finds broken costs the tags, not the
 // sound. Where the headers are whole, they give the exact length (the
-// framework's may include an encoder's delay and padding); where they are
+// framework's may include an encoder's delay and padding) and the delay the
+// decoder's sound starts with where no edit list skips it; where they are
 // broken, the decoder's length counts, and a file it cannot open is named
 // damaged rather than undecodable. A file that ends before its first coded
 // sound is not handed to the decoder at all (nothing could play it, and
@@ -151,7 +152,10 @@ bool CTrackSource::OpenMedia(const std::wstring& path, std::wstring& error) {
         m_media.Close();
         return false;
     }
-    if (!tags.damaged && tags.frames > 0 && tags.rate == m_media.Rate()) m_media.SetLength(tags.frames);
+    if (!tags.damaged && tags.frames > 0 && tags.rate == m_media.Rate()) {
+        m_media.SetLength(tags.frames);
+        m_media.SetLead(tags.leadFrames);
+    }
     m_kind = Kind::Media;
     m_channels = m_media.Channels();
     m_rate = m_media.Rate();
