@@ -38,7 +38,8 @@ struct Encoded {
 // "Grüße Ωμέγα", artist "Zoë Čapek", album "Tonleiter", track 3 (none in the
 // QuickTime items of qt.m4a). Beside the plain files, the kinds our readers
 // once refused: MPEG-2 MP3, FLAC in Ogg, a comment header over more than 64
-// pages, QuickTime text items, a video stream before the sound.
+// pages, QuickTime text items, a video stream before the sound; and AAC whose
+// delay iTunes' item tells instead of an edit list.
 TEST(MediaTags, FilesOfTheEncodersGiveTheirTagsAndLength)
 {
     const Encoded files[] = {
@@ -47,7 +48,7 @@ TEST(MediaTags, FilesOfTheEncodersGiveTheirTagsAndLength)
         {"tune.wma", MediaFormat::Asf, -1, 0, 3},              {"tune.mp3", MediaFormat::Mp3, 88200, 44100, 3},
         {"lsf.mp3", MediaFormat::Mp3, 44100, 22050, 3},        {"tune.oga", MediaFormat::Flac, 88200, 44100, 3},
         {"cover.ogg", MediaFormat::OggVorbis, 88200, 44100, 3}, {"qt.m4a", MediaFormat::Mp4, 88200, 44100, 0},
-        {"video.ogg", MediaFormat::OggVorbis, 88200, 44100, 3},
+        {"video.ogg", MediaFormat::OggVorbis, 88200, 44100, 3}, {"gapless.m4a", MediaFormat::Mp4, 88200, 44100, 3},
     };
     int read = 0;
     for (const Encoded& f : files) {
@@ -68,6 +69,8 @@ TEST(MediaTags, FilesOfTheEncodersGiveTheirTagsAndLength)
             EXPECT_EQ(tags.frames, f.frames);
             EXPECT_EQ(tags.rate, f.rate);
         }
+        // Only the file without an edit list starts with the AAC encoder's delay.
+        EXPECT_EQ(tags.leadFrames, std::string(f.file) == "gapless.m4a" ? 1024 : 0);
         EXPECT_EQ(DisplayName(tags, L"tune"), L"Zo\u00eb \u010capek \u2013 Gr\u00fc\u00dfe \u03a9\u03bc\u03ad\u03b3\u03b1");
     }
     if (read == 0) GTEST_SKIP() << "no encoder was present at build time";
