@@ -394,22 +394,16 @@ TEST(VocalithMp3, StreamHeadersGiveTheFrameCountAndTheSeekTable) {
     EXPECT_FALSE(info.hasToc);
     EXPECT_EQ(Mp3SeekOffset(info, 0.5, 0), 500u);
 
-    // The frames walked for seeking: 417 and 418 bytes (padded), garbage and a
-    // frame of another rate stepped over, a frame cut by the end of the bytes
-    // read next time (or counted at the end of the file).
+    // The frames walked for seeking: 417 and 418 bytes (padded), garbage and a frame of another rate
+    // stepped over, a last frame cut short read next time (or counted at the end of the file).
+    std::vector<std::uint8_t> stream(417 + 418 + 7 + 400 + 304, 0x11);
     const std::uint8_t padded[4] = {0xFF, 0xFB, 0x92, 0x64}, other[4] = {0xFF, 0xFB, 0x94, 0x64};
-    std::vector<std::uint8_t> stream(417 + 418 + 7 + 400, 0x11);
-    std::memcpy(&stream[0], stereo, 4);
-    std::memcpy(&stream[417], padded, 4);
-    std::memcpy(&stream[417 + 418 + 7], other, 4);
-    stream.insert(stream.end(), stereo, stereo + 4);
-    stream.resize(stream.size() + 300, 0);
-    std::vector<std::uint64_t> offsets;
+    for (auto [at, header] : {std::pair{0, stereo}, {417, padded}, {842, other}, {1242, stereo}}) std::memcpy(&stream[at], header, 4);
+    std::vector<std::uint64_t> offsets, whole;
     EXPECT_EQ(IndexMp3Frames(stream.data(), stream.size(), 1000, f, false, offsets), 1242u);
+    EXPECT_EQ(IndexMp3Frames(stream.data(), stream.size(), 0, f, true, whole), stream.size());
     EXPECT_EQ(offsets, (std::vector<std::uint64_t>{1000, 1417}));
-    offsets.clear();
-    EXPECT_EQ(IndexMp3Frames(stream.data(), stream.size(), 0, f, true, offsets), stream.size());
-    EXPECT_EQ(offsets, (std::vector<std::uint64_t>{0, 417, 1242}));
+    EXPECT_EQ(whole, (std::vector<std::uint64_t>{0, 417, 1242}));
 }
 
 TEST(VocalithPlaylist, AddRemoveAndTheCurrentTrack) {

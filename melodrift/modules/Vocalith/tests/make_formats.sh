@@ -34,8 +34,6 @@ fi
 #   cover.ogg  a comment header over more than 64 pages (a cover picture)
 #   qt.m4a     QuickTime text items in "udta" (a movie file's own way)
 #   video.ogg  a Theora stream before the Vorbis one
-#   gapless.m4a  AAC without an edit list, its encoder's delay (1,024 frames)
-#              and length told by iTunes' "iTunSMPB" item instead
 if have lame; then
   lame --quiet -V 5 --resample 22.05 --id3v2-only --tt "$title" --ta "$artist" --tl "$album" --tn "$track" tune.wav lsf.mp3
 fi
@@ -54,9 +52,6 @@ fi
 if have ffmpeg; then
   ffmpeg -v error -nostdin -y -i tune.wav -c:a aac -b:a 128k -f mov -metadata "title=$title" -metadata "artist=$artist" \
     -metadata "album=$album" qt.m4a
-  ffmpeg -v error -nostdin -y -i tune.wav -c:a aac -b:a 192k -use_editlist 0 -metadata "title=$title" \
-    -metadata "artist=$artist" -metadata "album=$album" -metadata "track=$track" gapless.m4a
-  "$python" "$(dirname "$tone")/add_smpb.py" gapless.m4a 1024 88200
   ffmpeg -v error -nostdin -y -f lavfi -i color=c=gray:s=64x48:r=10:d=2 -i tune.wav -map 0:v -map 1:a -c:v libtheora \
     -c:a libvorbis -q:a 4 -metadata "title=$title" -metadata "artist=$artist" -metadata "album=$album" \
     -metadata "track=$track" -shortest video.ogg

@@ -8,10 +8,9 @@
   make_tone.py out.wav --steps   2 s at 44100 Hz, 16-bit stereo: 1 s of 440 Hz,
                                  then 1 s of 660 Hz; left at half scale, right
                                  at a quarter (the format tests' sound)
-  make_tone.py out.wav --cut FROM TO
-                                 frames FROM to TO of a 6 s tone at 44100 Hz,
-                                 16-bit stereo, 440 Hz left and 660 Hz right
-                                 at half scale (pieces that follow each other)"""
+  make_tone.py piece.wav --pieces
+                                 piece1.wav, piece2.wav, piece3.wav: a 6 s tone
+                                 (as the first) cut at frames 88237 and 176491"""
 import math
 import random
 import struct
@@ -21,17 +20,20 @@ import wave
 RATE = 44100
 halves = "--halves" in sys.argv[2:]
 steps = "--steps" in sys.argv[2:]
-cut = [int(v) for v in sys.argv[3:5]] if "--cut" in sys.argv[2:3] else None
+if "--pieces" in sys.argv[2:]:
+    cuts = [0, 88237, 176491, 264600]
+    for n in range(3):
+        with wave.open(sys.argv[1].replace(".wav", "%d.wav" % (n + 1)), "wb") as out:
+            out.setnchannels(2), out.setsampwidth(2), out.setframerate(RATE)
+            out.writeframes(b"".join(struct.pack("<hh", *(round(0.5 * 32767 * math.sin(2 * math.pi * hz * i / RATE))
+                                                           for hz in (440, 660))) for i in range(cuts[n], cuts[n + 1])))
+    sys.exit()
 with wave.open(sys.argv[1], "wb") as out:
     out.setnchannels(2)
     out.setsampwidth(2)
     out.setframerate(RATE)
     frames = bytearray()
-    if cut:
-        for i in range(cut[0], cut[1]):
-            for hz in (440, 660):
-                frames += struct.pack("<h", round(0.5 * 32767 * math.sin(2 * math.pi * hz * i / RATE)))
-    elif steps:
+    if steps:
         for i in range(2 * RATE):
             hz = 440 if i < RATE else 660
             v = math.sin(2 * math.pi * hz * i / RATE)
