@@ -197,7 +197,6 @@ bool CTrackSource::OpenMp3(std::wstring& error) {
         if (next + 4 <= window.size() && ParseMp3Header(window.data() + next, audio) && audio.rate == m_mp3.rate &&
             audio.channels == m_mp3.channels && static_cast<std::uint64_t>(m_streamInfo.frames) * 48 <= streamBytes) {
             m_hasStreamInfo = true;
-            m_headerFrame = m_firstFrame;
             m_firstFrame += static_cast<std::uint64_t>(m_mp3.frameBytes);
             m_mp3 = audio;
         }
@@ -382,7 +381,7 @@ int CTrackSource::Read(float* const* channels, int capacity) {
     } else if (m_kind == Kind::Mp3) {
         if (m_exactLength) capacity = static_cast<int>(std::clamp<std::int64_t>(m_totalFrames - m_position, 0, capacity));
         while (done < capacity) {
-            std::size_t available = (m_pcm.size() - m_pcmRead) / static_cast<std::size_t>(m_channels);
+            const std::size_t available = (m_pcm.size() - m_pcmRead) / static_cast<std::size_t>(m_channels);
             if (available == 0) {
                 m_pcm.erase(m_pcm.begin(), m_pcm.begin() + static_cast<std::ptrdiff_t>(m_pcmRead));
                 m_pcmRead = 0;
@@ -390,7 +389,7 @@ int CTrackSource::Read(float* const* channels, int capacity) {
                 continue;
             }
             if (m_discard > 0) {
-                const std::size_t drop = static_cast<std::size_t>(std::min<std::int64_t>(m_discard, static_cast<std::int64_t>(available)));
+                const std::size_t drop = std::min(static_cast<std::size_t>(m_discard), available);
                 m_pcmRead += drop * static_cast<std::size_t>(m_channels);
                 m_discard -= static_cast<std::int64_t>(drop);
                 continue;

@@ -84,11 +84,10 @@ private:
     // MP3
     Mp3Frame m_mp3;                  // the first frame with sound
     std::uint64_t m_firstFrame = 0;  // where it starts
-    // A variable bit-rate file's frame count and seek table, from the frame
-    // before the sound (at m_headerFrame).
+    // A variable bit-rate file's frame count (and LAME's delay and padding),
+    // from the frame before the sound.
     bool m_hasStreamInfo = false;
     Mp3StreamInfo m_streamInfo;
-    std::uint64_t m_headerFrame = 0;
     // Decoded frames before the file's first sample (LAME's delay and the
     // decoder's own), and whether the length is exact (LAME's tag gives the
     // padding at the end): nothing is handed out past it.
