@@ -143,6 +143,7 @@ void CMfSource::Close() {
     m_channels = m_rate = 0;
     m_channelMask = 0;
     m_totalFrames = m_position = 0;
+    m_lead = m_discard = 0;
     m_want = -1;
     m_ended = false;
     m_pcm.clear();
@@ -301,6 +302,12 @@ int CMfSource::Read(float* const* channels, int capacity) {
             if (!DecodeMore()) break;
             continue;
         }
+        if (m_discard > 0) {
+            const std::int64_t drop = std::min<std::int64_t>(m_discard, static_cast<std::int64_t>(available));
+            m_pcmRead += static_cast<std::size_t>(drop) * static_cast<std::size_t>(m_channels);
+            m_discard -= drop;
+            continue;
+        }
         std::int64_t take = std::min<std::int64_t>(static_cast<std::int64_t>(available), capacity - done);
         if (m_totalFrames > 0) take = std::min(take, m_totalFrames - (m_position + done));
         for (std::int64_t i = 0; i < take; ++i) {
@@ -321,7 +328,7 @@ bool CMfSource::Seek(std::int64_t frame) {
     PropVariantInit(&at);
     at.vt = VT_I8;
     // Rounded up: a decoder that starts at the frame the time falls in then starts at this one.
-    at.hVal.QuadPart = (frame * kUnitsPerSecond + m_rate - 1) / m_rate;
+    at.hVal.QuadPart = ((frame + m_lead) * kUnitsPerSecond + m_rate - 1) / m_rate;
     const HRESULT hr = m_reader->SetCurrentPosition(GUID_NULL, at);
     PropVariantClear(&at);
     if (FAILED(hr)) return false;
@@ -329,7 +336,8 @@ bool CMfSource::Seek(std::int64_t frame) {
     m_pcmRead = 0;
     m_ended = false;
     m_position = frame;
-    m_want = frame;
+    m_want = frame + m_lead;
+    m_discard = 0;
     return true;
 }
 

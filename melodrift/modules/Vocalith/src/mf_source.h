@@ -36,6 +36,11 @@ public:
     std::int64_t TotalFrames() const { return m_totalFrames; }
     // Hands out no frame past `frames` (a length known better from the file itself).
     void SetLength(std::int64_t frames) { m_totalFrames = frames; }
+    // The decoder's sound starts with `frames` of the encoder's delay that no
+    // edit list cuts (an M4A file's iTunes item tells them): they are dropped,
+    // and frames are counted from the first after them (the framework's time
+    // stamps include them). Given before the first Read.
+    void SetLead(std::int64_t frames) { m_lead = m_discard = frames > 0 ? frames : 0; }
 
     // Up to `capacity` frames; 0 at the end (or when decoding fails).
     int Read(float* const* channels, int capacity);
@@ -58,6 +63,8 @@ private:
     std::int64_t m_totalFrames = 0;
     std::int64_t m_position = 0;
     std::int64_t m_want = -1;          // after a seek: the frame the next sample must be cut to
+    std::int64_t m_lead = 0;
+    std::int64_t m_discard = 0;        // frames of the delay still to drop from the start
     bool m_ended = false;
     std::vector<float> m_pcm;          // decoded, interleaved, not yet handed out
     std::size_t m_pcmRead = 0;

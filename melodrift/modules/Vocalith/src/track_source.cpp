@@ -77,6 +77,9 @@ void CTrackSource::Close() {
     m_channels = m_rate = 0;
     m_channelMask = 0;
     m_totalFrames = m_position = 0;
+    m_lead = m_discard = 0;
+    m_exactLength = false;
+    m_frameOffsets.clear();
     m_pcm.clear();
     m_pcmRead = 0;
     LeaveCriticalSection(&m_lock);
@@ -130,7 +133,8 @@ bool CTrackSource::OpenWav(std::wstring& error) {
 // signature of its own to the MP3 reader. The system's decoder decides whether
 // a file plays: a tag our own reader finds broken costs the tags, not the
 // sound. Where the headers are whole, they give the exact length (the
-// framework's may include an encoder's delay and padding); where they are
+// framework's may include an encoder's delay and padding) and the delay the
+// decoder's sound starts with where no edit list skips it; where they are
 // broken, the decoder's length counts, and a file it cannot open is named
 // damaged rather than undecodable. A file that ends before its first coded
 // sound is not handed to the decoder at all (nothing could play it, and
@@ -148,7 +152,10 @@ bool CTrackSource::OpenMedia(const std::wstring& path, std::wstring& error) {
         m_media.Close();
         return false;
     }
-    if (!tags.damaged && tags.frames > 0 && tags.rate == m_media.Rate()) m_media.SetLength(tags.frames);
+    if (!tags.damaged && tags.frames > 0 && tags.rate == m_media.Rate()) {
+        m_media.SetLength(tags.frames);
+        m_media.SetLead(tags.leadFrames);
+    }
     m_kind = Kind::Media;
     m_channels = m_media.Channels();
     m_rate = m_media.Rate();
@@ -190,31 +197,62 @@ bool CTrackSource::OpenMp3(std::wstring& error) {
         if (next + 4 <= window.size() && ParseMp3Header(window.data() + next, audio) && audio.rate == m_mp3.rate &&
             audio.channels == m_mp3.channels && static_cast<std::uint64_t>(m_streamInfo.frames) * 48 <= streamBytes) {
             m_hasStreamInfo = true;
-            m_headerFrame = m_firstFrame;
             m_firstFrame += static_cast<std::uint64_t>(m_mp3.frameBytes);
             m_mp3 = audio;
         }
     }
     m_channels = m_mp3.channels;
     m_rate = m_mp3.rate;
+    m_lead = 0;
+    m_exactLength = false;
     if (m_hasStreamInfo) {
-        // Without the encoder's delay and padding, where LAME's tag gives them.
+        // Without the encoder's delay and padding, where LAME's tag gives them:
+        // the decoder's sound then starts with the delay and its own, which are
+        // dropped, and ends with the padding, which is not handed out.
         const std::int64_t samples = static_cast<std::int64_t>(m_streamInfo.frames) * m_mp3.samplesPerFrame;
+        const std::int64_t lead = static_cast<std::int64_t>(m_streamInfo.delay) + kMp3DecoderDelay;
         const std::int64_t silence = static_cast<std::int64_t>(m_streamInfo.delay) + m_streamInfo.padding;
         m_totalFrames = samples > silence ? samples - silence : samples;
+        if (m_streamInfo.hasEncoderTag && samples > silence && lead < samples) {
+            m_lead = lead;
+            m_exactLength = true;
+        }
     } else {
         // A constant bit rate: the frames that fit in the rest of the file.
         const double frameBytes = (m_mp3.version == 10 ? 144.0 : 72.0) * m_mp3.bitrate * 1000.0 / m_mp3.rate;
         m_totalFrames = static_cast<std::int64_t>(static_cast<double>(m_fileSize - m_firstFrame) / frameBytes) *
                         m_mp3.samplesPerFrame;
     }
+    m_frameOffsets.clear();
+    m_indexAt = m_firstFrame;
+    m_indexDone = false;
     if (!StartMp3Stream(m_firstFrame)) {
         error = L"no audio codec of this system decodes MP3";
         return false;
     }
     m_kind = Kind::Mp3;
     m_position = 0;
+    m_discard = m_lead;
     return true;
+}
+
+void CTrackSource::IndexMp3Frames(std::int64_t index) {
+    CFileSource source(m_file, m_fileSize);
+    std::vector<std::uint8_t> chunk;
+    while (!m_indexDone && static_cast<std::int64_t>(m_frameOffsets.size()) <= index) {
+        const std::uint64_t left = m_fileSize > m_indexAt ? m_fileSize - m_indexAt : 0;
+        const bool atEnd = left <= 65536;
+        chunk.resize(static_cast<std::size_t>(std::min<std::uint64_t>(left, 65536)));
+        if (chunk.empty() || !source.ReadAt(m_indexAt, chunk.data(), chunk.size())) {
+            m_indexDone = true;
+            break;
+        }
+        const std::size_t used =
+            vocalith::IndexMp3Frames(chunk.data(), chunk.size(), m_indexAt, m_mp3, atEnd, m_frameOffsets);
+        // No frame is longer than a chunk: a chunk that gives nothing is the end.
+        if (atEnd || used == 0) m_indexDone = true;
+        m_indexAt += used;
+    }
 }
 
 bool CTrackSource::StartMp3Stream(std::uint64_t fileOffset) {
@@ -341,12 +379,19 @@ int CTrackSource::Read(float* const* channels, int capacity) {
     } else if (m_kind == Kind::Media) {
         done = m_media.Read(channels, capacity);
     } else if (m_kind == Kind::Mp3) {
+        if (m_exactLength) capacity = static_cast<int>(std::clamp<std::int64_t>(m_totalFrames - m_position, 0, capacity));
         while (done < capacity) {
             const std::size_t available = (m_pcm.size() - m_pcmRead) / static_cast<std::size_t>(m_channels);
             if (available == 0) {
                 m_pcm.erase(m_pcm.begin(), m_pcm.begin() + static_cast<std::ptrdiff_t>(m_pcmRead));
                 m_pcmRead = 0;
                 if (!DecodeMore()) break;
+                continue;
+            }
+            if (m_discard > 0) {
+                const std::size_t drop = std::min(static_cast<std::size_t>(m_discard), available);
+                m_pcmRead += drop * static_cast<std::size_t>(m_channels);
+                m_discard -= static_cast<std::int64_t>(drop);
                 continue;
             }
             const int take = static_cast<int>(std::min<std::size_t>(available, static_cast<std::size_t>(capacity - done)));
@@ -371,20 +416,38 @@ void CTrackSource::Seek(std::int64_t frame) {
     } else if (m_kind == Kind::Media) {
         if (m_media.Seek(frame)) m_position = frame;
     } else if (m_kind == Kind::Mp3) {
-        const std::int64_t index = frame / m_mp3.samplesPerFrame;
-        std::uint64_t offset = 0;
-        if (m_hasStreamInfo) {
-            // The decoder finds the next frame from wherever the table points.
-            const double share = m_totalFrames > 0 ? static_cast<double>(index * m_mp3.samplesPerFrame) /
-                                                         static_cast<double>(m_totalFrames)
-                                                   : 0.0;
-            offset = m_headerFrame + Mp3SeekOffset(m_streamInfo, share, m_fileSize - m_headerFrame);
-            offset = std::clamp(offset, m_firstFrame, m_fileSize);
+        // The frame that decodes to the sample asked for (counted with the
+        // delays before the file's first), found by walking the frames: the
+        // seek table of a variable-rate header is good to a few hundred bytes
+        // only, and a frame reached through it is of no known number. The
+        // decoder starts a few frames earlier, whose sound is dropped: the
+        // frame before the one asked for completes its first samples, and it
+        // takes its data partly from the frames before it (the bit reservoir,
+        // 511 bytes at most; 255 for MPEG-2).
+        const std::int64_t target = frame + m_lead;
+        const std::int64_t spf = m_mp3.samplesPerFrame;
+        const std::int64_t index = target / spf;
+        IndexMp3Frames(index);
+        const std::int64_t known = static_cast<std::int64_t>(m_frameOffsets.size());
+        bool started = false;
+        if (index >= known) {
+            started = StartMp3Stream(m_fileSize);   // past the last frame: nothing more plays
+            m_discard = 0;
         } else {
-            const double frameBytes = (m_mp3.version == 10 ? 144.0 : 72.0) * m_mp3.bitrate * 1000.0 / m_mp3.rate;
-            offset = m_firstFrame + static_cast<std::uint64_t>(static_cast<double>(index) * frameBytes);
+            const std::uint64_t reservoir = m_mp3.version == 10 ? 511 : 255;
+            std::int64_t start = index > 0 ? index - 1 : 0;
+            std::uint64_t behind = 0;
+            while (start > 0 && behind < reservoir && index - start < 24) {
+                // The frame's main data: less its header, checksum and side information.
+                const std::uint64_t bytes =
+                    m_frameOffsets[static_cast<std::size_t>(start)] - m_frameOffsets[static_cast<std::size_t>(start - 1)];
+                behind += bytes > 38 ? bytes - 38 : 0;
+                --start;
+            }
+            started = StartMp3Stream(m_frameOffsets[static_cast<std::size_t>(start)]);
+            m_discard = target - start * spf;
         }
-        if (StartMp3Stream(offset)) m_position = index * m_mp3.samplesPerFrame;
+        if (started) m_position = frame;
     }
     LeaveCriticalSection(&m_lock);
 }

@@ -42,15 +42,16 @@ public:
     DWORD ChannelMask() const { return m_channelMask; }
     // Whether the file is a WAV file of float samples.
     bool IsFloatWav() const { return m_kind == Kind::Wav && m_wav.type == SampleType::Float; }
-    // Length in frames (estimated from the bit rate for MP3, as the file or
-    // the media framework states it for the others).
+    // Length in frames (for MP3 from the frame count of a variable-rate
+    // header less LAME's delay and padding, else estimated from the bit rate;
+    // as the file or the media framework states it for the others).
     std::int64_t TotalFrames() const { return m_totalFrames; }
     // Frames handed out so far (from the last seek on).
     std::int64_t Position() const { return m_position; }
 
     // Up to `capacity` frames into the channel arrays; 0 at the end.
     int Read(float* const* channels, int capacity);
-    // Moves to a frame (MP3: to the frame boundary before it).
+    // Moves to a frame; the next Read starts exactly there.
     void Seek(std::int64_t frame);
 
 private:
@@ -60,6 +61,8 @@ private:
     bool OpenMedia(const std::wstring& path, std::wstring& error);
     bool OpenMp3(std::wstring& error);
     bool StartMp3Stream(std::uint64_t fileOffset);
+    // Finds the offsets of the MP3 frames up to `index` (fewer where the file ends first).
+    void IndexMp3Frames(std::int64_t index);
     void StopMp3Stream();
     // Decodes more MP3 data into m_pcm; false at the end of the file.
     bool DecodeMore();
@@ -81,11 +84,20 @@ private:
     // MP3
     Mp3Frame m_mp3;                  // the first frame with sound
     std::uint64_t m_firstFrame = 0;  // where it starts
-    // A variable bit-rate file's frame count and seek table, from the frame
-    // before the sound (at m_headerFrame).
+    // A variable bit-rate file's frame count (and LAME's delay and padding),
+    // from the frame before the sound.
     bool m_hasStreamInfo = false;
     Mp3StreamInfo m_streamInfo;
-    std::uint64_t m_headerFrame = 0;
+    // Decoded frames before the file's first sample (LAME's delay and the
+    // decoder's own), and whether the length is exact (LAME's tag gives the
+    // padding at the end): nothing is handed out past it.
+    std::int64_t m_lead = 0;
+    bool m_exactLength = false;
+    std::int64_t m_discard = 0;      // decoded frames still to drop before handing out
+    // Where each MP3 frame starts, as far as the file has been walked (for seeking).
+    std::vector<std::uint64_t> m_frameOffsets;
+    std::uint64_t m_indexAt = 0;     // the next byte to walk
+    bool m_indexDone = false;
     std::uint64_t m_readAt = 0;      // next byte of the file to decode
     HACMSTREAM m_stream = nullptr;
     ACMSTREAMHEADER m_header = {};

@@ -317,7 +317,15 @@ TEST(VocalithMp3, StreamHeadersGiveTheFrameCountAndTheSeekTable) {
     EXPECT_EQ(Mp3SeekOffset(info, -1.0, 0), 0u);
     EXPECT_EQ(Mp3SeekOffset(info, std::nan(""), 0), 0u);
 
+    EXPECT_FALSE(info.hasEncoderTag);
     EXPECT_EQ(info.delay + info.padding, 0u);
+    // LAME's tag after the table and the quality: 576 samples of delay, 1000 of padding.
+    std::memcpy(&xing[156], "LAME3.100", 9);
+    xing[156 + 21] = 0x24, xing[156 + 22] = 0x03, xing[156 + 23] = 0xE8;
+    ASSERT_TRUE(ReadMp3StreamInfo(xing.data(), xing.size(), f, info));
+    EXPECT_TRUE(info.hasEncoderTag);
+    EXPECT_EQ(info.delay, 576u);
+    EXPECT_EQ(info.padding, 1000u);
 
     // "Info" (a constant rate) with the count only: positions in proportion to the
     // stream. LAME's tag after it: 576 samples of delay, 832 of padding.
@@ -385,6 +393,17 @@ TEST(VocalithMp3, StreamHeadersGiveTheFrameCountAndTheSeekTable) {
     ASSERT_TRUE(ReadMp3StreamInfo(damaged.data(), damaged.size(), f, info));
     EXPECT_FALSE(info.hasToc);
     EXPECT_EQ(Mp3SeekOffset(info, 0.5, 0), 500u);
+
+    // The frames walked for seeking: 417 and 418 bytes (padded), garbage and a frame of another rate
+    // stepped over, a last frame cut short read next time (or counted at the end of the file).
+    std::vector<std::uint8_t> stream(417 + 418 + 7 + 400 + 304, 0x11);
+    const std::uint8_t padded[4] = {0xFF, 0xFB, 0x92, 0x64}, other[4] = {0xFF, 0xFB, 0x94, 0x64};
+    for (auto [at, header] : {std::pair{0, stereo}, {417, padded}, {842, other}, {1242, stereo}}) std::memcpy(&stream[at], header, 4);
+    std::vector<std::uint64_t> offsets, whole;
+    EXPECT_EQ(IndexMp3Frames(stream.data(), stream.size(), 1000, f, false, offsets), 1242u);
+    EXPECT_EQ(IndexMp3Frames(stream.data(), stream.size(), 0, f, true, whole), stream.size());
+    EXPECT_EQ(offsets, (std::vector<std::uint64_t>{1000, 1417}));
+    EXPECT_EQ(whole, (std::vector<std::uint64_t>{0, 417, 1242}));
 }
 
 TEST(VocalithPlaylist, AddRemoveAndTheCurrentTrack) {

@@ -7,7 +7,10 @@
                                  takes far more bytes a second than the tone
   make_tone.py out.wav --steps   2 s at 44100 Hz, 16-bit stereo: 1 s of 440 Hz,
                                  then 1 s of 660 Hz; left at half scale, right
-                                 at a quarter (the format tests' sound)"""
+                                 at a quarter (the format tests' sound)
+  make_tone.py piece.wav --pieces
+                                 piece1.wav, piece2.wav, piece3.wav: a 6 s tone
+                                 (as the first) cut at frames 88237 and 176491"""
 import math
 import random
 import struct
@@ -17,6 +20,14 @@ import wave
 RATE = 44100
 halves = "--halves" in sys.argv[2:]
 steps = "--steps" in sys.argv[2:]
+if "--pieces" in sys.argv[2:]:
+    cuts = [0, 88237, 176491, 264600]
+    for n in range(3):
+        with wave.open(sys.argv[1].replace(".wav", "%d.wav" % (n + 1)), "wb") as out:
+            out.setnchannels(2), out.setsampwidth(2), out.setframerate(RATE)
+            out.writeframes(b"".join(struct.pack("<hh", *(round(0.5 * 32767 * math.sin(2 * math.pi * hz * i / RATE))
+                                                           for hz in (440, 660))) for i in range(cuts[n], cuts[n + 1])))
+    sys.exit()
 with wave.open(sys.argv[1], "wb") as out:
     out.setnchannels(2)
     out.setsampwidth(2)

@@ -42,11 +42,13 @@ bool ReadXing(const std::uint8_t* data, std::size_t size, std::size_t at, Mp3Str
         std::memcpy(read.toc, data + field, 100);
         // A table that goes back is damaged: positions are taken from the bytes instead.
         read.hasToc = std::is_sorted(read.toc, read.toc + 100);
+        field += 100;
     }
     if (flags & 8) field += 4;   // a quality indicator
     if (field + 24 <= size && std::memcmp(data + field, "LAME", 4) == 0) {
         read.delay = (static_cast<std::uint32_t>(data[field + 21]) << 4) | (data[field + 22] >> 4);
         read.padding = ((static_cast<std::uint32_t>(data[field + 22]) & 0x0F) << 8) | data[field + 23];
+        read.hasEncoderTag = true;
     }
     if (read.frames == 0) return false;
     info = read;
@@ -156,6 +158,25 @@ std::uint64_t Mp3SeekOffset(const Mp3StreamInfo& info, double share, std::uint64
     const double to = index < 99 ? info.toc[index + 1] : 256.0;
     const double fraction = from + (to - from) * (percent - index);
     return static_cast<std::uint64_t>(fraction / 256.0 * static_cast<double>(bytes));
+}
+
+std::size_t IndexMp3Frames(const std::uint8_t* data, std::size_t size, std::uint64_t base, const Mp3Frame& like,
+                           bool atEnd, std::vector<std::uint64_t>& offsets) {
+    std::size_t at = 0;
+    while (at + 4 <= size) {
+        Mp3Frame frame;
+        if (!ParseMp3Header(data + at, frame) || frame.version != like.version || frame.rate != like.rate ||
+            frame.channels != like.channels) {
+            ++at;
+            continue;
+        }
+        const std::size_t bytes = static_cast<std::size_t>(frame.frameBytes);
+        if (bytes > size - at && !atEnd) return at;
+        offsets.push_back(base + at);
+        if (bytes > size - at) return size;
+        at += bytes;
+    }
+    return atEnd ? size : at;
 }
 
 }  // namespace vocalith

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace vocalith {
 
@@ -43,9 +44,15 @@ struct Mp3StreamInfo {
     std::uint32_t bytes = 0;       // 0 when not given
     bool hasToc = false;
     std::uint8_t toc[100] = {};
+    bool hasEncoderTag = false;    // LAME's tag was found: delay and padding are known
     std::uint32_t delay = 0;
     std::uint32_t padding = 0;
 };
+
+// Samples every Layer III decoder puts before the encoder's first sample
+// (its filter bank's delay): with LAME's delay, what a gapless decode drops
+// from the start.
+constexpr int kMp3DecoderDelay = 529;
 
 // Reads such a header from the bytes of the first frame (`size` of them
 // available from its header on); false when there is none or it gives no
@@ -58,5 +65,14 @@ bool ReadMp3StreamInfo(const std::uint8_t* frameData, std::size_t size, const Mp
 // between its entries), else in proportion to the bytes. `streamBytes` is
 // used when the header gives no byte count.
 std::uint64_t Mp3SeekOffset(const Mp3StreamInfo& info, double share, std::uint64_t streamBytes);
+
+// Walks the frames of `data` (the bytes of the file from `base` on), each one
+// like `like` (version, rate and channels), appending the file offset of every
+// whole frame to `offsets`; bytes that start no such frame (a damaged stretch,
+// a tag) are stepped over. Returns how many bytes were used: where the first
+// frame that does not fit in `data` starts (read on from there), or `size`.
+// With `atEnd`, a frame cut short by the end of the data is counted too.
+std::size_t IndexMp3Frames(const std::uint8_t* data, std::size_t size, std::uint64_t base, const Mp3Frame& like,
+                           bool atEnd, std::vector<std::uint64_t>& offsets);
 
 }  // namespace vocalith

@@ -2,7 +2,9 @@
 #include "tag_readers.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace mediatags::detail {
@@ -37,6 +39,10 @@ struct Mp4State {
     bool trackEdit = false;
     std::uint64_t trackEditDuration = 0;
     std::uint32_t trackRate = 0;
+    // iTunes' gapless item: the encoder's delay, its padding and the sample count.
+    bool haveSmpb = false;
+    std::uint64_t smpbDelay = 0;
+    std::uint64_t smpbCount = 0;
 };
 
 // The atoms between `from` and `to`; false (and damaged) when one claims more than its parent holds.
@@ -74,6 +80,61 @@ bool NextAtom(ByteSource& source, std::uint64_t pos, std::uint64_t to, Atom& ato
     atom.body = pos + header;
     atom.end = pos + size;
     return true;
+}
+
+// " 00000000 00000840 0000037C 0000000000040D44 ...": hexadecimal fields, the
+// second the encoder's delay, the fourth the sample count. False unless both
+// are there and whole.
+bool ParseSmpb(std::string_view text, std::uint64_t& delay, std::uint64_t& count)
+{
+    std::uint64_t fields[4] = {};
+    int field = 0;
+    std::size_t at = 0;
+    while (field < 4) {
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\0')) ++at;
+        std::size_t digits = 0;
+        std::uint64_t value = 0;
+        for (; at < text.size() && std::isxdigit(static_cast<unsigned char>(text[at])); ++at, ++digits) {
+            const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[at])));
+            value = (value << 4) | static_cast<std::uint64_t>(c <= '9' ? c - '0' : c - 'a' + 10);
+        }
+        if (digits == 0 || digits > 16 || (at < text.size() && text[at] != ' ' && text[at] != '\0')) return false;
+        fields[field++] = value;
+    }
+    if (fields[3] == 0) return false;
+    delay = fields[1];
+    count = fields[3];
+    return true;
+}
+
+// A freeform item ("----": its "mean", "name" and "data" atoms); only iTunes'
+// "iTunSMPB" is read.
+void ReadFreeformItem(ByteSource& source, const Atom& item, Mp4State& state)
+{
+    std::string mean, name;
+    std::vector<unsigned char> value;
+    std::uint64_t pos = item.body;
+    Atom part;
+    while (NextAtom(source, pos, item.end, part, state)) {
+        const std::string_view type(part.type, 4);
+        const std::uint64_t length = part.end - part.body;
+        // Each a full atom (version and flags); "data" has a locale too.
+        const std::uint64_t skip = type == "data" ? 8 : 4;
+        if (length >= skip && length - skip <= 256 && (type == "mean" || type == "name" || type == "data")) {
+            const std::vector<unsigned char> bytes = ReadAt(source, part.body + skip, static_cast<std::size_t>(length - skip));
+            if (type == "mean") mean.assign(bytes.begin(), bytes.end());
+            if (type == "name") name.assign(bytes.begin(), bytes.end());
+            if (type == "data" && value.empty()) value = bytes;
+        }
+        pos = part.end;
+    }
+    std::uint64_t delay = 0, count = 0;
+    if (mean == "com.apple.iTunes" && name == "iTunSMPB" && !state.haveSmpb &&
+        ParseSmpb(std::string_view(reinterpret_cast<const char*>(value.data()), value.size()), delay, count)) {
+        state.haveSmpb = true;
+        state.smpbDelay = delay;
+        state.smpbCount = count;
+    }
 }
 
 // The text or number of an item of the iTunes list ("©nam" holding a "data"
@@ -172,6 +233,8 @@ void WalkMp4(ByteSource& source, std::uint64_t from, std::uint64_t to, int depth
             // The first sample description: a sound entry holds its rate as 16.16 at its offset 32.
             const std::vector<unsigned char> h = ReadAt(source, atom.body, 8 + 36);
             if (h.size() >= 44) state.trackRate = Be32(&h[8 + 32]) >> 16;
+        } else if (type == "----" && parent == "ilst") {
+            ReadFreeformItem(source, atom, state);
         } else if (depth >= 1 && length > 0 && (atom.type[0] == '\xA9' || type == "trkn")) {
             ReadMp4Item(source, atom, parent == "udta", info, state);
         }
@@ -191,7 +254,15 @@ void ReadMp4(ByteSource& source, MediaTags& info)
         if (state.haveEdit && state.movieScale > 0) {
             SetLength(info, state.editDuration * static_cast<std::uint64_t>(rate) / state.movieScale, rate);
         } else {
-            SetLength(info, state.mediaDuration * static_cast<std::uint64_t>(rate) / state.mediaScale, rate);
+            // Without an edit list, iTunes' item tells where the sound starts
+            // and how long it is, if it fits in the track.
+            const std::uint64_t media = state.mediaDuration * static_cast<std::uint64_t>(rate) / state.mediaScale;
+            if (state.haveSmpb && state.smpbDelay < media && state.smpbCount <= media - state.smpbDelay) {
+                SetLength(info, state.smpbCount, rate);
+                info.leadFrames = static_cast<std::int64_t>(state.smpbDelay);
+            } else {
+                SetLength(info, media, rate);
+            }
         }
     } else if (state.movieScale > 0) {
         info.durationMs = static_cast<std::int64_t>(state.movieDuration * 1000 / state.movieScale);

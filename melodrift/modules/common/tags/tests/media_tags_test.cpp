@@ -183,6 +183,35 @@ TEST(MediaTags, HandmadeHeadersThatClaimMoreThanTheFileHolds)
     EXPECT_TRUE(tags.damaged);
 }
 
+// An M4A sound track of 2,048 + 44,100 + 500 frames at 44.1 kHz: iTunes'
+// gapless item gives the length without the encoder's delay and padding, and
+// the delay, where no edit list does; one broken or beyond the track is not believed.
+TEST(MediaTags, Mp4GaplessItemGivesTheLengthAndTheDelayWithoutAnEditList)
+{
+    const std::string times = Be32(0) + Be32(0) + Be32(0) + Be32(44100) + Be32(2048 + 44100 + 500);
+    const std::string mdia = Atom("mdia", Atom("mdhd", times) + Atom("hdlr", Be32(0) + Be32(0) + "soun"));
+    const auto mp4 = [&](const std::string& edts, const std::string& smpb) {
+        const std::string item = Atom("----", Atom("mean", Be32(0) + "com.apple.iTunes") + Atom("name", Be32(0) + "iTunSMPB") +
+                                                  Atom("data", Be32(1) + Be32(0) + smpb));
+        return Atom("ftyp", "M4A ") + Atom("moov", Atom("mvhd", times) + Atom("trak", edts + mdia) +
+                                                    Atom("udta", Atom("meta", Be32(0) + Atom("ilst", item))));
+    };
+    const std::string edit = Atom("edts", Atom("elst", Be32(0) + Be32(1) + Be32(44100 + 100) + Be32(2048) + Be32(0x10000)));
+    const std::string item = " 00000000 00000800 000001F4 000000000000ac44 00000000";
+    const struct {
+        std::string edts, smpb;
+        std::int64_t frames, lead;
+    } cases[] = {{"", item, 44100, 2048}, {edit, item, 44100 + 100, 0}, {"", " 00000000 00000800 000001F4", 46648, 0},
+                 {"", " 00000000 00000800 000001F4 00000000000AC44Z", 46648, 0},
+                 {"", " 00000000 00000800 000001F4 000000000000B000", 46648, 0}};
+    for (const auto& c : cases) {
+        MediaTags tags;
+        ASSERT_EQ(Read(mp4(c.edts, c.smpb), tags), MediaFormat::Mp4);
+        EXPECT_EQ(tags.frames, c.frames) << c.smpb;
+        EXPECT_EQ(tags.leadFrames, c.lead) << c.smpb;
+    }
+}
+
 std::string Synchsafe(std::size_t n)
 {
     return {static_cast<char>((n >> 21) & 0x7F), static_cast<char>((n >> 14) & 0x7F), static_cast<char>((n >> 7) & 0x7F),

@@ -10,8 +10,9 @@
 //           video stream): identification and comment headers, the length
 //           from the last page's granule position; FLAC in Ogg reads as Flac
 //   MP4     (M4A) moov/mvhd, the sound track's mdhd and edit list, the iTunes
-//           item list (udta/meta/ilst: ©nam, ©ART, ©alb, trkn) or QuickTime's
-//           text items in udta
+//           item list (udta/meta/ilst: ©nam, ©ART, ©alb, trkn, and iTunes'
+//           "iTunSMPB" item: the encoder's delay and the sample count, for a
+//           track without an edit list) or QuickTime's text items in udta
 //   ASF     (WMA) File Properties, Content Description, Extended Content
 //           Description (WM/AlbumTitle, WM/TrackNumber)
 // Platform-neutral and bounded: every size a file claims is checked against
@@ -57,6 +58,10 @@ struct MediaTags {
     // Ogg, an MP4 edit list, an MP3's frame count); -1 otherwise.
     std::int64_t frames = -1;
     int rate = 0;
+    // Frames of the encoder's delay the decoded sound starts with, before the
+    // file's first (an MP4 file's "iTunSMPB" item where no edit list skips
+    // them; the length in `frames` then leaves them out); 0 when none is known.
+    std::int64_t leadFrames = 0;
     // The format was recognised but its structure is broken (a header cut
     // short, a size beyond the end of the file, a required part missing).
     bool damaged = false;
