@@ -42,12 +42,9 @@ constexpr int kPlaylistWidth = 200;
 }  // namespace
 
 CTunestackWindow::CTunestackWindow(HINSTANCE instance, IQueryInterface* host)
-    : m_instance(instance), m_host(host), m_store(std::wstring())
+    : CModuleWindow(instance, host, kModuleName), m_store(std::wstring())
 {
-    if (m_host) {
-        m_app = m_host->GetApplication();
-        m_com = m_host->GetModuleCom();
-    }
+    if (m_host) m_com = m_host->GetModuleCom();
     std::wstring programFolder;
     if (m_app && m_app->GetProgramFolder()) programFolder = m_app->GetProgramFolder();
     m_store = LibraryStore(DataFolder(programFolder));
@@ -57,34 +54,14 @@ CTunestackWindow::~CTunestackWindow()
 {
     StopWorkers();
     if (m_cacheDirty) SaveTagCache();
-    if (m_hwnd && IsWindow(m_hwnd)) DestroyWindow(m_hwnd);
-    if (m_menu) DestroyMenu(m_menu);
-    if (m_accel) DestroyAcceleratorTable(m_accel);
+    DestroyModuleWindow();
 }
 
 HWND CTunestackWindow::Create(HWND parent)
 {
-    // The skin's colours before any control is made, so that none is ever drawn in others.
-    m_colors.Load(m_host);
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
-
-    WNDCLASSEXW wc = {sizeof(wc)};
-    if (!GetClassInfoExW(m_instance, kWindowClass, &wc)) {
-        wc = {sizeof(wc)};
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = m_instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kWindowClass;
-        if (!RegisterClassExW(&wc)) return nullptr;
-    }
-    m_hwnd = CreateWindowExW(0, kWindowClass, kModuleName, WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 760, 480,
-                             parent, nullptr, m_instance, this);
-    if (!m_hwnd) return nullptr;
-
+    if (!CreateModuleWindow(parent, kWindowClass, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS, 760, 480))
+        return nullptr;
     DragAcceptFiles(m_hwnd, TRUE);
-    m_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     const auto font = [&](HWND child) { SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE); };
     for (const ButtonDef& def : kButtons) {
         HWND button = CreateWindowExW(0, L"BUTTON", def.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0,
@@ -184,27 +161,12 @@ HWND CTunestackWindow::Create(HWND parent)
     return m_hwnd;
 }
 
-LRESULT CALLBACK CTunestackWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+void CTunestackWindow::OnWindowDestroy()
 {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<CTunestackWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        self->m_hwnd = hwnd;
-    }
-    auto* self = reinterpret_cast<CTunestackWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_DESTROY) {
-        // The workers end with the window: the module's own destruction may
-        // come while the system's loader lock is held, where no thread may be waited for.
-        self->StopWorkers();
-        if (self->m_cacheDirty) self->SaveTagCache();
-    }
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->m_hwnd = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return self->Handle(message, wParam, lParam);
+    // The workers end with the window: the module's own destruction may
+    // come while the system's loader lock is held, where no thread may be waited for.
+    StopWorkers();
+    if (m_cacheDirty) SaveTagCache();
 }
 
 LRESULT CTunestackWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
@@ -267,15 +229,6 @@ LRESULT CTunestackWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     }
     return DefWindowProcW(m_hwnd, message, wParam, lParam);
-}
-
-void CTunestackWindow::LoadSkin()
-{
-    m_colors.Load(m_host);
-    if (!m_hwnd) return;
-    m_toolbar.Load(m_hwnd, m_host, kModuleName);
-    Layout();
-    m_colors.Apply(m_hwnd);
 }
 
 void CTunestackWindow::Layout()
@@ -347,18 +300,6 @@ void CTunestackWindow::PlaceLists(int top)
 void CTunestackWindow::SetStatus(const std::wstring& text)
 {
     if (m_status) SetWindowTextW(m_status, text.c_str());
-}
-
-std::wstring CTunestackWindow::ReadSetting(const wchar_t* key) const
-{
-    wchar_t buffer[1024] = {};
-    if (!m_app || !m_app->ReadSetting(kModuleName, key, buffer, 1024)) return {};
-    return buffer;
-}
-
-void CTunestackWindow::WriteSetting(const wchar_t* key, const std::wstring& value)
-{
-    if (m_app) m_app->WriteSetting(kModuleName, key, value.c_str());
 }
 
 // Sends the files to the module that opens files ("AutoOpen" of the host,
