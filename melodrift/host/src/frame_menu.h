@@ -5,6 +5,8 @@
 // destroys.
 #pragma once
 
+#include "host/command_ranges.h"
+
 #include <windows.h>
 
 #include <string>
@@ -12,8 +14,8 @@
 
 namespace mdframe {
 
-// Effect items of the "Morph" menus are 17100 + the effect's identifier.
-constexpr UINT kEffectCommandBase = 17100;
+// Effect items of the "Morph" menus are 17100 + the effect's identifier (host/command_ranges.h).
+constexpr UINT kEffectCommandBase = orvo::kEffectCommandFirst;
 constexpr int kVoiceMorphingType = 1;
 constexpr int kSpecialEffectType = 0;
 

@@ -6,6 +6,7 @@
 #include "fw/strutil.h"
 #include "fw/testing/find_window.h"
 #include "fw/testing/screenshot.h"
+#include "host/command_ranges.h"
 #include "host_resources.h"
 #include "host_test_support.h"
 #include "journix/journix.h"
@@ -946,7 +947,7 @@ TEST_F(FrameWindow, ShippedModulesHaveCommandNumbersOfTheirOwn) {
     ASSERT_EQ(m_frame->Registry().Entries().GetSize(), static_cast<int>(names.size()));
 
     const auto shared = [](UINT id) {
-        return id == ID_VIEW_EFFECTS_LIBRARY || id == ID_MORPH_SELECTED || (id >= 17100 && id < 18300) ||
+        return id == ID_VIEW_EFFECTS_LIBRARY || id == ID_MORPH_SELECTED || orvo::kEffectCommands.Holds(id) ||
                (id >= ID_PLAYER_PREV && id <= ID_PLAYER_RECORD);
     };
     const auto commands = [&](HMENU menu, HACCEL accel) {
@@ -974,6 +975,15 @@ TEST_F(FrameWindow, ShippedModulesHaveCommandNumbersOfTheirOwn) {
         HMENU menu = e->Menu ? e->Menu : e->OrvoGetMenu(e->Window);   // asked for when first shown
         EXPECT_NE(menu, nullptr) << fw::ToUtf8(e->DisplayName);
         owners.emplace_back(e->Name(), commands(menu, e->Accel ? e->Accel : e->OrvoGetAccelTable ? e->OrvoGetAccelTable(e->Window) : nullptr));
+    }
+    // Each shipped module within its own range, the frame outside all of them.
+    for (const auto& [owner, ids] : owners) {
+        const orvo::CommandRange* range = orvo::ShippedModuleCommands(owner.c_str());
+        for (UINT id : ids) {
+            const bool inModuleRanges = id >= orvo::kModuleCommandsFirst && id <= orvo::kModuleCommandsLast;
+            if (range ? !range->Holds(id) : inModuleRanges)
+                ADD_FAILURE() << id << " of " << fw::ToUtf8(owner) << " is outside its command range";
+        }
     }
     for (std::size_t a = 0; a < owners.size(); ++a)
         for (std::size_t b = a + 1; b < owners.size(); ++b) {

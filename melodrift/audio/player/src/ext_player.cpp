@@ -44,7 +44,7 @@ DWORD DefaultChannelMask(WORD channels)
 
 }  // namespace
 
-CExtPlayer::CExtPlayer() : m_format(DefaultFormat())
+CExtPlayer::CExtPlayer() : m_format(DefaultFormat()), m_surround(CreateSurroundProcessor())
 {
     static_assert(sizeof(WAVEFORMATEXTENSIBLE) == 40, "the format is exchanged as 40 bytes");
     for (float& g : m_equalizerGains) {
@@ -56,7 +56,7 @@ CExtPlayer::CExtPlayer() : m_format(DefaultFormat())
         eq->SetGains(m_equalizerGains);
     }
     AllocateBlock(BlockFrames(m_segmentBytes));
-    m_surround.SetInputFormat(&m_format);
+    m_surround->SetInputFormat(&m_format);
     ReadSystemVolume(m_volume, m_balance);
     m_gains = ComputeVolumeBalanceGains(m_volume, m_balance);
 }
@@ -117,7 +117,7 @@ std::int32_t CExtPlayer::SetFormat(const WAVEFORMATEXTENSIBLE* format)
     {
         CPlayerLockGuard lock(m_effectsLock);
         m_format = f;
-        m_surround.SetInputFormat(&m_format);
+        m_surround->SetInputFormat(&m_format);
         // The equalizers follow a new rate at once, so the bands stay where they are.
         if (oldRate != m_format.Format.nSamplesPerSec) {
             for (auto& eq : m_equalizers) {
@@ -225,13 +225,13 @@ void CExtPlayer::SetSurroundOn(bool on)
 void CExtPlayer::SetSurroundParam(std::int32_t code, std::int32_t value)
 {
     CPlayerLockGuard lock(m_effectsLock);
-    ApplySurroundCode(m_surround, code, value);
+    ApplySurroundCode(*m_surround, code, value);
 }
 
 void CExtPlayer::SetSurroundSoundPos(float x, float y)
 {
     CPlayerLockGuard lock(m_effectsLock);
-    m_surround.SetSoundPos(x, y, true);
+    m_surround->SetSoundPos(x, y, true);
 }
 
 void CExtPlayer::SetSurroundPreset(const SurroundPreset& preset)
@@ -239,7 +239,7 @@ void CExtPlayer::SetSurroundPreset(const SurroundPreset& preset)
     Pause();
     {
         CPlayerLockGuard lock(m_effectsLock);
-        ApplySurroundPresetValues(m_surround, preset);
+        ApplySurroundPresetValues(*m_surround, preset);
     }
     Pause();
 }
@@ -247,13 +247,13 @@ void CExtPlayer::SetSurroundPreset(const SurroundPreset& preset)
 std::int32_t CExtPlayer::GetSurroundChannels()
 {
     CPlayerLockGuard lock(m_effectsLock);
-    return m_surround.GetOutputChannels();
+    return m_surround->GetOutputChannels();
 }
 
 std::uint32_t CExtPlayer::GetSurroundChannelMask()
 {
     CPlayerLockGuard lock(m_effectsLock);
-    return m_surround.GetOutputChannelMask();
+    return m_surround->GetOutputChannelMask();
 }
 
 std::int32_t CExtPlayer::BlockFrames(std::int32_t segmentBytes) const
@@ -367,7 +367,7 @@ void CExtPlayer::ApplyEffects(bool surround)
     filled.capacity = frames;
     ApplyVolumeBalance(filled, channels, m_format.dwChannelMask, m_gains);
     if (surround) {
-        m_surround.Process(&m_block, static_cast<std::int32_t>(m_blockTable.size()));
+        m_surround->Process(&m_block, static_cast<std::int32_t>(m_blockTable.size()));
     }
 }
 
@@ -386,7 +386,7 @@ void CExtPlayer::ResetEffects()
     for (auto& eq : m_equalizers) {
         eq->Reset();
     }
-    m_surround.Reset();
+    m_surround->Reset();
 }
 
 void ReadSystemVolume(std::int32_t& volume, std::int32_t& balance)

@@ -1,8 +1,8 @@
 // The playback engine on DirectSound: device, notifications, feeder thread.
 #include "player/ext_player_dx.h"
 
+#include "dsp/pcm16.h"
 #include "fw/win/thread.h"
-#include "utilon/utilon.h"
 
 #include <algorithm>
 #include <cmath>
@@ -294,12 +294,12 @@ std::int32_t CExtPlayerDX::OpenDevice()
         surround = m_surroundOn;
         format = m_format;
         if (surround) {
-            const WORD channels = static_cast<WORD>(m_surround.GetOutputChannels());
+            const WORD channels = static_cast<WORD>(m_surround->GetOutputChannels());
             format.Format.nChannels = channels;
             format.Format.nBlockAlign = static_cast<WORD>(2 * channels);
             format.Format.nAvgBytesPerSec = format.Format.nBlockAlign * format.Format.nSamplesPerSec;
             format.Samples.wValidBitsPerSample = 0;
-            format.dwChannelMask = m_surround.GetOutputChannelMask();
+            format.dwChannelMask = m_surround->GetOutputChannelMask();
             format.SubFormat = m_format.SubFormat;
         }
     }
@@ -756,7 +756,9 @@ std::uint32_t CExtPlayerDX::Fill(BYTE* dest, std::uint32_t bytes, bool& ended, s
         if (m_readPos < m_block.filled) {
             const std::int32_t frames = std::min<std::int32_t>(
                 m_block.filled - m_readPos, static_cast<std::int32_t>((bytes - written) / frameBytes));
-            const int converted = SD2MME(&m_block, m_readPos, frames, dest + written, &m_deviceFormat.Format);
+            // The device format is always 16-bit PCM (SetFormat takes no other).
+            const std::int32_t converted =
+                ConvertBlockToPcm16(&m_block, m_readPos, frames, m_deviceFormat.Format.nChannels, dest + written);
             if (converted <= 0) {
                 m_readPos = m_block.filled;   // a block that cannot be converted is skipped
                 continue;

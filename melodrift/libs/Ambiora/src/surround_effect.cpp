@@ -106,3 +106,8 @@ void CSurroundEffect::SetMoveOff(bool on)
 {
     AmbioraSetValue(m_effect, AMBIORA_MOVE_OFF, on ? 1.0f : 0.0f, 1);
 }
+
+std::unique_ptr<ISurroundProcessor> CreateSurroundProcessor()
+{
+    return std::make_unique<CSurroundEffect>();
+}

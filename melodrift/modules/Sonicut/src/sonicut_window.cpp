@@ -97,12 +97,9 @@ std::wstring FolderOf(const std::wstring& path)
 
 }  // namespace
 
-CSonicutWindow::CSonicutWindow(HINSTANCE instance, IQueryInterface* host) : m_instance(instance), m_host(host)
+CSonicutWindow::CSonicutWindow(HINSTANCE instance, IQueryInterface* host) : CModuleWindow(instance, host, kModuleName)
 {
-    if (m_host) {
-        m_app = m_host->GetApplication();
-        m_micro = m_host->GetMicro();
-    }
+    if (m_host) m_micro = m_host->GetMicro();
 }
 
 CSonicutWindow::~CSonicutWindow()
@@ -113,27 +110,13 @@ CSonicutWindow::~CSonicutWindow()
         m_micro->SetDataCallback(nullptr, 0);
         m_micro->ReleaseRecorder(kModuleName);
     }
-    if (m_hwnd && IsWindow(m_hwnd)) DestroyWindow(m_hwnd);
-    if (m_menu) DestroyMenu(m_menu);
-    if (m_accel) DestroyAcceleratorTable(m_accel);
+    DestroyModuleWindow();
 }
 
 HWND CSonicutWindow::Create(HWND parent)
 {
-    // The skin's colours before any control is made, so that none is ever drawn in others.
-    m_colors.Load(m_host);
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
+    // The meter's class (its own painting, no background), then the window.
     WNDCLASSEXW wc = {sizeof(wc)};
-    if (!GetClassInfoExW(m_instance, kWindowClass, &wc)) {
-        wc = {sizeof(wc)};
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = m_instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kWindowClass;
-        if (!RegisterClassExW(&wc)) return nullptr;
-    }
     if (!GetClassInfoExW(m_instance, kMeterClass, &wc)) {
         wc = {sizeof(wc)};
         wc.lpfnWndProc = MeterProc;
@@ -142,11 +125,7 @@ HWND CSonicutWindow::Create(HWND parent)
         wc.lpszClassName = kMeterClass;
         if (!RegisterClassExW(&wc)) return nullptr;
     }
-    m_hwnd = CreateWindowExW(0, kWindowClass, kModuleName, WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 640, 300,
-                             parent, nullptr, m_instance, this);
-    if (!m_hwnd) return nullptr;
-
-    m_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    if (!CreateModuleWindow(parent, kWindowClass, ICC_STANDARD_CLASSES, 640, 300)) return nullptr;
     const auto make = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, UINT id) {
         HWND child = CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, m_hwnd,
                                      reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), m_instance, nullptr);
@@ -206,23 +185,6 @@ HWND CSonicutWindow::Create(HWND parent)
     Layout();
     UpdateControls();
     return m_hwnd;
-}
-
-LRESULT CALLBACK CSonicutWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<CSonicutWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        self->m_hwnd = hwnd;
-    }
-    auto* self = reinterpret_cast<CSonicutWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->m_hwnd = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return self->Handle(message, wParam, lParam);
 }
 
 LRESULT CALLBACK CSonicutWindow::MeterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -347,18 +309,6 @@ void CSonicutWindow::PaintMeter(HWND meter, HDC dc)
 
 // ---- Settings and texts ---------------------------------------------------------------------------
 
-std::wstring CSonicutWindow::ReadSetting(const wchar_t* key) const
-{
-    wchar_t buffer[1024] = {};
-    if (!m_app || !m_app->ReadSetting(kModuleName, key, buffer, 1024)) return {};
-    return buffer;
-}
-
-void CSonicutWindow::WriteSetting(const wchar_t* key, const std::wstring& value)
-{
-    if (m_app) m_app->WriteSetting(kModuleName, key, value.c_str());
-}
-
 void CSonicutWindow::SetStatus(const std::wstring& text)
 {
     if (m_status) SetWindowTextW(m_status, text.c_str());
@@ -388,16 +338,6 @@ std::wstring CSonicutWindow::DefaultFileName() const
     std::swprintf(name, 64, L"Recording %04u-%02u-%02u %02u-%02u-%02u.wav", now.wYear, now.wMonth, now.wDay, now.wHour,
                   now.wMinute, now.wSecond);
     return folder.empty() ? std::wstring(name) : folder + L"\\" + name;
-}
-
-void CSonicutWindow::LoadSkin()
-{
-    m_colors.Load(m_host);
-    if (!m_hwnd) return;
-    m_toolbar.Load(m_hwnd, m_host, kModuleName);
-    UpdateControls();
-    Layout();
-    m_colors.Apply(m_hwnd);
 }
 
 void CSonicutWindow::UpdateControls()

@@ -7,9 +7,9 @@
 // the levels; the window reads the levels and the time on a timer.
 #pragma once
 
+#include "host/command_ranges.h"
 #include "host/host_interfaces.h"
-#include "module_colors.h"
-#include "module_toolbar.h"
+#include "module_window.h"
 #include "morph_controller.h"
 #include "sonicut/wav_file.h"
 
@@ -23,26 +23,27 @@ namespace sonicut {
 
 extern const wchar_t kModuleName[];   // "Sonicut"
 
+// Commands and controls, in the module's range.
 enum : UINT {
-    ID_SC_RECORD = 42010,
-    ID_SC_PAUSE = 42011,
-    ID_SC_STOP = 42012,
-    ID_SC_BROWSE = 42013,
+    ID_SC_RECORD = orvo::kSonicutCommands.first + 10,
+    ID_SC_PAUSE = orvo::kSonicutCommands.first + 11,
+    ID_SC_STOP = orvo::kSonicutCommands.first + 12,
+    ID_SC_BROWSE = orvo::kSonicutCommands.first + 13,
 };
 
 enum : UINT {
-    IDC_SC_FILE = 42101,
-    IDC_SC_FORMAT = 42102,
-    IDC_SC_METER = 42103,
-    IDC_SC_TIME = 42104,
-    IDC_SC_STATUS = 42105,
+    IDC_SC_FILE = orvo::kSonicutCommands.first + 101,
+    IDC_SC_FORMAT = orvo::kSonicutCommands.first + 102,
+    IDC_SC_METER = orvo::kSonicutCommands.first + 103,
+    IDC_SC_TIME = orvo::kSonicutCommands.first + 104,
+    IDC_SC_STATUS = orvo::kSonicutCommands.first + 105,
 };
 
 enum class RecorderState { Stopped, Recording, Paused };
 
 class CFileOutput;
 
-class CSonicutWindow {
+class CSonicutWindow : public orvo::CModuleWindow<CSonicutWindow> {
 public:
     CSonicutWindow(HINSTANCE instance, IQueryInterface* host);
     ~CSonicutWindow();
@@ -50,9 +51,6 @@ public:
     CSonicutWindow& operator=(const CSonicutWindow&) = delete;
 
     HWND Create(HWND parent);
-    HWND Window() const { return m_hwnd; }
-    HMENU Menu() const { return m_menu; }
-    HACCEL Accelerators() const { return m_accel; }
     RecorderState State() const { return m_state; }
 
     bool OnCommand(UINT id);
@@ -64,11 +62,15 @@ public:
     bool OnBusMessage(const wchar_t* sender, const wchar_t* message);
     // Ends a recording in progress (the module is closing).
     void StopForClose();
-    // The skin changed: the skin's toolbar of the module is made again.
-    void LoadSkin();
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class orvo::CModuleWindow<CSonicutWindow>;
+    void ArrangeForSkin()
+    {
+        UpdateControls();
+        Layout();
+    }
+    void OnWindowDestroy() {}
     static LRESULT CALLBACK MeterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static int __cdecl OnData(UINT_PTR user, void* data, int bytes);
     void* ApplyEffects(void* data, int bytes);
@@ -86,14 +88,8 @@ private:
     void SetStatus(const std::wstring& text);
     PcmFormat ChosenFormat() const;
     std::wstring DefaultFileName() const;
-    std::wstring ReadSetting(const wchar_t* key) const;
-    void WriteSetting(const wchar_t* key, const std::wstring& value);
 
-    HINSTANCE m_instance;
-    IQueryInterface* m_host;
-    IApplication* m_app = nullptr;
     IMicro* m_micro = nullptr;
-    HWND m_hwnd = nullptr;
     HWND m_file = nullptr;
     HWND m_format = nullptr;
     HWND m_meter = nullptr;
@@ -104,11 +100,6 @@ private:
     HWND m_stop = nullptr;
     HWND m_browse = nullptr;
     std::vector<HWND> m_labels;
-    orvo::CModuleColors m_colors;     // the skin's colours of the window and its controls
-    orvo::CModuleToolbar m_toolbar;   // when the skin gives one, it stands for the four buttons
-    HMENU m_menu = nullptr;
-    HACCEL m_accel = nullptr;
-    HFONT m_font = nullptr;
 
     RecorderState m_state = RecorderState::Stopped;
     std::wstring m_path;

@@ -1,13 +1,14 @@
 // The Tunestack window.
 #include "tunestack_window.h"
 
+#include "tunestack_window_parts.h"
+
 #include <shellapi.h>
 #include <shlobj.h>
 #include <windowsx.h>
 
 #include <algorithm>
 #include <memory>
-#include <unordered_map>
 
 namespace tunestack {
 
@@ -16,17 +17,7 @@ const wchar_t kModuleName[] = L"Tunestack";
 namespace {
 
 const wchar_t kWindowClass[] = L"TunestackWindow";
-const wchar_t kAllTracks[] = L"All tracks";
 const wchar_t kNewPlaylist[] = L"New playlist";
-constexpr UINT kScanDone = WM_APP + 1;
-constexpr UINT kResults = WM_APP + 2;     // a worker has read something
-constexpr UINT_PTR kProgressTimer = 1;
-// A worker hands over what it read at least this often while it reads.
-constexpr DWORD kBatchMs = 40;
-constexpr std::size_t kBatchFiles = 256;
-// A folder's worker waits while this many files it read are not yet taken by
-// the window: what is shown stays close to what was read, and memory bounded.
-constexpr std::size_t kMaxAhead = 512;
 
 struct ButtonDef {
     UINT id;
@@ -48,22 +39,12 @@ constexpr int kButtonHeight = 26;
 constexpr int kStatusHeight = 20;
 constexpr int kPlaylistWidth = 200;
 
-std::wstring ListText(HWND list, int item)
-{
-    wchar_t text[1024] = {};
-    ListView_GetItemText(list, item, 0, text, 1024);
-    return text;
-}
-
 }  // namespace
 
 CTunestackWindow::CTunestackWindow(HINSTANCE instance, IQueryInterface* host)
-    : m_instance(instance), m_host(host), m_store(std::wstring())
+    : CModuleWindow(instance, host, kModuleName), m_store(std::wstring())
 {
-    if (m_host) {
-        m_app = m_host->GetApplication();
-        m_com = m_host->GetModuleCom();
-    }
+    if (m_host) m_com = m_host->GetModuleCom();
     std::wstring programFolder;
     if (m_app && m_app->GetProgramFolder()) programFolder = m_app->GetProgramFolder();
     m_store = LibraryStore(DataFolder(programFolder));
@@ -73,34 +54,14 @@ CTunestackWindow::~CTunestackWindow()
 {
     StopWorkers();
     if (m_cacheDirty) SaveTagCache();
-    if (m_hwnd && IsWindow(m_hwnd)) DestroyWindow(m_hwnd);
-    if (m_menu) DestroyMenu(m_menu);
-    if (m_accel) DestroyAcceleratorTable(m_accel);
+    DestroyModuleWindow();
 }
 
 HWND CTunestackWindow::Create(HWND parent)
 {
-    // The skin's colours before any control is made, so that none is ever drawn in others.
-    m_colors.Load(m_host);
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
-
-    WNDCLASSEXW wc = {sizeof(wc)};
-    if (!GetClassInfoExW(m_instance, kWindowClass, &wc)) {
-        wc = {sizeof(wc)};
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = m_instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kWindowClass;
-        if (!RegisterClassExW(&wc)) return nullptr;
-    }
-    m_hwnd = CreateWindowExW(0, kWindowClass, kModuleName, WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 760, 480,
-                             parent, nullptr, m_instance, this);
-    if (!m_hwnd) return nullptr;
-
+    if (!CreateModuleWindow(parent, kWindowClass, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS, 760, 480))
+        return nullptr;
     DragAcceptFiles(m_hwnd, TRUE);
-    m_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     const auto font = [&](HWND child) { SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE); };
     for (const ButtonDef& def : kButtons) {
         HWND button = CreateWindowExW(0, L"BUTTON", def.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0,
@@ -200,27 +161,12 @@ HWND CTunestackWindow::Create(HWND parent)
     return m_hwnd;
 }
 
-LRESULT CALLBACK CTunestackWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+void CTunestackWindow::OnWindowDestroy()
 {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<CTunestackWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        self->m_hwnd = hwnd;
-    }
-    auto* self = reinterpret_cast<CTunestackWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_DESTROY) {
-        // The workers end with the window: the module's own destruction may
-        // come while the system's loader lock is held, where no thread may be waited for.
-        self->StopWorkers();
-        if (self->m_cacheDirty) self->SaveTagCache();
-    }
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->m_hwnd = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return self->Handle(message, wParam, lParam);
+    // The workers end with the window: the module's own destruction may
+    // come while the system's loader lock is held, where no thread may be waited for.
+    StopWorkers();
+    if (m_cacheDirty) SaveTagCache();
 }
 
 LRESULT CTunestackWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
@@ -283,15 +229,6 @@ LRESULT CTunestackWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     }
     return DefWindowProcW(m_hwnd, message, wParam, lParam);
-}
-
-void CTunestackWindow::LoadSkin()
-{
-    m_colors.Load(m_host);
-    if (!m_hwnd) return;
-    m_toolbar.Load(m_hwnd, m_host, kModuleName);
-    Layout();
-    m_colors.Apply(m_hwnd);
 }
 
 void CTunestackWindow::Layout()
@@ -360,145 +297,9 @@ void CTunestackWindow::PlaceLists(int top)
     ShowWindow(m_cancel, m_scanning ? SW_SHOWNA : SW_HIDE);
 }
 
-// ---- Library and views ------------------------------------------------------------------------
-
-void CTunestackWindow::Save()
-{
-    if (!m_store.Save(m_library)) {
-        SetStatus(L"The library could not be saved to " + m_store.Folder() + L".");
-    }
-    if (m_cacheDirty) SaveTagCache();
-}
-
-void CTunestackWindow::RefreshPlaylists(int select)
-{
-    ListView_DeleteAllItems(m_playlists);
-    LVITEMW item = {};
-    item.mask = LVIF_TEXT;
-    item.pszText = const_cast<wchar_t*>(kAllTracks);
-    ListView_InsertItem(m_playlists, &item);
-    const auto playlists = m_library.Playlists();
-    for (std::size_t i = 0; i < playlists.size(); ++i) {
-        const std::wstring* name = playlists[i]->Attribute(L"Name");
-        std::wstring text = name ? *name : std::wstring();
-        item.iItem = static_cast<int>(i) + 1;
-        item.pszText = text.data();
-        ListView_InsertItem(m_playlists, &item);
-    }
-    select = std::clamp(select, 0, static_cast<int>(playlists.size()));
-    ListView_SetItemState(m_playlists, select, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    ListView_EnsureVisible(m_playlists, select, FALSE);
-    RefreshTarget();
-    ShowEntry(select);
-}
-
-void CTunestackWindow::RefreshTarget()
-{
-    const int previous = static_cast<int>(SendMessageW(m_target, CB_GETCURSEL, 0, 0));
-    SendMessageW(m_target, CB_RESETCONTENT, 0, 0);
-    for (XmlNode* playlist : m_library.Playlists()) {
-        const std::wstring* name = playlist->Attribute(L"Name");
-        SendMessageW(m_target, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name ? name->c_str() : L""));
-    }
-    const int count = static_cast<int>(SendMessageW(m_target, CB_GETCOUNT, 0, 0));
-    SendMessageW(m_target, CB_SETCURSEL, previous >= 0 && previous < count ? previous : (count > 0 ? 0 : -1), 0);
-}
-
-void CTunestackWindow::ShowEntry(int entry)
-{
-    m_entry = entry;
-    m_rows.clear();
-    if (XmlNode* playlist = CurrentPlaylist()) {
-        m_rows = Library::Tracks(*playlist);
-    } else {
-        m_entry = 0;
-        for (std::size_t i = 0; i < m_library.Files().size(); ++i) m_rows.push_back(static_cast<std::int32_t>(i));
-    }
-    m_rowIndex.clear();
-    for (std::size_t i = 0; i < m_rows.size(); ++i) m_rowIndex.push_back(i);
-    SortRows();
-    ListView_SetItemState(m_tracks, -1, 0, LVIS_SELECTED);
-    ListView_SetItemCountEx(m_tracks, static_cast<int>(m_rows.size()), 0);
-    InvalidateRect(m_tracks, nullptr, TRUE);
-    const std::wstring count = std::to_wstring(m_rows.size()) + (m_rows.size() == 1 ? L" track" : L" tracks");
-    const std::wstring name = m_entry == 0 ? std::wstring(kAllTracks) : ListText(m_playlists, m_entry);
-    SetStatus(name + L": " + count);
-}
-
-XmlNode* CTunestackWindow::CurrentPlaylist()
-{
-    if (m_entry <= 0) return nullptr;
-    const auto playlists = m_library.Playlists();
-    return static_cast<std::size_t>(m_entry) <= playlists.size() ? playlists[static_cast<std::size_t>(m_entry) - 1] : nullptr;
-}
-
-std::vector<int> CTunestackWindow::SelectedRows() const
-{
-    std::vector<int> rows;
-    for (int row = ListView_GetNextItem(m_tracks, -1, LVNI_SELECTED); row >= 0;
-         row = ListView_GetNextItem(m_tracks, row, LVNI_SELECTED)) {
-        rows.push_back(row);
-    }
-    return rows;
-}
-
-std::vector<std::int32_t> CTunestackWindow::SelectedFileIds() const
-{
-    std::vector<std::int32_t> ids;
-    for (int row : SelectedRows()) {
-        if (static_cast<std::size_t>(row) < m_rows.size()) {
-            const std::int32_t id = m_rows[static_cast<std::size_t>(row)];
-            if (id >= 0 && static_cast<std::size_t>(id) < m_library.Files().size()) ids.push_back(id);
-        }
-    }
-    return ids;
-}
-
-const TrackInfo& CTunestackWindow::InfoFor(std::int32_t id)
-{
-    if (id < 0 || static_cast<std::size_t>(id) >= m_library.Files().size()) return m_unknown;
-    if (m_info.size() < m_library.Files().size()) m_info.resize(m_library.Files().size());
-    const auto& slot = m_info[static_cast<std::size_t>(id)];
-    if (slot) return *slot;
-    if (m_asked.size() < m_library.Files().size()) m_asked.resize(m_library.Files().size(), 0);
-    std::uint8_t& asked = m_asked[static_cast<std::size_t>(id)];
-    if (asked < 2) {
-        // Asked for a row on screen: ahead of the files read in the background.
-        asked = 2;
-        std::lock_guard<std::mutex> guard(m_tagLock);
-        m_tagWanted.push_front({m_library.Files()[static_cast<std::size_t>(id)]});
-        m_tagWake.notify_one();
-    }
-    return m_unknown;
-}
-
-const TrackInfo& CTunestackWindow::InfoNow(std::int32_t id)
-{
-    if (id < 0 || static_cast<std::size_t>(id) >= m_library.Files().size()) return m_unknown;
-    if (m_info.size() < m_library.Files().size()) m_info.resize(m_library.Files().size());
-    if (!m_info[static_cast<std::size_t>(id)]) {
-        TrackInfo info;
-        ReadFileTrackInfo(m_library.Files()[static_cast<std::size_t>(id)], info);
-        SetInfo(id, info, 0, 0);
-    }
-    return *m_info[static_cast<std::size_t>(id)];
-}
-
 void CTunestackWindow::SetStatus(const std::wstring& text)
 {
     if (m_status) SetWindowTextW(m_status, text.c_str());
-}
-
-std::wstring CTunestackWindow::ReadSetting(const wchar_t* key) const
-{
-    wchar_t buffer[1024] = {};
-    if (!m_app || !m_app->ReadSetting(kModuleName, key, buffer, 1024)) return {};
-    return buffer;
-}
-
-void CTunestackWindow::WriteSetting(const wchar_t* key, const std::wstring& value)
-{
-    if (m_app) m_app->WriteSetting(kModuleName, key, value.c_str());
 }
 
 // Sends the files to the module that opens files ("AutoOpen" of the host,
@@ -564,384 +365,6 @@ bool CTunestackWindow::QueryCommand(UINT id, bool& enabled) const
     case ID_TS_PLAY_SELECTED: enabled = selection; return true;
     default: return false;
     }
-}
-
-namespace {
-
-int CALLBACK BrowseCallback(HWND hwnd, UINT message, LPARAM, LPARAM data)
-{
-    if (message == BFFM_INITIALIZED && data) SendMessageW(hwnd, BFFM_SETSELECTIONW, TRUE, data);
-    return 0;
-}
-
-}  // namespace
-
-void CTunestackWindow::OnAddFolder()
-{
-    const std::wstring last = ReadSetting(L"LastFolder");
-    BROWSEINFOW browse = {};
-    browse.hwndOwner = GetAncestor(m_hwnd, GA_ROOT);
-    browse.lpszTitle = L"Choose a folder with music to add to the library:";
-    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-    browse.lpfn = BrowseCallback;
-    browse.lParam = last.empty() ? 0 : reinterpret_cast<LPARAM>(last.c_str());
-    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
-    if (!chosen) return;
-    wchar_t path[MAX_PATH] = {};
-    const bool ok = SHGetPathFromIDListW(chosen, path) != FALSE;
-    CoTaskMemFree(chosen);
-    if (ok && path[0]) AddFolder(path);
-}
-
-bool CTunestackWindow::AddFolder(const std::wstring& folder)
-{
-    const DWORD attributes = GetFileAttributesW(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetStatus(L"The folder " + folder + L" does not exist.");
-        return false;
-    }
-    WriteSetting(L"LastFolder", folder);
-    m_waitingFolders.push_back(folder);
-    if (!m_scanning) StartNextScan();
-    return true;
-}
-
-// Hands a worker's batch to the window: one posted message wakes it for every batch it has
-// not taken yet. The folder walk waits while the window is too far behind, so that what is
-// shown stays close to what was read (unless the walk is cancelled).
-void CTunestackWindow::HandOverResults(std::vector<ReadResult>& batch, bool waitForRoom, HWND window)
-{
-    bool post = false;
-    {
-        std::unique_lock<std::mutex> guard(m_resultLock);
-        if (waitForRoom)
-            m_resultSpace.wait(guard, [&] { return m_results.size() + batch.size() <= kMaxAhead || m_cancelScan; });
-        for (ReadResult& r : batch) m_results.push_back(std::move(r));
-        post = !m_resultsPosted;
-        m_resultsPosted = true;
-    }
-    batch.clear();
-    if (post) PostMessageW(window, kResults, 0, 0);
-}
-
-void CTunestackWindow::StartNextScan()
-{
-    if (m_scanner.joinable()) m_scanner.join();
-    if (m_waitingFolders.empty()) {
-        m_scanning = false;
-        KillTimer(m_hwnd, kProgressTimer);
-        Layout();
-        return;
-    }
-    const std::wstring folder = m_waitingFolders.front();
-    m_waitingFolders.pop_front();
-    m_scanning = true;
-    m_cancelScan = false;
-    m_scanRoot = folder;
-    m_scanFound = 0;
-    m_scanTotal = 0;
-    m_scanRead = 0;
-    m_scanAdded = 0;
-    {
-        std::lock_guard<std::mutex> guard(m_scanLock);
-        m_scanFolderNow = folder;
-        m_scanProblems = WalkProblems();
-        m_scanGone = 0;
-    }
-    SendMessageW(m_progress, PBM_SETRANGE32, 0, 1);
-    SendMessageW(m_progress, PBM_SETPOS, 0, 0);
-    Layout();
-    SetStatus(L"Looking for music in " + folder + L"...");
-    SetTimer(m_hwnd, kProgressTimer, 200, nullptr);
-
-    // Files already known with their tags are not read again unless they changed since.
-    auto known = std::make_shared<std::unordered_map<std::wstring, std::pair<std::uint64_t, std::uint64_t>>>();
-    for (std::size_t i = 0; i < m_library.Files().size() && i < m_info.size(); ++i) {
-        if (m_info[i] && i < m_stamps.size() && m_stamps[i].second != 0) known->emplace(FoldPath(m_library.Files()[i]), m_stamps[i]);
-    }
-    HWND window = m_hwnd;
-    m_scanner = std::thread([this, folder, window, known] {
-        WalkProblems problems;
-        const std::vector<WalkedFile> files = WalkFolder(folder, problems, 100000, &m_cancelScan,
-                                                         [&](const std::wstring& at, std::size_t found) {
-                                                             m_scanFound = found;
-                                                             std::lock_guard<std::mutex> guard(m_scanLock);
-                                                             m_scanFolderNow = at;
-                                                         });
-        m_scanFound = files.size();
-        m_scanTotal = files.size();
-        {
-            std::lock_guard<std::mutex> guard(m_scanLock);
-            m_scanProblems = problems;
-        }
-        std::vector<ReadResult> batch;
-        DWORD last = GetTickCount();
-        std::size_t gone = 0;
-        const auto handOver = [&](bool force) {
-            if (!batch.empty() && (force || batch.size() >= kBatchFiles || GetTickCount() - last >= kBatchMs)) {
-                HandOverResults(batch, true, window);
-                last = GetTickCount();
-            }
-        };
-        for (const WalkedFile& file : files) {
-            if (m_cancelScan) break;
-            ReadResult r;
-            r.path = file.path;
-            r.size = file.size;
-            r.time = file.time;
-            r.scanned = true;
-            const auto stamp = known->find(FoldPath(file.path));
-            if (stamp == known->end() || stamp->second != std::make_pair(file.size, file.time)) {
-                if (!ReadFileTrackInfo(file.path, r.info) && GetFileAttributesW(file.path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-                    ++gone;   // gone since the walk: nothing to add
-                    ++m_scanRead;
-                    continue;
-                }
-            } else {
-                r.size = r.time = 0;   // the tags the library has stay
-            }
-            batch.push_back(std::move(r));
-            ++m_scanRead;
-            handOver(false);
-        }
-        handOver(true);
-        {
-            std::lock_guard<std::mutex> guard(m_scanLock);
-            m_scanGone = gone;
-        }
-        PostMessageW(window, kScanDone, 0, 0);
-    });
-}
-
-void CTunestackWindow::ShowScanProgress()
-{
-    if (!m_scanning) return;
-    std::wstring at;
-    {
-        std::lock_guard<std::mutex> guard(m_scanLock);
-        at = m_scanFolderNow;
-    }
-    const std::size_t total = m_scanTotal;
-    if (total == 0) {
-        SetStatus(L"Looking for music in " + m_scanRoot + L": " + std::to_wstring(m_scanFound.load()) + L" found (" + at + L")");
-        return;
-    }
-    const std::size_t read = m_scanRead;
-    SendMessageW(m_progress, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
-    SendMessageW(m_progress, PBM_SETPOS, static_cast<WPARAM>(read), 0);
-    SetStatus(L"Adding " + std::to_wstring(read) + L" of " + std::to_wstring(total) + L" files from " + m_scanRoot + L"...");
-}
-
-void CTunestackWindow::CancelAdd()
-{
-    if (!m_scanning) return;
-    m_waitingFolders.clear();
-    {
-        std::lock_guard<std::mutex> guard(m_resultLock);
-        m_cancelScan = true;
-    }
-    m_resultSpace.notify_all();
-}
-
-void CTunestackWindow::OnScanDone()
-{
-    if (m_scanner.joinable()) m_scanner.join();
-    TakeResults();
-    WalkProblems problems;
-    std::size_t gone = 0;
-    {
-        std::lock_guard<std::mutex> guard(m_scanLock);
-        problems = m_scanProblems;
-        gone = m_scanGone;
-    }
-    const std::size_t added = m_scanAdded;
-    Save();
-    if (added > 0) ShowEntry(m_entry);   // sorted again, selection cleared
-    const std::wstring files = std::to_wstring(added) + (added == 1 ? L" file" : L" files");
-    std::wstring text = m_cancelScan ? L"Stopped adding from " + m_scanRoot + L": " + files + L" added."
-                                     : L"Added " + files + L" from " + m_scanRoot + L" (" +
-                                           std::to_wstring(m_scanTotal.load()) + L" found).";
-    // What could not be done, each said once.
-    const auto count = [](std::size_t n, const wchar_t* one, const wchar_t* many) {
-        return std::to_wstring(n) + L" " + (n == 1 ? one : many);
-    };
-    if (problems.unreadableFolders > 0)
-        text += L" " + count(problems.unreadableFolders, L"folder", L"folders") + L" could not be read.";
-    if (gone > 0) text += L" " + count(gone, L"file was", L"files were") + L" gone before it could be read.";
-    if (problems.links + problems.loops > 0)
-        text += L" " + count(problems.links + problems.loops, L"link to a folder was", L"links to folders were") +
-                L" not followed.";
-    StartNextScan();
-    SetStatus(text);
-}
-
-void CTunestackWindow::SetInfo(std::int32_t id, const TrackInfo& info, std::uint64_t size, std::uint64_t time)
-{
-    const auto at = static_cast<std::size_t>(id);
-    const std::size_t files = m_library.Files().size();
-    if (m_info.size() < files) m_info.resize(files);
-    if (m_stamps.size() < files) m_stamps.resize(files);
-    m_info[at] = info;
-    m_stamps[at] = {size, time};
-    for (auto& keys : m_sortKeys) {
-        if (at < keys.size()) keys[at].clear();
-    }
-    m_cacheDirty = true;
-}
-
-void CTunestackWindow::TakeResults()
-{
-    std::vector<ReadResult> results;
-    {
-        std::lock_guard<std::mutex> guard(m_resultLock);
-        results.swap(m_results);
-        m_resultsPosted = false;
-    }
-    m_resultSpace.notify_all();
-    if (results.empty()) return;
-    const std::size_t before = m_library.Files().size();
-    bool shownChanged = false;
-    for (ReadResult& r : results) {
-        std::int32_t id = -1;
-        if (r.scanned) {
-            id = m_library.AddFile(r.path);
-            if (static_cast<std::size_t>(id) >= before) ++m_scanAdded;
-        } else if (auto found = m_library.FindFile(r.path)) {
-            id = *found;
-        }
-        if (id < 0) continue;
-        if (m_missing.size() < m_library.Files().size()) m_missing.resize(m_library.Files().size(), -1);
-        const std::int8_t missing = r.gone ? 1 : 0;
-        if (m_missing[static_cast<std::size_t>(id)] != missing) shownChanged = true;
-        m_missing[static_cast<std::size_t>(id)] = missing;
-        if (r.scanned && r.size == 0 && r.time == 0 && static_cast<std::size_t>(id) < m_info.size() && m_info[static_cast<std::size_t>(id)])
-            continue;   // unchanged since its tags were read
-        SetInfo(id, r.info, r.size, r.time);
-        shownChanged = true;
-    }
-    const std::size_t after = m_library.Files().size();
-    if (after > before && m_entry == 0) {
-        // New files show at once in "All tracks"; a sorted list is sorted again when the folder is done.
-        for (std::size_t i = before; i < after; ++i) {
-            m_rows.push_back(static_cast<std::int32_t>(i));
-            m_rowIndex.push_back(m_rowIndex.size());
-        }
-        ListView_SetItemCountEx(m_tracks, static_cast<int>(m_rows.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
-    }
-    if (shownChanged) InvalidateRect(m_tracks, nullptr, FALSE);
-    if (m_scanning) ShowScanProgress();
-    bool idle = false;
-    {
-        std::lock_guard<std::mutex> guard(m_tagLock);
-        idle = m_tagWanted.empty();
-    }
-    if (idle && !m_scanning && m_cacheDirty) SaveTagCache();
-}
-
-void CTunestackWindow::LoadTagCache()
-{
-    std::string bytes;
-    if (!ReadWholeFile(TagCachePath(), bytes)) return;
-    const std::size_t files = m_library.Files().size();
-    m_stamps.assign(files, {0, 0});
-    for (CachedTags& record : ParseTagCache(bytes)) {
-        const std::optional<std::int32_t> id = m_library.FindFile(record.path);
-        if (!id) continue;
-        m_info[static_cast<std::size_t>(*id)] = std::move(record.tags);
-        m_stamps[static_cast<std::size_t>(*id)] = {record.size, record.time};
-    }
-}
-
-void CTunestackWindow::SaveTagCache()
-{
-    std::vector<CachedTags> records;
-    for (std::size_t i = 0; i < m_library.Files().size() && i < m_info.size(); ++i) {
-        if (!m_info[i]) continue;
-        CachedTags record;
-        record.path = m_library.Files()[i];
-        if (i < m_stamps.size()) {
-            record.size = m_stamps[i].first;
-            record.time = m_stamps[i].second;
-        }
-        record.tags = *m_info[i];
-        records.push_back(std::move(record));
-    }
-    if (WriteFileAtomically(TagCachePath(), SerializeTagCache(records))) m_cacheDirty = false;
-}
-
-void CTunestackWindow::StartTagReader()
-{
-    // Every file of the library: those without tags are read, the others
-    // looked at for a change of size or time since.
-    {
-        std::lock_guard<std::mutex> guard(m_tagLock);
-        for (std::size_t i = 0; i < m_library.Files().size(); ++i) {
-            TagRequest request{m_library.Files()[i]};
-            if (i < m_info.size() && m_info[i] && i < m_stamps.size() && m_stamps[i].second != 0) {
-                request.size = m_stamps[i].first;
-                request.time = m_stamps[i].second;
-                request.stamped = true;
-            }
-            m_tagWanted.push_back(std::move(request));
-        }
-    }
-    m_asked.assign(m_library.Files().size(), 1);
-    HWND window = m_hwnd;
-    m_tagThread = std::thread([this, window] {
-        std::vector<ReadResult> batch;
-        DWORD last = GetTickCount();
-        const auto handOver = [&](bool force) {
-            if (!batch.empty() && (force || batch.size() >= kBatchFiles || GetTickCount() - last >= kBatchMs)) {
-                HandOverResults(batch, false, window);
-                last = GetTickCount();
-            }
-        };
-        for (;;) {
-            TagRequest request;
-            {
-                std::unique_lock<std::mutex> guard(m_tagLock);
-                if (m_tagWanted.empty()) {
-                    guard.unlock();
-                    handOver(true);
-                    guard.lock();
-                    m_tagWake.wait(guard, [&] { return m_tagStop || !m_tagWanted.empty(); });
-                }
-                if (m_tagStop) return;
-                request = std::move(m_tagWanted.front());
-                m_tagWanted.pop_front();
-            }
-            ReadResult r;
-            r.path = request.path;
-            WIN32_FILE_ATTRIBUTE_DATA data = {};
-            if (!GetFileAttributesExW(request.path.c_str(), GetFileExInfoStandard, &data)) {
-                r.gone = true;
-            } else {
-                r.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-                r.time = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                         data.ftLastWriteTime.dwLowDateTime;
-                if (request.stamped && request.size == r.size && request.time == r.time) continue;
-                ReadFileTrackInfo(request.path, r.info);
-            }
-            batch.push_back(std::move(r));
-            handOver(false);
-        }
-    });
-}
-
-void CTunestackWindow::StopWorkers()
-{
-    {
-        std::lock_guard<std::mutex> guard(m_resultLock);
-        m_cancelScan = true;
-    }
-    m_resultSpace.notify_all();
-    if (m_scanner.joinable()) m_scanner.join();
-    {
-        std::lock_guard<std::mutex> guard(m_tagLock);
-        m_tagStop = true;
-        m_tagWake.notify_all();
-    }
-    if (m_tagThread.joinable()) m_tagThread.join();
 }
 
 int CTunestackWindow::AddFiles(const std::vector<std::wstring>& paths)
@@ -1091,92 +514,6 @@ bool CTunestackWindow::OnBusMessage(const wchar_t*, const wchar_t* message)
         return true;
     }
     return false;
-}
-
-// ---- Notifications -------------------------------------------------------------------------------
-
-LRESULT CTunestackWindow::OnNotify(NMHDR* header)
-{
-    if (header->hwndFrom == m_playlists) {
-        switch (header->code) {
-        case LVN_ITEMCHANGED: {
-            const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
-            if ((change->uNewState & LVIS_SELECTED) && !(change->uOldState & LVIS_SELECTED) && change->iItem != m_entry) {
-                ShowEntry(change->iItem);
-                WriteSetting(L"Playlist", m_entry > 0 ? ListText(m_playlists, m_entry) : std::wstring());
-            }
-            return 0;
-        }
-        case LVN_BEGINLABELEDITW:
-            return reinterpret_cast<NMLVDISPINFOW*>(header)->item.iItem <= 0;   // "All tracks" keeps its name
-        case LVN_ENDLABELEDITW: {
-            const auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
-            const int entry = info->item.iItem;
-            if (!info->item.pszText || !info->item.pszText[0] || entry <= 0) return FALSE;
-            const auto playlists = m_library.Playlists();
-            if (static_cast<std::size_t>(entry) > playlists.size()) return FALSE;
-            playlists[static_cast<std::size_t>(entry) - 1]->SetAttribute(L"Name", info->item.pszText);
-            Save();
-            WriteSetting(L"Playlist", info->item.pszText);
-            RefreshTarget();
-            SetStatus(std::wstring(info->item.pszText) + L": " + std::to_wstring(m_rows.size()) +
-                      (m_rows.size() == 1 ? L" track" : L" tracks"));
-            return TRUE;
-        }
-        case LVN_KEYDOWN:
-            if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_DELETE) OnDeletePlaylist();
-            return 0;
-        default: return 0;
-        }
-    }
-    if (header->hwndFrom == m_tracks) {
-        switch (header->code) {
-        case LVN_GETDISPINFOW: {
-            auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
-            if (!(info->item.mask & LVIF_TEXT) || !info->item.pszText || info->item.cchTextMax <= 0) return 0;
-            info->item.pszText[0] = L'\0';
-            const int row = info->item.iItem;
-            if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size()) return 0;
-            const std::int32_t id = m_rows[static_cast<std::size_t>(row)];
-            const bool known = id >= 0 && static_cast<std::size_t>(id) < m_library.Files().size();
-            std::wstring text;
-            if (!known) {
-                if (info->item.iSubItem == 0) text = L"(not in the library)";
-            } else {
-                const std::wstring& path = m_library.Files()[static_cast<std::size_t>(id)];
-                const TrackInfo& track = InfoFor(id);
-                switch (info->item.iSubItem) {
-                case 0: text = TitleFor(id); break;
-                case 1: text = track.artist; break;
-                case 2: text = track.album; break;
-                case 3: text = track.track > 0 ? std::to_wstring(track.track) : std::wstring(); break;
-                case 4: text = FormatDuration(track.durationMs); break;
-                case 5: text = path; break;
-                default: break;
-                }
-            }
-            lstrcpynW(info->item.pszText, text.c_str(), info->item.cchTextMax);
-            return 0;
-        }
-        case NM_DBLCLK:
-        case NM_RETURN:
-            OnCommand(ID_TS_PLAY_SELECTED);
-            return 0;
-        case LVN_COLUMNCLICK: {
-            // A click on a column sorts by it; a second click turns the order round.
-            const int column = reinterpret_cast<NMLISTVIEW*>(header)->iSubItem;
-            m_sortDescending = column == m_sortColumn ? !m_sortDescending : false;
-            m_sortColumn = column;
-            ShowEntry(m_entry);
-            return 0;
-        }
-        case LVN_KEYDOWN:
-            if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_DELETE) OnRemoveFromPlaylist();
-            return 0;
-        default: return 0;
-        }
-    }
-    return 0;
 }
 
 }  // namespace tunestack

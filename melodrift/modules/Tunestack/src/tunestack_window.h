@@ -3,10 +3,10 @@
 // along the top. Every change is saved at once (library_store.h).
 #pragma once
 
+#include "host/command_ranges.h"
 #include "host/host_interfaces.h"
 #include "library_store.h"
-#include "module_colors.h"
-#include "module_toolbar.h"
+#include "module_window.h"
 
 #include <commctrl.h>
 
@@ -23,31 +23,31 @@ namespace tunestack {
 
 extern const wchar_t kModuleName[];   // "Tunestack"
 
-// Command identifiers (menu items, buttons and accelerators).
+// Command identifiers (menu items, buttons and accelerators), in the module's range.
 enum : UINT {
-    ID_TS_ADD_FOLDER = 41001,
-    ID_TS_NEW_PLAYLIST = 41002,
-    ID_TS_RENAME_PLAYLIST = 41003,
-    ID_TS_DELETE_PLAYLIST = 41004,
-    ID_TS_ADD_TO_PLAYLIST = 41005,
-    ID_TS_REMOVE_FROM_PLAYLIST = 41006,
-    ID_TS_CHOOSE_FROM_LIBRARY = 41007,
-    ID_TS_PLAY_SELECTED = 41008,
-    ID_TS_IMPORT_PLAYLIST = 41009,
-    ID_TS_EXPORT_PLAYLIST = 41010,
-    ID_TS_CANCEL_ADD = 41011,   // stops adding a folder; what was added stays
+    ID_TS_ADD_FOLDER = orvo::kTunestackCommands.first + 1,
+    ID_TS_NEW_PLAYLIST = orvo::kTunestackCommands.first + 2,
+    ID_TS_RENAME_PLAYLIST = orvo::kTunestackCommands.first + 3,
+    ID_TS_DELETE_PLAYLIST = orvo::kTunestackCommands.first + 4,
+    ID_TS_ADD_TO_PLAYLIST = orvo::kTunestackCommands.first + 5,
+    ID_TS_REMOVE_FROM_PLAYLIST = orvo::kTunestackCommands.first + 6,
+    ID_TS_CHOOSE_FROM_LIBRARY = orvo::kTunestackCommands.first + 7,
+    ID_TS_PLAY_SELECTED = orvo::kTunestackCommands.first + 8,
+    ID_TS_IMPORT_PLAYLIST = orvo::kTunestackCommands.first + 9,
+    ID_TS_EXPORT_PLAYLIST = orvo::kTunestackCommands.first + 10,
+    ID_TS_CANCEL_ADD = orvo::kTunestackCommands.first + 11,   // stops adding a folder; what was added stays
 };
 
 // Control identifiers.
 enum : UINT {
-    IDC_TS_PLAYLISTS = 41201,
-    IDC_TS_TRACKS = 41202,
-    IDC_TS_TARGET = 41203,   // the playlist "Add to playlist" adds to
-    IDC_TS_STATUS = 41204,
-    IDC_TS_PROGRESS = 41205,   // shown while a folder is added
+    IDC_TS_PLAYLISTS = orvo::kTunestackCommands.first + 201,
+    IDC_TS_TRACKS = orvo::kTunestackCommands.first + 202,
+    IDC_TS_TARGET = orvo::kTunestackCommands.first + 203,     // the playlist "Add to playlist" adds to
+    IDC_TS_STATUS = orvo::kTunestackCommands.first + 204,
+    IDC_TS_PROGRESS = orvo::kTunestackCommands.first + 205,   // shown while a folder is added
 };
 
-class CTunestackWindow {
+class CTunestackWindow : public orvo::CModuleWindow<CTunestackWindow> {
 public:
     CTunestackWindow(HINSTANCE instance, IQueryInterface* host);
     ~CTunestackWindow();
@@ -55,9 +55,6 @@ public:
     CTunestackWindow& operator=(const CTunestackWindow&) = delete;
 
     HWND Create(HWND parent);
-    HWND Window() const { return m_hwnd; }
-    HMENU Menu() const { return m_menu; }
-    HACCEL Accelerators() const { return m_accel; }
 
     // A command from the menu, a button or an accelerator; false when it is not ours.
     bool OnCommand(UINT id);
@@ -65,8 +62,6 @@ public:
     bool QueryCommand(UINT id, bool& enabled) const;
     // "addfolder" with folder names, "add"/"open" with file names.
     bool OnBusMessage(const wchar_t* sender, const wchar_t* message);
-    // The skin changed: the skin's toolbar of the module is made again.
-    void LoadSkin();
 
     // Walks `folder` on a worker thread for supported files, reads each
     // one's tags there and adds them in batches as they come, with a progress
@@ -86,8 +81,11 @@ public:
     bool ExportPlaylist(const std::wstring& path);
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class orvo::CModuleWindow<CTunestackWindow>;
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void ArrangeForSkin() { Layout(); }
+    // The workers end with the window.
+    void OnWindowDestroy();
     LRESULT OnNotify(NMHDR* header);
     void Layout();
     void PlaceLists(int top);
@@ -114,8 +112,6 @@ private:
     void OnExportPlaylist();
     void SetStatus(const std::wstring& text);
     void HandToPlayer(const std::vector<std::wstring>& paths);
-    std::wstring ReadSetting(const wchar_t* key) const;
-    void WriteSetting(const wchar_t* key, const std::wstring& value);
 
     void OnAddFolder();
     void StartNextScan();
@@ -137,21 +133,12 @@ private:
     void OnRemoveFromPlaylist();
     void OnChooseFromLibrary();
 
-    HINSTANCE m_instance;
-    IQueryInterface* m_host;
-    IApplication* m_app = nullptr;
     IModuleCom* m_com = nullptr;
-    HWND m_hwnd = nullptr;
     HWND m_playlists = nullptr;
     HWND m_tracks = nullptr;
     HWND m_target = nullptr;
     HWND m_status = nullptr;
     std::vector<HWND> m_buttons;
-    orvo::CModuleColors m_colors;     // the skin's colours of the window and its controls
-    orvo::CModuleToolbar m_toolbar;   // when the skin gives one, it stands for the buttons
-    HMENU m_menu = nullptr;
-    HACCEL m_accel = nullptr;
-    HFONT m_font = nullptr;
 
     Library m_library;
     LibraryStore m_store;

@@ -1,10 +1,20 @@
 // The exports of the player module "Vocalith" (Modules\Vocalith.dll).
+#include "host/command_ranges.h"
 #include "host/host_interfaces.h"
 #include "vocalith_window.h"
 
 #include <windows.h>
 
 #include <new>
+
+// The module's commands stay in its own range (host/command_ranges.h).
+static_assert(orvo::kVocalithCommands.Holds(vocalith::kIdAdd) && orvo::kVocalithCommands.Holds(vocalith::kIdLibrary) &&
+              orvo::kVocalithCommands.Holds(vocalith::kIdRemove) && orvo::kVocalithCommands.Holds(vocalith::kIdClear) &&
+              orvo::kVocalithCommands.Holds(vocalith::kIdPlaySelected) &&
+              orvo::kVocalithCommands.Holds(vocalith::kIdOpenPlaylist) &&
+              orvo::kVocalithCommands.Holds(vocalith::kIdSavePlaylist) &&
+              orvo::kVocalithCommands.Holds(vocalith::kIdMorphFolder) &&
+              orvo::kVocalithCommands.Holds(vocalith::kIdMorphBeside));
 
 namespace {
 

@@ -22,10 +22,10 @@
 // stopped state. States: 0 playing, 1 paused, 2 stopped, 3 failed.
 #pragma once
 
-#include "ambiora/surround_effect.h"
 #include "dsp/equalizer.h"
 #include "dsp/sampleblock.h"
 #include "dsp/volume.h"
+#include "player/surround_processor.h"
 #include "surround/surround_settings.h"
 
 #include <windows.h>
@@ -206,7 +206,7 @@ protected:
     float m_equalizerGains[CEqualizer::kBandCount];
     bool m_equalizerOn = false;
     bool m_surroundOn = false;
-    CSurroundEffect m_surround;
+    std::unique_ptr<ISurroundProcessor> m_surround;
 
     CPlayerLock m_effectsLock;
     CPlayerLock m_deviceLock;

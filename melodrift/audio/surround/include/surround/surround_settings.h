@@ -5,7 +5,7 @@
 // dialogs and the files on disk are in surround_dialogs.h / surround_files.h.
 #pragma once
 
-#include "ambiora/surround_control.h"
+#include "surround/surround_control.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,13 +1,12 @@
 // CSurroundEffect: the player's surround processor, an object over one effect
-// of Ambiora.dll. The player owns one by value, hands it its input format,
-// runs it on every block while surround is on and asks it for the output
-// channel count and mask that the device is opened with.
+// of Ambiora.dll: the processor behind the player's ISurroundProcessor
+// (player/surround_processor.h), made by CreateSurroundProcessor, which this
+// library defines.
 //
 // Not thread-safe: the player calls it under its effects lock.
 #pragma once
 
-#include "ambiora/surround_control.h"
-#include "dsp/sampleblock.h"
+#include "player/surround_processor.h"
 
 #include <windows.h>
 #include <mmreg.h>
@@ -16,7 +15,7 @@
 
 struct AmbioraEffect;
 
-class CSurroundEffect : public ISurroundControl {
+class CSurroundEffect : public ISurroundProcessor {
 public:
     CSurroundEffect();
     ~CSurroundEffect() override;
@@ -28,14 +27,14 @@ public:
     bool IsValid() const { return m_effect != nullptr; }
 
     // Channels, rate and mask of the blocks to come; false when refused.
-    virtual bool SetInputFormat(const WAVEFORMATEXTENSIBLE* format);
+    bool SetInputFormat(const WAVEFORMATEXTENSIBLE* format) override;
     // Processes block->filled frames in place; `channelSlots` arrays are held
     // by the block (at least the output channel count). False when refused.
-    virtual bool Process(SampleBlock* block, std::int32_t channelSlots);
-    virtual void Reset();
+    bool Process(SampleBlock* block, std::int32_t channelSlots) override;
+    void Reset() override;
 
-    virtual std::int32_t GetOutputChannels() const;
-    virtual std::uint32_t GetOutputChannelMask() const;
+    std::int32_t GetOutputChannels() const override;
+    std::uint32_t GetOutputChannelMask() const override;
 
     void SetSoundPos(float x, float y, bool update) override;
     void SetRoomSize(float width, float height, bool update) override;

@@ -1,7 +1,7 @@
-// The settings a surround processor takes, as an interface: CSurroundEffect
-// implements it over Ambiora.dll, and the surround settings of the player are
-// applied through it (in a fixed order, so the order is part of the contract).
-// Platform-neutral.
+// The settings a surround processor takes, as an interface the audio layer
+// owns: the surround settings of the player are applied through it (in a
+// fixed order, so the order is part of the contract), and the processor behind
+// it (Ambiora's CSurroundEffect) implements it. Platform-neutral.
 #pragma once
 
 #include <cstdint>
