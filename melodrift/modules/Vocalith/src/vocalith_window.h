@@ -47,6 +47,11 @@ enum : UINT {
     kIdMorphBeside = 43011,    // morphed files beside their originals
 };
 
+// Every format the player plays, for the file choosers.
+#define VOCALITH_AUDIO_FILTER                                                                 \
+    L"Audio files (*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma)\0"     \
+    L"*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma\0"
+
 class CVocalith {
 public:
     static constexpr const wchar_t* kName = L"Vocalith";

@@ -1,0 +1,154 @@
+// The playlist as the window shows it: tracks added (playlist files among
+// them expanded), removed, listed, chosen, and kept in the settings.
+#include "vocalith_window.h"
+
+#include <commdlg.h>
+
+#include <algorithm>
+#include <cwchar>
+
+namespace vocalith {
+
+// ---- Playlist ------------------------------------------------------------------
+
+void CVocalith::AddFiles(const std::vector<std::wstring>& chosen, bool playFirst) {
+    // A playlist file adds its entries (those whose files are missing too, shown as missing).
+    const std::vector<std::wstring> files = ExpandPlaylists(chosen);
+    int first = -1;
+    for (const std::wstring& f : files) {
+        if (f.empty()) continue;
+        int index = -1;
+        // A file opened again (from the command line, say) is played where it already stands.
+        if (playFirst) {
+            for (int i = 0; i < m_playlist.Count() && index < 0; ++i)
+                if (_wcsicmp(m_playlist.At(i).c_str(), f.c_str()) == 0) index = i;
+        }
+        if (index < 0) index = m_playlist.Add(f);
+        if (first < 0) first = index;
+    }
+    RefreshList();
+    SaveList();
+    if (playFirst && first >= 0) PlayTrack(first);
+    else if (m_playing >= 0) ArmNext();   // the next track may be another now
+}
+
+void CVocalith::RemoveTrack(int index) {
+    if (index < 0 || index >= m_playlist.Count()) return;
+    if (index == m_playing) {
+        Stop();
+    } else if (m_playing > index) {
+        --m_playing;
+    }
+    m_playlist.Remove(index);
+    RefreshList();
+    SaveList();
+    if (m_playing >= 0) ArmNext();
+}
+
+void CVocalith::RefreshList() {
+    SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(m_list, LB_RESETCONTENT, 0, 0);
+    for (int i = 0; i < m_playlist.Count(); ++i) {
+        std::wstring line = ListLine(m_playlist.At(i));
+        SendMessageW(m_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    }
+    if (m_playlist.Current() >= 0) SelectTrack(m_playlist.Current());
+    SendMessageW(m_list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(m_list, nullptr, TRUE);
+    if (m_player) m_player->SetCanPlay(kName, m_playlist.Empty() ? FALSE : TRUE);
+}
+
+void CVocalith::SaveList() {
+    if (!m_app || m_restoring) return;
+    wchar_t key[32];
+    wchar_t old[16] = {};
+    int before = m_app->ReadSetting(kName, L"Tracks", old, 16) ? _wtoi(old) : 0;
+    for (int i = 0; i < m_playlist.Count(); ++i) {
+        swprintf(key, 32, L"Track%d", i);
+        m_app->WriteSetting(kName, key, m_playlist.At(i).c_str());
+    }
+    for (int i = m_playlist.Count(); i < before; ++i) {
+        swprintf(key, 32, L"Track%d", i);
+        m_app->DeleteSetting(kName, key);
+    }
+    m_app->WriteSetting(kName, L"Tracks", std::to_wstring(m_playlist.Count()).c_str());
+    m_app->WriteSetting(kName, L"Current", std::to_wstring(m_playlist.Current()).c_str());
+}
+
+void CVocalith::LoadList() {
+    if (!m_app) return;
+    wchar_t value[32] = {};
+    int count = m_app->ReadSetting(kName, L"Tracks", value, 32) ? _wtoi(value) : 0;
+    m_restoring = true;
+    std::vector<wchar_t> path(32768);
+    for (int i = 0; i < count && i < 100000; ++i) {
+        wchar_t key[32];
+        swprintf(key, 32, L"Track%d", i);
+        if (m_app->ReadSetting(kName, key, path.data(), static_cast<int>(path.size()))) m_playlist.Add(path.data());
+    }
+    if (m_app->ReadSetting(kName, L"Current", value, 32)) m_playlist.SetCurrent(_wtoi(value));
+    m_restoring = false;
+    RefreshList();
+}
+
+void CVocalith::ChooseFiles() {
+    std::vector<wchar_t> buffer(65536, L'\0');
+    OPENFILENAMEW ofn = {};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = GetAncestor(m_window, GA_ROOT);
+    ofn.lpstrFilter = VOCALITH_AUDIO_FILTER
+                      L"Playlists (*.m3u;*.m3u8;*.pls)\0*.m3u;*.m3u8;*.pls\0All files (*.*)\0*.*\0";
+    ofn.lpstrFile = buffer.data();
+    ofn.nMaxFile = static_cast<DWORD>(buffer.size());
+    ofn.lpstrTitle = L"Add Files to Playlist";
+    ofn.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    if (!GetOpenFileNameW(&ofn)) return;
+    // One name: the full path; several: the folder, then the names, each ended by a NUL.
+    std::vector<std::wstring> parts;
+    for (const wchar_t* p = buffer.data(); *p; p += wcslen(p) + 1) parts.emplace_back(p);
+    std::vector<std::wstring> files;
+    if (parts.size() == 1) {
+        files = parts;
+    } else if (parts.size() > 1) {
+        std::wstring folder = parts[0];
+        if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+        for (std::size_t i = 1; i < parts.size(); ++i) files.push_back(folder + parts[i]);
+    }
+    AddFiles(files, false);
+}
+
+void CVocalith::ChooseFromLibrary() {
+    if (!m_app) return;
+    const ORVO_TEXT_LIST* chosen = m_app->ChooseFromLibrary();
+    if (!chosen || chosen->Count <= 0 || !chosen->Items) return;
+    std::vector<std::wstring> files;
+    for (int i = 0; i < chosen->Count; ++i)
+        if (chosen->Items[i]) files.emplace_back(chosen->Items[i]);
+    AddFiles(files, false);
+}
+
+std::vector<int> CVocalith::SelectedTracks() const {
+    std::vector<int> out;
+    const int count = static_cast<int>(SendMessageW(m_list, LB_GETSELCOUNT, 0, 0));
+    if (count <= 0) return out;
+    out.resize(static_cast<std::size_t>(count));
+    const int got = static_cast<int>(SendMessageW(m_list, LB_GETSELITEMS, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(out.data())));
+    out.resize(static_cast<std::size_t>(std::max(0, got)));
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+int CVocalith::FocusedTrack() const {
+    const int caret = static_cast<int>(SendMessageW(m_list, LB_GETCARETINDEX, 0, 0));
+    if (caret >= 0 && SendMessageW(m_list, LB_GETSEL, static_cast<WPARAM>(caret), 0) > 0) return caret;
+    const std::vector<int> selected = SelectedTracks();
+    return selected.empty() ? -1 : selected.front();
+}
+
+void CVocalith::SelectTrack(int index) {
+    SendMessageW(m_list, LB_SETSEL, FALSE, -1);
+    SendMessageW(m_list, LB_SETSEL, TRUE, index);
+    SendMessageW(m_list, LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
+}
+
+}  // namespace vocalith
