@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <map>
 
 namespace vocalith {
 
@@ -14,6 +15,7 @@ namespace vocalith {
 void CVocalith::AddFiles(const std::vector<std::wstring>& chosen, bool playFirst) {
     // A playlist file adds its entries (those whose files are missing too, shown as missing).
     const std::vector<std::wstring> files = ExpandPlaylists(chosen);
+    const int before = m_playlist.Count();
     int first = -1;
     for (const std::wstring& f : files) {
         if (f.empty()) continue;
@@ -27,6 +29,7 @@ void CVocalith::AddFiles(const std::vector<std::wstring>& chosen, bool playFirst
         if (first < 0) first = index;
     }
     RefreshList();
+    ReadBehind(before);
     SaveList();
     if (playFirst && first >= 0) PlayTrack(first);
     else if (m_playing >= 0) ArmNext();   // the next track may be another now
@@ -48,9 +51,16 @@ void CVocalith::RemoveTrack(int index) {
 void CVocalith::RefreshList() {
     SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(m_list, LB_RESETCONTENT, 0, 0);
+    // Nothing is read here: a row shows what is known, the reader fills in the rest.
+    if (m_playlist.Empty()) m_reader.Forget();
+    SendMessageW(m_list, LB_INITSTORAGE, static_cast<WPARAM>(m_playlist.Count()),
+                 static_cast<LPARAM>(m_playlist.Count()) * 64 * sizeof(wchar_t));
+    m_rowsOf.clear();
     for (int i = 0; i < m_playlist.Count(); ++i) {
-        std::wstring line = ListLine(m_playlist.At(i));
+        const std::wstring& path = m_playlist.At(i);
+        const std::wstring line = ListLine(path);
         SendMessageW(m_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+        m_rowsOf[path].push_back(i);
     }
     if (m_playlist.Current() >= 0) SelectTrack(m_playlist.Current());
     SendMessageW(m_list, WM_SETREDRAW, TRUE, 0);
@@ -58,37 +68,82 @@ void CVocalith::RefreshList() {
     if (m_player) m_player->SetCanPlay(kName, m_playlist.Empty() ? FALSE : TRUE);
 }
 
+namespace {
+
+// A list up to this long is kept a track a key ("Track0", ...), a longer one in
+// blocks of paths joined by '|' ("TrackBlock0", ...): the settings file is
+// written again for each key, and a key a track makes a long list slow to keep.
+constexpr int kKeyedTracks = 100;
+constexpr std::size_t kBlockChars = 100000;
+
+std::wstring Numbered(const wchar_t* name, int number) { return name + std::to_wstring(number); }
+
+}  // namespace
+
 void CVocalith::SaveList() {
     if (!m_app || m_restoring) return;
-    wchar_t key[32];
-    wchar_t old[16] = {};
-    int before = m_app->ReadSetting(kName, L"Tracks", old, 16) ? _wtoi(old) : 0;
-    for (int i = 0; i < m_playlist.Count(); ++i) {
-        swprintf(key, 32, L"Track%d", i);
-        m_app->WriteSetting(kName, key, m_playlist.At(i).c_str());
+    std::map<std::wstring, std::wstring> wanted;
+    const std::vector<std::wstring>& tracks = m_playlist.Tracks();
+    if (m_playlist.Count() <= kKeyedTracks) {
+        for (int i = 0; i < m_playlist.Count(); ++i) wanted[Numbered(L"Track", i)] = tracks[static_cast<std::size_t>(i)];
+    } else {
+        std::wstring block;
+        int blocks = 0;
+        for (const std::wstring& track : tracks) {
+            if (!block.empty() && block.size() + 1 + track.size() > kBlockChars) {
+                wanted[Numbered(L"TrackBlock", blocks++)] = block;
+                block.clear();
+            }
+            if (!block.empty()) block += L'|';
+            block += track;
+        }
+        wanted[Numbered(L"TrackBlock", blocks)] = block;
     }
-    for (int i = m_playlist.Count(); i < before; ++i) {
-        swprintf(key, 32, L"Track%d", i);
-        m_app->DeleteSetting(kName, key);
+    wanted[L"Tracks"] = std::to_wstring(m_playlist.Count());
+    wanted[L"Current"] = std::to_wstring(m_playlist.Current());
+    // Only what changed: playing another track writes one key.
+    for (const auto& [key, value] : wanted) {
+        const auto saved = m_saved.find(key);
+        if (saved == m_saved.end() || saved->second != value) m_app->WriteSetting(kName, key.c_str(), value.c_str());
     }
-    m_app->WriteSetting(kName, L"Tracks", std::to_wstring(m_playlist.Count()).c_str());
-    m_app->WriteSetting(kName, L"Current", std::to_wstring(m_playlist.Current()).c_str());
+    for (const auto& [key, value] : m_saved)
+        if (!wanted.count(key)) m_app->DeleteSetting(kName, key.c_str());
+    m_saved = std::move(wanted);
 }
 
 void CVocalith::LoadList() {
     if (!m_app) return;
+    m_saved.clear();
     wchar_t value[32] = {};
-    int count = m_app->ReadSetting(kName, L"Tracks", value, 32) ? _wtoi(value) : 0;
+    const auto read = [&](const std::wstring& key, std::vector<wchar_t>& buffer) {
+        if (!m_app->ReadSetting(kName, key.c_str(), buffer.data(), static_cast<int>(buffer.size()))) return false;
+        m_saved[key] = buffer.data();
+        return true;
+    };
+    const int count = m_app->ReadSetting(kName, L"Tracks", value, 32) ? std::clamp(_wtoi(value), 0, 100000) : 0;
+    m_saved[L"Tracks"] = value;
     m_restoring = true;
-    std::vector<wchar_t> path(32768);
-    for (int i = 0; i < count && i < 100000; ++i) {
-        wchar_t key[32];
-        swprintf(key, 32, L"Track%d", i);
-        if (m_app->ReadSetting(kName, key, path.data(), static_cast<int>(path.size()))) m_playlist.Add(path.data());
+    std::vector<wchar_t> text(kBlockChars + 1);
+    if (count > kKeyedTracks) {
+        for (int b = 0; m_playlist.Count() < count && read(Numbered(L"TrackBlock", b), text); ++b) {
+            for (const wchar_t* p = text.data(); *p;) {
+                const wchar_t* end = wcschr(p, L'|');
+                const std::wstring path = end ? std::wstring(p, end) : std::wstring(p);
+                if (!path.empty() && m_playlist.Count() < count) m_playlist.Add(path);
+                p = end ? end + 1 : p + path.size();
+            }
+        }
+    } else {
+        for (int i = 0; i < count; ++i)
+            if (read(Numbered(L"Track", i), text)) m_playlist.Add(text.data());
     }
-    if (m_app->ReadSetting(kName, L"Current", value, 32)) m_playlist.SetCurrent(_wtoi(value));
+    if (m_app->ReadSetting(kName, L"Current", value, 32)) {
+        m_saved[L"Current"] = value;
+        m_playlist.SetCurrent(_wtoi(value));
+    }
     m_restoring = false;
     RefreshList();
+    ReadBehind(0);
 }
 
 void CVocalith::ChooseFiles() {

@@ -94,6 +94,7 @@ HWND CVocalith::Create(HWND parent) {
     m_colors.Apply(m_window);
     m_morph.Initialize(m_host, kName, m_instance, m_window);
     m_morph.SetChangeListener(&CVocalith::OnEffectsChanged, this);
+    m_reader.SetWindow(m_window, kMsgInfoRead);
     LoadList();
     Layout();
     return m_window;
@@ -400,11 +401,16 @@ LRESULT CALLBACK CVocalith::WindowProc(HWND window, UINT message, WPARAM w, LPAR
 }
 
 LRESULT CVocalith::Handle(UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_DRAWITEM && w == kIdList && l)
+        ReadFirst(static_cast<int>(reinterpret_cast<const DRAWITEMSTRUCT*>(l)->itemID));
     LRESULT coloured = 0;
     if (m_colors.Handle(m_window, message, w, l, coloured)) return coloured;
     switch (message) {
     case WM_SIZE:
         Layout();
+        return 0;
+    case kMsgInfoRead:
+        TakeInfo();
         return 0;
     case WM_COMMAND: {
         const UINT id = LOWORD(w);
@@ -500,6 +506,8 @@ LRESULT CVocalith::Handle(UINT message, WPARAM w, LPARAM l) {
         return 0;
     case WM_DESTROY:
         KillTimer(m_window, kUiTimer);
+        // Here, not later: the module may be unloaded before its object goes.
+        m_reader.Stop();
         // The module is going away: the player must not call into it again.
         if (m_player && m_callbackSet) {
             if (OwnsPlayer()) m_player->Stop();
