@@ -51,17 +51,9 @@ void CVocalith::RemoveTrack(int index) {
 void CVocalith::RefreshList() {
     SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(m_list, LB_RESETCONTENT, 0, 0);
-    // Nothing is read here: a row shows what is known, the reader fills in the rest.
+    // Nothing is read here: a row shows what is known when it is drawn, the reader fills in the rest.
     if (m_playlist.Empty()) m_reader.Forget();
-    SendMessageW(m_list, LB_INITSTORAGE, static_cast<WPARAM>(m_playlist.Count()),
-                 static_cast<LPARAM>(m_playlist.Count()) * 64 * sizeof(wchar_t));
-    m_rowsOf.clear();
-    for (int i = 0; i < m_playlist.Count(); ++i) {
-        const std::wstring& path = m_playlist.At(i);
-        const std::wstring line = ListLine(path);
-        SendMessageW(m_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
-        m_rowsOf[path].push_back(i);
-    }
+    SendMessageW(m_list, LB_SETCOUNT, static_cast<WPARAM>(m_playlist.Count()), 0);
     if (m_playlist.Current() >= 0) SelectTrack(m_playlist.Current());
     SendMessageW(m_list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(m_list, nullptr, TRUE);
@@ -133,7 +125,9 @@ void CVocalith::LoadList() {
                 p = end ? end + 1 : p + path.size();
             }
         }
-    } else {
+    }
+    // A track a key: a short list, or a long one as kept before there were blocks.
+    if (m_playlist.Empty()) {
         for (int i = 0; i < count; ++i)
             if (read(Numbered(L"Track", i), text)) m_playlist.Add(text.data());
     }

@@ -37,7 +37,7 @@ const CVocalith::TrackTags& CVocalith::TagsFor(const std::wstring& path) {
         entry.tags = std::move(info.tags);
         entry.missing = info.missing;
         entry.read = true;
-        UpdateRows(path);
+        RedrawRows();
     }
     return entry;
 }
@@ -82,37 +82,38 @@ void CVocalith::ReadFirst(int row) {
 
 void CVocalith::TakeInfo() {
     std::vector<std::pair<std::wstring, TrackInfo>> read = m_reader.Take();
-    if (read.empty() || !m_list) return;
-    const int top = static_cast<int>(SendMessageW(m_list, LB_GETTOPINDEX, 0, 0));
-    SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
+    bool changed = false;
     for (auto& [path, info] : read) {
         const auto known = m_tags.find(path);
         if (known == m_tags.end() || known->second.read) continue;   // read meanwhile, to be played
         known->second.tags = std::move(info.tags);
         known->second.missing = info.missing;
         known->second.read = true;
-        UpdateRows(path);
+        changed = true;
     }
-    SendMessageW(m_list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
-    SendMessageW(m_list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(m_list, nullptr, FALSE);
+    if (changed) RedrawRows();
 }
 
-void CVocalith::UpdateRows(const std::wstring& path) {
-    const auto rows = m_rowsOf.find(path);
-    if (rows == m_rowsOf.end() || !m_list) return;
-    const std::wstring line = ListLine(path);
-    const int count = static_cast<int>(SendMessageW(m_list, LB_GETCOUNT, 0, 0));
-    const int caret = static_cast<int>(SendMessageW(m_list, LB_GETCARETINDEX, 0, 0));
-    // A list box cannot change a row's text: the row is made again, chosen as it was.
-    for (int row : rows->second) {
-        if (row >= count) continue;
-        const bool selected = SendMessageW(m_list, LB_GETSEL, static_cast<WPARAM>(row), 0) > 0;
-        SendMessageW(m_list, LB_DELETESTRING, static_cast<WPARAM>(row), 0);
-        SendMessageW(m_list, LB_INSERTSTRING, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(line.c_str()));
-        if (selected) SendMessageW(m_list, LB_SETSEL, TRUE, row);
-        if (row == caret) SendMessageW(m_list, LB_SETCARETINDEX, static_cast<WPARAM>(row), FALSE);
+void CVocalith::RedrawRows() {
+    // The rows' text comes from what is known whenever they are drawn (ListProc).
+    if (m_list) InvalidateRect(m_list, nullptr, FALSE);
+}
+
+LRESULT CALLBACK CVocalith::ListProc(HWND list, UINT message, WPARAM w, LPARAM l) {
+    auto* self = reinterpret_cast<CVocalith*>(GetWindowLongPtrW(list, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(list, message, w, l);
+    if (message == LB_GETTEXT || message == LB_GETTEXTLEN) {
+        // A list without data of its own: a row's text is the track's line.
+        const int row = static_cast<int>(w);
+        if (row < 0 || row >= self->m_playlist.Count()) return LB_ERR;
+        const std::wstring line = self->ListLine(self->m_playlist.At(row));
+        if (message == LB_GETTEXT) {
+            if (!l) return LB_ERR;
+            std::copy(line.c_str(), line.c_str() + line.size() + 1, reinterpret_cast<wchar_t*>(l));
+        }
+        return static_cast<LRESULT>(line.size());
     }
+    return CallWindowProcW(self->m_listProc, list, message, w, l);
 }
 
 std::vector<std::wstring> CVocalith::ExpandPlaylists(const std::vector<std::wstring>& files) {

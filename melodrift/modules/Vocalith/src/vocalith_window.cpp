@@ -72,13 +72,19 @@ HWND CVocalith::Create(HWND parent) {
                               m_instance, nullptr);
     m_time = CreateWindowExW(0, L"STATIC", L"0:00 / 0:00", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 10, 10, m_window,
                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kIdTime)), m_instance, nullptr);
-    // Drawn by the window, so that the chosen track stands in the skin's highlight.
+    // Drawn by the window, so that the chosen track stands in the skin's highlight. It keeps
+    // no rows of its own (a list of any length shows at once): a row's text is the window's.
     m_list = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"Playlist",
                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
-                                 LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_EXTENDEDSEL,
+                                 LBS_OWNERDRAWFIXED | LBS_NODATA | LBS_EXTENDEDSEL,
                              0, 0,
                              10, 10, m_window, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kIdList)), m_instance,
                              nullptr);
+    if (m_list) {
+        SetWindowLongPtrW(m_list, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        m_listProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(m_list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CVocalith::ListProc)));
+    }
     for (const ButtonSpec& b : kButtons) m_buttons.push_back(AddButton(b.text, b.id));
     for (HWND child : {m_title, m_time, m_list}) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), 0);
     // Its rows as high as the font's lines.

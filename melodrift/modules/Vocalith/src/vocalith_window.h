@@ -16,7 +16,6 @@
 
 #include <map>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace vocalith {
@@ -164,8 +163,12 @@ private:
     void ReadFirst(int row);
     // What the reader read, into the list's rows.
     void TakeInfo();
-    // The lines of the track's rows again, from what is known now.
-    void UpdateRows(const std::wstring& path);
+    // The rows drawn again, from what is known now.
+    void RedrawRows();
+    // The list's own procedure before ListProc: the list keeps no text, a row's
+    // text is asked of the window (LB_GETTEXT) when it is drawn.
+    static LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM w, LPARAM l);
+    WNDPROC m_listProc = nullptr;
     // Files with each playlist file among them replaced by its entries.
     std::vector<std::wstring> ExpandPlaylists(const std::vector<std::wstring>& files);
     bool SavePlaylist(const std::wstring& path);
@@ -206,7 +209,6 @@ private:
     std::int64_t m_replayEnd = 0, m_replayBack = 0;
     std::map<std::wstring, TrackTags> m_tags;   // by path
     std::map<std::wstring, std::wstring> m_saved;   // the list's settings as last written or read
-    std::unordered_map<std::wstring, std::vector<int>> m_rowsOf;   // each listed path's rows
     CTrackInfoReader m_reader;
     int m_failures = 0;                         // tracks that failed one after another
 };
