@@ -66,7 +66,7 @@ namespace {
 // blocks of paths joined by '|' ("TrackBlock0", ...): the settings file is
 // written again for each key, and a key a track makes a long list slow to keep.
 constexpr int kKeyedTracks = 100;
-constexpr std::size_t kBlockChars = 100000;
+constexpr std::size_t kBlockChars = 1000000;
 
 std::wstring Numbered(const wchar_t* name, int number) { return name + std::to_wstring(number); }
 
