@@ -81,6 +81,9 @@ HWND CVocalith::Create(HWND parent) {
                              10, 10, m_window, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kIdList)), m_instance,
                              nullptr);
     if (m_list) {
+        // Said to hold strings once made (the list made itself without any): LB_GETTEXT
+        // from another process (a screen reader, say) is then given the row's text.
+        SetWindowLongPtrW(m_list, GWL_STYLE, GetWindowLongPtrW(m_list, GWL_STYLE) | LBS_HASSTRINGS);
         SetWindowLongPtrW(m_list, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         m_listProc = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(m_list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CVocalith::ListProc)));
