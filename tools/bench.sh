@@ -31,7 +31,7 @@ echo "building..." >&2
 cmake --build "$native" -j2 --target melodrift_dsp_bench melodrift_xml_bench_pugixml melodrift_effects_bench >/dev/null
 [ -f "$win/CMakeCache.txt" ] || (cd "$root" && cmake --preset "$win_preset" -B "$win" >/dev/null)
 cmake --build "$win" -j2 --target melodrift_dsp_bench melodrift_xml_bench melodrift_effects_bench \
-  melodrift_playback_bench klarwin_scan_bench vocalith_program_test >/dev/null
+  melodrift_playback_bench klarwin_scan_bench vocalith_program_test melodrift_library_bench >/dev/null
 
 work=$(mktemp -d /tmp/bench.XXXXXX)
 cleanup() {
@@ -59,6 +59,8 @@ wrun "$win/bench/melodrift_xml/melodrift_xml_bench.exe" measure "$(winpath "$wor
 wrun "$win/bench/klarwin_scan/klarwin_scan_bench.exe" >"$work/scan-win.txt"
 echo "playback, ${playback_seconds} s..." >&2
 wrun "$win/bench/melodrift_playback/melodrift_playback_bench.exe" "$playback_seconds" --kv >"$work/playback-win.txt"
+echo "library of 20,000 files..." >&2
+wrun "$win/bench/melodrift_library/melodrift_library_bench.exe" 20000 --kv >"$work/library-win.txt"
 echo "hand-over to a running Melodrift..." >&2
 (cd "$win/melodrift/modules/Vocalith/tests" &&
   wrun "$win/melodrift/modules/Vocalith/tests/vocalith_program_test.exe" --gtest_filter='VocalithProgram.LaterStarts*' >"$work/handover-win.txt")
@@ -112,6 +114,7 @@ def scan(name):
 dn, dw = kv("dsp-native.txt"), kv("dsp-win.txt")
 xg, xn, xw = kv("xml-generate.txt"), kv("xml-native.txt"), kv("xml-win.txt")
 pb = kv("playback-win.txt")
+lib = kv("library-win.txt")
 en, ew = effects("effects-native.txt"), effects("effects-win.txt")
 scan_bare, scan_walk, scan_ignore, scan_reports = scan("scan-win.txt")
 handover = re.search(r"hand-over: (\d+) ms", "\n".join(lines("handover-win.txt")))
@@ -185,6 +188,15 @@ row("hand-over: a later start with files to the first one playing in the running
     lambda: f"{int(handover.group(1)) / 1000:.2f} s" if handover else "not run", "<= 1 s")
 row(f"morph switch: command to the moved pitch of a recorded tone, median of {len(morph)} switches", winbuild,
     lambda: f"{1000 * (morph[(len(morph) - 1) // 2] + morph[len(morph) // 2]) / 2:.0f} ms" if morph else "not run", "<= 150 ms")
+row("library add-folder (Tunestack's walk, tags and library), 20,000 tagged WAV files: files/s (of a bare walk"
+    " reading 64 KiB of each)", winbuild,
+    lambda: f"{float(lib['library_add_files_per_s']):.0f}/s ({float(lib['library_add_ratio']):.2f})", "")
+row("fileDB.dat of 20,000 paths: save / load", winbuild,
+    lambda: f"{float(lib['library_filedb_save_ms']):.0f} ms / {float(lib['library_filedb_load_ms']):.0f} ms", "")
+row("library of 20,000 tracks: memory above an empty library, a track", winbuild,
+    lambda: f"{float(lib['library_bytes_per_track']):.0f} bytes", "")
+row("Vocalith, 20,000-entry M3U8: until the list shows (every row looked at)", winbuild,
+    lambda: f"{float(lib['vocalith_open_shown_s']):.2f} s ({float(lib['vocalith_open_filled_s']):.1f} s)", "<= 1 s")
 
 print(f"CPU: {cpu} ({cores} logical processors)")
 print(f"| what | build | measured | target |")

@@ -2,6 +2,7 @@
 // of other players (M3U, M3U8, PLS), opened and saved.
 #include "mediatags/playlist_files.h"
 #include "mediatags/system_code_page.h"
+#include "track_info_reader.h"
 #include "vocalith_window.h"
 
 #include <commdlg.h>
@@ -15,34 +16,6 @@ namespace {
 // Playlists larger than this are not read.
 constexpr LONGLONG kMaxPlaylistBytes = 16 * 1024 * 1024;
 
-class CFileBytes : public mediatags::ByteSource {
-public:
-    explicit CFileBytes(const std::wstring& path) {
-        m_file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-        LARGE_INTEGER size = {};
-        if (m_file != INVALID_HANDLE_VALUE && GetFileSizeEx(m_file, &size)) m_size = static_cast<std::uint64_t>(size.QuadPart);
-    }
-    ~CFileBytes() override {
-        if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
-    }
-    bool IsOpen() const { return m_file != INVALID_HANDLE_VALUE; }
-    std::uint64_t Size() const override { return m_size; }
-    std::size_t Read(std::uint64_t offset, void* buffer, std::size_t count) override {
-        if (offset >= m_size) return 0;
-        LARGE_INTEGER at;
-        at.QuadPart = static_cast<LONGLONG>(offset);
-        DWORD got = 0;
-        const DWORD want = static_cast<DWORD>(std::min<std::uint64_t>({count, m_size - offset, 1u << 24}));
-        if (!SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN) || !ReadFile(m_file, buffer, want, &got, nullptr)) return 0;
-        return got;
-    }
-
-private:
-    HANDLE m_file = INVALID_HANDLE_VALUE;
-    std::uint64_t m_size = 0;
-};
-
 bool ReadWhole(const std::wstring& path, std::string& bytes) {
     CFileBytes file(path);
     if (!file.IsOpen() || file.Size() > static_cast<std::uint64_t>(kMaxPlaylistBytes)) return false;
@@ -50,30 +23,37 @@ bool ReadWhole(const std::wstring& path, std::string& bytes) {
     return file.Read(0, bytes.data(), bytes.size()) == bytes.size();
 }
 
+// Files given on their own, up to this many, are read as they are listed (a few
+// dropped files show their tags at once); more are read behind the list.
+constexpr std::size_t kReadAtOnce = 64;
+
 }  // namespace
 
 const CVocalith::TrackTags& CVocalith::TagsFor(const std::wstring& path) {
-    auto found = m_tags.find(path);
-    if (found != m_tags.end()) return found->second;
     TrackTags& entry = m_tags[path];
-    CFileBytes file(path);
-    if (!file.IsOpen()) {
-        entry.missing = GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
-    } else {
-        mediatags::ReadMediaTags(file, entry.tags);
+    if (!entry.read) {
+        TrackInfo info;
+        ReadTrackInfo(path, info);
+        entry.tags = std::move(info.tags);
+        entry.missing = info.missing;
+        entry.read = true;
+        RedrawRows();
     }
     return entry;
 }
 
-std::wstring CVocalith::TrackName(const std::wstring& path) {
-    const TrackTags& t = TagsFor(path);
+CVocalith::TrackTags& CVocalith::KnownTags(const std::wstring& path) { return m_tags[path]; }
+
+std::wstring CVocalith::NameOf(const TrackTags& t, const std::wstring& path) {
     if (t.tags.title.empty() && !t.listedTitle.empty()) return t.listedTitle;
     return mediatags::DisplayName(t.tags, mediatags::TitleOfPath(path));
 }
 
+std::wstring CVocalith::TrackName(const std::wstring& path) { return NameOf(TagsFor(path), path); }
+
 std::wstring CVocalith::ListLine(const std::wstring& path) {
-    const TrackTags& t = TagsFor(path);
-    std::wstring line = TrackName(path);
+    const TrackTags& t = KnownTags(path);
+    std::wstring line = NameOf(t, path);
     if (t.missing) line += L" (missing)";
     std::int64_t ms = t.tags.durationMs;
     if (ms < 0 && t.listedSeconds >= 0) ms = t.listedSeconds * 1000;
@@ -81,10 +61,66 @@ std::wstring CVocalith::ListLine(const std::wstring& path) {
     return line;
 }
 
+void CVocalith::ReadBehind(int from) {
+    std::vector<std::wstring> wanted;
+    for (int i = std::max(from, 0); i < m_playlist.Count(); ++i) {
+        TrackTags& t = KnownTags(m_playlist.At(i));
+        if (t.read) continue;
+        t.asked = false;
+        wanted.push_back(m_playlist.At(i));
+    }
+    m_reader.Want(wanted, false);
+}
+
+void CVocalith::ReadFirst(int row) {
+    if (row < 0 || row >= m_playlist.Count()) return;
+    TrackTags& t = KnownTags(m_playlist.At(row));
+    if (t.read || t.asked) return;
+    t.asked = true;
+    m_reader.Want({m_playlist.At(row)}, true);
+}
+
+void CVocalith::TakeInfo() {
+    std::vector<std::pair<std::wstring, TrackInfo>> read = m_reader.Take();
+    bool changed = false;
+    for (auto& [path, info] : read) {
+        const auto known = m_tags.find(path);
+        if (known == m_tags.end() || known->second.read) continue;   // read meanwhile, to be played
+        known->second.tags = std::move(info.tags);
+        known->second.missing = info.missing;
+        known->second.read = true;
+        changed = true;
+    }
+    if (changed) RedrawRows();
+}
+
+void CVocalith::RedrawRows() {
+    // The rows' text comes from what is known whenever they are drawn (ListProc).
+    if (m_list) InvalidateRect(m_list, nullptr, FALSE);
+}
+
+LRESULT CALLBACK CVocalith::ListProc(HWND list, UINT message, WPARAM w, LPARAM l) {
+    auto* self = reinterpret_cast<CVocalith*>(GetWindowLongPtrW(list, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(list, message, w, l);
+    if (message == LB_GETTEXT || message == LB_GETTEXTLEN) {
+        // A list without data of its own: a row's text is the track's line.
+        const int row = static_cast<int>(w);
+        if (row < 0 || row >= self->m_playlist.Count()) return LB_ERR;
+        const std::wstring line = self->ListLine(self->m_playlist.At(row));
+        if (message == LB_GETTEXT) {
+            if (!l) return LB_ERR;
+            std::copy(line.c_str(), line.c_str() + line.size() + 1, reinterpret_cast<wchar_t*>(l));
+        }
+        return static_cast<LRESULT>(line.size());
+    }
+    return CallWindowProcW(self->m_listProc, list, message, w, l);
+}
+
 std::vector<std::wstring> CVocalith::ExpandPlaylists(const std::vector<std::wstring>& files) {
     std::vector<std::wstring> out;
     for (const std::wstring& f : files) {
         if (!mediatags::IsPlaylistFileName(f)) {
+            if (files.size() <= kReadAtOnce) TagsFor(f);
             out.push_back(f);
             continue;
         }
@@ -95,14 +131,12 @@ std::vector<std::wstring> CVocalith::ExpandPlaylists(const std::vector<std::wstr
         }
         const auto entries =
             mediatags::ParsePlaylist(bytes, mediatags::PlaylistFormatOf(f), mediatags::FolderOf(f), mediatags::SystemCodePage());
+        // Listed at once with the playlist's own titles and lengths; the files are read behind.
         for (const mediatags::PlaylistEntry& e : entries) {
             TrackTags& t = m_tags[e.path];
             t = TrackTags();
             t.listedTitle = e.title;
             t.listedSeconds = e.seconds;
-            CFileBytes file(e.path);
-            if (file.IsOpen()) mediatags::ReadMediaTags(file, t.tags);
-            else t.missing = GetFileAttributesW(e.path.c_str()) == INVALID_FILE_ATTRIBUTES;
             out.push_back(e.path);
         }
     }
@@ -114,8 +148,9 @@ bool CVocalith::SavePlaylist(const std::wstring& path) {
     for (const std::wstring& track : m_playlist.Tracks()) {
         mediatags::PlaylistEntry e;
         e.path = track;
-        const TrackTags& t = TagsFor(track);
-        e.title = TrackName(track);
+        // What is known: a track not read yet keeps its playlist's title and length.
+        const TrackTags& t = KnownTags(track);
+        e.title = NameOf(t, track);
         e.seconds = t.tags.durationMs >= 0 ? (t.tags.durationMs + 500) / 1000 : t.listedSeconds;
         entries.push_back(e);
     }

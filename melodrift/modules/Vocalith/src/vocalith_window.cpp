@@ -14,8 +14,6 @@ namespace vocalith {
 namespace {
 
 const wchar_t kClassName[] = L"VocalithPlaylistWindow";
-// KSDATAFORMAT_SUBTYPE_PCM, spelt out so that no GUID library is needed.
-const GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
 struct ButtonSpec {
     const wchar_t* text;
@@ -26,32 +24,6 @@ const ButtonSpec kButtons[] = {
     {L"Stop", ORVO_CMD_STOP},         {L"Next", ORVO_CMD_NEXT},         {L"Add...", kIdAdd},
     {L"Library...", kIdLibrary},      {L"Remove", kIdRemove},
 };
-
-std::wstring FileTitle(const std::wstring& path) {
-    std::size_t slash = path.find_last_of(L"\\/");
-    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    std::size_t dot = name.find_last_of(L'.');
-    return dot == std::wstring::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
-DWORD DefaultMask(int channels) {
-    const DWORD kFive = SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT | SPEAKER_FRONT_CENTER | SPEAKER_BACK_LEFT | SPEAKER_BACK_RIGHT;
-    switch (channels) {
-    case 1: return SPEAKER_FRONT_CENTER;
-    case 2: return SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT;
-    case 3: return SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT | SPEAKER_FRONT_CENTER;
-    case 4: return SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT | SPEAKER_BACK_LEFT | SPEAKER_BACK_RIGHT;
-    case 5: return kFive;
-    case 6: return kFive | SPEAKER_LOW_FREQUENCY;
-    case 7: return kFive | SPEAKER_LOW_FREQUENCY | SPEAKER_BACK_CENTER;
-    default: return kFive | SPEAKER_LOW_FREQUENCY | SPEAKER_SIDE_LEFT | SPEAKER_SIDE_RIGHT;
-    }
-}
-
-// Every format the player plays, for the file choosers.
-#define VOCALITH_AUDIO_FILTER                                                                 \
-    L"Audio files (*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma)\0"     \
-    L"*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma\0"
 
 }  // namespace
 
@@ -100,13 +72,22 @@ HWND CVocalith::Create(HWND parent) {
                               m_instance, nullptr);
     m_time = CreateWindowExW(0, L"STATIC", L"0:00 / 0:00", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 10, 10, m_window,
                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kIdTime)), m_instance, nullptr);
-    // Drawn by the window, so that the chosen track stands in the skin's highlight.
+    // Drawn by the window, so that the chosen track stands in the skin's highlight. It keeps
+    // no rows of its own (a list of any length shows at once): a row's text is the window's.
     m_list = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"Playlist",
                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
-                                 LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_EXTENDEDSEL,
+                                 LBS_OWNERDRAWFIXED | LBS_NODATA | LBS_EXTENDEDSEL,
                              0, 0,
                              10, 10, m_window, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kIdList)), m_instance,
                              nullptr);
+    if (m_list) {
+        // Said to hold strings once made (the list made itself without any): LB_GETTEXT
+        // from another process (a screen reader, say) is then given the row's text.
+        SetWindowLongPtrW(m_list, GWL_STYLE, GetWindowLongPtrW(m_list, GWL_STYLE) | LBS_HASSTRINGS);
+        SetWindowLongPtrW(m_list, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        m_listProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(m_list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CVocalith::ListProc)));
+    }
     for (const ButtonSpec& b : kButtons) m_buttons.push_back(AddButton(b.text, b.id));
     for (HWND child : {m_title, m_time, m_list}) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), 0);
     // Its rows as high as the font's lines.
@@ -122,6 +103,7 @@ HWND CVocalith::Create(HWND parent) {
     m_colors.Apply(m_window);
     m_morph.Initialize(m_host, kName, m_instance, m_window);
     m_morph.SetChangeListener(&CVocalith::OnEffectsChanged, this);
+    m_reader.SetWindow(m_window, kMsgInfoRead);
     LoadList();
     Layout();
     return m_window;
@@ -316,148 +298,6 @@ int CVocalith::OnCommand(UINT id, int code, void* extra, bool queryOnly) {
     return 1;
 }
 
-// ---- Playlist ------------------------------------------------------------------
-
-void CVocalith::AddFiles(const std::vector<std::wstring>& chosen, bool playFirst) {
-    // A playlist file adds its entries (those whose files are missing too, shown as missing).
-    const std::vector<std::wstring> files = ExpandPlaylists(chosen);
-    int first = -1;
-    for (const std::wstring& f : files) {
-        if (f.empty()) continue;
-        int index = -1;
-        // A file opened again (from the command line, say) is played where it already stands.
-        if (playFirst) {
-            for (int i = 0; i < m_playlist.Count() && index < 0; ++i)
-                if (_wcsicmp(m_playlist.At(i).c_str(), f.c_str()) == 0) index = i;
-        }
-        if (index < 0) index = m_playlist.Add(f);
-        if (first < 0) first = index;
-    }
-    RefreshList();
-    SaveList();
-    if (playFirst && first >= 0) PlayTrack(first);
-    else if (m_playing >= 0) ArmNext();   // the next track may be another now
-}
-
-void CVocalith::RemoveTrack(int index) {
-    if (index < 0 || index >= m_playlist.Count()) return;
-    if (index == m_playing) {
-        Stop();
-    } else if (m_playing > index) {
-        --m_playing;
-    }
-    m_playlist.Remove(index);
-    RefreshList();
-    SaveList();
-    if (m_playing >= 0) ArmNext();
-}
-
-void CVocalith::RefreshList() {
-    SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(m_list, LB_RESETCONTENT, 0, 0);
-    for (int i = 0; i < m_playlist.Count(); ++i) {
-        std::wstring line = ListLine(m_playlist.At(i));
-        SendMessageW(m_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
-    }
-    if (m_playlist.Current() >= 0) SelectTrack(m_playlist.Current());
-    SendMessageW(m_list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(m_list, nullptr, TRUE);
-    if (m_player) m_player->SetCanPlay(kName, m_playlist.Empty() ? FALSE : TRUE);
-}
-
-void CVocalith::SaveList() {
-    if (!m_app || m_restoring) return;
-    wchar_t key[32];
-    wchar_t old[16] = {};
-    int before = m_app->ReadSetting(kName, L"Tracks", old, 16) ? _wtoi(old) : 0;
-    for (int i = 0; i < m_playlist.Count(); ++i) {
-        swprintf(key, 32, L"Track%d", i);
-        m_app->WriteSetting(kName, key, m_playlist.At(i).c_str());
-    }
-    for (int i = m_playlist.Count(); i < before; ++i) {
-        swprintf(key, 32, L"Track%d", i);
-        m_app->DeleteSetting(kName, key);
-    }
-    m_app->WriteSetting(kName, L"Tracks", std::to_wstring(m_playlist.Count()).c_str());
-    m_app->WriteSetting(kName, L"Current", std::to_wstring(m_playlist.Current()).c_str());
-}
-
-void CVocalith::LoadList() {
-    if (!m_app) return;
-    wchar_t value[32] = {};
-    int count = m_app->ReadSetting(kName, L"Tracks", value, 32) ? _wtoi(value) : 0;
-    m_restoring = true;
-    std::vector<wchar_t> path(32768);
-    for (int i = 0; i < count && i < 100000; ++i) {
-        wchar_t key[32];
-        swprintf(key, 32, L"Track%d", i);
-        if (m_app->ReadSetting(kName, key, path.data(), static_cast<int>(path.size()))) m_playlist.Add(path.data());
-    }
-    if (m_app->ReadSetting(kName, L"Current", value, 32)) m_playlist.SetCurrent(_wtoi(value));
-    m_restoring = false;
-    RefreshList();
-}
-
-void CVocalith::ChooseFiles() {
-    std::vector<wchar_t> buffer(65536, L'\0');
-    OPENFILENAMEW ofn = {};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = GetAncestor(m_window, GA_ROOT);
-    ofn.lpstrFilter = VOCALITH_AUDIO_FILTER
-                      L"Playlists (*.m3u;*.m3u8;*.pls)\0*.m3u;*.m3u8;*.pls\0All files (*.*)\0*.*\0";
-    ofn.lpstrFile = buffer.data();
-    ofn.nMaxFile = static_cast<DWORD>(buffer.size());
-    ofn.lpstrTitle = L"Add Files to Playlist";
-    ofn.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameW(&ofn)) return;
-    // One name: the full path; several: the folder, then the names, each ended by a NUL.
-    std::vector<std::wstring> parts;
-    for (const wchar_t* p = buffer.data(); *p; p += wcslen(p) + 1) parts.emplace_back(p);
-    std::vector<std::wstring> files;
-    if (parts.size() == 1) {
-        files = parts;
-    } else if (parts.size() > 1) {
-        std::wstring folder = parts[0];
-        if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-        for (std::size_t i = 1; i < parts.size(); ++i) files.push_back(folder + parts[i]);
-    }
-    AddFiles(files, false);
-}
-
-void CVocalith::ChooseFromLibrary() {
-    if (!m_app) return;
-    const ORVO_TEXT_LIST* chosen = m_app->ChooseFromLibrary();
-    if (!chosen || chosen->Count <= 0 || !chosen->Items) return;
-    std::vector<std::wstring> files;
-    for (int i = 0; i < chosen->Count; ++i)
-        if (chosen->Items[i]) files.emplace_back(chosen->Items[i]);
-    AddFiles(files, false);
-}
-
-std::vector<int> CVocalith::SelectedTracks() const {
-    std::vector<int> out;
-    const int count = static_cast<int>(SendMessageW(m_list, LB_GETSELCOUNT, 0, 0));
-    if (count <= 0) return out;
-    out.resize(static_cast<std::size_t>(count));
-    const int got = static_cast<int>(SendMessageW(m_list, LB_GETSELITEMS, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(out.data())));
-    out.resize(static_cast<std::size_t>(std::max(0, got)));
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
-int CVocalith::FocusedTrack() const {
-    const int caret = static_cast<int>(SendMessageW(m_list, LB_GETCARETINDEX, 0, 0));
-    if (caret >= 0 && SendMessageW(m_list, LB_GETSEL, static_cast<WPARAM>(caret), 0) > 0) return caret;
-    const std::vector<int> selected = SelectedTracks();
-    return selected.empty() ? -1 : selected.front();
-}
-
-void CVocalith::SelectTrack(int index) {
-    SendMessageW(m_list, LB_SETSEL, FALSE, -1);
-    SendMessageW(m_list, LB_SETSEL, TRUE, index);
-    SendMessageW(m_list, LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
-}
-
 // ---- Morphing files -------------------------------------------------------------
 
 std::wstring CVocalith::MorphFolder() const {
@@ -510,268 +350,6 @@ void CVocalith::MorphSelectedFiles() {
     if (m_app)
         m_app->ShowStatusText((std::to_wstring(outcome.written.size()) + L" of " + std::to_wstring(files.size()) +
                                L" files morphed").c_str(), 5000);
-}
-
-// ---- Playback ------------------------------------------------------------------
-
-bool CVocalith::OwnsPlayer() {
-    const wchar_t* owner = m_player ? m_player->GetPlayerOwner() : nullptr;
-    return owner && _wcsicmp(owner, kName) == 0;
-}
-
-bool CVocalith::SetOutputFormat() {
-    WAVEFORMATEXTENSIBLE format = {};
-    const int channels = Source().Channels();
-    format.Format.nChannels = static_cast<WORD>(channels);
-    format.Format.nSamplesPerSec = static_cast<DWORD>(Source().Rate());
-    format.Format.wBitsPerSample = 16;
-    format.Format.nBlockAlign = static_cast<WORD>(2 * channels);
-    format.Format.nAvgBytesPerSec = format.Format.nSamplesPerSec * format.Format.nBlockAlign;
-    if (channels <= 2) {
-        format.Format.wFormatTag = WAVE_FORMAT_PCM;
-    } else {
-        format.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
-        format.Format.cbSize = 22;
-        format.Samples.wValidBitsPerSample = 16;
-        DWORD mask = Source().ChannelMask();
-        format.dwChannelMask = mask ? mask : DefaultMask(channels);
-        format.SubFormat = kSubtypePcm;
-    }
-    return m_player->SetFormat(&format) != FALSE;
-}
-
-bool CVocalith::PlayTrack(int index) {
-    if (!m_player || !m_playlist.SetCurrent(index)) return false;
-    if (!OwnsPlayer()) {
-        m_player->AcquirePlayer(kName);
-    } else if (m_player->GetState() != ORVO_PLAYER_STOPPED) {
-        m_player->Stop();
-    }
-    KillTimer(m_window, kUiTimer);
-    InterlockedIncrement(&m_generation);
-    DisarmNext();
-    m_playing = -1;
-    m_morph.Chain().RequestReset();
-    const std::wstring path = m_playlist.At(index);
-    std::wstring error;
-    if (!Source().Open(path, error)) {
-        if (TagsFor(path).missing) error = L"the file is missing";
-        SetError(L"Cannot play " + FileTitle(path) + L": " + error);
-        RefreshList();
-        ShowTrackInfo();
-        // On to the next track, unless every track of the list has failed in turn.
-        if (++m_failures < m_playlist.Count()) PostMessageW(m_window, kMsgSkipFailed, static_cast<WPARAM>(m_generation), 0);
-        else m_failures = 0;
-        return false;
-    }
-    m_failures = 0;
-    m_playing = index;
-    ResetReplay();
-    bool ready = SetOutputFormat() && m_player->SetDataCallback(&CVocalith::Fill, reinterpret_cast<UINT_PTR>(this));
-    if (ready) InterlockedExchange(&m_callbackSet, 1);
-    m_startFrame = 0;
-    if (!ready || !m_player->Play()) {
-        SetError(L"Cannot play " + FileTitle(path) + L": the player refused the format");
-        Source().Close();
-        m_playing = -1;
-        ShowTrackInfo();
-        return false;
-    }
-    if (m_app) m_app->SetStatusText((L"Playing " + TrackName(path)).c_str());
-    SelectTrack(index);
-    SaveList();
-    ShowTrackInfo();
-    SetTimer(m_window, kUiTimer, 250, nullptr);
-    ArmNext();
-    return true;
-}
-
-void CVocalith::DisarmNext() {
-    EnterCriticalSection(&m_nextLock);
-    m_nextArmed = false;
-    m_nextIndex = -1;
-    LeaveCriticalSection(&m_nextLock);
-    // Unarmed, the player's thread leaves it alone.
-    m_sources[1 - m_current].Close();
-}
-
-void CVocalith::ArmNext() {
-    DisarmNext();
-    if (!m_player || m_playing < 0 || m_player->GetShuffle()) return;
-    int next = m_playing + 1;
-    if (next >= m_playlist.Count()) next = m_player->GetRepeat() ? 0 : -1;
-    if (next < 0 || next == m_playing) return;
-    CTrackSource& source = m_sources[1 - m_current];
-    std::wstring error;
-    if (!source.Open(m_playlist.At(next), error)) return;   // it fails again when its turn comes, and says why
-    if (source.Rate() != Source().Rate() || source.Channels() != Source().Channels()) {
-        source.Close();   // another format: the player starts over for it
-        return;
-    }
-    EnterCriticalSection(&m_nextLock);
-    m_nextIndex = next;
-    m_nextArmed = true;
-    LeaveCriticalSection(&m_nextLock);
-}
-
-int CVocalith::ReadOnIntoNext(ORVO_SAMPLE_BLOCK* block, int filled) {
-    int added = 0;
-    EnterCriticalSection(&m_nextLock);
-    if (m_nextArmed) {
-        m_nextArmed = false;
-        const std::int64_t previousFrames = Source().Position();
-        InterlockedExchange(&m_current, 1 - m_current);
-        std::vector<float*> rest(static_cast<std::size_t>(Source().Channels()));
-        for (std::size_t c = 0; c < rest.size(); ++c) rest[c] = block->Channels[c] + filled;
-        added = std::max(0, Source().Read(rest.data(), block->Capacity - filled));
-        PostMessageW(m_window, kMsgTrackAdvanced, static_cast<WPARAM>(m_generation), static_cast<LPARAM>(previousFrames));
-    }
-    LeaveCriticalSection(&m_nextLock);
-    return added;
-}
-
-void CVocalith::Play() {
-    if (!m_player) return;
-    if (m_playing >= 0 && OwnsPlayer() && m_player->GetState() == ORVO_PLAYER_PAUSED) {
-        m_player->Play();   // resumes
-        return;
-    }
-    int index = m_playlist.Current();
-    if (index < 0) return;
-    PlayTrack(index);
-}
-
-void CVocalith::Pause() {
-    if (m_player && m_playing >= 0 && OwnsPlayer()) m_player->Pause();
-}
-
-void CVocalith::Stop() {
-    if (m_player && OwnsPlayer()) m_player->Stop();
-    InterlockedIncrement(&m_generation);
-    DisarmNext();
-    KillTimer(m_window, kUiTimer);
-    Source().Close();
-    m_playing = -1;
-    ShowTrackInfo();
-}
-
-void CVocalith::Next() {
-    const bool shuffle = m_player && m_player->GetShuffle();
-    const bool repeat = m_player && m_player->GetRepeat();
-    int next = m_playlist.Next(shuffle, repeat);
-    if (next >= 0) PlayTrack(next);
-}
-
-void CVocalith::Previous() {
-    const bool shuffle = m_player && m_player->GetShuffle();
-    const bool repeat = m_player && m_player->GetRepeat();
-    int previous = m_playlist.Previous(shuffle, repeat);
-    if (previous >= 0) PlayTrack(previous);
-}
-
-void CVocalith::SeekTo(int position) {
-    if (!m_player || m_playing < 0 || !Source().IsOpen()) return;
-    const int range = std::max(1, m_player->GetPositionRange());
-    position = std::clamp(position, 0, range);
-    const std::int64_t frame = Source().TotalFrames() * position / range;
-    const bool wasPlaying = m_player->GetState() == ORVO_PLAYER_PLAYING;
-    // The engine holds a buffer of what was read; it starts over from the new place.
-    m_player->Stop();
-    Source().Seek(frame);
-    m_morph.Chain().RequestReset();
-    ResetReplay();
-    m_startFrame = Source().Position();
-    if (wasPlaying) {
-        m_player->Play();
-        SetTimer(m_window, kUiTimer, 250, nullptr);
-    }
-    ShowTime();
-}
-
-int __cdecl CVocalith::Fill(UINT_PTR user, ORVO_SAMPLE_BLOCK* block, int) {
-    CVocalith* self = reinterpret_cast<CVocalith*>(user);
-    if (!self || !block) return 0;
-    if (!block->Channels) {
-        // Capacity 0: another callback took this one's place.
-        if (block->Capacity == 0) InterlockedExchange(&self->m_callbackSet, 0);
-        // Capacity 1: playback stopped because the data ended.
-        if (block->Capacity == 1) PostMessageW(self->m_window, kMsgTrackEnded, static_cast<WPARAM>(self->m_generation), 0);
-        // Capacity 2: the player takes back what it held ahead, to be given again.
-        if (block->Capacity == 2) {
-            block->Filled = self->TakeBack(block->Filled);
-            return 1;
-        }
-        return 0;
-    }
-    int n = self->ReplayRead(block->Channels, block->Capacity);
-    if (n == 0) {
-        n = self->Source().Read(block->Channels, block->Capacity);
-        if (n < block->Capacity) n += self->ReadOnIntoNext(block, std::max(n, 0));
-        if (n > 0) self->KeepForReplay(block->Channels, n);
-    }
-    block->Filled = n;
-    // The chosen effects on what is played.
-    if (n > 0) self->m_morph.Chain().ProcessPlanar(block->Channels, n, self->Source().Channels(), self->Source().Rate());
-    return n > 0 ? 1 : 0;
-}
-
-void CVocalith::ResetReplay() {
-    m_replayEnd = m_replayBack = 0;
-    m_replayChannels = Source().Channels();
-    m_replayRate = Source().Rate();
-    // The player's buffer (five quarter seconds by default), a block and the
-    // equalizer's run-in, with room to spare.
-    m_replayCapacity = m_replayRate > 0 && m_replayChannels > 0 ? m_replayRate * 3 : 0;
-    try {
-        m_replay.assign(static_cast<std::size_t>(m_replayCapacity) * m_replayChannels, 0.0f);
-        m_primer.assign(static_cast<std::size_t>(m_replayRate / 10 + 1) * m_replayChannels, 0.0f);
-    } catch (...) {
-        m_replayCapacity = 0;   // no replay: a change is heard after the player's buffer
-    }
-}
-
-void CVocalith::KeepForReplay(const float* const* channels, int frames) {
-    if (m_replayCapacity <= 0 || m_replayChannels != Source().Channels()) return;
-    for (int f = 0; f < frames; ++f) {
-        float* to = m_replay.data() + static_cast<std::size_t>((m_replayEnd + f) % m_replayCapacity) * m_replayChannels;
-        for (int c = 0; c < m_replayChannels; ++c) to[c] = channels[c][f];
-    }
-    m_replayEnd += frames;
-}
-
-int CVocalith::ReplayRead(float* const* channels, int capacity) {
-    if (m_replayBack <= 0 || capacity <= 0) return 0;
-    const int n = static_cast<int>(std::min<std::int64_t>(capacity, m_replayBack));
-    const std::int64_t from = m_replayEnd - m_replayBack;
-    for (int f = 0; f < n; ++f) {
-        const float* at = m_replay.data() + static_cast<std::size_t>((from + f) % m_replayCapacity) * m_replayChannels;
-        for (int c = 0; c < m_replayChannels; ++c) channels[c][f] = at[c];
-    }
-    m_replayBack -= n;
-    return n;
-}
-
-int CVocalith::TakeBack(int frames) {
-    if (m_replayCapacity <= 0 || frames <= 0) return 0;
-    const std::int64_t kept = std::min<std::int64_t>(m_replayEnd, m_replayCapacity);
-    const int taken = static_cast<int>(std::clamp<std::int64_t>(kept - m_replayBack, 0, frames));
-    if (taken == 0) return 0;
-    m_replayBack += taken;
-    // The effects start over at the place taken back, primed with what came just before it.
-    const std::int64_t seam = m_replayEnd - m_replayBack;
-    const std::int64_t oldest = m_replayEnd - kept;
-    const int primed = static_cast<int>(std::min<std::int64_t>(m_replayRate / 10, seam - oldest));
-    for (int f = 0; f < primed; ++f) {
-        const float* at = m_replay.data() + static_cast<std::size_t>((seam - primed + f) % m_replayCapacity) * m_replayChannels;
-        std::copy(at, at + m_replayChannels, m_primer.begin() + static_cast<std::ptrdiff_t>(f) * m_replayChannels);
-    }
-    m_morph.Chain().Restart(m_primer.data(), primed, m_replayChannels, m_replayRate);
-    return taken;
-}
-
-void CVocalith::OnEffectsChanged(void* context) {
-    auto* self = static_cast<CVocalith*>(context);
-    if (self->m_player && self->m_playing >= 0 && self->OwnsPlayer()) self->m_player->RequestRewrite();
 }
 
 void CVocalith::ShowTrackInfo() {
@@ -832,11 +410,16 @@ LRESULT CALLBACK CVocalith::WindowProc(HWND window, UINT message, WPARAM w, LPAR
 }
 
 LRESULT CVocalith::Handle(UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_DRAWITEM && w == kIdList && l)
+        ReadFirst(static_cast<int>(reinterpret_cast<const DRAWITEMSTRUCT*>(l)->itemID));
     LRESULT coloured = 0;
     if (m_colors.Handle(m_window, message, w, l, coloured)) return coloured;
     switch (message) {
     case WM_SIZE:
         Layout();
+        return 0;
+    case kMsgInfoRead:
+        TakeInfo();
         return 0;
     case WM_COMMAND: {
         const UINT id = LOWORD(w);
@@ -932,6 +515,8 @@ LRESULT CVocalith::Handle(UINT message, WPARAM w, LPARAM l) {
         return 0;
     case WM_DESTROY:
         KillTimer(m_window, kUiTimer);
+        // Here, not later: the module may be unloaded before its object goes.
+        m_reader.Stop();
         // The module is going away: the player must not call into it again.
         if (m_player && m_callbackSet) {
             if (OwnsPlayer()) m_player->Stop();

@@ -9,6 +9,7 @@
 #include "module_colors.h"
 #include "module_toolbar.h"
 #include "morph_controller.h"
+#include "track_info_reader.h"
 #include "track_source.h"
 
 #include <windows.h>
@@ -24,6 +25,7 @@ constexpr UINT kMsgTrackEnded = WM_APP + 1;   // posted from the player's thread
 constexpr UINT kMsgOpenFiles = WM_APP + 2;    // lParam: const std::vector<std::wstring>*; wParam 1: list only
 constexpr UINT kMsgSkipFailed = WM_APP + 3;   // a track could not be played: on to the next
 constexpr UINT kMsgTrackAdvanced = WM_APP + 4; // the player went on into the next track without a gap
+constexpr UINT kMsgInfoRead = WM_APP + 5;     // the track info reader has read some files
 
 // Control identifiers.
 enum : UINT {
@@ -46,6 +48,11 @@ enum : UINT {
     kIdMorphFolder = 43010,    // the folder morphed files go to
     kIdMorphBeside = 43011,    // morphed files beside their originals
 };
+
+// Every format the player plays, for the file choosers.
+#define VOCALITH_AUDIO_FILTER                                                                 \
+    L"Audio files (*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma)\0"     \
+    L"*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma\0"
 
 class CVocalith {
 public:
@@ -136,14 +143,32 @@ private:
     struct TrackTags {
         mediatags::MediaTags tags;
         bool missing = false;
+        bool read = false;             // the file was looked at (its tags, or that it is missing)
+        bool asked = false;            // asked of the reader ahead of the rest (its row was drawn)
         std::wstring listedTitle;      // a playlist file's title for the entry
         std::int64_t listedSeconds = -1;
     };
+    // The track's tags, read here and now when they are not yet (to play it, say).
     const TrackTags& TagsFor(const std::wstring& path);
+    // What is known of the track without reading it.
+    TrackTags& KnownTags(const std::wstring& path);
     // "Artist – Title" (the file name without tags), "(missing)" after a file
-    // that is not there, the length after a tab.
+    // that is not there, the length after a tab; from what is known.
     std::wstring ListLine(const std::wstring& path);
     std::wstring TrackName(const std::wstring& path);
+    static std::wstring NameOf(const TrackTags& t, const std::wstring& path);
+    // The list's tracks from `from` on that are not read yet, to the reader.
+    void ReadBehind(int from);
+    // A row drawn: its track read ahead of the rest.
+    void ReadFirst(int row);
+    // What the reader read, into the list's rows.
+    void TakeInfo();
+    // The rows drawn again, from what is known now.
+    void RedrawRows();
+    // The list's own procedure before ListProc: the list keeps no text, a row's
+    // text is asked of the window (LB_GETTEXT) when it is drawn.
+    static LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM w, LPARAM l);
+    WNDPROC m_listProc = nullptr;
     // Files with each playlist file among them replaced by its entries.
     std::vector<std::wstring> ExpandPlaylists(const std::vector<std::wstring>& files);
     bool SavePlaylist(const std::wstring& path);
@@ -182,7 +207,9 @@ private:
     std::vector<float> m_replay, m_primer;
     int m_replayCapacity = 0, m_replayChannels = 0, m_replayRate = 0;
     std::int64_t m_replayEnd = 0, m_replayBack = 0;
-    std::map<std::wstring, TrackTags> m_tags;   // by path, read when first listed
+    std::map<std::wstring, TrackTags> m_tags;   // by path
+    std::map<std::wstring, std::wstring> m_saved;   // the list's settings as last written or read
+    CTrackInfoReader m_reader;
     int m_failures = 0;                         // tracks that failed one after another
 };
 

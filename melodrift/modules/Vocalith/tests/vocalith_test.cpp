@@ -574,12 +574,69 @@ TEST_F(Vocalith, PlaylistFilesSavedAndOpenedKeepEveryEntry) {
         Command(kIdClearForTest);
         ASSERT_TRUE(ListItems().empty());
         ASSERT_EQ(Open({list}), MESSAGE_OK);
-        EXPECT_EQ(ListItems(), shown);
+        // Whether an entry's file is there is learnt behind the list, as its tags are read.
+        EXPECT_TRUE(PumpUntil([&] { return ListItems() == shown; }, 10000));
         EXPECT_EQ(Text(kIdTitle), L"Gr\u00fc\u00dfe \u00fc");
         Command(ORVO_CMD_STOP);
         Command(kIdClearForTest);
         Drop({beside, gone, elsewhere});
     }
+
+    // A playlist of 2,000 entries (one of them missing) is listed at once with
+    // its own titles and lengths, and the files' tags and lengths follow.
+    std::string tagged = ToneWav(0.01, 440, 440, 0.05) + "LIST";
+    Put32(tagged, 4 + 8 + 14);
+    tagged += "INFOINAM";
+    Put32(tagged, 14);
+    tagged += std::string("Tagged title") + std::string(2, '\0');
+    std::string size;
+    Put32(size, static_cast<std::uint32_t>(tagged.size() - 8));
+    tagged.replace(4, 4, size);
+    std::string m3u8 = "#EXTM3U\r\n";
+    for (int i = 0; i < 2000; ++i) {
+        const std::string name = "t" + std::to_string(i) + ".wav";
+        if (i != 1000) {
+            ASSERT_TRUE(mdtest::WriteBytes(music + L"\\" + std::wstring(name.begin(), name.end()), tagged));
+        }
+        m3u8 += "#EXTINF:7,Listed " + std::to_string(i) + "\r\n" + name + "\r\n";
+    }
+    const std::wstring big = music + L"\\big.m3u8";
+    ASSERT_TRUE(mdtest::WriteBytes(big, m3u8));
+    const auto allRead = [&] {
+        const std::vector<std::wstring> items = ListItems(true);
+        return items.size() == 2000 && std::count(items.begin(), items.end(), L"Tagged title") == 1999 &&
+               items[1000].ends_with(L" (missing)") && lengths[1999] == L"0:00";
+    };
+    Command(ORVO_CMD_STOP);
+    Command(kIdClearForTest);
+    for (int round = 0; round < 2; ++round) {
+        // The second time round the list is cleared half-way and opened again:
+        // nothing of the first reading comes into the new list, all is read again.
+        ASSERT_EQ(Open({big}), MESSAGE_OK);
+        std::vector<std::wstring> items = ListItems(true);
+        ASSERT_EQ(items.size(), 2000u);
+        EXPECT_EQ(items[0], L"Tagged title");   // the one played is read first
+        EXPECT_EQ(Text(kIdTitle), L"Tagged title");
+        if (round == 1) {
+            Command(ORVO_CMD_STOP);
+            Command(kIdClearForTest);
+            PumpUntil([] { return false; }, 300);
+            EXPECT_TRUE(ListItems().empty());
+            ASSERT_EQ(Open({big}), MESSAGE_OK);
+        }
+        EXPECT_TRUE(PumpUntil(allRead, 60000)) << round;
+        Command(ORVO_CMD_STOP);
+        Command(kIdClearForTest);
+    }
+    // The module goes away while the reader is busy: it stops, nothing hangs;
+    // the long list kept in the settings comes back whole, and is read again.
+    ASSERT_EQ(Open({big}), MESSAGE_OK);
+    Command(ORVO_CMD_STOP);
+    UnloadModule();
+    LoadModule();
+    EXPECT_TRUE(PumpUntil(allRead, 60000));
+    EXPECT_EQ(ListItems()[1000], L"t1000 (missing)");
+    Command(kIdClearForTest);
 }
 
 TEST_F(Vocalith, EveryLayoutReachesThePlayerInItsOwnFormat) {
