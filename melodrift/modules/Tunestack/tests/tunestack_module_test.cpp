@@ -182,22 +182,6 @@ void DoubleClick(HWND tree, HTREEITEM item)
     PostMessageW(tree, WM_LBUTTONUP, 0, at);
 }
 
-// Posts the files to the window as the shell does when they are dropped on it.
-void DropFiles(HWND window, const std::vector<std::wstring>& paths)
-{
-    std::wstring list;
-    for (const std::wstring& path : paths) list += path + L'\0';
-    list += L'\0';
-    const SIZE_T bytes = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GHND, bytes);
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
-    GlobalUnlock(memory);
-    PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
-}
-
 class TunestackModule : public ::testing::Test {
 protected:
     void SetUp() override

@@ -21,6 +21,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 using namespace mdtest;
 
@@ -472,8 +473,17 @@ TEST(ModuleColoursSelection, TheChosenTrackOfThePlaylistIsInTheHighlight)
         ASSERT_TRUE(host.SetSkin(skin));
         HWND list = GetDlgItem(host.ModuleWindow(), 1003);
         ASSERT_TRUE(list);
-        for (const wchar_t* track : {L"First", L"Second", L"Third"})
-            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(track));
+        // Three tracks dropped on the player (its list shows what it holds; it takes no strings).
+        std::string wav = std::string("RIFF\x44\x03\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1F\0\0\x80\x3E\0\0\x02\0\x10\0data\x20\x03\0\0", 44);
+        wav += std::string(800, '\0');
+        std::vector<std::wstring> tracks;
+        for (const wchar_t* track : {L"First", L"Second", L"Third"}) {
+            tracks.push_back(program + track + L".wav");
+            ASSERT_TRUE(WriteBytes(tracks.back(), wav));
+        }
+        DropFiles(host.ModuleWindow(), tracks);
+        ASSERT_TRUE(PumpUntil([&] { return SendMessageW(list, LB_GETCOUNT, 0, 0) == 3; }, 10000));
+        SendMessageW(list, LB_SETSEL, FALSE, -1);
         SendMessageW(list, LB_SETSEL, TRUE, 1);   // the playlist takes several tracks
         InvalidateRect(list, nullptr, TRUE);
         RECT chosen = {}, other = {};

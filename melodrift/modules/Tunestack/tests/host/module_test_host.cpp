@@ -8,7 +8,9 @@
 #include "xml/enxml.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -419,6 +421,21 @@ std::string ReadBytes(const std::wstring& path)
 HWND WaitForDialog(const wchar_t* title, DWORD timeoutMs)
 {
     return fw::testing::WaitForProcessWindow(0, L"#32770", title, timeoutMs);
+}
+
+void DropFiles(HWND window, const std::vector<std::wstring>& paths)
+{
+    std::wstring list;
+    for (const std::wstring& path : paths) list += path + L'\0';
+    list += L'\0';
+    const SIZE_T bytes = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GHND, bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
 }  // namespace mdtest

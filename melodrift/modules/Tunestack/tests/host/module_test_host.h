@@ -188,6 +188,9 @@ std::string ReadBytes(const std::wstring& path);
 // Removes a folder with everything in it.
 void RemoveTree(const std::wstring& folder);
 
+// Posts the files to the window as the shell does when they are dropped on it.
+void DropFiles(HWND window, const std::vector<std::wstring>& paths);
+
 // A visible top-level dialog of that title (class #32770), or null after the time-out.
 HWND WaitForDialog(const wchar_t* title, DWORD timeoutMs = 10000);
 
