@@ -36,6 +36,7 @@ CEqualizer::CEqualizer(const std::uint32_t edges[kEdgeCount])
     std::fill(m_output, m_output + kBlockSize, 0.0f);
     std::fill(m_overlap, m_overlap + kBlockSize, 0.0f);
     std::fill(m_work, m_work + kFftSize, 0.0f);
+    std::fill(m_fftWork, m_fftWork + 2 * kFftSize, 0.0f);
     std::fill(m_spectrum, m_spectrum + kResponseBins, ComplexF{0.0f, 0.0f});
     std::fill(m_response, m_response + kResponseBins, ComplexF{0.0f, 0.0f});
 }
@@ -106,7 +107,8 @@ void CEqualizer::Design()
     ComplexF* design = m_spectrum;
     DesignSpectrum(m_edges, m_gains, m_sampleRate, design);
     float* impulse = m_work + kBlockSize;
-    if (dsp::detail::CcsFft(design, impulse, kDesignOrder, NSP_INVERSE, "CEqualizer::Design") != 0) {
+    if (dsp::detail::CcsFft(design, impulse, kDesignOrder, NSP_INVERSE, "CEqualizer::Design", nullptr,
+                              m_fftWork) != 0) {
         return;
     }
     // The zero-phase response turned causal: rotated by half its length, then
@@ -117,7 +119,8 @@ void CEqualizer::Design()
         m_work[half + k] = impulse[k];
     }
     std::fill(m_work + kBlockSize, m_work + kFftSize, 0.0f);
-    if (dsp::detail::RealFft(m_work, m_response, kFftOrder, NSP_FORWARD, "CEqualizer::Design") != 0) {
+    if (dsp::detail::RealFft(m_work, m_response, kFftOrder, NSP_FORWARD, "CEqualizer::Design", false,
+                               m_fftWork) != 0) {
         std::fill(m_response, m_response + kResponseBins, ComplexF{0.0f, 0.0f});
     }
 }
@@ -133,12 +136,13 @@ void CEqualizer::Convolve()
 {
     // The upper half of the input stays zero: the transform reads the block as
     // it was collected.
-    if (dsp::detail::RealFft(m_input, m_spectrum, kFftOrder, NSP_FORWARD, "CEqualizer::Process", true) != 0) {
+    if (dsp::detail::RealFft(m_input, m_spectrum, kFftOrder, NSP_FORWARD, "CEqualizer::Process", true, m_fftWork) != 0) {
         Silence();
         return;
     }
     // The product with the filter's response is taken as the inverse reads it.
-    if (dsp::detail::CcsFft(m_spectrum, m_work, kFftOrder, NSP_INVERSE, "CEqualizer::Process", m_response) != 0) {
+    if (dsp::detail::CcsFft(m_spectrum, m_work, kFftOrder, NSP_INVERSE, "CEqualizer::Process", m_response,
+                               m_fftWork) != 0) {
         Silence();
         return;
     }

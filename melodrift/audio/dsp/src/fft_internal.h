@@ -11,12 +11,17 @@ namespace dsp::detail {
 // Forward (or positive-exponent) real FFT; returns the reported status, 0 on
 // success. `zeroTail`: the caller knows the upper half of the input to be zero,
 // which some forms then need not read (a hint; the result is the same).
-int RealFft(const float* in, ComplexF* out, int order, int flags, const char* funcName, bool zeroTail = false);
+// `work`: the caller's own work memory of FftWorkFloats(order) floats, which
+// then nobody else may use at the same time; null for the calling thread's.
+int RealFft(const float* in, ComplexF* out, int order, int flags, const char* funcName, bool zeroTail = false,
+            float* work = nullptr);
 // Real signal from a CCS spectrum; returns the reported status, 0 on success.
 // With `product`, the signal of the spectrum times that one (bin by bin, as
-// nspcbMpy2 computes it), without a pass of its own.
+// nspcbMpy2 computes it), without a pass of its own. `work` as for RealFft.
 int CcsFft(const ComplexF* in, float* out, int order, int flags, const char* funcName,
-           const ComplexF* product = nullptr);
+           const ComplexF* product = nullptr, float* work = nullptr);
+// The work memory the transforms of an order need (0 for orders below 2).
+std::size_t FftWorkFloats(int order);
 
 // The forms of the transforms: plain C++, SSE2 (where the compiler targets
 // it) and AVX (64-bit x86 builds, on processors and systems that support it).

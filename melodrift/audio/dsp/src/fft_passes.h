@@ -123,15 +123,16 @@ struct FftPasses {
         }
     }
 
-    // Last pass of length 4: twiddles all 1.
+    // The butterflies of a column whose twiddles are all 1: the last pass of
+    // length 4 (inputs `dist` = s apart) and column 0 of a middle pass.
     template <std::size_t S, bool InPacked, bool OutPacked>
     static void Radix4Last(const float* DSP_RESTRICT xr, const float* DSP_RESTRICT xi, float* DSP_RESTRICT yr,
-                           float* DSP_RESTRICT yi, std::size_t stride)
+                           float* DSP_RESTRICT yi, std::size_t stride, std::size_t dist)
     {
         const std::size_t s = S != 0 ? S : stride;
         for (std::size_t q = 0; q < s; q += W) {
-            const Four f = Dft4(Load<InPacked>(xr, xi, q), Load<InPacked>(xr, xi, q + s),
-                                Load<InPacked>(xr, xi, q + 2 * s), Load<InPacked>(xr, xi, q + 3 * s));
+            const Four f = Dft4(Load<InPacked>(xr, xi, q), Load<InPacked>(xr, xi, q + dist),
+                                Load<InPacked>(xr, xi, q + 2 * dist), Load<InPacked>(xr, xi, q + 3 * dist));
             Store<OutPacked>(yr, yi, q, f.y0);
             Store<OutPacked>(yr, yi, q + s, f.y1);
             Store<OutPacked>(yr, yi, q + 2 * s, f.y2);
@@ -178,14 +179,7 @@ struct FftPasses {
         const std::size_t quarter = len / 4;
         const std::size_t dist = quarter * s;
         // Column 0 has all its twiddles 1: no products.
-        for (std::size_t q = 0; q < s; q += W) {
-            const Four f = Dft4(Load<false>(xr, xi, q), Load<false>(xr, xi, q + dist),
-                                Load<false>(xr, xi, q + 2 * dist), Load<false>(xr, xi, q + 3 * dist));
-            Store<false>(yr, yi, q, f.y0);
-            Store<false>(yr, yi, q + s, f.y1);
-            Store<false>(yr, yi, q + 2 * s, f.y2);
-            Store<false>(yr, yi, q + 3 * s, f.y3);
-        }
+        Radix4Last<S, false, false>(xr, xi, yr, yi, s, dist);
         for (std::size_t p = 1; p < quarter; ++p) {
             const V w1r = Ops::Broadcast(tw[p]), w1i = Ops::Broadcast(tw[quarter + p]);
             const V w2r = Ops::Broadcast(tw[2 * quarter + p]), w2i = Ops::Broadcast(tw[3 * quarter + p]);
@@ -301,7 +295,7 @@ struct FftPasses {
         if (len == 2) {
             Radix2Last<kLastS, false, OutPacked>(xr, xi, yr, yi, s);
         } else if (len == 4) {
-            Radix4Last<kLastS, false, OutPacked>(xr, xi, yr, yi, s);
+            Radix4Last<kLastS, false, OutPacked>(xr, xi, yr, yi, s, s);
         } else if (len == 8) {
             Radix8Last<kLastS, false, OutPacked>(xr, xi, yr, yi, s);
         } else if constexpr (!OutPacked) {
@@ -340,7 +334,7 @@ struct FftPasses {
         if (len == 2) {
             Radix2Last<1, InPacked, OutPacked>(xr, xi, yr, yi, 1);
         } else if (len == 4) {
-            Radix4Last<1, InPacked, OutPacked>(xr, xi, yr, yi, 1);
+            Radix4Last<1, InPacked, OutPacked>(xr, xi, yr, yi, 1, 1);
         } else {
             Radix8Last<1, InPacked, OutPacked>(xr, xi, yr, yi, 1);
         }
@@ -431,29 +425,23 @@ struct FftPasses {
         return k;
     }
 
-    // Bins k..k+W-1 of a packed spectrum, times those of `f` with Product.
-    template <bool Product>
-    static C Bins(const float* x, const float* f, std::size_t at)
+    // Bins at..at+W-1 of a packed spectrum, times those of `f` with Product;
+    // `Backwards` takes them in the reverse order (at = -k-W+1 gives -k, -k-1, ...).
+    template <bool Product, bool Backwards>
+    static C Bins(const float* x, const float* f, std::ptrdiff_t at)
     {
+        const auto load = [at](const float* p, C& v) {
+            if constexpr (Backwards) {
+                Ops::LoadPackedReversed(p + 2 * at, v.re, v.im);
+            } else {
+                Ops::LoadPacked(p + 2 * at, v.re, v.im);
+            }
+        };
         C a;
-        Ops::LoadPacked(x + 2 * at, a.re, a.im);
+        load(x, a);
         if constexpr (Product) {
             C b;
-            Ops::LoadPacked(f + 2 * at, b.re, b.im);
-            a = Mul(a, b.re, b.im);
-        }
-        return a;
-    }
-
-    // Bins -k-W+1..-k (`at` = -k-W+1), taken in the order -k, -k-1, ...
-    template <bool Product>
-    static C BinsBackwards(const float* x, const float* f, std::ptrdiff_t at)
-    {
-        C a;
-        Ops::LoadPackedReversed(x + 2 * at, a.re, a.im);
-        if constexpr (Product) {
-            C b;
-            Ops::LoadPackedReversed(f + 2 * at, b.re, b.im);
+            load(f, b);
             a = Mul(a, b.re, b.im);
         }
         return a;
@@ -476,8 +464,8 @@ struct FftPasses {
         std::size_t k = from;
         for (; k + W <= half / 2; k += W) {
             const std::ptrdiff_t back = -static_cast<std::ptrdiff_t>(k + W - 1);
-            const C a = Bins<Product>(x, f, k);
-            const C b = BinsBackwards<Product>(xHi, fHi, back);
+            const C a = Bins<Product, false>(x, f, static_cast<std::ptrdiff_t>(k));
+            const C b = Bins<Product, true>(xHi, fHi, back);
             const V ar = a.re, ai = Ops::Mul(signV, a.im);
             const V br = b.re, bi = Ops::Mul(signV, b.im);
             const V sr = Ops::Add(ar, br), si = Ops::Sub(ai, bi);  // twice the even part

@@ -31,6 +31,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <thread>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #define DSP_HAVE_SSE2 1
@@ -68,8 +69,6 @@ struct FftTables {
     const float* stride4Twiddles = nullptr;  // see FftWork; null where not built
     const float* recombCos = nullptr;    // cos(2 pi k / N), k = 0..M/2
     const float* recombSin = nullptr;    // sin(2 pi k / N), k = 0..M/2
-    float* bufferA = nullptr;            // two work buffers of M complex values,
-    float* bufferB = nullptr;            // real parts first, then imaginary parts
 };
 
 // Stage twiddles of an M-point complex FFT: for each radix-4 pass of length
@@ -100,8 +99,7 @@ std::unique_ptr<FftTables> BuildTables(int order)
     const std::uint64_t m = std::uint64_t(1) << (order - 1);
     const std::uint64_t twiddleFloats = StageTwiddleFloats(m) + Stride4TwiddleFloats(m);
     const std::uint64_t recombFloats = 2 * (m / 2 + 1);
-    const std::uint64_t bufferFloats = 4 * m;
-    const std::uint64_t total = twiddleFloats + recombFloats + bufferFloats;
+    const std::uint64_t total = twiddleFloats + recombFloats;
     if (total * sizeof(float) > kMaxTableBytes || total > SIZE_MAX / sizeof(float)) {
         return nullptr;
     }
@@ -157,42 +155,122 @@ std::unique_ptr<FftTables> BuildTables(int order)
     }
     tables->recombCos = cosTable;
     tables->recombSin = sinTable;
-    p += 2 * (half / 2 + 1);
-
-    tables->bufferA = p;
-    tables->bufferB = p + 2 * half;
-    for (std::size_t i = 0; i < 4 * half; ++i) {
-        p[i] = 0.0f;
-    }
     return tables;
 }
 
-// The process-wide table cache. Every transform runs under its lock, because
-// the work buffers are part of the tables.
+// The process-wide table cache. The tables never change once built, so
+// transforms read them without a lock: a transform counts itself among the
+// users of its order before it looks for the tables, and releasing an order
+// (under the lock, which only building and releasing take) unpublishes its
+// tables and waits for the users that may hold them to finish.
 struct FftContext {
     std::mutex lock;
-    std::unique_ptr<FftTables> tables[kMaxOrder + 1];
+    std::atomic<FftTables*> tables[kMaxOrder + 1] = {};
+    std::atomic<int> users[kMaxOrder + 1] = {};
+
+    ~FftContext() { ReleaseAll(); }
+
+    // With the lock held.
+    void Release(int order)
+    {
+        std::unique_ptr<FftTables> old(tables[order].exchange(nullptr));
+        if (old) {
+            while (users[order].load() != 0) {
+                std::this_thread::yield();
+            }
+        }
+    }
 
     void ReleaseAll()
     {
-        for (auto& t : tables) {
-            t.reset();
+        for (int order = 0; order <= kMaxOrder; ++order) {
+            Release(order);
         }
     }
 
-    // Tables of `order` (>= 2), built on first use; null when they cannot be built.
+    // Tables of `order` (>= 2), built on first use; null when they cannot be
+    // built. With the lock held.
     FftTables* Get(int order)
     {
-        if (!tables[order]) {
-            tables[order] = BuildTables(order);
-            if (!tables[order]) {
+        FftTables* t = tables[order].load();
+        if (t == nullptr) {
+            std::unique_ptr<FftTables> built = BuildTables(order);
+            if (!built) {
                 ReleaseAll();
-                tables[order] = BuildTables(order);
+                built = BuildTables(order);
             }
+            t = built.release();
+            tables[order].store(t);
         }
-        return tables[order].get();
+        return t;
     }
 };
+
+// Holds the tables of one order (>= 2; none for smaller ones) for one
+// transform: null when they cannot be built. Takes the lock only where the
+// order has no tables yet.
+class TablesInUse {
+public:
+    TablesInUse(FftContext& ctx, int order) : m_ctx(ctx), m_order(order)
+    {
+        while (order >= 2) {
+            m_ctx.users[order].fetch_add(1);
+            m_tables = m_ctx.tables[order].load();
+            if (m_tables != nullptr) {
+                return;
+            }
+            // Not counted while waiting for the lock: whoever holds it may be
+            // waiting for this order's users.
+            m_ctx.users[order].fetch_sub(1);
+            std::lock_guard<std::mutex> guard(m_ctx.lock);
+            if (m_ctx.Get(order) == nullptr) {
+                return;
+            }
+        }
+    }
+    ~TablesInUse()
+    {
+        if (m_tables != nullptr) {
+            m_ctx.users[m_order].fetch_sub(1);
+        }
+    }
+    TablesInUse(const TablesInUse&) = delete;
+    TablesInUse& operator=(const TablesInUse&) = delete;
+
+    const FftTables* Get() const { return m_tables; }
+
+private:
+    FftContext& m_ctx;
+    int m_order;
+    FftTables* m_tables = nullptr;
+};
+
+// The work memory of the transforms called without their own (the nsps
+// routines): one per thread, as large as the largest order that thread has
+// transformed, so that transforms on two threads share nothing they write.
+struct ThreadWork {
+    std::unique_ptr<float[]> data;
+    std::size_t floats = 0;
+
+    // At least `count` floats; null (and the old memory kept) when there is no room.
+    float* Get(std::size_t count)
+    {
+        if (count > floats) {
+            if (static_cast<std::uint64_t>(count) * sizeof(float) > kMaxTableBytes) {
+                return nullptr;
+            }
+            std::unique_ptr<float[]> grown(new (std::nothrow) float[count]());
+            if (!grown) {
+                return nullptr;
+            }
+            data = std::move(grown);
+            floats = count;
+        }
+        return data.get();
+    }
+};
+
+thread_local ThreadWork t_work;
 
 FftContext& Context()
 {
@@ -337,12 +415,12 @@ FftForm FormFor(const FftTables& tables)
     return FftForm::Plain;
 }
 
-// The complex FFT in the given form.
-const float* ComplexFftIn(FftForm form, const FftTables& tables, const float* packedIn, const float* inR,
-                          const float* inI, float* packedOut, bool zeroTail = false)
+// The complex FFT in the given form, in the work memory `buffers` (4M floats).
+const float* ComplexFftIn(FftForm form, const FftTables& tables, float* buffers, const float* packedIn,
+                          const float* inR, const float* inI, float* packedOut, bool zeroTail = false)
 {
-    const dsp::detail::FftWork work = {tables.half, tables.stageTwiddles, tables.stride4Twiddles, tables.bufferA,
-                                       tables.bufferB};
+    const dsp::detail::FftWork work = {tables.half, tables.stageTwiddles, tables.stride4Twiddles, buffers,
+                                       buffers + 2 * tables.half};
 #if DSP_HAVE_AVX_FORM
     if (form == FftForm::Avx) {
         return dsp::detail::ComplexFftAvx(work, packedIn, inR, inI, packedOut, zeroTail);
@@ -358,11 +436,11 @@ const float* ComplexFftIn(FftForm form, const FftTables& tables, const float* pa
 }
 
 // Real to CCS for order >= 2: `out` gets bins 0..M.
-void RealForward(const FftTables& tables, const float* in, ComplexF* out, bool zeroTail)
+void RealForward(const FftTables& tables, float* buffers, const float* in, ComplexF* out, bool zeroTail)
 {
     const std::size_t m = tables.half;
     const FftForm form = FormFor(tables);
-    const float* zr = ComplexFftIn(form, tables, in, nullptr, nullptr, nullptr, zeroTail);
+    const float* zr = ComplexFftIn(form, tables, buffers, in, nullptr, nullptr, nullptr, zeroTail);
     const float* zi = zr + m;
     float* o = &out[0].re;
 
@@ -393,8 +471,8 @@ void RealForward(const FftTables& tables, const float* in, ComplexF* out, bool z
 // negative-exponent variant); `factor` is the overall scale (1/M for a scaled
 // inverse, 2 without scaling). With `product` the spectrum is first multiplied
 // bin by bin by that one.
-void RealInverse(const FftTables& tables, const ComplexF* in, const ComplexF* product, float* out, bool conjugate,
-                 float factor)
+void RealInverse(const FftTables& tables, float* buffers, const ComplexF* in, const ComplexF* product, float* out,
+                 bool conjugate, float factor)
 {
     const std::size_t m = tables.half;
     const float* x = &in[0].re;
@@ -402,8 +480,8 @@ void RealInverse(const FftTables& tables, const ComplexF* in, const ComplexF* pr
     // The spectrum of the packed signal goes into work buffer A with real and
     // imaginary parts swapped, so that the forward complex FFT computes the
     // inverse one (the last pass swaps them back into the packed output).
-    float* aRe = tables.bufferA;       // imaginary parts
-    float* aIm = tables.bufferA + m;   // real parts
+    float* aRe = buffers;       // imaginary parts
+    float* aIm = buffers + m;   // real parts
     const float h = 0.5f * factor;
     const float sign = conjugate ? -1.0f : 1.0f;
 
@@ -441,73 +519,73 @@ void RealInverse(const FftTables& tables, const ComplexF* in, const ComplexF* pr
 #endif
     Plain::SplitPairs(from, m, x, x + 2 * m, tables.recombCos, tables.recombSin, h, sign, aRe, aIm, aRe + m, aIm + m,
                       f);
-    ComplexFftIn(form, tables, nullptr, tables.bufferA, tables.bufferA + m, out);
+    ComplexFftIn(form, tables, buffers, nullptr, buffers, buffers + m, out);
 }
-
-// A failed check: status, condition text and line, reported after the lock is released.
-struct Outcome {
-    int status = NSP_STS_OK;
-    const char* context = nullptr;
-    int line = 0;
-};
 
 }  // namespace
 
 namespace dsp::detail {
 
+std::size_t FftWorkFloats(int order)
+{
+    return order >= 2 && order <= kMaxOrder ? std::size_t(2) << order : 0;
+}
+
 namespace {
 
 // The checks shared by both transforms, in the order they are reported, then
-// `run` with the tables of the order (null for orders 0 and 1).
+// `run` with the tables of the order (null for orders 0 and 1) and the work
+// memory: `work` where the caller has its own, else the calling thread's.
 template <class Run>
-int Transform(const void* in, const void* out, int order, int flags, const char* funcName, Run run)
+int Transform(const void* in, const void* out, int order, int flags, const char* funcName, float* work, Run run)
 {
-    Outcome outcome;
     FftContext& ctx = Context();
-    {
-        std::lock_guard<std::mutex> guard(ctx.lock);
-        if ((flags & NSP_FREE_TABLES) != 0) {
-            if (order >= 0 && order <= kMaxOrder) {
-                ctx.tables[order].reset();
-            }
+    if ((flags & NSP_FREE_TABLES) != 0) {
+        if (order >= 0 && order <= kMaxOrder) {
+            std::lock_guard<std::mutex> guard(ctx.lock);
+            ctx.Release(order);
+        }
+        return NSP_STS_OK;
+    }
+    int status = NSP_STS_BAD_ARGUMENT;
+    const char* context = nullptr;
+    int line = 0;
+    if (order < 0) {
+        context = "order<0", line = __LINE__;
+    } else if (order > kMaxOrder) {
+        context = "order>31", line = __LINE__;
+    } else {
+        const TablesInUse tables(ctx, order);
+        float* buffers = work;
+        if (order >= 2 && tables.Get() != nullptr && buffers == nullptr) {
+            buffers = t_work.Get(FftWorkFloats(order));
+        }
+        if (order >= 2 && (tables.Get() == nullptr || buffers == nullptr)) {
+            status = NSP_STS_NO_MEMORY, context = "No working Twd memory", line = __LINE__;
+        } else if ((flags & NSP_BUILD_TABLES) != 0) {
+            return NSP_STS_OK;
+        } else if (in == nullptr) {
+            context = "inSamps==0", line = __LINE__;
+        } else if (out == nullptr) {
+            context = "outSamps==0", line = __LINE__;
+        } else if ((flags & NSP_FORWARD) != 0 && (flags & NSP_INVERSE) != 0) {
+            context = "(flags & 1) && (flags & 2)", line = __LINE__;
+        } else if ((flags & NSP_FORWARD) == 0 && (flags & NSP_INVERSE) == 0) {
+            context = "(flags & 1)==0 && (flags & 2)==0", line = __LINE__;
+        } else {
+            run(order >= 2 ? tables.Get() : nullptr, buffers);
             return NSP_STS_OK;
         }
-        if (order < 0) {
-            outcome = {NSP_STS_BAD_ARGUMENT, "order<0", __LINE__};
-        } else if (order > kMaxOrder) {
-            outcome = {NSP_STS_BAD_ARGUMENT, "order>31", __LINE__};
-        } else {
-            const FftTables* tables = nullptr;
-            if (order >= 2) {
-                tables = ctx.Get(order);
-            }
-            if (order >= 2 && tables == nullptr) {
-                outcome = {NSP_STS_NO_MEMORY, "No working Twd memory", __LINE__};
-            } else if ((flags & NSP_BUILD_TABLES) != 0) {
-                return NSP_STS_OK;
-            } else if (in == nullptr) {
-                outcome = {NSP_STS_BAD_ARGUMENT, "inSamps==0", __LINE__};
-            } else if (out == nullptr) {
-                outcome = {NSP_STS_BAD_ARGUMENT, "outSamps==0", __LINE__};
-            } else if ((flags & NSP_FORWARD) != 0 && (flags & NSP_INVERSE) != 0) {
-                outcome = {NSP_STS_BAD_ARGUMENT, "(flags & 1) && (flags & 2)", __LINE__};
-            } else if ((flags & NSP_FORWARD) == 0 && (flags & NSP_INVERSE) == 0) {
-                outcome = {NSP_STS_BAD_ARGUMENT, "(flags & 1)==0 && (flags & 2)==0", __LINE__};
-            } else {
-                run(tables);
-                return NSP_STS_OK;
-            }
-        }
     }
-    // Reported outside the lock: the handler may call the routines again.
-    return nspError(outcome.status, funcName, outcome.context, kFile, outcome.line);
+    // Reported with no tables held: the handler may call the routines again.
+    return nspError(status, funcName, context, kFile, line);
 }
 
 }  // namespace
 
-int RealFft(const float* in, ComplexF* out, int order, int flags, const char* funcName, bool zeroTail)
+int RealFft(const float* in, ComplexF* out, int order, int flags, const char* funcName, bool zeroTail, float* work)
 {
-    return Transform(in, out, order, flags, funcName, [&](const FftTables* tables) {
+    return Transform(in, out, order, flags, funcName, work, [&](const FftTables* tables, float* buffers) {
         const bool inverse = (flags & NSP_INVERSE) != 0;
         const std::size_t n = std::size_t(1) << order;
         if (order == 0) {
@@ -516,7 +594,7 @@ int RealFft(const float* in, ComplexF* out, int order, int flags, const char* fu
             out[0] = {in[0] + in[1], 0.0f};
             out[1] = {in[0] - in[1], 0.0f};
         } else {
-            RealForward(*tables, in, out, zeroTail);
+            RealForward(*tables, buffers, in, out, zeroTail);
         }
         if (inverse) {
             // Positive exponent: the conjugate spectrum, scaled unless told not to.
@@ -543,9 +621,10 @@ FftForm BestFftForm()
     return BestForm();
 }
 
-int CcsFft(const ComplexF* in, float* out, int order, int flags, const char* funcName, const ComplexF* product)
+int CcsFft(const ComplexF* in, float* out, int order, int flags, const char* funcName, const ComplexF* product,
+           float* work)
 {
-    return Transform(in, out, order, flags, funcName, [&](const FftTables* tables) {
+    return Transform(in, out, order, flags, funcName, work, [&](const FftTables* tables, float* buffers) {
         const bool forward = (flags & NSP_FORWARD) != 0;
         const bool scaled = !forward && (flags & NSP_NO_SCALE) == 0;
         const std::size_t n = std::size_t(1) << order;
@@ -563,7 +642,7 @@ int CcsFft(const ComplexF* in, float* out, int order, int flags, const char* fun
             out[1] = scale * (x0 - x1);
         } else {
             const float factor = scaled ? 2.0f / static_cast<float>(n) : 2.0f;
-            RealInverse(*tables, in, product, out, forward, factor);
+            RealInverse(*tables, buffers, in, product, out, forward, factor);
         }
     });
 }

@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -375,6 +378,63 @@ TEST_P(DspFft, AgreesWithThePlainForm)
             worstPadded = std::max(worstPadded, std::fabs(static_cast<double>(spectra[0][k].im) - spectra[1][k].im));
         }
         EXPECT_LE(worstPadded, 1e-6 * Norm(padded)) << "order " << order;
+    }
+}
+
+// Three threads transforming at once, two in their thread's work memory, one
+// in its own, while a fourth keeps releasing the tables of their order: each
+// gets what the plain form gives alone.
+TEST_P(DspFft, ThreadsTransformAtOnceWhileTheTablesAreReleased)
+{
+    constexpr int kOrder = 12;
+    const std::size_t n = std::size_t(1) << kOrder;
+    const std::vector<float> x[2] = {Noise(n, 41), Noise(n, 42)};
+    std::vector<ComplexF> spectra[2];
+    std::vector<float> backs[2];
+    dsp::detail::SetFftForm(FftForm::Plain);
+    for (int t = 0; t < 2; ++t) {
+        spectra[t].resize(n / 2 + 1);
+        backs[t].resize(n);
+        nspsRealFftlNip(x[t].data(), spectra[t].data(), kOrder, NSP_FORWARD);
+        nspsCcsFftlNip(spectra[t].data(), backs[t].data(), kOrder, NSP_INVERSE);
+    }
+    dsp::detail::SetFftForm(GetParam());
+    double worst[3] = {0.0, 0.0, 0.0};
+    auto transform = [&](int thread) {
+        const int t = thread % 2;
+        std::vector<float> work(thread == 2 ? dsp::detail::FftWorkFloats(kOrder) : 0);
+        float* own = thread == 2 ? work.data() : nullptr;
+        std::vector<ComplexF> spectrum(n / 2 + 1);
+        std::vector<float> back(n);
+        for (int round = 0; round < 100; ++round) {
+            ASSERT_EQ(dsp::detail::RealFft(x[t].data(), spectrum.data(), kOrder, NSP_FORWARD, "test", false, own), 0);
+            ASSERT_EQ(dsp::detail::CcsFft(spectra[t].data(), back.data(), kOrder, NSP_INVERSE, "test", nullptr, own),
+                      0);
+            for (std::size_t k = 0; k <= n / 2; ++k) {
+                const ComplexF& expected = spectra[t][k];
+                worst[thread] = std::max({worst[thread], std::fabs(static_cast<double>(spectrum[k].re) - expected.re),
+                                          std::fabs(static_cast<double>(spectrum[k].im) - expected.im)});
+            }
+            for (std::size_t i = 0; i < n; ++i) {
+                worst[thread] = std::max(worst[thread], std::fabs(static_cast<double>(back[i]) - backs[t][i]));
+            }
+        }
+    };
+    std::atomic<bool> done{false};
+    std::thread releaser([&] {
+        while (!done.load()) {
+            nspsRealFftlNip(nullptr, nullptr, kOrder, NSP_FREE_TABLES);
+            std::this_thread::yield();
+        }
+    });
+    std::thread threads[3] = {std::thread(transform, 0), std::thread(transform, 1), std::thread(transform, 2)};
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    done.store(true);
+    releaser.join();
+    for (int thread = 0; thread < 3; ++thread) {
+        EXPECT_LE(worst[thread], 1e-6 * Norm(x[thread % 2])) << "thread " << thread;
     }
 }
 

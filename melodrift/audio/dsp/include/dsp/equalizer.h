@@ -81,4 +81,7 @@ private:
     float m_work[kFftSize];
     ComplexF m_spectrum[kResponseBins];
     ComplexF m_response[kResponseBins];
+    // The transforms' work memory (dsp::detail::FftWorkFloats(kFftOrder)), the
+    // equalizer's own: equalizers on two threads never wait for each other.
+    float m_fftWork[2 * kFftSize];
 };

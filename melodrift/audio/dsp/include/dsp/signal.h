@@ -4,8 +4,10 @@
 // All routines share one process-wide context: the FFT tables of each order
 // (built on the first call of that order, then reused, so a transform allocates
 // nothing after its first call), the last error status and the error handler.
-// The context is guarded by a lock, so calls from several threads are safe; they
-// simply take turns.
+// Calls from several threads are safe and run side by side: the tables never
+// change once built, and each thread transforms in work memory of its own
+// (grown on its first call of a larger order). Only building and releasing
+// tables take a lock.
 //
 // Errors are reported, never thrown: a failing routine calls nspError with the
 // status, its own name, the failed condition, the source file and the line.
