@@ -459,24 +459,26 @@ struct FftPasses {
                              float* DSP_RESTRICT im, float* DSP_RESTRICT reHi, float* DSP_RESTRICT imHi,
                              const float* DSP_RESTRICT f)
     {
-        const V hV = Ops::Broadcast(h), signV = Ops::Broadcast(sign);
+        // The scale (and the sign of the imaginary parts) is taken as the bins
+        // are read: everything after is linear in them.
+        const V hV = Ops::Broadcast(h), hSignV = Ops::Broadcast(h * sign);
         const float* fHi = Product ? f + 2 * half : nullptr;
         std::size_t k = from;
         for (; k + W <= half / 2; k += W) {
             const std::ptrdiff_t back = -static_cast<std::ptrdiff_t>(k + W - 1);
             const C a = Bins<Product, false>(x, f, static_cast<std::ptrdiff_t>(k));
             const C b = Bins<Product, true>(xHi, fHi, back);
-            const V ar = a.re, ai = Ops::Mul(signV, a.im);
-            const V br = b.re, bi = Ops::Mul(signV, b.im);
+            const V ar = Ops::Mul(hV, a.re), ai = Ops::Mul(hSignV, a.im);
+            const V br = Ops::Mul(hV, b.re), bi = Ops::Mul(hSignV, b.im);
             const V sr = Ops::Add(ar, br), si = Ops::Sub(ai, bi);  // twice the even part
             const V dr = Ops::Sub(ar, br), di = Ops::Add(ai, bi);
             const V c = Ops::Load(cosT + k), sn = Ops::Load(sinT + k);
             const V u = Ops::Add(Ops::Mul(c, di), Ops::Mul(sn, dr));
             const V v = Ops::Sub(Ops::Mul(c, dr), Ops::Mul(sn, di));
-            Ops::Store(im + k, Ops::Mul(hV, Ops::Sub(sr, u)));
-            Ops::Store(re + k, Ops::Mul(hV, Ops::Add(si, v)));
-            Ops::Store(imHi + back, Ops::Reverse(Ops::Mul(hV, Ops::Add(sr, u))));
-            Ops::Store(reHi + back, Ops::Reverse(Ops::Mul(hV, Ops::Sub(v, si))));
+            Ops::Store(im + k, Ops::Sub(sr, u));
+            Ops::Store(re + k, Ops::Add(si, v));
+            Ops::Store(imHi + back, Ops::Reverse(Ops::Add(sr, u)));
+            Ops::Store(reHi + back, Ops::Reverse(Ops::Sub(v, si)));
         }
         return k;
     }

@@ -80,37 +80,37 @@ void AddReal(const float* DSP_RESTRICT src, float* DSP_RESTRICT dst, int n)
     }
 }
 
+// A routine of two arrays: the checks, then `fast` where they do not overlap,
+// else `each` element by element in order (an exact alias included).
+template <class T, class Fast, class Each>
+void TwoArrays(const char* func, int line, const T* src, T* dst, int n, Fast fast, Each each)
+{
+    if (!CheckArgs(func, n, dst, src, line)) {
+        return;
+    }
+    if (Disjoint(src, dst, static_cast<std::uintptr_t>(n) * sizeof(T))) {
+        fast(src, dst, n);
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        each(src[i], dst[i]);
+    }
+}
+
 }  // namespace
 
 void nspcbMpy2(const ComplexF* src, ComplexF* dst, int n)
 {
-    if (!CheckArgs("nspcbMpy2", n, dst, src, __LINE__)) {
-        return;
-    }
-    if (Disjoint(src, dst, static_cast<std::uintptr_t>(n) * sizeof(ComplexF))) {
-        MulComplex(src, dst, n);
-        return;
-    }
-    for (int k = 0; k < n; ++k) {
-        const ComplexF s = src[k];
-        const ComplexF d = dst[k];
-        dst[k].re = d.re * s.re - d.im * s.im;
-        dst[k].im = d.re * s.im + d.im * s.re;
-    }
+    TwoArrays("nspcbMpy2", __LINE__, src, dst, n, MulComplex, [](const ComplexF s, ComplexF& d) {
+        const ComplexF v = d;
+        d.re = v.re * s.re - v.im * s.im;
+        d.im = v.re * s.im + v.im * s.re;
+    });
 }
 
 void nspsbAdd2(const float* src, float* dst, int n)
 {
-    if (!CheckArgs("nspsbAdd2", n, dst, src, __LINE__)) {
-        return;
-    }
-    if (Disjoint(src, dst, static_cast<std::uintptr_t>(n) * sizeof(float))) {
-        AddReal(src, dst, n);
-        return;
-    }
-    for (int i = 0; i < n; ++i) {
-        dst[i] += src[i];
-    }
+    TwoArrays("nspsbAdd2", __LINE__, src, dst, n, AddReal, [](const float s, float& d) { d += s; });
 }
 
 void nspsbMpy1(float val, float* dst, int n)

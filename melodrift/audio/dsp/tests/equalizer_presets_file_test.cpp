@@ -2,6 +2,8 @@
 // a missing file, and the English presets shipped with the program.
 #include "dsp/equalizer_presets.h"
 
+#include "eq_presets_test_support.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -34,22 +36,12 @@ std::wstring Widen(const char* text)
 
 TEST(DspEqualizerPresetsFile, SavedFileLoadsBack)
 {
-    EqualizerPresetList presets;
-    presets.push_back(std::make_unique<CEqualizerPreset>(L"Flat"));
-    presets.push_back(std::make_unique<CEqualizerPreset>(L"----"));
-    presets.push_back(std::make_unique<CEqualizerPreset>(L"B\u00e4sse & H\u00f6hen"));
-    for (int b = 0; b < 10; ++b) {
-        presets[2]->SetValue(b, 200 - 15 * b);
-    }
+    const EqualizerPresetList presets = eqtest::ThreePresets(L"B\u00e4sse & H\u00f6hen", 200, -15);
     const std::wstring path = TempPath(L"dsp_eq_presets_test.xml");
     ASSERT_TRUE(SaveEqualizerPresets(path, presets));
     const EqualizerPresetList back = LoadEqualizerPresets(path);
     DeleteFileW(path.c_str());
-    ASSERT_EQ(back.size(), 3u);
-    for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(back[i]->GetName(), presets[i]->GetName());
-        EXPECT_TRUE(back[i]->Matches(presets[i]->GetValues())) << i;
-    }
+    eqtest::ExpectSamePresets(back, presets);
 }
 
 TEST(DspEqualizerPresetsFile, MissingOrBrokenFileGivesNoPresets)

@@ -1,6 +1,8 @@
 // Reading the presets document, building it back, and the presets menu.
 #include "dsp/equalizer_presets.h"
 
+#include "eq_presets_test_support.h"
+
 #include "xml/enxml.h"
 
 #include <gtest/gtest.h>
@@ -74,13 +76,7 @@ TEST(DspEqualizerPresets, APresetWithoutANameEndsTheList)
 
 TEST(DspEqualizerPresets, BuiltDocumentReadsBackTheSame)
 {
-    EqualizerPresetList presets;
-    presets.push_back(std::make_unique<CEqualizerPreset>(L"Flat"));
-    presets.push_back(std::make_unique<CEqualizerPreset>(L"----"));
-    presets.push_back(std::make_unique<CEqualizerPreset>(L"Bass & \"more\" <\u00e9>"));
-    for (int b = 0; b < 10; ++b) {
-        presets[2]->SetValue(b, 20 * b - 5);
-    }
+    const EqualizerPresetList presets = eqtest::ThreePresets(L"Bass & \"more\" <\u00e9>", -5, 20);
     const std::unique_ptr<enXml> document = BuildEqualizerPresetsDocument(presets);
     // Separators carry no bands.
     EXPECT_EQ(document->FindChild(L"Preset2")->GetChildCount(), 1);
@@ -88,11 +84,7 @@ TEST(DspEqualizerPresets, BuiltDocumentReadsBackTheSame)
     EXPECT_TRUE(document->SaveToBuffer(bytes));
 
     const EqualizerPresetList back = ReadEqualizerPresets(*document);
-    ASSERT_EQ(back.size(), 3u);
-    for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(back[i]->GetName(), presets[i]->GetName());
-        EXPECT_TRUE(back[i]->Matches(presets[i]->GetValues())) << i;
-    }
+    eqtest::ExpectSamePresets(back, presets);
 }
 
 TEST(DspEqualizerPresets, MenuEntriesIdsSeparatorsAndCheckMarks)
