@@ -213,19 +213,22 @@ class TablesInUse {
 public:
     TablesInUse(FftContext& ctx, int order) : m_ctx(ctx), m_order(order)
     {
-        while (order >= 2) {
+        if (order < 2) {
+            return;
+        }
+        m_ctx.users[order].fetch_add(1);
+        m_tables = m_ctx.tables[order].load();
+        if (m_tables != nullptr) {
+            return;
+        }
+        // Not counted while waiting for the lock: whoever holds it may be
+        // waiting for this order's users. Counted again before it is let go,
+        // so that the tables cannot be released before this transform ends.
+        m_ctx.users[order].fetch_sub(1);
+        std::lock_guard<std::mutex> guard(m_ctx.lock);
+        m_tables = m_ctx.Get(order);
+        if (m_tables != nullptr) {
             m_ctx.users[order].fetch_add(1);
-            m_tables = m_ctx.tables[order].load();
-            if (m_tables != nullptr) {
-                return;
-            }
-            // Not counted while waiting for the lock: whoever holds it may be
-            // waiting for this order's users.
-            m_ctx.users[order].fetch_sub(1);
-            std::lock_guard<std::mutex> guard(m_ctx.lock);
-            if (m_ctx.Get(order) == nullptr) {
-                return;
-            }
         }
     }
     ~TablesInUse()
