@@ -55,6 +55,11 @@ enum : UINT {
     L"Audio files (*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma)\0"     \
     L"*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma\0"
 
+// The open-file dialog for several files of `filter` (VOCALITH_AUDIO_FILTER and
+// more, NUL-separated, ending in two NULs) over `owner`: the chosen paths, none
+// when it was cancelled.
+std::vector<std::wstring> ChooseAudioFiles(HWND owner, const wchar_t* title, const wchar_t* filter);
+
 class CVocalith {
 public:
     static constexpr const wchar_t* kName = L"Vocalith";
