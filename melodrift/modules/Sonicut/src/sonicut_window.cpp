@@ -157,24 +157,20 @@ HWND CSonicutWindow::Create(HWND parent)
     SendMessageW(m_format, CB_SETCURSEL, format, 0);
     SetWindowTextW(m_file, DefaultFileName().c_str());
 
-    m_menu = CreateMenu();
-    HMENU popup = CreatePopupMenu();
-    AppendMenuW(popup, MF_STRING, ID_SC_RECORD, L"&Record\tCtrl+R");
-    AppendMenuW(popup, MF_STRING, ID_SC_PAUSE, L"&Pause / Resume\tCtrl+P");
-    AppendMenuW(popup, MF_STRING, ID_SC_STOP, L"&Stop\tCtrl+T");
-    AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(popup, MF_STRING, ID_SC_BROWSE, L"Record &to...\tCtrl+S");
-    AppendMenuW(m_menu, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), L"&Recorder");
-    ACCEL accel[] = {
+    m_menu = orvo::MakeModuleMenu(L"&Recorder", {
+        {ID_SC_RECORD, L"&Record\tCtrl+R"},
+        {ID_SC_PAUSE, L"&Pause / Resume\tCtrl+P"},
+        {ID_SC_STOP, L"&Stop\tCtrl+T"},
+        {0, nullptr},
+        {ID_SC_BROWSE, L"Record &to...\tCtrl+S"},
+    });
+    m_accel = orvo::MakeModuleAccelerators({
         {FCONTROL | FVIRTKEY, 'R', static_cast<WORD>(ID_SC_RECORD)},
         {FCONTROL | FVIRTKEY, 'P', static_cast<WORD>(ID_SC_PAUSE)},
         {FCONTROL | FVIRTKEY, 'T', static_cast<WORD>(ID_SC_STOP)},
         {FCONTROL | FVIRTKEY, 'S', static_cast<WORD>(ID_SC_BROWSE)},
-    };
-    m_accel = CreateAcceleratorTableW(accel, static_cast<int>(sizeof(accel) / sizeof(accel[0])));
+    });
 
-    m_toolbar.Load(m_hwnd, m_host, kModuleName);
-    m_colors.Apply(m_hwnd);
     m_morph.Initialize(m_host, kModuleName, m_instance, m_hwnd);
     if (m_micro) {
         m_micro->SetCanRecord(kModuleName, TRUE);
@@ -182,8 +178,7 @@ HWND CSonicutWindow::Create(HWND parent)
     } else {
         SetStatus(L"The host offers no microphone.");
     }
-    Layout();
-    UpdateControls();
+    ShowSkin();
     return m_hwnd;
 }
 
@@ -202,26 +197,17 @@ LRESULT CALLBACK CSonicutWindow::MeterProc(HWND hwnd, UINT message, WPARAM wPara
 
 LRESULT CSonicutWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    LRESULT coloured = 0;
-    if (m_colors.Handle(m_hwnd, message, wParam, lParam, coloured)) return coloured;
     switch (message) {
-    case WM_SIZE:
-        Layout();
-        return 0;
     case WM_TIMER:
         if (wParam == kTimer) OnTimer();
         return 0;
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
         // The frame's transport commands reach the microphone's owner.
+        switch (LOWORD(wParam)) {
         case ORVO_CMD_RECORD: OnCommand(ID_SC_RECORD); return 0;
         case ORVO_CMD_PAUSE: OnCommand(ID_SC_PAUSE); return 0;
         case ORVO_CMD_STOP: OnCommand(ID_SC_STOP); return 0;
-        default:
-            if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1 || HIWORD(wParam) == BN_CLICKED) {
-                if (OnCommand(LOWORD(wParam))) return 0;
-            }
-            break;
+        default: break;
         }
         break;
     case ORVO_WM_RECORDER_RELEASED:
