@@ -1,15 +1,18 @@
 // The opening every window of a one-window module shares (see
 // single_window_module.h): the handles the host asks for, the window class and
-// the child window made in the frame, the skin's colours and toolbar, and the
-// module's settings. Derived is the module's window class, befriends this class
-// and offers:
-//   LRESULT Handle(UINT, WPARAM, LPARAM)   its messages (WM_NCDESTROY excepted)
+// the child window made in the frame, the skin's colours and toolbar, the
+// module's menu, accelerators and commands, and its settings. Derived is the
+// module's window class, befriends this class and offers:
+//   LRESULT Handle(UINT, WPARAM, LPARAM)   its other messages (WM_NCDESTROY excepted)
+//   bool OnCommand(UINT id)                 a menu item, button or accelerator; false when not its own
+//   void Layout()                           places the controls (at WM_SIZE)
 //   void ArrangeForSkin()                   after a new skin's toolbar: lay out again
 //   void OnWindowDestroy()                  at WM_DESTROY, before the children go
 // Derived's destructor calls DestroyModuleWindow first, while its own members
 // still live for the messages of the window's end.
 #pragma once
 
+#include "host/command_ranges.h"
 #include "host/host_interfaces.h"
 #include "module_colors.h"
 #include "module_toolbar.h"
@@ -17,6 +20,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <initializer_list>
 #include <string>
 
 namespace orvo {
@@ -26,6 +30,16 @@ bool RegisterModuleWindowClass(HINSTANCE instance, const wchar_t* className, WND
 // The module's setting `key`; empty when there is none or no host.
 std::wstring ReadModuleSetting(IApplication* app, const wchar_t* module, const wchar_t* key);
 void WriteModuleSetting(IApplication* app, const wchar_t* module, const wchar_t* key, const std::wstring& value);
+
+// An item of a module's menu; id 0 is a separator.
+struct ModuleMenuItem {
+    UINT id;
+    const wchar_t* text;
+};
+// The menu the frame merges in: one pop-up `title` of `items`.
+HMENU MakeModuleMenu(const wchar_t* title, std::initializer_list<ModuleMenuItem> items);
+// The accelerator table of `keys` (null when there are none or it cannot be made).
+HACCEL MakeModuleAccelerators(std::initializer_list<ACCEL> keys);
 
 template <class Derived>
 class CModuleWindow {
@@ -37,10 +51,7 @@ public:
     // The skin changed: its colours, then its toolbar of the module, are taken again.
     void LoadSkin() {
         m_colors.Load(m_host);
-        if (!m_hwnd) return;
-        m_toolbar.Load(m_hwnd, m_host, m_name);
-        static_cast<Derived*>(this)->ArrangeForSkin();
-        m_colors.Apply(m_hwnd);
+        ShowSkin();
     }
 
 protected:
@@ -64,6 +75,15 @@ protected:
         if (!m_hwnd) return false;
         m_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
         return true;
+    }
+
+    // The skin's toolbar of the module, the controls laid out for it and the
+    // skin's colours on them: the end of the window's creation, and again for a new skin.
+    void ShowSkin() {
+        if (!m_hwnd) return;
+        m_toolbar.Load(m_hwnd, m_host, m_name);
+        static_cast<Derived*>(this)->ArrangeForSkin();
+        m_colors.Apply(m_hwnd);
     }
 
     // The window, the menu and the accelerators go.
@@ -104,6 +124,15 @@ private:
             self->m_hwnd = nullptr;
             return DefWindowProcW(hwnd, message, wParam, lParam);
         }
+        LRESULT coloured = 0;
+        if (self->m_colors.Handle(hwnd, message, wParam, lParam, coloured)) return coloured;
+        if (message == WM_SIZE) {
+            self->Layout();
+            return 0;
+        }
+        // Menu items and buttons (code 0) and accelerators (1) that are the
+        // module's commands; other commands and the controls' notices go on.
+        if (message == WM_COMMAND && HIWORD(wParam) <= 1 && self->OnCommand(LOWORD(wParam))) return 0;
         return self->Handle(message, wParam, lParam);
     }
 };

@@ -381,11 +381,13 @@ Slips FindSlips(const std::vector<double>& left, const std::vector<double>& righ
         if (std::fabs(Wrap(pl[i] - pl[i - 1])) <= minStep && std::fabs(Wrap(pr[i] - pr[i - 1])) <= minStep) {
             continue;
         }
-        // The shift across the window that holds the step, between the two
-        // whole windows around it. Frames lost put the tone ahead (a forward
-        // phase step); the same whole number of frames in both channels.
-        const double sl = StepAsFrames(pl[i + 1] - pl[i - 1], hzLeft, rate);
-        const double sr = StepAsFrames(pr[i + 1] - pr[i - 1], hzRight, rate);
+        // The shift across the window that holds the step, between whole
+        // windows around it: the step may lie in this window, or so late in the
+        // one before that that one barely moved. Frames lost put the tone ahead
+        // (a forward phase step); the same whole number of frames in both channels.
+        const std::size_t before = i >= 2 ? i - 2 : i - 1;
+        const double sl = StepAsFrames(pl[i + 1] - pl[before], hzLeft, rate);
+        const double sr = StepAsFrames(pr[i + 1] - pr[before], hzRight, rate);
         const double shift = (sl + sr) / 2;
         const bool whole = std::fabs(sl - std::round(sl)) <= 0.3 && std::fabs(sr - std::round(sr)) <= 0.3;
         if (std::fabs(sl - sr) <= 0.35 && whole && std::fabs(shift) >= 0.6 && std::fabs(shift) <= maxFrames) {

@@ -7,8 +7,6 @@
 // the levels; the window reads the levels and the time on a timer.
 #pragma once
 
-#include "host/command_ranges.h"
-#include "host/host_interfaces.h"
 #include "module_window.h"
 #include "morph_controller.h"
 #include "sonicut/wav_file.h"
@@ -47,8 +45,6 @@ class CSonicutWindow : public orvo::CModuleWindow<CSonicutWindow> {
 public:
     CSonicutWindow(HINSTANCE instance, IQueryInterface* host);
     ~CSonicutWindow();
-    CSonicutWindow(const CSonicutWindow&) = delete;
-    CSonicutWindow& operator=(const CSonicutWindow&) = delete;
 
     HWND Create(HWND parent);
     RecorderState State() const { return m_state; }

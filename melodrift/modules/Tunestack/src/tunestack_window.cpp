@@ -111,29 +111,27 @@ HWND CTunestackWindow::Create(HWND parent)
     font(m_cancel);
 
     // The menu the frame merges in, and the accelerators.
-    m_menu = CreateMenu();
-    HMENU popup = CreatePopupMenu();
-    AppendMenuW(popup, MF_STRING, ID_TS_ADD_FOLDER, L"&Add folder...\tCtrl+O");
-    AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(popup, MF_STRING, ID_TS_NEW_PLAYLIST, L"&New playlist\tCtrl+N");
-    AppendMenuW(popup, MF_STRING, ID_TS_RENAME_PLAYLIST, L"&Rename playlist\tF2");
-    AppendMenuW(popup, MF_STRING, ID_TS_DELETE_PLAYLIST, L"&Delete playlist");
-    AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(popup, MF_STRING, ID_TS_ADD_TO_PLAYLIST, L"Add &to playlist");
-    AppendMenuW(popup, MF_STRING, ID_TS_REMOVE_FROM_PLAYLIST, L"Re&move from playlist");
-    AppendMenuW(popup, MF_STRING, ID_TS_IMPORT_PLAYLIST, L"&Import playlist file...");
-    AppendMenuW(popup, MF_STRING, ID_TS_EXPORT_PLAYLIST, L"&Export playlist file...");
-    AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(popup, MF_STRING, ID_TS_PLAY_SELECTED, L"&Play selected\tEnter");
-    AppendMenuW(popup, MF_STRING, ID_TS_CHOOSE_FROM_LIBRARY, L"&Choose from library...\tCtrl+L");
-    AppendMenuW(m_menu, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), L"&Library");
-    ACCEL accel[] = {
+    m_menu = orvo::MakeModuleMenu(L"&Library", {
+        {ID_TS_ADD_FOLDER, L"&Add folder...\tCtrl+O"},
+        {0, nullptr},
+        {ID_TS_NEW_PLAYLIST, L"&New playlist\tCtrl+N"},
+        {ID_TS_RENAME_PLAYLIST, L"&Rename playlist\tF2"},
+        {ID_TS_DELETE_PLAYLIST, L"&Delete playlist"},
+        {0, nullptr},
+        {ID_TS_ADD_TO_PLAYLIST, L"Add &to playlist"},
+        {ID_TS_REMOVE_FROM_PLAYLIST, L"Re&move from playlist"},
+        {ID_TS_IMPORT_PLAYLIST, L"&Import playlist file..."},
+        {ID_TS_EXPORT_PLAYLIST, L"&Export playlist file..."},
+        {0, nullptr},
+        {ID_TS_PLAY_SELECTED, L"&Play selected\tEnter"},
+        {ID_TS_CHOOSE_FROM_LIBRARY, L"&Choose from library...\tCtrl+L"},
+    });
+    m_accel = orvo::MakeModuleAccelerators({
         {FCONTROL | FVIRTKEY, 'O', static_cast<WORD>(ID_TS_ADD_FOLDER)},
         {FCONTROL | FVIRTKEY, 'N', static_cast<WORD>(ID_TS_NEW_PLAYLIST)},
         {FVIRTKEY, VK_F2, static_cast<WORD>(ID_TS_RENAME_PLAYLIST)},
         {FCONTROL | FVIRTKEY, 'L', static_cast<WORD>(ID_TS_CHOOSE_FROM_LIBRARY)},
-    };
-    m_accel = CreateAcceleratorTableW(accel, static_cast<int>(sizeof(accel) / sizeof(accel[0])));
+    });
 
     const bool loaded = m_store.Load(m_library);
     m_info.assign(m_library.Files().size(), std::nullopt);
@@ -151,9 +149,7 @@ HWND CTunestackWindow::Create(HWND parent)
         }
     }
     RefreshPlaylists(select);
-    m_toolbar.Load(m_hwnd, m_host, kModuleName);
-    m_colors.Apply(m_hwnd);
-    Layout();
+    ShowSkin();
     if (!loaded) {
         SetStatus(L"The library files in " + m_store.Folder() +
                   L" could not be read; they will be kept as \".bad\" files when the library is next saved.");
@@ -171,16 +167,7 @@ void CTunestackWindow::OnWindowDestroy()
 
 LRESULT CTunestackWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    LRESULT coloured = 0;
-    if (m_colors.Handle(m_hwnd, message, wParam, lParam, coloured)) return coloured;
     switch (message) {
-    case WM_SIZE:
-        Layout();
-        return 0;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_TS_TARGET) return 0;
-        if (OnCommand(LOWORD(wParam))) return 0;
-        break;
     case WM_NOTIFY:
         return OnNotify(reinterpret_cast<NMHDR*>(lParam));
     case kScanDone:

@@ -3,8 +3,6 @@
 // along the top. Every change is saved at once (library_store.h).
 #pragma once
 
-#include "host/command_ranges.h"
-#include "host/host_interfaces.h"
 #include "library_store.h"
 #include "module_window.h"
 
@@ -51,8 +49,6 @@ class CTunestackWindow : public orvo::CModuleWindow<CTunestackWindow> {
 public:
     CTunestackWindow(HINSTANCE instance, IQueryInterface* host);
     ~CTunestackWindow();
-    CTunestackWindow(const CTunestackWindow&) = delete;
-    CTunestackWindow& operator=(const CTunestackWindow&) = delete;
 
     HWND Create(HWND parent);
 

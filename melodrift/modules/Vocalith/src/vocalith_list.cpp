@@ -140,30 +140,33 @@ void CVocalith::LoadList() {
     ReadBehind(0);
 }
 
-void CVocalith::ChooseFiles() {
+std::vector<std::wstring> ChooseAudioFiles(HWND owner, const wchar_t* title, const wchar_t* filter) {
     std::vector<wchar_t> buffer(65536, L'\0');
     OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = GetAncestor(m_window, GA_ROOT);
-    ofn.lpstrFilter = VOCALITH_AUDIO_FILTER
-                      L"Playlists (*.m3u;*.m3u8;*.pls)\0*.m3u;*.m3u8;*.pls\0All files (*.*)\0*.*\0";
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = filter;
     ofn.lpstrFile = buffer.data();
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
-    ofn.lpstrTitle = L"Add Files to Playlist";
+    ofn.lpstrTitle = title;
     ofn.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameW(&ofn)) return;
+    if (!GetOpenFileNameW(&ofn)) return {};
     // One name: the full path; several: the folder, then the names, each ended by a NUL.
     std::vector<std::wstring> parts;
     for (const wchar_t* p = buffer.data(); *p; p += wcslen(p) + 1) parts.emplace_back(p);
+    if (parts.size() <= 1) return parts;
+    std::wstring folder = parts[0];
+    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
     std::vector<std::wstring> files;
-    if (parts.size() == 1) {
-        files = parts;
-    } else if (parts.size() > 1) {
-        std::wstring folder = parts[0];
-        if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-        for (std::size_t i = 1; i < parts.size(); ++i) files.push_back(folder + parts[i]);
-    }
-    AddFiles(files, false);
+    for (std::size_t i = 1; i < parts.size(); ++i) files.push_back(folder + parts[i]);
+    return files;
+}
+
+void CVocalith::ChooseFiles() {
+    const std::vector<std::wstring> files = ChooseAudioFiles(
+        GetAncestor(m_window, GA_ROOT), L"Add Files to Playlist",
+        VOCALITH_AUDIO_FILTER L"Playlists (*.m3u;*.m3u8;*.pls)\0*.m3u;*.m3u8;*.pls\0All files (*.*)\0*.*\0");
+    if (!files.empty()) AddFiles(files, false);
 }
 
 void CVocalith::ChooseFromLibrary() {

@@ -328,21 +328,7 @@ void CVocalith::MorphSelectedFiles() {
         if (index < m_playlist.Count()) files.push_back(m_playlist.At(index));
     if (files.empty()) {
         // None chosen in the list: the user names them.
-        std::vector<wchar_t> buffer(65536, L'\0');
-        OPENFILENAMEW ofn = {};
-        ofn.lStructSize = sizeof(ofn);
-        ofn.hwndOwner = GetAncestor(m_window, GA_ROOT);
-        ofn.lpstrFilter = VOCALITH_AUDIO_FILTER L"All files (*.*)\0*.*\0";
-        ofn.lpstrFile = buffer.data();
-        ofn.nMaxFile = static_cast<DWORD>(buffer.size());
-        ofn.lpstrTitle = L"Morph Files";
-        ofn.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-        if (!GetOpenFileNameW(&ofn)) return;
-        std::vector<std::wstring> parts;
-        for (const wchar_t* p = buffer.data(); *p; p += wcslen(p) + 1) parts.emplace_back(p);
-        if (parts.size() == 1) files = parts;
-        for (std::size_t i = 1; i < parts.size(); ++i)
-            files.push_back(parts[0] + (parts[0].empty() || parts[0].back() == L'\\' ? L"" : L"\\") + parts[i]);
+        files = ChooseAudioFiles(GetAncestor(m_window, GA_ROOT), L"Morph Files", VOCALITH_AUDIO_FILTER L"All files (*.*)\0*.*\0");
     }
     if (files.empty()) return;
     MorphOutcome outcome =

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/playlist.h"
+#include "host/command_ranges.h"
 #include "host/host_interfaces.h"
 #include "mediatags/media_tags.h"
 #include "module_colors.h"
@@ -34,25 +35,30 @@ enum : UINT {
     kIdList = 1003,
 };
 
-// Command identifiers: the module's own range, 43000-43999 (Tunestack has
-// 41000-41999, Sonicut 42000-42999): the frame shows the Morph pop-up of every
-// module whichever is active, and routes its items by their numbers.
+// Command identifiers, in the module's own range (command_ranges.h): the frame
+// shows the Morph pop-up of every module whichever is active, and routes its
+// items by their numbers.
 enum : UINT {
-    kIdAdd = 43001,
-    kIdLibrary = 43002,
-    kIdRemove = 43003,
-    kIdClear = 43004,
-    kIdPlaySelected = 43005,
-    kIdOpenPlaylist = 43006,
-    kIdSavePlaylist = 43007,
-    kIdMorphFolder = 43010,    // the folder morphed files go to
-    kIdMorphBeside = 43011,    // morphed files beside their originals
+    kIdAdd = orvo::kVocalithCommands.first + 1,
+    kIdLibrary = orvo::kVocalithCommands.first + 2,
+    kIdRemove = orvo::kVocalithCommands.first + 3,
+    kIdClear = orvo::kVocalithCommands.first + 4,
+    kIdPlaySelected = orvo::kVocalithCommands.first + 5,
+    kIdOpenPlaylist = orvo::kVocalithCommands.first + 6,
+    kIdSavePlaylist = orvo::kVocalithCommands.first + 7,
+    kIdMorphFolder = orvo::kVocalithCommands.first + 10,   // the folder morphed files go to
+    kIdMorphBeside = orvo::kVocalithCommands.first + 11,   // morphed files beside their originals
 };
 
 // Every format the player plays, for the file choosers.
 #define VOCALITH_AUDIO_FILTER                                                                 \
     L"Audio files (*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma)\0"     \
     L"*.wav;*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.mp4;*.wma\0"
+
+// The open-file dialog for several files of `filter` (VOCALITH_AUDIO_FILTER and
+// more, NUL-separated, ending in two NULs) over `owner`: the chosen paths, none
+// when it was cancelled.
+std::vector<std::wstring> ChooseAudioFiles(HWND owner, const wchar_t* title, const wchar_t* filter);
 
 class CVocalith {
 public:

@@ -17,6 +17,7 @@
 #include "patinex/patinex.h"
 #include "player/ext_player_dx.h"
 #include "settings.h"
+#include "test_messages.h"
 #include "xml/enxml.h"
 #include "fw/testing/find_window.h"
 #include "fw/testing/input.h"
@@ -95,20 +96,7 @@ public:
     std::vector<int> positions;
 };
 
-// Pumps messages until the condition holds; false after the time-out.
-bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 20000) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (condition()) return true;
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(10);
-    }
-}
+using mdtest::PumpUntil;
 
 void Put16(std::string& b, unsigned v) {
     b.push_back(static_cast<char>(v & 0xFF));
@@ -273,19 +261,6 @@ protected:
             items.push_back(line.substr(0, line.find(L'\t')));   // the length stands after a tab
         }
         return items;
-    }
-    void Drop(const std::vector<std::wstring>& files) {
-        std::wstring names;
-        for (const std::wstring& f : files) names += f + L'\0';
-        names += L'\0';
-        const SIZE_T bytes = sizeof(DROPFILES) + names.size() * sizeof(wchar_t);
-        HGLOBAL memory = GlobalAlloc(GHND, bytes);
-        auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-        drop->pFiles = sizeof(DROPFILES);
-        drop->fWide = TRUE;
-        memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), names.size() * sizeof(wchar_t));
-        GlobalUnlock(memory);
-        SendMessageW(m_module->Window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
     }
     int State() { return m_frame.player.GetState(); }
 
@@ -557,7 +532,7 @@ TEST_F(Vocalith, PlaylistFilesSavedAndOpenedKeepEveryEntry) {
     ASSERT_TRUE(mdtest::WriteBytes(beside, ToneWav(0.5, 440, 440, 0.05)));
     const std::wstring elsewhere = File(L"a.wav", ToneWav(0.5, 440, 440, 0.05));
     const std::wstring gone = music + L"\\gone.ogg";
-    Drop({beside, gone, elsewhere});
+    mdtest::DropFiles(m_module->Window, {beside, gone, elsewhere}, true);
     const std::vector<std::wstring> shown = {L"Gr\u00fc\u00dfe \u00fc", L"gone (missing)", L"a"};
     ASSERT_EQ(ListItems(), shown);
     for (const wchar_t* extension : {L"m3u8", L"m3u", L"pls"}) {
@@ -579,7 +554,7 @@ TEST_F(Vocalith, PlaylistFilesSavedAndOpenedKeepEveryEntry) {
         EXPECT_EQ(Text(kIdTitle), L"Gr\u00fc\u00dfe \u00fc");
         Command(ORVO_CMD_STOP);
         Command(kIdClearForTest);
-        Drop({beside, gone, elsewhere});
+        mdtest::DropFiles(m_module->Window, {beside, gone, elsewhere}, true);
     }
 
     // A playlist of 2,000 entries (one of them missing) is listed at once with
@@ -700,7 +675,7 @@ TEST_F(Vocalith, PlaylistOfDroppedFilesWithRemoveNextPreviousPauseAndItsSettings
     const std::wstring a = File(L"a.wav", ToneWav(2, 440, 440, 0.05));
     const std::wstring b = File(L"b.wav", ToneWav(2, 440, 440, 0.05));
     const std::wstring c = File(L"c.wav", ToneWav(2, 440, 440, 0.05));
-    Drop({a, b, c});
+    mdtest::DropFiles(m_module->Window, {a, b, c}, true);
     EXPECT_EQ(ListItems(), (std::vector<std::wstring>{L"a", L"b", L"c"}));
     EXPECT_EQ(State(), ORVO_PLAYER_STOPPED);   // dropping adds, it does not play
     EXPECT_EQ(m_module->CanPlay, 1);
@@ -856,8 +831,10 @@ TEST_F(Vocalith, TheSkinsToolbarRemovesTheSelectedTrackAndFollowsSkinChanges) {
     GetWindowRect(List(), &listRect);
     EXPECT_GE(listRect.top, barRect.bottom);
 
-    Drop({File(L"a.wav", ToneWav(1, 440, 440, 0.05)), File(L"b.wav", ToneWav(1, 440, 440, 0.05)),
-          File(L"c.wav", ToneWav(1, 440, 440, 0.05))});
+    mdtest::DropFiles(m_module->Window,
+                      {File(L"a.wav", ToneWav(1, 440, 440, 0.05)), File(L"b.wav", ToneWav(1, 440, 440, 0.05)),
+                       File(L"c.wav", ToneWav(1, 440, 440, 0.05))},
+                      true);
     Select(1);
     HWND remove = GetDlgItem(bar, kIdRemove);
     ASSERT_TRUE(remove);

@@ -28,4 +28,27 @@ void WriteModuleSetting(IApplication* app, const wchar_t* module, const wchar_t*
     if (app) app->WriteSetting(module, key, value.c_str());
 }
 
+HMENU MakeModuleMenu(const wchar_t* title, std::initializer_list<ModuleMenuItem> items)
+{
+    HMENU menu = CreateMenu();
+    HMENU popup = CreatePopupMenu();
+    if (!menu || !popup) {
+        if (menu) DestroyMenu(menu);
+        if (popup) DestroyMenu(popup);
+        return nullptr;
+    }
+    for (const ModuleMenuItem& item : items) {
+        if (item.id == 0) AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+        else AppendMenuW(popup, MF_STRING, item.id, item.text);
+    }
+    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), title);
+    return menu;
+}
+
+HACCEL MakeModuleAccelerators(std::initializer_list<ACCEL> keys)
+{
+    if (keys.size() == 0) return nullptr;
+    return CreateAcceleratorTableW(const_cast<ACCEL*>(keys.begin()), static_cast<int>(keys.size()));
+}
+
 }  // namespace orvo

@@ -1,5 +1,4 @@
 // The module test host.
-#include "fw/testing/find_window.h"
 #include "module_test_host.h"
 
 #include "library/library_dlg.h"
@@ -354,26 +353,6 @@ int CModuleTestHost::XMicro::GetState() { return m_host.Micro().GetState(); }
 
 // ---- Helpers ---------------------------------------------------------------------------------------------
 
-void Pump(DWORD milliseconds)
-{
-    PumpUntil([] { return false; }, milliseconds);
-}
-
-bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (condition()) return true;
-        if (GetTickCount() - start > timeoutMs) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
 std::wstring ExeFolder()
 {
     wchar_t path[MAX_PATH] = {};
@@ -416,26 +395,6 @@ std::string ReadBytes(const std::wstring& path)
 {
     std::ifstream in(std::filesystem::path(path), std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-HWND WaitForDialog(const wchar_t* title, DWORD timeoutMs)
-{
-    return fw::testing::WaitForProcessWindow(0, L"#32770", title, timeoutMs);
-}
-
-void DropFiles(HWND window, const std::vector<std::wstring>& paths)
-{
-    std::wstring list;
-    for (const std::wstring& path : paths) list += path + L'\0';
-    list += L'\0';
-    const SIZE_T bytes = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GHND, bytes);
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
-    GlobalUnlock(memory);
-    PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
 }  // namespace mdtest

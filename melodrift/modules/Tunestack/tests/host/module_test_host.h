@@ -8,6 +8,7 @@
 #pragma once
 
 #include "host/host_interfaces.h"
+#include "test_messages.h"
 
 #include <functional>
 #include <memory>
@@ -172,10 +173,6 @@ private:
     int m_libraryRuns = 0;
 };
 
-// Handles the thread's messages until `condition` holds; false after `timeoutMs`.
-bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs);
-void Pump(DWORD milliseconds);
-
 // The folder of the running test program, with a trailing backslash.
 std::wstring ExeFolder();
 // A fresh, empty folder under the temporary folder (trailing backslash), of
@@ -187,11 +184,5 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 // Removes a folder with everything in it.
 void RemoveTree(const std::wstring& folder);
-
-// Posts the files to the window as the shell does when they are dropped on it.
-void DropFiles(HWND window, const std::vector<std::wstring>& paths);
-
-// A visible top-level dialog of that title (class #32770), or null after the time-out.
-HWND WaitForDialog(const wchar_t* title, DWORD timeoutMs = 10000);
 
 }  // namespace mdtest
