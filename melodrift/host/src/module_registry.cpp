@@ -366,6 +366,13 @@ CModuleEntry* CModuleRegistry::FindPlayerOwner() const {
     return nullptr;
 }
 
+CModuleEntry* CModuleRegistry::FindLastPlayerOwner() const {
+    CModuleEntry* owner = nullptr;
+    for (CModuleEntry* e : m_entries)
+        if (e->PlayerOwner) owner = e;
+    return owner;
+}
+
 CModuleEntry* CModuleRegistry::FindRecorderOwner() const {
     for (CModuleEntry* e : m_entries)
         if (e->RecorderOwner) return e;

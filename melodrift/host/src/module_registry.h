@@ -121,6 +121,9 @@ public:
 
     CModuleEntry* FindActive() const;
     CModuleEntry* FindPlayerOwner() const;
+    // The last module in registry order that owns the player: the one the
+    // frame's position slider steers.
+    CModuleEntry* FindLastPlayerOwner() const;
     CModuleEntry* FindRecorderOwner() const;
     int GetActiveOrder() const;
     // The first module of that name (letter case ignored), or null.

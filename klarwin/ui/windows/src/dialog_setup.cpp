@@ -4,7 +4,9 @@
 #include "fw/win/resources.h"
 #include "klarwin/brisko_engine.h"
 #include "klarwin/ui/window_messages.h"
+#include "resource.h"
 
+#include <commctrl.h>
 #include <oleauto.h>
 
 namespace kwui {
@@ -19,6 +21,11 @@ std::wstring FormatString(UINT formatId, const std::wstring& value) {
 }
 
 CBriskoEngine* Engine() { return CSingleton<CBriskoEngine>::GetInstance(); }
+
+void InitControls(DWORD classes) {
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), classes | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+}
 
 void PlaceWindow(CWnd& wnd, int width, int height, int bitmapHeight) {
     const int x = (GetSystemMetrics(SM_CXFULLSCREEN) - width) / 2;
@@ -52,6 +59,14 @@ void SetUpStatic(CXColorStatic& text, UINT id, CWnd* parent, const RECT& place, 
     text.SetTextColor(colour);
     text.SetFont(points, weight);
     text.SetText(value);
+}
+
+void SetUpHeading(CXColorStatic& title, CWnd* parent, const RECT& place, const std::wstring& value) {
+    SetUpStatic(title, IDC_TITLE, parent, place, kHeadingBlue, 14, FW_NORMAL, value);
+}
+
+void SetUpButtonRow(CWnd* parent, UINT bitmap, int y, std::initializer_list<RowButton> buttons) {
+    for (const RowButton& b : buttons) SetUpButton(*b.button, b.id, parent, bitmap, {b.x, y, 81, 21}, Str(b.caption));
 }
 
 HWND OpenWindowOf(CWnd* wnd) { return wnd && wnd->m_hWnd && ::IsWindow(wnd->m_hWnd) ? wnd->m_hWnd : nullptr; }

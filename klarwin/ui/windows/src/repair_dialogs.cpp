@@ -46,7 +46,7 @@ BOOL CRepairErrorsDialog::OnInitDialog() {
     kwui::OpenWindow(*this, IDB_DIALOG_SMALL, IDS_REPAIR_CAPTION, 450, 413, 393);
 
     SetUpButton(m_abort, IDCANCEL, this, IDB_BUTTON_SMALL, {340, 350, 81, 21}, Str(IDS_ABORT));
-    SetUpStatic(m_title, IDC_TITLE, this, {50, 30, 181, 21}, kHeadingBlue, 14, FW_NORMAL, Str(IDS_REPAIR_HEADING));
+    kwui::SetUpHeading(m_title, this, {50, 30, 181, 21}, Str(IDS_REPAIR_HEADING));
     SetUpStatic(m_note, IDC_REPAIR_NOTE, this, {50, 70, 350, 21}, kBlack, 8, FW_BOLD, Str(IDS_REPAIR_NOTE));
     SetUpStatic(m_item, IDC_REPAIR_ITEM, this, {50, 160, 351, 30}, kBlack, 8, FW_NORMAL, L"");
     ::MoveWindow(GetDlgItem(IDC_PROGRESS), 50, 210, 351, 21, TRUE);
@@ -174,7 +174,7 @@ const CMessageMap& CRestoreBackupsDialog::GetThisMessageMap() {
 BOOL CRestoreBackupsDialog::OnInitDialog() {
     kwui::OpenWindow(*this, IDB_DIALOG_SMALL, IDS_RESTORE_CAPTION, 450, 413, 393);
 
-    SetUpStatic(m_title, IDC_TITLE, this, {35, 30, 220, 31}, kHeadingBlue, 14, FW_NORMAL, Str(IDS_RESTORE_HEADING));
+    kwui::SetUpHeading(m_title, this, {35, 30, 220, 31}, Str(IDS_RESTORE_HEADING));
     SetUpStatic(m_text, IDC_SUBTITLE, this, {35, 65, 381, 42}, kBlack, 8, FW_NORMAL, Str(IDS_RESTORE_NOTE));
     SetUpStatic(m_selectAllLabel, IDC_SELECT_ALL_LABEL, this, {50, 110, 151, 21}, kHeadingBlue, 8, FW_NORMAL,
                 Str(IDS_SELECT_ALL));
@@ -182,9 +182,10 @@ BOOL CRestoreBackupsDialog::OnInitDialog() {
     m_selectAll.LoadImages(IDB_CHECKBOX_OFF, IDB_CHECKBOX_ON);
     m_selectAll.MoveWindow(35, 110, 13, 13);
 
-    SetUpButton(m_delete, IDC_DELETE_BACKUPS, this, IDB_BUTTON_SMALL, {135, 350, 81, 21}, Str(IDS_DELETE));
-    SetUpButton(m_restore, IDC_RESTORE_BACKUP, this, IDB_BUTTON_SMALL, {235, 350, 81, 21}, Str(IDS_RESTORE));
-    SetUpButton(m_close, IDC_CLOSE_WINDOW, this, IDB_BUTTON_SMALL, {335, 350, 81, 21}, Str(IDS_CLOSE));
+    kwui::SetUpButtonRow(this, IDB_BUTTON_SMALL, 350,
+                         {{&m_delete, IDC_DELETE_BACKUPS, IDS_DELETE, 135},
+                          {&m_restore, IDC_RESTORE_BACKUP, IDS_RESTORE, 235},
+                          {&m_close, IDC_CLOSE_WINDOW, IDS_CLOSE, 335}});
 
     SendDlgItemMessage(IDC_BACKUP_LIST, LB_RESETCONTENT);
     m_BackupPaths.RemoveAll();

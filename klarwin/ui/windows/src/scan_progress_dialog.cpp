@@ -63,7 +63,7 @@ BOOL CScanProgressDialog::OnInitDialog() {
     kwui::OpenWindow(*this, IDB_DIALOG_LARGE, IDS_PROGRESS_CAPTION, 528, 481, 461);
 
     kwui::SetUpButton(m_stop, IDC_STOP_SCAN, this, IDB_BUTTON_SMALL, {415, 398, 81, 21}, Str(IDS_STOP_SCAN));
-    SetUpStatic(m_title, IDC_TITLE, this, {50, 30, 181, 21}, kHeadingBlue, 14, FW_NORMAL, Str(IDS_PROGRESS_HEADING));
+    kwui::SetUpHeading(m_title, this, {50, 30, 181, 21}, Str(IDS_PROGRESS_HEADING));
     SetUpStatic(m_note, IDC_SUBTITLE, this, {50, 90, 420, 21}, kBlack, 9, FW_BOLD, Str(IDS_PROGRESS_NOTE));
     SetUpStatic(m_item, IDC_CURRENT_ITEM, this, {50, 110, 420, 21}, kGrey, 8, FW_NORMAL, L"");
 

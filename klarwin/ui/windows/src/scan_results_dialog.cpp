@@ -51,7 +51,7 @@ void CSectionResultDialog::SetSection(const std::wstring& name, CScanResultInfo*
 BOOL CSectionResultDialog::OnInitDialog() {
     kwui::OpenWindow(*this, IDB_DIALOG_LARGE, IDS_SECTION_CAPTION, 526, 481, 461);
 
-    SetUpStatic(m_title, IDC_TITLE, this, {50, 30, 181, 45}, kHeadingBlue, 14, FW_NORMAL, m_strName);
+    kwui::SetUpHeading(m_title, this, {50, 30, 181, 45}, m_strName);
     SetUpStatic(m_headline, IDC_HEADLINE, this, {50, 100, 351, 21}, kBlack, 9, FW_BOLD, L"");
     SetUpStatic(m_note, IDC_SECTION_NOTE, this, {50, 120, 351, 21}, kBlack, 9, FW_NORMAL,
                 Str(IDS_SECTION_NOTE));
@@ -60,8 +60,8 @@ BOOL CSectionResultDialog::OnInitDialog() {
     m_list.MoveWindow(50, 140, 430, 252);
     m_list.ShowWindow(SW_SHOW);
 
-    SetUpButton(m_save, IDC_SAVE_SECTION, this, IDB_BUTTON_SMALL, {300, 410, 81, 21}, Str(IDS_SAVE));
-    SetUpButton(m_cancel, IDC_CANCEL_SECTION, this, IDB_BUTTON_SMALL, {400, 410, 81, 21}, Str(IDS_CANCEL));
+    kwui::SetUpButtonRow(this, IDB_BUTTON_SMALL, 410,
+                         {{&m_save, IDC_SAVE_SECTION, IDS_SAVE, 300}, {&m_cancel, IDC_CANCEL_SECTION, IDS_CANCEL, 400}});
 
     m_snapshot.RemoveAll();
     for (int i = 0; i < m_nCount; ++i) m_snapshot.Add(m_first[i]->selected ? 1u : 0u);
@@ -103,7 +103,7 @@ BOOL CScanResultsDialog::OnInitDialog() {
     SetUpButton(m_report, IDC_CREATE_REPORT, this, IDB_BUTTON_WIDE, {275, 410, 90, 21}, Str(IDS_CREATE_REPORT));
     m_report.SetCaptionRect({0, 0, 88, 21});
 
-    SetUpStatic(m_title, IDC_TITLE, this, {50, 30, 181, 21}, kHeadingBlue, 14, FW_NORMAL, Str(IDS_RESULTS_HEADING));
+    kwui::SetUpHeading(m_title, this, {50, 30, 181, 21}, Str(IDS_RESULTS_HEADING));
     SetUpStatic(m_headline, IDC_HEADLINE, this, {100, 100, 351, 21}, RGB(255, 255, 255), 12, FW_BOLD, L"");
     SetUpStatic(m_count, IDC_ERROR_COUNT, this, {320, 373, 181, 21}, kCountRed, 12, FW_BOLD, L"");
 
@@ -199,7 +199,7 @@ const CMessageMap& CResultStatus::GetThisMessageMap() {
 
 BOOL CResultStatus::OnInitDialog() {
     kwui::OpenWindow(*this, IDB_SUMMARY, IDS_SUMMARY_CAPTION, 570, 518, 498);
-    SetUpStatic(m_title, IDC_TITLE, this, {40, 30, 250, 21}, kHeadingBlue, 14, FW_NORMAL, Str(IDS_SUMMARY_HEADING));
+    kwui::SetUpHeading(m_title, this, {40, 30, 250, 21}, Str(IDS_SUMMARY_HEADING));
 
     CBriskoEngine* engine = Engine();
     const std::wstring totals[3] = {engine ? engine->GetTotalFoundText() : L"",

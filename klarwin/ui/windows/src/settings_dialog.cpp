@@ -68,8 +68,7 @@ const int CSettingsDialog::kDayBits[kDayCount] = {kScheduleSunday,   kScheduleMo
 
 CSettingsDialog::CSettingsDialog(CWnd* parent) : CBitmapDialog(IDD_SETTINGS, parent) {
     // The template holds a date-time picker.
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_DATE_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&icc);
+    kwui::InitControls(ICC_DATE_CLASSES);
 }
 
 const CMessageMap& CSettingsDialog::GetThisMessageMap() {
@@ -84,10 +83,9 @@ const CMessageMap& CSettingsDialog::GetThisMessageMap() {
 BOOL CSettingsDialog::OnInitDialog() {
     kwui::OpenWindow(*this, IDB_DIALOG_SMALL, IDS_SETTINGS_CAPTION, 450, 413, 393);
 
-    SetUpButton(m_save, IDOK, this, IDB_BUTTON_SMALL, {240, 353, 81, 21}, Str(IDS_SAVE));
-    SetUpButton(m_cancel, IDCANCEL, this, IDB_BUTTON_SMALL, {340, 353, 81, 21}, Str(IDS_CANCEL));
+    kwui::SetUpButtonRow(this, IDB_BUTTON_SMALL, 353, {{&m_save, IDOK, IDS_SAVE, 240}, {&m_cancel, IDCANCEL, IDS_CANCEL, 340}});
 
-    SetUpStatic(m_title, IDC_TITLE, this, {50, 30, 181, 21}, kHeadingBlue, 14, FW_NORMAL, Str(IDS_SETTINGS_HEADING));
+    kwui::SetUpHeading(m_title, this, {50, 30, 181, 21}, Str(IDS_SETTINGS_HEADING));
     SetUpStatic(m_general, IDC_HEADING_GENERAL, this, {50, 100, 70, 21}, kHeadingBlue, 9, FW_NORMAL,
                 Str(IDS_HEADING_GENERAL));
     SetUpStatic(m_reports, IDC_HEADING_REPORTS, this, {50, 222, 70, 21}, kHeadingBlue, 9, FW_NORMAL,

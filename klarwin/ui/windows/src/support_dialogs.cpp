@@ -15,7 +15,6 @@ namespace {
 
 using kwui::Engine;
 using kwui::kBlack;
-using kwui::kHeadingBlue;
 using kwui::SetUpButton;
 using kwui::SetUpStatic;
 using kwui::Str;
@@ -69,10 +68,10 @@ const CMessageMap& CSendLogDialog::GetThisMessageMap() {
 BOOL CSendLogDialog::OnInitDialog() {
     kwui::OpenWindow(*this, IDB_DIALOG_LARGE, IDS_SEND_LOG_CAPTION, 526, 481, 461);
 
-    SetUpButton(m_send, IDOK, this, IDB_BUTTON_SMALL, {310, 413, 81, 21}, Str(IDS_SEND_REPORT));
-    SetUpButton(m_cancel, IDCANCEL, this, IDB_BUTTON_SMALL, {400, 413, 81, 21}, Str(IDS_CANCEL));
+    kwui::SetUpButtonRow(this, IDB_BUTTON_SMALL, 413,
+                         {{&m_send, IDOK, IDS_SEND_REPORT, 310}, {&m_cancel, IDCANCEL, IDS_CANCEL, 400}});
 
-    SetUpStatic(m_title, IDC_TITLE, this, {50, 30, 331, 21}, kHeadingBlue, 14, FW_NORMAL, Str(IDS_ADVANCED_REPAIR));
+    kwui::SetUpHeading(m_title, this, {50, 30, 331, 21}, Str(IDS_ADVANCED_REPAIR));
     SetUpStatic(m_intro, IDC_SUBTITLE, this, {50, 70, 241, 21}, kBlack, 9, FW_BOLD, Str(IDS_LOG_INTRO));
     SetUpStatic(m_text, IDC_LOG_TEXT, this, {50, 90, 421, 63}, kBlack, 8, FW_NORMAL, Str(IDS_LOG_TEXT));
 
@@ -148,15 +147,9 @@ const CMessageMap& CCustomSolnDialog::GetThisMessageMap() {
 BOOL CCustomSolnDialog::OnInitDialog() {
     kwui::OpenWindow(*this, IDB_DIALOG_LARGE, IDS_SOLUTION_CAPTION, 528, 481, 461);
 
-    m_run.SubclassDlgItem(IDC_RUN_SOLUTION, this);
-    m_run.LoadBitmaps(RGB(255, 0, 0), IDB_BUTTON_WIDE, IDB_BUTTON_WIDE, IDB_BUTTON_WIDE, IDB_BUTTON_WIDE);
-    m_run.SizeToBitmap();
-    m_run.MoveWindow(380, 398, 118, 21);
-    m_run.SetCaptionFont(8, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    m_run.SetCaption(Str(IDS_RUN_SOLUTION));
-    m_run.SetCaptionRect({0, 0, 118, 21});
+    SetUpButton(m_run, IDC_RUN_SOLUTION, this, IDB_BUTTON_WIDE, {380, 398, 118, 21}, Str(IDS_RUN_SOLUTION));
 
-    SetUpStatic(m_title, IDC_TITLE, this, {50, 30, 331, 21}, kHeadingBlue, 14, FW_NORMAL, Str(IDS_ADVANCED_REPAIR));
+    kwui::SetUpHeading(m_title, this, {50, 30, 331, 21}, Str(IDS_ADVANCED_REPAIR));
     // The label ends where the status text begins: a transparent static
     // repaints the background under all of its rectangle.
     SetUpStatic(m_statusLabel, IDC_STATUS_LABEL, this, {50, 90, 100, 21}, kBlack, 9, FW_BOLD,
@@ -223,8 +216,7 @@ DownloadProgressTexts FormatDownloadProgress(unsigned long long bytes, unsigned 
 
 CDownloadDialog::CDownloadDialog(CWnd* parent)
     : CBitmapDialog(IDD_DOWNLOAD, parent), m_clock(&SteadyMilliseconds) {
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&icc);
+    kwui::InitControls(ICC_PROGRESS_CLASS);
 }
 
 const CMessageMap& CDownloadDialog::GetThisMessageMap() {
@@ -243,7 +235,7 @@ BOOL CDownloadDialog::OnInitDialog() {
     kwui::OpenWindow(*this, IDB_DIALOG_SMALL, 0, 450, 393, 393);
 
     SetUpButton(m_abort, IDABORT, this, IDB_BUTTON_SMALL, {340, 340, 81, 21}, Str(IDS_ABORT));
-    SetUpStatic(m_title, IDC_TITLE, this, {50, 30, 181, 21}, kHeadingBlue, 14, FW_NORMAL, Str(IDS_DOWNLOAD_HEADING));
+    kwui::SetUpHeading(m_title, this, {50, 30, 181, 21}, Str(IDS_DOWNLOAD_HEADING));
     SetUpStatic(m_note, IDC_SUBTITLE, this, {50, 90, 350, 21}, kBlack, 9, FW_BOLD, Str(IDS_DOWNLOAD_NOTE));
     ::MoveWindow(GetDlgItem(IDC_PROGRESS), 50, 150, 350, 21, TRUE);
     SendDlgItemMessage(IDC_PROGRESS, PBM_SETRANGE32, 0, 0);

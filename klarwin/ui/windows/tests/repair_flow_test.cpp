@@ -44,23 +44,11 @@ void SetDword(const std::wstring& key, const std::wstring& name, DWORD data) {
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), REG_DWORD, &data, sizeof data);
 }
 
-int CountFiles(const std::wstring& folder) {
-    int n = 0;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(folder), ec))
-        if (entry.path().extension() == L".dat") ++n;
-    return n;
-}
-
 void EmptyFolder(const std::wstring& folder) {
     std::error_code ec;
     CreateDirectoryW(folder.c_str(), nullptr);
     for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(folder), ec))
         std::filesystem::remove(entry.path(), ec);
-}
-
-HWND WaitTop(const wchar_t* title) {
-    return uidriver::WaitForTopWindow({.title = title, .processId = GetCurrentProcessId()});
 }
 
 int FindListRow(HWND list, const std::wstring& text) {
@@ -100,201 +88,194 @@ TEST(KwWinRepairFlow, ScanResultsRepairSummaryRestoreAndStartup) {
     dlg.m_endProcess = [](UINT) {};
     CErrorListEx kept;
 
-    RunWithUser([&] { dlg.DoModal(); },
-                [&] {
-                    HWND wnd = WaitTop(CScanDialog::kTitle);
-                    ASSERT_NE(wnd, nullptr);
-                    const std::set<int> wanted = {kSectionHelpFiles, kSectionStartup, kSectionSharedDlls};
-                    SelectSections(wnd, wanted);
-                    uidriver::PostClick(uidriver::FindControl(wnd, IDC_SCAN_NOW));
-                    ExpectMessageBox(L"The scan completed successfully.");
+    RunMainWindow(dlg, [&](HWND wnd) {
+        const std::set<int> wanted = {kSectionHelpFiles, kSectionStartup, kSectionSharedDlls};
+        // Results: three rows with the sections' counts.
+        HWND results = ScanToResults(wnd, wanted);
+        ASSERT_NE(results, nullptr);
+        CScanResultsDialog* res = CScanResultsDialog::GetInstance();
+        ASSERT_NE(res, nullptr);
+        CBriskoEngine& engine = dlg.Engine();
+        auto& rows = res->Container().Rows();
+        ASSERT_EQ(rows.size(), 3u);
+        EXPECT_EQ(res->Container().GetContentHeight(), 3 * 35);
+        int sharedRow = -1;
+        for (const CSectionResultInfo* row : rows) {
+            EXPECT_TRUE(wanted.count(row->section));
+            EXPECT_EQ(row->count, engine.GetCounters()[row->section].Found);
+            EXPECT_NE(CScanResultContainer::SeverityBitmap(row->count), 0u);
+            if (row->section == kSectionSharedDlls) sharedRow = row->row;
+        }
+        ASSERT_GE(sharedRow, 0);
+        EXPECT_GE(rows[sharedRow]->count, 3);
+        const int total = static_cast<int>(engine.GetErrorList().GetSize());
+        EXPECT_EQ(uidriver::GetControlText(results, IDC_HEADLINE),
+                  L"Attention!   " + std::to_wstring(total) + L" registry errors were found");
 
-                    // Results: three rows with the sections' counts.
-                    HWND results = WaitForResults();
-                    ASSERT_NE(results, nullptr);
-                    CScanResultsDialog* res = CScanResultsDialog::GetInstance();
-                    ASSERT_NE(res, nullptr);
-                    CBriskoEngine& engine = dlg.Engine();
-                    auto& rows = res->Container().Rows();
-                    ASSERT_EQ(rows.size(), 3u);
-                    EXPECT_EQ(res->Container().GetContentHeight(), 3 * 35);
-                    int sharedRow = -1;
-                    for (const CSectionResultInfo* row : rows) {
-                        EXPECT_TRUE(wanted.count(row->section));
-                        EXPECT_EQ(row->count, engine.GetCounters()[row->section].Found);
-                        EXPECT_NE(CScanResultContainer::SeverityBitmap(row->count), 0u);
-                        if (row->section == kSectionSharedDlls) sharedRow = row->row;
-                    }
-                    ASSERT_GE(sharedRow, 0);
-                    EXPECT_GE(rows[sharedRow]->count, 3);
-                    const int total = static_cast<int>(engine.GetErrorList().GetSize());
-                    EXPECT_EQ(uidriver::GetControlText(results, IDC_HEADLINE),
-                              L"Attention!   " + std::to_wstring(total) + L" registry errors were found");
+        // Section window: two errors cleared, "Cancel" brings them back, Escape keeps them off.
+        HWND list = ChildDialog(results);
+        auto& infos = res->Container().Infos();
+        const int first = rows[sharedRow]->firstError;
+        for (int pass = 0; pass < 2; ++pass) {
+            uidriver::PostMouseClick(list, {205, sharedRow * 35 + 15});
+            HWND section = WaitTop(L"Scanning results by section");
+            ASSERT_NE(section, nullptr);
+            HWND errors = ChildDialog(section);
+            uidriver::PostMouseClick(errors, {100, 10});
+            uidriver::PostMouseClick(errors, {100, 70});
+            EXPECT_TRUE(uidriver::WaitUntil(
+                [&] { return !infos[first]->selected && !infos[first + 1]->selected; }));
+            if (pass == 0)
+                uidriver::PostClick(uidriver::FindControl(section, IDC_CANCEL_SECTION));
+            else
+                uidriver::PostKey(section, VK_ESCAPE);
+            EXPECT_TRUE(uidriver::WaitForWindowGone(section));
+            EXPECT_EQ(infos[first]->selected, pass == 0);
+            EXPECT_EQ(infos[first + 1]->selected, pass == 0);
+        }
+        // The shared DLL section's check mark off: all its errors stay unresolved.
+        uidriver::PostMouseClick(list, {10, sharedRow * 35 + 15});
+        ASSERT_TRUE(uidriver::WaitUntil([&] { return !rows[sharedRow]->selected; }));
+        for (const CError& e : engine.GetErrorList())
+            if (e.Section == kSectionSharedDlls) kept.Add(e);
+        const int repairCount = total - static_cast<int>(kept.GetSize());
 
-                    // Section window: two errors cleared, "Cancel" brings them back, Escape keeps them off.
-                    HWND list = ChildDialog(results);
-                    auto& infos = res->Container().Infos();
-                    const int first = rows[sharedRow]->firstError;
-                    for (int pass = 0; pass < 2; ++pass) {
-                        uidriver::PostMouseClick(list, {205, sharedRow * 35 + 15});
-                        HWND section = WaitTop(L"Scanning results by section");
-                        ASSERT_NE(section, nullptr);
-                        HWND errors = ChildDialog(section);
-                        uidriver::PostMouseClick(errors, {100, 10});
-                        uidriver::PostMouseClick(errors, {100, 70});
-                        EXPECT_TRUE(uidriver::WaitUntil(
-                            [&] { return !infos[first]->selected && !infos[first + 1]->selected; }));
-                        if (pass == 0)
-                            uidriver::PostClick(uidriver::FindControl(section, IDC_CANCEL_SECTION));
-                        else
-                            uidriver::PostKey(section, VK_ESCAPE);
-                        EXPECT_TRUE(uidriver::WaitForWindowGone(section));
-                        EXPECT_EQ(infos[first]->selected, pass == 0);
-                        EXPECT_EQ(infos[first + 1]->selected, pass == 0);
-                    }
-                    // The shared DLL section's check mark off: all its errors stay unresolved.
-                    uidriver::PostMouseClick(list, {10, sharedRow * 35 + 15});
-                    ASSERT_TRUE(uidriver::WaitUntil([&] { return !rows[sharedRow]->selected; }));
-                    for (const CError& e : engine.GetErrorList())
-                        if (e.Section == kSectionSharedDlls) kept.Add(e);
-                    const int repairCount = total - static_cast<int>(kept.GetSize());
+        HWND rep = PressRepair(results);
+        ASSERT_NE(rep, nullptr);
+        uidriver::MessageBoxInfo box;
+        ASSERT_TRUE(uidriver::WaitForMessageBox(box));
+        EXPECT_EQ(box.text, L"All the issues have been repaired successfully. Click OK to proceed.");
+        EXPECT_EQ(box.title, L"Klarwin");
+        HWND bar = uidriver::FindControl(rep, IDC_PROGRESS);
+        EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), repairCount);
+        EXPECT_EQ(ProgressPosition(bar), repairCount);
+        EXPECT_FALSE(uidriver::GetControlText(rep, IDC_REPAIR_ITEM).empty());
+        EXPECT_EQ(uidriver::GetControlText(rep, IDCANCEL), L"Close");
+        EXPECT_FALSE(uidriver::SaveScreenshot(rep, L"klarwin_repair").empty());
+        uidriver::AnswerMessageBox(box.hwnd, IDOK);
 
-                    HWND rep = PressRepair(results);
-                    ASSERT_NE(rep, nullptr);
-                    uidriver::MessageBoxInfo box;
-                    ASSERT_TRUE(uidriver::WaitForMessageBox(box));
-                    EXPECT_EQ(box.text, L"All the issues have been repaired successfully. Click OK to proceed.");
-                    EXPECT_EQ(box.title, L"Klarwin");
-                    HWND bar = uidriver::FindControl(rep, IDC_PROGRESS);
-                    EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), repairCount);
-                    EXPECT_EQ(ProgressPosition(bar), repairCount);
-                    EXPECT_FALSE(uidriver::GetControlText(rep, IDC_REPAIR_ITEM).empty());
-                    EXPECT_EQ(uidriver::GetControlText(rep, IDCANCEL), L"Close");
-                    EXPECT_FALSE(uidriver::SaveScreenshot(rep, L"klarwin_repair").empty());
-                    uidriver::AnswerMessageBox(box.hwnd, IDOK);
+        HWND sum = WaitTop(L"Repair results summary");
+        ASSERT_NE(sum, nullptr);
+        EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_FOUND), std::to_wstring(total));
+        EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_REPAIRED), std::to_wstring(repairCount));
+        EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_IGNORED), std::to_wstring(kept.GetSize()));
+        EXPECT_EQ(uidriver::GetControlText(sum, IDC_SUMMARY_IGNORED_SHARED_DLL),
+                  std::to_wstring(kept.GetSize()));
+        EXPECT_EQ(uidriver::GetControlText(sum, IDC_SUMMARY_REPAIRED_SHARED_DLL), L"0");
+        EXPECT_EQ(uidriver::GetControlText(sum, IDC_SUMMARY_FOUND_HELP),
+                  std::to_wstring(engine.GetCounters()[kSectionHelpFiles].Found));
+        EXPECT_EQ(uidriver::GetControlText(sum, IDC_SUMMARY_REPAIRED_HELP),
+                  std::to_wstring(engine.GetCounters()[kSectionHelpFiles].Found));
+        EXPECT_EQ(uidriver::GetControlText(sum, IDC_SUMMARY_NAME_STARTUP),
+                  engine.GetSectionName(kSectionStartup));
+        EXPECT_FALSE(uidriver::SaveScreenshot(sum, L"klarwin_repair_summary").empty());
+        uidriver::PostClick(uidriver::FindControl(sum, IDC_CLOSE_WINDOW));
+        EXPECT_TRUE(uidriver::WaitForWindowGone(sum));
+        EXPECT_TRUE(uidriver::WaitForWindowGone(results));
 
-                    HWND sum = WaitTop(L"Repair results summary");
-                    ASSERT_NE(sum, nullptr);
-                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_FOUND), std::to_wstring(total));
-                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_REPAIRED), std::to_wstring(repairCount));
-                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_IGNORED), std::to_wstring(kept.GetSize()));
-                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_SUMMARY_IGNORED_SHARED_DLL),
-                              std::to_wstring(kept.GetSize()));
-                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_SUMMARY_REPAIRED_SHARED_DLL), L"0");
-                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_SUMMARY_FOUND_HELP),
-                              std::to_wstring(engine.GetCounters()[kSectionHelpFiles].Found));
-                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_SUMMARY_REPAIRED_HELP),
-                              std::to_wstring(engine.GetCounters()[kSectionHelpFiles].Found));
-                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_SUMMARY_NAME_STARTUP),
-                              engine.GetSectionName(kSectionStartup));
-                    EXPECT_FALSE(uidriver::SaveScreenshot(sum, L"klarwin_repair_summary").empty());
-                    uidriver::PostClick(uidriver::FindControl(sum, IDC_CLOSE_WINDOW));
-                    EXPECT_TRUE(uidriver::WaitForWindowGone(sum));
-                    EXPECT_TRUE(uidriver::WaitForWindowGone(results));
+        // What was kept, and what the main window shows of it.
+        std::wstring expected;
+        for (const CError& e : kept) expected += FormatErrorLine(e);
+        EXPECT_EQ(ReadUtf16(engine.GetUnresolvedFilePath()), expected);
+        EXPECT_EQ(ReadSetting(L"IgnoredErrorsCount"), std::to_wstring(kept.GetSize()));
+        EXPECT_TRUE(uidriver::WaitUntil([&] {
+            return uidriver::GetControlText(wnd, IDC_PROBLEMS) ==
+                   std::to_wstring(kept.GetSize()) + L" registry errors";
+        }));
+        EXPECT_FALSE(ValueExists(kHelp, id + L"a.chm"));
+        EXPECT_FALSE(ValueExists(kHelp, id + L"b.chm"));
+        EXPECT_FALSE(ValueExists(kRun, id));
+        EXPECT_TRUE(ValueExists(kSharedDlls, missing + L"shared0.dll"));
 
-                    // What was kept, and what the main window shows of it.
-                    std::wstring expected;
-                    for (const CError& e : kept) expected += FormatErrorLine(e);
-                    EXPECT_EQ(ReadUtf16(engine.GetUnresolvedFilePath()), expected);
-                    EXPECT_EQ(ReadSetting(L"IgnoredErrorsCount"), std::to_wstring(kept.GetSize()));
-                    EXPECT_TRUE(uidriver::WaitUntil([&] {
-                        return uidriver::GetControlText(wnd, IDC_PROBLEMS) ==
-                               std::to_wstring(kept.GetSize()) + L" registry errors";
-                    }));
-                    EXPECT_FALSE(ValueExists(kHelp, id + L"a.chm"));
-                    EXPECT_FALSE(ValueExists(kHelp, id + L"b.chm"));
-                    EXPECT_FALSE(ValueExists(kRun, id));
-                    EXPECT_TRUE(ValueExists(kSharedDlls, missing + L"shared0.dll"));
+        // Restore the repair's backup.
+        ASSERT_EQ(CountFiles(options.backupFolder, L".dat"), 1);
+        uidriver::PostClick(uidriver::FindControl(wnd, IDC_NAV_RESTORE));
+        HWND rest = WaitTop(L"Restore Backups");
+        ASSERT_NE(rest, nullptr);
+        HWND backups = uidriver::FindControl(rest, IDC_BACKUP_LIST);
+        ASSERT_TRUE(uidriver::WaitUntil([&] { return SendMessageW(backups, LB_GETCOUNT, 0, 0) == 1; }));
+        EXPECT_EQ(restore.m_BackupPaths.GetSize(), 1);
+        EXPECT_FALSE(uidriver::SaveScreenshot(rest, L"klarwin_restore").empty());
+        uidriver::PostClick(uidriver::FindControl(rest, IDC_RESTORE_BACKUP));
+        ExpectMessageBox(L"Please make a single selection first.");
+        SendMessageW(backups, LB_SETSEL, TRUE, 0);
+        uidriver::PostClick(uidriver::FindControl(rest, IDC_RESTORE_BACKUP));
+        ExpectMessageBox(L"A previous registry configuration has been successfully restored.");
+        EXPECT_TRUE(ValueExists(kHelp, id + L"a.chm"));
+        EXPECT_TRUE(ValueExists(kHelp, id + L"b.chm"));
+        EXPECT_TRUE(ValueExists(kRun, id));
+        EXPECT_EQ(CountFiles(options.backupFolder, L".dat"), 0);
+        EXPECT_EQ(SendMessageW(backups, LB_GETCOUNT, 0, 0), 1);  // until opened again
+        uidriver::PostClick(uidriver::FindControl(rest, IDC_CLOSE_WINDOW));
+        EXPECT_TRUE(uidriver::WaitForWindowGone(rest));
 
-                    // Restore the repair's backup.
-                    ASSERT_EQ(CountFiles(options.backupFolder), 1);
-                    uidriver::PostClick(uidriver::FindControl(wnd, IDC_NAV_RESTORE));
-                    HWND rest = WaitTop(L"Restore Backups");
-                    ASSERT_NE(rest, nullptr);
-                    HWND backups = uidriver::FindControl(rest, IDC_BACKUP_LIST);
-                    ASSERT_TRUE(uidriver::WaitUntil([&] { return SendMessageW(backups, LB_GETCOUNT, 0, 0) == 1; }));
-                    EXPECT_EQ(restore.m_BackupPaths.GetSize(), 1);
-                    EXPECT_FALSE(uidriver::SaveScreenshot(rest, L"klarwin_restore").empty());
-                    uidriver::PostClick(uidriver::FindControl(rest, IDC_RESTORE_BACKUP));
-                    ExpectMessageBox(L"Please make a single selection first.");
-                    SendMessageW(backups, LB_SETSEL, TRUE, 0);
-                    uidriver::PostClick(uidriver::FindControl(rest, IDC_RESTORE_BACKUP));
-                    ExpectMessageBox(L"A previous registry configuration has been successfully restored.");
-                    EXPECT_TRUE(ValueExists(kHelp, id + L"a.chm"));
-                    EXPECT_TRUE(ValueExists(kHelp, id + L"b.chm"));
-                    EXPECT_TRUE(ValueExists(kRun, id));
-                    EXPECT_EQ(CountFiles(options.backupFolder), 0);
-                    EXPECT_EQ(SendMessageW(backups, LB_GETCOUNT, 0, 0), 1);  // until opened again
-                    uidriver::PostClick(uidriver::FindControl(rest, IDC_CLOSE_WINDOW));
-                    EXPECT_TRUE(uidriver::WaitForWindowGone(rest));
+        // Three backups, damaged after their first line; "Select / Deselect All" and delete.
+        const std::wstring damaged = L"1::HKEY_LOCAL_MACHINE::REG_SZ::" + kHelp + L"::ValueName=" + id +
+                                     L"c.chm::" + missing + L"c.chm::;;\r\n1::short::;;\r\n";
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(fw::WriteUtf16File(std::filesystem::path(options.backupFolder) /
+                                               (L"backup" + std::to_wstring(i) + L".dat"),
+                                           damaged, false));
+        }
+        uidriver::PostClick(uidriver::FindControl(wnd, IDC_NAV_RESTORE));
+        rest = WaitTop(L"Restore Backups");
+        ASSERT_NE(rest, nullptr);
+        backups = uidriver::FindControl(rest, IDC_BACKUP_LIST);
+        ASSERT_TRUE(uidriver::WaitUntil([&] { return SendMessageW(backups, LB_GETCOUNT, 0, 0) == 3; }));
+        uidriver::PostClick(uidriver::FindControl(rest, IDC_SELECT_ALL));
+        EXPECT_TRUE(uidriver::WaitUntil([&] { return SendMessageW(backups, LB_GETSELCOUNT, 0, 0) == 3; }));
+        SendMessageW(backups, LB_SETSEL, FALSE, 2);
+        const std::wstring third = restore.m_BackupPaths[2];
+        uidriver::PostClick(uidriver::FindControl(rest, IDC_DELETE_BACKUPS));
+        EXPECT_TRUE(uidriver::WaitUntil([&] { return SendMessageW(backups, LB_GETCOUNT, 0, 0) == 1; }));
+        EXPECT_EQ(CountFiles(options.backupFolder, L".dat"), 1);
+        EXPECT_NE(GetFileAttributesW(third.c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(restore.m_BackupPaths.GetSize(), 1);
+        // Restoring the third applies what it can and says what it could not;
+        // the backup stays, and so does the window.
+        SendMessageW(backups, LB_SETSEL, TRUE, 0);
+        SendMessageW(backups, LB_SETCARETINDEX, 0, FALSE);
+        uidriver::PostClick(uidriver::FindControl(rest, IDC_RESTORE_BACKUP));
+        uidriver::MessageBoxInfo partial;
+        ASSERT_TRUE(uidriver::WaitForMessageBox(partial));
+        EXPECT_EQ(partial.text.rfind(L"The previous registry configuration could only be restored in "
+                                     L"part: 1 entries were restored.", 0),
+                  0u);
+        EXPECT_NE(partial.text.find(L"damaged"), std::wstring::npos);
+        uidriver::AnswerMessageBox(partial.hwnd, IDOK);
+        uidriver::WaitForWindowGone(partial.hwnd);
+        EXPECT_TRUE(ValueExists(kHelp, id + L"c.chm"));
+        EXPECT_NE(GetFileAttributesW(third.c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_TRUE(IsWindow(rest));
+        EXPECT_EQ(SendMessageW(backups, LB_GETCOUNT, 0, 0), 1);
+        uidriver::PostKey(rest, VK_ESCAPE);
+        EXPECT_TRUE(uidriver::WaitForWindowGone(rest));
 
-                    // Three backups, damaged after their first line; "Select / Deselect All" and delete.
-                    const std::wstring damaged = L"1::HKEY_LOCAL_MACHINE::REG_SZ::" + kHelp + L"::ValueName=" + id +
-                                                 L"c.chm::" + missing + L"c.chm::;;\r\n1::short::;;\r\n";
-                    for (int i = 0; i < 3; ++i) {
-                        ASSERT_TRUE(fw::WriteUtf16File(std::filesystem::path(options.backupFolder) /
-                                                           (L"backup" + std::to_wstring(i) + L".dat"),
-                                                       damaged, false));
-                    }
-                    uidriver::PostClick(uidriver::FindControl(wnd, IDC_NAV_RESTORE));
-                    rest = WaitTop(L"Restore Backups");
-                    ASSERT_NE(rest, nullptr);
-                    backups = uidriver::FindControl(rest, IDC_BACKUP_LIST);
-                    ASSERT_TRUE(uidriver::WaitUntil([&] { return SendMessageW(backups, LB_GETCOUNT, 0, 0) == 3; }));
-                    uidriver::PostClick(uidriver::FindControl(rest, IDC_SELECT_ALL));
-                    EXPECT_TRUE(uidriver::WaitUntil([&] { return SendMessageW(backups, LB_GETSELCOUNT, 0, 0) == 3; }));
-                    SendMessageW(backups, LB_SETSEL, FALSE, 2);
-                    const std::wstring third = restore.m_BackupPaths[2];
-                    uidriver::PostClick(uidriver::FindControl(rest, IDC_DELETE_BACKUPS));
-                    EXPECT_TRUE(uidriver::WaitUntil([&] { return SendMessageW(backups, LB_GETCOUNT, 0, 0) == 1; }));
-                    EXPECT_EQ(CountFiles(options.backupFolder), 1);
-                    EXPECT_NE(GetFileAttributesW(third.c_str()), INVALID_FILE_ATTRIBUTES);
-                    EXPECT_EQ(restore.m_BackupPaths.GetSize(), 1);
-                    // Restoring the third applies what it can and says what it could not;
-                    // the backup stays, and so does the window.
-                    SendMessageW(backups, LB_SETSEL, TRUE, 0);
-                    SendMessageW(backups, LB_SETCARETINDEX, 0, FALSE);
-                    uidriver::PostClick(uidriver::FindControl(rest, IDC_RESTORE_BACKUP));
-                    uidriver::MessageBoxInfo partial;
-                    ASSERT_TRUE(uidriver::WaitForMessageBox(partial));
-                    EXPECT_EQ(partial.text.rfind(L"The previous registry configuration could only be restored in "
-                                                 L"part: 1 entries were restored.", 0),
-                              0u);
-                    EXPECT_NE(partial.text.find(L"damaged"), std::wstring::npos);
-                    uidriver::AnswerMessageBox(partial.hwnd, IDOK);
-                    uidriver::WaitForWindowGone(partial.hwnd);
-                    EXPECT_TRUE(ValueExists(kHelp, id + L"c.chm"));
-                    EXPECT_NE(GetFileAttributesW(third.c_str()), INVALID_FILE_ATTRIBUTES);
-                    EXPECT_TRUE(IsWindow(rest));
-                    EXPECT_EQ(SendMessageW(backups, LB_GETCOUNT, 0, 0), 1);
-                    uidriver::PostKey(rest, VK_ESCAPE);
-                    EXPECT_TRUE(uidriver::WaitForWindowGone(rest));
+        // The start-up manager removes the restored Run value.
+        uidriver::PostClick(uidriver::FindControl(wnd, IDC_NAV_STARTUP));
+        HWND man = WaitTop(L"Manage Windows Startup");
+        ASSERT_NE(man, nullptr);
+        HWND items = uidriver::FindControl(man, IDC_STARTUP_LIST);
+        uidriver::PostClick(uidriver::FindControl(man, IDC_REMOVE_SELECTED));
+        ExpectMessageBox(L"Please first select an item to be removed.");
+        const int row = FindListRow(items, id);
+        ASSERT_GE(row, 0);
+        EXPECT_FALSE(uidriver::SaveScreenshot(man, L"klarwin_manage_startup").empty());
+        LVITEMW state = {};
+        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(items, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+        SendMessageW(items, LVM_SETSELECTIONMARK, 0, row);
+        uidriver::PostClick(uidriver::FindControl(man, IDC_REMOVE_SELECTED));
+        ExpectMessageBox(L"The selected application has been removed from Windows startup successfully.");
+        EXPECT_FALSE(ValueExists(kRun, id));
+        EXPECT_EQ(FindListRow(items, id), -1);
+        uidriver::PostClick(uidriver::FindControl(man, IDC_CLOSE_WINDOW));
+        EXPECT_TRUE(uidriver::WaitForWindowGone(man));
 
-                    // The start-up manager removes the restored Run value.
-                    uidriver::PostClick(uidriver::FindControl(wnd, IDC_NAV_STARTUP));
-                    HWND man = WaitTop(L"Manage Windows Startup");
-                    ASSERT_NE(man, nullptr);
-                    HWND items = uidriver::FindControl(man, IDC_STARTUP_LIST);
-                    uidriver::PostClick(uidriver::FindControl(man, IDC_REMOVE_SELECTED));
-                    ExpectMessageBox(L"Please first select an item to be removed.");
-                    const int row = FindListRow(items, id);
-                    ASSERT_GE(row, 0);
-                    EXPECT_FALSE(uidriver::SaveScreenshot(man, L"klarwin_manage_startup").empty());
-                    LVITEMW state = {};
-                    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-                    state.state = LVIS_SELECTED | LVIS_FOCUSED;
-                    SendMessageW(items, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
-                    SendMessageW(items, LVM_SETSELECTIONMARK, 0, row);
-                    uidriver::PostClick(uidriver::FindControl(man, IDC_REMOVE_SELECTED));
-                    ExpectMessageBox(L"The selected application has been removed from Windows startup successfully.");
-                    EXPECT_FALSE(ValueExists(kRun, id));
-                    EXPECT_EQ(FindListRow(items, id), -1);
-                    uidriver::PostClick(uidriver::FindControl(man, IDC_CLOSE_WINDOW));
-                    EXPECT_TRUE(uidriver::WaitForWindowGone(man));
-
-                    PostMessageW(wnd, WM_COMMAND, IDCANCEL, 0);
-                    uidriver::WaitForWindowGone(wnd);
-                });
+        PostMessageW(wnd, WM_COMMAND, IDCANCEL, 0);
+        uidriver::WaitForWindowGone(wnd);
+    });
 
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kHelp.c_str(), (id + L"a.chm").c_str());
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kHelp.c_str(), (id + L"b.chm").c_str());
@@ -330,39 +311,33 @@ TEST(KwWinRepairFlow, ARepairWithoutABackupKeepsEveryErrorUnresolved) {
     dlg.m_endProcess = [](UINT) {};
     CErrorListEx scanned;
 
-    RunWithUser([&] { dlg.DoModal(); },
-                [&] {
-                    HWND wnd = WaitTop(CScanDialog::kTitle);
-                    ASSERT_NE(wnd, nullptr);
-                    SelectSections(wnd, {kSectionHelpFiles});
-                    uidriver::PostClick(uidriver::FindControl(wnd, IDC_SCAN_NOW));
-                    ExpectMessageBox(L"The scan completed successfully.");
-                    HWND results = WaitForResults();
-                    ASSERT_NE(results, nullptr);
-                    scanned = dlg.Engine().GetErrorList();
-                    ASSERT_GE(scanned.GetSize(), 2);
-                    ASSERT_NE(PressRepair(results), nullptr);
-                    uidriver::MessageBoxInfo box;
-                    ASSERT_TRUE(uidriver::WaitForMessageBox(box));
-                    EXPECT_EQ(box.text, L"Nothing has been repaired: no registry backup could be written in the folder \"" +
-                                            options.backupFolder +
-                                            L"\", and no change is made that could not be undone. Please make sure the "
-                                            L"folder can be written and try again.\n\nThe issues left are kept with the "
-                                            L"results of your last scan.");
-                    uidriver::AnswerMessageBox(box.hwnd, IDOK);
-                    HWND sum = WaitTop(L"Repair results summary");
-                    ASSERT_NE(sum, nullptr);
-                    const std::wstring total = std::to_wstring(scanned.GetSize());
-                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_FOUND), total);
-                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_REPAIRED), L"0");
-                    EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_IGNORED), total);
-                    uidriver::PostClick(uidriver::FindControl(sum, IDC_CLOSE_WINDOW));
-                    EXPECT_TRUE(uidriver::WaitForWindowGone(results));
-                    EXPECT_TRUE(uidriver::WaitUntil(
-                        [&] { return uidriver::GetControlText(wnd, IDC_PROBLEMS) == total + L" registry errors"; }));
-                    PostMessageW(wnd, WM_COMMAND, IDCANCEL, 0);
-                    uidriver::WaitForWindowGone(wnd);
-                });
+    RunMainWindow(dlg, [&](HWND wnd) {
+        HWND results = ScanToResults(wnd, {kSectionHelpFiles});
+        ASSERT_NE(results, nullptr);
+        scanned = dlg.Engine().GetErrorList();
+        ASSERT_GE(scanned.GetSize(), 2);
+        ASSERT_NE(PressRepair(results), nullptr);
+        uidriver::MessageBoxInfo box;
+        ASSERT_TRUE(uidriver::WaitForMessageBox(box));
+        EXPECT_EQ(box.text, L"Nothing has been repaired: no registry backup could be written in the folder \"" +
+                                options.backupFolder +
+                                L"\", and no change is made that could not be undone. Please make sure the "
+                                L"folder can be written and try again.\n\nThe issues left are kept with the "
+                                L"results of your last scan.");
+        uidriver::AnswerMessageBox(box.hwnd, IDOK);
+        HWND sum = WaitTop(L"Repair results summary");
+        ASSERT_NE(sum, nullptr);
+        const std::wstring total = std::to_wstring(scanned.GetSize());
+        EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_FOUND), total);
+        EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_REPAIRED), L"0");
+        EXPECT_EQ(uidriver::GetControlText(sum, IDC_TOTAL_IGNORED), total);
+        uidriver::PostClick(uidriver::FindControl(sum, IDC_CLOSE_WINDOW));
+        EXPECT_TRUE(uidriver::WaitForWindowGone(results));
+        EXPECT_TRUE(uidriver::WaitUntil(
+            [&] { return uidriver::GetControlText(wnd, IDC_PROBLEMS) == total + L" registry errors"; }));
+        PostMessageW(wnd, WM_COMMAND, IDCANCEL, 0);
+        uidriver::WaitForWindowGone(wnd);
+    });
     EXPECT_TRUE(ValueExists(kHelp, id + L"a.chm"));
     EXPECT_TRUE(ValueExists(kHelp, id + L"b.chm"));
     std::wstring expected;

@@ -13,24 +13,9 @@ namespace kwsupport {
 
 namespace {
 
-constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kSettingsKeyPath[] = L"Software\\Klarwin";
 
 }  // namespace
-
-HWND WaitTop(const std::wstring& title) {
-    return uidriver::WaitForTopWindow({.title = title, .processId = GetCurrentProcessId()});
-}
-
-std::optional<std::wstring> RunValue() {
-    wchar_t data[1024] = {};
-    DWORD size = sizeof(data);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kRunKey, L"Klarwin", RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    return std::wstring(data);
-}
-
-void DeleteRunValue() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, L"Klarwin"); }
 
 std::optional<DWORD> ReadLogId() {
     DWORD data = 0, size = sizeof(data);
@@ -80,18 +65,6 @@ std::wstring TempFolder(const wchar_t* name) {
     const std::wstring folder = std::wstring(temp) + name;
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
-}
-
-INT_PTR RunWindow(CDialog& dlg, uidriver::WindowQuery query, const std::function<void(HWND)>& user) {
-    query.processId = GetCurrentProcessId();
-    INT_PTR result = 0;
-    kwtest::RunWithUser([&] { result = dlg.DoModal(); },
-                        [&] {
-                            HWND wnd = uidriver::WaitForTopWindow(query);
-                            ASSERT_NE(wnd, nullptr);
-                            user(wnd);
-                        });
-    return result;
 }
 
 void SetEditText(HWND dialog, int id, const std::wstring& text) {

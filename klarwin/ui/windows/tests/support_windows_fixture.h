@@ -8,6 +8,7 @@
 #include "fw/win/dialog.h"
 #include "klarwin/online/online_services.h"
 #include "ui_driver.h"
+#include "windows_test_support.h"
 
 #include <windows.h>
 
@@ -20,12 +21,10 @@
 
 namespace kwsupport {
 
-// A top window of this process with that title (null on time-out).
-HWND WaitTop(const std::wstring& title);
-
-// Klarwin's Run value under HKEY_LOCAL_MACHINE; nullopt when missing.
-std::optional<std::wstring> RunValue();
-void DeleteRunValue();
+using kwtest::DeleteRunValue;
+using kwtest::RunValue;
+using kwtest::RunWindow;
+using kwtest::WaitTop;
 
 // The stored log's "LogID" under Klarwin's settings; nullopt when missing.
 std::optional<DWORD> ReadLogId();
@@ -38,11 +37,6 @@ std::wstring UrlEncode(const std::wstring& text);
 std::wstring Widen(const std::string& text);
 // A folder of that name under %TEMP%, made when missing.
 std::wstring TempFolder(const wchar_t* name);
-
-// Shows `dlg` modally on this thread while `user` drives, from another
-// thread, its window of this process that `query` finds (the test fails when
-// it does not come up); the dialog's result.
-INT_PTR RunWindow(CDialog& dlg, uidriver::WindowQuery query, const std::function<void(HWND)>& user);
 
 // Sets the text of an entry of the dialog.
 void SetEditText(HWND dialog, int id, const std::wstring& text);

@@ -1,5 +1,6 @@
 #include "windows_test_support.h"
 
+#include "klarwin/ui/scan_dialog.h"
 #include "klarwin/ui/section_controls.h"
 #include "resource.h"
 
@@ -16,6 +17,7 @@ namespace kwtest {
 
 namespace {
 constexpr wchar_t kKey[] = L"Software\\Klarwin";
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 }
 
 std::optional<std::wstring> ReadSetting(const wchar_t* name) {
@@ -89,6 +91,40 @@ void RunWithUser(const std::function<void()>& modal, const std::function<void()>
     thread.join();
 }
 
+HWND WaitTop(const std::wstring& title) {
+    return uidriver::WaitForTopWindow({.title = title, .processId = GetCurrentProcessId()});
+}
+
+std::optional<std::wstring> RunValue() {
+    wchar_t data[1024] = {};
+    DWORD size = sizeof(data);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kRunKey, L"Klarwin", RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::wstring(data);
+}
+
+void DeleteRunValue() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, L"Klarwin"); }
+
+INT_PTR RunWindow(CDialog& dlg, uidriver::WindowQuery query, const std::function<void(HWND)>& user) {
+    query.processId = GetCurrentProcessId();
+    INT_PTR result = 0;
+    RunWithUser([&] { result = dlg.DoModal(); },
+                [&] {
+                    HWND wnd = uidriver::WaitForTopWindow(query);
+                    ASSERT_NE(wnd, nullptr);
+                    user(wnd);
+                });
+    return result;
+}
+
+void RunMainWindow(CDialog& dlg, const std::function<void(HWND)>& user) {
+    RunWindow(dlg, {.title = CScanDialog::kTitle}, user);
+}
+
+void RunResultsWindow(CDialog& dlg, const std::function<void(HWND)>& user) {
+    RunWindow(dlg, {.title = L"Repair Problems"}, user);
+}
+
 void ExpectMessageBox(const std::wstring& text, int button) {
     uidriver::MessageBoxInfo box;
     ASSERT_TRUE(uidriver::WaitForMessageBox(box)) << "no message box for: " << std::string(text.begin(), text.end());
@@ -151,9 +187,24 @@ HWND WaitForResults() {
     return uidriver::WaitForTopWindow({.title = L"Repair Problems", .processId = GetCurrentProcessId()});
 }
 
+HWND ScanToResults(HWND main, const std::set<int>& sections) {
+    SelectSections(main, sections);
+    uidriver::PostClick(uidriver::FindControl(main, IDC_SCAN_NOW));
+    ExpectMessageBox(L"The scan completed successfully.");
+    return WaitForResults();
+}
+
 HWND PressRepair(HWND results) {
     uidriver::PostClick(uidriver::FindControl(results, IDC_REPAIR_PROBLEMS));
     return uidriver::WaitForTopWindow({.title = L"Repairing Errors", .processId = GetCurrentProcessId()});
+}
+
+int CountFiles(const std::wstring& folder, const wchar_t* extension) {
+    int n = 0;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(folder), ec))
+        if (entry.path().extension() == extension) ++n;
+    return n;
 }
 
 std::wstring ReadUtf16(const std::wstring& path) {

@@ -4,6 +4,7 @@
 // window on the test's thread while a "user" thread drives it.
 #pragma once
 
+#include "fw/win/dialog.h"
 #include "klarwin/brisko_engine.h"
 #include "ui_driver.h"
 
@@ -53,6 +54,21 @@ private:
 // on another; joins the user thread afterwards.
 void RunWithUser(const std::function<void()>& modal, const std::function<void()>& user);
 
+// A top window of this process with that title (null on time-out).
+HWND WaitTop(const std::wstring& title);
+
+// Klarwin's Run value under HKEY_LOCAL_MACHINE; nullopt when missing.
+std::optional<std::wstring> RunValue();
+void DeleteRunValue();
+
+// The opening of a window scenario: shows `dlg` modally on this thread while
+// `user` drives, from another thread, its window of this process that `query`
+// finds (the test fails when it does not come up); the dialog's result.
+INT_PTR RunWindow(CDialog& dlg, uidriver::WindowQuery query, const std::function<void(HWND)>& user);
+// RunWindow for Klarwin's main window and for the results window.
+void RunMainWindow(CDialog& dlg, const std::function<void(HWND)>& user);
+void RunResultsWindow(CDialog& dlg, const std::function<void(HWND)>& user);
+
 // Waits for a message box of this process, checks its text and presses the button.
 void ExpectMessageBox(const std::wstring& text, int button = IDOK);
 
@@ -66,6 +82,8 @@ bool WaitForOtherMessageBox(uidriver::MessageBoxInfo& box, HWND other);
 // ---------------------------------------------------------------------------
 // The openings the results scenarios share.
 
+// How many files of that extension (".dat") the folder holds.
+int CountFiles(const std::wstring& folder, const wchar_t* extension);
 // The text of a file of UTF-16 units, little-endian ("<missing>" when it
 // cannot be read).
 std::wstring ReadUtf16(const std::wstring& path);
@@ -82,6 +100,10 @@ void SeedErrors(CBriskoEngine& engine, const std::vector<std::pair<int, int>>& p
 void SelectSections(HWND main, const std::set<int>& wanted);
 // The results window of this process once it is up (null on time-out).
 HWND WaitForResults();
+// Scans the given sections from the main window, answers the message that
+// the scan completed and returns the results window once it is up (null on
+// time-out).
+HWND ScanToResults(HWND main, const std::set<int>& sections);
 // Presses "Repair Problems" in the results window and returns the repair
 // window once it is up (null on time-out).
 HWND PressRepair(HWND results);

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 
 class CBriskoEngine;
@@ -25,6 +26,10 @@ std::wstring Str(UINT id);
 std::wstring FormatString(UINT formatId, const std::wstring& value);
 // The engine instance (null before it exists).
 CBriskoEngine* Engine();
+
+// Registers the common-control window classes a template holds (`classes`
+// as ICC_ flags) with the standard ones.
+void InitControls(DWORD classes);
 
 // Sizes the window and centres it on the work area by its background bitmap's
 // height (a captioned window is taller than its bitmap by the caption bar).
@@ -44,6 +49,20 @@ void SetUpButton(CBitmapButtonEx& button, UINT id, CWnd* parent, UINT bitmap, co
 // with its colour, Arial font and text.
 void SetUpStatic(CXColorStatic& text, UINT id, CWnd* parent, const RECT& place, COLORREF colour, int points,
                  int weight, const std::wstring& value);
+
+// A window's heading: its template static IDC_TITLE at `place` in blue Arial 14.
+void SetUpHeading(CXColorStatic& title, CWnd* parent, const RECT& place, const std::wstring& value);
+
+// One button of a row: the member, its template id, its caption's string and its left edge.
+struct RowButton {
+    CBitmapButtonEx* button;
+    UINT id;
+    UINT caption;
+    int x;
+};
+
+// A row of skinned buttons of one bitmap, each 81 by 21 at height `y`, as SetUpButton makes them.
+void SetUpButtonRow(CWnd* parent, UINT bitmap, int y, std::initializer_list<RowButton> buttons);
 
 // The window of `wnd` while it is open (null otherwise).
 HWND OpenWindowOf(CWnd* wnd);
