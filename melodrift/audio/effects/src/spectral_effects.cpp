@@ -161,8 +161,9 @@ private:
 // Pitch shift by 2^(semitones / 12): each bin's true frequency is estimated
 // from the phase advance between frames, the magnitudes are moved to the bin
 // of the shifted frequency, and the phases are accumulated from the shifted
-// frequencies. With "Keep Formants" the spectral envelope stays where it was,
-// so a voice sings higher or lower without sounding smaller or larger.
+// frequencies. With "Keep Formants" the spectral envelope stays where it was
+// (each moved partial takes the envelope's level where it lands), so a voice
+// sings higher or lower without sounding smaller or larger.
 class PitchShifter final : public Spectral {
 public:
     explicit PitchShifter(const EffectDescriptor& descriptor) : Spectral(descriptor, 0.046) {}
@@ -176,8 +177,8 @@ protected:
         m_synMagnitude.resize(static_cast<std::size_t>(Bins()));
         m_synFrequency.resize(static_cast<std::size_t>(Bins()));
         m_envelope.resize(static_cast<std::size_t>(Bins()));
-        m_prefix.resize(static_cast<std::size_t>(Bins()) + 1);
-        m_envelopeHalfWidth = std::max(1, static_cast<int>(300.0 * FrameSize() / SampleRate()));
+        m_points.resize(static_cast<std::size_t>(Bins()));
+        m_peakReach = std::max(6, static_cast<int>(130.0 * FrameSize() / SampleRate()));
     }
     void OnParams() override { m_ratio = static_cast<float>(std::pow(2.0, P(0) / 12.0)); }
     float Mix() const override { return P(1); }
@@ -208,21 +209,7 @@ protected:
         const bool keepFormants = P(2) >= 0.5f;
         float* envelope = m_envelope.data();
         if (keepFormants) {
-            // The spectral envelope: each bin's magnitude averaged over about
-            // 600 Hz, wider than the spacing of a voice's harmonics. The
-            // shifted spectrum is divided by it and multiplied by it again
-            // at the target bins, so the resonances stay in place.
-            m_prefix[0] = 0.0;
-            for (int k = 0; k < bins; ++k) {
-                m_prefix[static_cast<std::size_t>(k) + 1] = m_prefix[static_cast<std::size_t>(k)] + magnitude[k];
-            }
-            const int half = m_envelopeHalfWidth;
-            for (int k = 0; k < bins; ++k) {
-                const int from = std::max(0, k - half);
-                const int to = std::min(bins, k + half + 1);
-                envelope[k] = static_cast<float>((m_prefix[static_cast<std::size_t>(to)] -
-                                                  m_prefix[static_cast<std::size_t>(from)]) / (to - from)) + 1e-20f;
-            }
+            Envelope(magnitude, bins, envelope);
         }
         const int last = std::min(bins, static_cast<int>((bins - 0.5f) / m_ratio) + 1);
         for (int k = 0; k < last; ++k) {
@@ -251,14 +238,69 @@ protected:
     }
 
 private:
+    // The spectral envelope through the frame's partials: every bin that is
+    // the strongest within about 130 Hz on either side (less than the spacing
+    // of a voice's harmonics, more than the window's side lobes reach) is a
+    // point of it; the envelope runs between these points on a logarithmic
+    // scale and stays level before the first and after the last. A partial
+    // moved along it takes the level of the resonance it lands in; a lone
+    // tone has one point only, a level envelope, and keeps its level wherever
+    // it moves. Bins more than 50 dB below the loudest are the window's
+    // leakage and noise, not partials: they are no points.
+    void Envelope(const float* magnitude, int bins, float* envelope)
+    {
+        float loudest = 0.0f;
+        for (int k = 0; k < bins; ++k) {
+            loudest = std::max(loudest, magnitude[k]);
+        }
+        const float floor = loudest * 0.00316f;
+        const int reach = m_peakReach;
+        int points = 0;
+        for (int k = 0; k < bins; ++k) {
+            const float m = magnitude[k];
+            bool point = m > floor;
+            for (int j = std::max(0, k - reach); point && j < k; ++j) {
+                point = magnitude[j] < m;
+            }
+            for (int j = k + 1; point && j <= std::min(bins - 1, k + reach); ++j) {
+                point = magnitude[j] <= m;
+            }
+            if (point) {
+                m_points[static_cast<std::size_t>(points++)] = k;
+            }
+        }
+        if (points == 0) {
+            std::fill(envelope, envelope + bins, 1.0f);   // silence: nothing to keep
+            return;
+        }
+        int k = 0;
+        for (; k <= m_points[0]; ++k) {
+            envelope[k] = magnitude[m_points[0]];
+        }
+        for (int p = 1; p < points; ++p) {
+            const int from = m_points[static_cast<std::size_t>(p - 1)];
+            const int to = m_points[static_cast<std::size_t>(p)];
+            // A constant factor from bin to bin: a straight line in decibels.
+            const float step = std::pow(magnitude[to] / magnitude[from], 1.0f / static_cast<float>(to - from));
+            float level = envelope[from];
+            for (; k <= to; ++k) {
+                level *= step;
+                envelope[k] = level;
+            }
+        }
+        for (; k < bins; ++k) {
+            envelope[k] = magnitude[m_points[static_cast<std::size_t>(points - 1)]];
+        }
+    }
+
     float m_ratio = 1.0f;
     std::vector<float> m_magnitude;
     std::vector<float> m_frequency;
     std::vector<float> m_synMagnitude;
     std::vector<float> m_synFrequency;
     std::vector<float> m_envelope;
-    std::vector<double> m_prefix;
-    int m_envelopeHalfWidth = 14;
+    std::vector<int> m_points;   // bins of the envelope's points
+    int m_peakReach = 6;   // bins on either side of a point of the envelope
 };
 
 class Whisper final : public Spectral {

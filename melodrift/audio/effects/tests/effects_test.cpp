@@ -195,24 +195,29 @@ TEST(EffectsPitch, MovesASineByTheRatio)
         {2, -12.0f, 880.0, 96000}, {3, 9.0f, 350.0, 44100}, {4, -8.0f, 700.0, 44100}, {2, -3.0f, 1000.0, 8000},
     };
     for (const PitchCase& c : cases) {
-        SCOPED_TRACE(c.id);
-        SCOPED_TRACE(c.rate);
-        std::unique_ptr<Effect> effect = Make(c.id, 1, c.rate);
-        ASSERT_TRUE(effect);
-        ASSERT_TRUE(effect->SetParam(0, c.semitones));
-        ASSERT_TRUE(effect->SetParam(2, 0.0f));   // a lone sine has no formants to keep
-        const int order = c.rate >= 88200 ? 15 : (c.rate <= 11025 ? 12 : 14);
-        const int frames = c.rate + (1 << order);
-        std::vector<float> s = Sine(c.hz, c.rate, frames);
-        ASSERT_TRUE(effect->Process(s.data(), frames));
-        const double expected = c.hz * std::pow(2.0, c.semitones / 12.0);
-        const double measured = PeakFrequency(s, static_cast<std::size_t>(c.rate / 2), c.rate, order);
-        EXPECT_NEAR(measured / expected, 1.0, 0.01) << measured << " Hz, expected " << expected;
-        // The level stays about the same.
-        const double in = Energy(Sine(c.hz, c.rate, frames), 0, static_cast<std::size_t>(c.rate / 2));
-        const double out = Energy(s, static_cast<std::size_t>(c.rate / 2), static_cast<std::size_t>(c.rate));
-        EXPECT_GT(out / in, 0.3);
-        EXPECT_LT(out / in, 3.0);
+        // With Keep Formants too: a lone sine has no formants to keep, and a
+        // whistle or a flute keeps its level where it moves.
+        for (const float keep : {0.0f, 1.0f}) {
+            SCOPED_TRACE(c.id);
+            SCOPED_TRACE(c.rate);
+            SCOPED_TRACE(keep);
+            std::unique_ptr<Effect> effect = Make(c.id, 1, c.rate);
+            ASSERT_TRUE(effect);
+            ASSERT_TRUE(effect->SetParam(0, c.semitones));
+            ASSERT_TRUE(effect->SetParam(2, keep));
+            const int order = c.rate >= 88200 ? 15 : (c.rate <= 11025 ? 12 : 14);
+            const int frames = c.rate + (1 << order);
+            std::vector<float> s = Sine(c.hz, c.rate, frames);
+            ASSERT_TRUE(effect->Process(s.data(), frames));
+            const double expected = c.hz * std::pow(2.0, c.semitones / 12.0);
+            const double measured = PeakFrequency(s, static_cast<std::size_t>(c.rate / 2), c.rate, order);
+            EXPECT_NEAR(measured / expected, 1.0, 0.01) << measured << " Hz, expected " << expected;
+            // The level stays about the same.
+            const double in = Energy(Sine(c.hz, c.rate, frames), 0, static_cast<std::size_t>(c.rate / 2));
+            const double out = Energy(s, static_cast<std::size_t>(c.rate / 2), static_cast<std::size_t>(c.rate));
+            EXPECT_GT(out / in, 0.3);
+            EXPECT_LT(out / in, 3.0);
+        }
     }
 }
 

@@ -15,14 +15,17 @@ public:
     std::uint64_t Size() const override { return m_size; }
     bool ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override {
         if (offset > m_size || count > m_size - offset) return false;
-        LARGE_INTEGER at;
-        at.QuadPart = static_cast<LONGLONG>(offset);
-        if (!SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN)) return false;
+        // Each read names its place (no shared file pointer): the walk over
+        // the frames for a seek reads beside the player's thread.
         BYTE* out = static_cast<BYTE*>(buffer);
         while (count > 0) {
+            OVERLAPPED at = {};
+            at.Offset = static_cast<DWORD>(offset);
+            at.OffsetHigh = static_cast<DWORD>(offset >> 32);
             DWORD want = static_cast<DWORD>(std::min<std::size_t>(count, 1 << 20)), got = 0;
-            if (!ReadFile(m_file, out, want, &got, nullptr) || got == 0) return false;
+            if (!ReadFile(m_file, out, want, &got, &at) || got == 0) return false;
             out += got;
+            offset += got;
             count -= got;
         }
         return true;
@@ -60,14 +63,19 @@ std::wstring Widen(const char* text) {
 
 }  // namespace
 
-CTrackSource::CTrackSource() { InitializeCriticalSection(&m_lock); }
+CTrackSource::CTrackSource() {
+    InitializeCriticalSection(&m_indexLock);
+    InitializeCriticalSection(&m_lock);
+}
 
 CTrackSource::~CTrackSource() {
     Close();
     DeleteCriticalSection(&m_lock);
+    DeleteCriticalSection(&m_indexLock);
 }
 
 void CTrackSource::Close() {
+    EnterCriticalSection(&m_indexLock);
     EnterCriticalSection(&m_lock);
     StopMp3Stream();
     m_media.Close();
@@ -83,10 +91,12 @@ void CTrackSource::Close() {
     m_pcm.clear();
     m_pcmRead = 0;
     LeaveCriticalSection(&m_lock);
+    LeaveCriticalSection(&m_indexLock);
 }
 
 bool CTrackSource::Open(const std::wstring& path, std::wstring& error) {
     Close();
+    EnterCriticalSection(&m_indexLock);
     EnterCriticalSection(&m_lock);
     bool ok = false;
     m_file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -105,6 +115,7 @@ bool CTrackSource::Open(const std::wstring& path, std::wstring& error) {
         }
     }
     LeaveCriticalSection(&m_lock);
+    LeaveCriticalSection(&m_indexLock);
     if (!ok) Close();
     return ok;
 }
@@ -408,6 +419,7 @@ int CTrackSource::Read(float* const* channels, int capacity) {
 }
 
 void CTrackSource::Seek(std::int64_t frame) {
+    EnterCriticalSection(&m_indexLock);
     EnterCriticalSection(&m_lock);
     if (frame < 0) frame = 0;
     if (frame > m_totalFrames) frame = m_totalFrames;
@@ -427,7 +439,12 @@ void CTrackSource::Seek(std::int64_t frame) {
         const std::int64_t target = frame + m_lead;
         const std::int64_t spf = m_mp3.samplesPerFrame;
         const std::int64_t index = target / spf;
+        // The walk reads the file, up to all of it for a long one: the
+        // player's thread reads on meanwhile. The index is the index lock's,
+        // and the file and its first frame stay until Close, which waits.
+        LeaveCriticalSection(&m_lock);
         IndexMp3Frames(index);
+        EnterCriticalSection(&m_lock);
         const std::int64_t known = static_cast<std::int64_t>(m_frameOffsets.size());
         bool started = false;
         if (index >= known) {
@@ -450,6 +467,7 @@ void CTrackSource::Seek(std::int64_t frame) {
         if (started) m_position = frame;
     }
     LeaveCriticalSection(&m_lock);
+    LeaveCriticalSection(&m_indexLock);
 }
 
 }  // namespace vocalith

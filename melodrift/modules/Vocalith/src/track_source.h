@@ -5,7 +5,9 @@
 // samples, one array per channel.
 //
 // Read runs on the player's thread, Seek and Close on the window's thread;
-// a lock keeps them apart.
+// a lock keeps them apart. A seek in an MP3 file walks its frame headers
+// (once, as far as the place asked for) under a lock of its own, which the
+// player's thread never takes: Read does not wait for that walk.
 #pragma once
 
 #include "core/mp3_frames.h"
@@ -67,6 +69,7 @@ private:
     // Decodes more MP3 data into m_pcm; false at the end of the file.
     bool DecodeMore();
 
+    CRITICAL_SECTION m_indexLock;   // the MP3 frames' index; taken before m_lock
     CRITICAL_SECTION m_lock;
     Kind m_kind = Kind::None;
     HANDLE m_file = INVALID_HANDLE_VALUE;
@@ -94,7 +97,8 @@ private:
     std::int64_t m_lead = 0;
     bool m_exactLength = false;
     std::int64_t m_discard = 0;      // decoded frames still to drop before handing out
-    // Where each MP3 frame starts, as far as the file has been walked (for seeking).
+    // Where each MP3 frame starts, as far as the file has been walked (for
+    // seeking; under m_indexLock only).
     std::vector<std::uint64_t> m_frameOffsets;
     std::uint64_t m_indexAt = 0;     // the next byte to walk
     bool m_indexDone = false;
