@@ -228,9 +228,7 @@ void CTunestackWindow::SetInfo(std::int32_t id, const TrackInfo& info, std::uint
     if (m_stamps.size() < files) m_stamps.resize(files);
     m_info[at] = info;
     m_stamps[at] = {size, time};
-    for (auto& keys : m_sortKeys) {
-        if (at < keys.size()) keys[at].clear();
-    }
+    m_sorter.Forget(at);
     m_cacheDirty = true;
 }
 
@@ -257,7 +255,10 @@ void CTunestackWindow::TakeResults()
         if (id < 0) continue;
         if (m_missing.size() < m_library.Files().size()) m_missing.resize(m_library.Files().size(), -1);
         const std::int8_t missing = r.gone ? 1 : 0;
-        if (m_missing[static_cast<std::size_t>(id)] != missing) shownChanged = true;
+        if (m_missing[static_cast<std::size_t>(id)] != missing) {
+            shownChanged = true;
+            m_sorter.Forget(static_cast<std::size_t>(id));   // the title says whether it is missing
+        }
         m_missing[static_cast<std::size_t>(id)] = missing;
         if (r.scanned && r.size == 0 && r.time == 0 && static_cast<std::size_t>(id) < m_info.size() && m_info[static_cast<std::size_t>(id)])
             continue;   // unchanged since its tags were read
@@ -311,7 +312,11 @@ void CTunestackWindow::SaveTagCache()
         record.tags = *m_info[i];
         records.push_back(std::move(record));
     }
-    if (WriteFileAtomically(TagCachePath(), SerializeTagCache(records))) m_cacheDirty = false;
+    // Made into bytes and written behind the window (a failure only means
+    // tags are read again later).
+    auto snapshot = std::make_shared<std::vector<CachedTags>>(std::move(records));
+    m_cacheWriter.Write(TagCachePath(), [snapshot] { return SerializeTagCache(*snapshot); });
+    m_cacheDirty = false;
 }
 
 void CTunestackWindow::StartTagReader()
