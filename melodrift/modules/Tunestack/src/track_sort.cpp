@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <unordered_map>
 
 namespace tunestack {
 
@@ -75,12 +74,14 @@ void TrackSorter::Sort(int column, bool descending, const KnownTracks& known, st
             if (at != SIZE_MAX) paths[i] = FoldPath(known.files[at]);
         }
     } else {
-        // The locale's sort keys, made once per file and kept; a text met
-        // again (an artist's or album's name) takes the key already made.
+        // The locale's sort keys, made once per file and kept; a text equal
+        // to the one made just before (the same artist or album along a
+        // folder's tracks) takes the key already made.
         std::vector<std::string>& keys = m_keys[column];
         if (keys.size() < files) keys.resize(files);
         texts.assign(rows.size(), kNone.c_str());
-        std::unordered_map<std::wstring, std::size_t> made;
+        std::wstring lastText;
+        std::size_t lastAt = SIZE_MAX;
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const std::size_t at = idAt(i);
             if (at == SIZE_MAX) continue;
@@ -90,9 +91,13 @@ void TrackSorter::Sort(int column, bool descending, const KnownTracks& known, st
                 std::wstring text = column == kTitleColumn ? TitleText(known.files[at], track, at < known.missing.size() && known.missing[at] == 1)
                                     : column == kArtistColumn ? track.artist
                                                               : track.album;
-                const auto [found, added] = made.emplace(std::move(text), at);
-                if (added) MakeSortKey(found->first, key);
-                else key = keys[found->second];
+                if (lastAt != SIZE_MAX && text == lastText) {
+                    key = keys[lastAt];
+                } else {
+                    MakeSortKey(text, key);
+                    lastText = std::move(text);
+                    lastAt = at;
+                }
             }
             texts[i] = key.c_str();
         }

@@ -201,7 +201,8 @@ void CTunestackWindow::OnScanDone()
     }
     const std::size_t added = m_scanAdded;
     Save();
-    if (added > 0) ShowEntry(m_entry);   // sorted again, selection cleared
+    // The new files joined "All tracks" as they came; a sorted list is sorted again.
+    if (added > 0 && m_entry == 0 && m_sortColumn >= 0) ShowEntry(m_entry);
     const std::wstring files = std::to_wstring(added) + (added == 1 ? L" file" : L" files");
     std::wstring text = m_cancelScan ? L"Stopped adding from " + m_scanRoot + L": " + files + L" added."
                                      : L"Added " + files + L" from " + m_scanRoot + L" (" +
@@ -300,22 +301,10 @@ void CTunestackWindow::LoadTagCache()
 
 void CTunestackWindow::SaveTagCache()
 {
-    std::vector<CachedTags> records;
-    for (std::size_t i = 0; i < m_library.Files().size() && i < m_info.size(); ++i) {
-        if (!m_info[i]) continue;
-        CachedTags record;
-        record.path = m_library.Files()[i];
-        if (i < m_stamps.size()) {
-            record.size = m_stamps[i].first;
-            record.time = m_stamps[i].second;
-        }
-        record.tags = *m_info[i];
-        records.push_back(std::move(record));
-    }
-    // Made into bytes and written behind the window (a failure only means
-    // tags are read again later).
-    auto snapshot = std::make_shared<std::vector<CachedTags>>(std::move(records));
-    m_cacheWriter.Write(TagCachePath(), [snapshot] { return SerializeTagCache(*snapshot); });
+    // Made into bytes here in one pass and written behind the window (a
+    // failure only means tags are read again later).
+    auto bytes = std::make_shared<std::string>(SerializeTagCache(m_library.Files(), m_info, m_stamps));
+    m_cacheWriter.Write(TagCachePath(), [bytes] { return std::move(*bytes); });
     m_cacheDirty = false;
 }
 

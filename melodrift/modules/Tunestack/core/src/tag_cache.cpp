@@ -1,32 +1,57 @@
 // Tunestack's tag cache, "tagcache.dat".
 #include "tunestack/library_files.h"
 
-#include "text_units.h"
-
 #include <algorithm>
 
 namespace tunestack {
 
-using units::PutText;
-
 namespace {
 
-void Put32(std::string& out, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
+// The bytes sized first and written in place.
+class CacheWriter {
+public:
+    explicit CacheWriter(std::size_t bytes) : m_out(bytes, '\0'), m_at(m_out.data()) {}
+    void Put32(std::uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i) *m_at++ = static_cast<char>((v >> (8 * i)) & 0xFF);
+    }
+    void Put64(std::uint64_t v)
+    {
+        Put32(static_cast<std::uint32_t>(v));
+        Put32(static_cast<std::uint32_t>(v >> 32));
+    }
+    void PutString(const std::wstring& text)
+    {
+        Put32(static_cast<std::uint32_t>(text.size()));
+        for (wchar_t c : text) {
+            const auto unit = static_cast<std::uint32_t>(c) & 0xFFFF;
+            *m_at++ = static_cast<char>(unit & 0xFF);
+            *m_at++ = static_cast<char>(unit >> 8);
+        }
+    }
+    void PutRecord(const std::wstring& path, std::uint64_t size, std::uint64_t time, const mediatags::MediaTags& tags)
+    {
+        PutString(path);
+        PutString(tags.title);
+        PutString(tags.artist);
+        PutString(tags.album);
+        Put64(size);
+        Put64(time);
+        Put32(static_cast<std::uint32_t>(tags.track));
+        Put64(static_cast<std::uint64_t>(tags.durationMs));
+    }
+    static std::size_t RecordBytes(const std::wstring& path, const mediatags::MediaTags& tags)
+    {
+        return 44 + 2 * (path.size() + tags.title.size() + tags.artist.size() + tags.album.size());
+    }
+    std::string Take() { return std::move(m_out); }
 
-void Put64(std::string& out, std::uint64_t v)
-{
-    Put32(out, static_cast<std::uint32_t>(v));
-    Put32(out, static_cast<std::uint32_t>(v >> 32));
-}
+private:
+    std::string m_out;
+    char* m_at;
+};
 
-void PutString(std::string& out, const std::wstring& text)
-{
-    Put32(out, static_cast<std::uint32_t>(text.size()));
-    PutText(out, text);
-}
+constexpr std::size_t kHeaderBytes = 12;   // "TSTC", version, count
 
 class CacheReader {
 public:
@@ -69,20 +94,38 @@ private:
 
 std::string SerializeTagCache(const std::vector<CachedTags>& records)
 {
-    std::string out = "TSTC";
-    Put32(out, 1);
-    Put32(out, static_cast<std::uint32_t>(records.size()));
-    for (const CachedTags& r : records) {
-        PutString(out, r.path);
-        PutString(out, r.tags.title);
-        PutString(out, r.tags.artist);
-        PutString(out, r.tags.album);
-        Put64(out, r.size);
-        Put64(out, r.time);
-        Put32(out, static_cast<std::uint32_t>(r.tags.track));
-        Put64(out, static_cast<std::uint64_t>(r.tags.durationMs));
+    std::size_t bytes = kHeaderBytes;
+    for (const CachedTags& r : records) bytes += CacheWriter::RecordBytes(r.path, r.tags);
+    CacheWriter out(bytes);
+    out.Put32(0x43545354);   // "TSTC"
+    out.Put32(1);
+    out.Put32(static_cast<std::uint32_t>(records.size()));
+    for (const CachedTags& r : records) out.PutRecord(r.path, r.size, r.time, r.tags);
+    return out.Take();
+}
+
+std::string SerializeTagCache(const std::vector<std::wstring>& paths,
+                              const std::vector<std::optional<mediatags::MediaTags>>& tags,
+                              const std::vector<std::pair<std::uint64_t, std::uint64_t>>& stamps)
+{
+    const std::size_t known = std::min(paths.size(), tags.size());
+    std::size_t bytes = kHeaderBytes;
+    std::uint32_t count = 0;
+    for (std::size_t i = 0; i < known; ++i) {
+        if (!tags[i]) continue;
+        bytes += CacheWriter::RecordBytes(paths[i], *tags[i]);
+        ++count;
     }
-    return out;
+    CacheWriter out(bytes);
+    out.Put32(0x43545354);   // "TSTC"
+    out.Put32(1);
+    out.Put32(count);
+    for (std::size_t i = 0; i < known; ++i) {
+        if (!tags[i]) continue;
+        const auto stamp = i < stamps.size() ? stamps[i] : std::pair<std::uint64_t, std::uint64_t>{0, 0};
+        out.PutRecord(paths[i], stamp.first, stamp.second, *tags[i]);
+    }
+    return out.Take();
 }
 
 std::vector<CachedTags> ParseTagCache(std::string_view bytes)
