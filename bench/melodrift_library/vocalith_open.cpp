@@ -5,10 +5,12 @@
 
 #include "frame_services.h"
 #include "host_services.h"
-#include "host_test_support.h"
 #include "message_bus.h"
+#include "module_test_host.h"
 #include "module_registry.h"
 #include "settings.h"
+
+#include "fw/testing/input.h"
 
 #include <chrono>
 #include <string>
@@ -35,30 +37,30 @@ public:
     IQueryInterface* query = nullptr;
 };
 
-void Pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
 }  // namespace
 
 bool MeasureVocalithOpen(const std::wstring& module, int entries, VocalithOpenTimes& times) {
     using Clock = std::chrono::steady_clock;
-    mdtest::ScratchFolder folder(L"library_bench");
-    CHostSettings settings(folder / L"config.ini");
+    const std::wstring folder = mdtest::FreshTempFolder(L"library-bench-vocalith");
+    const std::wstring modules = folder + L"Modules\\";
+    CHostSettings settings(folder + L"config.ini");
     BenchFrame frame;
     CModuleRegistry registry(frame);
     CMessageBus bus(registry);
-    CHostServices services(registry, bus, settings, frame, folder.Path());
+    CHostServices services(registry, bus, settings, frame, folder);
     frame.query = services.Query();
-    if (!mdtest::CopyInto(module, folder / L"Modules")) return false;
+    // The host loads a module with the module's folder searched, not the
+    // program's: the skin controls the module links go beside it.
+    CreateDirectoryW(modules.c_str(), nullptr);
+    if (!CopyFileW(module.c_str(), (modules + L"Vocalith.dll").c_str(), FALSE) ||
+        !CopyFileW((mdtest::ExeFolder() + L"Patinctl.dll").c_str(), (modules + L"Patinctl.dll").c_str(), FALSE)) {
+        mdtest::RemoveTree(folder);
+        return false;
+    }
     HMENU view = CreatePopupMenu();
     CArray<LanguageEntry> languages;
     CModuleRegistry::LoadParams p;
-    p.programFolder = folder.Path();
+    p.programFolder = folder;
     p.languageShortName = L"eng";
     p.languages = &languages;
     p.viewMenu = view;
@@ -73,7 +75,7 @@ bool MeasureVocalithOpen(const std::wstring& module, int entries, VocalithOpenTi
         for (int i = 0; i < entries; ++i)
             m3u8 += "#EXTINF:200,Title " + std::to_string(i) + "\r\nArtist " + std::to_string(i / 1000) + "\\" +
                     std::to_string(i) + " Track.mp3\r\n";
-        const std::wstring list = folder / L"long.m3u8";
+        const std::wstring list = folder + L"long.m3u8";
         ok = mdtest::WriteBytes(list, m3u8);
         HWND rows = GetDlgItem(entry->Window, 1003);
         const auto start = Clock::now();
@@ -92,13 +94,13 @@ bool MeasureVocalithOpen(const std::wstring& module, int entries, VocalithOpenTi
         };
         while (ok && !last()) {
             if (std::chrono::duration<double>(Clock::now() - start).count() > 600) ok = false;
-            Pump();
-            Sleep(5);
+            fw::testing::PumpFor(5);
         }
         times.filledSeconds = std::chrono::duration<double>(Clock::now() - start).count();
         SendMessageW(entry->Window, WM_COMMAND, 43004, 0);   // the list cleared: its settings go too
     }
     registry.Unload();
     DestroyMenu(view);
+    mdtest::RemoveTree(folder);
     return ok;
 }

@@ -65,7 +65,8 @@ void CTunestackWindow::ShowEntry(int entry)
     m_rowIndex.clear();
     for (std::size_t i = 0; i < m_rows.size(); ++i) m_rowIndex.push_back(i);
     SortRows();
-    ListView_SetItemState(m_tracks, -1, 0, LVIS_SELECTED);
+    // (Clearing the selection of every row costs a walk over all of them.)
+    if (ListView_GetSelectedCount(m_tracks) > 0) ListView_SetItemState(m_tracks, -1, 0, LVIS_SELECTED);
     ListView_SetItemCountEx(m_tracks, static_cast<int>(m_rows.size()), 0);
     InvalidateRect(m_tracks, nullptr, TRUE);
     const std::wstring count = std::to_wstring(m_rows.size()) + (m_rows.size() == 1 ? L" track" : L" tracks");

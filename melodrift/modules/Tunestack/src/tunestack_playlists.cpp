@@ -1,5 +1,6 @@
-// Tunestack's track list sorted by its columns, and playlist files of other
-// players (M3U, M3U8, PLS) imported as playlists of the library and exported.
+// Tunestack's track list sorted by its columns (track_sort.h), and playlist
+// files of other players (M3U, M3U8, PLS) imported as playlists of the
+// library and exported.
 #include "mediatags/playlist_files.h"
 #include "mediatags/system_code_page.h"
 #include "tunestack_window.h"
@@ -7,7 +8,6 @@
 #include <commdlg.h>
 
 #include <algorithm>
-#include <cstring>
 
 namespace tunestack {
 
@@ -27,78 +27,13 @@ bool CTunestackWindow::IsMissing(std::int32_t id)
 std::wstring CTunestackWindow::TitleFor(std::int32_t id)
 {
     const TrackInfo& track = InfoFor(id);
-    std::wstring text = track.title;
-    if (text.empty() && id >= 0 && static_cast<std::size_t>(id) < m_library.Files().size())
-        text = mediatags::TitleOfPath(m_library.Files()[static_cast<std::size_t>(id)]);
-    if (IsMissing(id)) text += L" (missing)";
-    return text;
+    if (id < 0 || static_cast<std::size_t>(id) >= m_library.Files().size()) return track.title;
+    return TitleText(m_library.Files()[static_cast<std::size_t>(id)], track, IsMissing(id));
 }
 
 void CTunestackWindow::SortRows()
 {
-    if (m_sortColumn < 0 || m_rows.empty()) return;
-    std::vector<std::size_t> order(m_rows.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    // The keys from what is known of each file (sorting reads no file): numbers
-    // as they are, texts as the locale's sort keys, made once per file and
-    // column and kept until the file's tags change.
-    const bool numeric = m_sortColumn == 3 || m_sortColumn == 4;
-    const std::size_t files = m_library.Files().size();
-    std::vector<std::int64_t> numbers;
-    std::vector<const std::string*> texts;
-    static const std::string kNone;
-    std::vector<std::string>& keys = m_sortKeys[std::clamp(m_sortColumn, 0, 5)];
-    if (keys.size() < files) keys.resize(files);
-    if (numeric) numbers.assign(m_rows.size(), -1);
-    else texts.assign(m_rows.size(), &kNone);
-    std::vector<wchar_t> lower;
-    for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        const std::int32_t id = m_rows[i];
-        if (id < 0 || static_cast<std::size_t>(id) >= files) continue;
-        const auto at = static_cast<std::size_t>(id);
-        const TrackInfo& track = at < m_info.size() && m_info[at] ? *m_info[at] : m_unknown;
-        if (numeric) {
-            numbers[i] = m_sortColumn == 3 ? track.track : track.durationMs;
-            continue;
-        }
-        std::string& key = keys[at];
-        if (key.empty()) {
-            std::wstring text;
-            switch (m_sortColumn) {
-            case 0:
-                text = track.title.empty() ? mediatags::TitleOfPath(m_library.Files()[at]) : track.title;
-                if (IsMissing(id)) text += L" (missing)";
-                break;
-            case 1: text = track.artist; break;
-            case 2: text = track.album; break;
-            default: text = m_library.Files()[at]; break;
-            }
-            const int bytes = LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text.c_str(),
-                                           static_cast<int>(text.size()) + 1, nullptr, 0);
-            key.assign(static_cast<std::size_t>(std::max(bytes, 1)), '\0');
-            if (bytes > 0) {
-                LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text.c_str(), static_cast<int>(text.size()) + 1,
-                             reinterpret_cast<wchar_t*>(key.data()), bytes);
-            }
-        }
-        texts[i] = &key;
-    }
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        int c = 0;
-        if (numeric) c = numbers[a] < numbers[b] ? -1 : numbers[a] > numbers[b] ? 1 : 0;
-        else c = std::strcmp(texts[a]->c_str(), texts[b]->c_str());
-        return m_sortDescending ? c > 0 : c < 0;
-    });
-    std::vector<std::int32_t> rows;
-    std::vector<std::size_t> places;
-    rows.reserve(order.size());
-    places.reserve(order.size());
-    for (std::size_t i : order) {
-        rows.push_back(m_rows[i]);
-        places.push_back(m_rowIndex[i]);
-    }
-    m_rows.swap(rows);
-    m_rowIndex.swap(places);
+    m_sorter.Sort(m_sortColumn, m_sortDescending, KnownTracks{m_library.Files(), m_info, m_missing}, m_rows, m_rowIndex);
 }
 
 bool CTunestackWindow::ImportPlaylist(const std::wstring& path)
@@ -131,6 +66,7 @@ bool CTunestackWindow::ImportPlaylist(const std::wstring& path)
         if (m_missing.size() < m_library.Files().size()) m_missing.resize(m_library.Files().size(), -1);
         const bool gone = GetFileAttributesW(entry.path.c_str()) == INVALID_FILE_ATTRIBUTES;
         m_missing[static_cast<std::size_t>(id)] = gone ? 1 : 0;
+        m_sorter.Forget(static_cast<std::size_t>(id));
         if (gone) ++missing;
     }
     Save();

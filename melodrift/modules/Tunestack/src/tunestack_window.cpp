@@ -163,6 +163,7 @@ void CTunestackWindow::OnWindowDestroy()
     // come while the system's loader lock is held, where no thread may be waited for.
     StopWorkers();
     if (m_cacheDirty) SaveTagCache();
+    m_cacheWriter.Finish();
 }
 
 LRESULT CTunestackWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)

@@ -3,8 +3,10 @@
 // along the top. Every change is saved at once (library_store.h).
 #pragma once
 
+#include "latest_writer.h"
 #include "library_store.h"
 #include "module_window.h"
+#include "track_sort.h"
 
 #include <commctrl.h>
 
@@ -147,8 +149,9 @@ private:
     std::vector<std::optional<TrackInfo>> m_info;   // per file, from the cache or the tag reader
     std::vector<std::pair<std::uint64_t, std::uint64_t>> m_stamps;   // size and write time the tags were read at
     std::vector<std::uint8_t> m_asked;     // per file: already asked of the tag reader
-    std::vector<std::string> m_sortKeys[6];   // per column and file, made when first sorted by
+    TrackSorter m_sorter;                   // keeps each file's sort keys until its tags change
     bool m_cacheDirty = false;
+    LatestWriter m_cacheWriter;             // writes tagcache.dat
     TrackInfo m_unknown;
 
     // What a worker read, handed to the window's thread in batches (kResults).

@@ -201,7 +201,8 @@ void CTunestackWindow::OnScanDone()
     }
     const std::size_t added = m_scanAdded;
     Save();
-    if (added > 0) ShowEntry(m_entry);   // sorted again, selection cleared
+    // The new files joined "All tracks" as they came; a sorted list is sorted again.
+    if (added > 0 && m_entry == 0 && m_sortColumn >= 0) ShowEntry(m_entry);
     const std::wstring files = std::to_wstring(added) + (added == 1 ? L" file" : L" files");
     std::wstring text = m_cancelScan ? L"Stopped adding from " + m_scanRoot + L": " + files + L" added."
                                      : L"Added " + files + L" from " + m_scanRoot + L" (" +
@@ -228,9 +229,7 @@ void CTunestackWindow::SetInfo(std::int32_t id, const TrackInfo& info, std::uint
     if (m_stamps.size() < files) m_stamps.resize(files);
     m_info[at] = info;
     m_stamps[at] = {size, time};
-    for (auto& keys : m_sortKeys) {
-        if (at < keys.size()) keys[at].clear();
-    }
+    m_sorter.Forget(at);
     m_cacheDirty = true;
 }
 
@@ -257,7 +256,10 @@ void CTunestackWindow::TakeResults()
         if (id < 0) continue;
         if (m_missing.size() < m_library.Files().size()) m_missing.resize(m_library.Files().size(), -1);
         const std::int8_t missing = r.gone ? 1 : 0;
-        if (m_missing[static_cast<std::size_t>(id)] != missing) shownChanged = true;
+        if (m_missing[static_cast<std::size_t>(id)] != missing) {
+            shownChanged = true;
+            m_sorter.Forget(static_cast<std::size_t>(id));   // the title says whether it is missing
+        }
         m_missing[static_cast<std::size_t>(id)] = missing;
         if (r.scanned && r.size == 0 && r.time == 0 && static_cast<std::size_t>(id) < m_info.size() && m_info[static_cast<std::size_t>(id)])
             continue;   // unchanged since its tags were read
@@ -299,19 +301,11 @@ void CTunestackWindow::LoadTagCache()
 
 void CTunestackWindow::SaveTagCache()
 {
-    std::vector<CachedTags> records;
-    for (std::size_t i = 0; i < m_library.Files().size() && i < m_info.size(); ++i) {
-        if (!m_info[i]) continue;
-        CachedTags record;
-        record.path = m_library.Files()[i];
-        if (i < m_stamps.size()) {
-            record.size = m_stamps[i].first;
-            record.time = m_stamps[i].second;
-        }
-        record.tags = *m_info[i];
-        records.push_back(std::move(record));
-    }
-    if (WriteFileAtomically(TagCachePath(), SerializeTagCache(records))) m_cacheDirty = false;
+    // Made into bytes here in one pass and written behind the window (a
+    // failure only means tags are read again later).
+    auto bytes = std::make_shared<std::string>(SerializeTagCache(m_library.Files(), m_info, m_stamps));
+    m_cacheWriter.Write(TagCachePath(), [bytes] { return std::move(*bytes); });
+    m_cacheDirty = false;
 }
 
 void CTunestackWindow::StartTagReader()

@@ -272,6 +272,10 @@ TEST(TunestackTagCache, ReadsBackWhatItWroteAndKeepsWhatStandsBeforeDamage)
     EXPECT_EQ(read[0].tags.track, 7);
     EXPECT_EQ(read[0].tags.durationMs, 61000);
     EXPECT_EQ(read[1].tags.durationMs, -1);
+    // Made from the library's own vectors: the same bytes, a file without tags left out.
+    EXPECT_EQ(SerializeTagCache({records[0].path, L"E:\\none.mp3", records[1].path}, {records[0].tags, std::nullopt, records[1].tags},
+                                {{records[0].size, records[0].time}, {9, 9}, {records[1].size, records[1].time}}),
+              bytes);
 
     // Cut inside the second record: the first stays; a foreign file or another version gives nothing.
     EXPECT_EQ(ParseTagCache(bytes.substr(0, bytes.size() - 3)).size(), 1u);

@@ -460,8 +460,9 @@ LRESULT CALLBACK CancelOnFirstBatch(int code, WPARAM w, LPARAM l)
 
 // A folder of 2,000 files in nested folders added by the worker: cancelled
 // half-way what was added stays (in the list and in fileDB.dat); added again,
-// the rest joins with each file's tags; the tags come back from the cache
-// after a restart, read again for a file changed since.
+// the rest joins with each file's tags, which sort the list even for files
+// deleted since; the tags come back from the cache after a restart, read
+// again for a file changed since.
 TEST_F(TunestackModule, ALargeFolderIsAddedBehindWithProgressCancelAndKeptTags)
 {
     const std::wstring big = music + L"big\\";
@@ -512,6 +513,26 @@ TEST_F(TunestackModule, ALargeFolderIsAddedBehindWithProgressCancelAndKeptTags)
     EXPECT_EQ(Cell(tracks, row, 0), L"Title 1742");
     EXPECT_EQ(Cell(tracks, row, 1), L"Artist 1742");
     EXPECT_EQ(Cell(tracks, row, 4), L"0:00");
+
+    // Sorted by artist with a disc's files deleted: the order comes from the
+    // tags read, so those rows keep their artists and their places.
+    for (int i = 0; i < 100; ++i) ASSERT_TRUE(DeleteFileW((big + L"disc 3\\t" + std::to_wstring(i) + L".wav").c_str()));
+    NMLISTVIEW click = {};
+    click.hdr.hwndFrom = tracks;
+    click.hdr.idFrom = kTracks;
+    click.hdr.code = LVN_COLUMNCLICK;
+    click.iItem = -1;
+    click.iSubItem = 1;
+    SendMessageW(window, WM_NOTIFY, kTracks, reinterpret_cast<LPARAM>(&click));
+    const std::vector<std::wstring> artists = Column(tracks, 1);
+    ASSERT_EQ(artists.size(), 2000u);
+    EXPECT_TRUE(std::is_sorted(artists.begin(), artists.end(), [](const std::wstring& x, const std::wstring& y) {
+        return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, x.c_str(), -1, y.c_str(), -1) == CSTR_LESS_THAN;
+    }));
+    row = rowOf(big + L"disc 3\\t42.wav");
+    ASSERT_LT(row, 2000);
+    EXPECT_EQ(Cell(tracks, row, 1), L"Artist 342");
+    EXPECT_EQ(Cell(tracks, row - 1, 1), L"Artist 341");
 
     // Back after a restart with the tags kept; a file rewritten since is read again.
     host->Unload();

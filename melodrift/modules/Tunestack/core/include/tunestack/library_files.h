@@ -146,6 +146,12 @@ struct CachedTags {
 };
 
 std::string SerializeTagCache(const std::vector<CachedTags>& records);
+// The same file made straight from the library's paths, what is known of each
+// one's tags (files without are left out) and the size and time it was read
+// at, with no record copied.
+std::string SerializeTagCache(const std::vector<std::wstring>& paths,
+                              const std::vector<std::optional<mediatags::MediaTags>>& tags,
+                              const std::vector<std::pair<std::uint64_t, std::uint64_t>>& stamps);
 // The records; none when the bytes are not such a file (what stands before a
 // damaged record is kept).
 std::vector<CachedTags> ParseTagCache(std::string_view bytes);
