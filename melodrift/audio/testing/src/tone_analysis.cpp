@@ -93,6 +93,28 @@ double Rms(const std::vector<double>& x, std::int64_t from, std::int64_t to)
     return std::sqrt(sum / static_cast<double>(to - from));
 }
 
+std::int64_t FramesUntilPitch(const std::vector<double>& x, std::int64_t from, double hz, bool above, int rate)
+{
+    const std::int64_t window = rate / 100;
+    int run = 0;
+    for (std::int64_t at = std::max<std::int64_t>(0, from); at + window <= static_cast<std::int64_t>(x.size()); at += window) {
+        const double f = MeasureFrequency(x, at, at + window, rate);
+        run = f > 0 && (f > hz) == above ? run + 1 : 0;
+        if (run == 10) return at - 9 * window + window / 2 - from;
+    }
+    return -1;
+}
+
+double PhaseAt(const std::vector<double>& x, std::int64_t from, std::int64_t to, double hz, int rate)
+{
+    double s = 0, c = 0;
+    for (std::int64_t i = std::max<std::int64_t>(0, from); i < to && i < static_cast<std::int64_t>(x.size()); ++i) {
+        s += x[static_cast<std::size_t>(i)] * std::sin(2 * kPi * hz * static_cast<double>(i) / rate);
+        c += x[static_cast<std::size_t>(i)] * std::cos(2 * kPi * hz * static_cast<double>(i) / rate);
+    }
+    return std::atan2(c, s) * 180 / kPi;
+}
+
 double MeasureFrequency(const std::vector<double>& x, std::int64_t from, std::int64_t to, double rate)
 {
     from = std::max<std::int64_t>(from, 1);

@@ -301,34 +301,6 @@ FileSilences JudgeFileSilences(const std::vector<std::int16_t>& file, const std:
     return out;
 }
 
-// Frames from frame `from` of `x` until its tone is above `hz` (`above`) or
-// below it, in 10 ms windows (counted from the first's middle), for 100 ms
-// on end; -1 when never.
-std::int64_t FramesUntilPitch(const std::vector<double>& x, std::int64_t from, double hz, bool above)
-{
-    const std::int64_t window = 441;
-    int run = 0;
-    for (std::int64_t at = std::max<std::int64_t>(0, from); at + window <= static_cast<std::int64_t>(x.size()); at += window) {
-        const double f = audiotest::MeasureFrequency(x, at, at + window, 44100);
-        run = f > 0 && (f > hz) == above ? run + 1 : 0;
-        if (run == 10) return at - 9 * window + window / 2 - from;
-    }
-    return -1;
-}
-
-// The phase (degrees) of a sine of `hz` fitted over [from, to), counted from
-// frame 0: the same before and after a stretch exactly when nothing was lost
-// or repeated in between.
-double PhaseAt(const std::vector<double>& x, std::int64_t from, std::int64_t to, double hz)
-{
-    double s = 0, c = 0;
-    for (std::int64_t i = std::max<std::int64_t>(0, from); i < to && i < static_cast<std::int64_t>(x.size()); ++i) {
-        s += x[static_cast<std::size_t>(i)] * std::sin(2 * 3.14159265358979 * hz * static_cast<double>(i) / 44100);
-        c += x[static_cast<std::size_t>(i)] * std::cos(2 * 3.14159265358979 * hz * static_cast<double>(i) / 44100);
-    }
-    return std::atan2(c, s) * 180 / 3.14159265358979;
-}
-
 }  // namespace
 
 // The sound server can drop out for a moment on a busy machine and play
@@ -489,7 +461,7 @@ TEST_F(SonicutModule, RecordsWithTheEffectChosenInTheMorphMenu)
             const double measured = audiotest::MeasureFrequency(x, upAt + 6615, backAt, 44100);
             if (std::fabs(measured - hz) > 0.01 * hz) findings = "recorded at " + std::to_string(measured) + " Hz; ";
             const double between = (kHz + hz) / 2;
-            const std::int64_t up = FramesUntilPitch(x, upAt, between, true), back = FramesUntilPitch(x, backAt, between, false);
+            const std::int64_t up = audiotest::FramesUntilPitch(x, upAt, between, true, 44100), back = audiotest::FramesUntilPitch(x, backAt, between, false, 44100);
             std::printf("attempt %d: Pitch Up in the file %.3f s after the command's place, none %.3f s after\n", attempt,
                         up / 44100.0, back / 44100.0);
             if (up < 0 || up > 6615 || back < 0 || back > 6615) {
@@ -516,8 +488,8 @@ TEST_F(SonicutModule, RecordsWithTheEffectChosenInTheMorphMenu)
             // tone before: a buffer (a tenth of a second) lost or repeated
             // moves it by 108 degrees; the capture stream of a busy machine
             // slips by a frame or three now and then (8 degrees each).
-            const double slip = std::fabs(std::remainder(PhaseAt(x, backAt + 13230, backAt + 35280, kHz) -
-                                                         PhaseAt(x, upAt - 22050, upAt, kHz), 360.0));
+            const double slip = std::fabs(std::remainder(audiotest::PhaseAt(x, backAt + 13230, backAt + 35280, kHz, 44100) -
+                                                         audiotest::PhaseAt(x, upAt - 22050, upAt, kHz, 44100), 360.0));
             if (slip > 30) findings += "the tone's phase moved " + std::to_string(slip) + " degrees across the switches; ";
         }
         if (findings.empty()) break;

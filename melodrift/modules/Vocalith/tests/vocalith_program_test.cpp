@@ -612,32 +612,6 @@ std::vector<std::int16_t> ReadWav16(const std::wstring& path, int& channels, int
     return samples;
 }
 
-// Seconds from frame `from` of the recording until the tone is above `hz`
-// (`above`) or below it, in 10 ms windows (counted from the first's middle),
-// for 100 ms on end; -1 when never.
-double SecondsUntilPitch(const std::vector<double>& x, std::int64_t from, double hz, bool above, int rate) {
-    const std::int64_t window = rate / 100;
-    int run = 0;
-    for (std::int64_t at = std::max<std::int64_t>(0, from); at + window <= static_cast<std::int64_t>(x.size()); at += window) {
-        const double f = audiotest::MeasureFrequency(x, at, at + window, rate);
-        run = f > 0 && (f > hz) == above ? run + 1 : 0;
-        if (run == 10) return static_cast<double>(at - 9 * window + window / 2 - from) / rate;
-    }
-    return -1;
-}
-
-// The phase (degrees) of a sine of `hz` fitted over [from, to), counted from
-// frame 0 of the recording: the same before and after a stretch exactly when
-// nothing of the stream was lost or repeated in between.
-double PhaseAt(const std::vector<double>& x, std::int64_t from, std::int64_t to, double hz, int rate) {
-    double s = 0, c = 0;
-    for (std::int64_t i = std::max<std::int64_t>(0, from); i < to && i < static_cast<std::int64_t>(x.size()); ++i) {
-        s += x[static_cast<std::size_t>(i)] * std::sin(2 * kPi * hz * static_cast<double>(i) / rate);
-        c += x[static_cast<std::size_t>(i)] * std::cos(2 * kPi * hz * static_cast<double>(i) / rate);
-    }
-    return std::atan2(c, s) * 180 / kPi;
-}
-
 // The texts of a message box's static controls.
 BOOL CALLBACK CollectText(HWND hwnd, LPARAM param) {
     wchar_t cls[32] = {};
@@ -754,8 +728,8 @@ TEST(VocalithProgram, MorphMenuActsOnWhatPlaysAndOnSelectedFiles) {
         }
         if (longestQuiet > kRate / 200) findings += "a gap of " + std::to_string(longestQuiet) + " samples; ";
         // Heard at once (the time counted from the command includes the capture's own latency).
-        const double upLatency = SecondsUntilPitch(left, upAt, 440 * (1 + ratio) / 2, true, kRate);
-        const double backLatency = SecondsUntilPitch(left, backAt, 440 * (1 + ratio) / 2, false, kRate);
+        const double upLatency = static_cast<double>(audiotest::FramesUntilPitch(left, upAt, 440 * (1 + ratio) / 2, true, kRate)) / kRate;
+        const double backLatency = static_cast<double>(audiotest::FramesUntilPitch(left, backAt, 440 * (1 + ratio) / 2, false, kRate)) / kRate;
         std::printf("attempt %d: Pitch Up heard after %.3f s, none after %.3f s\n", attempt, upLatency, backLatency);
         if (upLatency < 0 || upLatency > 0.15 || backLatency < 0 || backLatency > 0.15) {
             std::ostringstream out;
@@ -764,8 +738,8 @@ TEST(VocalithProgram, MorphMenuActsOnWhatPlaysAndOnSelectedFiles) {
         }
         // Nothing of the tone lost or repeated across the two switches: the
         // plain tone after them is in phase with the plain tone before.
-        const double before = PhaseAt(left, upAt - kRate / 2, upAt, 440, kRate);
-        const double after = PhaseAt(left, backAt + kRate / 2, backAt + kRate, 440, kRate);
+        const double before = audiotest::PhaseAt(left, upAt - kRate / 2, upAt, 440, kRate);
+        const double after = audiotest::PhaseAt(left, backAt + kRate / 2, backAt + kRate, 440, kRate);
         const double slip = std::fabs(std::remainder(after - before, 360.0));
         if (slip > 15) findings += "the tone's phase moved " + std::to_string(slip) + " degrees across the switches; ";
         if (findings.empty() || attempt == 3) {

@@ -30,6 +30,16 @@ double Rms(const std::vector<double>& x, std::int64_t from, std::int64_t to);
 // the mean of the periods near their median (stray crossings and gaps do not count).
 double MeasureFrequency(const std::vector<double>& x, std::int64_t from, std::int64_t to, double rate);
 
+// Frames from frame `from` until the tone is above `hz` (`above`) or below
+// it, in 10 ms windows (counted from the first's middle), for 100 ms on end;
+// -1 when never. How late a switch of pitch is heard.
+std::int64_t FramesUntilPitch(const std::vector<double>& x, std::int64_t from, double hz, bool above, int rate);
+
+// The phase (degrees) of a sine of `hz` fitted over [from, to), counted from
+// frame 0: the same before and after a stretch exactly when nothing of the
+// stream was lost or repeated in between.
+double PhaseAt(const std::vector<double>& x, std::int64_t from, std::int64_t to, double hz, int rate);
+
 struct ToneCheck {
     bool continuous = false;      // every window matched the tone's phase and level
     double amplitude = 0;         // median fitted amplitude
