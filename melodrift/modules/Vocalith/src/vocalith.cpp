@@ -70,8 +70,12 @@ ORVO_MODULE_EXPORT int __cdecl OrvoOnCmdMsg(HWND, UINT id, int code, void* extra
 ORVO_MODULE_EXPORT int __cdecl OrvoPreTranslateMessage(HWND, MSG* msg) { return g_module && g_module->PreTranslate(msg) ? 1 : 0; }
 
 ORVO_MODULE_EXPORT int __cdecl OrvoTryClose() {
-    // Playback ends with the program; the playlist is saved as it changes.
-    if (g_module) g_module->Stop();
+    // Playback ends with the program; the playlist is saved as it changes,
+    // the last of it written before the host lets the module go.
+    if (g_module) {
+        g_module->Stop();
+        g_module->FinishSaving();
+    }
     return 1;
 }
 

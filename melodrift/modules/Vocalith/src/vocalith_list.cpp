@@ -93,18 +93,46 @@ void CVocalith::SaveList() {
     }
     wanted[L"Tracks"] = std::to_wstring(m_playlist.Count());
     wanted[L"Current"] = std::to_wstring(m_playlist.Current());
-    // Only what changed: playing another track writes one key.
-    for (const auto& [key, value] : wanted) {
-        const auto saved = m_saved.find(key);
-        if (saved == m_saved.end() || saved->second != value) m_app->WriteSetting(kName, key.c_str(), value.c_str());
-    }
-    for (const auto& [key, value] : m_saved)
-        if (!wanted.count(key)) m_app->DeleteSetting(kName, key.c_str());
-    m_saved = std::move(wanted);
+    if (wanted == m_saved) return;
+    // Each key written rewrites the settings file, which takes long with a
+    // long list in it: the writer's thread does it, with the whole list (a
+    // snapshot not yet begun is replaced by the next).
+    m_saved = wanted;
+    m_listWriter.Hand([this, wanted = std::move(wanted)] { return WriteList(wanted); });
 }
+
+bool CVocalith::WriteList(const std::map<std::wstring, std::wstring>& wanted) {
+    // Only what changed: playing another track writes one key. A key that
+    // could not be written counts as unknown, and is written again next time.
+    bool ok = true;
+    for (const auto& [key, value] : wanted) {
+        const auto written = m_written.find(key);
+        if (written != m_written.end() && written->second == value) continue;
+        if (m_app->WriteSetting(kName, key.c_str(), value.c_str())) {
+            m_written[key] = value;
+        } else {
+            m_written.erase(key);
+            ok = false;
+        }
+    }
+    for (auto at = m_written.begin(); at != m_written.end();) {
+        if (wanted.count(at->first)) {
+            ++at;
+        } else if (m_app->DeleteSetting(kName, at->first.c_str())) {
+            at = m_written.erase(at);
+        } else {
+            ok = false;
+            ++at;
+        }
+    }
+    return ok;
+}
+
+void CVocalith::FinishSaving() { m_listWriter.Finish(); }
 
 void CVocalith::LoadList() {
     if (!m_app) return;
+    FinishSaving();
     m_saved.clear();
     wchar_t value[32] = {};
     const auto read = [&](const std::wstring& key, std::vector<wchar_t>& buffer) {
@@ -136,6 +164,7 @@ void CVocalith::LoadList() {
         m_playlist.SetCurrent(_wtoi(value));
     }
     m_restoring = false;
+    m_written = m_saved;
     RefreshList();
     ReadBehind(0);
 }
@@ -149,7 +178,7 @@ std::vector<std::wstring> ChooseAudioFiles(HWND owner, const wchar_t* title, con
     ofn.lpstrFile = buffer.data();
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
     ofn.lpstrTitle = title;
-    ofn.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    ofn.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (!GetOpenFileNameW(&ofn)) return {};
     // One name: the full path; several: the folder, then the names, each ended by a NUL.
     std::vector<std::wstring> parts;

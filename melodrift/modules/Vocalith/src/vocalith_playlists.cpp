@@ -180,7 +180,7 @@ void CVocalith::ChoosePlaylistToOpen() {
     ofn.lpstrFile = name;
     ofn.nMaxFile = 32768;
     ofn.lpstrTitle = L"Open Playlist";
-    ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (!GetOpenFileNameW(&ofn)) return;
     AddFiles({name}, false);
 }
@@ -195,7 +195,7 @@ void CVocalith::ChoosePlaylistToSave() {
     ofn.lpstrFile = name;
     ofn.nMaxFile = 32768;
     ofn.lpstrTitle = L"Save Playlist";
-    ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+    ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
     if (!GetSaveFileNameW(&ofn)) return;
     if (SavePlaylist(name)) {
         if (m_app) m_app->SetStatusText((L"Playlist saved to " + std::wstring(name)).c_str());

@@ -203,6 +203,9 @@ void CVocalith::OnActivate(bool active) {
         ShowWindow(m_window, SW_SHOW);
     } else {
         ShowWindow(m_window, SW_HIDE);
+        // The host deactivates a module before it lets it go, and only then
+        // would a write still on its way be refused.
+        FinishSaving();
     }
 }
 
@@ -503,6 +506,7 @@ LRESULT CVocalith::Handle(UINT message, WPARAM w, LPARAM l) {
         KillTimer(m_window, kUiTimer);
         // Here, not later: the module may be unloaded before its object goes.
         m_reader.Stop();
+        FinishSaving();
         // The module is going away: the player must not call into it again.
         if (m_player && m_callbackSet) {
             if (OwnsPlayer()) m_player->Stop();

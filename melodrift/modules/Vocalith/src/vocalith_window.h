@@ -6,6 +6,7 @@
 #include "core/playlist.h"
 #include "host/command_ranges.h"
 #include "host/host_interfaces.h"
+#include "latest_writer.h"
 #include "mediatags/media_tags.h"
 #include "module_colors.h"
 #include "module_toolbar.h"
@@ -75,6 +76,9 @@ public:
     HMENU GetMenu();
     HACCEL GetAccelerators();
     void OnActivate(bool active);
+    // Waits until the list's settings handed to the writer are written: the
+    // host takes them only from a module it still holds.
+    void FinishSaving();
     void OnLoadSkin();
     // The bus: "open" (or "add", which only lists them) with quoted names; 1 when taken.
     int OnBusMessage(const wchar_t* sender, const wchar_t* message);
@@ -108,6 +112,8 @@ private:
     void PlaceTime();
     void SaveList();
     void LoadList();
+    // On the writer's thread: the settings made as `wanted`, only what changed written.
+    bool WriteList(const std::map<std::wstring, std::wstring>& wanted);
     void SetError(const std::wstring& text);
     void ChooseFiles();
     void ChooseFromLibrary();
@@ -214,7 +220,10 @@ private:
     int m_replayCapacity = 0, m_replayChannels = 0, m_replayRate = 0;
     std::int64_t m_replayEnd = 0, m_replayBack = 0;
     std::map<std::wstring, TrackTags> m_tags;   // by path
-    std::map<std::wstring, std::wstring> m_saved;   // the list's settings as last written or read
+    // The list's settings: as last handed to the writer (or read), and as the
+    // writer last wrote them (its own thread's, but while it is finished).
+    std::map<std::wstring, std::wstring> m_saved, m_written;
+    module_common::LatestWriter m_listWriter;   // writes the list's settings
     CTrackInfoReader m_reader;
     int m_failures = 0;                         // tracks that failed one after another
 };
