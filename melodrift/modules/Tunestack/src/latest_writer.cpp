@@ -1,4 +1,4 @@
-// One file written on a thread of its own.
+// Files written on a thread of their own.
 #include "latest_writer.h"
 
 #include "library_store.h"
@@ -7,9 +7,13 @@ namespace tunestack {
 
 void LatestWriter::Write(std::wstring path, std::function<std::string()> make)
 {
+    Run([path = std::move(path), make = std::move(make)] { return WriteFileAtomically(path, make()); });
+}
+
+void LatestWriter::Run(std::function<bool()> write)
+{
     std::lock_guard<std::mutex> guard(m_lock);
-    m_path = std::move(path);
-    m_pending = std::move(make);
+    m_pending = std::move(write);
     if (!m_thread.joinable()) {
         m_stop = false;
         m_thread = std::thread([this] {
@@ -17,11 +21,11 @@ void LatestWriter::Write(std::wstring path, std::function<std::string()> make)
             for (;;) {
                 m_wake.wait(lock, [&] { return m_stop || m_pending; });
                 if (!m_pending) return;   // stopped with nothing left
-                std::function<std::string()> make = std::move(m_pending);
+                std::function<bool()> write = std::move(m_pending);
                 m_pending = nullptr;
-                const std::wstring path = m_path;
                 lock.unlock();
-                const bool ok = WriteFileAtomically(path, make());
+                const bool ok = write();
+                if (m_told) m_told(ok);
                 lock.lock();
                 m_failed = !ok;
             }

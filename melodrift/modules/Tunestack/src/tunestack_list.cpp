@@ -5,6 +5,7 @@
 #include "tunestack_window_parts.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace tunestack {
 
@@ -12,9 +13,11 @@ namespace tunestack {
 
 void CTunestackWindow::Save()
 {
-    if (!m_store.Save(m_library)) {
-        SetStatus(L"The library could not be saved to " + m_store.Folder() + L".");
-    }
+    // The bytes are made here (the library changes only on this thread) and
+    // written behind the window; a newer save replaces one not yet written.
+    auto files = std::make_shared<const std::string>(m_library.FileListBytes());
+    auto playlists = std::make_shared<const std::string>(m_library.PlaylistsBytes());
+    m_libraryWriter.Run([this, files, playlists] { return m_store.Save(*files, *playlists); });
     if (m_cacheDirty) SaveTagCache();
 }
 
