@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <numeric>
 
 namespace tunestack {
 
@@ -58,15 +59,19 @@ void CTunestackWindow::RefreshTarget()
 void CTunestackWindow::ShowEntry(int entry)
 {
     m_entry = entry;
-    m_rows.clear();
+    // The new rows are made whole and swapped in (the list may hold a large library).
+    std::vector<std::int32_t> rows;
     if (XmlNode* playlist = CurrentPlaylist()) {
-        m_rows = Library::Tracks(*playlist);
+        rows = Library::Tracks(*playlist);
     } else {
         m_entry = 0;
-        for (std::size_t i = 0; i < m_library.Files().size(); ++i) m_rows.push_back(static_cast<std::int32_t>(i));
+        rows.resize(m_library.Files().size());
+        std::iota(rows.begin(), rows.end(), 0);
     }
-    m_rowIndex.clear();
-    for (std::size_t i = 0; i < m_rows.size(); ++i) m_rowIndex.push_back(i);
+    std::vector<std::size_t> index(rows.size());
+    std::iota(index.begin(), index.end(), std::size_t{0});
+    m_rows.swap(rows);
+    m_rowIndex.swap(index);
     SortRows();
     // (Clearing the selection of every row costs a walk over all of them.)
     if (ListView_GetSelectedCount(m_tracks) > 0) ListView_SetItemState(m_tracks, -1, 0, LVIS_SELECTED);

@@ -116,7 +116,11 @@ private:
     void OnAddFolder();
     void StartNextScan();
     void OnScanDone();
+    // The progress of the add and the rows it added so far, on the progress timer.
     void ShowScanProgress();
+    // Tells the track list how many rows there are now (a costly call on some
+    // systems: made with the progress, not for each batch).
+    void TellRowCount();
     // Takes what the workers read: scanned files join the library, tags read
     // for files already in it are kept; the list is told once.
     void TakeResults();
