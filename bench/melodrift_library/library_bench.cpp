@@ -329,13 +329,16 @@ int main(int argc, char** argv) {
                     "library_bare_walk_files_per_s=%.0f\nlibrary_add_files_per_s=%.0f\nlibrary_add_ratio=%.3f\n"
                     "library_add_time_ratio=%.3f\n"
                     "library_sort_slowest_ms=%.1f\nlibrary_sort_slowest_column=%s\n"
-                    "library_module_add_files_per_s=%.0f\nlibrary_module_longest_wait_ms=%.1f\nlibrary_module_probes=%d\n"
+                    "library_module_add_files_per_s=%.0f\nlibrary_module_longest_wait_ms=%.1f\n"
+                    "library_module_longest_wait_at_s=%.1f\nlibrary_module_longest_step_ms=%.1f\n"
+                    "library_module_longest_step_message=0x%X\nlibrary_module_probes=%d\n"
                     "library_module_progress_shown=%d\n"
                     "library_filedb_bytes=%zu\nlibrary_filedb_save_ms=%.1f\nlibrary_filedb_load_ms=%.1f\n"
                     "library_playlists_bytes=%zu\nlibrary_playlists_save_ms=%.1f\nlibrary_playlists_load_ms=%.1f\n"
                     "library_bytes_per_track=%.0f\nvocalith_open_shown_s=%.3f\nvocalith_open_filled_s=%.3f\n",
                     count, mix.c_str(), titled, generated, walked / bare, count / added, bare / added, added / bare,
-                    slowestSort, kColumnNames[slowestColumn], count / module.seconds, module.longestWaitMs, module.posted,
+                    slowestSort, kColumnNames[slowestColumn], count / module.seconds, module.longestWaitMs,
+                    module.longestAtSeconds, module.longestStepMs, module.longestStepMessage, module.posted,
                     module.progressShown ? 1 : 0, bytes.size(), save, load, xmlBytes.size(), xmlSave, xmlLoad, perTrack,
                     open.shownSeconds, open.filledSeconds);
     } else {

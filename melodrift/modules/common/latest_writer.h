@@ -21,6 +21,9 @@ public:
     LatestWriter(const LatestWriter&) = delete;
     LatestWriter& operator=(const LatestWriter&) = delete;
 
+    // Told on the writer's thread after each write whether it was done (set
+    // before the first hand-over).
+    void OnWritten(std::function<void(bool)> told) { m_told = std::move(told); }
     // `write` runs on the writer's thread and says whether all of it was written.
     void Hand(std::function<bool()> write) {
         std::lock_guard<std::mutex> guard(m_lock);
@@ -58,6 +61,7 @@ private:
             m_pending = nullptr;
             lock.unlock();
             const bool ok = write();
+            if (m_told) m_told(ok);
             lock.lock();
             m_failed = !ok;
         }
@@ -66,6 +70,7 @@ private:
     std::thread m_thread;
     mutable std::mutex m_lock;
     std::condition_variable m_wake;
+    std::function<void(bool)> m_told;
     std::function<bool()> m_pending;   // under m_lock
     bool m_stop = false;               // under m_lock
     bool m_failed = false;             // under m_lock

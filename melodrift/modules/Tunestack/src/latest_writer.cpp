@@ -1,4 +1,4 @@
-// One file written on a thread of its own.
+// Files written on a thread of their own.
 #include "latest_writer.h"
 
 #include "library_store.h"

@@ -255,11 +255,11 @@ bool LibraryStore::SaveOne(const std::wstring& path, const std::string& bytes, b
     return WriteFileAtomically(path, bytes);
 }
 
-bool LibraryStore::Save(const Library& library)
+bool LibraryStore::Save(const std::string& fileList, const std::string& playlistBytes)
 {
     EnsureFolder(m_folder.substr(0, m_folder.size() - 1));
-    const bool files = SaveOne(FileListPath(), library.FileListBytes(), m_badFileList);
-    const bool playlists = SaveOne(PlaylistsPath(), library.PlaylistsBytes(), m_badPlaylists);
+    const bool files = SaveOne(FileListPath(), fileList, m_badFileList);
+    const bool playlists = SaveOne(PlaylistsPath(), playlistBytes, m_badPlaylists);
     return files && playlists;
 }
 

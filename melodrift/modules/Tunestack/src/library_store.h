@@ -70,8 +70,10 @@ public:
 
     // Reads both files into `library`; false when one of them existed but was unreadable.
     bool Load(Library& library);
-    // Writes both files; false when one of them could not be written.
-    bool Save(const Library& library);
+    // Writes both files (the bytes of Library::FileListBytes and
+    // PlaylistsBytes); false when one of them could not be written. After
+    // Load, only one thread at a time may save.
+    bool Save(const std::string& fileList, const std::string& playlists);
     bool HadBadFile() const { return m_badFileList || m_badPlaylists; }
 
 private:

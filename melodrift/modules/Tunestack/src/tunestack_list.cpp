@@ -5,6 +5,8 @@
 #include "tunestack_window_parts.h"
 
 #include <algorithm>
+#include <memory>
+#include <numeric>
 
 namespace tunestack {
 
@@ -12,9 +14,11 @@ namespace tunestack {
 
 void CTunestackWindow::Save()
 {
-    if (!m_store.Save(m_library)) {
-        SetStatus(L"The library could not be saved to " + m_store.Folder() + L".");
-    }
+    // The bytes are made here (the library changes only on this thread) and
+    // written behind the window; a newer save replaces one not yet written.
+    auto files = std::make_shared<const std::string>(m_library.FileListBytes());
+    auto playlists = std::make_shared<const std::string>(m_library.PlaylistsBytes());
+    m_libraryWriter.Hand([this, files, playlists] { return m_store.Save(*files, *playlists); });
     if (m_cacheDirty) SaveTagCache();
 }
 
@@ -55,15 +59,19 @@ void CTunestackWindow::RefreshTarget()
 void CTunestackWindow::ShowEntry(int entry)
 {
     m_entry = entry;
-    m_rows.clear();
+    // The new rows are made whole and swapped in (the list may hold a large library).
+    std::vector<std::int32_t> rows;
     if (XmlNode* playlist = CurrentPlaylist()) {
-        m_rows = Library::Tracks(*playlist);
+        rows = Library::Tracks(*playlist);
     } else {
         m_entry = 0;
-        for (std::size_t i = 0; i < m_library.Files().size(); ++i) m_rows.push_back(static_cast<std::int32_t>(i));
+        rows.resize(m_library.Files().size());
+        std::iota(rows.begin(), rows.end(), 0);
     }
-    m_rowIndex.clear();
-    for (std::size_t i = 0; i < m_rows.size(); ++i) m_rowIndex.push_back(i);
+    std::vector<std::size_t> index(rows.size());
+    std::iota(index.begin(), index.end(), std::size_t{0});
+    m_rows.swap(rows);
+    m_rowIndex.swap(index);
     SortRows();
     // (Clearing the selection of every row costs a walk over all of them.)
     if (ListView_GetSelectedCount(m_tracks) > 0) ListView_SetItemState(m_tracks, -1, 0, LVIS_SELECTED);

@@ -134,6 +134,10 @@ HWND CTunestackWindow::Create(HWND parent)
     });
 
     const bool loaded = m_store.Load(m_library);
+    HWND window = m_hwnd;
+    m_libraryWriter.OnWritten([window](bool ok) {
+        if (!ok) PostMessageW(window, kSaveFailed, 0, 0);
+    });
     m_info.assign(m_library.Files().size(), std::nullopt);
     LoadTagCache();
     StartTagReader();
@@ -164,6 +168,7 @@ void CTunestackWindow::OnWindowDestroy()
     StopWorkers();
     if (m_cacheDirty) SaveTagCache();
     m_cacheWriter.Finish();
+    m_libraryWriter.Finish();
 }
 
 LRESULT CTunestackWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
@@ -177,6 +182,13 @@ LRESULT CTunestackWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case kResults:
         TakeResults();
         return 0;
+    case kSaveFailed:
+        SetStatus(L"The library could not be saved to " + m_store.Folder() + L".");
+        return 0;
+    case kFinishWrites:
+        m_libraryWriter.Finish();
+        m_cacheWriter.Finish();
+        return m_libraryWriter.Failed() ? 0 : 1;
     case WM_TIMER:
         if (wParam == kProgressTimer) {
             ShowScanProgress();

@@ -1,6 +1,7 @@
 // The Tunestack window inside the frame: the library's playlists on the left
 // ("All tracks" first), the tracks of the chosen entry on the right, buttons
-// along the top. Every change is saved at once (library_store.h).
+// along the top. Every change is saved at once (library_store.h), written
+// behind the window.
 #pragma once
 
 #include "latest_writer.h"
@@ -88,6 +89,7 @@ private:
     void Layout();
     void PlaceLists(int top);
 
+    // Hands both files of the library to their writer; a failure is told on the status line.
     void Save();
     void RefreshPlaylists(int select);
     void ShowEntry(int entry);
@@ -114,7 +116,11 @@ private:
     void OnAddFolder();
     void StartNextScan();
     void OnScanDone();
+    // The progress of the add and the rows it added so far, on the progress timer.
     void ShowScanProgress();
+    // Tells the track list how many rows there are now (a costly call on some
+    // systems: made with the progress, not for each batch).
+    void TellRowCount();
     // Takes what the workers read: scanned files join the library, tags read
     // for files already in it are kept; the list is told once.
     void TakeResults();
@@ -152,6 +158,7 @@ private:
     TrackSorter m_sorter;                   // keeps each file's sort keys until its tags change
     bool m_cacheDirty = false;
     LatestWriter m_cacheWriter;             // writes tagcache.dat
+    LatestWriter m_libraryWriter;           // writes fileDB.dat and playlists.xml (m_store)
     TrackInfo m_unknown;
 
     // What a worker read, handed to the window's thread in batches (kResults).

@@ -17,6 +17,10 @@ namespace tunestack {
 inline constexpr wchar_t kAllTracks[] = L"All tracks";
 inline constexpr UINT kScanDone = WM_APP + 1;
 inline constexpr UINT kResults = WM_APP + 2;     // a worker has read something
+inline constexpr UINT kSaveFailed = WM_APP + 3;  // the library's writer could not write its files
+// Sent: waits until the files handed to the writers are on disk; answers 1
+// when the library's last save succeeded, 0 when it failed.
+inline constexpr UINT kFinishWrites = WM_APP + 4;
 inline constexpr UINT_PTR kProgressTimer = 1;
 // A worker hands over what it read at least this often while it reads.
 inline constexpr DWORD kBatchMs = 40;

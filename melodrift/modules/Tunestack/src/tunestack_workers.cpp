@@ -158,9 +158,16 @@ void CTunestackWindow::StartNextScan()
     });
 }
 
+void CTunestackWindow::TellRowCount()
+{
+    if (ListView_GetItemCount(m_tracks) != static_cast<int>(m_rows.size()))
+        ListView_SetItemCountEx(m_tracks, static_cast<int>(m_rows.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+}
+
 void CTunestackWindow::ShowScanProgress()
 {
     if (!m_scanning) return;
+    TellRowCount();
     std::wstring at;
     {
         std::lock_guard<std::mutex> guard(m_scanLock);
@@ -192,6 +199,7 @@ void CTunestackWindow::OnScanDone()
 {
     if (m_scanner.joinable()) m_scanner.join();
     TakeResults();
+    TellRowCount();
     WalkProblems problems;
     std::size_t gone = 0;
     {
@@ -268,15 +276,16 @@ void CTunestackWindow::TakeResults()
     }
     const std::size_t after = m_library.Files().size();
     if (after > before && m_entry == 0) {
-        // New files show at once in "All tracks"; a sorted list is sorted again when the folder is done.
+        // New files join "All tracks" as they come, shown with the progress (the
+        // list is told its count then, not for every batch); a sorted list is
+        // sorted again when the folder is done.
         for (std::size_t i = before; i < after; ++i) {
             m_rows.push_back(static_cast<std::int32_t>(i));
             m_rowIndex.push_back(m_rowIndex.size());
         }
-        ListView_SetItemCountEx(m_tracks, static_cast<int>(m_rows.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+        if (!m_scanning) TellRowCount();
     }
     if (shownChanged) InvalidateRect(m_tracks, nullptr, FALSE);
-    if (m_scanning) ShowScanProgress();
     bool idle = false;
     {
         std::lock_guard<std::mutex> guard(m_tagLock);

@@ -40,6 +40,7 @@ constexpr UINT kPlaylists = 41201;
 constexpr UINT kTracks = 41202;
 constexpr UINT kTarget = 41203;
 constexpr UINT kStatus = 41204;
+constexpr UINT kFinishWrites = WM_APP + 4;
 
 void Le32(std::string& out, std::uint32_t v)
 {
@@ -230,8 +231,17 @@ protected:
         SendMessageW(GetDlgItem(window, id), BM_CLICK, 0, 0);
         Pump(50);
     }
+    // Waits until the module's writers have put what it saved on disk; true
+    // when its last save of the library succeeded.
+    bool Written() { return SendMessageW(window, kFinishWrites, 0, 0) == 1; }
+    library::FileList SavedFiles()
+    {
+        EXPECT_TRUE(Written());
+        return library::LoadFileList(data + L"fileDB.dat");
+    }
     tunestack::Library ReadBack()
     {
+        EXPECT_TRUE(Written());
         tunestack::Library library;
         EXPECT_TRUE(library.LoadFileList(ReadBytes(data + L"fileDB.dat")));
         EXPECT_TRUE(library.LoadPlaylists(ReadBytes(data + L"playlists.xml")));
@@ -266,7 +276,7 @@ TEST_F(TunestackModule, BuildsTheLibraryThatTheChooserReads)
     EXPECT_EQ(host->PassMessage(L"Main frame", (L"addfolder \"" + music + L"\"").c_str()), 1);
     ASSERT_TRUE(PumpUntil([&] { return Text(status).rfind(L"Added ", 0) == 0; }, 30000)) << Narrow(Text(status));
     EXPECT_EQ(Text(status), L"Added 3 files from " + music + L" (3 found).");
-    EXPECT_EQ(library::LoadFileList(data + L"fileDB.dat"), (library::FileList{a, b, c}));
+    EXPECT_EQ(SavedFiles(), (library::FileList{a, b, c}));
     EXPECT_EQ(Column(tracks, 0), (std::vector<std::wstring>{L"Alpha", L"b", L"Gamma"}));
     EXPECT_EQ(Column(tracks, 1), (std::vector<std::wstring>{L"Band", L"", L""}));
     EXPECT_EQ(Column(tracks, 4), (std::vector<std::wstring>{L"0:01", L"0:01", L"0:05"}));
@@ -389,9 +399,10 @@ TEST_F(TunestackModule, KeepsUnreadableFilesAsideAndComesBackAsLeft)
                                                 L"missing.wav\"").c_str()),
               1);
     EXPECT_EQ(Text(status), L"Added 1 file to the library.");
+    EXPECT_TRUE(Written());
     EXPECT_EQ(ReadBytes(data + L"fileDB.dat.bad"), "C:\\no-byte-order-mark.mp3\r\n");
     EXPECT_EQ(ReadBytes(data + L"playlists.xml.bad"), "<Library><playlist Name=\"cut off");
-    EXPECT_EQ(library::LoadFileList(data + L"fileDB.dat"), (library::FileList{a}));
+    EXPECT_EQ(SavedFiles(), (library::FileList{a}));
     Click(kNewPlaylist);
     ASSERT_TRUE(TypeLabel(playlists, L"Kept"));
     Select(playlists, {0});
@@ -410,13 +421,14 @@ TEST_F(TunestackModule, KeepsUnreadableFilesAsideAndComesBackAsLeft)
     EXPECT_EQ(Text(status), L"Kept: 1 track");
     // The ".bad" copies are not touched again by later saves.
     EXPECT_EQ(host->PassMessage(L"Main frame", (L"open \"" + b + L"\"").c_str()), 1);
+    EXPECT_TRUE(Written());
     EXPECT_EQ(ReadBytes(data + L"fileDB.dat.bad"), "C:\\no-byte-order-mark.mp3\r\n");
 
     // Two folders in one message are scanned one after the other.
     EXPECT_EQ(host->PassMessage(L"Main frame", (L"addfolder \"" + music + L"sub\" \"" + music + L"\"").c_str()), 1);
     EXPECT_TRUE(PumpUntil([&] { return Text(status) == L"Added 0 files from " + music + L" (3 found)."; }, 30000))
         << Narrow(Text(status));
-    EXPECT_EQ(library::LoadFileList(data + L"fileDB.dat"), (library::FileList{a, b, c}));
+    EXPECT_EQ(SavedFiles(), (library::FileList{a, b, c}));
 
     // Dropped from the shell: a folder is scanned, a file is added, other files are not.
     host->Unload();
@@ -426,7 +438,7 @@ TEST_F(TunestackModule, KeepsUnreadableFilesAsideAndComesBackAsLeft)
     DropFiles(window, {music + L"sub", a, music + L"notes.txt"});
     EXPECT_TRUE(PumpUntil([&] { return Text(status) == L"Added 2 files from " + music + L"sub (2 found)."; }, 30000))
         << Narrow(Text(status));
-    EXPECT_EQ(library::LoadFileList(data + L"fileDB.dat"), (library::FileList{a, b, c}));
+    EXPECT_EQ(SavedFiles(), (library::FileList{a, b, c}));
 
     // Nothing chosen in the chooser (cancelled): nothing goes to the player.
     std::thread driver([&] {
@@ -437,6 +449,22 @@ TEST_F(TunestackModule, KeepsUnreadableFilesAsideAndComesBackAsLeft)
     driver.join();
     EXPECT_TRUE(host->Messages().empty());
     EXPECT_EQ(Text(status), L"Nothing was chosen in the library.");
+
+    // A file that cannot be replaced (a folder in its place): the failed write
+    // behind the window is told and leaves no temporary file; the next change saves.
+    host->Unload();
+    RemoveTree(data);
+    CreateDirectoryW(data.substr(0, data.size() - 1).c_str(), nullptr);
+    ASSERT_TRUE(CreateDirectoryW((data + L"playlists.xml").c_str(), nullptr));
+    LoadModule();
+    EXPECT_EQ(host->PassMessage(L"Main frame", (L"add \"" + a + L"\"").c_str()), 1);
+    EXPECT_FALSE(Written());
+    EXPECT_TRUE(PumpUntil([&] { return Text(status) == L"The library could not be saved to " + data + L"."; }, 5000))
+        << Narrow(Text(status));
+    EXPECT_EQ(GetFileAttributesW((data + L"playlists.xml.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(RemoveDirectoryW((data + L"playlists.xml").c_str()));
+    EXPECT_EQ(host->PassMessage(L"Main frame", (L"add \"" + b + L"\"").c_str()), 1);
+    EXPECT_EQ(ReadBack().Files(), (std::vector<std::wstring>{a, b}));
 }
 
 namespace {
@@ -496,7 +524,7 @@ TEST_F(TunestackModule, ALargeFolderIsAddedBehindWithProgressCancelAndKeptTags)
     EXPECT_GT(kept, 0);
     EXPECT_LT(kept, 2000);
     EXPECT_EQ(Text(status), L"Stopped adding from " + big + L": " + std::to_wstring(kept) + L" files added.");
-    EXPECT_EQ(library::LoadFileList(data + L"fileDB.dat").size(), static_cast<std::size_t>(kept));
+    EXPECT_EQ(SavedFiles().size(), static_cast<std::size_t>(kept));
     EXPECT_FALSE(IsWindowVisible(cancel));
 
     ASSERT_TRUE(host->PassMessage(L"Main frame", (L"addfolder \"" + big + L"\"").c_str()));
