@@ -36,7 +36,7 @@ CModuleEntry* CHostServices::FindLastByName(const wchar_t* name) const {
 
 bool CHostServices::IsAllowedOwner(const wchar_t* owner) const {
     if (!owner) return false;
-    return fw::EqualsNoCase(owner, ORVO_MAIN_FRAME_NAME) || m_registry.FindByName(owner) != nullptr;
+    return fw::EqualsNoCase(owner, ORVO_MAIN_FRAME_NAME) || m_registry.HasModuleNamed(owner);
 }
 
 // ---- IQueryInterface ------------------------------------------------------------

@@ -189,11 +189,18 @@ void CModuleRegistry::LoadModules(const std::wstring& programFolder) {
         m_frame.SetSplashStatus(fw::Format(loadingFormat.c_str(), e->DisplayName.c_str()));
         e->OrderFile = fw::GetFileTitle(e->Path) + L".mvm";
 
-        int index = m_entries.Add(e);
+        int index = 0;
+        {
+            std::unique_lock changing(m_entriesLock);
+            index = m_entries.Add(e);
+        }
         wchar_t scratch[260] = {};
         HWND window = e->OrvoInitialize(m_frame.GetModuleParent(), scratch, 260, m_frame.GetHostQueryInterface());
         if (!window) {
-            m_entries.RemoveAt(index);
+            {
+                std::unique_lock changing(m_entriesLock);
+                m_entries.RemoveAt(index);
+            }
             FreeLibrary(lib);
             Log(L"Failed to attach module %s.", e->DisplayName.c_str());
             delete e;
@@ -234,8 +241,11 @@ void CModuleRegistry::ApplyModuleOrder(const enXml* skinRoot) {
         void* button = m_frame.CreateModuleButton(*child, module);
         if (module) module->Button = button;
     }
-    std::stable_sort(m_entries.begin(), m_entries.end(),
-                     [](const CModuleEntry* a, const CModuleEntry* b) { return a->Order < b->Order; });
+    {
+        std::unique_lock changing(m_entriesLock);
+        std::stable_sort(m_entries.begin(), m_entries.end(),
+                         [](const CModuleEntry* a, const CModuleEntry* b) { return a->Order < b->Order; });
+    }
     RefillGoTo();
 }
 
@@ -306,7 +316,10 @@ void CModuleRegistry::Unload() {
     }
     while (!m_entries.IsEmpty()) {
         CModuleEntry* e = m_entries[0];
-        m_entries.RemoveAt(0);
+        {
+            std::unique_lock changing(m_entriesLock);
+            m_entries.RemoveAt(0);
+        }
         if (e->Window && IsWindow(e->Window)) DestroyWindow(e->Window);
         if (e->Library) FreeLibrary(e->Library);
         delete e;
@@ -389,6 +402,11 @@ CModuleEntry* CModuleRegistry::FindByName(const wchar_t* name) const {
     for (CModuleEntry* e : m_entries)
         if (e->Info.Name && fw::EqualsNoCase(e->Info.Name, name)) return e;
     return nullptr;
+}
+
+bool CModuleRegistry::HasModuleNamed(const wchar_t* name) const {
+    std::shared_lock looking(m_entriesLock);
+    return FindByName(name) != nullptr;
 }
 
 ModuleInfo* CModuleRegistry::GetModuleInfo(const wchar_t* name) const {

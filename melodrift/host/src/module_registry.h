@@ -15,6 +15,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <mutex>
+#include <shared_mutex>
 #include <string>
 
 class enXml;
@@ -128,6 +130,10 @@ public:
     int GetActiveOrder() const;
     // The first module of that name (letter case ignored), or null.
     CModuleEntry* FindByName(const wchar_t* name) const;
+    // Whether a module of that name is loaded; safe from any thread (a
+    // module's worker writing its settings asks it while the window's
+    // thread loads or unloads modules).
+    bool HasModuleNamed(const wchar_t* name) const;
     ModuleInfo* GetModuleInfo(const wchar_t* name) const;
 
     const CArray<CModuleEntry*>& Entries() const { return m_entries; }
@@ -146,6 +152,9 @@ private:
 
     IFrameServices& m_frame;
     CArray<CModuleEntry*> m_entries;
+    // Taken by the window's thread around every change of m_entries, and by
+    // other threads around every look at it (the window's thread reads it freely).
+    mutable std::shared_mutex m_entriesLock;
     CArray<_sSkin> m_skins;
     int m_currentSkin = -1;
     HMENU m_goTo = nullptr;

@@ -15,10 +15,12 @@ CHostSettings::CHostSettings(std::wstring path) : m_path(std::move(path)) { mdho
 
 std::wstring CHostSettings::Read(const std::wstring& section, const wchar_t* key, const wchar_t* defaultValue,
                                  std::size_t maxChars) const {
+    std::lock_guard one(m_fileLock);
     return mdhost::ReadProfileString(m_path, section.c_str(), key, defaultValue ? defaultValue : L"", maxChars);
 }
 
 bool CHostSettings::Write(const std::wstring& section, const wchar_t* key, const wchar_t* value) const {
+    std::lock_guard one(m_fileLock);
     return WritePrivateProfileStringW(section.c_str(), key, value, m_path.c_str()) != FALSE;
 }
 
@@ -67,6 +69,7 @@ bool WriteText(const std::wstring& path, const std::wstring& text, bool unicode)
 }  // namespace
 
 bool CHostSettings::DeleteOwnerKey(const std::wstring& owner, const std::wstring& key) const {
+    std::lock_guard one(m_fileLock);
     // Whatever the profile functions still hold goes to the file first.
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, m_path.c_str());
     std::wstring text;

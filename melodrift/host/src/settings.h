@@ -4,6 +4,7 @@
 // are used by their name.
 #pragma once
 
+#include <mutex>
 #include <string>
 
 class CHostSettings {
@@ -27,4 +28,7 @@ public:
 
 private:
     std::wstring m_path;
+    // Modules write their settings from workers too: a key written while
+    // DeleteOwnerKey rewrites the file would be lost without it.
+    mutable std::mutex m_fileLock;
 };
