@@ -661,7 +661,11 @@ TEST(VocalithProgram, MorphMenuActsOnWhatPlaysAndOnSelectedFiles) {
     install.FrameSetting(L"AutoOpen_AskMe", L"No");
     const std::wstring tone = install.folder / L"tone.wav", voice = install.folder / L"voice.wav",
                        broken = install.folder / L"broken.wav", long_ = install.folder / L"long.wav";
-    const std::string toneBytes = ToneWav(9.0, 440, 440, 0.3), voiceBytes = ToneWav(1.0, 330, 330, 0.3, 1, 22050),
+    // The tone outlasts the switches on a slow start too: within the player's
+    // buffer of its end the data has all been read and what is queued is no
+    // longer made again, and the next track (another format) would answer
+    // the pitch checks in its place.
+    const std::string toneBytes = ToneWav(20.0, 440, 440, 0.3), voiceBytes = ToneWav(1.0, 330, 330, 0.3, 1, 22050),
                       brokenBytes = std::string("RIFF\x10\0\0\0WAVEjunkjunkjunk", 24);
     ASSERT_TRUE(mdtest::WriteBytes(tone, toneBytes) && mdtest::WriteBytes(voice, voiceBytes) &&
                 mdtest::WriteBytes(broken, brokenBytes) && mdtest::WriteBytes(long_, ToneWav(300.0, 440, 440, 0.3, 1)));
@@ -691,6 +695,7 @@ TEST(VocalithProgram, MorphMenuActsOnWhatPlaysAndOnSelectedFiles) {
         std::int64_t backAt = recorder.FramesNow();
         SendMessageW(frame, WM_COMMAND, 17100, 0);   // Voice Morphing > none
         Sleep(2500);
+        const bool stillTone = TextOf(started.title) == L"tone";
         SendMessageW(frame, WM_COMMAND, 13020, 0);
         std::vector<std::int16_t> recorded = recorder.Stop();
         // Judged without the silence a busy sound server plays on its own
@@ -742,6 +747,7 @@ TEST(VocalithProgram, MorphMenuActsOnWhatPlaysAndOnSelectedFiles) {
         const double after = audiotest::PhaseAt(left, backAt + kRate / 2, backAt + kRate, 440, kRate);
         const double slip = std::fabs(std::remainder(after - before, 360.0));
         if (slip > 15) findings += "the tone's phase moved " + std::to_string(slip) + " degrees across the switches; ";
+        if (!stillTone) findings += "the tone no longer played after the switches; ";
         if (findings.empty() || attempt == 3) {
             // The playlist morphed with Pitch Up, twice.
             HWND list = GetDlgItem(module, 1003);
